@@ -1,0 +1,366 @@
+#include "app/mainbackgroundthread.h"
+
+#include "device/hidreports.h"
+#include "forces/commontelemetryforcecalculator.h"
+#include "forces/condortelemetryforcecalculator.h"
+#include "forces/dcstelemetryforcecalculator.h"
+#include "forces/effectcurves.h"
+#include "forces/msfstelemetryforcecalculator.h"
+#include "forces/shturmoviktelemetryforcecalculator.h"
+#include "forces/warthunderforcecalculator.h"
+#include "telemetry/telemetrythread.h"
+
+#include <QThread>
+
+namespace {
+
+// Ticks between open attempts for an absent device: an attempt when the counter exceeds
+// this, that is every 201 ticks (1005 ms).
+constexpr int32_t ReconnectTicks = 199;
+constexpr qint64 RampMs = 2000;
+
+qint64 monotonicMs() {
+    static QElapsedTimer clock = [] {
+        QElapsedTimer t;
+        t.start();
+        return t;
+    }();
+    return clock.elapsed();
+}
+
+} // namespace
+
+MainBackgroundThread::MainBackgroundThread(QObject* parent)
+    : QObject(parent), clock_(&monotonicMs), loopTimer_(new QTimer(this)),
+      commonCalculator_(new CommonTelemetryForceCalculator(this)),
+      msfsCalculator_(new MSFSTelemetryForceCalculator(this)), dcsCalculator_(new DCSTelemetryForceCalculator(this)),
+      shturmovikCalculator_(new ShturmovikTelemetryForceCalculator(this)),
+      warthunderCalculator_(new WarthunderForceCalculator(this)),
+      condorCalculator_(new CondorTelemetryForceCalculator(this)), telemetry_(new TelemetryThread()) {
+    hid_init();
+
+    connect(loopTimer_, &QTimer::timeout, this, &MainBackgroundThread::onTimout);
+
+    connect(telemetry_, &TelemetryThread::telemetryEnded, this, &MainBackgroundThread::telemetryEnded);
+    connect(telemetry_, &TelemetryThread::telemetrySourceChanged, this,
+            &MainBackgroundThread::telemetrySourceChanged);
+    connect(telemetry_, &TelemetryThread::msfsTelemetryChanged, this, &MainBackgroundThread::setMsfsTelemetry);
+    connect(telemetry_, &TelemetryThread::dcsTelemetryChanged, this, &MainBackgroundThread::setDcsTelemetry);
+    connect(telemetry_, &TelemetryThread::shturmovikTelemetryChanged, this,
+            &MainBackgroundThread::setShturmovikTelemetry);
+    connect(telemetry_, &TelemetryThread::warthunderTelemetryChanged, this,
+            &MainBackgroundThread::setWarthunderTelemetry);
+    connect(telemetry_, &TelemetryThread::condor2TelemetryChanged, this,
+            &MainBackgroundThread::setCondor2Telemetry);
+    connect(telemetry_, &TelemetryThread::landed, this, &MainBackgroundThread::setLanded);
+
+    // The telemetry worker's start() must run on its own thread: a zero-delay timer of this
+    // thread queues the call there once the event loop runs.
+    auto* startTimer = new QTimer();
+    connect(startTimer, &QTimer::timeout, telemetry_, &TelemetryThread::start);
+    startTimer->setSingleShot(true);
+    startTimer->start(0);
+
+    auto* telemetryThread = new QThread();
+    telemetryThread->start(QThread::InheritPriority);
+    telemetry_->moveToThread(telemetryThread);
+}
+
+void MainBackgroundThread::start() {
+    loopTimer_->start(5);
+    runStart_ = clock_();
+    rampStart_ = runStart_;
+}
+
+uint64_t MainBackgroundThread::runElapsed() const {
+    return runStart_ < 0 ? 0 : static_cast<uint64_t>(clock_() - runStart_);
+}
+
+qint64 MainBackgroundThread::rampElapsed() const {
+    return rampStart_ < 0 ? 0 : clock_() - rampStart_;
+}
+
+void MainBackgroundThread::onTimout() {
+    PositionInput position;
+    PositionInput offset;
+
+    if (joystick_.handle) {
+        readJoystickPosition(&position, &offset);
+    } else {
+        connectionStep(joystick_, HidReports::JoystickProductId, true);
+    }
+    if (rudder_.handle) {
+        readRudderPosition(&position, &offset);
+    } else {
+        connectionStep(rudder_, HidReports::RudderProductId, false);
+    }
+
+    position.roll -= offset.roll;
+    position.pitch -= offset.pitch;
+    position.yaw -= offset.yaw;
+    emit positionChanged(position);
+
+    Forces forces = calculateForces(position);
+
+    // The start ramp: the forces sent rise linearly from zero over the 2000 ms after start
+    // and after every sudden settings change. Damper gains are not ramped.
+    const qint64 e = rampElapsed();
+    if (e <= RampMs) {
+        const float t = static_cast<float>(static_cast<double>(e) / 2000.0);
+        if (t < 1.0f) {
+            forces.scale(t);
+        }
+    }
+
+    writeJoystickDirectControl(forces);
+    writeRudderDirectControl(forces);
+}
+
+Forces MainBackgroundThread::calculateForces(PositionInput position) {
+    const uint64_t now = runElapsed();
+    Forces forces;
+    for (int axis = 0; axis < 3; ++axis) {
+        AxisForce& f = forces.axis[axis];
+        const float p = position.axis(axis) + positionOffset_[axis];
+        switch (currentSource_) {
+        case Telemetry::TELEMETRY_SOURCE_MSFS:
+            commonCalculator_->calculateAxis(f, axis, now, p, msfsRecord_, settings_);
+            msfsCalculator_->addSourceForces(f, axis, now, p, msfsRecord_, settings_);
+            break;
+        case Telemetry::TELEMETRY_SOURCE_DCS:
+            commonCalculator_->calculateAxis(f, axis, now, p, dcsRecord_, settings_);
+            dcsCalculator_->addSourceForces(f, axis, now, p, dcsRecord_, settings_);
+            break;
+        case Telemetry::TELEMETRY_SOURCE_IL2:
+            commonCalculator_->calculateAxis(f, axis, now, p, shturmovikRecord_, settings_);
+            shturmovikCalculator_->addSourceForces(f, axis, now, p, shturmovikRecord_, settings_);
+            break;
+        case Telemetry::TELEMETRY_SOURCE_WARTHUNDER:
+            commonCalculator_->calculateAxis(f, axis, now, p, warthunderRecord_, settings_);
+            warthunderCalculator_->addSourceForces(f, axis, now, p, warthunderRecord_, settings_);
+            break;
+        case Telemetry::TELEMETRY_SOURCE_CONDOR:
+            commonCalculator_->calculateAxis(f, axis, now, p, condorRecord_, settings_);
+            condorCalculator_->addSourceForces(f, axis, now, p, condorRecord_, settings_);
+            break;
+        default:
+            // No live source (or the override is in use): the hand-set record drives the forces.
+            commonCalculator_->calculateAxis(f, axis, now, p, overrideRecord_, settings_);
+            break;
+        }
+        f.force = finiteOrZero(f.force);
+        if (f.force > 100.0f) {
+            f.force = 100.0f;
+        } else if (f.force < -100.0f) {
+            f.force = -100.0f;
+        }
+    }
+    return forces;
+}
+
+void MainBackgroundThread::changeSettingsSuddenly(EffectsSettings settings) {
+    rampStart_ = clock_();
+    settings_ = settings;
+    writeDirectXOverride();
+}
+
+void MainBackgroundThread::changeSettingsModerately(EffectsSettings settings) {
+    settings_ = settings;
+    writeDirectXOverride();
+}
+
+void MainBackgroundThread::enableTelemetryOverride() {
+    telemetryOverride_ = true;
+}
+
+void MainBackgroundThread::disableTelemetryOverride() {
+    telemetryOverride_ = false;
+}
+
+void MainBackgroundThread::overrideTelemetry(Telemetry telemetry) {
+    if (!telemetryOverride_) {
+        return;
+    }
+    currentSource_ = Telemetry::TELEMETRY_SOURCE_NONE;
+    overrideRecord_ = telemetry;
+}
+
+void MainBackgroundThread::storeRecord(Telemetry::Source source, const Telemetry& common) {
+    currentSource_ = source;
+    emit telemetryChanged(common);
+}
+
+void MainBackgroundThread::setMsfsTelemetry(MSFSTelemetry telemetry) {
+    if (telemetryOverride_) {
+        return;
+    }
+    msfsRecord_ = telemetry;
+    storeRecord(Telemetry::TELEMETRY_SOURCE_MSFS, telemetry);
+}
+
+void MainBackgroundThread::setDcsTelemetry(DCSTelemetry telemetry) {
+    if (telemetryOverride_) {
+        return;
+    }
+    dcsRecord_ = telemetry;
+    storeRecord(Telemetry::TELEMETRY_SOURCE_DCS, telemetry);
+}
+
+void MainBackgroundThread::setShturmovikTelemetry(ShturmovikTelemetry telemetry) {
+    if (telemetryOverride_) {
+        return;
+    }
+    shturmovikRecord_ = telemetry;
+    storeRecord(Telemetry::TELEMETRY_SOURCE_IL2, telemetry);
+}
+
+void MainBackgroundThread::setWarthunderTelemetry(WarthunderTelemetry telemetry) {
+    if (telemetryOverride_) {
+        return;
+    }
+    warthunderRecord_ = telemetry;
+    storeRecord(Telemetry::TELEMETRY_SOURCE_WARTHUNDER, telemetry);
+}
+
+void MainBackgroundThread::setCondor2Telemetry(Condor2Telemetry telemetry) {
+    if (telemetryOverride_) {
+        return;
+    }
+    condorRecord_ = telemetry;
+    storeRecord(Telemetry::TELEMETRY_SOURCE_CONDOR, telemetry);
+}
+
+void MainBackgroundThread::setLanded(float verticalSpeed, float airspeed) {
+    LandingEvent event;
+    event.time = runElapsed();
+    event.airspeed = airspeed;
+    event.verticalSpeed = verticalSpeed;
+    commonCalculator_->land(event, settings_);
+}
+
+void MainBackgroundThread::shutDown() {
+    loopTimer_->stop();
+    const Forces zero;
+    const EffectsSettings noDampers;
+    if (joystick_.handle) {
+        write(joystick_.handle, HidReports::joystickDirectControl(zero, positionOffset_, noDampers).data());
+    }
+    if (rudder_.handle) {
+        write(rudder_.handle, HidReports::rudderDirectControl(zero, positionOffset_, noDampers).data());
+    }
+}
+
+// ---- Device link ----------------------------------------------------------------------
+
+bool MainBackgroundThread::connectionStep(DeviceLink& link, unsigned short productId, bool joystick) {
+    if (link.reconnectCounter <= ReconnectTicks) {
+        ++link.reconnectCounter;
+        return false;
+    }
+    link.reconnectCounter = 0;
+    link.handle = hid_open(HidReports::VendorId, productId, nullptr);
+    if (!link.handle) {
+        return false;
+    }
+    const uint32_t version = readVersion(link.handle);
+    if (joystick) {
+        emit joystickConnected(version);
+    } else {
+        emit rudderConnected(version);
+    }
+    return true;
+}
+
+uint32_t MainBackgroundThread::readVersion(hid_device* handle) {
+    // The result is not examined: a failed request leaves the report id alone, version 37.
+    HidReports::Report report = HidReports::featureRequest(HidReports::VersionReportId);
+    hid_get_feature_report(handle, report.data(), report.size());
+    return HidReports::parseVersion(report);
+}
+
+void MainBackgroundThread::drop(DeviceLink& link, bool joystick) {
+    hid_close(link.handle);
+    link.handle = nullptr;
+    if (joystick) {
+        emit joystickDisconnected();
+    } else {
+        emit rudderDisconnected();
+    }
+}
+
+bool MainBackgroundThread::readPosition(DeviceLink& link, bool joystick, float* positionX, float* positionY,
+                                        float* offsetX, float* offsetY) {
+    if (!link.handle) {
+        return false;
+    }
+    HidReports::Report report = HidReports::featureRequest(HidReports::PositionReportId);
+    if (hid_get_feature_report(link.handle, report.data(), report.size()) <= 0) {
+        // A failed read is how a lost device shows itself; the counter keeps its value, so
+        // the next attempt to reopen it comes 201 ticks later.
+        drop(link, joystick);
+        return false;
+    }
+    const HidReports::DevicePosition p = HidReports::parsePosition(report);
+    *positionX = p.positionX;
+    *offsetX = p.offsetX;
+    if (positionY) {
+        *positionY = p.positionY;
+        *offsetY = p.offsetY;
+    }
+    return true;
+}
+
+void MainBackgroundThread::write(hid_device* handle, const unsigned char* bytes) {
+    if (handle) {
+        hid_write(handle, bytes, HidReports::ReportSize);
+    }
+}
+
+uint32_t MainBackgroundThread::readJoystickVersion() {
+    return joystick_.handle ? readVersion(joystick_.handle) : 0;
+}
+
+uint32_t MainBackgroundThread::readRudderVersion() {
+    return rudder_.handle ? readVersion(rudder_.handle) : 0;
+}
+
+void MainBackgroundThread::disconnectJoystick() {
+    if (joystick_.handle) {
+        drop(joystick_, true);
+    }
+}
+
+void MainBackgroundThread::disconnectRudder() {
+    if (rudder_.handle) {
+        drop(rudder_, false);
+    }
+}
+
+void MainBackgroundThread::readJoystickPosition(PositionInput* position, PositionInput* offset) {
+    readPosition(joystick_, true, &position->roll, &position->pitch, &offset->roll, &offset->pitch);
+}
+
+void MainBackgroundThread::readRudderPosition(PositionInput* position, PositionInput* offset) {
+    readPosition(rudder_, false, &position->yaw, nullptr, &offset->yaw, nullptr);
+}
+
+void MainBackgroundThread::writeJoystickDirectControl(Forces forces) {
+    write(joystick_.handle, HidReports::joystickDirectControl(forces, positionOffset_, settings_).data());
+}
+
+void MainBackgroundThread::writeRudderDirectControl(Forces forces) {
+    write(rudder_.handle, HidReports::rudderDirectControl(forces, positionOffset_, settings_).data());
+}
+
+void MainBackgroundThread::writeJoystickDirectXOverride(DirectXOverrideTypeDef gains) {
+    write(joystick_.handle, HidReports::directXOverride(gains).data());
+}
+
+void MainBackgroundThread::writeRudderDirectXOverride(DirectXOverrideTypeDef gains) {
+    write(rudder_.handle, HidReports::directXOverride(gains).data());
+}
+
+void MainBackgroundThread::writeDirectXOverride() {
+    write(joystick_.handle, HidReports::directXOverride(HidReports::joystickDirectXOverride(settings_)).data());
+    write(rudder_.handle, HidReports::directXOverride(HidReports::rudderDirectXOverride(settings_)).data());
+}

@@ -1,0 +1,139 @@
+#pragma once
+
+#include "forces/condor2telemetry.h"
+#include "forces/dcstelemetry.h"
+#include "forces/directxoverridetypedef.h"
+#include "forces/forces.h"
+#include "forces/msfstelemetry.h"
+#include "forces/positioninput.h"
+#include "forces/shturmoviktelemetry.h"
+#include "forces/telemetry.h"
+#include "forces/warthundertelemetry.h"
+#include "profiles/effectssettings.h"
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QTimer>
+
+#include <cstdint>
+#include <functional>
+
+#include <hidapi.h>
+
+class CommonTelemetryForceCalculator;
+class CondorTelemetryForceCalculator;
+class DCSTelemetryForceCalculator;
+class MSFSTelemetryForceCalculator;
+class ShturmovikTelemetryForceCalculator;
+class TelemetryThread;
+class WarthunderForceCalculator;
+
+// The control object: every 5 ms it reads the positions of the joystick base and the rudder
+// unit, computes the forces of the three axes from the current telemetry record and the
+// effect settings, and writes them to both devices. It owns the device handles, its own copy
+// of the effect settings, the last record of every telemetry source and the force
+// calculators, and it creates the telemetry worker.
+//
+// Threading: created without parent on the GUI thread, then moved to the control thread;
+// start(), the tick and every slot run there, one at a time. Everything it receives arrives by
+// queued connections with copied arguments, so nothing is locked. The HID calls block the
+// control thread for their duration.
+class MainBackgroundThread : public QObject {
+    Q_OBJECT
+
+public:
+    explicit MainBackgroundThread(QObject* parent = nullptr);
+
+    // Starts the 5 ms loop and the run and ramp clocks. Called once, on the control thread.
+    void start();
+
+    // The time base of both clocks, in monotonic milliseconds. Tests replace it to drive the
+    // effects and the ramp with chosen times; call before start().
+    void setClock(std::function<qint64()> clock) { clock_ = std::move(clock); }
+
+    TelemetryThread* telemetry() const { return telemetry_; }
+
+signals:
+    void telemetryChanged(Telemetry telemetry);
+    void telemetrySourceChanged(Telemetry::Source source, QString name);
+    void telemetryEnded();
+    void joystickConnected(uint32_t version);
+    void joystickDisconnected();
+    void rudderConnected(uint32_t version);
+    void rudderDisconnected();
+    void positionChanged(PositionInput position);
+
+public slots:
+    void changeSettingsSuddenly(EffectsSettings settings);
+    void changeSettingsModerately(EffectsSettings settings);
+    void enableTelemetryOverride();
+    void disableTelemetryOverride();
+    void overrideTelemetry(Telemetry telemetry);
+    void setMsfsTelemetry(MSFSTelemetry telemetry);
+    void setDcsTelemetry(DCSTelemetry telemetry);
+    void setShturmovikTelemetry(ShturmovikTelemetry telemetry);
+    void setWarthunderTelemetry(WarthunderTelemetry telemetry);
+    void setCondor2Telemetry(Condor2Telemetry telemetry);
+    void setLanded(float verticalSpeed, float airspeed);
+    // At exit: stops the loop and leaves each connected device with a last report of zero
+    // force, vibration, spring and dampers, so no stick keeps pushing after the program is gone.
+    void shutDown();
+
+private slots:
+    Forces calculateForces(PositionInput position);
+    void onTimout();
+    uint32_t readJoystickVersion();
+    void disconnectJoystick();
+    void readJoystickPosition(PositionInput* position, PositionInput* offset);
+    void writeJoystickDirectControl(Forces forces);
+    void writeJoystickDirectXOverride(DirectXOverrideTypeDef gains);
+    uint32_t readRudderVersion();
+    void disconnectRudder();
+    void readRudderPosition(PositionInput* position, PositionInput* offset);
+    void writeRudderDirectControl(Forces forces);
+    void writeRudderDirectXOverride(DirectXOverrideTypeDef gains);
+    void writeDirectXOverride();
+
+private:
+    // One device's link: its handle (null while absent) and the ticks since the last attempt.
+    struct DeviceLink {
+        hid_device* handle = nullptr;
+        int32_t reconnectCounter = 1000;
+    };
+
+    uint64_t runElapsed() const;
+    qint64 rampElapsed() const;
+    // One connection step for an absent device; returns true when it was opened this tick.
+    bool connectionStep(DeviceLink& link, unsigned short productId, bool joystick);
+    // Reads report 0x24; on failure drops the device. Returns false when the device was lost.
+    bool readPosition(DeviceLink& link, bool joystick, float* positionX, float* positionY, float* offsetX,
+                      float* offsetY);
+    uint32_t readVersion(hid_device* handle);
+    void drop(DeviceLink& link, bool joystick);
+    void write(hid_device* handle, const unsigned char* bytes);
+    void storeRecord(Telemetry::Source source, const Telemetry& common);
+
+    std::function<qint64()> clock_;
+    qint64 runStart_ = -1;
+    qint64 rampStart_ = -1;
+    QTimer* loopTimer_;
+    DeviceLink joystick_;
+    DeviceLink rudder_;
+    float positionOffset_[3] = {0.0f, 0.0f, 0.0f};
+    EffectsSettings settings_;
+    bool telemetryOverride_ = false;
+    Telemetry::Source currentSource_ = Telemetry::TELEMETRY_SOURCE_NONE;
+    Telemetry overrideRecord_;
+    MSFSTelemetry msfsRecord_;
+    DCSTelemetry dcsRecord_;
+    ShturmovikTelemetry shturmovikRecord_;
+    WarthunderTelemetry warthunderRecord_;
+    Condor2Telemetry condorRecord_;
+    CommonTelemetryForceCalculator* commonCalculator_;
+    MSFSTelemetryForceCalculator* msfsCalculator_;
+    DCSTelemetryForceCalculator* dcsCalculator_;
+    ShturmovikTelemetryForceCalculator* shturmovikCalculator_;
+    WarthunderForceCalculator* warthunderCalculator_;
+    CondorTelemetryForceCalculator* condorCalculator_;
+    TelemetryThread* telemetry_;
+};

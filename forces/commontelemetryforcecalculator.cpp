@@ -1,0 +1,153 @@
+#include "forces/commontelemetryforcecalculator.h"
+
+#include "forces/effectcurves.h"
+
+#include <cmath>
+
+namespace {
+
+// The routine shared by the gear, flaps, airbrake and on-ground shakers: strength rises from
+// nothing at the speed range's min to full at its max, and the frequency moves across its
+// range with the same speed fraction.
+float levelShaker(OscillatorState& state, uint64_t now, float level, float airspeed,
+                  const GenericSpeedDependantShakerSettings& s) {
+    const float speed = fraction(airspeed, s.speed.min, s.speed.max);
+    const float k = shape(speed, s.speed.exp / 100.0f);
+    const float f = mapRange(speed, s.frequency);
+    const float amplitude = (level / 100.0f) * k * (s.total_effect_strength / 100.0f) * 2.0f;
+    return oscillatorStep(state, now, f, finiteOrZero(amplitude));
+}
+
+} // namespace
+
+CommonTelemetryForceCalculator::CommonTelemetryForceCalculator(QObject* parent) : QObject(parent) {}
+
+void CommonTelemetryForceCalculator::calculateAxis(AxisForce& out, int axis, uint64_t now, float position,
+                                                   const Telemetry& t, const EffectsSettings& settings) {
+    if (axis < 0 || axis > 2) {
+        return;
+    }
+    const AxisEffectsSettings& fx = settings.axes[axis];
+    AxisState& state = axisStates_[axis];
+    const float p = finiteOrZero(position);
+    // Work on local sums so that one non-finite intermediate cannot poison the record.
+    float force = 0.0f;
+    float vibration = 0.0f;
+    float springMagnitude = out.springMagnitude;
+
+    if (fx.simple_spring.active) {
+        const float a = p * fx.simple_spring.total_effect_strength;
+        springMagnitude = std::fabs(a);
+        force -= a;
+    }
+
+    if (fx.airflow_spring.active) {
+        const AirflowSpringSettings& s = fx.airflow_spring;
+        const float G = s.total_effect_strength;
+        const float v = t.airspeed;
+        const float S = s.attenuation_start_airspeed;
+        const float E = s.attenuation_end_airspeed;
+
+        // The stick's deflection as an angle of the control surface, -30..30 degrees.
+        const float d = 30.0f * (p > 1.0f ? 1.0f : (p < -1.0f ? -1.0f : p));
+        // The local angle of the airflow at the surface, softened for small angles.
+        const float la = t.localAngle(axis);
+        const float localAngle = std::fabs(la) > 90.0f ? la : la * (1.0f - 0.5f * cosDeg(2.0f * std::fabs(la)));
+        const float e = d - localAngle * s.local_aoa_influence_strength / 100.0f;
+
+        // Propeller wash: strongest at standstill, fading towards the end airspeed.
+        const double m = finiteOrZero(static_cast<double>(s.thrust_force) * 0.5 * (static_cast<double>(E) - v) /
+                                      static_cast<double>(E) * t.propAirflow / 100.0);
+
+        // Dynamic pressure grows with the square of airspeed up to the start airspeed; above it
+        // the growth follows the attenuation curve, as strongly as attenuation_strength says.
+        float w = finiteOrZero(0.5f * s.airspeed_force * (v / S) * (v / S));
+        if (v > S) {
+            const float c = s.attenuationCurve.lookup(fraction(v, S, E));
+            const float K = s.attenuation_strength;
+            w = finiteOrZero(w * (1.0f - K / 100.0f) +
+                             (0.5f * s.airspeed_force + 0.5f * s.airspeed_force * c) * K / 100.0f);
+        }
+        const float wc = w > 500.0f ? 500.0f : (w < 0.0f ? 0.0f : w);
+
+        springMagnitude = finiteOrZero((w + static_cast<float>(m)) * G / 100.0f);
+        force -= finiteOrZero((wc * sinDeg(e) + static_cast<float>(m) * sinDeg(d)) / sinDeg(30.0f) * G / 100.0f);
+    }
+
+    if (fx.elevator_weight.active) {
+        force -= finiteOrZero(t.gForce * fx.elevator_weight.total_effect_strength * 10.0f / 100.0f);
+    }
+
+    if (fx.landing_jolt.active) {
+        const JoltSettings& s = fx.landing_jolt;
+        JoltState& jolt = state.jolt;
+        const uint64_t elapsed = now - jolt.triggerTime;
+        if (elapsed < s.effect_time) {
+            const float te = static_cast<float>(s.effect_time);
+            const float remaining =
+                now == jolt.triggerTime ? 0.0f : static_cast<float>(jolt.triggerTime + s.effect_time - now) / te;
+            const float f = mapRange(fraction(t.airspeed, s.speed.min, s.speed.max), s.frequency);
+            float r = remaining * jolt.magnitude;
+            r = r > 1.0f ? 1.0f : (r < 0.0f ? 0.0f : r);
+            const float amplitude = r * s.total_effect_strength / 100.0f * 2.0f;
+            vibration += oscillatorStep(jolt.oscillator, now, f, finiteOrZero(amplitude));
+        }
+    }
+
+    if (fx.aoa_shaker.active) {
+        const AoAShakerSettings& s = fx.aoa_shaker;
+        const float speed = fraction(t.airspeed, s.speed.min, s.speed.max);
+        const float ks = shape(speed, s.speed.exp / 100.0f);
+        const float ka = shape(fraction(t.aoa, s.aoa.min, s.aoa.max), s.aoa.exp / 100.0f);
+        const float f = mapRange(speed, s.frequency);
+        const float amplitude = s.total_effect_strength * ks * ka * 2.0f / 100.0f;
+        vibration += oscillatorStep(state.aoaShaker, now, f, finiteOrZero(amplitude));
+    }
+
+    if (fx.gear_shaker.active) {
+        vibration += levelShaker(state.gearShaker, now, t.gear, t.airspeed, fx.gear_shaker);
+    }
+    if (fx.flaps_shaker.active) {
+        vibration += levelShaker(state.flapsShaker, now, t.flaps, t.airspeed, fx.flaps_shaker);
+    }
+    if (fx.airbrake_shaker.active) {
+        vibration += levelShaker(state.airbrakeShaker, now, t.airbrake, t.airspeed, fx.airbrake_shaker);
+    }
+    if (fx.on_ground_shaker.active) {
+        vibration += levelShaker(state.onGroundShaker, now, t.onGround ? 100.0f : 0.0f, t.airspeed,
+                                 fx.on_ground_shaker);
+    }
+
+    out.force = finiteOrZero(out.force + force);
+    out.vibration = finiteOrZero(out.vibration + vibration);
+    out.springMagnitude = finiteOrZero(springMagnitude);
+}
+
+void CommonTelemetryForceCalculator::land(const LandingEvent& event, const EffectsSettings& settings) {
+    for (int axis = 0; axis < 3; ++axis) {
+        const JoltSettings& s = settings.axes[axis].landing_jolt;
+        if (!s.active) {
+            continue;
+        }
+        JoltState& jolt = axisStates_[axis].jolt;
+        float k = shape(fraction(event.airspeed, s.speed.min, s.speed.max), s.speed.exp / 100.0f);
+        const float q = event.verticalSpeed / 10.0f;
+        if (q > 1.0f) {
+            // A hard landing: full strength.
+        } else if (q < 0.0f || q != q) {
+            k = 0.0f;
+        } else {
+            k = k * q;
+        }
+        // What is left of the running jolt; a landing only restarts it when stronger.
+        const float age = static_cast<float>(event.time - jolt.triggerTime) / static_cast<float>(s.effect_time);
+        float current = (1.0f - age) * jolt.magnitude;
+        if (age > 1.0f || current != current) {
+            current = 0.0f;
+        }
+        if (k > current) {
+            jolt.magnitude = k;
+            jolt.triggerTime = event.time;
+        }
+    }
+}

@@ -1,0 +1,25 @@
+#include "forces/oscillator.h"
+
+#include "forces/effectcurves.h"
+
+float oscillatorStep(OscillatorState& state, uint64_t now, float frequency, float amplitude,
+                     JitterGenerator& jitter) {
+    const float period = 1000.0f / ((1.0f + state.frequencyJitter) * frequency);
+    if (!(period >= 1.0f)) {
+        // No whole-millisecond period: silent, and the clock moves on.
+        state.lastTime = now;
+        return 0.0f;
+    }
+    // Periods longer than about 49 days are as good as a standstill.
+    const uint64_t n = period < 4.0e9f ? static_cast<uint64_t>(period) : 4000000000ull;
+    const uint64_t d = (now - state.lastTime) % (n + 1);
+    const float e = static_cast<float>(d) / static_cast<float>(n) + state.phase;
+    state.phase = e < 1.0f ? e : e - 1.0f;
+    state.lastTime = now;
+    const float output = square(state.phase, (1.0f + state.amplitudeJitter) * amplitude);
+    if (e > 1.0f) {
+        state.amplitudeJitter = jitter.next();
+        state.frequencyJitter = jitter.next();
+    }
+    return finiteOrZero(output);
+}

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "profiles/airflowspringsettings.h"
+#include "profiles/aoashakersettings.h"
+#include "profiles/condorshakersettings.h"
+#include "profiles/directxsettings.h"
+#include "profiles/genericspeeddependantshakersettings.h"
+#include "profiles/joltsettings.h"
+#include "profiles/simpleeffectsettings.h"
+#include "profiles/smartdampersettings.h"
+
+// All thirteen effects of one axis, always present; an effect is in use when its `active`
+// flag is set. Members are in the order the profile reader visits them.
+class AxisEffectsSettings {
+public:
+    void resetToDefaults();
+
+    // The effect of an EffectsProfile::EffectType value (0..12), or null for any other value.
+    SimpleEffectSettings* effect(int effectType);
+    const SimpleEffectSettings* effect(int effectType) const;
+
+    AirflowSpringSettings airflow_spring;
+    SimpleEffectSettings simple_spring;
+    SimpleEffectSettings elevator_weight;
+    AoAShakerSettings aoa_shaker;
+    GenericSpeedDependantShakerSettings gear_shaker;
+    GenericSpeedDependantShakerSettings flaps_shaker;
+    GenericSpeedDependantShakerSettings airbrake_shaker;
+    GenericSpeedDependantShakerSettings on_ground_shaker;
+    JoltSettings landing_jolt;
+    SimpleEffectSettings il2_shaker;
+    DirectXSettings direct_x;
+    CondorShakerSettings condor_shaker;
+    SmartDamperSettings smart_damper;
+};

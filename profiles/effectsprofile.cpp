@@ -1,0 +1,11 @@
+#include "profiles/effectsprofile.h"
+
+void EffectsProfile::resetToDefaults() {
+    effects.resetToDefaults();
+    metadata = EffectsProfileMetadata{};
+}
+
+EffectsProfile& currentEffectsProfile() {
+    static EffectsProfile profile;
+    return profile;
+}

@@ -1,0 +1,292 @@
+#include "support/fakehid.h"
+
+#include <hidapi.h>
+
+#include <cstring>
+#include <mutex>
+
+struct hid_device_ {
+    int device;
+    int generation; // the plug generation it was opened in; dead once the device is unplugged
+    bool closed;
+};
+
+namespace FakeHid {
+namespace {
+
+struct DeviceState {
+    bool plugged = false;
+    int generation = 0;
+    uint8_t version[3] = {0, 0, 0};
+    float position[4] = {0, 0, 0, 0};
+    bool failNextPosition = false;
+    bool failNextVersion = false;
+    int opens = 0;
+    int closes = 0;
+    int positionReads = 0;
+};
+
+struct State {
+    std::mutex mutex;
+    DeviceState devices[2];
+    std::vector<WrittenReport> log;
+    int misuse = 0;
+    // Handles are never freed, so a use after hid_close is detected instead of crashing.
+    std::vector<hid_device*> handles;
+};
+
+State& state() {
+    static State s;
+    return s;
+}
+
+DeviceState& dev(State& s, Device d) {
+    return s.devices[static_cast<int>(d)];
+}
+
+bool alive(State& s, hid_device* h) {
+    if (!h || h->closed) {
+        ++s.misuse;
+        return false;
+    }
+    const DeviceState& d = s.devices[h->device];
+    return d.plugged && d.generation == h->generation;
+}
+
+} // namespace
+
+void reset() {
+    State& s = state();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    for (DeviceState& d : s.devices) {
+        const int generation = d.generation + 1;
+        d = DeviceState{};
+        d.generation = generation;
+    }
+    s.log.clear();
+    s.misuse = 0;
+}
+
+void plug(Device device) {
+    State& s = state();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    DeviceState& d = dev(s, device);
+    if (!d.plugged) {
+        d.plugged = true;
+        ++d.generation;
+    }
+}
+
+void unplug(Device device) {
+    State& s = state();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    dev(s, device).plugged = false;
+}
+
+bool isPlugged(Device device) {
+    State& s = state();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    return dev(s, device).plugged;
+}
+
+void setPosition(Device device, float x, float y, float offsetX, float offsetY) {
+    State& s = state();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    DeviceState& d = dev(s, device);
+    d.position[0] = x;
+    d.position[1] = y;
+    d.position[2] = offsetX;
+    d.position[3] = offsetY;
+}
+
+void setVersionBytes(Device device, uint8_t b1, uint8_t b2, uint8_t b3) {
+    State& s = state();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    DeviceState& d = dev(s, device);
+    d.version[0] = b1;
+    d.version[1] = b2;
+    d.version[2] = b3;
+}
+
+void failNextPositionRead(Device device) {
+    State& s = state();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    dev(s, device).failNextPosition = true;
+}
+
+void failNextVersionRead(Device device) {
+    State& s = state();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    dev(s, device).failNextVersion = true;
+}
+
+std::vector<WrittenReport> writes() {
+    State& s = state();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    return s.log;
+}
+
+std::vector<WrittenReport> writes(Device device) {
+    State& s = state();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    std::vector<WrittenReport> out;
+    for (const WrittenReport& r : s.log) {
+        if (r.device == device) {
+            out.push_back(r);
+        }
+    }
+    return out;
+}
+
+void clearWrites() {
+    State& s = state();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    s.log.clear();
+}
+
+int openCount(Device device) {
+    State& s = state();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    return dev(s, device).opens;
+}
+
+int closeCount(Device device) {
+    State& s = state();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    return dev(s, device).closes;
+}
+
+int positionReads(Device device) {
+    State& s = state();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    return dev(s, device).positionReads;
+}
+
+int misuseCount() {
+    State& s = state();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    return s.misuse;
+}
+
+} // namespace FakeHid
+
+using namespace FakeHid;
+
+extern "C" {
+
+int HID_API_EXPORT hid_init(void) {
+    return 0;
+}
+
+int HID_API_EXPORT hid_exit(void) {
+    return 0;
+}
+
+hid_device* HID_API_EXPORT hid_open(unsigned short vendor_id, unsigned short product_id, const wchar_t*) {
+    State& s = state();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    if (vendor_id != 0x3F21) {
+        return nullptr;
+    }
+    int index;
+    if (product_id == 0x7A10) {
+        index = 0;
+    } else if (product_id == 0x7A2C) {
+        index = 1;
+    } else {
+        return nullptr;
+    }
+    DeviceState& d = s.devices[index];
+    if (!d.plugged) {
+        return nullptr;
+    }
+    ++d.opens;
+    auto* h = new hid_device_{index, d.generation, false};
+    s.handles.push_back(h);
+    return h;
+}
+
+hid_device* HID_API_EXPORT hid_open_path(const char*) {
+    return nullptr;
+}
+
+struct hid_device_info* HID_API_EXPORT hid_enumerate(unsigned short, unsigned short) {
+    return nullptr;
+}
+
+void HID_API_EXPORT hid_free_enumeration(struct hid_device_info*) {}
+
+int HID_API_EXPORT hid_write(hid_device* dev, const unsigned char* data, size_t length) {
+    State& s = state();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    if (!alive(s, dev) || length != 65) {
+        return -1;
+    }
+    WrittenReport r;
+    r.device = static_cast<Device>(dev->device);
+    std::memcpy(r.bytes.data(), data, 65);
+    s.log.push_back(r);
+    return 65;
+}
+
+int HID_API_EXPORT hid_get_feature_report(hid_device* dev, unsigned char* data, size_t length) {
+    State& s = state();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    if (!alive(s, dev) || length < 17 || !data) {
+        return -1;
+    }
+    DeviceState& d = s.devices[dev->device];
+    if (data[0] == 0x24) {
+        ++d.positionReads;
+        if (d.failNextPosition) {
+            d.failNextPosition = false;
+            return -1;
+        }
+        std::memcpy(data + 1, d.position, sizeof d.position);
+        return static_cast<int>(length);
+    }
+    if (data[0] == 0x25) {
+        if (d.failNextVersion) {
+            d.failNextVersion = false;
+            return -1;
+        }
+        std::memcpy(data + 1, d.version, 3);
+        return static_cast<int>(length);
+    }
+    return -1;
+}
+
+int HID_API_EXPORT hid_send_feature_report(hid_device* dev, const unsigned char*, size_t) {
+    State& s = state();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    return alive(s, dev) ? 0 : -1;
+}
+
+int HID_API_EXPORT hid_read(hid_device*, unsigned char*, size_t) {
+    return 0;
+}
+
+int HID_API_EXPORT hid_read_timeout(hid_device*, unsigned char*, size_t, int) {
+    return 0;
+}
+
+int HID_API_EXPORT hid_set_nonblocking(hid_device*, int) {
+    return 0;
+}
+
+void HID_API_EXPORT hid_close(hid_device* dev) {
+    State& s = state();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    if (!dev || dev->closed) {
+        ++s.misuse;
+        return;
+    }
+    dev->closed = true;
+    ++s.devices[dev->device].closes;
+}
+
+const wchar_t* HID_API_EXPORT hid_error(hid_device*) {
+    return L"fake device";
+}
+
+} // extern "C"

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+// An in-process emulation of the Grovik joystick base (3F21:7A10) and rudder unit
+// (3F21:7A2C) behind the hidapi C functions. Tests link it instead of hidapi and drive it
+// through this API: plug and unplug, positions and offsets, version bytes, failing reads,
+// and the log of every report written. It is safe to use from the test thread while the
+// control loop runs on its own thread.
+namespace FakeHid {
+
+enum class Device { Joystick = 0, Rudder = 1 };
+
+struct WrittenReport {
+    Device device;
+    std::array<uint8_t, 65> bytes;
+};
+
+// Back to the start state: both devices unplugged, version bytes 0, positions 0, empty log.
+void reset();
+
+void plug(Device device);
+// A device that is unplugged fails every read and write of the handles opened on it; a
+// handle opened before an unplug stays dead after the device is plugged in again.
+void unplug(Device device);
+bool isPlugged(Device device);
+
+// The floats the position report 0x24 carries: first axis, second axis, their offsets.
+void setPosition(Device device, float x, float y = 0.0f, float offsetX = 0.0f, float offsetY = 0.0f);
+// Bytes 1..3 of the version report 0x25.
+void setVersionBytes(Device device, uint8_t b1, uint8_t b2, uint8_t b3);
+// The next position read of the device fails (returns -1) although it stays plugged.
+void failNextPositionRead(Device device);
+// The version request right after the next open fails (returns -1).
+void failNextVersionRead(Device device);
+
+std::vector<WrittenReport> writes();
+std::vector<WrittenReport> writes(Device device);
+void clearWrites();
+
+int openCount(Device device);
+int closeCount(Device device);
+int positionReads(Device device);
+// Calls made on a handle after hid_close, or with a null handle: must stay 0.
+int misuseCount();
+
+} // namespace FakeHid
