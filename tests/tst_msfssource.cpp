@@ -102,7 +102,9 @@ std::vector<uint8_t> rawMessage(uint32_t dwSize, uint32_t id, const std::vector<
     std::vector<uint8_t> bytes(std::max<size_t>(cbData, 12 + 4 * rest.size()), 0);
     const uint32_t header[3] = {dwSize, 0, id};
     std::memcpy(bytes.data(), header, sizeof header);
-    std::memcpy(bytes.data() + 12, rest.data(), 4 * rest.size());
+    if (!rest.empty()) {
+        std::memcpy(bytes.data() + 12, rest.data(), 4 * rest.size());
+    }
     bytes.resize(cbData);
     return bytes;
 }
