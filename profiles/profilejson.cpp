@@ -12,16 +12,22 @@ namespace ProfileJson {
 
 namespace {
 
-// A JSON number narrowed to a float; anything else, or a number no float can hold, is
-// the fallback. The comparison also rejects NaN.
+// A JSON number narrowed to a float; anything else, or a number that would narrow to an
+// infinity, is the fallback. The comparison also rejects NaN.
 float readFloat(const QJsonObject& object, QLatin1StringView key, float fallback) {
     const QJsonValue value = object.value(key);
     if (!value.isDouble()) {
         return fallback;
     }
+    // Halfway between the largest float and the next power of two: anything from there
+    // up would round to infinity. Just below it, rounding gives the largest float.
+    constexpr double overflow = 3.4028235677973366e38;
     const double number = value.toDouble();
-    if (!(std::fabs(number) <= static_cast<double>(FLT_MAX))) {
+    if (!(std::fabs(number) < overflow)) {
         return fallback;
+    }
+    if (std::fabs(number) > static_cast<double>(FLT_MAX)) {
+        return number < 0 ? -FLT_MAX : FLT_MAX;
     }
     return static_cast<float>(number);
 }

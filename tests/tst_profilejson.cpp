@@ -346,6 +346,11 @@ void TestProfileJson::readerRules_data() {
         << airflow << "rudder.airflow_spring.total_effect_strength" << f(FLT_MAX);
     QTest::newRow("missing airflow member")
         << airflow << "rudder.airflow_spring.attenuation_strength" << f(100.0f);
+    const QByteArray nearMax = R"({"effects": {"rudder": {"smart_damper": {"active": true,
+        "static_dampening": -3.4028235e38, "dynamic_dampening": 3.4028235677973366e38}}}})";
+    QTest::newRow("rounds to largest float")
+        << nearMax << "rudder.smart_damper.static_dampening" << f(-FLT_MAX);
+    QTest::newRow("rounds to infinity") << nearMax << "rudder.smart_damper.dynamic_dampening" << f(0.0f);
 
     QTest::newRow("axis not an object") << QByteArray(R"({"effects": {"ailerons": 5}})")
                                         << "ailerons.smart_damper.static_dampening" << f(0.0f);
