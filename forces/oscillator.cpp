@@ -8,6 +8,12 @@ float oscillatorStep(OscillatorState& state, uint64_t now, float frequency, floa
     if (!(period >= 1.0f)) {
         // No whole-millisecond period: silent, and the clock moves on.
         state.lastTime = now;
+        if (1000.0f / frequency >= 1.0f) {
+            // Only the jitter spoiled the period: draw it anew, or the shaker would stay
+            // silent for as long as the program runs.
+            state.amplitudeJitter = jitter.next();
+            state.frequencyJitter = jitter.next();
+        }
         return 0.0f;
     }
     // Periods longer than about 49 days are as good as a standstill.
