@@ -3,8 +3,52 @@
 #include "forces/effectcurves.h"
 
 #include <cmath>
+#include <limits>
 
 namespace {
+
+// Takes one effect's term off a force sum. The sum is formed in double and rounded once, which
+// for float terms is the same as float arithmetic. A term that is not finite counts as 0, and
+// a sum beyond the float range stays at the largest float of its sign, so the final clamp to
+// -100..100 still pulls the right way.
+float subtractTerm(float sum, double term) {
+    if (!std::isfinite(term)) {
+        return sum;
+    }
+    const double result = static_cast<double>(sum) - term;
+    if (result > std::numeric_limits<float>::max()) {
+        return std::numeric_limits<float>::max();
+    }
+    if (result < -std::numeric_limits<float>::max()) {
+        return -std::numeric_limits<float>::max();
+    }
+    return static_cast<float>(result);
+}
+
+// A double narrowed to float without leaving the float range; not finite counts as 0.
+float toFloat(double value) {
+    if (!std::isfinite(value)) {
+        return 0.0f;
+    }
+    if (value > std::numeric_limits<float>::max()) {
+        return std::numeric_limits<float>::max();
+    }
+    if (value < -std::numeric_limits<float>::max()) {
+        return -std::numeric_limits<float>::max();
+    }
+    return static_cast<float>(value);
+}
+
+// The flight state with every value a game left non-finite read as 0.
+Telemetry finiteTelemetry(const Telemetry& t) {
+    Telemetry r = t;
+    for (float* field :
+         {&r.airspeed, &r.verticalSpeed, &r.aileronAoa, &r.aoa, &r.sideslip, &r.rollRate, &r.gForce,
+          &r.propAirflow, &r.trimmerRoll, &r.trimmerPitch, &r.trimmerYaw, &r.gear, &r.airbrake, &r.flaps}) {
+        *field = finiteOrZero(*field);
+    }
+    return r;
+}
 
 // The routine shared by the gear, flaps, airbrake and on-ground shakers: strength rises from
 // nothing at the speed range's min to full at its max, and the frequency moves across its
@@ -23,22 +67,23 @@ float levelShaker(OscillatorState& state, uint64_t now, float level, float airsp
 CommonTelemetryForceCalculator::CommonTelemetryForceCalculator(QObject* parent) : QObject(parent) {}
 
 void CommonTelemetryForceCalculator::calculateAxis(AxisForce& out, int axis, uint64_t now, float position,
-                                                   const Telemetry& t, const EffectsSettings& settings) {
+                                                   const Telemetry& telemetry,
+                                                   const EffectsSettings& settings) {
     if (axis < 0 || axis > 2) {
         return;
     }
     const AxisEffectsSettings& fx = settings.axes[axis];
     AxisState& state = axisStates_[axis];
+    const Telemetry t = finiteTelemetry(telemetry);
     const float p = finiteOrZero(position);
-    // Work on local sums so that one non-finite intermediate cannot poison the record.
-    float force = 0.0f;
-    float vibration = 0.0f;
+    float force = finiteOrZero(out.force);
+    float vibration = finiteOrZero(out.vibration);
     float springMagnitude = out.springMagnitude;
 
     if (fx.simple_spring.active) {
         const float a = p * fx.simple_spring.total_effect_strength;
         springMagnitude = std::fabs(a);
-        force -= a;
+        force = subtractTerm(force, a);
     }
 
     if (fx.airflow_spring.active) {
@@ -52,16 +97,19 @@ void CommonTelemetryForceCalculator::calculateAxis(AxisForce& out, int axis, uin
         const float d = 30.0f * (p > 1.0f ? 1.0f : (p < -1.0f ? -1.0f : p));
         // The local angle of the airflow at the surface, softened for small angles.
         const float la = t.localAngle(axis);
-        const float localAngle = std::fabs(la) > 90.0f ? la : la * (1.0f - 0.5f * cosDeg(2.0f * std::fabs(la)));
+        const float localAngle =
+            std::fabs(la) > 90.0f ? la : la * (1.0f - 0.5f * cosDeg(2.0f * std::fabs(la)));
         const float e = d - localAngle * s.local_aoa_influence_strength / 100.0f;
 
-        // Propeller wash: strongest at standstill, fading towards the end airspeed.
-        const double m = finiteOrZero(static_cast<double>(s.thrust_force) * 0.5 * (static_cast<double>(E) - v) /
-                                      static_cast<double>(E) * t.propAirflow / 100.0);
+        // Propeller wash, in double: strongest at standstill, fading towards the end airspeed.
+        const double m =
+            finiteOrZero(static_cast<double>(s.thrust_force) * 0.5 * (static_cast<double>(E) - v) /
+                         static_cast<double>(E) * t.propAirflow / 100.0);
 
         // Dynamic pressure grows with the square of airspeed up to the start airspeed; above it
         // the growth follows the attenuation curve, as strongly as attenuation_strength says.
-        float w = finiteOrZero(0.5f * s.airspeed_force * (v / S) * (v / S));
+        const float ratio = v / S;
+        float w = finiteOrZero(0.5f * s.airspeed_force * (ratio * ratio));
         if (v > S) {
             const float c = s.attenuationCurve.lookup(fraction(v, S, E));
             const float K = s.attenuation_strength;
@@ -70,12 +118,13 @@ void CommonTelemetryForceCalculator::calculateAxis(AxisForce& out, int axis, uin
         }
         const float wc = w > 500.0f ? 500.0f : (w < 0.0f ? 0.0f : w);
 
-        springMagnitude = finiteOrZero((w + static_cast<float>(m)) * G / 100.0f);
-        force -= finiteOrZero((wc * sinDeg(e) + static_cast<float>(m) * sinDeg(d)) / sinDeg(30.0f) * G / 100.0f);
+        // The thrust part keeps double precision through both sums.
+        springMagnitude = toFloat((w + m) * G / 100.0);
+        force = subtractTerm(force, (wc * sinDeg(e) + m * sinDeg(d)) / sinDeg(30.0f) * G / 100.0);
     }
 
     if (fx.elevator_weight.active) {
-        force -= finiteOrZero(t.gForce * fx.elevator_weight.total_effect_strength * 10.0f / 100.0f);
+        force = subtractTerm(force, t.gForce * fx.elevator_weight.total_effect_strength * 10.0f / 100.0f);
     }
 
     if (fx.landing_jolt.active) {
@@ -84,8 +133,9 @@ void CommonTelemetryForceCalculator::calculateAxis(AxisForce& out, int axis, uin
         const uint64_t elapsed = now - jolt.triggerTime;
         if (elapsed < s.effect_time) {
             const float te = static_cast<float>(s.effect_time);
-            const float remaining =
-                now == jolt.triggerTime ? 0.0f : static_cast<float>(jolt.triggerTime + s.effect_time - now) / te;
+            const float remaining = now == jolt.triggerTime
+                                        ? 0.0f
+                                        : static_cast<float>(jolt.triggerTime + s.effect_time - now) / te;
             const float f = mapRange(fraction(t.airspeed, s.speed.min, s.speed.max), s.frequency);
             float r = remaining * jolt.magnitude;
             r = r > 1.0f ? 1.0f : (r < 0.0f ? 0.0f : r);
@@ -118,8 +168,8 @@ void CommonTelemetryForceCalculator::calculateAxis(AxisForce& out, int axis, uin
                                  fx.on_ground_shaker);
     }
 
-    out.force = finiteOrZero(out.force + force);
-    out.vibration = finiteOrZero(out.vibration + vibration);
+    out.force = force;
+    out.vibration = finiteOrZero(vibration);
     out.springMagnitude = finiteOrZero(springMagnitude);
 }
 
@@ -140,7 +190,8 @@ void CommonTelemetryForceCalculator::land(const LandingEvent& event, const Effec
             k = k * q;
         }
         // What is left of the running jolt; a landing only restarts it when stronger.
-        const float age = static_cast<float>(event.time - jolt.triggerTime) / static_cast<float>(s.effect_time);
+        const float age =
+            static_cast<float>(event.time - jolt.triggerTime) / static_cast<float>(s.effect_time);
         float current = (1.0f - age) * jolt.magnitude;
         if (age > 1.0f || current != current) {
             current = 0.0f;

@@ -30,7 +30,8 @@ public:
     explicit CommonTelemetryForceCalculator(QObject* parent = nullptr);
 
     // Adds every active effect of the axis to `force`. `now` is the run clock in ms, `position`
-    // the axis position (1.0 and -1.0 full deflection). Never produces NaN or infinity.
+    // the axis position (1.0 and -1.0 full deflection). A non-finite telemetry value reads as 0
+    // and a non-finite effect term counts as 0, so the result is always finite.
     void calculateAxis(AxisForce& force, int axis, uint64_t now, float position, const Telemetry& telemetry,
                        const EffectsSettings& settings);
 

@@ -2,12 +2,21 @@
 
 #include "forces/effectcurves.h"
 
+#include <limits>
+
 float oscillatorStep(OscillatorState& state, uint64_t now, float frequency, float amplitude,
                      JitterGenerator& jitter) {
     const float period = 1000.0f / ((1.0f + state.frequencyJitter) * frequency);
-    if (!(period >= 1.0f)) {
+    if (!(period >= 1.0f) || period == std::numeric_limits<float>::infinity()) {
         // No whole-millisecond period: silent, and the clock moves on.
         state.lastTime = now;
+        const float unjittered = 1000.0f / frequency;
+        if (unjittered >= 1.0f && unjittered < std::numeric_limits<float>::infinity()) {
+            // Only the jitter spoiled the period: draw it anew, or the shaker would stay
+            // silent for as long as the program runs.
+            state.amplitudeJitter = jitter.next();
+            state.frequencyJitter = jitter.next();
+        }
         return 0.0f;
     }
     // Periods longer than about 49 days are as good as a standstill.

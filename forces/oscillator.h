@@ -16,6 +16,7 @@ struct OscillatorState {
 // One step of a square wave of frequency f (Hz) and amplitude A at time now (ms). Returns
 // the output to add to the axis's vibration. At the end of each period the amplitude and
 // frequency jitters are drawn anew from the generator. A frequency with no whole-millisecond
-// period (0, negative, above 1000 Hz, NaN) outputs 0.
+// period (0, negative, above 1000 Hz, NaN) outputs 0; so does a step whose jitter leaves no
+// such period, and that step draws new jitters so the shaker resumes.
 float oscillatorStep(OscillatorState& state, uint64_t now, float frequency, float amplitude,
                      JitterGenerator& jitter = JitterGenerator::instance());
