@@ -7,12 +7,12 @@
 #include <QStringView>
 
 namespace {
-// The text after the first "=" of line i, up to a second "=" if there is one.
-float lineValue(const QList<QStringView>& lines, int i) {
-    if (i >= lines.size()) {
-        return 0.0f;
-    }
-    const QList<QStringView> parts = lines.at(i).trimmed().split(u'=');
+constexpr int kLastLineUsed = 31;
+
+// The text after the first "=" of a line, up to a second "=" if there is one, as a number.
+float lineValue(QByteArrayView line) {
+    const QString text = QString::fromUtf8(line);
+    const QList<QStringView> parts = QStringView(text).trimmed().split(u'=');
     if (parts.size() < 2) {
         return 0.0f;
     }
@@ -21,12 +21,23 @@ float lineValue(const QList<QStringView>& lines, int i) {
 } // namespace
 
 Condor2Telemetry parseCondor2Datagram(const QByteArray& datagram) {
-    const QString text = QString::fromUtf8(datagram);
-    const QList<QStringView> lines = QStringView(text).split(u'\n');
+    // A line feed never occurs inside a UTF-8 sequence, so the lines are found in the bytes
+    // and only the used ones are decoded: the cost stays small however long the datagram.
+    QByteArrayView lines[kLastLineUsed + 1];
+    const QByteArrayView bytes(datagram);
+    qsizetype start = 0;
+    for (int i = 0; i <= kLastLineUsed && start <= bytes.size(); ++i) {
+        qsizetype end = bytes.indexOf('\n', start);
+        if (end < 0) {
+            end = bytes.size();
+        }
+        lines[i] = bytes.sliced(start, end - start);
+        start = end + 1;
+    }
     Condor2Telemetry t;
     // m/s to km/h, multiplied in double precision.
-    t.airspeed = finiteOrZero(static_cast<float>(static_cast<double>(lineValue(lines, 1)) * 3.6));
-    t.gForce = lineValue(lines, 28);
-    t.line31Value = lineValue(lines, 31);
+    t.airspeed = finiteOrZero(static_cast<float>(static_cast<double>(lineValue(lines[1])) * 3.6));
+    t.gForce = lineValue(lines[28]);
+    t.line31Value = lineValue(lines[kLastLineUsed]);
     return t;
 }

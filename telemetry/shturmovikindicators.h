@@ -8,7 +8,7 @@
 // datagrams and across streams: each datagram refreshes only the indicators it carries, and
 // the record is computed from the whole state. The ring holds the last 25 changes of
 // indicator 10 (height), whose sum is the vertical speed. A plain value owned by
-// TelemetrySourceShturmovik on the telemetry thread.
+// TelemetrySourceShturmovik on the telemetry thread; the functions below touch nothing else.
 struct ShturmovikIndicators {
     static constexpr int kMaxValues = 4;
     static constexpr int kRingSize = 25;
