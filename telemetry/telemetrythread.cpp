@@ -1,18 +1,39 @@
 #include "telemetry/telemetrythread.h"
 
 #include "telemetry/telemetrysource.h"
+#include "telemetry/telemetrysourcecondor2.h"
+#include "telemetry/telemetrysourcedcs.h"
 #include "telemetry/telemetrysourcemsfs.h"
+#include "telemetry/telemetrysourceshturmovik.h"
 #include "telemetry/telemetrysourcewarthunder.h"
 
-TelemetryThread::TelemetryThread(QObject* parent) : QObject(parent), timer_(new QTimer(this)) {
+TelemetryThread::TelemetryThread(QObject* parent) : TelemetryThread(TelemetryEndpoints(), parent) {}
+
+TelemetryThread::TelemetryThread(const TelemetryEndpoints& endpoints, QObject* parent)
+    : QObject(parent), timer_(new QTimer(this)) {
+    // The sources are created in scan order; each one's records are passed on unchanged.
     auto* msfs = new TelemetrySourceMSFS(this);
     adoptSource(msfs, Telemetry::TELEMETRY_SOURCE_MSFS);
     connect(msfs, &TelemetrySourceMSFS::telemetryChanged, this, &TelemetryThread::msfsTelemetryChanged);
 
-    auto* warthunder = new TelemetrySourceWarthunder(this);
+    auto* dcs = new TelemetrySourceDCS(this, endpoints.dcsPort);
+    adoptSource(dcs, Telemetry::TELEMETRY_SOURCE_DCS);
+    connect(dcs, &TelemetrySourceDCS::telemetryChanged, this, &TelemetryThread::dcsTelemetryChanged);
+
+    auto* il2 = new TelemetrySourceShturmovik(this, endpoints.il2Port);
+    adoptSource(il2, Telemetry::TELEMETRY_SOURCE_IL2);
+    connect(il2, &TelemetrySourceShturmovik::telemetryChanged, this,
+            &TelemetryThread::shturmovikTelemetryChanged);
+
+    auto* warthunder = new TelemetrySourceWarthunder(this, endpoints.warthunderUrl);
     adoptSource(warthunder, Telemetry::TELEMETRY_SOURCE_WARTHUNDER);
     connect(warthunder, &TelemetrySourceWarthunder::telemetryChanged, this,
             &TelemetryThread::warthunderTelemetryChanged);
+
+    auto* condor = new TelemetrySourceCondor2(this, endpoints.condorPort);
+    adoptSource(condor, Telemetry::TELEMETRY_SOURCE_CONDOR);
+    connect(condor, &TelemetrySourceCondor2::telemetryChanged, this,
+            &TelemetryThread::condor2TelemetryChanged);
 
     connect(timer_, &QTimer::timeout, this, &TelemetryThread::onTimeout);
 }

@@ -6,6 +6,7 @@
 #include "forces/shturmoviktelemetry.h"
 #include "forces/telemetry.h"
 #include "forces/warthundertelemetry.h"
+#include "telemetry/telemetryendpoints.h"
 
 #include <QObject>
 #include <QString>
@@ -24,7 +25,10 @@ class TelemetryThread : public QObject {
     Q_OBJECT
 
 public:
+    // Listens on the games' own ports and address.
     explicit TelemetryThread(QObject* parent = nullptr);
+    // Listens where the endpoints say; tests use it to run the worker on free ports.
+    TelemetryThread(const TelemetryEndpoints& endpoints, QObject* parent = nullptr);
 
     Telemetry::Source currentSource() const { return currentSource_; }
     // The source polled for a Telemetry::Source value (null for TELEMETRY_SOURCE_NONE).

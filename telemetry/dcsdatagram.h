@@ -1,0 +1,16 @@
+#pragma once
+
+#include "forces/dcstelemetry.h"
+
+#include <QByteArray>
+#include <QString>
+
+// The DCS export script's datagram: UTF-8 text, fields separated by ";": aircraft name,
+// airspeed, vertical speed, angle of attack, g-load, gear, air brake and flaps as fractions,
+// propeller airflow, on-ground flag. Pure functions, total for any bytes: a missing or
+// unreadable field reads as 0 and no field of the record is ever NaN or infinite.
+// Threading: no state; called by TelemetrySourceDCS on the telemetry thread, and by the fuzzer.
+
+DCSTelemetry parseDcsDatagram(const QByteArray& datagram);
+// Field 0, taken whole: the aircraft name a stream is announced with.
+QString dcsStreamName(const QByteArray& datagram);

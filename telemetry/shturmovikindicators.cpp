@@ -1,0 +1,152 @@
+#include "telemetry/shturmovikindicators.h"
+
+#include "forces/effectcurves.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+
+namespace {
+constexpr int kHeaderSize = 10;
+constexpr int kRecordHeaderSize = 3;
+
+// Little-endian IEEE-754 single at p; a non-finite value from the wire reads as 0.
+float readFloat(const unsigned char* p) {
+    const uint32_t bits =
+        uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
+    float value;
+    std::memcpy(&value, &bits, sizeof value);
+    return finiteOrZero(value);
+}
+
+// The values one indicator record carries: n announced, all of them inside the datagram.
+struct Values {
+    const unsigned char* data;
+    int count;
+    float at(int i) const { return i < count ? readFloat(data + 4 * i) : 0.0f; }
+};
+
+void storeCounted(int& count, float* values, const Values& v) {
+    count = std::min(v.count, ShturmovikIndicators::kMaxValues);
+    for (int i = 0; i < count; ++i) {
+        values[i] = v.at(i);
+    }
+}
+
+void store(ShturmovikIndicators& s, unsigned id, const Values& v) {
+    switch (id) {
+    case 0:
+        storeCounted(s.indicator0Count, s.indicator0, v);
+        break;
+    case 1:
+        storeCounted(s.indicator1Count, s.indicator1, v);
+        break;
+    case 4:
+        storeCounted(s.indicator4Count, s.indicator4, v);
+        break;
+    case 5:
+        storeCounted(s.indicator5Count, s.indicator5, v);
+        break;
+    case 6:
+        s.indicator6 = v.at(0);
+        break;
+    case 7:
+        s.indicator7 = v.at(0);
+        break;
+    case 8:
+        for (int i = 0; i < 3; ++i) {
+            s.indicator8[i] = v.at(i);
+        }
+        break;
+    case 9:
+        s.indicator9[0] = v.at(0);
+        s.indicator9[1] = v.at(1);
+        break;
+    case 10: {
+        const float height = v.at(0);
+        if (s.verticalSpeedRingIndex < 0 || s.verticalSpeedRingIndex >= ShturmovikIndicators::kRingSize) {
+            s.verticalSpeedRingIndex = 0;
+        }
+        s.verticalSpeedRing[s.verticalSpeedRingIndex] = finiteOrZero(height - s.indicator10Previous);
+        s.indicator10Previous = height;
+        s.verticalSpeedRingIndex = (s.verticalSpeedRingIndex + 1) % ShturmovikIndicators::kRingSize;
+        break;
+    }
+    case 11:
+        s.indicator11 = v.at(0);
+        break;
+    case 12:
+        s.indicator12 = v.at(0);
+        break;
+    default:
+        break;
+    }
+}
+
+// Mean of the first count values, 0 for a count of 0 or less.
+float mean(const float* values, int count) {
+    float sum = 0.0f;
+    for (int i = 0; i < count; ++i) {
+        sum += values[i];
+    }
+    return finiteOrZero(sum / static_cast<float>(count));
+}
+} // namespace
+
+void applyShturmovikDatagram(ShturmovikIndicators& state, const QByteArray& datagram) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(datagram.constData());
+    const qsizetype size = datagram.size();
+    if (size <= kHeaderSize) {
+        return;
+    }
+    const int records = static_cast<int8_t>(bytes[kHeaderSize]);
+    qsizetype pos = kHeaderSize + 1;
+    for (int r = 0; r < records; ++r) {
+        if (size - pos < kRecordHeaderSize) {
+            return;
+        }
+        const unsigned id = unsigned(bytes[pos]) | (unsigned(bytes[pos + 1]) << 8);
+        const int n = static_cast<int8_t>(bytes[pos + 2]);
+        const qsizetype end = pos + kRecordHeaderSize + 4 * qsizetype(std::max(n, 0));
+        // A record whose values run past the datagram has no meaning; nothing after it does.
+        if (end > size) {
+            return;
+        }
+        store(state, id, Values{bytes + pos + kRecordHeaderSize, std::max(n, 0)});
+        // A negative count gives no place for the next record.
+        if (n < 0) {
+            return;
+        }
+        pos = end;
+    }
+}
+
+ShturmovikTelemetry shturmovikRecord(const ShturmovikIndicators& s) {
+    ShturmovikTelemetry t;
+    t.airspeed = finiteOrZero(static_cast<float>(static_cast<double>(s.indicator6) * 3.6));
+    float verticalSpeed = 0.0f;
+    for (float change : s.verticalSpeedRing) {
+        verticalSpeed += change;
+    }
+    t.verticalSpeed = finiteOrZero(verticalSpeed);
+    t.aoa = finiteOrZero(static_cast<float>(static_cast<double>(s.indicator7) * 57.2958));
+    t.gForce = finiteOrZero(s.indicator8[2]);
+
+    float power = 0.0f;
+    const int engines = std::min(s.indicator0Count, ShturmovikIndicators::kMaxValues);
+    for (int i = 0; i < engines; ++i) {
+        power += s.indicator0[i] * s.indicator1[i];
+    }
+    t.propAirflow = finiteOrZero(power / static_cast<float>(s.indicator0Count) / 100000.0f / 3700.0f);
+
+    t.gear = finiteOrZero(mean(s.indicator4, std::min(s.indicator4Count, ShturmovikIndicators::kMaxValues)) *
+                          100.0f);
+    t.airbrake = finiteOrZero(s.indicator12 * 100.0f);
+    t.flaps = finiteOrZero(s.indicator11 * 100.0f);
+    t.onGround = s.indicator5Count > 0 &&
+                 static_cast<double>(
+                     mean(s.indicator5, std::min(s.indicator5Count, ShturmovikIndicators::kMaxValues))) > 0.1;
+    t.indicator9Value0 = finiteOrZero(s.indicator9[0]);
+    t.indicator9Value1 = finiteOrZero(s.indicator9[1]);
+    return t;
+}

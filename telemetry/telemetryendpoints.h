@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QString>
+#include <QUrl>
+#include <QtGlobal>
+
+// Where TelemetryThread's sources listen or ask for their games' data. The defaults are the
+// games' own ports and address; tests hand in free ports so that the whole worker runs on
+// loopback without touching them. A plain value, read once by the TelemetryThread constructor.
+struct TelemetryEndpoints {
+    quint16 dcsPort = 29778;
+    quint16 il2Port = 29777;
+    quint16 condorPort = 55278;
+    QUrl warthunderUrl{QStringLiteral("http://127.0.0.1:8111/state"), QUrl::TolerantMode};
+};

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "forces/condor2telemetry.h"
+#include "telemetry/telemetrysourceudp.h"
+
+// Condor 2: the game's UDP output sends "key=value" lines (port 55278 by default). The game
+// names no aircraft, so streams are announced as "Generic glider".
+//
+// Threading: lives on the telemetry thread as a child of TelemetryThread; poll() runs from
+// the worker's 20 ms timer and never blocks.
+class TelemetrySourceCondor2 : public TelemetrySourceUdp {
+    Q_OBJECT
+
+public:
+    TelemetrySourceCondor2(QObject* parent, quint16 port);
+
+    Telemetry::Source source() const override { return Telemetry::TELEMETRY_SOURCE_CONDOR; }
+
+signals:
+    void telemetryChanged(Condor2Telemetry telemetry);
+
+protected:
+    void parseDatagram(const QByteArray& datagram) override;
+    QString streamName(const QByteArray& datagram) override;
+    void publishTelemetry() override;
+    void publishDefaultTelemetry() override;
+
+private:
+    Condor2Telemetry current_;
+    const Condor2Telemetry default_;
+};

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "forces/dcstelemetry.h"
+#include "telemetry/telemetrysourceudp.h"
+
+// DCS: the export script inside the game sends one ";"-separated text datagram per frame
+// (port 29778 by default). Streams are announced with the aircraft name of field 0.
+//
+// Threading: lives on the telemetry thread as a child of TelemetryThread; poll() runs from
+// the worker's 20 ms timer and never blocks.
+class TelemetrySourceDCS : public TelemetrySourceUdp {
+    Q_OBJECT
+
+public:
+    TelemetrySourceDCS(QObject* parent, quint16 port);
+
+    Telemetry::Source source() const override { return Telemetry::TELEMETRY_SOURCE_DCS; }
+
+signals:
+    void telemetryChanged(DCSTelemetry telemetry);
+
+protected:
+    void parseDatagram(const QByteArray& datagram) override;
+    QString streamName(const QByteArray& datagram) override;
+    void publishTelemetry() override;
+    void publishDefaultTelemetry() override;
+
+private:
+    DCSTelemetry current_;
+    const DCSTelemetry default_;
+};

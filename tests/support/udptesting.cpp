@@ -1,0 +1,21 @@
+#include "udptesting.h"
+
+#include <QHostAddress>
+#include <QUdpSocket>
+
+namespace UdpTesting {
+
+quint16 freePort() {
+    QUdpSocket probe;
+    if (!probe.bind(QHostAddress::Any, 0)) {
+        return 0;
+    }
+    return probe.localPort();
+}
+
+bool send(quint16 port, const QByteArray& datagram) {
+    QUdpSocket sender;
+    return sender.writeDatagram(datagram, QHostAddress(QHostAddress::LocalHost), port) == datagram.size();
+}
+
+} // namespace UdpTesting

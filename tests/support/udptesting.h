@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QByteArray>
+#include <QtGlobal>
+
+// Loopback UDP helpers for the telemetry tests.
+namespace UdpTesting {
+
+// A port free on every local address at the time of the call: bound once, read, released.
+quint16 freePort();
+// Sends one datagram to 127.0.0.1:port; true when the whole datagram was handed to the system.
+bool send(quint16 port, const QByteArray& datagram);
+
+} // namespace UdpTesting

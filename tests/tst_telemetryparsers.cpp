@@ -1,0 +1,377 @@
+// The three datagram parsers: the games' worked examples, the fixtures, and hostile input.
+
+#include "support/il2datagram.h"
+#include "telemetry/condor2datagram.h"
+#include "telemetry/dcsdatagram.h"
+#include "telemetry/shturmovikindicators.h"
+
+#include <QFile>
+#include <QtTest>
+
+#include <cmath>
+#include <limits>
+
+namespace {
+QByteArray fixture(const char* name) {
+    QFile f(QStringLiteral(TRENNAL_FIXTURES_DIR "/") + QLatin1String(name));
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+bool allFinite(const Telemetry& t) {
+    const float fields[] = {t.airspeed,   t.verticalSpeed, t.aileronAoa,  t.aoa,         t.sideslip,
+                            t.rollRate,   t.gForce,        t.propAirflow, t.trimmerRoll, t.trimmerPitch,
+                            t.trimmerYaw, t.gear,          t.airbrake,    t.flaps};
+    for (float f : fields) {
+        if (!std::isfinite(f)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The record after applying each datagram in turn to a fresh state.
+ShturmovikTelemetry il2(std::initializer_list<QByteArray> datagrams) {
+    ShturmovikIndicators state;
+    for (const QByteArray& d : datagrams) {
+        applyShturmovikDatagram(state, d);
+    }
+    return shturmovikRecord(state);
+}
+
+// A Condor datagram of 33 "keyN=0" lines with the given lines replaced.
+QByteArray condor(std::initializer_list<std::pair<int, QByteArray>> lines) {
+    QList<QByteArray> out;
+    for (int i = 0; i < 33; ++i) {
+        out.append("key" + QByteArray::number(i) + "=0");
+    }
+    for (const auto& [index, text] : lines) {
+        out[index] = text;
+    }
+    return out.join("\r\n") + "\r\n";
+}
+} // namespace
+
+class TstTelemetryParsers : public QObject {
+    Q_OBJECT
+
+private slots:
+    void dcsWorkedExample() {
+        const QByteArray d = "F-16C;250;-2.5;4;1.2;1;0.5;0.25;300;1";
+        const DCSTelemetry t = parseDcsDatagram(d);
+        QCOMPARE(t.airspeed, 250.0f);
+        QCOMPARE(t.verticalSpeed, -2.5f);
+        QCOMPARE(t.aoa, 4.0f);
+        QCOMPARE(t.gForce, 1.2f);
+        QCOMPARE(t.gear, 100.0f);
+        QCOMPARE(t.airbrake, 50.0f);
+        QCOMPARE(t.flaps, 25.0f);
+        QCOMPARE(t.propAirflow, 300.0f);
+        QVERIFY(t.onGround);
+        QCOMPARE(t.aileronAoa, 0.0f);
+        QCOMPARE(t.sideslip, 0.0f);
+        QCOMPARE(t.rollRate, 0.0f);
+        QCOMPARE(t.trimmerRoll + t.trimmerPitch + t.trimmerYaw, 0.0f);
+        QCOMPARE(dcsStreamName(d), QStringLiteral("F-16C"));
+    }
+
+    void dcsOnGround_data() {
+        QTest::addColumn<QByteArray>("field9");
+        QTest::addColumn<bool>("onGround");
+        QTest::newRow("1") << QByteArray("1") << true;
+        QTest::newRow("-3") << QByteArray("-3") << true;
+        QTest::newRow("0") << QByteArray("0") << false;
+        QTest::newRow("empty") << QByteArray("") << false;
+        QTest::newRow("not a number") << QByteArray("yes") << false;
+        QTest::newRow("decimal point") << QByteArray("1.0") << false;
+        QTest::newRow("beyond 32 bits") << QByteArray("4294967296") << false;
+        QTest::newRow("followed by more fields") << QByteArray("1;extra;7") << true;
+    }
+    void dcsOnGround() {
+        QFETCH(QByteArray, field9);
+        QFETCH(bool, onGround);
+        QCOMPARE(parseDcsDatagram("F-16C;250;-2.5;4;1.2;1;0.5;0.25;300;" + field9).onGround, onGround);
+    }
+
+    // Fewer than ten fields: the missing ones read as 0, the present ones still count.
+    void dcsShortDatagrams_data() {
+        QTest::addColumn<QByteArray>("datagram");
+        QTest::addColumn<float>("airspeed");
+        QTest::addColumn<float>("gear");
+        QTest::newRow("empty") << QByteArray() << 0.0f << 0.0f;
+        QTest::newRow("name only") << QByteArray("Su-27") << 0.0f << 0.0f;
+        QTest::newRow("two fields") << QByteArray("Su-27;321") << 321.0f << 0.0f;
+        QTest::newRow("six fields") << QByteArray("Su-27;321;0;0;1;0.5") << 321.0f << 50.0f;
+        QTest::newRow("semicolons only") << QByteArray(";;;;;;;;;;;;") << 0.0f << 0.0f;
+        QTest::newRow("not UTF-8") << QByteArray("\xff\xfe;12;\x80\x80;") << 12.0f << 0.0f;
+    }
+    void dcsShortDatagrams() {
+        QFETCH(QByteArray, datagram);
+        QFETCH(float, airspeed);
+        QFETCH(float, gear);
+        const DCSTelemetry t = parseDcsDatagram(datagram);
+        QCOMPARE(t.airspeed, airspeed);
+        QCOMPARE(t.gear, gear);
+        QCOMPARE(t.onGround, false);
+        QVERIFY(allFinite(t));
+    }
+
+    // Text the float conversion turns into NaN or infinity, and products that overflow.
+    void dcsNonFiniteNumbers_data() {
+        QTest::addColumn<QByteArray>("value");
+        QTest::newRow("nan") << QByteArray("nan");
+        QTest::newRow("inf") << QByteArray("inf");
+        QTest::newRow("-inf") << QByteArray("-inf");
+        QTest::newRow("1e39") << QByteArray("1e39");
+        QTest::newRow("-1e39") << QByteArray("-1e39");
+        QTest::newRow("3e38, overflows times 100") << QByteArray("3e38");
+    }
+    void dcsNonFiniteNumbers() {
+        QFETCH(QByteArray, value);
+        QByteArray d = "X";
+        for (int i = 1; i <= 9; ++i) {
+            d += ";" + value;
+        }
+        const DCSTelemetry t = parseDcsDatagram(d);
+        QVERIFY(allFinite(t));
+        // Values that are finite as read stay; only the overflowing percentages become 0.
+        const bool finiteAsRead = value == "3e38";
+        QCOMPARE(t.airspeed, finiteAsRead ? 3e38f : 0.0f);
+        QCOMPARE(t.gear, 0.0f);
+        QCOMPARE(t.flaps, 0.0f);
+    }
+
+    void dcsStreamNameIsFieldZeroWhole() {
+        QCOMPARE(dcsStreamName(" MiG-29 A ;1;2"), QStringLiteral(" MiG-29 A "));
+        QCOMPARE(dcsStreamName("A-10C"), QStringLiteral("A-10C"));
+        QCOMPARE(dcsStreamName(";1;2"), QString());
+        QCOMPARE(dcsStreamName("Bf 109 K-4 \xc3\xa9;1"), QStringLiteral("Bf 109 K-4 \u00e9"));
+    }
+
+    void condorAirspeedAndLoad() {
+        const Condor2Telemetry t =
+            parseCondor2Datagram(condor({{1, "airspeed=10"}, {28, "gforce=1.5"}, {31, "x=0.25"}}));
+        QCOMPARE(t.airspeed, 36.0f);
+        QCOMPARE(t.gForce, 1.5f);
+        QCOMPARE(t.line31Value, 0.25f);
+        QCOMPARE(t.onGround, false);
+        QCOMPARE(t.verticalSpeed, 0.0f);
+    }
+
+    void condorOddLines_data() {
+        QTest::addColumn<QByteArray>("datagram");
+        QTest::addColumn<float>("airspeed");
+        QTest::addColumn<float>("gForce");
+        QTest::newRow("nothing after =") << condor({{1, "airspeed=10"}, {28, "gforce="}}) << 36.0f << 0.0f;
+        QTest::newRow("no = on a used line")
+            << condor({{1, "airspeed 10"}, {28, "gforce=2"}}) << 0.0f << 2.0f;
+        QTest::newRow("second = ends the value")
+            << condor({{1, "airspeed=10=20"}, {28, "g==2"}}) << 36.0f << 0.0f;
+        QTest::newRow("blanks around") << condor({{1, "  airspeed=  10  \t"}}) << 36.0f << 0.0f;
+        QTest::newRow("line feeds only") << QByteArray("a=1\nairspeed=10\n") << 36.0f << 0.0f;
+        QTest::newRow("fewer than 32 lines") << QByteArray("time=1\r\nairspeed=20\r\n") << 72.0f << 0.0f;
+        QTest::newRow("empty") << QByteArray() << 0.0f << 0.0f;
+        QTest::newRow("nan and inf") << condor({{1, "airspeed=nan"}, {28, "gforce=inf"}, {31, "t=-inf"}})
+                                     << 0.0f << 0.0f;
+        QTest::newRow("1e39") << condor({{1, "airspeed=1e39"}, {28, "gforce=-1e39"}}) << 0.0f << 0.0f;
+        QTest::newRow("overflows times 3.6") << condor({{1, "airspeed=3.4e38"}}) << 0.0f << 0.0f;
+    }
+    void condorOddLines() {
+        QFETCH(QByteArray, datagram);
+        QFETCH(float, airspeed);
+        QFETCH(float, gForce);
+        const Condor2Telemetry t = parseCondor2Datagram(datagram);
+        QCOMPARE(t.airspeed, airspeed);
+        QCOMPARE(t.gForce, gForce);
+        QVERIFY(allFinite(t));
+        QVERIFY(std::isfinite(t.line31Value));
+    }
+
+    void condorFixture() {
+        const QByteArray d = fixture("condor2_datagram.txt");
+        QVERIFY(!d.isEmpty());
+        const Condor2Telemetry t = parseCondor2Datagram(d);
+        QCOMPARE(t.airspeed, static_cast<float>(double(18.2518310546875f) * 3.6));
+        QCOMPARE(t.gForce, 0.69383991603093f);
+        QCOMPARE(t.line31Value, 0.504481792449951f);
+        QCOMPARE(t.onGround, false);
+    }
+
+    void il2Indicators_data() {
+        QTest::addColumn<QByteArray>("datagram");
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<float>("expected");
+        QTest::newRow("airspeed") << Il2Datagram().indicator(6, {100}).bytes() << "airspeed" << 360.0f;
+        QTest::newRow("aoa") << Il2Datagram().indicator(7, {0.1f}).bytes() << "aoa"
+                             << static_cast<float>(double(0.1f) * 57.2958);
+        QTest::newRow("gear mean") << Il2Datagram().indicator(4, {1, 1, 0}).bytes() << "gear"
+                                   << 2.0f / 3.0f * 100.0f;
+        QTest::newRow("no gear indicator") << Il2Datagram().indicator(6, {1}).bytes() << "gear" << 0.0f;
+        QTest::newRow("prop airflow")
+            << Il2Datagram().indicator(0, {2000, 2000}).indicator(1, {185, 185}).bytes() << "propAirflow"
+            << 0.001f;
+        QTest::newRow("no engines") << Il2Datagram().indicator(1, {185}).bytes() << "propAirflow" << 0.0f;
+        QTest::newRow("load factor") << Il2Datagram().indicator(8, {-1, 9.8f, 2.5f}).bytes() << "gForce"
+                                     << 2.5f;
+        QTest::newRow("load factor missing")
+            << Il2Datagram().indicator(8, {-1, 9.8f}).bytes() << "gForce" << 0.0f;
+        QTest::newRow("flaps") << Il2Datagram().indicator(11, {0.5f}).bytes() << "flaps" << 50.0f;
+        QTest::newRow("air brakes") << Il2Datagram().indicator(12, {0.25f}).bytes() << "airbrake" << 25.0f;
+        QTest::newRow("indicator 9") << Il2Datagram().indicator(9, {3, 4}).bytes() << "indicator9Value1"
+                                     << 4.0f;
+        QTest::newRow("ignored ids")
+            << Il2Datagram().indicator(2, {5}).indicator(3, {5}).indicator(13, {5}).bytes() << "airspeed"
+            << 0.0f;
+        QTest::newRow("nan value")
+            << Il2Datagram().indicator(6, {std::numeric_limits<float>::quiet_NaN()}).bytes() << "airspeed"
+            << 0.0f;
+        QTest::newRow("infinite value")
+            << Il2Datagram().indicator(12, {std::numeric_limits<float>::infinity()}).bytes() << "airbrake"
+            << 0.0f;
+        QTest::newRow("airspeed overflows")
+            << Il2Datagram().indicator(6, {3e38f}).bytes() << "airspeed" << 0.0f;
+    }
+    void il2Indicators() {
+        QFETCH(QByteArray, datagram);
+        QFETCH(QString, field);
+        QFETCH(float, expected);
+        const ShturmovikTelemetry t = il2({datagram});
+        const QHash<QString, float> fields = {{"airspeed", t.airspeed},
+                                              {"aoa", t.aoa},
+                                              {"gear", t.gear},
+                                              {"gForce", t.gForce},
+                                              {"flaps", t.flaps},
+                                              {"airbrake", t.airbrake},
+                                              {"propAirflow", t.propAirflow},
+                                              {"indicator9Value1", t.indicator9Value1}};
+        QVERIFY(fields.contains(field));
+        QCOMPARE(fields.value(field), expected);
+        QVERIFY(allFinite(t));
+    }
+
+    void il2OnGround_data() {
+        QTest::addColumn<QByteArray>("datagram");
+        QTest::addColumn<bool>("onGround");
+        QTest::newRow("mean 0.05") << Il2Datagram().indicator(5, {0.1f, 0}).bytes() << false;
+        QTest::newRow("mean 0.2") << Il2Datagram().indicator(5, {0.3f, 0.1f}).bytes() << true;
+        QTest::newRow("no values") << Il2Datagram().indicator(5, {}).bytes() << false;
+        QTest::newRow("never received") << Il2Datagram().indicator(6, {1}).bytes() << false;
+    }
+    void il2OnGround() {
+        QFETCH(QByteArray, datagram);
+        QFETCH(bool, onGround);
+        QCOMPARE(il2({datagram}).onGround, onGround);
+    }
+
+    void il2CountZeroChangesNothing() {
+        ShturmovikIndicators state;
+        applyShturmovikDatagram(state, Il2Datagram().indicator(6, {50}).indicator(10, {7}).bytes());
+        const ShturmovikTelemetry before = shturmovikRecord(state);
+        applyShturmovikDatagram(state,
+                                Il2Datagram().indicator(6, {10}).indicator(10, {9}).announceCount(0).bytes());
+        applyShturmovikDatagram(state, Il2Datagram().indicator(6, {10}).announceCount(-1).bytes());
+        const ShturmovikTelemetry after = shturmovikRecord(state);
+        QCOMPARE(after.airspeed, before.airspeed);
+        QCOMPARE(after.verticalSpeed, before.verticalSpeed);
+        QCOMPARE(state.verticalSpeedRingIndex, 1);
+    }
+
+    // Indicators a datagram does not carry keep their last values.
+    void il2StateAccumulates() {
+        const ShturmovikTelemetry t = il2({Il2Datagram().indicator(6, {100}).indicator(11, {1}).bytes(),
+                                           Il2Datagram().indicator(11, {0.5f}).bytes()});
+        QCOMPARE(t.airspeed, 360.0f);
+        QCOMPARE(t.flaps, 50.0f);
+    }
+
+    // The ring sums the last 25 changes of indicator 10: the height now minus 25 readings ago.
+    void il2VerticalSpeedRing() {
+        ShturmovikIndicators state;
+        for (int v = 1; v <= 25; ++v) {
+            applyShturmovikDatagram(state, Il2Datagram().indicator(10, {float(v)}).bytes());
+        }
+        QCOMPARE(shturmovikRecord(state).verticalSpeed, 25.0f);
+        QCOMPARE(state.verticalSpeedRingIndex, 0);
+        applyShturmovikDatagram(state, Il2Datagram().indicator(10, {26}).bytes());
+        QCOMPARE(shturmovikRecord(state).verticalSpeed, 25.0f);
+        for (int v = 27; v <= 60; ++v) {
+            applyShturmovikDatagram(state, Il2Datagram().indicator(10, {float(v) * 2}).bytes());
+        }
+        // The last 25 readings rose by 2 each.
+        QCOMPARE(shturmovikRecord(state).verticalSpeed, 50.0f);
+    }
+
+    void il2ExtremeHeightsStayFinite() {
+        ShturmovikIndicators state;
+        for (int i = 0; i < 60; ++i) {
+            applyShturmovikDatagram(state, Il2Datagram().indicator(10, {i % 2 ? 3e38f : -3e38f}).bytes());
+            QVERIFY(std::isfinite(shturmovikRecord(state).verticalSpeed));
+            QVERIFY(state.verticalSpeedRingIndex >= 0 && state.verticalSpeedRingIndex < 25);
+        }
+    }
+
+    void il2Fixture() {
+        const QByteArray d = fixture("il2_telemetry_touchdown.bin");
+        QCOMPARE(d.size(), 131);
+        const ShturmovikTelemetry t = il2({d});
+        QCOMPARE(t.airspeed, static_cast<float>(double(41.7f) * 3.6));
+        QCOMPARE(t.aoa, static_cast<float>(double(0.14f) * 57.2958));
+        QCOMPARE(t.gForce, 0.3f);
+        QCOMPARE(t.gear, 100.0f);
+        QVERIFY(t.onGround); // gear loads 0.62, 0.58, 0: mean 0.4
+        QCOMPARE(t.flaps, 100.0f);
+        QCOMPARE(t.airbrake, 0.0f);
+        QCOMPARE(t.propAirflow, 1450.0f * 71500.0f / 1.0f / 100000.0f / 3700.0f);
+        QCOMPARE(t.verticalSpeed, 1.2f); // the first height reading counts whole
+        QCOMPARE(t.indicator9Value0, 0.0f);
+        QCOMPARE(t.indicator9Value1, 0.0f);
+    }
+
+    // Counts that promise more than the datagram holds: what fits is used, the rest is not read.
+    void il2HostileWalk_data() {
+        QTest::addColumn<QByteArray>("datagram");
+        QTest::addColumn<float>("airspeed");
+        QTest::addColumn<float>("flaps");
+        QTest::newRow("record count beyond the end")
+            << Il2Datagram().indicator(6, {10}).indicator(11, {1}).announceCount(127).bytes() << 36.0f
+            << 100.0f;
+        QTest::newRow("values beyond the end, record dropped")
+            << Il2Datagram().indicator(6, {10}).indicatorAnnouncing(11, 100, {1}).bytes() << 36.0f << 0.0f;
+        QTest::newRow("record header cut short")
+            << Il2Datagram().indicator(6, {10}).raw("\x0b").announceCount(2).bytes() << 36.0f << 0.0f;
+        QTest::newRow("negative value count stops the walk")
+            << Il2Datagram().indicatorAnnouncing(11, -1, {}).indicator(6, {10}).bytes() << 0.0f << 0.0f;
+        QTest::newRow("six engines: four kept, walk goes on")
+            << Il2Datagram().indicator(0, {1, 2, 3, 4, 5, 6}).indicator(6, {10}).bytes() << 36.0f << 0.0f;
+        QTest::newRow("header only") << QByteArray(10, '\0') << 0.0f << 0.0f;
+        QTest::newRow("empty") << QByteArray() << 0.0f << 0.0f;
+    }
+    void il2HostileWalk() {
+        QFETCH(QByteArray, datagram);
+        QFETCH(float, airspeed);
+        QFETCH(float, flaps);
+        ShturmovikIndicators state;
+        applyShturmovikDatagram(state, datagram);
+        const ShturmovikTelemetry t = shturmovikRecord(state);
+        QCOMPARE(t.airspeed, airspeed);
+        QCOMPARE(t.flaps, flaps);
+        QVERIFY(state.indicator0Count <= 4);
+        QVERIFY(allFinite(t));
+    }
+
+    void il2MoreThanFourValuesKeepsFour() {
+        ShturmovikIndicators state;
+        applyShturmovikDatagram(state, Il2Datagram()
+                                           .indicator(0, {1000, 1000, 1000, 1000, 9e9f, 9e9f})
+                                           .indicator(1, {370, 370, 370, 370, 370, 370, 370})
+                                           .indicator(4, {1, 1, 1, 1, 0, 0, 0, 0})
+                                           .bytes());
+        QCOMPARE(state.indicator0Count, 4);
+        QCOMPARE(state.indicator4Count, 4);
+        const ShturmovikTelemetry t = shturmovikRecord(state);
+        QCOMPARE(t.propAirflow, 1000.0f * 370.0f / 100000.0f / 3700.0f);
+        QCOMPARE(t.gear, 100.0f);
+    }
+};
+
+QTEST_GUILESS_MAIN(TstTelemetryParsers)
+#include "tst_telemetryparsers.moc"
