@@ -46,15 +46,17 @@ void CondorShakerSettingsWidget::edit(float EffectRange::*part, int value) {
 }
 
 void CondorShakerSettingsWidget::on_min_effect_frequency_valueChanged(int value) {
+    // A min never passes its max. The partner's own guard can move this box once more, so
+    // what is stored is what the box shows afterwards, not the value it was first given.
     if (!updating_ && value >= ui_->max_effect_frequency->value()) {
         ui_->max_effect_frequency->setValue(value + 1);
     }
-    edit(&EffectRange::min, value);
+    edit(&EffectRange::min, ui_->min_effect_frequency->value());
 }
 
 void CondorShakerSettingsWidget::on_max_effect_frequency_valueChanged(int value) {
     if (!updating_ && ui_->min_effect_frequency->value() >= value) {
         ui_->min_effect_frequency->setValue(value - 1);
     }
-    edit(&EffectRange::max, value);
+    edit(&EffectRange::max, ui_->max_effect_frequency->value());
 }

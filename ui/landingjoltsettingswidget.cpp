@@ -61,29 +61,31 @@ void LandingJoltSettingsWidget::edit(EffectRange Shaker::*range, float EffectRan
 }
 
 void LandingJoltSettingsWidget::on_min_effect_strength_speed_valueChanged(int value) {
+    // A min never passes its max. The partner's own guard can move this box once more, so
+    // what is stored is what the box shows afterwards, not the value it was first given.
     if (!updating_ && value >= ui_->max_effect_strength_speed->value()) {
         ui_->max_effect_strength_speed->setValue(value + 1);
     }
-    edit(&Shaker::speed, &EffectRange::min, value);
+    edit(&Shaker::speed, &EffectRange::min, ui_->min_effect_strength_speed->value());
 }
 
 void LandingJoltSettingsWidget::on_max_effect_strength_speed_valueChanged(int value) {
     if (!updating_ && ui_->min_effect_strength_speed->value() >= value) {
         ui_->min_effect_strength_speed->setValue(value - 1);
     }
-    edit(&Shaker::speed, &EffectRange::max, value);
+    edit(&Shaker::speed, &EffectRange::max, ui_->max_effect_strength_speed->value());
 }
 
 void LandingJoltSettingsWidget::on_min_effect_frequency_valueChanged(int value) {
     if (!updating_ && value >= ui_->max_effect_frequency->value()) {
         ui_->max_effect_frequency->setValue(value + 1);
     }
-    edit(&Shaker::frequency, &EffectRange::min, value);
+    edit(&Shaker::frequency, &EffectRange::min, ui_->min_effect_frequency->value());
 }
 
 void LandingJoltSettingsWidget::on_max_effect_frequency_valueChanged(int value) {
     if (!updating_ && ui_->min_effect_frequency->value() >= value) {
         ui_->min_effect_frequency->setValue(value - 1);
     }
-    edit(&Shaker::frequency, &EffectRange::max, value);
+    edit(&Shaker::frequency, &EffectRange::max, ui_->max_effect_frequency->value());
 }
