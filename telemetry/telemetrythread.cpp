@@ -1,8 +1,19 @@
 #include "telemetry/telemetrythread.h"
 
 #include "telemetry/telemetrysource.h"
+#include "telemetry/telemetrysourcemsfs.h"
+#include "telemetry/telemetrysourcewarthunder.h"
 
 TelemetryThread::TelemetryThread(QObject* parent) : QObject(parent), timer_(new QTimer(this)) {
+    auto* msfs = new TelemetrySourceMSFS(this);
+    adoptSource(msfs, Telemetry::TELEMETRY_SOURCE_MSFS);
+    connect(msfs, &TelemetrySourceMSFS::telemetryChanged, this, &TelemetryThread::msfsTelemetryChanged);
+
+    auto* warthunder = new TelemetrySourceWarthunder(this);
+    adoptSource(warthunder, Telemetry::TELEMETRY_SOURCE_WARTHUNDER);
+    connect(warthunder, &TelemetrySourceWarthunder::telemetryChanged, this,
+            &TelemetryThread::warthunderTelemetryChanged);
+
     connect(timer_, &QTimer::timeout, this, &TelemetryThread::onTimeout);
 }
 

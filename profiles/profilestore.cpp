@@ -1,0 +1,216 @@
+#include "profiles/profilestore.h"
+
+#include "profiles/profilejson.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStandardItem>
+#include <QStandardItemModel>
+
+#include <algorithm>
+
+namespace {
+
+const QString kDirectoryName = QStringLiteral("effect_profiles");
+
+QMap<QString, EffectsProfileMetadata>& metadataStorage() {
+    static QMap<QString, EffectsProfileMetadata> map;
+    return map;
+}
+
+// Every character but an ASCII letter or digit becomes one '_'; a surrogate pair is one
+// character, and so is a lone surrogate.
+QString sanitised(const QString& text) {
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        const char16_t u = c.unicode();
+        if ((u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9')) {
+            out.append(c);
+            continue;
+        }
+        if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
+            ++i;
+        }
+        out.append(QLatin1Char('_'));
+    }
+    return out;
+}
+
+} // namespace
+
+QString ProfileStore::sourceName(int source) {
+    switch (source) {
+    case Telemetry::TELEMETRY_SOURCE_NONE:
+        return QStringLiteral("DISABLED");
+    case Telemetry::TELEMETRY_SOURCE_MSFS:
+        return QStringLiteral("MSFS");
+    case Telemetry::TELEMETRY_SOURCE_DCS:
+        return QStringLiteral("DCS");
+    case Telemetry::TELEMETRY_SOURCE_IL2:
+        return QStringLiteral("IL2 SHTURMOVIK");
+    case Telemetry::TELEMETRY_SOURCE_CONDOR:
+        return QStringLiteral("CONDOR2");
+    default:
+        return QStringLiteral("WARTHUNDER");
+    }
+}
+
+QString ProfileStore::fileName(const EffectsProfileMetadata& m) {
+    QString name = m.flight_data_source == Telemetry::TELEMETRY_SOURCE_NONE
+                       ? QStringLiteral("GENERIC")
+                       : sourceName(m.flight_data_source);
+    if (!m.flight_module.isEmpty()) {
+        name += QLatin1Char('_') + sanitised(m.flight_module);
+    }
+    if (!m.comment.isEmpty()) {
+        name += QLatin1Char('_') + sanitised(m.comment);
+    }
+    return name + QStringLiteral(".json");
+}
+
+QString ProfileStore::label(const EffectsProfileMetadata& m) {
+    QString text;
+    if (!m.flight_module.isEmpty()) {
+        text = m.flight_module + QLatin1Char(' ');
+    } else if (!m.comment.isEmpty()) {
+        text = m.comment + QLatin1Char(' ');
+    }
+    if (!m.comment.isEmpty() && m.comment != m.flight_module) {
+        text += QLatin1Char('(') + m.comment + QLatin1Char(')');
+    }
+    if (m.flight_data_source != Telemetry::TELEMETRY_SOURCE_NONE) {
+        text += QLatin1Char('[') + sourceName(m.flight_data_source) + QLatin1Char(']');
+    }
+    return text;
+}
+
+QStandardItemModel* ProfileStore::listModel() {
+    // Lives until the process ends, like the combo box that shows it.
+    static QStandardItemModel* model = new QStandardItemModel(0, 1);
+    return model;
+}
+
+const QMap<QString, EffectsProfileMetadata>& ProfileStore::metadataMap() {
+    return metadataStorage();
+}
+
+bool ProfileStore::isSafeFileName(const QString& fileName) {
+    return !fileName.isEmpty() && !fileName.contains(QLatin1Char('/')) &&
+           !fileName.contains(QLatin1Char('\\')) && !fileName.contains(QLatin1String("..")) &&
+           !fileName.contains(QChar(u'\0'));
+}
+
+ProfileStore::ProfileStore() {
+    // The path is made absolute once, so a later change of working directory cannot make
+    // the store list or delete elsewhere. A failed creation leaves a handle on a missing
+    // directory, which lists nothing and accepts nothing.
+    QDir working = QDir::current();
+    working.mkdir(kDirectoryName);
+    m_directory.setPath(working.absoluteFilePath(kDirectoryName));
+}
+
+QString ProfileStore::directoryPath() const {
+    return m_directory.absolutePath();
+}
+
+void ProfileStore::scan() {
+    QMap<QString, EffectsProfileMetadata>& map = metadataStorage();
+    QStandardItemModel* model = listModel();
+    map.clear();
+    model->removeRows(0, model->rowCount());
+    if (model->columnCount() != 1) {
+        model->setColumnCount(1);
+    }
+
+    // Listed in file-name order so that rows with equal labels keep a stable order.
+    QStringList names = m_directory.entryList(QDir::Files | QDir::NoSymLinks, QDir::NoSort);
+    std::sort(names.begin(), names.end());
+    for (const QString& name : std::as_const(names)) {
+        EffectsProfile profile;
+        load(name, profile);
+        auto* item = new QStandardItem(label(profile.metadata));
+        item->setData(name, FileNameRole);
+        model->appendRow(item);
+        map.insert(name, profile.metadata);
+    }
+    model->sort(0, Qt::AscendingOrder);
+}
+
+QString ProfileStore::save(const EffectsProfile& profile) {
+    return save(profile, nullptr);
+}
+
+QString ProfileStore::save(const EffectsProfile& profile, bool* saved) {
+    const QString name = fileName(profile.metadata);
+    const QString path = m_directory.filePath(name);
+    // A link in the profile's place would make the save write wherever it points; the
+    // profile replaces the link instead.
+    if (QFileInfo(path).isSymLink()) {
+        QFile::remove(path);
+    }
+    QSaveFile file(path);
+    const QByteArray bytes = ProfileJson::toDocument(profile);
+    // Qt 6.4's commit() renames the temporary even when its own final flush failed (a full
+    // disk), so the flush is done and checked here; an unfinished temporary is discarded
+    // when the file object goes, and the earlier profile stays as it was.
+    bool ok = false;
+    if (file.open(QIODevice::WriteOnly)) {
+        ok = file.write(bytes) == bytes.size() && file.flush() && file.error() == QFileDevice::NoError;
+        ok = ok && file.commit();
+    }
+    if (saved) {
+        *saved = ok;
+    }
+    scan();
+    return name;
+}
+
+void ProfileStore::load(const QString& fileName, EffectsProfile& profile) const {
+    QByteArray bytes;
+    if (isSafeFileName(fileName)) {
+        const QString path = m_directory.filePath(fileName);
+        const QFileInfo info(path);
+        QFile file(path);
+        if (info.isFile() && !info.isSymLink() && file.open(QIODevice::ReadOnly)) {
+            bytes = file.read(MaxProfileBytes + 1);
+            if (bytes.size() > MaxProfileBytes) {
+                bytes.clear();
+            }
+        }
+    }
+    ProfileJson::fromDocument(bytes, profile);
+}
+
+void ProfileStore::remove(const QString& fileName) {
+    if (isSafeFileName(fileName)) {
+        m_directory.remove(fileName);
+    }
+    scan();
+}
+
+int ProfileStore::rowOf(const QString& fileName) const {
+    const QStandardItemModel* model = listModel();
+    for (int row = 0; row < model->rowCount(); ++row) {
+        const QString name = model->item(row)->data(FileNameRole).toString();
+        if (name.compare(fileName, Qt::CaseInsensitive) == 0) {
+            return row;
+        }
+    }
+    return -1;
+}
+
+QString ProfileStore::autoSelect(Telemetry::Source source, const QString& flightModule) const {
+    if (source == Telemetry::TELEMETRY_SOURCE_NONE) {
+        return QString();
+    }
+    const QMap<QString, EffectsProfileMetadata>& map = metadataStorage();
+    for (auto it = map.cbegin(); it != map.cend(); ++it) {
+        if (it->flight_data_source == source && it->flight_module == flightModule) {
+            return it.key();
+        }
+    }
+    return QString();
+}

@@ -1,0 +1,60 @@
+#pragma once
+
+#include "forces/telemetry.h"
+#include "profiles/effectsprofile.h"
+#include "profiles/effectsprofilemetadata.h"
+
+#include <QDir>
+#include <QMap>
+#include <QString>
+
+class QStandardItemModel;
+
+// The "effect_profiles" directory under the working directory: names profile files after
+// their metadata, lists them into the process-wide list model and metadata map, saves,
+// loads and deletes them, and picks the profile that matches a telemetry stream.
+// GUI thread only; nothing here blocks for longer than reading the directory's files.
+//
+// File names never leave the directory: saved names are built from letters, digits and
+// '_' only, load() and remove() refuse names holding '/', '\\' or "..", and symbolic
+// links are neither listed nor loaded, and are replaced rather than followed on save.
+class ProfileStore {
+public:
+    static constexpr int FileNameRole = Qt::UserRole + 1; // 257: the row's file name
+    // Files larger than this are no profile and read as the default one.
+    static constexpr qint64 MaxProfileBytes = 16 * 1024 * 1024;
+
+    static QString sourceName(int source); // "DISABLED","MSFS",...; other -> "WARTHUNDER"
+    static QString
+    fileName(const EffectsProfileMetadata& m);             // "MSFS_DR400_Ecoflyer.json", "GENERIC.json" ...
+    static QString label(const EffectsProfileMetadata& m); // "DR400 (aerobatic)[MSFS]" ...
+    static QStandardItemModel* listModel(); // process-wide, one column, sorted by label after scan
+    static const QMap<QString, EffectsProfileMetadata>& metadataMap(); // process-wide, by file name
+    // True for a plain name inside the directory: not empty, no '/', '\\', ".." or NUL.
+    static bool isSafeFileName(const QString& fileName);
+
+    ProfileStore(); // directory handle on the working directory; creates "effect_profiles" if missing
+
+    // Rebuilds listModel() and metadataMap() from the directory's regular, non-hidden files
+    // (any extension; symbolic links excluded), rows sorted by label, ties by file name.
+    void scan();
+    // Replaces the profile's file atomically (a temporary file renamed over it, so a crash
+    // or a full disk leaves the earlier file whole), then rescans. Returns the file name.
+    QString save(const EffectsProfile& profile);
+    // As above; *saved tells whether the file was written.
+    QString save(const EffectsProfile& profile, bool* saved);
+    // Reads the file into the profile, overwriting every field; default profile on any failure.
+    void load(const QString& fileName, EffectsProfile& profile) const;
+    // Deletes the file (only ever inside "effect_profiles"), then rescans.
+    void remove(const QString& fileName);
+    int rowOf(const QString& fileName) const; // row in listModel() matching ignoring case, -1 if none
+    // The first file, in file-name order, whose source and flight module both equal the
+    // given ones exactly; empty for source 0 or when nothing matches.
+    QString autoSelect(Telemetry::Source source, const QString& flightModule) const;
+
+    // Absolute path of the profile directory, fixed when the store is built.
+    QString directoryPath() const;
+
+private:
+    QDir m_directory;
+};

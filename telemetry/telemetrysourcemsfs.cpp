@@ -1,0 +1,103 @@
+#include "telemetry/telemetrysourcemsfs.h"
+
+#include "telemetry/msfsdata.h"
+
+namespace {
+
+// SimConnect identifiers of this client.
+constexpr SIMCONNECT_DATA_DEFINITION_ID kDefinition = 0;
+constexpr SIMCONNECT_DATA_REQUEST_ID kRequest = 0;
+constexpr SIMCONNECT_CLIENT_EVENT_ID kEventSimStart = 0;
+constexpr SIMCONNECT_CLIENT_EVENT_ID kEventSimStop = 1;
+
+} // namespace
+
+TelemetrySourceMSFS::TelemetrySourceMSFS(QObject* parent) : TelemetrySource(parent) {}
+
+TelemetrySourceMSFS::~TelemetrySourceMSFS() {
+    if (connection_) {
+        SimConnect_Close(connection_);
+    }
+}
+
+void TelemetrySourceMSFS::open() {
+    HANDLE handle = nullptr;
+    if (SimConnect_Open(&handle, "Grovik", nullptr, 0, nullptr, 0) < 0 || !handle) {
+        return; // simulator not running: tried again at the next poll
+    }
+    connection_ = handle;
+    for (const MsfsDatum& datum : kMsfsDataDefinition) {
+        SimConnect_AddToDataDefinition(connection_, kDefinition, datum.name, datum.units, datum.type, 0.0f,
+                                       SIMCONNECT_UNUSED);
+    }
+    requestData();
+    SimConnect_SubscribeToSystemEvent(connection_, kEventSimStart, "SimStart");
+    SimConnect_SubscribeToSystemEvent(connection_, kEventSimStop, "SimStop");
+}
+
+void TelemetrySourceMSFS::requestData() {
+    SimConnect_RequestDataOnSimObjectType(connection_, kRequest, kDefinition, 0,
+                                          SIMCONNECT_SIMOBJECT_TYPE_USER);
+}
+
+void TelemetrySourceMSFS::endStream() {
+    active_ = false;
+    emit telemetryChanged(default_);
+    emit telemetryEnded();
+}
+
+void TelemetrySourceMSFS::poll() {
+    if (!connection_) {
+        open();
+        if (!connection_) {
+            return;
+        }
+    }
+
+    SIMCONNECT_RECV* received = nullptr;
+    DWORD cbData = 0;
+    if (SimConnect_GetNextDispatch(connection_, &received, &cbData) < 0 || !received) {
+        return; // nothing waiting
+    }
+    const MsfsMessage message = decodeMsfsMessage(reinterpret_cast<const unsigned char*>(received), cbData);
+    if (!message.valid) {
+        return;
+    }
+
+    switch (message.id) {
+    case SIMCONNECT_RECV_ID_SIMOBJECT_DATA_BYTYPE:
+        if (!message.hasRequestId || message.requestId != kRequest) {
+            return;
+        }
+        if (!active_) {
+            // The first answer only starts the stream; its values are not published.
+            active_ = true;
+            emit telemetrySourceChanged(Telemetry::TELEMETRY_SOURCE_MSFS,
+                                        msfsTitle(message.block, message.blockSize));
+        } else {
+            emit telemetryChanged(msfsRecordFromData(message.block, message.blockSize));
+        }
+        // One answer per request: ask for the next one, which arrives at a later poll.
+        requestData();
+        break;
+    case SIMCONNECT_RECV_ID_EVENT:
+        if (!message.hasEventId) {
+            return;
+        }
+        if (message.eventId == kEventSimStart) {
+            requestData();
+        } else if (message.eventId == kEventSimStop) {
+            endStream();
+        }
+        break;
+    case SIMCONNECT_RECV_ID_QUIT:
+        // The simulator is gone and its connection with it: close it, and open a new one at the
+        // next poll so that a restarted simulator is found again.
+        SimConnect_Close(connection_);
+        connection_ = nullptr;
+        endStream();
+        break;
+    default:
+        break;
+    }
+}

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "forces/msfstelemetry.h"
+#include "telemetry/simconnect/simconnect.h"
+#include "telemetry/telemetrysource.h"
+
+// Microsoft Flight Simulator input through the SimConnect client library. Opens a connection
+// when the simulator is there, asks for the user aircraft's data one answer at a time, and
+// handles at most one SimConnect message per poll: the first answer starts a stream named after
+// the aircraft title, each later one is published, and "SimStop" or the simulator quitting end
+// it. After a quit the dead connection is closed so that a restarted simulator is found again.
+//
+// Threading: lives on the telemetry thread as a child of TelemetryThread; every SimConnect call
+// is made there, from poll() (called by the 20 ms timer) or the destructor. Never blocks.
+class TelemetrySourceMSFS : public TelemetrySource {
+    Q_OBJECT
+
+public:
+    explicit TelemetrySourceMSFS(QObject* parent = nullptr);
+    ~TelemetrySourceMSFS() override;
+
+    void poll() override;
+
+signals:
+    void telemetryChanged(MSFSTelemetry telemetry);
+
+private:
+    void open();
+    void requestData();
+    void endStream();
+
+    HANDLE connection_ = nullptr;
+    bool active_ = false;
+    const MSFSTelemetry default_{};
+};

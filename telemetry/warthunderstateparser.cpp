@@ -1,0 +1,29 @@
+#include "telemetry/warthunderstateparser.h"
+
+#include "forces/effectcurves.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QJsonValue>
+#include <QString>
+
+namespace {
+
+// A member read as a double, narrowed to float; out-of-range values (1e39 becomes inf as a
+// float) and anything non-finite become 0 so no NaN or infinity reaches the forces.
+float member(const QJsonObject& object, const QString& key) {
+    const double value = finiteOrZero(object.value(key).toDouble(0.0));
+    return finiteOrZero(static_cast<float>(value));
+}
+
+} // namespace
+
+WarthunderTelemetry parseWarthunderState(const QByteArray& body) {
+    // A parse error leaves a null document, whose object() is empty: every member then reads 0.
+    const QJsonObject object = QJsonDocument::fromJson(body).object();
+    WarthunderTelemetry record;
+    record.airspeed = member(object, QStringLiteral("IAS, km/h"));
+    record.gForce = member(object, QStringLiteral("Ny"));
+    record.aoa = member(object, QStringLiteral("AoA, deg"));
+    return record;
+}

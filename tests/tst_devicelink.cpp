@@ -1,0 +1,288 @@
+#include "app/mainbackgroundthread.h"
+#include "device/hidreports.h"
+#include "forces/metatypes.h"
+#include "support/fakehid.h"
+#include "support/loophelpers.h"
+#include "support/reportbytes.h"
+
+#include <QRandomGenerator>
+#include <QSignalSpy>
+#include <QtTest>
+
+using FakeHid::Device;
+
+namespace {
+
+int countCommand(const std::vector<FakeHid::WrittenReport>& reports, uint8_t command) {
+    int n = 0;
+    for (const auto& r : reports) {
+        n += r.bytes[1] == command ? 1 : 0;
+    }
+    return n;
+}
+
+EffectsSettings springAndDamperOnRoll() {
+    EffectsSettings s;
+    s.axes[0].simple_spring.active = true;
+    s.axes[0].simple_spring.total_effect_strength = 50.0f;
+    s.axes[0].smart_damper.active = true;
+    s.axes[0].smart_damper.total_effect_strength = 50.0f;
+    s.axes[0].smart_damper.static_dampening = 40.0f;
+    return s;
+}
+
+} // namespace
+
+// The whole HID conversation of the control loop, read off the fake devices' log.
+class TestDeviceLink : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { registerMetaTypes(); }
+    void init() { FakeHid::reset(); }
+
+    void bothDevicesOpenInTheFirstTickJoystickFirst() {
+        FakeHid::plug(Device::Joystick);
+        FakeHid::plug(Device::Rudder);
+        FakeHid::setVersionBytes(Device::Joystick, 0x01, 0x02, 0x00);
+        MainBackgroundThread loop;
+        QList<QString> order;
+        connect(&loop, &MainBackgroundThread::joystickConnected, this, [&](uint32_t v) {
+            order << QStringLiteral("joystick %1").arg(v);
+        });
+        connect(&loop, &MainBackgroundThread::rudderConnected, this, [&](uint32_t v) {
+            order << QStringLiteral("rudder %1").arg(v);
+        });
+        loop.start();
+        tick(loop);
+        QCOMPARE(order, (QList<QString>{QStringLiteral("joystick %1").arg(0x000201 * 256 + 37),
+                                        QStringLiteral("rudder 37")}));
+        // Opened this tick: no position read, but the tick's forces already go out.
+        QCOMPARE(FakeHid::positionReads(Device::Joystick), 0);
+        QCOMPARE(FakeHid::writes(Device::Joystick).size(), size_t(1));
+        QCOMPARE(FakeHid::writes(Device::Rudder).size(), size_t(1));
+        tick(loop);
+        QCOMPARE(FakeHid::positionReads(Device::Joystick), 1);
+        QCOMPARE(FakeHid::positionReads(Device::Rudder), 1);
+        QCOMPARE(order.size(), 2);
+    }
+
+    void failedVersionReadStillConnectsWith37() {
+        FakeHid::plug(Device::Joystick);
+        FakeHid::setVersionBytes(Device::Joystick, 9, 9, 9);
+        FakeHid::failNextVersionRead(Device::Joystick);
+        MainBackgroundThread loop;
+        QSignalSpy connected(&loop, &MainBackgroundThread::joystickConnected);
+        loop.start();
+        tick(loop);
+        QCOMPARE(connected.size(), 1);
+        QCOMPARE(connected.at(0).at(0).value<uint32_t>(), 37u);
+    }
+
+    void absentDevicesAreRetriedEvery201Ticks() {
+        MainBackgroundThread loop;
+        loop.start();
+        tick(loop); // first tick: attempt, counter 0
+        QCOMPARE(FakeHid::openCount(Device::Joystick), 0);
+        FakeHid::plug(Device::Joystick);
+        QSignalSpy connected(&loop, &MainBackgroundThread::joystickConnected);
+        tick(loop, 200);
+        QCOMPARE(connected.size(), 0);
+        tick(loop);
+        QCOMPARE(connected.size(), 1);
+        QVERIFY(FakeHid::writes(Device::Rudder).empty());
+    }
+
+    void unpluggingTheRudderLeavesTheJoystickAlone() {
+        FakeHid::plug(Device::Joystick);
+        FakeHid::plug(Device::Rudder);
+        MainBackgroundThread loop;
+        QSignalSpy joystickGone(&loop, &MainBackgroundThread::joystickDisconnected);
+        QSignalSpy rudderGone(&loop, &MainBackgroundThread::rudderDisconnected);
+        loop.start();
+        tick(loop, 3);
+        FakeHid::unplug(Device::Rudder);
+        FakeHid::clearWrites();
+        tick(loop, 10);
+        QCOMPARE(rudderGone.size(), 1);
+        QCOMPARE(joystickGone.size(), 0);
+        QCOMPARE(FakeHid::writes(Device::Joystick).size(), size_t(10));
+        QVERIFY(FakeHid::writes(Device::Rudder).empty());
+        QCOMPARE(FakeHid::closeCount(Device::Rudder), 1);
+        QCOMPARE(FakeHid::misuseCount(), 0);
+    }
+
+    void replugAfterLossReopensOnThe201stTick() {
+        FakeHid::plug(Device::Joystick);
+        MainBackgroundThread loop;
+        QSignalSpy connected(&loop, &MainBackgroundThread::joystickConnected);
+        QSignalSpy lost(&loop, &MainBackgroundThread::joystickDisconnected);
+        loop.start();
+        tick(loop, 5);
+        FakeHid::unplug(Device::Joystick);
+        tick(loop); // the loss is noticed by this tick's read
+        QCOMPARE(lost.size(), 1);
+        tick(loop, 40); // 0.2 s later the device is back
+        FakeHid::plug(Device::Joystick);
+        tick(loop, 160);
+        QCOMPARE(connected.size(), 1);
+        tick(loop); // the 201st tick after the loss
+        QCOMPARE(connected.size(), 2);
+    }
+
+    void readFailureDropsTheDevice() {
+        FakeHid::plug(Device::Joystick);
+        MainBackgroundThread loop;
+        QSignalSpy lost(&loop, &MainBackgroundThread::joystickDisconnected);
+        QSignalSpy positions(&loop, &MainBackgroundThread::positionChanged);
+        FakeHid::setPosition(Device::Joystick, 0.5f, 0.25f);
+        loop.start();
+        tick(loop, 2);
+        QCOMPARE(positions.last().at(0).value<PositionInput>().roll, 0.5f);
+        FakeHid::failNextPositionRead(Device::Joystick);
+        tick(loop);
+        QCOMPARE(lost.size(), 1);
+        QCOMPARE(positions.last().at(0).value<PositionInput>().roll, 0.0f);
+        QCOMPARE(positions.last().at(0).value<PositionInput>().pitch, 0.0f);
+    }
+
+    void positionIsDeviceValueMinusOffset() {
+        FakeHid::plug(Device::Joystick);
+        FakeHid::plug(Device::Rudder);
+        FakeHid::setPosition(Device::Joystick, 0.5f, -0.25f, 0.125f, 0.25f);
+        FakeHid::setPosition(Device::Rudder, 0.75f, 9.0f, 0.25f, 9.0f);
+        MainBackgroundThread loop;
+        QSignalSpy positions(&loop, &MainBackgroundThread::positionChanged);
+        loop.start();
+        tick(loop, 2);
+        const PositionInput p = positions.last().at(0).value<PositionInput>();
+        QCOMPARE(p.roll, 0.375f);
+        QCOMPARE(p.pitch, -0.5f);
+        QCOMPARE(p.yaw, 0.5f);
+    }
+
+    void directXOverrideOnlyAfterSettingsChanges() {
+        FakeHid::plug(Device::Joystick);
+        MainBackgroundThread loop;
+        loop.start();
+        tick(loop, 2);
+        QCOMPARE(countCommand(FakeHid::writes(Device::Joystick), 0x21), 0);
+        EffectsSettings s;
+        s.axes[0].direct_x.active = true;
+        s.axes[0].direct_x.total_effect_strength = 50.0f;
+        s.axes[0].direct_x.trimmer = 80.0f;
+        loop.changeSettingsModerately(s);
+        const auto afterChange = FakeHid::writes(Device::Joystick);
+        QCOMPARE(countCommand(afterChange, 0x21), 1);
+        QCOMPARE(reportFloat(afterChange.back().bytes, 2), 0.8f);
+
+        // A device that (re)connects after the last change gets no override until the next one.
+        FakeHid::plug(Device::Rudder);
+        tick(loop, 250);
+        QCOMPARE(countCommand(FakeHid::writes(Device::Rudder), 0x21), 0);
+        QVERIFY(countCommand(FakeHid::writes(Device::Rudder), 0x20) > 0);
+        loop.changeSettingsSuddenly(s);
+        QCOMPARE(countCommand(FakeHid::writes(Device::Rudder), 0x21), 1);
+        QCOMPARE(countCommand(FakeHid::writes(Device::Joystick), 0x21), 2);
+    }
+
+    void rampScalesForcesButNotDampers() {
+        FakeHid::plug(Device::Joystick);
+        FakeHid::setPosition(Device::Joystick, 0.4f);
+        MainBackgroundThread loop;
+        ManualClock clock;
+        loop.setClock(clock.function());
+        loop.changeSettingsModerately(springAndDamperOnRoll());
+        loop.start();
+        tick(loop, 2);
+        FakeHid::clearWrites();
+
+        clock.now += 1000; // half-way through the ramp
+        tick(loop);
+        auto r = FakeHid::writes(Device::Joystick).back().bytes;
+        QCOMPARE(reportFloat(r, 2), 10.0f);  // spring magnitude 20, halved
+        QCOMPARE(reportFloat(r, 10), -10.0f); // force -20, halved
+        QCOMPARE(reportFloat(r, 26), 0.2f);   // static damper gain, not ramped
+
+        clock.now += 1001; // past the ramp
+        tick(loop);
+        r = FakeHid::writes(Device::Joystick).back().bytes;
+        QCOMPARE(reportFloat(r, 10), -20.0f);
+
+        // A sudden change restarts the ramp from zero; a moderate one does not.
+        loop.changeSettingsSuddenly(springAndDamperOnRoll());
+        tick(loop);
+        r = FakeHid::writes(Device::Joystick).back().bytes;
+        QCOMPARE(reportFloat(r, 10), 0.0f);
+        QCOMPARE(reportFloat(r, 26), 0.2f);
+        clock.now += 500;
+        loop.changeSettingsModerately(springAndDamperOnRoll());
+        tick(loop);
+        r = FakeHid::writes(Device::Joystick).back().bytes;
+        QCOMPARE(reportFloat(r, 10), -5.0f);
+    }
+
+    void shutDownLeavesEachDeviceAZeroReport() {
+        FakeHid::plug(Device::Joystick);
+        FakeHid::plug(Device::Rudder);
+        FakeHid::setPosition(Device::Joystick, 0.4f);
+        MainBackgroundThread loop;
+        ManualClock clock;
+        loop.setClock(clock.function());
+        loop.changeSettingsModerately(springAndDamperOnRoll());
+        loop.start();
+        clock.now += 5000;
+        tick(loop, 3);
+        QVERIFY(reportFloat(FakeHid::writes(Device::Joystick).back().bytes, 10) != 0.0f);
+        loop.shutDown();
+        for (Device d : {Device::Joystick, Device::Rudder}) {
+            const auto last = FakeHid::writes(d).back().bytes;
+            QCOMPARE(last[0], uint8_t(0x02));
+            QCOMPARE(last[1], uint8_t(0x20));
+            for (int i = 2; i < 65; ++i) {
+                QCOMPARE(last[i], uint8_t(0));
+            }
+        }
+    }
+
+    // Random plug/unplug/fail sequences: the loop never touches a closed handle and announces
+    // every loss and every connection exactly once.
+    void plugChaosNeverMisusesAHandle() {
+        QRandomGenerator random(1234);
+        MainBackgroundThread loop;
+        QSignalSpy jc(&loop, &MainBackgroundThread::joystickConnected);
+        QSignalSpy jd(&loop, &MainBackgroundThread::joystickDisconnected);
+        QSignalSpy rc(&loop, &MainBackgroundThread::rudderConnected);
+        QSignalSpy rd(&loop, &MainBackgroundThread::rudderDisconnected);
+        loop.start();
+        for (int step = 0; step < 4000; ++step) {
+            const Device d = random.bounded(2) ? Device::Joystick : Device::Rudder;
+            switch (random.bounded(40)) {
+            case 0:
+                FakeHid::plug(d);
+                break;
+            case 1:
+                FakeHid::unplug(d);
+                break;
+            case 2:
+                FakeHid::failNextPositionRead(d);
+                break;
+            case 3:
+                loop.changeSettingsModerately(springAndDamperOnRoll());
+                break;
+            default:
+                break;
+            }
+            tick(loop);
+        }
+        QCOMPARE(FakeHid::misuseCount(), 0);
+        QVERIFY(jc.size() > 1);
+        QVERIFY(jc.size() - jd.size() == 0 || jc.size() - jd.size() == 1);
+        QVERIFY(rc.size() - rd.size() == 0 || rc.size() - rd.size() == 1);
+        QCOMPARE(FakeHid::openCount(Device::Joystick), jc.size());
+        QCOMPARE(FakeHid::closeCount(Device::Joystick), jd.size());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestDeviceLink)
+#include "tst_devicelink.moc"

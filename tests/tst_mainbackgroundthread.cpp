@@ -1,0 +1,195 @@
+#include "app/mainbackgroundthread.h"
+#include "forces/metatypes.h"
+#include "support/fakehid.h"
+#include "support/loophelpers.h"
+#include "telemetry/telemetrythread.h"
+
+#include <QSignalSpy>
+#include <QtTest>
+
+namespace {
+
+// With the elevator weight at 100 % on the elevator, the elevator's force is -10 x gForce of
+// whichever record drives the synthesis, so the force tells which record was selected.
+EffectsSettings elevatorWeight() {
+    EffectsSettings s;
+    s.axes[1].elevator_weight.active = true;
+    s.axes[1].elevator_weight.total_effect_strength = 100.0f;
+    return s;
+}
+
+template <typename Record> Record withG(float g) {
+    Record r;
+    r.gForce = g;
+    return r;
+}
+
+float elevatorForce(MainBackgroundThread& loop) {
+    return calculateForces(loop, PositionInput{}).axis[1].force;
+}
+
+} // namespace
+
+// The control loop's record selection, telemetry override and the signals it re-emits.
+class TestMainBackgroundThread : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { registerMetaTypes(); }
+    void init() { FakeHid::reset(); }
+
+    void nothingHappensBeforeStart() {
+        FakeHid::plug(FakeHid::Device::Joystick);
+        MainBackgroundThread loop;
+        QSignalSpy positions(&loop, &MainBackgroundThread::positionChanged);
+        QTest::qWait(50);
+        QCOMPARE(positions.size(), 0);
+        QVERIFY(FakeHid::writes().empty());
+    }
+
+    void startRunsTheLoopEvery5ms() {
+        MainBackgroundThread loop;
+        QSignalSpy positions(&loop, &MainBackgroundThread::positionChanged);
+        loop.start();
+        QTRY_VERIFY_WITH_TIMEOUT(positions.size() >= 5, 5000);
+        const PositionInput p = positions.first().at(0).value<PositionInput>();
+        QCOMPARE(p.roll, 0.0f);
+        QCOMPARE(p.pitch, 0.0f);
+        QCOMPARE(p.yaw, 0.0f);
+    }
+
+    void eachSourceSelectsItsOwnRecord() {
+        MainBackgroundThread loop;
+        loop.changeSettingsModerately(elevatorWeight());
+        QSignalSpy changed(&loop, &MainBackgroundThread::telemetryChanged);
+        QCOMPARE(elevatorForce(loop), 0.0f);
+
+        loop.setMsfsTelemetry(withG<MSFSTelemetry>(1.0f));
+        QCOMPARE(elevatorForce(loop), -10.0f);
+        loop.setDcsTelemetry(withG<DCSTelemetry>(2.0f));
+        QCOMPARE(elevatorForce(loop), -20.0f);
+        loop.setShturmovikTelemetry(withG<ShturmovikTelemetry>(3.0f));
+        QCOMPARE(elevatorForce(loop), -30.0f);
+        loop.setWarthunderTelemetry(withG<WarthunderTelemetry>(4.0f));
+        QCOMPARE(elevatorForce(loop), -40.0f);
+        loop.setCondor2Telemetry(withG<Condor2Telemetry>(5.0f));
+        QCOMPARE(elevatorForce(loop), -50.0f);
+        // Back to MSFS: its stored record was kept while the others ran.
+        MSFSTelemetry msfs = withG<MSFSTelemetry>(1.0f);
+        msfs.aileronTrim = 0.5f; // extras never reach the forces
+        loop.setMsfsTelemetry(msfs);
+        QCOMPARE(elevatorForce(loop), -10.0f);
+
+        QCOMPARE(changed.size(), 6);
+        QCOMPARE(changed.at(3).at(0).value<Telemetry>().gForce, 4.0f);
+    }
+
+    void overrideStateTable() {
+        MainBackgroundThread loop;
+        loop.changeSettingsModerately(elevatorWeight());
+        QSignalSpy changed(&loop, &MainBackgroundThread::telemetryChanged);
+
+        // Override off: a hand-set record is ignored.
+        loop.overrideTelemetry(withG<Telemetry>(7.0f));
+        QCOMPARE(elevatorForce(loop), 0.0f);
+
+        loop.setDcsTelemetry(withG<DCSTelemetry>(2.0f));
+        QCOMPARE(elevatorForce(loop), -20.0f);
+
+        // Override on: the game keeps driving until the first hand-set record arrives.
+        loop.enableTelemetryOverride();
+        QCOMPARE(elevatorForce(loop), -20.0f);
+        loop.overrideTelemetry(withG<Telemetry>(7.0f));
+        QCOMPARE(elevatorForce(loop), -70.0f);
+        // Game records are ignored entirely while the override is on.
+        loop.setDcsTelemetry(withG<DCSTelemetry>(3.0f));
+        QCOMPARE(elevatorForce(loop), -70.0f);
+        QCOMPARE(changed.size(), 1);
+
+        // Override off: the hand-set record keeps driving until a game record is accepted.
+        loop.disableTelemetryOverride();
+        QCOMPARE(elevatorForce(loop), -70.0f);
+        loop.overrideTelemetry(withG<Telemetry>(9.0f));
+        QCOMPARE(elevatorForce(loop), -70.0f);
+        loop.setCondor2Telemetry(withG<Condor2Telemetry>(4.0f));
+        QCOMPARE(elevatorForce(loop), -40.0f);
+        QCOMPARE(changed.size(), 2);
+        // The DCS record that arrived during the override was never stored.
+        loop.setDcsTelemetry(withG<DCSTelemetry>(2.5f));
+        QCOMPARE(elevatorForce(loop), -25.0f);
+    }
+
+    void forceIsClampedToPlusMinus100() {
+        MainBackgroundThread loop;
+        loop.changeSettingsModerately(elevatorWeight());
+        loop.setDcsTelemetry(withG<DCSTelemetry>(12.0f));
+        QCOMPARE(elevatorForce(loop), -100.0f);
+        loop.setDcsTelemetry(withG<DCSTelemetry>(-30.0f));
+        QCOMPARE(elevatorForce(loop), 100.0f);
+        // A non-finite flight state counts as 0, never as a full force.
+        loop.setDcsTelemetry(withG<DCSTelemetry>(std::numeric_limits<float>::infinity()));
+        QCOMPARE(elevatorForce(loop), 0.0f);
+        loop.setDcsTelemetry(withG<DCSTelemetry>(std::numeric_limits<float>::quiet_NaN()));
+        QCOMPARE(elevatorForce(loop), 0.0f);
+    }
+
+    void landingActsWhateverTheOverride() {
+        MainBackgroundThread loop;
+        ManualClock clock;
+        loop.setClock(clock.function());
+        EffectsSettings s;
+        s.axes[0].landing_jolt.resetToDefaults();
+        s.axes[0].landing_jolt.active = true;
+        s.axes[0].landing_jolt.total_effect_strength = 100.0f;
+        loop.changeSettingsModerately(s);
+        loop.start();
+        loop.enableTelemetryOverride();
+        clock.now += 1000;
+        loop.setLanded(10.0f, 2000.0f);
+        clock.now += 20;
+        QVERIFY(calculateForces(loop, PositionInput{}).axis[0].vibration != 0.0f);
+        clock.now += 300;
+        QCOMPARE(calculateForces(loop, PositionInput{}).axis[0].vibration, 0.0f);
+    }
+
+    void telemetrySignalsOfTheWorkerAreReemitted() {
+        MainBackgroundThread loop;
+        QSignalSpy source(&loop, &MainBackgroundThread::telemetrySourceChanged);
+        QSignalSpy ended(&loop, &MainBackgroundThread::telemetryEnded);
+        QMetaObject::invokeMethod(loop.telemetry(), "telemetrySourceChanged", Qt::QueuedConnection,
+                                  Q_ARG(Telemetry::Source, Telemetry::TELEMETRY_SOURCE_DCS),
+                                  Q_ARG(QString, QStringLiteral("F-16C")));
+        QMetaObject::invokeMethod(loop.telemetry(), "telemetryEnded", Qt::QueuedConnection);
+        QTRY_COMPARE(ended.size(), 1);
+        QCOMPARE(source.size(), 1);
+        QCOMPARE(source.at(0).at(0).value<Telemetry::Source>(), Telemetry::TELEMETRY_SOURCE_DCS);
+        QCOMPARE(source.at(0).at(1).toString(), QStringLiteral("F-16C"));
+    }
+
+    void recordsCarryTheirSourcePrefix() {
+        QCOMPARE(sizeof(Telemetry), size_t(60));
+        QCOMPARE(sizeof(DCSTelemetry), sizeof(Telemetry));
+        QCOMPARE(sizeof(WarthunderTelemetry), sizeof(Telemetry));
+        QCOMPARE(sizeof(Condor2Telemetry), sizeof(Telemetry) + 4);
+        QCOMPARE(sizeof(ShturmovikTelemetry), sizeof(Telemetry) + 8);
+        QCOMPARE(sizeof(MSFSTelemetry), sizeof(Telemetry) + 12);
+        MSFSTelemetry m;
+        QCOMPARE(static_cast<void*>(static_cast<Telemetry*>(&m)), static_cast<void*>(&m));
+        QCOMPARE(reinterpret_cast<char*>(&m.aileronTrim) - reinterpret_cast<char*>(&m), ptrdiff_t(60));
+        QCOMPARE(sizeof(Forces), size_t(36));
+        QCOMPARE(sizeof(PositionInput), size_t(12));
+        QCOMPARE(sizeof(DirectXOverrideTypeDef), size_t(24));
+    }
+
+    void metaTypesAreRegisteredUnderTheirSignalNames() {
+        for (const char* name : {"Telemetry", "Telemetry::Source", "Forces", "PositionInput", "PositionInput*",
+                                 "DirectXOverrideTypeDef", "MSFSTelemetry", "DCSTelemetry", "ShturmovikTelemetry",
+                                 "WarthunderTelemetry", "Condor2Telemetry", "EffectsSettings"}) {
+            QVERIFY2(QMetaType::fromName(name).isValid(), name);
+        }
+        QCOMPARE(QMetaEnum::fromType<Telemetry::Source>().valueToKey(3), "TELEMETRY_SOURCE_IL2");
+    }
+};
+
+QTEST_GUILESS_MAIN(TestMainBackgroundThread)
+#include "tst_mainbackgroundthread.moc"

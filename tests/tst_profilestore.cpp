@@ -1,0 +1,476 @@
+#include "profiles/profilejson.h"
+#include "profiles/profilestore.h"
+#include "support/profilefields.h"
+
+#include <QStandardItemModel>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <csignal>
+#include <sys/resource.h>
+
+namespace {
+
+EffectsProfileMetadata meta(int source, const QString& module, const QString& comment = QString()) {
+    EffectsProfileMetadata m;
+    m.flight_data_source = static_cast<Telemetry::Source>(source);
+    m.flight_module = module;
+    m.comment = comment;
+    return m;
+}
+
+EffectsProfile profileWith(const EffectsProfileMetadata& m, float springStrength = 25.0f) {
+    EffectsProfile profile;
+    profile.resetToDefaults();
+    profile.metadata = m;
+    profile.effects.axes[1].simple_spring.active = true;
+    profile.effects.axes[1].simple_spring.total_effect_strength = springStrength;
+    return profile;
+}
+
+bool writeFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+QByteArray readFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+QStringList listedFiles() {
+    QStringList names;
+    const QStandardItemModel* model = ProfileStore::listModel();
+    for (int row = 0; row < model->rowCount(); ++row) {
+        names << model->item(row)->data(ProfileStore::FileNameRole).toString();
+    }
+    return names;
+}
+
+QStringList listedLabels() {
+    QStringList labels;
+    const QStandardItemModel* model = ProfileStore::listModel();
+    for (int row = 0; row < model->rowCount(); ++row) {
+        labels << model->item(row)->text();
+    }
+    return labels;
+}
+
+} // namespace
+
+class TestProfileStore : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void sourceNames_data();
+    void sourceNames();
+    void fileNames_data();
+    void fileNames();
+    void labels_data();
+    void labels();
+
+    void constructorCreatesDirectory();
+    void saveWritesFileAndListsIt();
+    void savingTwiceKeepsOneFileWithSecondContent();
+    void loadReadsBackWhatWasSaved();
+    void scanListsEveryRegularVisibleFile();
+    void scanSortsByLabelAndRebuildsMap();
+    void rowOfIgnoresCase();
+    void autoSelect_data();
+    void autoSelect();
+    void unsafeNamesAreRefused();
+    void symlinksAreNotFollowed();
+    void interruptedSaveKeepsOldFile();
+    void saveOntoDirectoryFails();
+    void missingDirectoryListsAndTouchesNothing();
+    void oversizedFileLoadsAsDefault();
+
+private:
+    QTemporaryDir* m_dir = nullptr;
+    QString m_previous;
+};
+
+void TestProfileStore::init() {
+    m_previous = QDir::currentPath();
+    m_dir = new QTemporaryDir();
+    QVERIFY(m_dir->isValid());
+    QVERIFY(QDir::setCurrent(m_dir->path()));
+}
+
+void TestProfileStore::cleanup() {
+    QDir::setCurrent(m_previous);
+    delete m_dir;
+    m_dir = nullptr;
+}
+
+void TestProfileStore::sourceNames_data() {
+    QTest::addColumn<int>("source");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("0") << 0 << "DISABLED";
+    QTest::newRow("1") << 1 << "MSFS";
+    QTest::newRow("2") << 2 << "DCS";
+    QTest::newRow("3") << 3 << "IL2 SHTURMOVIK";
+    QTest::newRow("4") << 4 << "WARTHUNDER";
+    QTest::newRow("5") << 5 << "CONDOR2";
+    QTest::newRow("6") << 6 << "WARTHUNDER";
+    QTest::newRow("-1") << -1 << "WARTHUNDER";
+}
+
+void TestProfileStore::sourceNames() {
+    QFETCH(int, source);
+    QFETCH(QString, name);
+    QCOMPARE(ProfileStore::sourceName(source), name);
+}
+
+void TestProfileStore::fileNames_data() {
+    QTest::addColumn<int>("source");
+    QTest::addColumn<QString>("module");
+    QTest::addColumn<QString>("comment");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("msfs module") << 1 << "DR400 Ecoflyer"
+                                 << ""
+                                 << "MSFS_DR400_Ecoflyer.json";
+    QTest::newRow("generic comment") << 0 << ""
+                                     << "test 2"
+                                     << "GENERIC_test_2.json";
+    QTest::newRow("generic empty") << 0 << ""
+                                   << ""
+                                   << "GENERIC.json";
+    QTest::newRow("dcs") << 2 << "F-16C_50"
+                         << ""
+                         << "DCS_F_16C_50.json";
+    QTest::newRow("il2 prefix keeps space") << 3 << "Bf 109 G-4"
+                                            << ""
+                                            << "IL2 SHTURMOVIK_Bf_109_G_4.json";
+    QTest::newRow("both") << 5 << "ASK-21"
+                          << "x"
+                          << "CONDOR2_ASK_21_x.json";
+    QTest::newRow("unknown source") << 9 << "a"
+                                    << ""
+                                    << "WARTHUNDER_a.json";
+    QTest::newRow("path escape") << 1 << "../../etc/passwd"
+                                 << "..\\x"
+                                 << "MSFS_______etc_passwd____x.json";
+    QTest::newRow("non-ascii letters") << 4 << QStringLiteral("\u00e9\u00df9") << ""
+                                       << "WARTHUNDER___9.json";
+    QTest::newRow("surrogate pair is one character") << 0 << QStringLiteral("a\U0001F600b") << ""
+                                                     << "GENERIC_a_b.json";
+    QTest::newRow("lone surrogate") << 0 << QString(QChar(0xD800)) << ""
+                                    << "GENERIC__.json";
+}
+
+void TestProfileStore::fileNames() {
+    QFETCH(int, source);
+    QFETCH(QString, module);
+    QFETCH(QString, comment);
+    QFETCH(QString, name);
+    QCOMPARE(ProfileStore::fileName(meta(source, module, comment)), name);
+}
+
+void TestProfileStore::labels_data() {
+    QTest::addColumn<int>("source");
+    QTest::addColumn<QString>("module");
+    QTest::addColumn<QString>("comment");
+    QTest::addColumn<QString>("label");
+    QTest::newRow("all three") << 1 << "DR400"
+                               << "aerobatic"
+                               << "DR400 (aerobatic)[MSFS]";
+    QTest::newRow("module only, trailing space") << 0 << "DR400"
+                                                 << ""
+                                                 << "DR400 ";
+    QTest::newRow("comment only") << 0 << ""
+                                  << "test"
+                                  << "test (test)";
+    QTest::newRow("empty") << 0 << ""
+                           << ""
+                           << "";
+    QTest::newRow("comment equals module") << 2 << "A-10C"
+                                           << "A-10C"
+                                           << "A-10C [DCS]";
+    QTest::newRow("comment differs in case") << 0 << "Spit"
+                                             << "spit"
+                                             << "Spit (spit)";
+    QTest::newRow("source only") << 3 << ""
+                                 << ""
+                                 << "[IL2 SHTURMOVIK]";
+}
+
+void TestProfileStore::labels() {
+    QFETCH(int, source);
+    QFETCH(QString, module);
+    QFETCH(QString, comment);
+    QFETCH(QString, label);
+    QCOMPARE(ProfileStore::label(meta(source, module, comment)), label);
+}
+
+void TestProfileStore::constructorCreatesDirectory() {
+    QVERIFY(!QFileInfo::exists("effect_profiles"));
+    ProfileStore store;
+    QVERIFY(QFileInfo("effect_profiles").isDir());
+    QCOMPARE(store.directoryPath(), QDir(m_dir->path()).absoluteFilePath("effect_profiles"));
+}
+
+void TestProfileStore::saveWritesFileAndListsIt() {
+    ProfileStore store;
+    bool saved = false;
+    const QString name = store.save(profileWith(meta(2, "F-16C_50")), &saved);
+    QVERIFY(saved);
+    QCOMPARE(name, QStringLiteral("DCS_F_16C_50.json"));
+    QVERIFY(QFileInfo("effect_profiles/DCS_F_16C_50.json").isFile());
+    QCOMPARE(listedFiles(), QStringList{name});
+    QCOMPARE(listedLabels(), QStringList{"F-16C_50 [DCS]"});
+    QCOMPARE(ProfileStore::listModel()->columnCount(), 1);
+    QCOMPARE(store.rowOf(name), 0);
+    QCOMPARE(ProfileStore::metadataMap().value(name).flight_module, QStringLiteral("F-16C_50"));
+    // Only the profile file is left behind: no temporary.
+    QCOMPARE(QDir("effect_profiles").entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             QStringList{name});
+}
+
+void TestProfileStore::savingTwiceKeepsOneFileWithSecondContent() {
+    ProfileStore store;
+    store.save(profileWith(meta(1, "C172"), 10.0f));
+    const EffectsProfile second = profileWith(meta(1, "C172"), 90.0f);
+    store.save(second);
+    QCOMPARE(QDir("effect_profiles").entryList(QDir::Files), QStringList{"MSFS_C172.json"});
+    QCOMPARE(readFile("effect_profiles/MSFS_C172.json"), ProfileJson::toDocument(second));
+}
+
+void TestProfileStore::loadReadsBackWhatWasSaved() {
+    ProfileStore store;
+    EffectsProfile profile;
+    profile.resetToDefaults();
+    ProfileFields::fillOdd(profile, 11);
+    profile.metadata = meta(3, "Yak-1 ser.69", "stiff");
+    const QString name = store.save(profile);
+    EffectsProfile back;
+    ProfileFields::fillOdd(back, 4);
+    store.load(name, back);
+    QCOMPARE(ProfileFields::fields(back), ProfileFields::fields(profile));
+    // A name that is not there gives the default profile.
+    store.load("MSFS_nothing.json", back);
+    EffectsProfile defaults;
+    defaults.resetToDefaults();
+    QCOMPARE(ProfileFields::fields(back), ProfileFields::fields(defaults));
+}
+
+void TestProfileStore::scanListsEveryRegularVisibleFile() {
+    ProfileStore store;
+    QVERIFY(writeFile("effect_profiles/notes.txt", "remember the rudder"));
+    QVERIFY(writeFile("effect_profiles/broken.json", "{\"metadata\": {"));
+    QVERIFY(
+        writeFile("effect_profiles/.hidden.json", ProfileJson::toDocument(profileWith(meta(1, "hidden")))));
+    QVERIFY(QDir("effect_profiles").mkdir("folder.json"));
+    QVERIFY(writeFile("effect_profiles/MSFS_A.json", ProfileJson::toDocument(profileWith(meta(1, "A")))));
+    store.scan();
+
+    QCOMPARE(listedFiles(), (QStringList{"broken.json", "notes.txt", "MSFS_A.json"}));
+    QCOMPARE(listedLabels(), (QStringList{"", "", "A [MSFS]"}));
+    QCOMPARE(ProfileStore::metadataMap().keys(), (QStringList{"MSFS_A.json", "broken.json", "notes.txt"}));
+    QCOMPARE(int(ProfileStore::metadataMap().value("notes.txt").flight_data_source), 0);
+
+    EffectsProfile loaded = profileWith(meta(2, "x"));
+    store.load("notes.txt", loaded);
+    EffectsProfile defaults;
+    defaults.resetToDefaults();
+    QCOMPARE(ProfileFields::fields(loaded), ProfileFields::fields(defaults));
+}
+
+void TestProfileStore::scanSortsByLabelAndRebuildsMap() {
+    ProfileStore store;
+    store.save(profileWith(meta(1, "Zlin")));
+    store.save(profileWith(meta(2, "A-4E")));
+    store.save(profileWith(meta(0, "", "beta")));
+    store.save(profileWith(meta(5, "ASK-21")));
+    QCOMPARE(listedLabels(), (QStringList{"A-4E [DCS]", "ASK-21 [CONDOR2]", "Zlin [MSFS]", "beta (beta)"}));
+    QCOMPARE(ProfileStore::metadataMap().size(), 4);
+
+    store.remove("MSFS_Zlin.json");
+    QVERIFY(!QFileInfo::exists("effect_profiles/MSFS_Zlin.json"));
+    QCOMPARE(listedLabels(), (QStringList{"A-4E [DCS]", "ASK-21 [CONDOR2]", "beta (beta)"}));
+    QVERIFY(!ProfileStore::metadataMap().contains("MSFS_Zlin.json"));
+}
+
+void TestProfileStore::rowOfIgnoresCase() {
+    ProfileStore store;
+    store.save(profileWith(meta(1, "B")));
+    store.save(profileWith(meta(1, "A")));
+    QCOMPARE(store.rowOf("MSFS_A.json"), 0);
+    QCOMPARE(store.rowOf("msfs_b.JSON"), 1);
+    QCOMPARE(store.rowOf("MSFS_C.json"), -1);
+    QCOMPARE(store.rowOf(QString()), -1);
+}
+
+void TestProfileStore::autoSelect_data() {
+    QTest::addColumn<int>("source");
+    QTest::addColumn<QString>("module");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("first of two matches") << 1 << "Twin"
+                                          << "MSFS_A.json";
+    QTest::newRow("case-sensitive module") << 1 << "Cessna"
+                                           << "";
+    QTest::newRow("exact module") << 1 << "cessna"
+                                  << "MSFS_cessna.json";
+    QTest::newRow("source 0 does nothing") << 0 << "Glider"
+                                           << "";
+    QTest::newRow("source must match") << 2 << "cessna"
+                                       << "";
+    QTest::newRow("empty module matches empty only") << 4 << ""
+                                                     << "WARTHUNDER.json";
+    QTest::newRow("no source-only fallback") << 4 << "MiG-15"
+                                             << "";
+    QTest::newRow("prefix is no match") << 1 << "cess"
+                                        << "";
+}
+
+void TestProfileStore::autoSelect() {
+    QFETCH(int, source);
+    QFETCH(QString, module);
+    QFETCH(QString, expected);
+    ProfileStore store;
+    // Two files whose metadata both match: the first in file-name order wins, whatever
+    // the order of their labels.
+    QVERIFY(
+        writeFile("effect_profiles/MSFS_B.json", ProfileJson::toDocument(profileWith(meta(1, "Twin", "a")))));
+    QVERIFY(
+        writeFile("effect_profiles/MSFS_A.json", ProfileJson::toDocument(profileWith(meta(1, "Twin", "z")))));
+    store.save(profileWith(meta(1, "cessna")));
+    store.save(profileWith(meta(0, "Glider")));
+    store.save(profileWith(meta(4, "")));
+    store.scan();
+    QCOMPARE(store.autoSelect(static_cast<Telemetry::Source>(source), module), expected);
+}
+
+void TestProfileStore::unsafeNamesAreRefused() {
+    ProfileStore store;
+    const QByteArray outside = ProfileJson::toDocument(profileWith(meta(1, "outside")));
+    QVERIFY(writeFile("outside.json", outside));
+    QVERIFY(QDir().mkdir("effect_profiles/sub"));
+    QVERIFY(writeFile("effect_profiles/sub/inner.json", outside));
+
+    const QStringList names = {"../outside.json",
+                               "..\\outside.json",
+                               QDir::currentPath() + "/outside.json",
+                               "sub/inner.json",
+                               "..",
+                               "",
+                               QStringLiteral("outside.json\0x")};
+    for (const QString& name : names) {
+        QVERIFY2(!ProfileStore::isSafeFileName(name), qPrintable(name));
+        EffectsProfile loaded;
+        store.load(name, loaded);
+        QCOMPARE(loaded.metadata.flight_module, QString());
+        store.remove(name);
+    }
+    QCOMPARE(readFile("outside.json"), outside);
+    QCOMPARE(readFile("effect_profiles/sub/inner.json"), outside);
+    QVERIFY(ProfileStore::isSafeFileName("IL2 SHTURMOVIK_Bf_109.json"));
+}
+
+void TestProfileStore::symlinksAreNotFollowed() {
+    ProfileStore store;
+    const QByteArray victim = ProfileJson::toDocument(profileWith(meta(0, "")));
+    QVERIFY(writeFile("victim.json", victim));
+    QVERIFY(QFile::link(QDir::current().absoluteFilePath("victim.json"), "effect_profiles/MSFS_link.json"));
+    QVERIFY(QFile::link(QDir::current().absoluteFilePath("victim.json"), "effect_profiles/GENERIC.json"));
+    store.scan();
+    QCOMPARE(listedFiles(), QStringList());
+
+    EffectsProfile loaded = profileWith(meta(2, "x"));
+    store.load("MSFS_link.json", loaded);
+    QCOMPARE(int(loaded.metadata.flight_data_source), 0);
+    QVERIFY(!loaded.effects.axes[1].simple_spring.active);
+
+    // Saving onto a link replaces the link with the profile; the file it pointed at stays.
+    bool saved = false;
+    const EffectsProfile generic = profileWith(meta(0, ""), 77.0f);
+    QCOMPARE(store.save(generic, &saved), QStringLiteral("GENERIC.json"));
+    QVERIFY(saved);
+    QVERIFY(!QFileInfo("effect_profiles/GENERIC.json").isSymLink());
+    QCOMPARE(readFile("effect_profiles/GENERIC.json"), ProfileJson::toDocument(generic));
+    QCOMPARE(readFile("victim.json"), victim);
+
+    // Removing a link removes the link only.
+    store.remove("MSFS_link.json");
+    QVERIFY(!QFileInfo("effect_profiles/MSFS_link.json").isSymLink());
+    QCOMPARE(readFile("victim.json"), victim);
+}
+
+void TestProfileStore::interruptedSaveKeepsOldFile() {
+    // A file-size limit makes the write fail part-way, as a full disk would; it holds for
+    // root too. SIGXFSZ is ignored so the write fails with an error instead.
+    ProfileStore store;
+    const EffectsProfile old = profileWith(meta(1, "Spitfire"), 10.0f);
+    QCOMPARE(store.save(old), QStringLiteral("MSFS_Spitfire.json"));
+    const QByteArray oldBytes = readFile("effect_profiles/MSFS_Spitfire.json");
+
+    EffectsProfile larger = old;
+    ProfileFields::fillOdd(larger, 1);
+    larger.metadata = old.metadata;
+    const QByteArray largerBytes = ProfileJson::toDocument(larger);
+    QVERIFY(largerBytes.size() > 4096);
+
+    struct rlimit saved {};
+    QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit limited = saved;
+    limited.rlim_cur = 1024;
+    QCOMPARE(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    bool ok = true;
+    store.save(larger, &ok);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previousHandler);
+
+    QVERIFY(!ok);
+    QCOMPARE(readFile("effect_profiles/MSFS_Spitfire.json"), oldBytes);
+    QCOMPARE(QDir("effect_profiles").entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             QStringList{"MSFS_Spitfire.json"});
+    // With the limit lifted the same save goes through.
+    store.save(larger, &ok);
+    QVERIFY(ok);
+    QCOMPARE(readFile("effect_profiles/MSFS_Spitfire.json"), largerBytes);
+}
+
+void TestProfileStore::saveOntoDirectoryFails() {
+    ProfileStore store;
+    QVERIFY(QDir().mkdir("effect_profiles/GENERIC.json"));
+    bool ok = true;
+    store.save(profileWith(meta(0, "")), &ok);
+    QVERIFY(!ok);
+    QVERIFY(QFileInfo("effect_profiles/GENERIC.json").isDir());
+    QCOMPARE(listedFiles(), QStringList());
+}
+
+void TestProfileStore::missingDirectoryListsAndTouchesNothing() {
+    // A plain file where the directory belongs: nothing can be created, listed or removed.
+    QVERIFY(writeFile("effect_profiles", "not a directory"));
+    const QByteArray generic = ProfileJson::toDocument(profileWith(meta(0, ""), 5.0f));
+    QVERIFY(writeFile("GENERIC.json", generic));
+    ProfileStore store;
+    store.scan();
+    QCOMPARE(listedFiles(), QStringList());
+    bool ok = true;
+    store.save(profileWith(meta(0, ""), 60.0f), &ok);
+    QVERIFY(!ok);
+    store.remove("GENERIC.json");
+    QCOMPARE(readFile("GENERIC.json"), generic);
+    QCOMPARE(readFile("effect_profiles"), QByteArray("not a directory"));
+}
+
+void TestProfileStore::oversizedFileLoadsAsDefault() {
+    ProfileStore store;
+    QByteArray bytes = ProfileJson::toDocument(profileWith(meta(1, "Huge")));
+    bytes.append(QByteArray(ProfileStore::MaxProfileBytes, ' '));
+    QVERIFY(writeFile("effect_profiles/MSFS_Huge.json", bytes));
+    store.scan();
+    QCOMPARE(listedLabels(), QStringList{""});
+    EffectsProfile loaded = profileWith(meta(2, "x"));
+    store.load("MSFS_Huge.json", loaded);
+    QCOMPARE(loaded.metadata.flight_module, QString());
+}
+
+QTEST_GUILESS_MAIN(TestProfileStore)
+#include "tst_profilestore.moc"

@@ -1,0 +1,335 @@
+#include "forces/metatypes.h"
+#include "forces/warthundertelemetry.h"
+#include "telemetry/telemetrysourcewarthunder.h"
+#include "telemetry/warthunderstateparser.h"
+
+#include <QFile>
+#include <QList>
+#include <QNetworkAccessManager>
+#include <QPointer>
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+// A stand-in for the game's telemetry server on 127.0.0.1: answers each GET with a JSON body,
+// with an HTTP error, not at all, or holds the answer until the test releases it.
+class GameServer : public QObject {
+public:
+    enum class Mode { Json, HttpError, Silent, Hold };
+
+    GameServer() {
+        listen(0);
+        port_ = server_.serverPort();
+        connect(&server_, &QTcpServer::newConnection, this, &GameServer::accept);
+    }
+
+    bool listen(quint16 port) { return server_.listen(QHostAddress(QHostAddress::LocalHost), port); }
+    void stopListening() { server_.close(); }
+    quint16 port() const { return port_; }
+    QUrl url() const { return QUrl(QStringLiteral("http://127.0.0.1:%1/state").arg(port())); }
+
+    void setMode(Mode mode) { mode_ = mode; }
+    void setBody(const QByteArray& body) { body_ = body; }
+    int requests() const { return requestLines_.size(); }
+    QList<QByteArray> requestLines() const { return requestLines_; }
+    int disconnects() const { return disconnects_; }
+
+    // Answers every held request with the JSON body.
+    void releaseHeld() {
+        const auto held = held_;
+        held_.clear();
+        for (const QPointer<QTcpSocket>& socket : held) {
+            if (socket) {
+                respond(socket, "200 OK", body_);
+            }
+        }
+    }
+
+private:
+    void accept() {
+        while (QTcpSocket* socket = server_.nextPendingConnection()) {
+            auto buffer = std::make_shared<QByteArray>();
+            connect(socket, &QTcpSocket::readyRead, this, [this, socket, buffer]() {
+                buffer->append(socket->readAll());
+                qsizetype end;
+                while ((end = buffer->indexOf("\r\n\r\n")) >= 0) {
+                    requestLines_.append(buffer->left(buffer->indexOf("\r\n")));
+                    buffer->remove(0, end + 4);
+                    answer(socket);
+                }
+            });
+            connect(socket, &QTcpSocket::disconnected, this, [this, socket]() {
+                ++disconnects_;
+                socket->deleteLater();
+            });
+        }
+    }
+
+    void answer(QTcpSocket* socket) {
+        switch (mode_) {
+        case Mode::Json:
+            respond(socket, "200 OK", body_);
+            break;
+        case Mode::HttpError:
+            respond(socket, "500 Internal Server Error", "{}");
+            break;
+        case Mode::Silent:
+            break;
+        case Mode::Hold:
+            held_.append(socket);
+            break;
+        }
+    }
+
+    static void respond(QTcpSocket* socket, const QByteArray& status, const QByteArray& body) {
+        socket->write("HTTP/1.1 " + status + "\r\nContent-Type: application/json\r\nContent-Length: " +
+                      QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body);
+        socket->disconnectFromHost();
+    }
+
+    QTcpServer server_;
+    quint16 port_ = 0;
+    Mode mode_ = Mode::Json;
+    QByteArray body_ = R"({"valid": true, "IAS, km/h": 320.5, "Ny": 1.5, "AoA, deg": 3})";
+    QList<QByteArray> requestLines_;
+    QList<QPointer<QTcpSocket>> held_;
+    int disconnects_ = 0;
+};
+
+QByteArray fixture(const char* name) {
+    QFile file(QStringLiteral(TRENNAL_FIXTURES_DIR "/") + QLatin1String(name));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Every field of the common flight state, so that a comparison names the field that differs.
+QList<float> fields(const Telemetry& t) {
+    return {t.airspeed,   t.verticalSpeed, t.aileronAoa,  t.aoa,         t.sideslip,
+            t.rollRate,   t.gForce,        t.propAirflow, t.trimmerRoll, t.trimmerPitch,
+            t.trimmerYaw, t.gear,          t.airbrake,    t.flaps,       t.onGround ? 1.0f : 0.0f};
+}
+
+QList<float> expected(float airspeed, float gForce, float aoa) {
+    WarthunderTelemetry t;
+    t.airspeed = airspeed;
+    t.gForce = gForce;
+    t.aoa = aoa;
+    return fields(t);
+}
+
+// Signals of a source in the order they came, as short texts.
+struct EventLog {
+    QStringList entries;
+    explicit EventLog(TelemetrySourceWarthunder* source) {
+        QObject::connect(source, &TelemetrySource::telemetrySourceChanged, source,
+                         [this](Telemetry::Source s, const QString& name) {
+                             entries << QStringLiteral("start %1 %2").arg(int(s)).arg(name);
+                         });
+        QObject::connect(
+            source, &TelemetrySourceWarthunder::telemetryChanged, source,
+            [this](const WarthunderTelemetry& t) {
+                entries << QStringLiteral("data %1 %2 %3").arg(t.airspeed).arg(t.gForce).arg(t.aoa);
+            });
+        QObject::connect(source, &TelemetrySource::telemetryEnded, source, [this]() { entries << "end"; });
+    }
+};
+
+} // namespace
+
+class TestWarthunderSource : public QObject {
+    Q_OBJECT
+
+private:
+    // Polls once and waits until the reply of that poll has been handled (the manager announces
+    // it in the same call chain as the reply's own finished signal, which the source handles).
+    [[nodiscard]] static bool pollAndWait(TelemetrySourceWarthunder& source, QSignalSpy& finished) {
+        const int before = finished.count();
+        source.poll();
+        return QTest::qWaitFor([&]() { return finished.count() > before; }, 10000);
+    }
+
+    static QSignalSpy* finishedSpy(TelemetrySourceWarthunder& source) {
+        auto* network = source.findChild<QNetworkAccessManager*>();
+        return network ? new QSignalSpy(network, &QNetworkAccessManager::finished) : nullptr;
+    }
+
+private slots:
+    void initTestCase() { registerMetaTypes(); }
+
+    void parser_data() {
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<float>("airspeed");
+        QTest::addColumn<float>("gForce");
+        QTest::addColumn<float>("aoa");
+
+        const QByteArray jet = fixture("warthunder_state_jet.json");
+        QVERIFY(!jet.isEmpty());
+        QTest::newRow("jet in flight, integer IAS and literal -0") << jet << 1185.0f << 1.34f << -0.8f;
+        QTest::newRow("not in flight")
+            << fixture("warthunder_state_not_in_flight.json") << 0.0f << 0.0f << 0.0f;
+        QTest::newRow("worked example")
+            << QByteArray(R"({"IAS, km/h": 320.5, "Ny": 1.5, "AoA, deg": 3})") << 320.5f << 1.5f << 3.0f;
+        QTest::newRow("negative load")
+            << QByteArray(R"({"IAS, km/h": 0, "Ny": -2.25, "AoA, deg": -10})") << 0.0f << -2.25f << -10.0f;
+        QTest::newRow("empty body") << QByteArray() << 0.0f << 0.0f << 0.0f;
+        QTest::newRow("not JSON") << QByteArray("<html>busy</html>") << 0.0f << 0.0f << 0.0f;
+        QTest::newRow("cut-off JSON") << jet.left(jet.size() / 2) << 0.0f << 0.0f << 0.0f;
+        QTest::newRow("array, not object") << QByteArray("[320.5, 1.5, 3]") << 0.0f << 0.0f << 0.0f;
+        QTest::newRow("numbers as text and null")
+            << QByteArray(R"({"IAS, km/h": "320", "Ny": null, "AoA, deg": 3})") << 0.0f << 0.0f << 3.0f;
+        QTest::newRow("keys differ in case")
+            << QByteArray(R"({"ias, km/h": 320, "ny": 1.5, "AoA, Deg": 3})") << 0.0f << 0.0f << 0.0f;
+        QTest::newRow("too large for a float")
+            << QByteArray(R"({"IAS, km/h": 1e39, "Ny": -1e39, "AoA, deg": 2})") << 0.0f << 0.0f << 2.0f;
+        QTest::newRow("too large for a double")
+            << QByteArray(R"({"IAS, km/h": 1e400, "AoA, deg": -1e400})") << 0.0f << 0.0f << 0.0f;
+    }
+
+    void parser() {
+        QFETCH(QByteArray, body);
+        QFETCH(float, airspeed);
+        QFETCH(float, gForce);
+        QFETCH(float, aoa);
+        QCOMPARE(fields(parseWarthunderState(body)), expected(airspeed, gForce, aoa));
+    }
+
+    void firstSuccessOnlyAnnounces() {
+        GameServer server;
+        TelemetrySourceWarthunder source(nullptr, server.url());
+        std::unique_ptr<QSignalSpy> finished(finishedSpy(source));
+        QVERIFY(finished);
+        EventLog log(&source);
+
+        QVERIFY(pollAndWait(source, *finished));
+        QCOMPARE(log.entries, QStringList{"start 4 Generic warbird"});
+        QVERIFY(pollAndWait(source, *finished));
+        server.setBody(R"({"IAS, km/h": 400, "Ny": 2, "AoA, deg": 5, "valid": true})");
+        QVERIFY(pollAndWait(source, *finished));
+        QCOMPARE(log.entries, (QStringList{"start 4 Generic warbird", "data 320.5 1.5 3", "data 400 2 5"}));
+        QCOMPARE(server.requests(), 3);
+        QCOMPARE(server.requestLines().first(), QByteArray("GET /state HTTP/1.1"));
+    }
+
+    void publishedRecordIsWhole() {
+        GameServer server;
+        server.setBody(fixture("warthunder_state_jet.json"));
+        TelemetrySourceWarthunder source(nullptr, server.url());
+        std::unique_ptr<QSignalSpy> finished(finishedSpy(source));
+        QSignalSpy records(&source, &TelemetrySourceWarthunder::telemetryChanged);
+        QVERIFY(pollAndWait(source, *finished));
+        QVERIFY(pollAndWait(source, *finished));
+        QCOMPARE(records.count(), 1);
+        QCOMPARE(fields(records.at(0).at(0).value<WarthunderTelemetry>()), expected(1185.0f, 1.34f, -0.8f));
+    }
+
+    void failedRequestEndsStream_data() {
+        QTest::addColumn<int>("failure");
+        QTest::newRow("HTTP error status") << 0;
+        QTest::newRow("connection refused") << 1;
+        QTest::newRow("no answer within 100 ms") << 2;
+    }
+
+    void failedRequestEndsStream() {
+        QFETCH(int, failure);
+        GameServer server;
+        TelemetrySourceWarthunder source(nullptr, server.url());
+        std::unique_ptr<QSignalSpy> finished(finishedSpy(source));
+        QSignalSpy records(&source, &TelemetrySourceWarthunder::telemetryChanged);
+        EventLog log(&source);
+        QVERIFY(pollAndWait(source, *finished));
+        QCOMPARE(log.entries, QStringList{"start 4 Generic warbird"});
+        QVERIFY(pollAndWait(source, *finished));
+
+        if (failure == 0) {
+            server.setMode(GameServer::Mode::HttpError);
+        } else if (failure == 1) {
+            server.stopListening();
+        } else {
+            server.setMode(GameServer::Mode::Silent);
+        }
+        QVERIFY(pollAndWait(source, *finished));
+        QCOMPARE(log.entries,
+                 (QStringList{"start 4 Generic warbird", "data 320.5 1.5 3", "data 0 0 0", "end"}));
+        QCOMPARE(fields(records.last().at(0).value<WarthunderTelemetry>()), fields(WarthunderTelemetry{}));
+
+        // The game answers again: a new stream, announced only.
+        if (failure == 1) {
+            QVERIFY(server.listen(server.port()));
+        }
+        server.setMode(GameServer::Mode::Json);
+        QVERIFY(pollAndWait(source, *finished));
+        QCOMPARE(log.entries.size(), 5);
+        QCOMPARE(log.entries.last(), QStringLiteral("start 4 Generic warbird"));
+    }
+
+    void failuresWhileIdleEmitNothing_data() { failedRequestEndsStream_data(); }
+
+    void failuresWhileIdleEmitNothing() {
+        QFETCH(int, failure);
+        GameServer server;
+        if (failure == 0) {
+            server.setMode(GameServer::Mode::HttpError);
+        } else if (failure == 1) {
+            server.stopListening();
+        } else {
+            server.setMode(GameServer::Mode::Silent);
+        }
+        TelemetrySourceWarthunder source(nullptr, server.url());
+        std::unique_ptr<QSignalSpy> finished(finishedSpy(source));
+        EventLog log(&source);
+        for (int i = 0; i < 3; ++i) {
+            QVERIFY(pollAndWait(source, *finished));
+        }
+        QCOMPARE(finished->count(), 3);
+        QCOMPARE(server.requests(), failure == 1 ? 0 : 3);
+        QCOMPARE(log.entries, QStringList());
+    }
+
+    void atMostOneRequestInFlight() {
+        GameServer server;
+        server.setMode(GameServer::Mode::Hold);
+        TelemetrySourceWarthunder source(nullptr, server.url());
+        std::unique_ptr<QSignalSpy> finished(finishedSpy(source));
+
+        source.poll();
+        QTRY_COMPARE_WITH_TIMEOUT(server.requests(), 1, 10000);
+        // Polls while the answer is held send nothing. Should the 100 ms time-out end the
+        // request on a slow machine, the next poll may send one more, never two at a time.
+        for (int i = 0; i < 20; ++i) {
+            source.poll();
+            QCoreApplication::processEvents();
+            QVERIFY2(server.requests() <= finished->count() + 1,
+                     qPrintable(QStringLiteral("%1 requests, %2 finished")
+                                    .arg(server.requests())
+                                    .arg(finished->count())));
+        }
+        // Once the answer arrives the next poll sends the next request.
+        const int seen = server.requests();
+        server.setMode(GameServer::Mode::Json);
+        server.releaseHeld();
+        QTRY_VERIFY_WITH_TIMEOUT(finished->count() >= seen, 10000);
+        QCoreApplication::processEvents();
+        source.poll();
+        QTRY_COMPARE_WITH_TIMEOUT(server.requests(), seen + 1, 10000);
+    }
+
+    void destroyedWithRequestInFlight() {
+        GameServer server;
+        server.setMode(GameServer::Mode::Hold);
+        auto* source = new TelemetrySourceWarthunder(nullptr, server.url());
+        EventLog log(source);
+        source->poll();
+        QTRY_COMPARE_WITH_TIMEOUT(server.requests(), 1, 10000);
+        delete source;
+        // The request is dropped with the source: the game sees the connection closed.
+        QTRY_COMPARE_WITH_TIMEOUT(server.disconnects(), 1, 10000);
+        QCOMPARE(log.entries, QStringList());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestWarthunderSource)
+#include "tst_warthundersource.moc"
