@@ -1,0 +1,540 @@
+#include "profiles/axiseffectssettings.h"
+#include "ui/airflowspringsettingswidget.h"
+#include "ui/aoashakersettingswidget.h"
+#include "ui/condorshakersettingswidget.h"
+#include "ui/directxsettingswidget.h"
+#include "ui/genericshakersettingswidget.h"
+#include "ui/landingjoltsettingswidget.h"
+#include "ui/simpleeffectsettingswidget.h"
+#include "ui/simplespringsettingswidget.h"
+#include "ui/smartdampeningsettingswidget.h"
+
+#include <QGridLayout>
+#include <QLabel>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QSlider>
+#include <QSpinBox>
+#include <QtTest>
+
+#include <cmath>
+#include <cstring>
+#include <functional>
+#include <limits>
+
+namespace {
+
+// One row of a panel's grid as the user sees it.
+struct FormRow {
+    const char* panel;
+    int row;
+    const char* label;
+    const char* spin;
+    int min;
+    int max;
+    int sliderMin;
+    int sliderMax;
+};
+
+const FormRow formRows[] = {
+    {"simple", 0, "Total effect strength (%)", "total_effect_strength", 0, 100, 0, 100},
+    {"airflow", 0, "Total effect strength (%)", "total_effect_strength", 0, 100, 0, 100},
+    {"airflow", 2, "Speed force effect (%)", "airspeed_force_spinner", 0, 100, 0, 100},
+    {"airflow", 3, "Thrust force effect (%)", "thrust_force_spinner", 0, 100, 0, 100},
+    {"airflow", 4, "Effect attenuation strength (%)", "attenuation_strength", 0, 100, 0, 100},
+    {"airflow", 5, "Effect attenuation start speed (km/h)", "attenuation_start_airspeed_spinner", 0, 500, 0,
+     500},
+    {"airflow", 6, "Effect attenuation end speed (km/h)", "attenuation_end_airspeed_spinner", 0, 1000, 1,
+     1000},
+    {"airflow", 7, "Local AoA influence (%)", "local_aoa_influence_strength", 0, 100, 0, 100},
+    {"generic", 0, "Total effect strength (%)", "total_effect_strength", 0, 100, 0, 100},
+    {"generic", 1, "Min effect strength at speed (km/h)", "min_effect_strength_speed", 0, 1000, 0, 1000},
+    {"generic", 2, "Max effect strength at speed (km/h)", "max_effect_strength_speed", 0, 1000, 0, 1000},
+    {"generic", 3, "Speed effect strength exponent (%)", "speed_effect_strength_exponent", -100, 100, -100,
+     100},
+    {"generic", 4, "Min effect frequency (Hz)", "min_effect_frequency", 0, 100, 0, 100},
+    {"generic", 5, "Max effect frequency (Hz)", "max_effect_frequency", 0, 100, 0, 100},
+    {"generic", 6, "Frequency exponent (%)", "frequency_exponent", -100, 100, -100, 100},
+    {"jolt", 0, "Total effect strength (%)", "total_effect_strength", 0, 100, 0, 100},
+    {"jolt", 1, "Effect duration (ms)", "effect_time", 0, 1000, 0, 1000},
+    {"jolt", 2, "Min effect strength at speed (km/h)", "min_effect_strength_speed", 0, 1000, 0, 1000},
+    {"jolt", 3, "Max effect strength at speed (km/h)", "max_effect_strength_speed", 0, 1000, 0, 1000},
+    {"jolt", 4, "Speed effect strength exponent (%)", "speed_effect_strength_exponent", -100, 100, -100, 100},
+    {"jolt", 5, "Min effect frequency (Hz)", "min_effect_frequency", 0, 100, 0, 100},
+    {"jolt", 6, "Max effect frequency (Hz)", "max_effect_frequency", 0, 100, 0, 100},
+    {"jolt", 7, "Frequency exponent (%)", "frequency_exponent", -100, 100, -100, 100},
+    {"aoa", 0, "Total effect strength (%)", "total_effect_strength", 0, 100, 0, 100},
+    {"aoa", 1, "Min effect strength at speed (km/h)", "min_effect_strength_speed", 0, 1000, 0, 1000},
+    {"aoa", 2, "Max effect strength at speed (km/h)", "max_effect_strength_speed", 0, 1000, 0, 1000},
+    {"aoa", 3, "Speed effect strength exponent (%)", "speed_effect_strength_exponent", -100, 100, -100, 100},
+    {"aoa", 4, "Min effect strength at angle (degrees)", "min_effect_strength_angle", 0, 90, 0, 90},
+    {"aoa", 5, "Max effect strength at angle (degrees)", "max_effect_strength_angle", 0, 90, 0, 90},
+    {"aoa", 6, "Angle effect strength exponent (%)", "angle_effect_strength_exponent", -100, 100, -100, 100},
+    {"aoa", 7, "Min effect frequency (Hz)", "min_effect_frequency", 0, 100, 0, 100},
+    {"aoa", 8, "Max effect frequency (Hz)", "max_effect_frequency", 0, 100, 0, 100},
+    {"aoa", 10, "Frequency exponent (%)", "frequency_exponent", -100, 100, -100, 100},
+    {"condor", 0, "Total effect strength (%)", "total_effect_strength", 0, 99, 0, 99},
+    {"condor", 1, "Min effect frequency (Hz)", "min_effect_frequency", 0, 100, 0, 100},
+    {"condor", 2, "Max effect frequency (Hz)", "max_effect_frequency", 0, 100, 0, 100},
+    {"condor", 3, "Frequency exponent (%)", "frequency_exponent", -100, 100, -100, 100},
+    {"directx", 0, "Total effect strength (%)", "total_effect_strength", 0, 100, 0, 100},
+    {"directx", 1, "Spring effects strength (%)", "spring_effect_strength", 0, 100, 0, 100},
+    {"directx", 2, "Periodic effect strength (%)", "periodic_effect_strength", 0, 100, 0, 100},
+    {"directx", 3, "Trimmer effect strength (%)", "trimmer_effect_strength", 0, 100, 0, 100},
+    {"damper", 0, "Total effect strength (%)", "total_effect_strength", 0, 100, 0, 100},
+    {"damper", 1, "Static dampening (%)", "static_dampening_spinner", 0, 500, 0, 100},
+    {"damper", 2, "Dynamic dampening (%)", "dynamic_dampening_spinner", 0, 500, 0, 100},
+};
+
+// One editable field: the panel, its spin box and where the value lands in the axis settings.
+struct FieldRow {
+    const char* panel;
+    const char* spin;
+    std::function<double(const AxisEffectsSettings&)> field;
+};
+
+const FieldRow fieldRows[] = {
+    {"simple", "total_effect_strength",
+     [](const AxisEffectsSettings& a) { return a.elevator_weight.total_effect_strength; }},
+    {"spring", "total_effect_strength",
+     [](const AxisEffectsSettings& a) { return a.simple_spring.total_effect_strength; }},
+    {"airflow", "total_effect_strength",
+     [](const AxisEffectsSettings& a) { return a.airflow_spring.total_effect_strength; }},
+    {"airflow", "airspeed_force_spinner",
+     [](const AxisEffectsSettings& a) { return a.airflow_spring.airspeed_force; }},
+    {"airflow", "thrust_force_spinner",
+     [](const AxisEffectsSettings& a) { return a.airflow_spring.thrust_force; }},
+    {"airflow", "attenuation_strength",
+     [](const AxisEffectsSettings& a) { return a.airflow_spring.attenuation_strength; }},
+    {"airflow", "local_aoa_influence_strength",
+     [](const AxisEffectsSettings& a) { return a.airflow_spring.local_aoa_influence_strength; }},
+    {"generic", "total_effect_strength",
+     [](const AxisEffectsSettings& a) { return a.gear_shaker.total_effect_strength; }},
+    {"generic", "speed_effect_strength_exponent",
+     [](const AxisEffectsSettings& a) { return a.gear_shaker.speed.exp; }},
+    {"generic", "frequency_exponent",
+     [](const AxisEffectsSettings& a) { return a.gear_shaker.frequency.exp; }},
+    {"generic", "min_effect_strength_speed",
+     [](const AxisEffectsSettings& a) { return a.gear_shaker.speed.min; }},
+    {"generic", "max_effect_frequency",
+     [](const AxisEffectsSettings& a) { return a.gear_shaker.frequency.max; }},
+    {"jolt", "effect_time", [](const AxisEffectsSettings& a) { return double(a.landing_jolt.effect_time); }},
+    {"jolt", "max_effect_strength_speed",
+     [](const AxisEffectsSettings& a) { return a.landing_jolt.speed.max; }},
+    {"jolt", "frequency_exponent", [](const AxisEffectsSettings& a) { return a.landing_jolt.frequency.exp; }},
+    {"aoa", "angle_effect_strength_exponent",
+     [](const AxisEffectsSettings& a) { return a.aoa_shaker.aoa.exp; }},
+    {"aoa", "max_effect_strength_angle", [](const AxisEffectsSettings& a) { return a.aoa_shaker.aoa.max; }},
+    {"aoa", "speed_effect_strength_exponent",
+     [](const AxisEffectsSettings& a) { return a.aoa_shaker.speed.exp; }},
+    {"condor", "total_effect_strength",
+     [](const AxisEffectsSettings& a) { return a.condor_shaker.total_effect_strength; }},
+    {"condor", "frequency_exponent",
+     [](const AxisEffectsSettings& a) { return a.condor_shaker.frequency.exp; }},
+    {"directx", "total_effect_strength",
+     [](const AxisEffectsSettings& a) { return a.direct_x.total_effect_strength; }},
+    {"directx", "spring_effect_strength", [](const AxisEffectsSettings& a) { return a.direct_x.force; }},
+    {"directx", "periodic_effect_strength", [](const AxisEffectsSettings& a) { return a.direct_x.periodic; }},
+    {"directx", "trimmer_effect_strength", [](const AxisEffectsSettings& a) { return a.direct_x.trimmer; }},
+    {"damper", "total_effect_strength",
+     [](const AxisEffectsSettings& a) { return a.smart_damper.total_effect_strength; }},
+    {"damper", "static_dampening_spinner",
+     [](const AxisEffectsSettings& a) { return a.smart_damper.static_dampening; }},
+    {"damper", "dynamic_dampening_spinner",
+     [](const AxisEffectsSettings& a) { return a.smart_damper.dynamic_dampening; }},
+};
+
+} // namespace
+
+class TestEffectPanels : public QObject {
+    Q_OBJECT
+
+private:
+    AxisEffectsSettings axis;
+
+    // A panel of the given kind bound to its effect of `axis` and owned by the caller.
+    QWidget* makePanel(const QString& kind) {
+        if (kind == QLatin1String("simple")) {
+            auto* p = new SimpleEffectSettingsWidget();
+            p->bind(&axis.elevator_weight);
+            return p;
+        }
+        if (kind == QLatin1String("spring")) {
+            auto* p = new SimpleSpringSettingsWidget();
+            p->bind(&axis.simple_spring);
+            return p;
+        }
+        if (kind == QLatin1String("airflow")) {
+            auto* p = new AirflowSpringSettingsWidget();
+            p->bind(&axis.airflow_spring);
+            return p;
+        }
+        if (kind == QLatin1String("generic")) {
+            auto* p = new GenericShakerSettingsWidget();
+            p->bind(&axis.gear_shaker);
+            return p;
+        }
+        if (kind == QLatin1String("jolt")) {
+            auto* p = new LandingJoltSettingsWidget();
+            p->bind(&axis.landing_jolt);
+            return p;
+        }
+        if (kind == QLatin1String("aoa")) {
+            auto* p = new AoAShakerSettingsWidget();
+            p->bind(&axis.aoa_shaker);
+            return p;
+        }
+        if (kind == QLatin1String("condor")) {
+            auto* p = new CondorShakerSettingsWidget();
+            p->bind(&axis.condor_shaker);
+            return p;
+        }
+        if (kind == QLatin1String("directx")) {
+            auto* p = new DirectXSettingsWidget();
+            p->bind(&axis.direct_x);
+            return p;
+        }
+        auto* p = new SmartDampeningSettingsWidget();
+        p->bind(&axis.smart_damper);
+        return p;
+    }
+
+    static QSpinBox* spin(QWidget* panel, const QString& name) {
+        auto* s = panel->findChild<QSpinBox*>(name);
+        if (!s) {
+            qFatal("missing spin box %s", qPrintable(name));
+        }
+        return s;
+    }
+
+private slots:
+    void init() {
+        QTest::failOnWarning(QRegularExpression(QStringLiteral("connectSlotsByName")));
+        axis.resetToDefaults();
+    }
+
+    void formRowsAndRanges_data() {
+        QTest::addColumn<int>("index");
+        for (int i = 0; i < int(std::size(formRows)); ++i) {
+            QTest::addRow("%s %s", formRows[i].panel, formRows[i].spin) << i;
+        }
+    }
+
+    void formRowsAndRanges() {
+        QFETCH(int, index);
+        const FormRow& r = formRows[index];
+        std::unique_ptr<QWidget> panel(makePanel(QLatin1String(r.panel)));
+        QCOMPARE(panel->windowTitle(), QStringLiteral("Form"));
+        auto* grid = panel->findChild<QGridLayout*>();
+        QVERIFY(grid);
+        auto* label = qobject_cast<QLabel*>(grid->itemAtPosition(r.row, 0)->widget());
+        auto* slider = qobject_cast<QSlider*>(grid->itemAtPosition(r.row, 1)->widget());
+        auto* box = qobject_cast<QSpinBox*>(grid->itemAtPosition(r.row, 2)->widget());
+        QVERIFY(label && slider && box);
+        QCOMPARE(label->text(), QLatin1String(r.label));
+        QCOMPARE(box->objectName(), QLatin1String(r.spin));
+        QCOMPARE(slider->orientation(), Qt::Horizontal);
+        QCOMPARE(box->minimum(), r.min);
+        QCOMPARE(box->maximum(), r.max);
+        QCOMPARE(slider->minimum(), r.sliderMin);
+        QCOMPARE(slider->maximum(), r.sliderMax);
+
+        // Slider and spin box follow each other both ways.
+        const int middle = (r.sliderMin + r.sliderMax) / 2;
+        slider->setValue(middle);
+        QCOMPARE(box->value(), middle);
+        box->setValue(r.sliderMin + 1);
+        QCOMPARE(slider->value(), r.sliderMin + 1);
+    }
+
+    void simpleSpringHoldsOneSimplePanel() {
+        SimpleSpringSettingsWidget spring;
+        auto* inner =
+            spring.findChild<SimpleEffectSettingsWidget*>(QStringLiteral("simple_effect_settings_widget"));
+        QVERIFY(inner);
+        QCOMPARE(spring.findChildren<SimpleEffectSettingsWidget*>().size(), 1);
+        QCOMPARE(spring.windowTitle(), QStringLiteral("Form"));
+    }
+
+    void editStoresTheValueAndAnnouncesIt_data() {
+        QTest::addColumn<int>("index");
+        QTest::addColumn<int>("value");
+        for (int i = 0; i < int(std::size(fieldRows)); ++i) {
+            QTest::addRow("%s %s", fieldRows[i].panel, fieldRows[i].spin) << i << 37;
+        }
+    }
+
+    void editStoresTheValueAndAnnouncesIt() {
+        QFETCH(int, index);
+        QFETCH(int, value);
+        const FieldRow& r = fieldRows[index];
+        std::unique_ptr<QWidget> panel(makePanel(QLatin1String(r.panel)));
+        QSignalSpy changed(panel.get(), SIGNAL(settingsChanged()));
+
+        spin(panel.get(), QLatin1String(r.spin))->setValue(value);
+
+        QCOMPARE(r.field(axis), double(value));
+        QCOMPARE(changed.count(), 1);
+    }
+
+    void sliderDragAnnouncesEveryStep() {
+        std::unique_ptr<QWidget> panel(makePanel(QStringLiteral("directx")));
+        QSignalSpy changed(panel.get(), SIGNAL(settingsChanged()));
+        auto* slider = panel->findChild<QSlider*>(QStringLiteral("periodic_effect_strength_slider"));
+        QVERIFY(slider);
+        for (int step = 1; step <= 5; ++step) {
+            slider->setValue(step);
+            QCOMPARE(changed.count(), step);
+            QCOMPARE(axis.direct_x.periodic, float(step));
+        }
+    }
+
+    void refreshTruncatesWithoutTouchingTheField_data() {
+        QTest::addColumn<float>("stored");
+        QTest::addColumn<int>("shown");
+        QTest::newRow("fraction") << 55.9f << 55;
+        QTest::newRow("negative fraction") << -12.7f << -12;
+        QTest::newRow("not a number") << std::numeric_limits<float>::quiet_NaN() << 0;
+        QTest::newRow("infinite") << std::numeric_limits<float>::infinity() << 0;
+        QTest::newRow("beyond int") << 1e30f << 100;
+        QTest::newRow("far below") << -1e30f << -100;
+    }
+
+    void refreshTruncatesWithoutTouchingTheField() {
+        QFETCH(float, stored);
+        QFETCH(int, shown);
+        axis.gear_shaker.speed.exp = stored;
+        axis.gear_shaker.frequency.exp = stored;
+        GenericShakerSettingsWidget panel;
+        QSignalSpy changed(&panel, &GenericShakerSettingsWidget::settingsChanged);
+        panel.bind(&axis.gear_shaker);
+
+        QCOMPARE(spin(&panel, QStringLiteral("speed_effect_strength_exponent"))->value(), shown);
+        QCOMPARE(changed.count(), 0); // a refresh is never announced
+        // The field keeps its exact value until that row is edited.
+        QCOMPARE(std::memcmp(&axis.gear_shaker.speed.exp, &stored, sizeof stored), 0);
+
+        spin(&panel, QStringLiteral("speed_effect_strength_exponent"))->setValue(3);
+        QCOMPARE(axis.gear_shaker.speed.exp, 3.0f);
+        QCOMPARE(std::memcmp(&axis.gear_shaker.frequency.exp, &stored, sizeof stored), 0);
+    }
+
+    void strengthOf55Point9ShowsAs55() {
+        axis.direct_x.total_effect_strength = 55.9f;
+        DirectXSettingsWidget panel;
+        panel.bind(&axis.direct_x);
+        QCOMPARE(spin(&panel, QStringLiteral("total_effect_strength"))->value(), 55);
+        QCOMPARE(axis.direct_x.total_effect_strength, 55.9f);
+        // Editing another row leaves it alone.
+        spin(&panel, QStringLiteral("trimmer_effect_strength"))->setValue(10);
+        QCOMPARE(axis.direct_x.total_effect_strength, 55.9f);
+        spin(&panel, QStringLiteral("total_effect_strength"))->setValue(56);
+        QCOMPARE(axis.direct_x.total_effect_strength, 56.0f);
+    }
+
+    void minMaxGuards_data() {
+        QTest::addColumn<QString>("panel");
+        QTest::addColumn<QString>("minBox");
+        QTest::addColumn<QString>("maxBox");
+        QTest::addColumn<bool>("editMin");
+        QTest::addColumn<int>("value");
+        QTest::addColumn<int>("expectedMin");
+        QTest::addColumn<int>("expectedMax");
+        QTest::addColumn<int>("announcements");
+        const QString speedMin = QStringLiteral("min_effect_strength_speed");
+        const QString speedMax = QStringLiteral("max_effect_strength_speed");
+        const QString freqMin = QStringLiteral("min_effect_frequency");
+        const QString freqMax = QStringLiteral("max_effect_frequency");
+        const QString angleMin = QStringLiteral("min_effect_strength_angle");
+        const QString angleMax = QStringLiteral("max_effect_strength_angle");
+        // Defaults: speed 0..1000, frequency 10..20, angle 10..15. At a range end, a partner that
+        // has to move runs its own guard, which moves the edited box back by one: the two never
+        // end up equal there, and the fields always hold what the boxes show.
+        QTest::newRow("speed min at the top end")
+            << "generic" << speedMin << speedMax << true << 1000 << 1000 << 1000 << 1;
+        QTest::newRow("speed max at the bottom end")
+            << "generic" << speedMin << speedMax << false << 0 << 0 << 0 << 1;
+        QTest::newRow("speed min below max")
+            << "jolt" << speedMin << speedMax << true << 400 << 400 << 1000 << 1;
+        QTest::newRow("frequency min pushes max")
+            << "generic" << freqMin << freqMax << true << 30 << 30 << 31 << 2;
+        QTest::newRow("frequency min equal to max")
+            << "condor" << freqMin << freqMax << true << 20 << 20 << 21 << 2;
+        QTest::newRow("frequency max pulls min") << "jolt" << freqMin << freqMax << false << 5 << 4 << 5 << 2;
+        QTest::newRow("frequency max at the bottom end")
+            << "condor" << freqMin << freqMax << false << 0 << 0 << 1 << 3;
+        QTest::newRow("frequency min at the top end")
+            << "aoa" << freqMin << freqMax << true << 100 << 99 << 100 << 3;
+        QTest::newRow("angle min pushes max") << "aoa" << angleMin << angleMax << true << 15 << 15 << 16 << 2;
+        QTest::newRow("angle min at the top end")
+            << "aoa" << angleMin << angleMax << true << 90 << 89 << 90 << 3;
+        QTest::newRow("angle max pulls min") << "aoa" << angleMin << angleMax << false << 3 << 2 << 3 << 2;
+        QTest::newRow("angle max at the bottom end")
+            << "aoa" << angleMin << angleMax << false << 0 << 0 << 1 << 3;
+    }
+
+    void minMaxGuards() {
+        QFETCH(QString, panel);
+        QFETCH(QString, minBox);
+        QFETCH(QString, maxBox);
+        QFETCH(bool, editMin);
+        QFETCH(int, value);
+        QFETCH(int, expectedMin);
+        QFETCH(int, expectedMax);
+        QFETCH(int, announcements);
+        std::unique_ptr<QWidget> p(makePanel(panel));
+        QSignalSpy changed(p.get(), SIGNAL(settingsChanged()));
+
+        spin(p.get(), editMin ? minBox : maxBox)->setValue(value);
+
+        QCOMPARE(spin(p.get(), minBox)->value(), expectedMin);
+        QCOMPARE(spin(p.get(), maxBox)->value(), expectedMax);
+        QCOMPARE(changed.count(), announcements);
+        // What is shown is what is stored.
+        const EffectRange* range = nullptr;
+        if (panel == QLatin1String("generic")) {
+            range = minBox == QLatin1String("min_effect_frequency") ? &axis.gear_shaker.frequency
+                                                                    : &axis.gear_shaker.speed;
+        } else if (panel == QLatin1String("jolt")) {
+            range = minBox == QLatin1String("min_effect_frequency") ? &axis.landing_jolt.frequency
+                                                                    : &axis.landing_jolt.speed;
+        } else if (panel == QLatin1String("condor")) {
+            range = &axis.condor_shaker.frequency;
+        } else {
+            range = minBox == QLatin1String("min_effect_frequency") ? &axis.aoa_shaker.frequency
+                                                                    : &axis.aoa_shaker.aoa;
+        }
+        QCOMPARE(range->min, float(expectedMin));
+        QCOMPARE(range->max, float(expectedMax));
+    }
+
+    void attenuationSpeedsKeepTheirDistance_data() {
+        QTest::addColumn<int>("start");
+        QTest::addColumn<int>("end");
+        QTest::addColumn<bool>("editStart");
+        QTest::addColumn<int>("value");
+        QTest::addColumn<int>("expectedStart");
+        QTest::addColumn<int>("expectedEnd");
+        QTest::addColumn<int>("announcements");
+        QTest::newRow("start pushes end") << 200 << 600 << true << 400 << 400 << 800 << 2;
+        QTest::newRow("start at half of end") << 200 << 600 << true << 300 << 300 << 600 << 1;
+        QTest::newRow("start below half") << 200 << 600 << true << 299 << 299 << 600 << 1;
+        QTest::newRow("end pulls start") << 300 << 700 << false << 500 << 250 << 500 << 2;
+        QTest::newRow("end pulls start, odd") << 300 << 700 << false << 501 << 250 << 500 << 3;
+        QTest::newRow("end above twice start") << 300 << 700 << false << 601 << 300 << 601 << 1;
+        QTest::newRow("start at its top") << 100 << 300 << true << 500 << 500 << 1000 << 2;
+    }
+
+    void attenuationSpeedsKeepTheirDistance() {
+        QFETCH(int, start);
+        QFETCH(int, end);
+        QFETCH(bool, editStart);
+        QFETCH(int, value);
+        QFETCH(int, expectedStart);
+        QFETCH(int, expectedEnd);
+        QFETCH(int, announcements);
+        axis.airflow_spring.setAttenuationAirspeeds(float(start), float(end));
+        AirflowSpringSettingsWidget panel;
+        panel.bind(&axis.airflow_spring);
+        QSignalSpy changed(&panel, &AirflowSpringSettingsWidget::settingsChanged);
+        auto* startBox = spin(&panel, QStringLiteral("attenuation_start_airspeed_spinner"));
+        auto* endBox = spin(&panel, QStringLiteral("attenuation_end_airspeed_spinner"));
+        QCOMPARE(startBox->value(), start);
+        QCOMPARE(endBox->value(), end);
+
+        (editStart ? startBox : endBox)->setValue(value);
+
+        QCOMPARE(startBox->value(), expectedStart);
+        QCOMPARE(endBox->value(), expectedEnd);
+        QCOMPARE(axis.airflow_spring.attenuation_start_airspeed, float(expectedStart));
+        QCOMPARE(axis.airflow_spring.attenuation_end_airspeed, float(expectedEnd));
+        // The curve is rebuilt from the two speeds, not left stale.
+        const AttenuationCurve want = AttenuationCurve::build(float(expectedStart), float(expectedEnd));
+        QCOMPARE(std::memcmp(axis.airflow_spring.attenuationCurve.x, want.x, sizeof want.x), 0);
+        QCOMPARE(std::memcmp(axis.airflow_spring.attenuationCurve.y, want.y, sizeof want.y), 0);
+        QCOMPARE(changed.count(), announcements);
+    }
+
+    void condorStrengthStopsAt99() {
+        CondorShakerSettingsWidget panel;
+        panel.bind(&axis.condor_shaker);
+        auto* box = spin(&panel, QStringLiteral("total_effect_strength"));
+        box->setValue(100);
+        QCOMPARE(box->value(), 99);
+        QCOMPARE(axis.condor_shaker.total_effect_strength, 99.0f);
+        axis.condor_shaker.total_effect_strength = 100.0f;
+        panel.refresh();
+        QCOMPARE(box->value(), 99);
+        QCOMPARE(axis.condor_shaker.total_effect_strength, 100.0f);
+    }
+
+    void dampeningSliderWidensButNeverShrinks() {
+        SmartDampeningSettingsWidget panel;
+        panel.bind(&axis.smart_damper);
+        QSignalSpy changed(&panel, &SmartDampeningSettingsWidget::settingsChanged);
+        auto* box = spin(&panel, QStringLiteral("static_dampening_spinner"));
+        auto* slider = panel.findChild<QSlider*>(QStringLiteral("static_dampening_slider"));
+        auto* other = panel.findChild<QSlider*>(QStringLiteral("dynamic_dampening_slider"));
+        QVERIFY(slider && other);
+        QCOMPARE(slider->maximum(), 100);
+
+        box->setValue(300);
+        QCOMPARE(slider->maximum(), 300);
+        QCOMPARE(slider->value(), 300);
+        QCOMPARE(axis.smart_damper.static_dampening, 300.0f);
+        QCOMPARE(changed.count(), 1);
+
+        box->setValue(50);
+        QCOMPARE(slider->maximum(), 300);
+        QCOMPARE(slider->value(), 50);
+        QCOMPARE(changed.count(), 2);
+
+        slider->setValue(250);
+        QCOMPARE(box->value(), 250);
+        QCOMPARE(axis.smart_damper.static_dampening, 250.0f);
+        QCOMPARE(changed.count(), 3);
+        QCOMPARE(other->maximum(), 100);
+
+        // A stored value beyond the slider widens it on refresh too, silently.
+        axis.smart_damper.dynamic_dampening = 450.7f;
+        panel.refresh();
+        QCOMPARE(other->maximum(), 450);
+        QCOMPARE(other->value(), 450);
+        QCOMPARE(axis.smart_damper.dynamic_dampening, 450.7f);
+        QCOMPARE(changed.count(), 3);
+    }
+
+    void joltDurationIsWholeMilliseconds() {
+        axis.landing_jolt.effect_time = 5000000000ull; // far beyond what the panel offers
+        LandingJoltSettingsWidget panel;
+        panel.bind(&axis.landing_jolt);
+        auto* box = spin(&panel, QStringLiteral("effect_time"));
+        QCOMPARE(box->value(), 1000);
+        QCOMPARE(axis.landing_jolt.effect_time, 5000000000ull);
+        box->setValue(321);
+        QCOMPARE(axis.landing_jolt.effect_time, uint64_t(321));
+    }
+
+    void simpleSpringPassesEditsOn() {
+        SimpleSpringSettingsWidget panel;
+        axis.simple_spring.total_effect_strength = 42.5f;
+        panel.bind(&axis.simple_spring);
+        QSignalSpy changed(&panel, &SimpleSpringSettingsWidget::settingsChanged);
+        auto* box = spin(&panel, QStringLiteral("total_effect_strength"));
+        QCOMPARE(box->value(), 42);
+        box->setValue(60);
+        QCOMPARE(axis.simple_spring.total_effect_strength, 60.0f);
+        QCOMPARE(changed.count(), 1);
+    }
+
+    void unboundPanelStoresNothing() {
+        GenericShakerSettingsWidget panel;
+        QSignalSpy changed(&panel, &GenericShakerSettingsWidget::settingsChanged);
+        spin(&panel, QStringLiteral("total_effect_strength"))->setValue(50);
+        panel.refresh();
+        QCOMPARE(changed.count(), 0);
+    }
+};
+
+QTEST_MAIN(TestEffectPanels)
+#include "tst_effectpanels.moc"

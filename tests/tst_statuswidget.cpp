@@ -1,0 +1,369 @@
+#include "forces/metatypes.h"
+#include "ui/statuswidget.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QSlider>
+#include <QtTest>
+
+namespace {
+
+// One emitted signal of the panel, in the order it was emitted.
+struct Event {
+    QString name;
+    Telemetry telemetry;
+    float verticalSpeed = 0.0f;
+    float airspeed = 0.0f;
+};
+
+bool allZero(const Telemetry& t) {
+    return t.airspeed == 0.0f && t.verticalSpeed == 0.0f && t.aileronAoa == 0.0f && t.aoa == 0.0f &&
+           t.sideslip == 0.0f && t.rollRate == 0.0f && t.gForce == 0.0f && t.propAirflow == 0.0f &&
+           t.trimmerRoll == 0.0f && t.trimmerPitch == 0.0f && t.trimmerYaw == 0.0f && t.gear == 0.0f &&
+           t.airbrake == 0.0f && t.flaps == 0.0f && !t.onGround;
+}
+
+// The slider rows: object name prefix, range and the Telemetry field they drive.
+struct Row {
+    const char* name;
+    int min;
+    int max;
+    float Telemetry::*field;
+};
+
+const Row rows[] = {
+    {"airspeed", 0, 1000, &Telemetry::airspeed},
+    {"prop_airflow", 0, 100, &Telemetry::propAirflow},
+    {"aoa", -180, 180, &Telemetry::aoa},
+    {"sideslip", -90, 90, &Telemetry::sideslip},
+    {"roll_rate", -360, 360, &Telemetry::rollRate},
+    {"g_force", -10, 10, &Telemetry::gForce},
+    {"trimmer_roll", -100, 100, &Telemetry::trimmerRoll},
+    {"trimmer_pitch", -100, 100, &Telemetry::trimmerPitch},
+    {"trimmer_yaw", -100, 100, &Telemetry::trimmerYaw},
+    {"gear", 0, 100, &Telemetry::gear},
+    {"flaps", 0, 100, &Telemetry::flaps},
+    {"airbrake", 0, 100, &Telemetry::airbrake},
+    {"vertical_speed", -10, 10, &Telemetry::verticalSpeed},
+};
+
+} // namespace
+
+class TestStatusWidget : public QObject {
+    Q_OBJECT
+
+private:
+    StatusWidget* widget = nullptr;
+    QList<Event> events;
+
+    template <typename T> T* child(const QString& name) {
+        T* c = widget->findChild<T*>(name);
+        if (!c) {
+            qFatal("missing child %s", qPrintable(name));
+        }
+        return c;
+    }
+    QString text(const QString& name) { return child<QLineEdit>(name)->text(); }
+    QCheckBox* overrideBox() { return child<QCheckBox>(QStringLiteral("telemetry_override")); }
+    QSlider* slider(const QString& base) { return child<QSlider>(base + QStringLiteral("_slider")); }
+
+private slots:
+    void initTestCase() { registerMetaTypes(); }
+
+    void init() {
+        // A slot that does not match its form object would only show up as a warning.
+        QTest::failOnWarning(QRegularExpression(QStringLiteral("connectSlotsByName")));
+        widget = new StatusWidget();
+        events.clear();
+        connect(widget, &StatusWidget::telemetryOverrideEnabled, this, [this] {
+            events.append({QStringLiteral("enabled"), {}, 0, 0});
+        });
+        connect(widget, &StatusWidget::telemetryOverrideDisabled, this, [this] {
+            events.append({QStringLiteral("disabled"), {}, 0, 0});
+        });
+        connect(widget, &StatusWidget::telemetryOverrided, this, [this](Telemetry t) {
+            events.append({QStringLiteral("overrided"), t, 0, 0});
+        });
+        connect(widget, &StatusWidget::landed, this, [this](float verticalSpeed, float airspeed) {
+            events.append({QStringLiteral("landed"), {}, verticalSpeed, airspeed});
+        });
+    }
+
+    void cleanup() {
+        delete widget;
+        widget = nullptr;
+    }
+
+    void startsEmptyWithControlsDisabled() {
+        QCOMPARE(widget->windowTitle(), QStringLiteral("Form"));
+        for (const char* name :
+             {"joystick_state", "rudder_state", "telemetry_data_source", "flight_module"}) {
+            QCOMPARE(text(QLatin1String(name)), QStringLiteral("Not detected"));
+        }
+        for (const Row& row : rows) {
+            const QString base = QLatin1String(row.name);
+            QCOMPARE(text(base + QStringLiteral("_field")), QStringLiteral("0"));
+            QCOMPARE(slider(base)->minimum(), row.min);
+            QCOMPARE(slider(base)->maximum(), row.max);
+            QCOMPARE(slider(base)->value(), 0);
+            QVERIFY(!slider(base)->isEnabled());
+        }
+        QCOMPARE(text(QStringLiteral("on_ground_state_field")), QStringLiteral("NO"));
+        QVERIFY(!child<QPushButton>(QStringLiteral("on_ground_state_button"))->isEnabled());
+        QVERIFY(!child<QPushButton>(QStringLiteral("reset_telemetry_button"))->isEnabled());
+    }
+
+    void overrideBoxEnablesTheControls() {
+        overrideBox()->setChecked(true);
+        for (const Row& row : rows) {
+            QVERIFY(slider(QLatin1String(row.name))->isEnabled());
+        }
+        QVERIFY(child<QPushButton>(QStringLiteral("on_ground_state_button"))->isEnabled());
+        QVERIFY(child<QPushButton>(QStringLiteral("reset_telemetry_button"))->isEnabled());
+        // Switching on announces the override but sends no record yet.
+        QCOMPARE(events.size(), 1);
+        QCOMPARE(events[0].name, QStringLiteral("enabled"));
+
+        overrideBox()->setChecked(false);
+        for (const Row& row : rows) {
+            QVERIFY(!slider(QLatin1String(row.name))->isEnabled());
+        }
+        QVERIFY(!child<QPushButton>(QStringLiteral("reset_telemetry_button"))->isEnabled());
+    }
+
+    void sliderSetsItsField_data() {
+        QTest::addColumn<int>("row");
+        QTest::addColumn<int>("value");
+        for (int i = 0; i < int(std::size(rows)); ++i) {
+            QTest::addRow("%s max", rows[i].name) << i << rows[i].max;
+            QTest::addRow("%s min", rows[i].name) << i << rows[i].min;
+        }
+    }
+
+    void sliderSetsItsField() {
+        QFETCH(int, row);
+        QFETCH(int, value);
+        const Row& r = rows[row];
+        overrideBox()->setChecked(true);
+        events.clear();
+
+        slider(QLatin1String(r.name))->setValue(value);
+
+        QCOMPARE(events.size(), value == 0 ? 0 : 1);
+        if (value != 0) {
+            const Telemetry& got = events[0].telemetry;
+            QCOMPARE(got.*r.field, float(value));
+            Telemetry other = got;
+            other.*r.field = 0.0f;
+            QVERIFY2(allZero(other), "only the slider's own field changes");
+        }
+        QCOMPARE(text(QLatin1String(r.name) + QStringLiteral("_field")), QString::number(value));
+    }
+
+    void valuesAreFormattedWithSixDigits_data() {
+        QTest::addColumn<float>("value");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("integer") << 250.0f << QStringLiteral("250");
+        QTest::newRow("fraction") << 0.1f << QStringLiteral("0.1");
+        QTest::newRow("negative") << -12.5f << QStringLiteral("-12.5");
+        QTest::newRow("large") << 1234567.0f << QStringLiteral("1.23457e+06");
+        QTest::newRow("large negative") << -1234567.0f << QStringLiteral("-1.23457e+06");
+    }
+
+    void valuesAreFormattedWithSixDigits() {
+        QFETCH(float, value);
+        QFETCH(QString, shown);
+        Telemetry t;
+        t.airspeed = value;
+        t.verticalSpeed = value;
+        t.flaps = value;
+        t.onGround = true;
+        widget->changeTelemetry(t);
+        QCOMPARE(text(QStringLiteral("airspeed_field")), shown);
+        QCOMPARE(text(QStringLiteral("vertical_speed_field")), shown);
+        QCOMPARE(text(QStringLiteral("flaps_field")), shown);
+        QCOMPARE(text(QStringLiteral("on_ground_state_field")), QStringLiteral("YES"));
+
+        PositionInput p;
+        p.roll = value;
+        p.pitch = -0.25f;
+        p.yaw = 1.0f;
+        widget->changePosition(p);
+        QCOMPARE(text(QStringLiteral("roll_input")), shown);
+        QCOMPARE(text(QStringLiteral("pitch_input")), QStringLiteral("-0.25"));
+        QCOMPARE(text(QStringLiteral("yaw_input")), QStringLiteral("1"));
+    }
+
+    void gameRecordsAreIgnoredWhileOverriding() {
+        overrideBox()->setChecked(true);
+        Telemetry game;
+        game.airspeed = 250.0f;
+        game.onGround = true;
+        widget->changeTelemetry(game);
+        QCOMPARE(text(QStringLiteral("airspeed_field")), QStringLiteral("0"));
+        QCOMPARE(text(QStringLiteral("on_ground_state_field")), QStringLiteral("NO"));
+
+        // The source and device slots still update their fields.
+        widget->changeTelemetrySource(Telemetry::TELEMETRY_SOURCE_DCS, QStringLiteral("F-16C_50"));
+        widget->connectJoystick(7);
+        QCOMPARE(text(QStringLiteral("telemetry_data_source")), QStringLiteral("DCS"));
+        QCOMPARE(text(QStringLiteral("flight_module")), QStringLiteral("F-16C_50"));
+        QCOMPARE(text(QStringLiteral("joystick_state")), QStringLiteral("Connected (Version 7)"));
+
+        overrideBox()->setChecked(false);
+        widget->changeTelemetry(game);
+        QCOMPARE(text(QStringLiteral("airspeed_field")), QStringLiteral("250"));
+    }
+
+    void sourceDisplayNames_data() {
+        QTest::addColumn<int>("source");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("none") << 0 << QString() << QStringLiteral("Not detected");
+        QTest::newRow("msfs") << 1 << QStringLiteral("DR400 Ecoflyer") << QStringLiteral("MSFS");
+        QTest::newRow("dcs") << 2 << QStringLiteral("F-16C_50") << QStringLiteral("DCS");
+        QTest::newRow("il2") << 3 << QStringLiteral("Generic warbird") << QStringLiteral("Il2 Shturmovik");
+        QTest::newRow("warthunder") << 4 << QStringLiteral("Generic warbird") << QStringLiteral("Warthunder");
+        QTest::newRow("condor") << 5 << QStringLiteral("Generic glider") << QStringLiteral("Condor2");
+    }
+
+    void sourceDisplayNames() {
+        QFETCH(int, source);
+        QFETCH(QString, name);
+        QFETCH(QString, shown);
+        Telemetry t;
+        t.airspeed = 99.0f;
+        widget->changeTelemetry(t);
+        widget->changeTelemetrySource(static_cast<Telemetry::Source>(source), name);
+        QCOMPARE(text(QStringLiteral("telemetry_data_source")), shown);
+        QCOMPARE(text(QStringLiteral("flight_module")), name);
+
+        // The end of a stream clears the source but keeps the last values shown.
+        widget->endTelemetry();
+        QCOMPARE(text(QStringLiteral("telemetry_data_source")), QStringLiteral("Not detected"));
+        QCOMPARE(text(QStringLiteral("flight_module")), QStringLiteral("Not detected"));
+        QCOMPARE(text(QStringLiteral("airspeed_field")), QStringLiteral("99"));
+    }
+
+    void devicesShowTheirVersion_data() {
+        QTest::addColumn<uint>("version");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("zero") << 0u << QStringLiteral("Connected (Version 0)");
+        QTest::newRow("three") << 3u << QStringLiteral("Connected (Version 3)");
+        QTest::newRow("largest") << 4294967295u << QStringLiteral("Connected (Version 4294967295)");
+    }
+
+    void devicesShowTheirVersion() {
+        QFETCH(uint, version);
+        QFETCH(QString, shown);
+        widget->connectJoystick(version);
+        QCOMPARE(text(QStringLiteral("joystick_state")), shown);
+        QCOMPARE(text(QStringLiteral("rudder_state")), QStringLiteral("Not detected"));
+        widget->connectRudder(version);
+        QCOMPARE(text(QStringLiteral("rudder_state")), shown);
+        widget->disconnectJoystick();
+        QCOMPARE(text(QStringLiteral("joystick_state")), QStringLiteral("Not detected"));
+        QCOMPARE(text(QStringLiteral("rudder_state")), shown);
+        widget->disconnectRudder();
+        QCOMPARE(text(QStringLiteral("rudder_state")), QStringLiteral("Not detected"));
+    }
+
+    void onGroundButtonTwice() {
+        overrideBox()->setChecked(true);
+        slider(QStringLiteral("airspeed"))->setValue(120);
+        slider(QStringLiteral("vertical_speed"))->setValue(-3);
+        events.clear();
+        auto* button = child<QPushButton>(QStringLiteral("on_ground_state_button"));
+
+        QTest::mouseClick(button, Qt::LeftButton);
+        QCOMPARE(events.size(), 2);
+        QCOMPARE(events[0].name, QStringLiteral("landed"));
+        QCOMPARE(events[0].verticalSpeed, -3.0f);
+        QCOMPARE(events[0].airspeed, 120.0f);
+        QCOMPARE(events[1].name, QStringLiteral("overrided"));
+        QVERIFY(events[1].telemetry.onGround);
+        QCOMPARE(events[1].telemetry.airspeed, 120.0f);
+        QCOMPARE(text(QStringLiteral("on_ground_state_field")), QStringLiteral("YES"));
+
+        events.clear();
+        QTest::mouseClick(button, Qt::LeftButton);
+        QCOMPARE(events.size(), 1);
+        QCOMPARE(events[0].name, QStringLiteral("overrided"));
+        QVERIFY(!events[0].telemetry.onGround);
+        QCOMPARE(text(QStringLiteral("on_ground_state_field")), QStringLiteral("NO"));
+    }
+
+    void switchingOffResetsAndThenAnnounces() {
+        overrideBox()->setChecked(true);
+        slider(QStringLiteral("airspeed"))->setValue(300);
+        QCOMPARE(events.last().telemetry.airspeed, 300.0f);
+        events.clear();
+
+        overrideBox()->setChecked(false);
+
+        QCOMPARE(slider(QStringLiteral("airspeed"))->value(), 0);
+        QCOMPARE(events.size(), 3);
+        QCOMPARE(events[0].name, QStringLiteral("overrided")); // from the slider on its way to 0
+        QVERIFY(allZero(events[0].telemetry));
+        QCOMPARE(events[1].name, QStringLiteral("overrided")); // from the reset itself
+        QVERIFY(allZero(events[1].telemetry));
+        QCOMPARE(events[2].name, QStringLiteral("disabled"));
+        QCOMPARE(text(QStringLiteral("airspeed_field")), QStringLiteral("0"));
+    }
+
+    void resetSendsOneRecordPerMovedSlider() {
+        overrideBox()->setChecked(true);
+        slider(QStringLiteral("aoa"))->setValue(-20);
+        slider(QStringLiteral("gear"))->setValue(100);
+        QTest::mouseClick(child<QPushButton>(QStringLiteral("on_ground_state_button")), Qt::LeftButton);
+        events.clear();
+
+        QTest::mouseClick(child<QPushButton>(QStringLiteral("reset_telemetry_button")), Qt::LeftButton);
+
+        QCOMPARE(events.size(), 3);
+        for (const Event& e : std::as_const(events)) {
+            QCOMPARE(e.name, QStringLiteral("overrided"));
+            QVERIFY(allZero(e.telemetry));
+        }
+        QCOMPARE(slider(QStringLiteral("aoa"))->value(), 0);
+        QCOMPARE(slider(QStringLiteral("gear"))->value(), 0);
+        QCOMPARE(text(QStringLiteral("on_ground_state_field")), QStringLiteral("NO"));
+        QCOMPARE(text(QStringLiteral("gear_field")), QStringLiteral("0"));
+    }
+
+    void switchingOnStartsFromZero() {
+        Telemetry game;
+        game.airspeed = 250.0f;
+        game.gForce = 3.0f;
+        widget->changeTelemetry(game);
+        QCOMPARE(text(QStringLiteral("g_force_field")), QStringLiteral("3"));
+
+        overrideBox()->setChecked(true);
+        QCOMPARE(text(QStringLiteral("airspeed_field")), QStringLiteral("0"));
+        QCOMPARE(text(QStringLiteral("g_force_field")), QStringLiteral("0"));
+        slider(QStringLiteral("flaps"))->setValue(40);
+        QCOMPARE(events.last().telemetry.flaps, 40.0f);
+        QCOMPARE(events.last().telemetry.airspeed, 0.0f); // nothing of the game's record leaks in
+    }
+
+    void verticalSpeedShowsBeforeSending() {
+        overrideBox()->setChecked(true);
+        QStringList shownAtEmission;
+        connect(widget, &StatusWidget::telemetryOverrided, this, [&] {
+            shownAtEmission << text(QStringLiteral("vertical_speed_field"))
+                            << text(QStringLiteral("airspeed_field"));
+        });
+        slider(QStringLiteral("vertical_speed"))->setValue(5);
+        slider(QStringLiteral("airspeed"))->setValue(80);
+        // The vertical speed is already shown when its record leaves; the airspeed is shown after.
+        QCOMPARE(shownAtEmission, QStringList({QStringLiteral("5"), QStringLiteral("0"), QStringLiteral("5"),
+                                               QStringLiteral("0")}));
+        QCOMPARE(text(QStringLiteral("airspeed_field")), QStringLiteral("80"));
+    }
+};
+
+QTEST_MAIN(TestStatusWidget)
+#include "tst_statuswidget.moc"

@@ -1,0 +1,286 @@
+#include "ui/axiseffectswidget.h"
+
+#include "profiles/axiseffectssettings.h"
+#include "ui_axiseffectswidget.h"
+
+#include <QListView>
+#include <QStandardItemModel>
+
+using ET = EffectsProfile;
+
+AxisEffectsWidget::AxisEffectsWidget(QWidget* parent)
+    : QWidget(parent), ui_(std::make_unique<Ui::AxisEffectsWidget>()),
+      effectsModel_(new QStandardItemModel(this)), activeModel_(new QStandardItemModel(this)),
+      descriptors_{{
+          {2, ET::EFFECT_TYPE_NATURAL_AIRFLOW, tr("Natural airflow spring"), nullptr},
+          {1, ET::EFFECT_TYPE_SIMPLE_SPRING, tr("Simple spring"), nullptr},
+          {3, ET::EFFECT_TYPE_ELEVATOR_WEIGHT, tr("Elevator weight"), nullptr},
+          {0, ET::EFFECT_TYPE_DIRECT_X_FFB, tr("Standard FFB (DirectX)"), nullptr},
+          {4, ET::EFFECT_TYPE_LANDING_JOLT, tr("Landing jolt shaker"), nullptr},
+          {6, ET::EFFECT_TYPE_AOA_SHAKER, tr("AoA shaker"), nullptr},
+          {7, ET::EFFECT_TYPE_EXTENDED_GEAR_SHAKER, tr("Extended gear shaker"), nullptr},
+          {8, ET::EFFECT_TYPE_EXTENDED_FLAPS_SHAKER, tr("Extended flaps shaker"), nullptr},
+          {9, ET::EFFECT_TYPE_EXTENDED_AIRBRAKES_SHAKER, tr("Extended airbrakes shaker"), nullptr},
+          {5, ET::EFFECT_TYPE_ON_GROUND_ROLLING_SHAKER, tr("Rolling on ground shakeer"), nullptr},
+          {10, ET::EFFECT_TYPE_IL2_SHAKING, tr("IL2 Sturmovik specific shaker"), nullptr},
+          {11, ET::EFFECT_TYPE_CONDOR_SHAKER, tr("Condor 2 specific shaker"), nullptr},
+          {12, ET::EFFECT_TYPE_SMART_DAMPER, tr("Smart dampers"), nullptr},
+      }} {
+    ui_->setupUi(this);
+
+    // Both models hold one item per effect type at the descriptor's row.
+    effectsModel_->setRowCount(EffectsProfile::EffectTypeCount);
+    activeModel_->setRowCount(EffectsProfile::EffectTypeCount);
+    for (const EffectDescriptor& d : descriptors_) {
+        for (QStandardItemModel* model : {effectsModel_, activeModel_}) {
+            auto* item = new QStandardItem(d.name);
+            item->setData(static_cast<int>(d.type), EffectTypeRole);
+            item->setEditable(false);
+            model->setItem(d.row, item);
+        }
+    }
+    ui_->effects_combo->setModel(effectsModel_);
+    ui_->active_effects_list->setModel(activeModel_);
+    connect(ui_->active_effects_list, &QListView::clicked, this, &AxisEffectsWidget::listClicked);
+
+    ui_->natural_airflow_page_label->setText(descriptors_[ET::EFFECT_TYPE_NATURAL_AIRFLOW].name);
+    ui_->simple_spring_page_label->setText(descriptors_[ET::EFFECT_TYPE_SIMPLE_SPRING].name);
+    ui_->elevator_weight_page_label->setText(descriptors_[ET::EFFECT_TYPE_ELEVATOR_WEIGHT].name);
+    ui_->direct_x_page_label->setText(descriptors_[ET::EFFECT_TYPE_DIRECT_X_FFB].name);
+    ui_->landing_jolt_page_label->setText(descriptors_[ET::EFFECT_TYPE_LANDING_JOLT].name);
+    ui_->aoa_shaker_page_label->setText(descriptors_[ET::EFFECT_TYPE_AOA_SHAKER].name);
+    ui_->extended_gear_shaker_page_label->setText(descriptors_[ET::EFFECT_TYPE_EXTENDED_GEAR_SHAKER].name);
+    ui_->extended_flaps_shaker_page_label->setText(descriptors_[ET::EFFECT_TYPE_EXTENDED_FLAPS_SHAKER].name);
+    ui_->extended_airbrake_shaker_page_label->setText(
+        descriptors_[ET::EFFECT_TYPE_EXTENDED_AIRBRAKES_SHAKER].name);
+    ui_->on_ground_rolling_shaker_page_label->setText(
+        descriptors_[ET::EFFECT_TYPE_ON_GROUND_ROLLING_SHAKER].name);
+    ui_->il2_shaker_page_label->setText(descriptors_[ET::EFFECT_TYPE_IL2_SHAKING].name);
+    ui_->condor_shaker_page_label->setText(descriptors_[ET::EFFECT_TYPE_CONDOR_SHAKER].name);
+    ui_->smart_damper_page_label->setText(descriptors_[ET::EFFECT_TYPE_SMART_DAMPER].name);
+
+    // Every panel edit is a moderate change of the axis.
+    connect(ui_->natural_airflow_widget, &AirflowSpringSettingsWidget::settingsChanged, this,
+            &AxisEffectsWidget::moderateSettingsChange);
+    connect(ui_->simple_spring_widget, &SimpleSpringSettingsWidget::settingsChanged, this,
+            &AxisEffectsWidget::moderateSettingsChange);
+    connect(ui_->elevator_weight_widget, &SimpleEffectSettingsWidget::settingsChanged, this,
+            &AxisEffectsWidget::moderateSettingsChange);
+    connect(ui_->direct_x_widget, &DirectXSettingsWidget::settingsChanged, this,
+            &AxisEffectsWidget::moderateSettingsChange);
+    connect(ui_->landing_jolt_widget, &LandingJoltSettingsWidget::settingsChanged, this,
+            &AxisEffectsWidget::moderateSettingsChange);
+    connect(ui_->aoa_shaker_widget, &AoAShakerSettingsWidget::settingsChanged, this,
+            &AxisEffectsWidget::moderateSettingsChange);
+    connect(ui_->extended_gear_shaker_widget, &GenericShakerSettingsWidget::settingsChanged, this,
+            &AxisEffectsWidget::moderateSettingsChange);
+    connect(ui_->extended_flaps_shaker_widget, &GenericShakerSettingsWidget::settingsChanged, this,
+            &AxisEffectsWidget::moderateSettingsChange);
+    connect(ui_->extended_airbrake_shaker_widget, &GenericShakerSettingsWidget::settingsChanged, this,
+            &AxisEffectsWidget::moderateSettingsChange);
+    connect(ui_->on_ground_rolling_shaker_widget, &GenericShakerSettingsWidget::settingsChanged, this,
+            &AxisEffectsWidget::moderateSettingsChange);
+    connect(ui_->il2_shaker_widget, &SimpleEffectSettingsWidget::settingsChanged, this,
+            &AxisEffectsWidget::moderateSettingsChange);
+    connect(ui_->condor_shaker_widget, &CondorShakerSettingsWidget::settingsChanged, this,
+            &AxisEffectsWidget::moderateSettingsChange);
+    connect(ui_->smart_damper_widget, &SmartDampeningSettingsWidget::settingsChanged, this,
+            &AxisEffectsWidget::moderateSettingsChange);
+
+    // Nothing is offered until the axis is bound and given its effect types.
+    refresh();
+}
+
+AxisEffectsWidget::~AxisEffectsWidget() = default;
+
+void AxisEffectsWidget::bind(AxisEffectsSettings* settings) {
+    settings_ = settings;
+    for (EffectDescriptor& d : descriptors_) {
+        d.settings = settings ? settings->effect(d.type) : nullptr;
+    }
+    if (!settings) {
+        return;
+    }
+    ui_->natural_airflow_widget->bind(&settings->airflow_spring);
+    ui_->simple_spring_widget->bind(&settings->simple_spring);
+    ui_->elevator_weight_widget->bind(&settings->elevator_weight);
+    ui_->direct_x_widget->bind(&settings->direct_x);
+    ui_->landing_jolt_widget->bind(&settings->landing_jolt);
+    ui_->aoa_shaker_widget->bind(&settings->aoa_shaker);
+    ui_->extended_gear_shaker_widget->bind(&settings->gear_shaker);
+    ui_->extended_flaps_shaker_widget->bind(&settings->flaps_shaker);
+    ui_->extended_airbrake_shaker_widget->bind(&settings->airbrake_shaker);
+    ui_->on_ground_rolling_shaker_widget->bind(&settings->on_ground_shaker);
+    ui_->il2_shaker_widget->bind(&settings->il2_shaker);
+    ui_->condor_shaker_widget->bind(&settings->condor_shaker);
+    ui_->smart_damper_widget->bind(&settings->smart_damper);
+}
+
+void AxisEffectsWidget::setEnabledEffects(const QSet<int>& effects) {
+    enabledEffects_ = effects;
+    hasEnabledEffects_ = true;
+    for (EffectDescriptor& d : descriptors_) {
+        if (!effects.contains(d.type) && d.settings) {
+            d.settings->resetToDefaults();
+        }
+    }
+    refresh();
+}
+
+bool AxisEffectsWidget::isEnabled(int effectType) const {
+    return hasEnabledEffects_ && enabledEffects_.contains(effectType);
+}
+
+void AxisEffectsWidget::refresh() {
+    ui_->effects_combo->setCurrentIndex(-1);
+    auto* comboView = qobject_cast<QListView*>(ui_->effects_combo->view());
+    for (int row = 0; row < effectsModel_->rowCount(); ++row) {
+        QStandardItem* item = effectsModel_->item(row);
+        const int type = item->data(EffectTypeRole).toInt();
+        if (type < 0 || type >= EffectsProfile::EffectTypeCount) {
+            continue;
+        }
+        SimpleEffectSettings* settings = descriptors_[type].settings;
+        if (isEnabled(type)) {
+            if (comboView) {
+                comboView->setRowHidden(row, false);
+            }
+            if (settings && settings->active) {
+                // Greyed out: an active effect cannot be added twice.
+                item->setFlags(Qt::NoItemFlags);
+                ui_->active_effects_list->setRowHidden(row, false);
+            } else {
+                item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+                ui_->active_effects_list->setRowHidden(row, true);
+            }
+        } else {
+            // Also disabled, so that the keyboard cannot pick a hidden row of the closed combo.
+            item->setFlags(Qt::NoItemFlags);
+            if (comboView) {
+                comboView->setRowHidden(row, true);
+            }
+            ui_->active_effects_list->setRowHidden(row, true);
+            if (settings) {
+                settings->active = false;
+            }
+        }
+    }
+
+    int page = NoEffectPage;
+    for (int row = 0; row < activeModel_->rowCount(); ++row) {
+        if (!ui_->active_effects_list->isRowHidden(row)) {
+            const QModelIndex index = activeModel_->index(row, 0);
+            ui_->active_effects_list->setCurrentIndex(index);
+            page = index.data(EffectTypeRole).toInt();
+            break;
+        }
+    }
+    ui_->effect_stack->setCurrentIndex(page);
+    ui_->active_effects_list->setMinimumWidth(ui_->active_effects_list->sizeHintForColumn(0));
+
+    ui_->natural_airflow_widget->refresh();
+    ui_->simple_spring_widget->refresh();
+    ui_->elevator_weight_widget->refresh();
+    ui_->direct_x_widget->refresh();
+    ui_->landing_jolt_widget->refresh();
+    ui_->aoa_shaker_widget->refresh();
+    ui_->extended_gear_shaker_widget->refresh();
+    ui_->extended_flaps_shaker_widget->refresh();
+    ui_->extended_airbrake_shaker_widget->refresh();
+    ui_->on_ground_rolling_shaker_widget->refresh();
+    ui_->il2_shaker_widget->refresh();
+    ui_->condor_shaker_widget->refresh();
+    ui_->smart_damper_widget->refresh();
+}
+
+void AxisEffectsWidget::on_activate_effect_button_clicked() {
+    const int row = ui_->effects_combo->currentIndex();
+    if (row < 0 || row >= EffectsProfile::EffectTypeCount) {
+        return;
+    }
+    const int type = effectsModel_->item(row)->data(EffectTypeRole).toInt();
+    if (type < 0 || type >= EffectsProfile::EffectTypeCount || !isEnabled(type)) {
+        return; // an effect this axis does not offer is never switched on
+    }
+    SimpleEffectSettings* settings = descriptors_[type].settings;
+    if (!settings) {
+        return;
+    }
+    // A freshly added effect always starts from its defaults.
+    settings->resetToDefaults();
+    settings->active = true;
+    refresh();
+    ui_->effect_stack->setCurrentIndex(type);
+    ui_->active_effects_list->setCurrentIndex(activeModel_->index(row, 0));
+    emit suddenSettingsChange();
+}
+
+void AxisEffectsWidget::removeEffect(EffectsProfile::EffectType type) {
+    if (SimpleEffectSettings* settings = descriptors_[type].settings) {
+        settings->resetToDefaults();
+    }
+    emit moderateSettingsChange();
+    refresh();
+}
+
+void AxisEffectsWidget::on_natural_airflow_disable_button_clicked() {
+    removeEffect(ET::EFFECT_TYPE_NATURAL_AIRFLOW);
+}
+
+void AxisEffectsWidget::on_simple_spring_disable_button_clicked() {
+    removeEffect(ET::EFFECT_TYPE_SIMPLE_SPRING);
+}
+
+void AxisEffectsWidget::on_elevator_weight_disable_button_clicked() {
+    removeEffect(ET::EFFECT_TYPE_ELEVATOR_WEIGHT);
+}
+
+void AxisEffectsWidget::on_landing_jolt_disable_button_clicked() {
+    removeEffect(ET::EFFECT_TYPE_LANDING_JOLT);
+}
+
+void AxisEffectsWidget::on_aoa_shaker_disble_button_clicked() {
+    removeEffect(ET::EFFECT_TYPE_AOA_SHAKER);
+}
+
+void AxisEffectsWidget::on_extended_gear_shaker_disable_button_clicked() {
+    removeEffect(ET::EFFECT_TYPE_EXTENDED_GEAR_SHAKER);
+}
+
+void AxisEffectsWidget::on_extended_flaps_shaker_disable_button_clicked() {
+    removeEffect(ET::EFFECT_TYPE_EXTENDED_FLAPS_SHAKER);
+}
+
+void AxisEffectsWidget::on_extended_airbrake_shaker_disable_button_clicked() {
+    removeEffect(ET::EFFECT_TYPE_EXTENDED_AIRBRAKES_SHAKER);
+}
+
+void AxisEffectsWidget::on_on_ground_rolling_shaker_disable_button_clicked() {
+    removeEffect(ET::EFFECT_TYPE_ON_GROUND_ROLLING_SHAKER);
+}
+
+void AxisEffectsWidget::on_il2_shaker_disable_button_clicked() {
+    removeEffect(ET::EFFECT_TYPE_IL2_SHAKING);
+}
+
+void AxisEffectsWidget::on_direct_x_disable_button_clicked() {
+    removeEffect(ET::EFFECT_TYPE_DIRECT_X_FFB);
+}
+
+void AxisEffectsWidget::on_condor_shaker_disable_button_clicked() {
+    removeEffect(ET::EFFECT_TYPE_CONDOR_SHAKER);
+}
+
+void AxisEffectsWidget::on_smart_damper_disable_button_clicked() {
+    removeEffect(ET::EFFECT_TYPE_SMART_DAMPER);
+}
+
+void AxisEffectsWidget::listClicked(QModelIndex index) {
+    if (!index.isValid()) {
+        return;
+    }
+    const int page = index.data(EffectTypeRole).toInt();
+    if (page >= 0 && page < EffectsProfile::EffectTypeCount) {
+        ui_->effect_stack->setCurrentIndex(page);
+    }
+}

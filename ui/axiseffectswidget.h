@@ -1,0 +1,86 @@
+#pragma once
+
+#include "profiles/effectsprofile.h"
+
+#include <QModelIndex>
+#include <QSet>
+#include <QString>
+#include <QWidget>
+
+#include <array>
+#include <memory>
+
+namespace Ui {
+class AxisEffectsWidget;
+}
+class AxisEffectsSettings;
+class QStandardItemModel;
+class SimpleEffectSettings;
+
+// Editor of the effects of one axis of the current profile: a combo box of the effect types
+// that may be added, the list of active effects, and one settings panel per effect type in a
+// stacked widget. Adding an effect is announced as a sudden change, removing one or editing a
+// panel as a moderate change; the profile editor forwards both with a copy of the settings.
+//
+// Threading: GUI thread. It keeps pointers into the bound settings, which must outlive it.
+class AxisEffectsWidget : public QWidget {
+    Q_OBJECT
+
+public:
+    // Data role of the list items that holds their EffectsProfile::EffectType.
+    static constexpr int EffectTypeRole = Qt::UserRole + 1;
+    // Page of the effect stack shown when no effect is selected.
+    static constexpr int NoEffectPage = EffectsProfile::EffectTypeCount;
+
+    explicit AxisEffectsWidget(QWidget* parent = nullptr);
+    ~AxisEffectsWidget() override;
+
+    // Binds every panel to its effect of `settings`, which refreshes the panels.
+    void bind(AxisEffectsSettings* settings);
+    // The EffectsProfile::EffectType values this axis may use: every other effect is reset to
+    // its defaults (which switches it off) and hidden. Emits nothing.
+    void setEnabledEffects(const QSet<int>& effects);
+    // Shows the bound settings: which effects can be added, which are active, and their values.
+    void refresh();
+
+signals:
+    void suddenSettingsChange();
+    void moderateSettingsChange();
+
+private slots:
+    void on_activate_effect_button_clicked();
+    void on_natural_airflow_disable_button_clicked();
+    void on_simple_spring_disable_button_clicked();
+    void on_elevator_weight_disable_button_clicked();
+    void on_landing_jolt_disable_button_clicked();
+    void on_aoa_shaker_disble_button_clicked();
+    void on_extended_gear_shaker_disable_button_clicked();
+    void on_extended_flaps_shaker_disable_button_clicked();
+    void on_extended_airbrake_shaker_disable_button_clicked();
+    void on_on_ground_rolling_shaker_disable_button_clicked();
+    void on_il2_shaker_disable_button_clicked();
+    void on_direct_x_disable_button_clicked();
+    void on_condor_shaker_disable_button_clicked();
+    void on_smart_damper_disable_button_clicked();
+    void listClicked(QModelIndex index);
+
+private:
+    // One effect type: its row in both list models, its name and the settings it is bound to.
+    struct EffectDescriptor {
+        int row;
+        EffectsProfile::EffectType type;
+        QString name;
+        SimpleEffectSettings* settings;
+    };
+
+    bool isEnabled(int effectType) const;
+    void removeEffect(EffectsProfile::EffectType type);
+
+    std::unique_ptr<Ui::AxisEffectsWidget> ui_;
+    QStandardItemModel* effectsModel_;
+    QStandardItemModel* activeModel_;
+    std::array<EffectDescriptor, EffectsProfile::EffectTypeCount> descriptors_;
+    AxisEffectsSettings* settings_ = nullptr;
+    QSet<int> enabledEffects_;
+    bool hasEnabledEffects_ = false; // no set is present until one is given
+};

@@ -1,0 +1,83 @@
+#include "ui/genericshakersettingswidget.h"
+
+#include "profiles/genericspeeddependantshakersettings.h"
+#include "ui/spinboxvalue.h"
+#include "ui_genericshakersettingswidget.h"
+
+using Shaker = GenericSpeedDependantShakerSettings;
+
+GenericShakerSettingsWidget::GenericShakerSettingsWidget(QWidget* parent)
+    : QWidget(parent), ui_(std::make_unique<Ui::GenericShakerSettingsWidget>()) {
+    ui_->setupUi(this);
+    connect(ui_->total_effect_strength, &QSpinBox::valueChanged, this, [this](int v) {
+        if (updating_ || !settings_) {
+            return;
+        }
+        settings_->total_effect_strength = static_cast<float>(v);
+        emit settingsChanged();
+    });
+    connect(ui_->speed_effect_strength_exponent, &QSpinBox::valueChanged, this,
+            [this](int v) { edit(&Shaker::speed, &EffectRange::exp, v); });
+    connect(ui_->frequency_exponent, &QSpinBox::valueChanged, this,
+            [this](int v) { edit(&Shaker::frequency, &EffectRange::exp, v); });
+}
+
+GenericShakerSettingsWidget::~GenericShakerSettingsWidget() = default;
+
+void GenericShakerSettingsWidget::bind(GenericSpeedDependantShakerSettings* settings) {
+    settings_ = settings;
+    refresh();
+}
+
+void GenericShakerSettingsWidget::refresh() {
+    if (!settings_) {
+        return;
+    }
+    updating_ = true;
+    ui_->total_effect_strength->setValue(spinBoxValue(settings_->total_effect_strength));
+    ui_->min_effect_strength_speed->setValue(spinBoxValue(settings_->speed.min));
+    ui_->max_effect_strength_speed->setValue(spinBoxValue(settings_->speed.max));
+    ui_->speed_effect_strength_exponent->setValue(spinBoxValue(settings_->speed.exp));
+    ui_->min_effect_frequency->setValue(spinBoxValue(settings_->frequency.min));
+    ui_->max_effect_frequency->setValue(spinBoxValue(settings_->frequency.max));
+    ui_->frequency_exponent->setValue(spinBoxValue(settings_->frequency.exp));
+    updating_ = false;
+}
+
+void GenericShakerSettingsWidget::edit(EffectRange Shaker::*range, float EffectRange::*part, int value) {
+    if (updating_ || !settings_) {
+        return;
+    }
+    (settings_->*range).*part = static_cast<float>(value);
+    emit settingsChanged();
+}
+
+void GenericShakerSettingsWidget::on_min_effect_strength_speed_valueChanged(int value) {
+    // A min never passes its max. The partner's own guard can move this box once more, so
+    // what is stored is what the box shows afterwards, not the value it was first given.
+    if (!updating_ && value >= ui_->max_effect_strength_speed->value()) {
+        ui_->max_effect_strength_speed->setValue(value + 1);
+    }
+    edit(&Shaker::speed, &EffectRange::min, ui_->min_effect_strength_speed->value());
+}
+
+void GenericShakerSettingsWidget::on_max_effect_strength_speed_valueChanged(int value) {
+    if (!updating_ && ui_->min_effect_strength_speed->value() >= value) {
+        ui_->min_effect_strength_speed->setValue(value - 1);
+    }
+    edit(&Shaker::speed, &EffectRange::max, ui_->max_effect_strength_speed->value());
+}
+
+void GenericShakerSettingsWidget::on_min_effect_frequency_valueChanged(int value) {
+    if (!updating_ && value >= ui_->max_effect_frequency->value()) {
+        ui_->max_effect_frequency->setValue(value + 1);
+    }
+    edit(&Shaker::frequency, &EffectRange::min, ui_->min_effect_frequency->value());
+}
+
+void GenericShakerSettingsWidget::on_max_effect_frequency_valueChanged(int value) {
+    if (!updating_ && ui_->min_effect_frequency->value() >= value) {
+        ui_->min_effect_frequency->setValue(value - 1);
+    }
+    edit(&Shaker::frequency, &EffectRange::max, ui_->max_effect_frequency->value());
+}

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QWidget>
+
+#include <memory>
+
+namespace Ui {
+class LandingJoltSettingsWidget;
+}
+class JoltSettings;
+struct EffectRange;
+
+// Settings panel of the landing jolt: strength, duration, the speed range and the frequency
+// range. A min never passes its max: moving one past the other pushes the other along.
+//
+// Threading: GUI thread.
+class LandingJoltSettingsWidget : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit LandingJoltSettingsWidget(QWidget* parent = nullptr);
+    ~LandingJoltSettingsWidget() override;
+
+    void bind(JoltSettings* settings);
+    void refresh();
+
+signals:
+    void settingsChanged();
+
+private slots:
+    void on_min_effect_strength_speed_valueChanged(int value);
+    void on_max_effect_strength_speed_valueChanged(int value);
+    void on_min_effect_frequency_valueChanged(int value);
+    void on_max_effect_frequency_valueChanged(int value);
+
+private:
+    // Stores an edited value into one number of a range and announces it, unless a refresh
+    // is showing values.
+    void edit(EffectRange JoltSettings::*range, float EffectRange::*part, int value);
+
+    std::unique_ptr<Ui::LandingJoltSettingsWidget> ui_;
+    JoltSettings* settings_ = nullptr;
+    bool updating_ = false;
+};

@@ -1,0 +1,211 @@
+#include "ui/statuswidget.h"
+
+#include "ui_statuswidget.h"
+
+namespace {
+
+QString formatValue(float value) {
+    return QString::number(static_cast<double>(value), 'g', 6);
+}
+
+QString sourceDisplayName(Telemetry::Source source) {
+    switch (source) {
+    case Telemetry::TELEMETRY_SOURCE_MSFS:
+        return QStringLiteral("MSFS");
+    case Telemetry::TELEMETRY_SOURCE_DCS:
+        return QStringLiteral("DCS");
+    case Telemetry::TELEMETRY_SOURCE_IL2:
+        return QStringLiteral("Il2 Shturmovik");
+    case Telemetry::TELEMETRY_SOURCE_WARTHUNDER:
+        return QStringLiteral("Warthunder");
+    case Telemetry::TELEMETRY_SOURCE_CONDOR:
+        return QStringLiteral("Condor2");
+    case Telemetry::TELEMETRY_SOURCE_NONE:
+    default:
+        return QStringLiteral("Not detected");
+    }
+}
+
+QString connectedText(uint32_t version) {
+    return QStringLiteral("Connected ") + QStringLiteral("(Version ") + QString::number(version) +
+           QStringLiteral(")");
+}
+
+} // namespace
+
+StatusWidget::StatusWidget(QWidget* parent) : QWidget(parent), ui_(std::make_unique<Ui::StatusWidget>()) {
+    ui_->setupUi(this);
+    telemetry_ = Telemetry{};
+    overrideEnabled_ = false;
+    const QString notDetected = QStringLiteral("Not detected");
+    ui_->joystick_state->setText(notDetected);
+    ui_->rudder_state->setText(notDetected);
+    ui_->telemetry_data_source->setText(notDetected);
+    ui_->flight_module->setText(notDetected);
+    showTelemetry();
+}
+
+StatusWidget::~StatusWidget() = default;
+
+void StatusWidget::changeTelemetry(Telemetry telemetry) {
+    if (overrideEnabled_) {
+        return;
+    }
+    telemetry_ = telemetry;
+    showTelemetry();
+}
+
+void StatusWidget::changeTelemetrySource(Telemetry::Source source, QString name) {
+    ui_->telemetry_data_source->setText(sourceDisplayName(source));
+    ui_->flight_module->setText(name);
+}
+
+void StatusWidget::endTelemetry() {
+    ui_->telemetry_data_source->setText(QStringLiteral("Not detected"));
+    ui_->flight_module->setText(QStringLiteral("Not detected"));
+}
+
+void StatusWidget::connectJoystick(uint32_t version) {
+    ui_->joystick_state->setText(connectedText(version));
+}
+
+void StatusWidget::disconnectJoystick() {
+    ui_->joystick_state->setText(QStringLiteral("Not detected"));
+}
+
+void StatusWidget::connectRudder(uint32_t version) {
+    ui_->rudder_state->setText(connectedText(version));
+}
+
+void StatusWidget::disconnectRudder() {
+    ui_->rudder_state->setText(QStringLiteral("Not detected"));
+}
+
+void StatusWidget::changePosition(PositionInput position) {
+    ui_->roll_input->setText(formatValue(position.roll));
+    ui_->pitch_input->setText(formatValue(position.pitch));
+    ui_->yaw_input->setText(formatValue(position.yaw));
+}
+
+void StatusWidget::on_telemetry_override_stateChanged(int arg1) {
+    if (arg1 > 0) {
+        // The hand-set record starts from nothing; it is sent once a control changes it.
+        overrideEnabled_ = true;
+        telemetry_ = Telemetry{};
+        showTelemetry();
+        emit telemetryOverrideEnabled();
+    } else {
+        overrideEnabled_ = false;
+        on_reset_telemetry_button_clicked();
+        emit telemetryOverrideDisabled();
+    }
+}
+
+void StatusWidget::overrideField(float& field, int value) {
+    field = static_cast<float>(value);
+    emit telemetryOverrided(telemetry_);
+    showTelemetry();
+}
+
+void StatusWidget::on_airspeed_slider_valueChanged(int value) {
+    overrideField(telemetry_.airspeed, value);
+}
+
+void StatusWidget::on_prop_airflow_slider_valueChanged(int value) {
+    overrideField(telemetry_.propAirflow, value);
+}
+
+void StatusWidget::on_aoa_slider_valueChanged(int value) {
+    overrideField(telemetry_.aoa, value);
+}
+
+void StatusWidget::on_sideslip_slider_valueChanged(int value) {
+    overrideField(telemetry_.sideslip, value);
+}
+
+void StatusWidget::on_roll_rate_slider_valueChanged(int value) {
+    overrideField(telemetry_.rollRate, value);
+}
+
+void StatusWidget::on_g_force_slider_valueChanged(int value) {
+    overrideField(telemetry_.gForce, value);
+}
+
+void StatusWidget::on_trimmer_roll_slider_valueChanged(int value) {
+    overrideField(telemetry_.trimmerRoll, value);
+}
+
+void StatusWidget::on_trimmer_pitch_slider_valueChanged(int value) {
+    overrideField(telemetry_.trimmerPitch, value);
+}
+
+void StatusWidget::on_trimmer_yaw_slider_valueChanged(int value) {
+    overrideField(telemetry_.trimmerYaw, value);
+}
+
+void StatusWidget::on_gear_slider_valueChanged(int value) {
+    overrideField(telemetry_.gear, value);
+}
+
+void StatusWidget::on_flaps_slider_valueChanged(int value) {
+    overrideField(telemetry_.flaps, value);
+}
+
+void StatusWidget::on_airbrake_slider_valueChanged(int value) {
+    overrideField(telemetry_.airbrake, value);
+}
+
+void StatusWidget::on_vertical_speed_slider_valueChanged(int value) {
+    // Unlike the other sliders, this one shows the record before sending it.
+    telemetry_.verticalSpeed = static_cast<float>(value);
+    showTelemetry();
+    emit telemetryOverrided(telemetry_);
+}
+
+void StatusWidget::on_on_ground_state_button_clicked() {
+    if (telemetry_.onGround) {
+        telemetry_.onGround = false;
+    } else {
+        telemetry_.onGround = true;
+        emit landed(telemetry_.verticalSpeed, telemetry_.airspeed);
+    }
+    emit telemetryOverrided(telemetry_);
+    showTelemetry();
+}
+
+void StatusWidget::on_reset_telemetry_button_clicked() {
+    telemetry_ = Telemetry{};
+    // A slider that was not at 0 sends its own all-zero record on the way.
+    ui_->airspeed_slider->setValue(static_cast<int>(telemetry_.airspeed));
+    ui_->prop_airflow_slider->setValue(static_cast<int>(telemetry_.propAirflow));
+    ui_->aoa_slider->setValue(static_cast<int>(telemetry_.aoa));
+    ui_->sideslip_slider->setValue(static_cast<int>(telemetry_.sideslip));
+    ui_->roll_rate_slider->setValue(static_cast<int>(telemetry_.rollRate));
+    ui_->g_force_slider->setValue(static_cast<int>(telemetry_.gForce));
+    ui_->trimmer_roll_slider->setValue(static_cast<int>(telemetry_.trimmerRoll));
+    ui_->trimmer_pitch_slider->setValue(static_cast<int>(telemetry_.trimmerPitch));
+    ui_->trimmer_yaw_slider->setValue(static_cast<int>(telemetry_.trimmerYaw));
+    ui_->gear_slider->setValue(static_cast<int>(telemetry_.gear));
+    ui_->flaps_slider->setValue(static_cast<int>(telemetry_.flaps));
+    ui_->airbrake_slider->setValue(static_cast<int>(telemetry_.airbrake));
+    ui_->vertical_speed_slider->setValue(static_cast<int>(telemetry_.verticalSpeed));
+    emit telemetryOverrided(telemetry_);
+    showTelemetry();
+}
+
+void StatusWidget::showTelemetry() {
+    ui_->airspeed_field->setText(formatValue(telemetry_.airspeed));
+    ui_->prop_airflow_field->setText(formatValue(telemetry_.propAirflow));
+    ui_->aoa_field->setText(formatValue(telemetry_.aoa));
+    ui_->sideslip_field->setText(formatValue(telemetry_.sideslip));
+    ui_->roll_rate_field->setText(formatValue(telemetry_.rollRate));
+    ui_->g_force_field->setText(formatValue(telemetry_.gForce));
+    ui_->trimmer_roll_field->setText(formatValue(telemetry_.trimmerRoll));
+    ui_->trimmer_pitch_field->setText(formatValue(telemetry_.trimmerPitch));
+    ui_->trimmer_yaw_field->setText(formatValue(telemetry_.trimmerYaw));
+    ui_->gear_field->setText(formatValue(telemetry_.gear));
+    ui_->flaps_field->setText(formatValue(telemetry_.flaps));
+    ui_->airbrake_field->setText(formatValue(telemetry_.airbrake));
+    ui_->vertical_speed_field->setText(formatValue(telemetry_.verticalSpeed));
+    ui_->on_ground_state_field->setText(telemetry_.onGround ? QStringLiteral("YES") : QStringLiteral("NO"));
+}

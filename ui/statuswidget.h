@@ -1,0 +1,74 @@
+#pragma once
+
+#include "forces/positioninput.h"
+#include "forces/telemetry.h"
+
+#include <QString>
+#include <QWidget>
+
+#include <cstdint>
+#include <memory>
+
+namespace Ui {
+class StatusWidget;
+}
+
+// The status panel at the right of the main window: shows the two devices, their positions,
+// the live telemetry source with its flight module and every field of the current telemetry.
+// Its lower part lets the user override the telemetry by hand; while the override is on, the
+// hand-set record is sent to the control loop in place of the game's.
+//
+// Threading: GUI thread. It talks to the control loop only through its signals and slots,
+// which travel by queued connections carrying whole records.
+class StatusWidget : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit StatusWidget(QWidget* parent = nullptr);
+    ~StatusWidget() override;
+
+signals:
+    void telemetryOverrideEnabled();
+    void telemetryOverrideDisabled();
+    void telemetryOverrided(Telemetry telemetry);
+    void landed(float verticalSpeed, float airspeed);
+
+public slots:
+    void changeTelemetry(Telemetry telemetry);
+    void changeTelemetrySource(Telemetry::Source source, QString name);
+    void endTelemetry();
+    void connectJoystick(uint32_t version);
+    void disconnectJoystick();
+    void connectRudder(uint32_t version);
+    void disconnectRudder();
+    void changePosition(PositionInput position);
+
+private slots:
+    // Connected by name when the form is built.
+    void on_telemetry_override_stateChanged(int arg1);
+    void on_airspeed_slider_valueChanged(int value);
+    void on_prop_airflow_slider_valueChanged(int value);
+    void on_aoa_slider_valueChanged(int value);
+    void on_sideslip_slider_valueChanged(int value);
+    void on_roll_rate_slider_valueChanged(int value);
+    void on_g_force_slider_valueChanged(int value);
+    void on_trimmer_roll_slider_valueChanged(int value);
+    void on_trimmer_pitch_slider_valueChanged(int value);
+    void on_trimmer_yaw_slider_valueChanged(int value);
+    void on_gear_slider_valueChanged(int value);
+    void on_flaps_slider_valueChanged(int value);
+    void on_airbrake_slider_valueChanged(int value);
+    void on_vertical_speed_slider_valueChanged(int value);
+    void on_on_ground_state_button_clicked();
+    void on_reset_telemetry_button_clicked();
+
+private:
+    // Stores a slider's value in its field of the hand-set record and sends the record.
+    void overrideField(float& field, int value);
+    // Writes every field of the record into its value field.
+    void showTelemetry();
+
+    std::unique_ptr<Ui::StatusWidget> ui_;
+    Telemetry telemetry_;
+    bool overrideEnabled_ = false;
+};
