@@ -1,6 +1,8 @@
 #include "app/mainwindow.h"
 
 #include "app/mainbackgroundthread.h"
+#include "ui/statuswidget.h"
+#include "ui/threeaxiseffectswidget.h"
 #include "ui_mainwindow.h"
 
 #include <QGuiApplication>
@@ -14,6 +16,32 @@ MainWindow::MainWindow(QWidget* parent)
     ui_->setupUi(this);
     setWindowIcon(icon_);
     setWindowTitle(QStringLiteral("Grovik Trennal"));
+
+    // Every connection between the panels and the control loop, both ways. The source change
+    // reaches the status panel before the profile editor, which may then load a profile.
+    StatusWidget* status = ui_->status_widget;
+    ThreeAxisEffectsWidget* editor = ui_->effect_settings_widget;
+    connect(status, &StatusWidget::telemetryOverrideDisabled, background_,
+            &MainBackgroundThread::disableTelemetryOverride);
+    connect(status, &StatusWidget::telemetryOverrideEnabled, background_,
+            &MainBackgroundThread::enableTelemetryOverride);
+    connect(status, &StatusWidget::telemetryOverrided, background_, &MainBackgroundThread::overrideTelemetry);
+    connect(status, &StatusWidget::landed, background_, &MainBackgroundThread::setLanded);
+    connect(editor, &ThreeAxisEffectsWidget::suddenValueChange, background_,
+            &MainBackgroundThread::changeSettingsSuddenly);
+    connect(editor, &ThreeAxisEffectsWidget::moderateValueChange, background_,
+            &MainBackgroundThread::changeSettingsModerately);
+    connect(background_, &MainBackgroundThread::telemetryChanged, status, &StatusWidget::changeTelemetry);
+    connect(background_, &MainBackgroundThread::telemetrySourceChanged, status,
+            &StatusWidget::changeTelemetrySource);
+    connect(background_, &MainBackgroundThread::telemetryEnded, status, &StatusWidget::endTelemetry);
+    connect(background_, &MainBackgroundThread::telemetrySourceChanged, editor,
+            &ThreeAxisEffectsWidget::selectProfileFor);
+    connect(background_, &MainBackgroundThread::joystickConnected, status, &StatusWidget::connectJoystick);
+    connect(background_, &MainBackgroundThread::joystickDisconnected, status, &StatusWidget::disconnectJoystick);
+    connect(background_, &MainBackgroundThread::rudderConnected, status, &StatusWidget::connectRudder);
+    connect(background_, &MainBackgroundThread::rudderDisconnected, status, &StatusWidget::disconnectRudder);
+    connect(background_, &MainBackgroundThread::positionChanged, status, &StatusWidget::changePosition);
 
     // The loop timer can only be started from its own thread: this zero-delay timer of the
     // GUI thread queues start() to the control thread once the event loop runs.

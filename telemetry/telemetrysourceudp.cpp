@@ -50,6 +50,10 @@ bool TelemetrySourceUdp::readNewestDatagram() {
 }
 
 void TelemetrySourceUdp::poll() {
+    // A port that could not be bound leaves the source silent.
+    if (socket_->state() != QAbstractSocket::BoundState) {
+        return;
+    }
     if (socket_->hasPendingDatagrams()) {
         // Reads that all failed or were empty change nothing, not even the time-out.
         if (!readNewestDatagram()) {

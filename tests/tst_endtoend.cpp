@@ -1,0 +1,105 @@
+#include "app/mainbackgroundthread.h"
+#include "app/mainwindow.h"
+#include "forces/metatypes.h"
+#include "support/fakehid.h"
+#include "support/reportbytes.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QUdpSocket>
+#include <QtTest>
+
+namespace {
+
+// A profile for DCS and the F-16C whose only effect is the elevator's simple spring at 50 %.
+const char kProfile[] = R"({
+    "effects": {
+        "ailerons": {},
+        "elevator": {
+            "simple_spring": {
+                "active": true,
+                "total_effect_strength": 50
+            }
+        },
+        "rudder": {}
+    },
+    "metadata": {
+        "comment": "",
+        "flight_data_source": 2,
+        "flight_module": "F-16C"
+    }
+}
+)";
+
+bool isDirectControlWith(const FakeHid::WrittenReport& r, float force, float spring) {
+    return r.bytes[1] == 0x20 && reportFloat(r.bytes, 14) == force && reportFloat(r.bytes, 6) == spring;
+}
+
+} // namespace
+
+// The whole road, from a game datagram on a real socket to the force in the report written
+// to the joystick: stream detected, profile selected automatically, settings sent to the loop,
+// ramp run out, spring force on the elevator.
+class TestEndToEnd : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { registerMetaTypes(); }
+
+    void dcsDatagramsDriveTheElevatorSpringFromAnAutoSelectedProfile() {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        QVERIFY(QDir::setCurrent(dir.path()));
+        QVERIFY(QDir().mkdir(QStringLiteral("effect_profiles")));
+        QFile profile(QStringLiteral("effect_profiles/DCS_F_16C.json"));
+        QVERIFY(profile.open(QIODevice::WriteOnly));
+        profile.write(kProfile);
+        profile.close();
+
+        FakeHid::reset();
+        FakeHid::plug(FakeHid::Device::Joystick);
+        FakeHid::setPosition(FakeHid::Device::Joystick, 0.0f, 0.4f);
+
+        MainWindow window;
+        window.show();
+        auto* combo = window.findChild<QComboBox*>(QStringLiteral("profile_combo"));
+        QVERIFY(combo);
+        QCOMPARE(combo->currentIndex(), -1);
+
+        // The game sends its datagrams every 10 ms, as DCS does at 100 frames per second.
+        QUdpSocket game;
+        const QByteArray datagram("F-16C;250;-2.5;4;1.2;1;0.5;0.25;300;0");
+        QTimer sender;
+        connect(&sender, &QTimer::timeout, this,
+                [&] { game.writeDatagram(datagram, QHostAddress::LocalHost, 29778); });
+        sender.start(10);
+
+        // The stream selects the profile, whose settings reach the devices as a DirectX override.
+        QTRY_COMPARE_WITH_TIMEOUT(combo->currentIndex(), 0, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            [] {
+                for (const auto& r : FakeHid::writes(FakeHid::Device::Joystick)) {
+                    if (r.bytes[1] == 0x21) {
+                        return true;
+                    }
+                }
+                return false;
+            }(),
+            10000);
+
+        // After the 2000 ms ramp the stick pushed forward by 0.4 is pulled back with force -20.
+        QTRY_VERIFY_WITH_TIMEOUT(isDirectControlWith(FakeHid::writes(FakeHid::Device::Joystick).back(), -20.0f, 20.0f),
+                                 15000);
+        const auto last = FakeHid::writes(FakeHid::Device::Joystick).back();
+        QCOMPARE(reportFloat(last.bytes, 10), 0.0f); // ailerons: no effect
+        QCOMPARE(reportFloat(last.bytes, 2), 0.0f);
+        sender.stop();
+        QVERIFY(QDir::setCurrent(QDir::tempPath()));
+    }
+};
+
+QTEST_MAIN(TestEndToEnd)
+#include "tst_endtoend.moc"
