@@ -239,6 +239,12 @@ private slots:
         QCOMPARE(slider->minimum(), r.sliderMin);
         QCOMPARE(slider->maximum(), r.sliderMax);
 
+        // Laid out at its smallest, the panel still leaves the slider a usable length.
+        panel->resize(panel->minimumSizeHint());
+        panel->show();
+        QVERIFY(QTest::qWaitForWindowExposed(panel.get()));
+        QVERIFY2(slider->width() >= 100, qPrintable(QString::number(slider->width())));
+
         // Slider and spin box follow each other both ways.
         const int middle = (r.sliderMin + r.sliderMax) / 2;
         slider->setValue(middle);

@@ -197,6 +197,28 @@ private slots:
         QCOMPARE(text(QStringLiteral("yaw_input")), QStringLiteral("1"));
     }
 
+    void longestValuesFitTheirFields() {
+        // Laid out at its smallest, every value field still shows the widest six-digit number.
+        widget->resize(widget->minimumSizeHint());
+        widget->show();
+        QVERIFY(QTest::qWaitForWindowExposed(widget));
+        const QString widest = QStringLiteral("-1.23457e+06");
+        QStringList fields = {QStringLiteral("on_ground_state_field"), QStringLiteral("roll_input"),
+                              QStringLiteral("pitch_input"), QStringLiteral("yaw_input")};
+        for (const Row& r : rows) {
+            fields.append(QLatin1String(r.name) + QStringLiteral("_field"));
+        }
+        for (const QString& name : fields) {
+            const QLineEdit* field = child<QLineEdit>(name);
+            QVERIFY2(field->width() > field->fontMetrics().horizontalAdvance(widest), qPrintable(name));
+        }
+
+        // A long aircraft name shows from its start.
+        widget->changeTelemetrySource(Telemetry::TELEMETRY_SOURCE_MSFS,
+                                      QStringLiteral("Bf 109 G-14 with a very long livery name indeed"));
+        QCOMPARE(child<QLineEdit>(QStringLiteral("flight_module"))->cursorPosition(), 0);
+    }
+
     void gameRecordsAreIgnoredWhileOverriding() {
         overrideBox()->setChecked(true);
         Telemetry game;

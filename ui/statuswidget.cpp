@@ -2,6 +2,8 @@
 
 #include "ui_statuswidget.h"
 
+#include <QStyle>
+
 namespace {
 
 QString formatValue(float value) {
@@ -26,6 +28,19 @@ QString sourceDisplayName(Telemetry::Source source) {
     }
 }
 
+// Width of a line edit that shows `sample` whole: text, frame and the edit's inner margins.
+int fieldWidthFor(const QLineEdit* field, const QString& sample) {
+    const int frame = field->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, field);
+    const QMargins margins = field->textMargins();
+    return field->fontMetrics().horizontalAdvance(sample) + 2 * frame + margins.left() + margins.right() + 8;
+}
+
+// Long names scroll in their field; the start of the text is what stays in view.
+void showText(QLineEdit* field, const QString& text) {
+    field->setText(text);
+    field->setCursorPosition(0);
+}
+
 QString connectedText(uint32_t version) {
     return QStringLiteral("Connected ") + QStringLiteral("(Version ") + QString::number(version) +
            QStringLiteral(")");
@@ -35,6 +50,16 @@ QString connectedText(uint32_t version) {
 
 StatusWidget::StatusWidget(QWidget* parent) : QWidget(parent), ui_(std::make_unique<Ui::StatusWidget>()) {
     ui_->setupUi(this);
+    // The value fields fit the longest number the six-digit format makes, such as -1.23457e+06.
+    const int valueWidth = fieldWidthFor(ui_->airspeed_field, QStringLiteral("-1.23457e+06"));
+    for (QLineEdit* field :
+         {ui_->airspeed_field, ui_->prop_airflow_field, ui_->aoa_field, ui_->sideslip_field,
+          ui_->roll_rate_field, ui_->g_force_field, ui_->trimmer_roll_field, ui_->trimmer_pitch_field,
+          ui_->trimmer_yaw_field, ui_->gear_field, ui_->flaps_field, ui_->airbrake_field,
+          ui_->vertical_speed_field, ui_->on_ground_state_field, ui_->roll_input, ui_->pitch_input,
+          ui_->yaw_input}) {
+        field->setMinimumWidth(valueWidth);
+    }
     telemetry_ = Telemetry{};
     overrideEnabled_ = false;
     const QString notDetected = QStringLiteral("Not detected");
@@ -56,8 +81,8 @@ void StatusWidget::changeTelemetry(Telemetry telemetry) {
 }
 
 void StatusWidget::changeTelemetrySource(Telemetry::Source source, QString name) {
-    ui_->telemetry_data_source->setText(sourceDisplayName(source));
-    ui_->flight_module->setText(name);
+    showText(ui_->telemetry_data_source, sourceDisplayName(source));
+    showText(ui_->flight_module, name);
 }
 
 void StatusWidget::endTelemetry() {
@@ -66,7 +91,7 @@ void StatusWidget::endTelemetry() {
 }
 
 void StatusWidget::connectJoystick(uint32_t version) {
-    ui_->joystick_state->setText(connectedText(version));
+    showText(ui_->joystick_state, connectedText(version));
 }
 
 void StatusWidget::disconnectJoystick() {
@@ -74,7 +99,7 @@ void StatusWidget::disconnectJoystick() {
 }
 
 void StatusWidget::connectRudder(uint32_t version) {
-    ui_->rudder_state->setText(connectedText(version));
+    showText(ui_->rudder_state, connectedText(version));
 }
 
 void StatusWidget::disconnectRudder() {
