@@ -28,6 +28,19 @@ float elevatorForce(MainBackgroundThread& loop) {
     return calculateForces(loop, PositionInput{}).axis[1].force;
 }
 
+// The signals and slots a class declares itself, in declaration order, with their access.
+QStringList ownMethods(const QMetaObject& meta, QMetaMethod::MethodType type) {
+    QStringList methods;
+    for (int i = meta.methodOffset(); i < meta.methodCount(); ++i) {
+        const QMetaMethod m = meta.method(i);
+        if (m.methodType() == type) {
+            const char* access = m.access() == QMetaMethod::Public ? "public " : "private ";
+            methods << QLatin1String(access) + QLatin1String(m.methodSignature());
+        }
+    }
+    return methods;
+}
+
 } // namespace
 
 // The control loop's record selection, telemetry override and the signals it re-emits.
@@ -166,6 +179,43 @@ private slots:
         QCOMPARE(source.at(0).at(1).toString(), QStringLiteral("F-16C"));
     }
 
+    // Other threads and the form reach the loop only through these, so their names, argument
+    // types, access and order are its interface; start() and shutDown() are plain members.
+    void signalsAndSlotsInDeclarationOrder() {
+        const QMetaObject& meta = MainBackgroundThread::staticMetaObject;
+        QCOMPARE(ownMethods(meta, QMetaMethod::Signal),
+                 (QStringList{"public telemetryChanged(Telemetry)",
+                              "public telemetrySourceChanged(Telemetry::Source,QString)",
+                              "public telemetryEnded()", "public joystickConnected(uint32_t)",
+                              "public joystickDisconnected()", "public rudderConnected(uint32_t)",
+                              "public rudderDisconnected()", "public positionChanged(PositionInput)"}));
+        QCOMPARE(ownMethods(meta, QMetaMethod::Slot),
+                 (QStringList{"public changeSettingsSuddenly(EffectsSettings)",
+                              "public changeSettingsModerately(EffectsSettings)",
+                              "public enableTelemetryOverride()",
+                              "public disableTelemetryOverride()",
+                              "public overrideTelemetry(Telemetry)",
+                              "public setMsfsTelemetry(MSFSTelemetry)",
+                              "public setDcsTelemetry(DCSTelemetry)",
+                              "public setShturmovikTelemetry(ShturmovikTelemetry)",
+                              "public setWarthunderTelemetry(WarthunderTelemetry)",
+                              "public setCondor2Telemetry(Condor2Telemetry)",
+                              "public setLanded(float,float)",
+                              "private calculateForces(PositionInput)",
+                              "private onTimout()",
+                              "private readJoystickVersion()",
+                              "private disconnectJoystick()",
+                              "private readJoystickPosition(PositionInput*,PositionInput*)",
+                              "private writeJoystickDirectControl(Forces)",
+                              "private writeJoystickDirectXOverride(DirectXOverrideTypeDef)",
+                              "private readRudderVersion()",
+                              "private disconnectRudder()",
+                              "private readRudderPosition(PositionInput*,PositionInput*)",
+                              "private writeRudderDirectControl(Forces)",
+                              "private writeRudderDirectXOverride(DirectXOverrideTypeDef)",
+                              "private writeDirectXOverride()"}));
+    }
+
     void recordsCarryTheirSourcePrefix() {
         QCOMPARE(sizeof(Telemetry), size_t(60));
         QCOMPARE(sizeof(DCSTelemetry), sizeof(Telemetry));
@@ -182,9 +232,10 @@ private slots:
     }
 
     void metaTypesAreRegisteredUnderTheirSignalNames() {
-        for (const char* name : {"Telemetry", "Telemetry::Source", "Forces", "PositionInput", "PositionInput*",
-                                 "DirectXOverrideTypeDef", "MSFSTelemetry", "DCSTelemetry", "ShturmovikTelemetry",
-                                 "WarthunderTelemetry", "Condor2Telemetry", "EffectsSettings"}) {
+        for (const char* name :
+             {"Telemetry", "Telemetry::Source", "Forces", "PositionInput", "PositionInput*",
+              "DirectXOverrideTypeDef", "MSFSTelemetry", "DCSTelemetry", "ShturmovikTelemetry",
+              "WarthunderTelemetry", "Condor2Telemetry", "EffectsSettings"}) {
             QVERIFY2(QMetaType::fromName(name).isValid(), name);
         }
         QCOMPARE(QMetaEnum::fromType<Telemetry::Source>().valueToKey(3), "TELEMETRY_SOURCE_IL2");
