@@ -1,10 +1,13 @@
 #include "app/mainbackgroundthread.h"
+#include "forces/commontelemetryforcecalculator.h"
 #include "forces/metatypes.h"
 #include "support/fakehid.h"
 #include "support/loophelpers.h"
 #include "telemetry/telemetrythread.h"
 
 #include <QSignalSpy>
+#include <QThread>
+#include <QTimer>
 #include <QtTest>
 
 namespace {
@@ -214,6 +217,50 @@ private slots:
                               "private writeRudderDirectControl(Forces)",
                               "private writeRudderDirectXOverride(DirectXOverrideTypeDef)",
                               "private writeDirectXOverride()"}));
+    }
+
+    // The loop owns its timer and calculators; the telemetry worker has no parent and runs on a
+    // thread of its own with everything it owns, and its 20 ms timer was started there.
+    void everyObjectLivesOnItsOwnThread() {
+        MainBackgroundThread loop;
+        QCOMPARE(loop.parent(), nullptr);
+        const QList<QTimer*> loopTimers = loop.findChildren<QTimer*>(Qt::FindDirectChildrenOnly);
+        QCOMPARE(loopTimers.size(), 1);
+        QCOMPARE(loop.findChildren<CommonTelemetryForceCalculator*>(Qt::FindDirectChildrenOnly).size(), 3);
+        QCOMPARE(loop.children().size(), 7);
+
+        TelemetryThread* telemetry = loop.telemetry();
+        QCOMPARE(telemetry->parent(), nullptr);
+        QThread* telemetryThread = telemetry->thread();
+        QVERIFY(telemetryThread != loop.thread());
+        QVERIFY(telemetryThread->isRunning());
+        QCOMPARE(telemetryThread->parent(), nullptr);
+        const QList<QObject*> owned = telemetry->findChildren<QObject*>();
+        QVERIFY(owned.size() >= 11); // timer, five sources, three sockets, network client ...
+        for (QObject* o : owned) {
+            QVERIFY2(o->thread() == telemetryThread, o->metaObject()->className());
+        }
+
+        // The worker's start() is queued to its thread once this thread's event loop runs.
+        bool running = false;
+        int interval = 0;
+        QTRY_VERIFY_WITH_TIMEOUT(
+            (QMetaObject::invokeMethod(
+                 telemetry,
+                 [&]() {
+                     QTimer* timer = telemetry->findChild<QTimer*>(QString(), Qt::FindDirectChildrenOnly);
+                     running = timer && timer->isActive() && QThread::currentThread() == timer->thread();
+                     interval = timer ? timer->interval() : 0;
+                 },
+                 Qt::BlockingQueuedConnection),
+             running),
+            5000);
+        QCOMPARE(interval, 20);
+
+        loop.start();
+        QVERIFY(loopTimers.first()->isActive());
+        QCOMPARE(loopTimers.first()->interval(), 5);
+        QVERIFY(!loopTimers.first()->isSingleShot());
     }
 
     void recordsCarryTheirSourcePrefix() {
