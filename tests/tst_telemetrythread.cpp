@@ -86,10 +86,13 @@ private slots:
     }
     void cleanup() { worker_.reset(); }
 
+    // Every tick without a stream scans every source: the simulator is looked for each time.
     void quietWithoutGames() {
+        FakeSimConnect::reset();
         for (int i = 0; i < 5; ++i) {
             tick();
         }
+        QCOMPARE(FakeSimConnect::openAttempts(), 5);
         QVERIFY(log_.isEmpty());
         QCOMPARE(worker_->currentSource(), Telemetry::TELEMETRY_SOURCE_NONE);
     }
