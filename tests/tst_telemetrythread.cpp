@@ -5,6 +5,7 @@
 #include "support/fakesimconnect.h"
 #include "support/il2datagram.h"
 #include "support/udptesting.h"
+#include "telemetry/telemetrysource.h"
 #include "telemetry/telemetrysourceudp.h"
 #include "telemetry/telemetrythread.h"
 
@@ -51,6 +52,18 @@ void logSignals(TelemetryThread* worker, QObject* context, QStringList* log) {
         worker, &TelemetryThread::condor2TelemetryChanged, context,
         [log](const Condor2Telemetry& t) { *log << QStringLiteral("condor %1").arg(double(t.airspeed)); });
 }
+// The signals or slots a class declares itself, in declaration order, with their access.
+QStringList ownMethods(const QMetaObject& meta, QMetaMethod::MethodType type) {
+    QStringList methods;
+    for (int i = meta.methodOffset(); i < meta.methodCount(); ++i) {
+        const QMetaMethod m = meta.method(i);
+        if (m.methodType() == type) {
+            methods << QLatin1String(m.access() == QMetaMethod::Public ? "public " : "private ") +
+                           QLatin1String(m.methodSignature());
+        }
+    }
+    return methods;
+}
 } // namespace
 
 class TstTelemetryThread : public QObject {
@@ -85,6 +98,23 @@ private slots:
         logSignals(worker_.data(), this, &log_);
     }
     void cleanup() { worker_.reset(); }
+
+    // The control loop connects to these by name and type; their order is the worker's interface.
+    void interfaceInDeclarationOrder() {
+        QCOMPARE(ownMethods(TelemetryThread::staticMetaObject, QMetaMethod::Signal),
+                 (QStringList{"public msfsTelemetryChanged(MSFSTelemetry)",
+                              "public dcsTelemetryChanged(DCSTelemetry)",
+                              "public shturmovikTelemetryChanged(ShturmovikTelemetry)",
+                              "public condor2TelemetryChanged(Condor2Telemetry)",
+                              "public warthunderTelemetryChanged(WarthunderTelemetry)",
+                              "public telemetrySourceChanged(Telemetry::Source,QString)",
+                              "public telemetryEnded()", "public landed(float,float)"}));
+        QCOMPARE(ownMethods(TelemetryThread::staticMetaObject, QMetaMethod::Slot),
+                 (QStringList{"public start()", "private onTimeout()"}));
+        QCOMPARE(ownMethods(TelemetrySource::staticMetaObject, QMetaMethod::Signal),
+                 (QStringList{"public telemetrySourceChanged(Telemetry::Source,QString)",
+                              "public telemetryEnded()", "public landed(float)"}));
+    }
 
     // Every tick without a stream scans every source: the simulator is looked for each time.
     void quietWithoutGames() {
