@@ -344,11 +344,18 @@ void MainBackgroundThread::readRudderPosition(PositionInput* position, PositionI
     readPosition(rudder_, false, &position->yaw, nullptr, &offset->yaw, nullptr);
 }
 
+// An absent device costs the tick nothing: its report is not even built.
 void MainBackgroundThread::writeJoystickDirectControl(Forces forces) {
+    if (!joystick_.handle) {
+        return;
+    }
     write(joystick_.handle, HidReports::joystickDirectControl(forces, positionOffset_, settings_).data());
 }
 
 void MainBackgroundThread::writeRudderDirectControl(Forces forces) {
+    if (!rudder_.handle) {
+        return;
+    }
     write(rudder_.handle, HidReports::rudderDirectControl(forces, positionOffset_, settings_).data());
 }
 

@@ -51,6 +51,11 @@ public:
     // effects and the ramp with chosen times; call before start().
     void setClock(std::function<qint64()> clock) { clock_ = std::move(clock); }
 
+    // At exit: stops the loop and leaves each connected device with a last report of zero
+    // force, vibration, spring and dampers, so no stick keeps pushing after the program is gone.
+    // A plain member like start(); the main window invokes it on the control thread.
+    void shutDown();
+
     TelemetryThread* telemetry() const { return telemetry_; }
 
 signals:
@@ -75,9 +80,6 @@ public slots:
     void setWarthunderTelemetry(WarthunderTelemetry telemetry);
     void setCondor2Telemetry(Condor2Telemetry telemetry);
     void setLanded(float verticalSpeed, float airspeed);
-    // At exit: stops the loop and leaves each connected device with a last report of zero
-    // force, vibration, spring and dampers, so no stick keeps pushing after the program is gone.
-    void shutDown();
 
 private slots:
     Forces calculateForces(PositionInput position);

@@ -12,43 +12,52 @@ TelemetryThread::TelemetryThread(QObject* parent) : TelemetryThread(TelemetryEnd
 TelemetryThread::TelemetryThread(const TelemetryEndpoints& endpoints, QObject* parent)
     : QObject(parent), timer_(new QTimer(this)) {
     // The sources are created in scan order; each one's records are passed on unchanged.
+    // Sources, timer and worker share one thread, so every connection here is direct: a source
+    // that starts a stream inside poll() is current before the scan polls the next source.
     auto* msfs = new TelemetrySourceMSFS(this);
     adoptSource(msfs, Telemetry::TELEMETRY_SOURCE_MSFS);
-    connect(msfs, &TelemetrySourceMSFS::telemetryChanged, this, &TelemetryThread::msfsTelemetryChanged);
+    connect(msfs, &TelemetrySourceMSFS::telemetryChanged, this, &TelemetryThread::msfsTelemetryChanged,
+            Qt::DirectConnection);
 
     auto* dcs = new TelemetrySourceDCS(this, endpoints.dcsPort);
     adoptSource(dcs, Telemetry::TELEMETRY_SOURCE_DCS);
-    connect(dcs, &TelemetrySourceDCS::telemetryChanged, this, &TelemetryThread::dcsTelemetryChanged);
+    connect(dcs, &TelemetrySourceDCS::telemetryChanged, this, &TelemetryThread::dcsTelemetryChanged,
+            Qt::DirectConnection);
 
     auto* il2 = new TelemetrySourceShturmovik(this, endpoints.il2Port);
     adoptSource(il2, Telemetry::TELEMETRY_SOURCE_IL2);
     connect(il2, &TelemetrySourceShturmovik::telemetryChanged, this,
-            &TelemetryThread::shturmovikTelemetryChanged);
+            &TelemetryThread::shturmovikTelemetryChanged, Qt::DirectConnection);
 
     auto* warthunder = new TelemetrySourceWarthunder(this, endpoints.warthunderUrl);
     adoptSource(warthunder, Telemetry::TELEMETRY_SOURCE_WARTHUNDER);
     connect(warthunder, &TelemetrySourceWarthunder::telemetryChanged, this,
-            &TelemetryThread::warthunderTelemetryChanged);
+            &TelemetryThread::warthunderTelemetryChanged, Qt::DirectConnection);
 
     auto* condor = new TelemetrySourceCondor2(this, endpoints.condorPort);
     adoptSource(condor, Telemetry::TELEMETRY_SOURCE_CONDOR);
     connect(condor, &TelemetrySourceCondor2::telemetryChanged, this,
-            &TelemetryThread::condor2TelemetryChanged);
+            &TelemetryThread::condor2TelemetryChanged, Qt::DirectConnection);
 
-    connect(timer_, &QTimer::timeout, this, &TelemetryThread::onTimeout);
+    connect(timer_, &QTimer::timeout, this, &TelemetryThread::onTimeout, Qt::DirectConnection);
 }
 
 void TelemetryThread::adoptSource(TelemetrySource* source, Telemetry::Source index) {
     sources_[index] = source;
-    connect(source, &TelemetrySource::telemetrySourceChanged, this,
-            [this](Telemetry::Source s, const QString& name) {
-                currentSource_ = s;
-                emit telemetrySourceChanged(s, name);
-            });
-    connect(source, &TelemetrySource::telemetryEnded, this, [this]() {
-        currentSource_ = Telemetry::TELEMETRY_SOURCE_NONE;
-        emit telemetryEnded();
-    });
+    connect(
+        source, &TelemetrySource::telemetrySourceChanged, this,
+        [this](Telemetry::Source s, const QString& name) {
+            currentSource_ = s;
+            emit telemetrySourceChanged(s, name);
+        },
+        Qt::DirectConnection);
+    connect(
+        source, &TelemetrySource::telemetryEnded, this,
+        [this]() {
+            currentSource_ = Telemetry::TELEMETRY_SOURCE_NONE;
+            emit telemetryEnded();
+        },
+        Qt::DirectConnection);
 }
 
 void TelemetryThread::start() {

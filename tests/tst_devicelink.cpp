@@ -47,12 +47,10 @@ private slots:
         FakeHid::setVersionBytes(Device::Joystick, 0x01, 0x02, 0x00);
         MainBackgroundThread loop;
         QList<QString> order;
-        connect(&loop, &MainBackgroundThread::joystickConnected, this, [&](uint32_t v) {
-            order << QStringLiteral("joystick %1").arg(v);
-        });
-        connect(&loop, &MainBackgroundThread::rudderConnected, this, [&](uint32_t v) {
-            order << QStringLiteral("rudder %1").arg(v);
-        });
+        connect(&loop, &MainBackgroundThread::joystickConnected, this,
+                [&](uint32_t v) { order << QStringLiteral("joystick %1").arg(v); });
+        connect(&loop, &MainBackgroundThread::rudderConnected, this,
+                [&](uint32_t v) { order << QStringLiteral("rudder %1").arg(v); });
         loop.start();
         tick(loop);
         QCOMPARE(order, (QList<QString>{QStringLiteral("joystick %1").arg(0x000201 * 256 + 37),
@@ -119,6 +117,8 @@ private slots:
         QSignalSpy lost(&loop, &MainBackgroundThread::joystickDisconnected);
         loop.start();
         tick(loop, 5);
+        loop.changeSettingsModerately(springAndDamperOnRoll());
+        QCOMPARE(countCommand(FakeHid::writes(Device::Joystick), 0x21), 1);
         FakeHid::unplug(Device::Joystick);
         tick(loop); // the loss is noticed by this tick's read
         QCOMPARE(lost.size(), 1);
@@ -126,8 +126,13 @@ private slots:
         FakeHid::plug(Device::Joystick);
         tick(loop, 160);
         QCOMPARE(connected.size(), 1);
+        FakeHid::clearWrites();
         tick(loop); // the 201st tick after the loss
         QCOMPARE(connected.size(), 2);
+        // Reopened, it gets direct control at once but the override only with the next change.
+        tick(loop, 5);
+        QCOMPARE(countCommand(FakeHid::writes(Device::Joystick), 0x20), 6);
+        QCOMPARE(countCommand(FakeHid::writes(Device::Joystick), 0x21), 0);
     }
 
     void readFailureDropsTheDevice() {
@@ -200,7 +205,7 @@ private slots:
         clock.now += 1000; // half-way through the ramp
         tick(loop);
         auto r = FakeHid::writes(Device::Joystick).back().bytes;
-        QCOMPARE(reportFloat(r, 2), 10.0f);  // spring magnitude 20, halved
+        QCOMPARE(reportFloat(r, 2), 10.0f);   // spring magnitude 20, halved
         QCOMPARE(reportFloat(r, 10), -10.0f); // force -20, halved
         QCOMPARE(reportFloat(r, 26), 0.2f);   // static damper gain, not ramped
 

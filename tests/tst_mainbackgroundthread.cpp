@@ -1,10 +1,13 @@
 #include "app/mainbackgroundthread.h"
+#include "forces/commontelemetryforcecalculator.h"
 #include "forces/metatypes.h"
 #include "support/fakehid.h"
 #include "support/loophelpers.h"
 #include "telemetry/telemetrythread.h"
 
 #include <QSignalSpy>
+#include <QThread>
+#include <QTimer>
 #include <QtTest>
 
 namespace {
@@ -26,6 +29,19 @@ template <typename Record> Record withG(float g) {
 
 float elevatorForce(MainBackgroundThread& loop) {
     return calculateForces(loop, PositionInput{}).axis[1].force;
+}
+
+// The signals and slots a class declares itself, in declaration order, with their access.
+QStringList ownMethods(const QMetaObject& meta, QMetaMethod::MethodType type) {
+    QStringList methods;
+    for (int i = meta.methodOffset(); i < meta.methodCount(); ++i) {
+        const QMetaMethod m = meta.method(i);
+        if (m.methodType() == type) {
+            const char* access = m.access() == QMetaMethod::Public ? "public " : "private ";
+            methods << QLatin1String(access) + QLatin1String(m.methodSignature());
+        }
+    }
+    return methods;
 }
 
 } // namespace
@@ -166,6 +182,87 @@ private slots:
         QCOMPARE(source.at(0).at(1).toString(), QStringLiteral("F-16C"));
     }
 
+    // Other threads and the form reach the loop only through these, so their names, argument
+    // types, access and order are its interface; start() and shutDown() are plain members.
+    void signalsAndSlotsInDeclarationOrder() {
+        const QMetaObject& meta = MainBackgroundThread::staticMetaObject;
+        QCOMPARE(ownMethods(meta, QMetaMethod::Signal),
+                 (QStringList{"public telemetryChanged(Telemetry)",
+                              "public telemetrySourceChanged(Telemetry::Source,QString)",
+                              "public telemetryEnded()", "public joystickConnected(uint32_t)",
+                              "public joystickDisconnected()", "public rudderConnected(uint32_t)",
+                              "public rudderDisconnected()", "public positionChanged(PositionInput)"}));
+        QCOMPARE(ownMethods(meta, QMetaMethod::Slot),
+                 (QStringList{"public changeSettingsSuddenly(EffectsSettings)",
+                              "public changeSettingsModerately(EffectsSettings)",
+                              "public enableTelemetryOverride()",
+                              "public disableTelemetryOverride()",
+                              "public overrideTelemetry(Telemetry)",
+                              "public setMsfsTelemetry(MSFSTelemetry)",
+                              "public setDcsTelemetry(DCSTelemetry)",
+                              "public setShturmovikTelemetry(ShturmovikTelemetry)",
+                              "public setWarthunderTelemetry(WarthunderTelemetry)",
+                              "public setCondor2Telemetry(Condor2Telemetry)",
+                              "public setLanded(float,float)",
+                              "private calculateForces(PositionInput)",
+                              "private onTimout()",
+                              "private readJoystickVersion()",
+                              "private disconnectJoystick()",
+                              "private readJoystickPosition(PositionInput*,PositionInput*)",
+                              "private writeJoystickDirectControl(Forces)",
+                              "private writeJoystickDirectXOverride(DirectXOverrideTypeDef)",
+                              "private readRudderVersion()",
+                              "private disconnectRudder()",
+                              "private readRudderPosition(PositionInput*,PositionInput*)",
+                              "private writeRudderDirectControl(Forces)",
+                              "private writeRudderDirectXOverride(DirectXOverrideTypeDef)",
+                              "private writeDirectXOverride()"}));
+    }
+
+    // The loop owns its timer and calculators; the telemetry worker has no parent and runs on a
+    // thread of its own with everything it owns, and its 20 ms timer was started there.
+    void everyObjectLivesOnItsOwnThread() {
+        MainBackgroundThread loop;
+        QCOMPARE(loop.parent(), nullptr);
+        const QList<QTimer*> loopTimers = loop.findChildren<QTimer*>(Qt::FindDirectChildrenOnly);
+        QCOMPARE(loopTimers.size(), 1);
+        QCOMPARE(loop.findChildren<CommonTelemetryForceCalculator*>(Qt::FindDirectChildrenOnly).size(), 3);
+        QCOMPARE(loop.children().size(), 7);
+
+        TelemetryThread* telemetry = loop.telemetry();
+        QCOMPARE(telemetry->parent(), nullptr);
+        QThread* telemetryThread = telemetry->thread();
+        QVERIFY(telemetryThread != loop.thread());
+        QVERIFY(telemetryThread->isRunning());
+        QCOMPARE(telemetryThread->parent(), nullptr);
+        const QList<QObject*> owned = telemetry->findChildren<QObject*>();
+        QVERIFY(owned.size() >= 11); // timer, five sources, three sockets, network client ...
+        for (QObject* o : owned) {
+            QVERIFY2(o->thread() == telemetryThread, o->metaObject()->className());
+        }
+
+        // The worker's start() is queued to its thread once this thread's event loop runs.
+        bool running = false;
+        int interval = 0;
+        QTRY_VERIFY_WITH_TIMEOUT(
+            (QMetaObject::invokeMethod(
+                 telemetry,
+                 [&]() {
+                     QTimer* timer = telemetry->findChild<QTimer*>(QString(), Qt::FindDirectChildrenOnly);
+                     running = timer && timer->isActive() && QThread::currentThread() == timer->thread();
+                     interval = timer ? timer->interval() : 0;
+                 },
+                 Qt::BlockingQueuedConnection),
+             running),
+            5000);
+        QCOMPARE(interval, 20);
+
+        loop.start();
+        QVERIFY(loopTimers.first()->isActive());
+        QCOMPARE(loopTimers.first()->interval(), 5);
+        QVERIFY(!loopTimers.first()->isSingleShot());
+    }
+
     void recordsCarryTheirSourcePrefix() {
         QCOMPARE(sizeof(Telemetry), size_t(60));
         QCOMPARE(sizeof(DCSTelemetry), sizeof(Telemetry));
@@ -182,9 +279,10 @@ private slots:
     }
 
     void metaTypesAreRegisteredUnderTheirSignalNames() {
-        for (const char* name : {"Telemetry", "Telemetry::Source", "Forces", "PositionInput", "PositionInput*",
-                                 "DirectXOverrideTypeDef", "MSFSTelemetry", "DCSTelemetry", "ShturmovikTelemetry",
-                                 "WarthunderTelemetry", "Condor2Telemetry", "EffectsSettings"}) {
+        for (const char* name :
+             {"Telemetry", "Telemetry::Source", "Forces", "PositionInput", "PositionInput*",
+              "DirectXOverrideTypeDef", "MSFSTelemetry", "DCSTelemetry", "ShturmovikTelemetry",
+              "WarthunderTelemetry", "Condor2Telemetry", "EffectsSettings"}) {
             QVERIFY2(QMetaType::fromName(name).isValid(), name);
         }
         QCOMPARE(QMetaEnum::fromType<Telemetry::Source>().valueToKey(3), "TELEMETRY_SOURCE_IL2");

@@ -2,11 +2,15 @@
 // current, what it passes on, and in which order the control loop's thread receives it.
 
 #include "forces/metatypes.h"
+#include "support/fakesimconnect.h"
 #include "support/il2datagram.h"
 #include "support/udptesting.h"
+#include "telemetry/telemetrysource.h"
 #include "telemetry/telemetrysourceudp.h"
 #include "telemetry/telemetrythread.h"
 
+#include <QNetworkAccessManager>
+#include <QSignalSpy>
 #include <QTcpServer>
 #include <QThread>
 #include <QtTest>
@@ -48,6 +52,18 @@ void logSignals(TelemetryThread* worker, QObject* context, QStringList* log) {
         worker, &TelemetryThread::condor2TelemetryChanged, context,
         [log](const Condor2Telemetry& t) { *log << QStringLiteral("condor %1").arg(double(t.airspeed)); });
 }
+// The signals or slots a class declares itself, in declaration order, with their access.
+QStringList ownMethods(const QMetaObject& meta, QMetaMethod::MethodType type) {
+    QStringList methods;
+    for (int i = meta.methodOffset(); i < meta.methodCount(); ++i) {
+        const QMetaMethod m = meta.method(i);
+        if (m.methodType() == type) {
+            methods << QLatin1String(m.access() == QMetaMethod::Public ? "public " : "private ") +
+                           QLatin1String(m.methodSignature());
+        }
+    }
+    return methods;
+}
 } // namespace
 
 class TstTelemetryThread : public QObject {
@@ -83,10 +99,30 @@ private slots:
     }
     void cleanup() { worker_.reset(); }
 
+    // The control loop connects to these by name and type; their order is the worker's interface.
+    void interfaceInDeclarationOrder() {
+        QCOMPARE(ownMethods(TelemetryThread::staticMetaObject, QMetaMethod::Signal),
+                 (QStringList{"public msfsTelemetryChanged(MSFSTelemetry)",
+                              "public dcsTelemetryChanged(DCSTelemetry)",
+                              "public shturmovikTelemetryChanged(ShturmovikTelemetry)",
+                              "public condor2TelemetryChanged(Condor2Telemetry)",
+                              "public warthunderTelemetryChanged(WarthunderTelemetry)",
+                              "public telemetrySourceChanged(Telemetry::Source,QString)",
+                              "public telemetryEnded()", "public landed(float,float)"}));
+        QCOMPARE(ownMethods(TelemetryThread::staticMetaObject, QMetaMethod::Slot),
+                 (QStringList{"public start()", "private onTimeout()"}));
+        QCOMPARE(ownMethods(TelemetrySource::staticMetaObject, QMetaMethod::Signal),
+                 (QStringList{"public telemetrySourceChanged(Telemetry::Source,QString)",
+                              "public telemetryEnded()", "public landed(float)"}));
+    }
+
+    // Every tick without a stream scans every source: the simulator is looked for each time.
     void quietWithoutGames() {
+        FakeSimConnect::reset();
         for (int i = 0; i < 5; ++i) {
             tick();
         }
+        QCOMPARE(FakeSimConnect::openAttempts(), 5);
         QVERIFY(log_.isEmpty());
         QCOMPARE(worker_->currentSource(), Telemetry::TELEMETRY_SOURCE_NONE);
     }
@@ -130,6 +166,54 @@ private slots:
         now_ = 2002;
         tick();
         QCOMPARE(log_.mid(5), (QStringList{"dcs 0", "ended"}));
+    }
+
+    // While a stream runs only its source is polled: the simulator's queue is not drained and
+    // the game server gets no request.
+    void otherSourcesAreLeftAloneWhileOneIsCurrent() {
+        FakeSimConnect::reset();
+        FakeSimConnect::setSimulatorRunning(true);
+        QTcpServer game; // accepts and never answers
+        QVERIFY(game.listen(QHostAddress::LocalHost, 0));
+        int connections = 0;
+        connect(&game, &QTcpServer::newConnection, this, [&]() {
+            while (game.hasPendingConnections()) {
+                game.nextPendingConnection()->setParent(&game);
+                ++connections;
+            }
+        });
+        endpoints_.warthunderUrl = QUrl(QStringLiteral("http://127.0.0.1:%1/state").arg(game.serverPort()));
+        worker_.reset(); // its sockets must be closed before the new worker binds the ports
+        worker_.reset(new TelemetryThread(endpoints_));
+        logSignals(worker_.data(), this, &log_);
+        auto* network =
+            worker_->source(Telemetry::TELEMETRY_SOURCE_WARTHUNDER)->findChild<QNetworkAccessManager*>();
+        QVERIFY(network);
+        QSignalSpy finished(network, &QNetworkAccessManager::finished);
+
+        QVERIFY(UdpTesting::send(endpoints_.dcsPort, dcs("F-16C", 1)));
+        QTRY_VERIFY_WITH_TIMEOUT((tick(), !log_.isEmpty()), 5000);
+        QCOMPARE(worker_->currentSource(), Telemetry::TELEMETRY_SOURCE_DCS);
+        QVERIFY(FakeSimConnect::dispatchCalls() > 0);
+        // The scans asked the game server; that request runs out after 100 ms.
+        QTRY_VERIFY_WITH_TIMEOUT(connections > 0 && finished.size() == connections, 10000);
+
+        const int dispatches = FakeSimConnect::dispatchCalls();
+        const int asked = connections;
+        FakeSimConnect::queueSimStop();
+        for (int i = 0; i < 20; ++i) {
+            QVERIFY(UdpTesting::send(endpoints_.dcsPort, dcs("F-16C", 2)));
+            tick();
+            QTest::qWait(5);
+        }
+        QCOMPARE(worker_->currentSource(), Telemetry::TELEMETRY_SOURCE_DCS);
+        QVERIFY(log_.contains(QStringLiteral("dcs 2")));
+        QCOMPARE(FakeSimConnect::dispatchCalls(), dispatches);
+        QCOMPARE(FakeSimConnect::queuedMessages(), 1);
+        QCOMPARE(connections, asked);
+        QCOMPARE(finished.size(), asked);
+        worker_.reset();
+        FakeSimConnect::reset();
     }
 
     // After the current stream ends, a game that sent meanwhile announces its stream at the
