@@ -9,17 +9,34 @@
 #include <QScreen>
 #include <QSignalSpy>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
 #include <QtTest>
+
+#include <memory>
 
 // The assembled window: its form, title, placement, threads and shut-down.
 class TestMainWindow : public QObject {
     Q_OBJECT
 
+    std::unique_ptr<QTemporaryDir> dir_;
+    QString previousDir_;
+
 private slots:
     void initTestCase() { registerMetaTypes(); }
-    void init() { FakeHid::reset(); }
+    void init() {
+        FakeHid::reset();
+        // Every window scans and may write profiles in the working directory.
+        previousDir_ = QDir::currentPath();
+        dir_ = std::make_unique<QTemporaryDir>();
+        QVERIFY(dir_->isValid());
+        QVERIFY(QDir::setCurrent(dir_->path()));
+    }
+    void cleanup() {
+        QDir::setCurrent(previousDir_);
+        dir_.reset();
+    }
 
     void startsTitledAndCentred() {
         MainWindow window;
@@ -56,6 +73,13 @@ private slots:
         // The loop starts once the GUI event loop runs and finds the device in its first tick.
         QTRY_COMPARE_WITH_TIMEOUT(connected.size(), 1, 5000);
         QTRY_VERIFY_WITH_TIMEOUT(FakeHid::writes(FakeHid::Device::Joystick).size() > 20, 5000);
+    }
+
+    void windowGoneBeforeTheEventLoopLeavesNoLoopRunning() {
+        FakeHid::plug(FakeHid::Device::Joystick);
+        { MainWindow window; }
+        QTest::qWait(300);
+        QVERIFY(FakeHid::writes(FakeHid::Device::Joystick).empty());
     }
 
     void closingTheWindowEndsTheEventLoopAndZeroesTheDevices() {
