@@ -38,17 +38,18 @@ MainWindow::MainWindow(QWidget* parent)
     connect(background_, &MainBackgroundThread::telemetrySourceChanged, editor,
             &ThreeAxisEffectsWidget::selectProfileFor);
     connect(background_, &MainBackgroundThread::joystickConnected, status, &StatusWidget::connectJoystick);
-    connect(background_, &MainBackgroundThread::joystickDisconnected, status, &StatusWidget::disconnectJoystick);
+    connect(background_, &MainBackgroundThread::joystickDisconnected, status,
+            &StatusWidget::disconnectJoystick);
     connect(background_, &MainBackgroundThread::rudderConnected, status, &StatusWidget::connectRudder);
     connect(background_, &MainBackgroundThread::rudderDisconnected, status, &StatusWidget::disconnectRudder);
     connect(background_, &MainBackgroundThread::positionChanged, status, &StatusWidget::changePosition);
 
     // The loop timer can only be started from its own thread: this zero-delay timer of the
     // GUI thread queues start() to the control thread once the event loop runs.
-    auto* startTimer = new QTimer();
-    connect(startTimer, &QTimer::timeout, background_, &MainBackgroundThread::start);
-    startTimer->setSingleShot(true);
-    startTimer->start(0);
+    startTimer_ = new QTimer();
+    connect(startTimer_, &QTimer::timeout, background_, &MainBackgroundThread::start);
+    startTimer_->setSingleShot(true);
+    startTimer_->start(0);
 
     auto* controlThread = new QThread();
     controlThread->start(QThread::InheritPriority);
@@ -56,6 +57,9 @@ MainWindow::MainWindow(QWidget* parent)
 }
 
 MainWindow::~MainWindow() {
+    // A window gone before its first event-loop pass must not leave a loop that starts later
+    // and drives the devices on its own; a start already queued runs before the shut-down.
+    delete startTimer_;
     if (background_->thread() == QThread::currentThread()) {
         background_->shutDown();
     } else {

@@ -10,6 +10,7 @@ class MainWindow;
 }
 class MainBackgroundThread;
 class QThread;
+class QTimer;
 
 // The program's one window: the profile editor and the status panel, wired both ways to the
 // control object. Its constructor assembles the whole program: it creates the control object
@@ -23,7 +24,8 @@ class MainWindow : public QMainWindow {
 
 public:
     explicit MainWindow(QWidget* parent = nullptr);
-    // Leaves the devices with a last zero report, then destroys the form and the icon.
+    // Leaves the devices with a last zero report, then destroys the form and the icon. A loop
+    // whose start is still pending never starts.
     ~MainWindow() override;
 
     MainBackgroundThread* background() const { return background_; }
@@ -34,4 +36,5 @@ private:
     std::unique_ptr<Ui::MainWindow> ui_;
     QIcon icon_;
     MainBackgroundThread* background_;
+    QTimer* startTimer_ = nullptr; // parentless, GUI thread; queues the loop's start once the event loop runs
 };

@@ -192,14 +192,20 @@ void ProfileStore::remove(const QString& fileName) {
 }
 
 int ProfileStore::rowOf(const QString& fileName) const {
+    // The file's own row wins over one whose name differs only in case: on a case-sensitive
+    // file system both files can exist, and the other row would load or delete the wrong one.
     const QStandardItemModel* model = listModel();
+    int caseFolded = -1;
     for (int row = 0; row < model->rowCount(); ++row) {
         const QString name = model->item(row)->data(FileNameRole).toString();
-        if (name.compare(fileName, Qt::CaseInsensitive) == 0) {
+        if (name == fileName) {
             return row;
         }
+        if (caseFolded < 0 && name.compare(fileName, Qt::CaseInsensitive) == 0) {
+            caseFolded = row;
+        }
     }
-    return -1;
+    return caseFolded;
 }
 
 QString ProfileStore::autoSelect(Telemetry::Source source, const QString& flightModule) const {

@@ -47,7 +47,9 @@ public:
     void load(const QString& fileName, EffectsProfile& profile) const;
     // Deletes the file (only ever inside "effect_profiles"), then rescans.
     void remove(const QString& fileName);
-    int rowOf(const QString& fileName) const; // row in listModel() matching ignoring case, -1 if none
+    // Row in listModel() of the file, matched ignoring case unless a row has exactly that
+    // name; -1 if none.
+    int rowOf(const QString& fileName) const;
     // The first file, in file-name order, whose source and flight module both equal the
     // given ones exactly; empty for source 0 or when nothing matches.
     QString autoSelect(Telemetry::Source source, const QString& flightModule) const;

@@ -79,6 +79,7 @@ private slots:
     void scanListsEveryRegularVisibleFile();
     void scanSortsByLabelAndRebuildsMap();
     void rowOfIgnoresCase();
+    void rowOfPrefersTheExactName();
     void autoSelect_data();
     void autoSelect();
     void unsafeNamesAreRefused();
@@ -302,6 +303,17 @@ void TestProfileStore::rowOfIgnoresCase() {
     QCOMPARE(store.rowOf("msfs_b.JSON"), 1);
     QCOMPARE(store.rowOf("MSFS_C.json"), -1);
     QCOMPARE(store.rowOf(QString()), -1);
+}
+
+void TestProfileStore::rowOfPrefersTheExactName() {
+    // Two files that differ only in case, listed with the other one first.
+    ProfileStore store;
+    store.save(profileWith(meta(1, "cessna")));
+    store.save(profileWith(meta(1, "Cessna")));
+    QCOMPARE(listedFiles(), (QStringList{"MSFS_Cessna.json", "MSFS_cessna.json"}));
+    QCOMPARE(store.rowOf("MSFS_cessna.json"), 1);
+    QCOMPARE(store.rowOf("MSFS_Cessna.json"), 0);
+    QCOMPARE(store.rowOf("msfs_CESSNA.json"), 0); // no exact name: the first that matches
 }
 
 void TestProfileStore::autoSelect_data() {

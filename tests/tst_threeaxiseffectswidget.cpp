@@ -273,6 +273,26 @@ private slots:
         QCOMPARE(child<QLineEdit>(QStringLiteral("profile_comment_input"))->text(), QStringLiteral("A"));
     }
 
+    void namesDifferingInCaseKeepTheirOwnRows() {
+        const QString lower =
+            store(Telemetry::TELEMETRY_SOURCE_MSFS, QStringLiteral("cessna"), QString(), 22.0f);
+        const QString upper =
+            store(Telemetry::TELEMETRY_SOURCE_MSFS, QStringLiteral("Cessna"), QString(), 11.0f);
+        build();
+        QVERIFY(rowOf(upper) < rowOf(lower));
+
+        widget->selectProfileFor(Telemetry::TELEMETRY_SOURCE_MSFS, QStringLiteral("cessna"));
+        QCOMPARE(profileCombo()->currentIndex(), rowOf(lower));
+        QCOMPARE(currentEffectsProfile().effects.axes[0].simple_spring.total_effect_strength, 22.0f);
+
+        // Saving marks the saved file's row, so a following delete removes that file only.
+        QTest::mouseClick(child<QPushButton>(QStringLiteral("save_profile")), Qt::LeftButton);
+        QCOMPARE(profileCombo()->currentIndex(), rowOf(lower));
+        QTest::mouseClick(child<QPushButton>(QStringLiteral("delete_profile")), Qt::LeftButton);
+        QVERIFY(!QFile::exists(QStringLiteral("effect_profiles/") + lower));
+        QVERIFY(QFile::exists(QStringLiteral("effect_profiles/") + upper));
+    }
+
     void deleteRemovesTheCurrentFileAndResets() {
         const QString name = store(Telemetry::TELEMETRY_SOURCE_DCS, QStringLiteral("F-5E"), QString(), 30.0f);
         build();
