@@ -33,7 +33,8 @@ qint64 monotonicMs() {
 MainBackgroundThread::MainBackgroundThread(QObject* parent)
     : QObject(parent), clock_(&monotonicMs), loopTimer_(new QTimer(this)),
       commonCalculator_(new CommonTelemetryForceCalculator(this)),
-      msfsCalculator_(new MSFSTelemetryForceCalculator(this)), dcsCalculator_(new DCSTelemetryForceCalculator(this)),
+      msfsCalculator_(new MSFSTelemetryForceCalculator(this)),
+      dcsCalculator_(new DCSTelemetryForceCalculator(this)),
       shturmovikCalculator_(new ShturmovikTelemetryForceCalculator(this)),
       warthunderCalculator_(new WarthunderForceCalculator(this)),
       condorCalculator_(new CondorTelemetryForceCalculator(this)), telemetry_(new TelemetryThread()) {
@@ -44,7 +45,8 @@ MainBackgroundThread::MainBackgroundThread(QObject* parent)
     connect(telemetry_, &TelemetryThread::telemetryEnded, this, &MainBackgroundThread::telemetryEnded);
     connect(telemetry_, &TelemetryThread::telemetrySourceChanged, this,
             &MainBackgroundThread::telemetrySourceChanged);
-    connect(telemetry_, &TelemetryThread::msfsTelemetryChanged, this, &MainBackgroundThread::setMsfsTelemetry);
+    connect(telemetry_, &TelemetryThread::msfsTelemetryChanged, this,
+            &MainBackgroundThread::setMsfsTelemetry);
     connect(telemetry_, &TelemetryThread::dcsTelemetryChanged, this, &MainBackgroundThread::setDcsTelemetry);
     connect(telemetry_, &TelemetryThread::shturmovikTelemetryChanged, this,
             &MainBackgroundThread::setShturmovikTelemetry);
@@ -368,6 +370,7 @@ void MainBackgroundThread::writeRudderDirectXOverride(DirectXOverrideTypeDef gai
 }
 
 void MainBackgroundThread::writeDirectXOverride() {
-    write(joystick_.handle, HidReports::directXOverride(HidReports::joystickDirectXOverride(settings_)).data());
+    write(joystick_.handle,
+          HidReports::directXOverride(HidReports::joystickDirectXOverride(settings_)).data());
     write(rudder_.handle, HidReports::directXOverride(HidReports::rudderDirectXOverride(settings_)).data());
 }

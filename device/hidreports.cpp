@@ -87,7 +87,8 @@ float dynamicDamperGain(const SmartDamperSettings& damper) {
     return damper.active ? percentOfPercent(damper.dynamic_dampening, damper.total_effect_strength) : 0.0f;
 }
 
-Report joystickDirectControl(const Forces& forces, const float positionOffset[3], const EffectsSettings& settings) {
+Report joystickDirectControl(const Forces& forces, const float positionOffset[3],
+                             const EffectsSettings& settings) {
     const AxisForce& x = forces.axis[0];
     const AxisForce& y = forces.axis[1];
     const SmartDamperSettings& dx = settings.axes[0].smart_damper;
@@ -102,7 +103,8 @@ Report joystickDirectControl(const Forces& forces, const float positionOffset[3]
     return report;
 }
 
-Report rudderDirectControl(const Forces& forces, const float positionOffset[3], const EffectsSettings& settings) {
+Report rudderDirectControl(const Forces& forces, const float positionOffset[3],
+                           const EffectsSettings& settings) {
     const AxisForce& x = forces.axis[2];
     const SmartDamperSettings& dx = settings.axes[2].smart_damper;
     Report report = outputReport(DirectControlCommand);

@@ -50,8 +50,10 @@ float dynamicDamperGain(const SmartDamperSettings& damper);
 // Direct-control reports (0x02, 0x20): spring magnitude, force, vibration, static and dynamic
 // damper gain and position offset of each of the device's axes. The joystick carries axes 0
 // and 1, the rudder axis 2 in its X slots with 0.0 in the Y slots.
-Report joystickDirectControl(const Forces& forces, const float positionOffset[3], const EffectsSettings& settings);
-Report rudderDirectControl(const Forces& forces, const float positionOffset[3], const EffectsSettings& settings);
+Report joystickDirectControl(const Forces& forces, const float positionOffset[3],
+                             const EffectsSettings& settings);
+Report rudderDirectControl(const Forces& forces, const float positionOffset[3],
+                           const EffectsSettings& settings);
 
 // Gains of the game's own force-feedback effects from the direct_x settings of the device's
 // axes; all 0.0 for an axis whose direct_x effect is not active. The trimmer gain is not

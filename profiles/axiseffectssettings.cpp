@@ -52,5 +52,6 @@ const SimpleEffectSettings* AxisEffectsSettings::effect(int effectType) const {
 }
 
 SimpleEffectSettings* AxisEffectsSettings::effect(int effectType) {
-    return const_cast<SimpleEffectSettings*>(static_cast<const AxisEffectsSettings*>(this)->effect(effectType));
+    return const_cast<SimpleEffectSettings*>(
+        static_cast<const AxisEffectsSettings*>(this)->effect(effectType));
 }

@@ -13,6 +13,6 @@ public:
         frequency.resetToDefaults();
     }
 
-    EffectRange speed{0.0f, 1000.0f, 0.0f};  // km/h; strength from nothing at min to full at max
+    EffectRange speed{0.0f, 1000.0f, 0.0f};    // km/h; strength from nothing at min to full at max
     EffectRange frequency{10.0f, 20.0f, 0.0f}; // Hz
 };

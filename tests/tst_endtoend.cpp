@@ -91,8 +91,8 @@ private slots:
             10000);
 
         // After the 2000 ms ramp the stick pushed forward by 0.4 is pulled back with force -20.
-        QTRY_VERIFY_WITH_TIMEOUT(isDirectControlWith(FakeHid::writes(FakeHid::Device::Joystick).back(), -20.0f, 20.0f),
-                                 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            isDirectControlWith(FakeHid::writes(FakeHid::Device::Joystick).back(), -20.0f, 20.0f), 15000);
         const auto last = FakeHid::writes(FakeHid::Device::Joystick).back();
         QCOMPARE(reportFloat(last.bytes, 10), 0.0f); // ailerons: no effect
         QCOMPARE(reportFloat(last.bytes, 2), 0.0f);

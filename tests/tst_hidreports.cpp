@@ -146,10 +146,12 @@ private slots:
         QTest::addColumn<float>("springGain");
         QTest::addColumn<float>("periodicGain");
         // The trimmer gain is not scaled by the total strength.
-        QTest::newRow("trimmer 80 at total 50") << true << 50.0f << 80.0f << 60.0f << 20.0f << 0.8f << 0.3f << 0.1f;
+        QTest::newRow("trimmer 80 at total 50")
+            << true << 50.0f << 80.0f << 60.0f << 20.0f << 0.8f << 0.3f << 0.1f;
         QTest::newRow("full") << true << 100.0f << 100.0f << 100.0f << 100.0f << 1.0f << 1.0f << 1.0f;
         QTest::newRow("inactive") << false << 100.0f << 80.0f << 60.0f << 20.0f << 0.0f << 0.0f << 0.0f;
-        QTest::newRow("overflow") << true << 1e30f << std::numeric_limits<float>::infinity() << 1e30f << 1e30f << 0.0f << 0.0f << 0.0f;
+        QTest::newRow("overflow") << true << 1e30f << std::numeric_limits<float>::infinity() << 1e30f << 1e30f
+                                  << 0.0f << 0.0f << 0.0f;
     }
 
     void directXGains() {

@@ -5,8 +5,8 @@
 // header is used instead. Structures are byte-packed and every DWORD is 32 bits.
 
 #ifdef TRENNAL_HAVE_SIMCONNECT_SDK
-#include <windows.h>
 #include <SimConnect.h>
+#include <windows.h>
 #else
 
 #include <cstdint>
@@ -95,8 +95,8 @@ SIMCONNECTAPI SimConnect_AddToDataDefinition(HANDLE hSimConnect, SIMCONNECT_DATA
                                              const char* DatumName, const char* UnitsName,
                                              SIMCONNECT_DATATYPE DatumType, float fEpsilon, DWORD DatumID);
 SIMCONNECTAPI SimConnect_RequestDataOnSimObjectType(HANDLE hSimConnect, SIMCONNECT_DATA_REQUEST_ID RequestID,
-                                                    SIMCONNECT_DATA_DEFINITION_ID DefineID, DWORD dwRadiusMeters,
-                                                    SIMCONNECT_SIMOBJECT_TYPE type);
+                                                    SIMCONNECT_DATA_DEFINITION_ID DefineID,
+                                                    DWORD dwRadiusMeters, SIMCONNECT_SIMOBJECT_TYPE type);
 SIMCONNECTAPI SimConnect_SubscribeToSystemEvent(HANDLE hSimConnect, SIMCONNECT_CLIENT_EVENT_ID EventID,
                                                 const char* SystemEventName);
 SIMCONNECTAPI SimConnect_GetNextDispatch(HANDLE hSimConnect, SIMCONNECT_RECV** ppData, DWORD* pcbData);
