@@ -1,6 +1,7 @@
 #include "ui/aoashakersettingswidget.h"
 
 #include "profiles/aoashakersettings.h"
+#include "ui/rangespinboxes.h"
 #include "ui/spinboxvalue.h"
 #include "ui_aoashakersettingswidget.h"
 
@@ -37,15 +38,12 @@ void AoAShakerSettingsWidget::refresh() {
     }
     updating_ = true;
     ui_->total_effect_strength->setValue(spinBoxValue(settings_->total_effect_strength));
-    ui_->min_effect_strength_speed->setValue(spinBoxValue(settings_->speed.min));
-    ui_->max_effect_strength_speed->setValue(spinBoxValue(settings_->speed.max));
-    ui_->speed_effect_strength_exponent->setValue(spinBoxValue(settings_->speed.exp));
-    ui_->min_effect_strength_angle->setValue(spinBoxValue(settings_->aoa.min));
-    ui_->max_effect_strength_angle->setValue(spinBoxValue(settings_->aoa.max));
-    ui_->angle_effect_strength_exponent->setValue(spinBoxValue(settings_->aoa.exp));
-    ui_->min_effect_frequency->setValue(spinBoxValue(settings_->frequency.min));
-    ui_->max_effect_frequency->setValue(spinBoxValue(settings_->frequency.max));
-    ui_->frequency_exponent->setValue(spinBoxValue(settings_->frequency.exp));
+    showRange(ui_->min_effect_strength_speed, ui_->max_effect_strength_speed,
+              ui_->speed_effect_strength_exponent, settings_->speed);
+    showRange(ui_->min_effect_strength_angle, ui_->max_effect_strength_angle,
+              ui_->angle_effect_strength_exponent, settings_->aoa);
+    showRange(ui_->min_effect_frequency, ui_->max_effect_frequency, ui_->frequency_exponent,
+              settings_->frequency);
     updating_ = false;
 }
 
@@ -60,43 +58,43 @@ void AoAShakerSettingsWidget::edit(EffectRange Shaker::*range, float EffectRange
 void AoAShakerSettingsWidget::on_min_effect_strength_speed_valueChanged(int value) {
     // A min never passes its max. The partner's own guard can move this box once more, so
     // what is stored is what the box shows afterwards, not the value it was first given.
-    if (!updating_ && value >= ui_->max_effect_strength_speed->value()) {
-        ui_->max_effect_strength_speed->setValue(value + 1);
+    if (!updating_) {
+        pushMaxAbove(ui_->max_effect_strength_speed, value);
     }
     edit(&Shaker::speed, &EffectRange::min, ui_->min_effect_strength_speed->value());
 }
 
 void AoAShakerSettingsWidget::on_max_effect_strength_speed_valueChanged(int value) {
-    if (!updating_ && ui_->min_effect_strength_speed->value() >= value) {
-        ui_->min_effect_strength_speed->setValue(value - 1);
+    if (!updating_) {
+        pullMinBelow(ui_->min_effect_strength_speed, value);
     }
     edit(&Shaker::speed, &EffectRange::max, ui_->max_effect_strength_speed->value());
 }
 
 void AoAShakerSettingsWidget::on_min_effect_strength_angle_valueChanged(int value) {
-    if (!updating_ && value >= ui_->max_effect_strength_angle->value()) {
-        ui_->max_effect_strength_angle->setValue(value + 1);
+    if (!updating_) {
+        pushMaxAbove(ui_->max_effect_strength_angle, value);
     }
     edit(&Shaker::aoa, &EffectRange::min, ui_->min_effect_strength_angle->value());
 }
 
 void AoAShakerSettingsWidget::on_max_effect_strength_angle_valueChanged(int value) {
-    if (!updating_ && ui_->min_effect_strength_angle->value() >= value) {
-        ui_->min_effect_strength_angle->setValue(value - 1);
+    if (!updating_) {
+        pullMinBelow(ui_->min_effect_strength_angle, value);
     }
     edit(&Shaker::aoa, &EffectRange::max, ui_->max_effect_strength_angle->value());
 }
 
 void AoAShakerSettingsWidget::on_min_effect_frequency_valueChanged(int value) {
-    if (!updating_ && value >= ui_->max_effect_frequency->value()) {
-        ui_->max_effect_frequency->setValue(value + 1);
+    if (!updating_) {
+        pushMaxAbove(ui_->max_effect_frequency, value);
     }
     edit(&Shaker::frequency, &EffectRange::min, ui_->min_effect_frequency->value());
 }
 
 void AoAShakerSettingsWidget::on_max_effect_frequency_valueChanged(int value) {
-    if (!updating_ && ui_->min_effect_frequency->value() >= value) {
-        ui_->min_effect_frequency->setValue(value - 1);
+    if (!updating_) {
+        pullMinBelow(ui_->min_effect_frequency, value);
     }
     edit(&Shaker::frequency, &EffectRange::max, ui_->max_effect_frequency->value());
 }

@@ -1,6 +1,7 @@
 #include "ui/condorshakersettingswidget.h"
 
 #include "profiles/condorshakersettings.h"
+#include "ui/rangespinboxes.h"
 #include "ui/spinboxvalue.h"
 #include "ui_condorshakersettingswidget.h"
 
@@ -31,9 +32,8 @@ void CondorShakerSettingsWidget::refresh() {
     }
     updating_ = true;
     ui_->total_effect_strength->setValue(spinBoxValue(settings_->total_effect_strength));
-    ui_->min_effect_frequency->setValue(spinBoxValue(settings_->frequency.min));
-    ui_->max_effect_frequency->setValue(spinBoxValue(settings_->frequency.max));
-    ui_->frequency_exponent->setValue(spinBoxValue(settings_->frequency.exp));
+    showRange(ui_->min_effect_frequency, ui_->max_effect_frequency, ui_->frequency_exponent,
+              settings_->frequency);
     updating_ = false;
 }
 
@@ -48,15 +48,15 @@ void CondorShakerSettingsWidget::edit(float EffectRange::*part, int value) {
 void CondorShakerSettingsWidget::on_min_effect_frequency_valueChanged(int value) {
     // A min never passes its max. The partner's own guard can move this box once more, so
     // what is stored is what the box shows afterwards, not the value it was first given.
-    if (!updating_ && value >= ui_->max_effect_frequency->value()) {
-        ui_->max_effect_frequency->setValue(value + 1);
+    if (!updating_) {
+        pushMaxAbove(ui_->max_effect_frequency, value);
     }
     edit(&EffectRange::min, ui_->min_effect_frequency->value());
 }
 
 void CondorShakerSettingsWidget::on_max_effect_frequency_valueChanged(int value) {
-    if (!updating_ && ui_->min_effect_frequency->value() >= value) {
-        ui_->min_effect_frequency->setValue(value - 1);
+    if (!updating_) {
+        pullMinBelow(ui_->min_effect_frequency, value);
     }
     edit(&EffectRange::max, ui_->max_effect_frequency->value());
 }
