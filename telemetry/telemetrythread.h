@@ -12,6 +12,7 @@
 #include <QString>
 #include <QTimer>
 
+class TelemetryReplay;
 class TelemetrySource;
 
 // The telemetry worker: owns one source per game, polls them every 20 ms, lets the first
@@ -33,6 +34,8 @@ public:
     Telemetry::Source currentSource() const { return currentSource_; }
     // The source polled for a Telemetry::Source value (null for TELEMETRY_SOURCE_NONE).
     TelemetrySource* source(int index) const { return (index > 0 && index < 6) ? sources_[index] : nullptr; }
+    // Plays recordings through this worker's signals; while it plays, no game is heard.
+    TelemetryReplay* replay() const { return replay_; }
 
 signals:
     void msfsTelemetryChanged(MSFSTelemetry telemetry);
@@ -47,6 +50,11 @@ signals:
 
 public slots:
     void start();
+    void startReplay(const QString& path);
+    void stopReplay();
+    void pauseReplay(bool paused);
+    void seekReplay(qint64 position);
+    void setReplayLooping(bool looping);
 
 private slots:
     void onTimeout();
@@ -58,4 +66,5 @@ private:
     Telemetry::Source currentSource_ = Telemetry::TELEMETRY_SOURCE_NONE;
     // Indexed by Telemetry::Source; slot 0 is always null.
     TelemetrySource* sources_[6] = {};
+    TelemetryReplay* replay_ = nullptr;
 };
