@@ -1,12 +1,21 @@
 #include "app/mainwindow.h"
 
 #include "app/mainbackgroundthread.h"
+#include "app/recordingcontroller.h"
+#include "telemetry/flightrecorder.h"
+#include "ui/forcesviewwidget.h"
 #include "ui/statuswidget.h"
 #include "ui/threeaxiseffectswidget.h"
 #include "ui_mainwindow.h"
 
+#include <QFileDialog>
 #include <QGuiApplication>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
 #include <QScreen>
+#include <QSignalBlocker>
+#include <QStatusBar>
 #include <QThread>
 #include <QTimer>
 
@@ -44,6 +53,32 @@ MainWindow::MainWindow(QWidget* parent)
     connect(background_, &MainBackgroundThread::rudderDisconnected, status, &StatusWidget::disconnectRudder);
     connect(background_, &MainBackgroundThread::positionChanged, status, &StatusWidget::changePosition);
 
+    // The "Forces" tab beside "Effects", the recorder and the replay, and the File menu on them.
+    recording_ = new RecordingController(background_, this);
+    auto* forces = new ForcesViewWidget(this);
+    ui_->tabWidget->insertTab(ui_->tabWidget->indexOf(ui_->tab) + 1, forces, tr("Forces"));
+    recording_->attach(forces);
+    connect(forces, &ForcesViewWidget::replayOpenRequested, this, &MainWindow::openRecording);
+    connect(recording_, &RecordingController::message, this,
+            [this](const QString& m) { statusBar()->showMessage(m, 10000); });
+    connect(recording_, &RecordingController::problem, this, [this](const QString& m) {
+        statusBar()->showMessage(m);
+        auto* box = new QMessageBox(QMessageBox::Warning, tr("Grovik Trennal"), m, QMessageBox::Ok, this);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->open();
+    });
+    auto* fileMenu = new QMenu(tr("&File"), this);
+    fileMenu->setObjectName(QStringLiteral("file_menu"));
+    fileMenu->addAction(tr("Replay recording…"), this, &MainWindow::openRecording);
+    QAction* record = fileMenu->addAction(tr("Record"));
+    record->setCheckable(true);
+    connect(record, &QAction::triggered, recording_, &RecordingController::setRecording);
+    connect(recording_, &RecordingController::recordingChanged, record, [record](bool on) {
+        const QSignalBlocker block(record);
+        record->setChecked(on);
+    });
+    menuBar()->insertMenu(menuBar()->actions().value(0), fileMenu);
+
     // The loop timer can only be started from its own thread: this zero-delay timer of the
     // GUI thread queues start() to the control thread once the event loop runs.
     startTimer_ = new QTimer();
@@ -64,6 +99,15 @@ MainWindow::~MainWindow() {
         background_->shutDown();
     } else {
         QMetaObject::invokeMethod(background_, &MainBackgroundThread::shutDown, Qt::BlockingQueuedConnection);
+    }
+}
+
+void MainWindow::openRecording() {
+    const QString path =
+        QFileDialog::getOpenFileName(this, tr("Replay recording"), FlightRecorder::defaultDirectory(),
+                                     tr("Recordings (*.csv);;All files (*)"));
+    if (!path.isEmpty()) {
+        recording_->startReplay(path);
     }
 }
 

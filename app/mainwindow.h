@@ -9,6 +9,7 @@ namespace Ui {
 class MainWindow;
 }
 class MainBackgroundThread;
+class RecordingController;
 class QThread;
 class QTimer;
 
@@ -29,12 +30,19 @@ public:
     ~MainWindow() override;
 
     MainBackgroundThread* background() const { return background_; }
+    // The flight recorder and the replay, with the "Forces" tab and the File menu on them.
+    RecordingController* recording() const { return recording_; }
     // Moves the window so that it is centred on the primary screen.
     void centre();
+
+public slots:
+    // Asks for a recording and replays it.
+    void openRecording();
 
 private:
     std::unique_ptr<Ui::MainWindow> ui_;
     QIcon icon_;
     MainBackgroundThread* background_;
+    RecordingController* recording_ = nullptr;
     QTimer* startTimer_ = nullptr; // parentless, GUI thread; queues the loop's start once the event loop runs
 };

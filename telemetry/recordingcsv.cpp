@@ -6,7 +6,9 @@
 #include <QIODevice>
 #include <QStringList>
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -98,10 +100,12 @@ bool splitFields(const QByteArray& line, QVector<QByteArray>* fields) {
 bool readFloat(const QByteArray& text, float* value) {
     bool ok = false;
     const double d = text.trimmed().toDouble(&ok);
-    if (!ok || !std::isfinite(d) || std::fabs(d) > 3.0e38) {
+    // Up to the largest float, and what a float printed with nine digits rounds up to.
+    if (!ok || !std::isfinite(d) || std::fabs(d) > 3.4028235e38) {
         return false;
     }
-    *value = static_cast<float>(d);
+    const double largest = std::numeric_limits<float>::max();
+    *value = static_cast<float>(std::clamp(d, -largest, largest));
     return true;
 }
 
@@ -224,11 +228,11 @@ RecordingFile parse(QIODevice& device) {
         if (tooLong) {
             return atLine(QStringLiteral("longer than %1 bytes.").arg(MaxLineBytes));
         }
-        if (text.trimmed().isEmpty()) {
-            continue;
-        }
         if (lineNumber > MaxRows + 1) {
             return failure(QStringLiteral("The recording has more than %1 rows.").arg(MaxRows));
+        }
+        if (text.trimmed().isEmpty()) {
+            continue;
         }
         if (!splitFields(text, &fields)) {
             return atLine(QStringLiteral("unterminated quote."));

@@ -191,7 +191,8 @@ private slots:
                               "public telemetrySourceChanged(Telemetry::Source,QString)",
                               "public telemetryEnded()", "public joystickConnected(uint32_t)",
                               "public joystickDisconnected()", "public rudderConnected(uint32_t)",
-                              "public rudderDisconnected()", "public positionChanged(PositionInput)"}));
+                              "public rudderDisconnected()", "public positionChanged(PositionInput)",
+                              "public forcesSent(ForcesSample)", "public recordReceived(RecordingRow)"}));
         QCOMPARE(ownMethods(meta, QMetaMethod::Slot),
                  (QStringList{"public changeSettingsSuddenly(EffectsSettings)",
                               "public changeSettingsModerately(EffectsSettings)",

@@ -110,7 +110,9 @@ private slots:
                               "public telemetrySourceChanged(Telemetry::Source,QString)",
                               "public telemetryEnded()", "public landed(float,float)"}));
         QCOMPARE(ownMethods(TelemetryThread::staticMetaObject, QMetaMethod::Slot),
-                 (QStringList{"public start()", "private onTimeout()"}));
+                 (QStringList{"public start()", "public startReplay(QString)", "public stopReplay()",
+                              "public pauseReplay(bool)", "public seekReplay(qint64)",
+                              "public setReplayLooping(bool)", "private onTimeout()"}));
         QCOMPARE(ownMethods(TelemetrySource::staticMetaObject, QMetaMethod::Signal),
                  (QStringList{"public telemetrySourceChanged(Telemetry::Source,QString)",
                               "public telemetryEnded()", "public landed(float)"}));

@@ -1,12 +1,16 @@
 #include "ui/airflowspringsettingswidget.h"
 
 #include "profiles/airflowspringsettings.h"
+#include "ui/curvepreviewwidget.h"
 #include "ui/spinboxvalue.h"
 #include "ui_airflowspringsettingswidget.h"
 
 AirflowSpringSettingsWidget::AirflowSpringSettingsWidget(QWidget* parent)
     : QWidget(parent), ui_(std::make_unique<Ui::AirflowSpringSettingsWidget>()) {
     ui_->setupUi(this);
+    // The curve preview below the form redraws at every edit and every refresh.
+    connect(this, &AirflowSpringSettingsWidget::settingsChanged,
+            CurvePreviewWidget::addToPanel(this, &settings_), &CurvePreviewWidget::redraw);
     connect(ui_->total_effect_strength, &QSpinBox::valueChanged, this,
             [this](int v) { edit(&AirflowSpringSettings::total_effect_strength, v); });
     connect(ui_->airspeed_force_spinner, &QSpinBox::valueChanged, this,
@@ -39,6 +43,7 @@ void AirflowSpringSettingsWidget::refresh() {
     ui_->attenuation_end_airspeed_spinner->setValue(spinBoxValue(settings_->attenuation_end_airspeed));
     ui_->local_aoa_influence_strength->setValue(spinBoxValue(settings_->local_aoa_influence_strength));
     updating_ = false;
+    findChild<CurvePreviewWidget*>()->redraw();
 }
 
 void AirflowSpringSettingsWidget::edit(float AirflowSpringSettings::*field, int value) {
