@@ -109,6 +109,9 @@ void TelemetryThread::start() {
 }
 
 void TelemetryThread::onTimeout() {
+    if (replay_->isRunning()) {
+        return; // the games wait, unread, until the replay ends
+    }
     const Telemetry::Source current = currentSource_;
     if (current != Telemetry::TELEMETRY_SOURCE_NONE) {
         if (TelemetrySource* s = source(current)) {
