@@ -28,6 +28,7 @@ int main(int argc, char* argv[]) {
     }
     if (parser.isSet(replay)) {
         window.recording()->startReplay(parser.value(replay));
+        window.showForces();
     }
     return app.exec();
 }

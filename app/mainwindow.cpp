@@ -58,6 +58,7 @@ MainWindow::MainWindow(QWidget* parent)
     auto* forces = new ForcesViewWidget(this);
     ui_->tabWidget->insertTab(ui_->tabWidget->indexOf(ui_->tab) + 1, forces, tr("Forces"));
     recording_->attach(forces);
+    forces->setHome(ui_->tabWidget);
     connect(forces, &ForcesViewWidget::replayOpenRequested, this, &MainWindow::openRecording);
     connect(recording_, &RecordingController::message, this,
             [this](const QString& m) { statusBar()->showMessage(m, 10000); });
@@ -99,6 +100,12 @@ MainWindow::~MainWindow() {
         background_->shutDown();
     } else {
         QMetaObject::invokeMethod(background_, &MainBackgroundThread::shutDown, Qt::BlockingQueuedConnection);
+    }
+}
+
+void MainWindow::showForces() {
+    if (auto* forces = findChild<ForcesViewWidget*>(); forces && !forces->isDetached()) {
+        ui_->tabWidget->setCurrentWidget(forces);
     }
 }
 

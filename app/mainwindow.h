@@ -38,6 +38,8 @@ public:
 public slots:
     // Asks for a recording and replays it.
     void openRecording();
+    // Brings the "Forces" tab to the front.
+    void showForces();
 
 private:
     std::unique_ptr<Ui::MainWindow> ui_;

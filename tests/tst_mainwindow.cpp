@@ -235,6 +235,31 @@ private slots:
         QCOMPARE(view->samples().size(), kept);
     }
 
+    // In a window of its own the plot keeps listening beside the editor; closing it puts it back.
+    void forcesViewDetachesIntoItsOwnWindow() {
+        MainWindow window;
+        window.show();
+        auto* tabs = window.findChild<QTabWidget*>(QStringLiteral("tabWidget"));
+        auto* view = window.findChild<ForcesViewWidget*>(QStringLiteral("forces_view"));
+        auto* detach = view->findChild<QPushButton*>(QStringLiteral("detach_button"));
+        QVERIFY(detach);
+        detach->click();
+        QVERIFY(view->isDetached());
+        QVERIFY(view->isWindow());
+        QCOMPARE(tabs->count(), 1);
+        QCOMPARE(tabs->currentIndex(), 0); // the editor stays in view
+        QTRY_VERIFY_WITH_TIMEOUT(view->isListening(), 5000);
+        QCOMPARE(view->parent(), &window);
+
+        view->close();
+        QVERIFY(!view->isDetached());
+        QVERIFY(!view->isWindow());
+        QCOMPARE(tabs->count(), 2);
+        QCOMPARE(tabs->widget(1), view);
+        QCOMPARE(tabs->tabText(1), QStringLiteral("Forces"));
+        QVERIFY(!detach->isChecked());
+    }
+
     void forcesPlotKeepsTenSecondsAndFitsItsRange_data() {
         QTest::addColumn<float>("force");
         QTest::addColumn<float>("vibration");

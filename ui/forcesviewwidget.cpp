@@ -5,12 +5,14 @@
 #include <QChart>
 #include <QChartView>
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineSeries>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QSlider>
+#include <QTabWidget>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QValueAxis>
@@ -78,6 +80,10 @@ ForcesViewWidget::ForcesViewWidget(QWidget* parent) : QWidget(parent), redrawTim
     pauseButton_ = new QPushButton(tr("Pause"), this);
     pauseButton_->setObjectName(QStringLiteral("pause_plot_button"));
     pauseButton_->setCheckable(true);
+    detachButton_ = new QPushButton(tr("Own window"), this);
+    detachButton_->setObjectName(QStringLiteral("detach_button"));
+    detachButton_->setCheckable(true);
+    detachButton_->setToolTip(tr("Shows the plot in a window of its own, beside the editor"));
     recordButton_ = new QPushButton(tr("Record"), this);
     recordButton_->setObjectName(QStringLiteral("record_button"));
     recordButton_->setCheckable(true);
@@ -103,6 +109,7 @@ ForcesViewWidget::ForcesViewWidget(QWidget* parent) : QWidget(parent), redrawTim
 
     auto* recordRow = new QHBoxLayout();
     recordRow->addWidget(pauseButton_);
+    recordRow->addWidget(detachButton_);
     recordRow->addWidget(recordButton_);
     recordRow->addWidget(recordLabel_, 1);
     auto* replayRow = new QHBoxLayout();
@@ -157,6 +164,7 @@ ForcesViewWidget::ForcesViewWidget(QWidget* parent) : QWidget(parent), redrawTim
     redrawTimer_->setInterval(50);
     connect(redrawTimer_, &QTimer::timeout, this, &ForcesViewWidget::redraw);
     connect(pauseButton_, &QPushButton::toggled, this, &ForcesViewWidget::setPlotPaused);
+    connect(detachButton_, &QPushButton::toggled, this, &ForcesViewWidget::setDetached);
     connect(recordButton_, &QPushButton::clicked, this, &ForcesViewWidget::recordToggled);
     connect(openButton, &QPushButton::clicked, this, &ForcesViewWidget::replayOpenRequested);
     connect(replayPauseButton_, &QPushButton::clicked, this, &ForcesViewWidget::replayPauseToggled);
@@ -176,6 +184,45 @@ void ForcesViewWidget::setLoop(MainBackgroundThread* loop) {
     listen(false);
     loop_ = loop;
     listen(isVisible());
+}
+
+void ForcesViewWidget::setHome(QTabWidget* tabs) {
+    home_ = tabs;
+}
+
+void ForcesViewWidget::setDetached(bool detached) {
+    if (detached == detached_ || !home_) {
+        const QSignalBlocker block(detachButton_);
+        detachButton_->setChecked(detached_);
+        return;
+    }
+    detached_ = detached;
+    if (detached) {
+        homeIndex_ = home_->indexOf(this);
+        homeTitle_ = home_->tabText(homeIndex_);
+        home_->removeTab(homeIndex_);
+        setParent(home_->window(), Qt::Window);
+        setWindowTitle(tr("Forces"));
+        resize(900, 600);
+        show();
+    } else {
+        hide();
+        setParent(nullptr);
+        home_->insertTab(homeIndex_, this, homeTitle_);
+        home_->setCurrentWidget(this);
+    }
+    const QSignalBlocker block(detachButton_);
+    detachButton_->setChecked(detached);
+}
+
+void ForcesViewWidget::closeEvent(QCloseEvent* event) {
+    if (detached_) {
+        // Closing the own window puts the plot back in its tab.
+        event->ignore();
+        setDetached(false);
+        return;
+    }
+    QWidget::closeEvent(event);
 }
 
 void ForcesViewWidget::showEvent(QShowEvent* event) {

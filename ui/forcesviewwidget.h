@@ -14,6 +14,7 @@ class QLabel;
 class QLineSeries;
 class QPushButton;
 class QSlider;
+class QTabWidget;
 class QTimer;
 class QValueAxis;
 
@@ -33,6 +34,11 @@ public:
 
     // The loop whose forcesSent() is plotted while the tab is visible.
     void setLoop(MainBackgroundThread* loop);
+    // The tab widget the view sits in; "Own window" takes it out into a window of its own (still
+    // owned by the main window) so the editor and the plot can be seen together, and closing
+    // that window puts it back.
+    void setHome(QTabWidget* tabs);
+    bool isDetached() const { return detached_; }
 
     bool isListening() const { return listening_; }
     bool isPlotPaused() const { return paused_; }
@@ -52,6 +58,7 @@ public slots:
     void showReplayPosition(qint64 position, qint64 length);
     void showReplayPaused(bool paused);
     void showReplayStopped();
+    void setDetached(bool detached);
 
 signals:
     void recordToggled(bool on);
@@ -64,6 +71,7 @@ signals:
 protected:
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void listen(bool on);
@@ -71,10 +79,15 @@ private:
     QPointer<MainBackgroundThread> loop_;
     bool listening_ = false;
     bool paused_ = false;
+    bool detached_ = false;
+    QPointer<QTabWidget> home_;
+    int homeIndex_ = 0;
+    QString homeTitle_;
     std::deque<ForcesSample> samples_;
     QTimer* redrawTimer_;
 
     QPushButton* pauseButton_;
+    QPushButton* detachButton_;
     QPushButton* recordButton_;
     QLabel* recordLabel_;
     QPushButton* replayPauseButton_;
