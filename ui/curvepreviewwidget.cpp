@@ -40,10 +40,11 @@ void fitAxis(QValueAxis* axis, const QList<QVector<QPointF>>& curves, const QLis
 
 } // namespace
 
-CurvePreviewWidget::CurvePreviewWidget(const QString& leftTitle, const QString& rightTitle,
-                                       const QList<Curve>& curves, QWidget* parent)
+CurvePreviewWidget::CurvePreviewWidget(const QString& title, const QString& leftTitle,
+                                       const QString& rightTitle, const QList<Curve>& curves, QWidget* parent)
     : QWidget(parent), chart_(new QChart()), x_(new QValueAxis(this)), left_(new QValueAxis(this)) {
     setObjectName(QStringLiteral("curve_preview"));
+    chart_->setTitle(title);
     chart_->setMargins(QMargins(2, 2, 2, 2));
     chart_->legend()->setAlignment(Qt::AlignTop);
     x_->setTitleText(tr("Airspeed (km/h)"));
@@ -70,11 +71,13 @@ CurvePreviewWidget::CurvePreviewWidget(const QString& leftTitle, const QString& 
 
     auto* view = new QChartView(chart_, this);
     view->setRenderHint(QPainter::Antialiasing);
-    view->setMinimumHeight(170);
+    // Small enough not to make the window taller; it takes the room left below the form.
+    view->setMinimumHeight(150);
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Expanding);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(view);
-    setAccessibleName(tr("Curve preview"));
+    setAccessibleName(title);
 }
 
 void CurvePreviewWidget::redraw() {
@@ -108,7 +111,7 @@ void CurvePreviewWidget::placeBelow(QWidget* panel, CurvePreviewWidget* preview)
 }
 
 CurvePreviewWidget* CurvePreviewWidget::addToPanel(QWidget* panel, AirflowSpringSettings* const* settings) {
-    auto* preview = new CurvePreviewWidget(tr("Force at full deflection"), QString(),
+    auto* preview = new CurvePreviewWidget(tr("Force at full deflection"), tr("Force"), QString(),
                                            {{tr("No thrust"), false}, {tr("Full thrust"), false}}, panel);
     preview->setSource([settings]() -> QList<QVector<QPointF>> {
         if (!*settings) {
@@ -123,7 +126,7 @@ CurvePreviewWidget* CurvePreviewWidget::addToPanel(QWidget* panel, AirflowSpring
 
 CurvePreviewWidget* CurvePreviewWidget::addToPanel(QWidget* panel,
                                                    GenericSpeedDependantShakerSettings* const* settings) {
-    auto* preview = new CurvePreviewWidget(tr("Amplitude"), tr("Frequency (Hz)"),
+    auto* preview = new CurvePreviewWidget(tr("Shaker fully extended"), tr("Amplitude"), tr("Hz"),
                                            {{tr("Amplitude"), false}, {tr("Frequency"), true}}, panel);
     preview->setSource([settings]() -> QList<QVector<QPointF>> {
         if (!*settings) {
@@ -138,8 +141,9 @@ CurvePreviewWidget* CurvePreviewWidget::addToPanel(QWidget* panel,
 }
 
 CurvePreviewWidget* CurvePreviewWidget::addToPanel(QWidget* panel, AoAShakerSettings* const* settings) {
-    auto* preview = new CurvePreviewWidget(tr("Amplitude at full AoA"), tr("Frequency (Hz)"),
-                                           {{tr("Amplitude"), false}, {tr("Frequency"), true}}, panel);
+    auto* preview =
+        new CurvePreviewWidget(tr("Shaker at the top of its AoA range"), tr("Amplitude"), tr("Hz"),
+                               {{tr("Amplitude"), false}, {tr("Frequency"), true}}, panel);
     preview->setSource([settings]() -> QList<QVector<QPointF>> {
         if (!*settings) {
             return {};

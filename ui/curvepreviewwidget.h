@@ -29,8 +29,10 @@ public:
     };
     using Source = std::function<QList<QVector<QPointF>>()>;
 
-    CurvePreviewWidget(const QString& leftTitle, const QString& rightTitle, const QList<Curve>& curves,
-                       QWidget* parent = nullptr);
+    // `title` heads the chart; the axis titles are short units. An empty right title leaves
+    // out the right axis.
+    CurvePreviewWidget(const QString& title, const QString& leftTitle, const QString& rightTitle,
+                       const QList<Curve>& curves, QWidget* parent = nullptr);
 
     // What the curves are drawn from: one point list per curve, in the constructor's order.
     void setSource(Source source) { source_ = std::move(source); }

@@ -18,6 +18,7 @@
 #include <QValueAxis>
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -46,9 +47,11 @@ QLineSeries* addSeries(QChart* chart, QValueAxis* x, QValueAxis* y, const QStrin
     return series;
 }
 
-// A range holding every value, with a tenth of its span to spare on each side; at least
-// `minimumSpan` wide so a flat line sits in the middle.
+// A range holding every value, with a tenth of its span to spare on each side and ticks at
+// round values; at least `minimumSpan` wide so a flat line sits in the middle. Values that
+// never go below zero keep zero as the bottom.
 void fit(QValueAxis* axis, double lo, double hi, double minimumSpan) {
+    const bool positive = lo >= 0.0;
     if (!(lo <= hi)) {
         lo = 0.0;
         hi = 0.0;
@@ -60,7 +63,21 @@ void fit(QValueAxis* axis, double lo, double hi, double minimumSpan) {
         hi = mid + minimumSpan / 2.0;
         span = minimumSpan;
     }
-    axis->setRange(lo - span * 0.1, hi + span * 0.1);
+    double bottom = lo - span * 0.1;
+    if (positive && bottom < 0.0) {
+        bottom = 0.0;
+    }
+    const double top = hi + span * 0.1;
+    axis->setRange(bottom, top);
+    // Ticks at round values: 1, 2 or 5 times a power of ten, about five of them.
+    const double raw = (top - bottom) / 5.0;
+    const double magnitude = std::pow(10.0, std::floor(std::log10(raw)));
+    const double n = raw / magnitude;
+    const double step = (n < 1.5 ? 1.0 : n < 3.0 ? 2.0 : n < 7.0 ? 5.0 : 10.0) * magnitude;
+    axis->setTickType(QValueAxis::TicksDynamic);
+    axis->setTickAnchor(0.0);
+    axis->setTickInterval(step);
+    axis->setLabelFormat(QStringLiteral("%g"));
 }
 
 QChartView* chartView(QChart* chart, QWidget* parent) {
