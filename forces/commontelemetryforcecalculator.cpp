@@ -132,11 +132,8 @@ void CommonTelemetryForceCalculator::calculateAxis(AxisForce& out, int axis, uin
             const float remaining = now == jolt.triggerTime
                                         ? 0.0f
                                         : static_cast<float>(jolt.triggerTime + s.effect_time - now) / te;
-            const float f = mapRange(fraction(t.airspeed, s.speed.min, s.speed.max), s.frequency);
-            float r = remaining * jolt.magnitude;
-            r = r > 1.0f ? 1.0f : (r < 0.0f ? 0.0f : r);
-            const float amplitude = r * s.total_effect_strength / 100.0f * 2.0f;
-            vibration += oscillatorStep(jolt.oscillator, now, f, finiteOrZero(amplitude));
+            const ShakerDrive drive = joltDrive(remaining * jolt.magnitude, t.airspeed, s);
+            vibration += oscillatorStep(jolt.oscillator, now, drive.frequency, drive.amplitude);
         }
     }
 
@@ -171,15 +168,7 @@ void CommonTelemetryForceCalculator::land(const LandingEvent& event, const Effec
             continue;
         }
         JoltState& jolt = axisStates_[axis].jolt;
-        float k = shape(fraction(event.airspeed, s.speed.min, s.speed.max), s.speed.exp / 100.0f);
-        const float q = event.verticalSpeed / 10.0f;
-        if (q > 1.0f) {
-            // A hard landing: full strength.
-        } else if (q < 0.0f || q != q) {
-            k = 0.0f;
-        } else {
-            k = k * q;
-        }
+        const float k = landingStrength(event.airspeed, event.verticalSpeed, s);
         // What is left of the running jolt; a landing only restarts it when stronger.
         const float age =
             static_cast<float>(event.time - jolt.triggerTime) / static_cast<float>(s.effect_time);

@@ -4,6 +4,7 @@
 #include "forces/effectcurves.h"
 #include "profiles/aoashakersettings.h"
 #include "profiles/effectssettings.h"
+#include "profiles/joltsettings.h"
 
 #include <algorithm>
 #include <cmath>
@@ -95,4 +96,10 @@ ShakerCurves aoaShakerCurves(const AoAShakerSettings& settings, float topSpeed, 
     const float aoa = settings.aoa.max;
     return shakerCurves(topSpeed, points,
                         [&settings, aoa](float v) { return aoaShakerDrive(v, aoa, settings); });
+}
+
+ShakerCurves joltCurves(const JoltSettings& settings, float topSpeed, int points) {
+    return shakerCurves(topSpeed, points, [&settings](float v) {
+        return joltDrive(landingStrength(v, 10.0f, settings), v, settings);
+    });
 }

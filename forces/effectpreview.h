@@ -31,3 +31,5 @@ struct ShakerCurves {
 ShakerCurves levelShakerCurves(const GenericSpeedDependantShakerSettings& settings, float topSpeed,
                                int points);
 ShakerCurves aoaShakerCurves(const AoAShakerSettings& settings, float topSpeed, int points);
+// The landing jolt as a hard landing (10 m/s or more) at each airspeed arms it, at touch-down.
+ShakerCurves joltCurves(const JoltSettings& settings, float topSpeed, int points);

@@ -491,6 +491,10 @@ private slots:
                                       << "total_effect_strength" << 25 << 0 << 2.0 << 0.5 << 1500.0;
         QTest::newRow("aoa bottom frequency") << "aoa"
                                               << "min_effect_frequency" << 5 << 1 << 20.0 << 20.0 << 1500.0;
+        QTest::newRow("jolt strength") << "jolt"
+                                       << "total_effect_strength" << 50 << 0 << 2.0 << 1.0 << 1500.0;
+        QTest::newRow("jolt top frequency") << "jolt"
+                                            << "max_effect_frequency" << 30 << 1 << 20.0 << 30.0 << 1500.0;
     }
     void previewRedrawsWithEveryEdit() {
         QFETCH(QString, kind);
@@ -502,7 +506,8 @@ private slots:
         QFETCH(double, top);
         for (SimpleEffectSettings* e : {static_cast<SimpleEffectSettings*>(&axis.airflow_spring),
                                         static_cast<SimpleEffectSettings*>(&axis.gear_shaker),
-                                        static_cast<SimpleEffectSettings*>(&axis.aoa_shaker)}) {
+                                        static_cast<SimpleEffectSettings*>(&axis.aoa_shaker),
+                                        static_cast<SimpleEffectSettings*>(&axis.landing_jolt)}) {
             e->total_effect_strength = 100.0f;
         }
         axis.airflow_spring.setAttenuationAirspeeds(500.0f, 1000.0f);

@@ -606,6 +606,10 @@ void TestForceSynthesis::previewMatchesSynthesis_data() {
     QTest::newRow("ground at a quarter") << "ground" << 250.0f << 0.0f << 0.5f << 12.5f;
     QTest::newRow("aoa at half speed") << "aoa" << 500.0f << 0.0f << 1.0f << 15.0f;
     QTest::newRow("aoa at full speed") << "aoa" << 1000.0f << 0.0f << 2.0f << 20.0f;
+    // Landing jolt: a hard landing at the airspeed, at touch-down.
+    QTest::newRow("jolt at half speed") << "jolt" << 500.0f << 0.0f << 1.0f << 15.0f;
+    QTest::newRow("jolt at full speed") << "jolt" << 1000.0f << 0.0f << 2.0f << 20.0f;
+    QTest::newRow("jolt at standstill") << "jolt" << 0.0f << 0.0f << 0.0f << 10.0f;
 }
 
 void TestForceSynthesis::previewMatchesSynthesis() {
@@ -635,6 +639,21 @@ void TestForceSynthesis::previewMatchesSynthesis() {
         return;
     }
     ShakerDrive drive;
+    if (effect == "jolt") {
+        JoltSettings& jolt = s.axes[1].landing_jolt;
+        jolt.active = true;
+        jolt.total_effect_strength = 100.0f;
+        const ShakerCurves c = joltCurves(jolt, airspeed, 2);
+        QVERIFY2(near(static_cast<float>(c.amplitude.last().y()), value),
+                 qPrintable(show(c.amplitude.last().y())));
+        QVERIFY2(near(static_cast<float>(c.frequency.last().y()), frequency),
+                 qPrintable(show(c.frequency.last().y())));
+        // The loop after a hard landing: one millisecond in, 249 of the jolt's 250 ms are left.
+        calculator.land(landing(1000, 12.0f, airspeed), s);
+        const float v = axisForce(calculator, 1, 1001, 0.0f, t, s).vibration;
+        QVERIFY2(near(std::fabs(v), value * 249.0f / 250.0f), qPrintable(show(v)));
+        return;
+    }
     if (effect == "aoa") {
         AoAShakerSettings& aoa = s.axes[1].aoa_shaker;
         aoa.active = true;

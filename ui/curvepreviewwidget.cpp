@@ -4,6 +4,7 @@
 #include "profiles/airflowspringsettings.h"
 #include "profiles/aoashakersettings.h"
 #include "profiles/genericspeeddependantshakersettings.h"
+#include "profiles/joltsettings.h"
 
 #include <QChart>
 #include <QChartView>
@@ -150,6 +151,21 @@ CurvePreviewWidget* CurvePreviewWidget::addToPanel(QWidget* panel, AoAShakerSett
         }
         const ShakerCurves c =
             aoaShakerCurves(**settings, shakerPreviewTopSpeed((*settings)->speed.max), kPoints);
+        return {c.amplitude, c.frequency};
+    });
+    placeBelow(panel, preview);
+    return preview;
+}
+
+CurvePreviewWidget* CurvePreviewWidget::addToPanel(QWidget* panel, JoltSettings* const* settings) {
+    auto* preview =
+        new CurvePreviewWidget(tr("Jolt of a hard landing, at touch-down"), tr("Amplitude"), tr("Hz"),
+                               {{tr("Amplitude"), false}, {tr("Frequency"), true}}, panel);
+    preview->setSource([settings]() -> QList<QVector<QPointF>> {
+        if (!*settings) {
+            return {};
+        }
+        const ShakerCurves c = joltCurves(**settings, shakerPreviewTopSpeed((*settings)->speed.max), kPoints);
         return {c.amplitude, c.frequency};
     });
     placeBelow(panel, preview);

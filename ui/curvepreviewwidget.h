@@ -10,6 +10,7 @@
 class AirflowSpringSettings;
 class AoAShakerSettings;
 class GenericSpeedDependantShakerSettings;
+class JoltSettings;
 class QChart;
 class QLineSeries;
 class QValueAxis;
@@ -43,6 +44,7 @@ public:
     static CurvePreviewWidget* addToPanel(QWidget* panel,
                                           GenericSpeedDependantShakerSettings* const* settings);
     static CurvePreviewWidget* addToPanel(QWidget* panel, AoAShakerSettings* const* settings);
+    static CurvePreviewWidget* addToPanel(QWidget* panel, JoltSettings* const* settings);
 
     // The points on show, per curve; for tests and the accessible description.
     QList<QVector<QPointF>> shownCurves() const { return shown_; }

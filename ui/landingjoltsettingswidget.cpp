@@ -1,6 +1,7 @@
 #include "ui/landingjoltsettingswidget.h"
 
 #include "profiles/joltsettings.h"
+#include "ui/curvepreviewwidget.h"
 #include "ui/rangespinboxes.h"
 #include "ui/spinboxvalue.h"
 #include "ui_landingjoltsettingswidget.h"
@@ -10,6 +11,9 @@ using Shaker = JoltSettings;
 LandingJoltSettingsWidget::LandingJoltSettingsWidget(QWidget* parent)
     : QWidget(parent), ui_(std::make_unique<Ui::LandingJoltSettingsWidget>()) {
     ui_->setupUi(this);
+    // The curve preview below the form redraws at every edit and every refresh.
+    connect(this, &LandingJoltSettingsWidget::settingsChanged,
+            CurvePreviewWidget::addToPanel(this, &settings_), &CurvePreviewWidget::redraw);
     connect(ui_->total_effect_strength, &QSpinBox::valueChanged, this, [this](int v) {
         if (updating_ || !settings_) {
             return;
@@ -49,6 +53,7 @@ void LandingJoltSettingsWidget::refresh() {
     showRange(ui_->min_effect_frequency, ui_->max_effect_frequency, ui_->frequency_exponent,
               settings_->frequency);
     updating_ = false;
+    findChild<CurvePreviewWidget*>()->redraw();
 }
 
 void LandingJoltSettingsWidget::edit(EffectRange Shaker::*range, float EffectRange::*part, int value) {
