@@ -193,6 +193,10 @@ RecordingFile parse(QIODevice& device) {
     if (tooLong) {
         return atLine(QStringLiteral("the header is longer than %1 bytes.").arg(MaxLineBytes));
     }
+    // A spreadsheet may have saved the file with a byte order mark.
+    if (text.startsWith("\xEF\xBB\xBF")) {
+        text.remove(0, 3);
+    }
     QVector<QByteArray> fields;
     if (!splitFields(text, &fields)) {
         return atLine(QStringLiteral("the header has an unterminated quote."));

@@ -162,6 +162,8 @@ private slots:
                                      << "F-16C" << 350.0f;
         QTest::newRow("quoted name with comma and quote")
             << kHeader + rowWith(2, "\"Spitfire, \"\"Mk IX\"\"\"") << 1 << "Spitfire, \"Mk IX\"" << 350.0f;
+        QTest::newRow("byte order mark")
+            << QByteArray("\xEF\xBB\xBF") + kHeader + rowWith(0, "7") << 1 << "F-16C" << 350.0f;
         QTest::newRow("onGround as word") << kHeader + rowWith(17, "true") << 1 << "F-16C" << 350.0f;
         QTest::newRow("spaces around numbers") << kHeader + rowWith(3, " 351 ") << 1 << "F-16C" << 351.0f;
         QTest::newRow("extra column, columns moved")
