@@ -8,6 +8,7 @@
 #include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLegend>
 #include <QLineSeries>
 #include <QPushButton>
 #include <QSignalBlocker>
@@ -82,6 +83,8 @@ void fit(QValueAxis* axis, double lo, double hi, double minimumSpan) {
 
 QChartView* chartView(QChart* chart, QWidget* parent) {
     chart->legend()->setAlignment(Qt::AlignRight);
+    // Each entry drawn as its line, so dotted vibration and dashed spring read apart.
+    chart->legend()->setMarkerShape(QLegend::MarkerShapeFromSeries);
     chart->setMargins(QMargins(2, 2, 2, 2));
     auto* view = new QChartView(chart, parent);
     view->setRenderHint(QPainter::Antialiasing);
