@@ -38,7 +38,7 @@ const Descriptor descriptors[] = {
      "extended_flaps_shaker_disable_button"},
     {9, "Extended airbrakes shaker", "extended_airbrake_shaker", "GenericShakerSettingsWidget",
      "extended_airbrake_shaker_disable_button"},
-    {5, "Rolling on ground shakeer", "on_ground_rolling_shaker", "GenericShakerSettingsWidget",
+    {5, "Rolling on ground shaker", "on_ground_rolling_shaker", "GenericShakerSettingsWidget",
      "on_ground_rolling_shaker_disable_button"},
     {10, "IL2 Sturmovik specific shaker", "il2_shaker", "SimpleEffectSettingsWidget",
      "il2_shaker_disable_button"},
