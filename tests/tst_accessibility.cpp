@@ -23,6 +23,7 @@
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QRegularExpression>
 #include <QScrollBar>
 #include <QSlider>
 #include <QSpinBox>
@@ -260,6 +261,8 @@ private slots:
                 QVERIFY2(w->toolTip() == tip,
                          qPrintable(w->objectName() + " explains " + label->text() + " differently"));
             }
+            // One or two sentences: an explanation, not a manual.
+            QVERIFY2(tip.count(QRegularExpression(QStringLiteral("[.!?](\\s|$)"))) <= 2, qPrintable(tip));
             const QString unit = unitWord(label->text());
             QVERIFY2(unit.isEmpty() || tip.contains(unit), qPrintable(label->text() + ": " + tip));
         }
