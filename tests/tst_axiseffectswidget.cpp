@@ -131,6 +131,7 @@ private slots:
             // Hovering the effect, in the combo box or the active list, explains it.
             QVERIFY2(index.data(Qt::ToolTipRole).toString().contains(QLatin1String(d.explains)),
                      qPrintable(index.data(Qt::ToolTipRole).toString()));
+            QCOMPARE(index.data(Qt::AccessibleDescriptionRole), index.data(Qt::ToolTipRole));
         }
         QWidget* page = stack()->widget(type);
         const QString base = QLatin1String(d.page);

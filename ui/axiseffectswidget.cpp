@@ -83,6 +83,8 @@ AxisEffectsWidget::AxisEffectsWidget(QWidget* parent)
             auto* item = new QStandardItem(d.name);
             item->setData(static_cast<int>(d.type), EffectTypeRole);
             item->setToolTip(d.toolTip);
+            // Screen readers read the explanation as the item's description.
+            item->setData(d.toolTip, Qt::AccessibleDescriptionRole);
             item->setEditable(false);
             model->setItem(d.row, item);
         }
