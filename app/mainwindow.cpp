@@ -1,11 +1,15 @@
 #include "app/mainwindow.h"
 
 #include "app/mainbackgroundthread.h"
+#include "ui/aboutdialog.h"
+#include "ui/gamesetupdialog.h"
 #include "ui/statuswidget.h"
 #include "ui/threeaxiseffectswidget.h"
 #include "ui_mainwindow.h"
 
 #include <QGuiApplication>
+#include <QMenu>
+#include <QMenuBar>
 #include <QScreen>
 #include <QThread>
 #include <QTimer>
@@ -43,6 +47,20 @@ MainWindow::MainWindow(QWidget* parent)
     connect(background_, &MainBackgroundThread::rudderConnected, status, &StatusWidget::connectRudder);
     connect(background_, &MainBackgroundThread::rudderDisconnected, status, &StatusWidget::disconnectRudder);
     connect(background_, &MainBackgroundThread::positionChanged, status, &StatusWidget::changePosition);
+
+    // Help: the set-up guide and the About box, each opened without blocking the window.
+    QMenu* help = menuBar()->addMenu(tr("&Help"));
+    help->setObjectName(QStringLiteral("help_menu"));
+    const auto openDialog = [](QDialog* dialog) {
+        dialog->setAttribute(Qt::WA_DeleteOnClose);
+        dialog->open();
+    };
+    help->addAction(tr("&Setting up the games"), this,
+                    [this, openDialog] { openDialog(new GameSetupDialog(this)); });
+    help->addSeparator();
+    QAction* about =
+        help->addAction(tr("&About"), this, [this, openDialog] { openDialog(new AboutDialog(this)); });
+    about->setMenuRole(QAction::AboutRole);
 
     // The loop timer can only be started from its own thread: this zero-delay timer of the
     // GUI thread queues start() to the control thread once the event loop runs.

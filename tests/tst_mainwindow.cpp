@@ -9,8 +9,10 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialog>
 #include <QGuiApplication>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
@@ -106,7 +108,54 @@ private slots:
         QVERIFY(window.findChild<QWidget*>(QStringLiteral("effect_settings_widget")));
         QVERIFY(window.findChild<QWidget*>(QStringLiteral("status_widget")));
         QCOMPARE(window.menuBar()->objectName(), QStringLiteral("menubar"));
-        QVERIFY(window.menuBar()->actions().isEmpty());
+        // Help is the last menu of the bar.
+        QVERIFY(!window.menuBar()->actions().isEmpty());
+        QCOMPARE(window.menuBar()->actions().last()->text().remove(QLatin1Char('&')), QStringLiteral("Help"));
+    }
+
+    // Each Help entry opens its dialog without blocking the window; the guide is the built-in
+    // copy of docs/games.md.
+    void helpMenuOpensItsDialogs_data() {
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("textWidget");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("about") << QStringLiteral("About") << QStringLiteral("About Grovik Trennal")
+                               << QStringLiteral("about_text") << QStringLiteral("Profiles are read from");
+        QTest::newRow("set-up guide")
+            << QStringLiteral("Setting up the games") << QStringLiteral("Setting up the games")
+            << QStringLiteral("guide_text") << QStringLiteral("IL-2 Sturmovik (UDP 29777)");
+    }
+    void helpMenuOpensItsDialogs() {
+        QFETCH(QString, entry);
+        QFETCH(QString, title);
+        QFETCH(QString, textWidget);
+        QFETCH(QString, expected);
+        MainWindow window;
+        QMenu* help = window.menuBar()->actions().last()->menu();
+        QVERIFY(help);
+        QAction* action = nullptr;
+        for (QAction* a : help->actions()) {
+            if (a->text().remove(QLatin1Char('&')) == entry) {
+                action = a;
+            }
+        }
+        QVERIFY2(action, qPrintable(entry));
+        action->trigger();
+        QDialog* dialog = nullptr;
+        for (QDialog* d : window.findChildren<QDialog*>()) {
+            if (d->isVisible()) {
+                dialog = d;
+            }
+        }
+        QVERIFY(dialog);
+        QCOMPARE(dialog->windowTitle(), title);
+        QWidget* text = dialog->findChild<QWidget*>(textWidget);
+        QVERIFY(text);
+        const QString shown = text->property("plainText").isValid() ? text->property("plainText").toString()
+                                                                    : text->property("text").toString();
+        QVERIFY2(shown.contains(expected), qPrintable(shown));
+        dialog->close();
     }
 
     void controlLoopRunsOnItsOwnThread() {

@@ -65,11 +65,13 @@ private slots:
     void listClicked(QModelIndex index);
 
 private:
-    // One effect type: its row in both list models, its name and the settings it is bound to.
+    // One effect type: its row in both list models, its name, what it does (shown on hover) and
+    // the settings it is bound to.
     struct EffectDescriptor {
         int row;
         EffectsProfile::EffectType type;
         QString name;
+        QString toolTip;
         SimpleEffectSettings* settings;
     };
 

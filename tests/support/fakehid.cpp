@@ -182,6 +182,11 @@ int HID_API_EXPORT hid_exit(void) {
     return 0;
 }
 
+// Not the installed library's version, so that a test sees whether a text asks the library.
+const char* HID_API_EXPORT hid_version_str(void) {
+    return FakeHid::VersionText;
+}
+
 hid_device* HID_API_EXPORT hid_open(unsigned short vendor_id, unsigned short product_id, const wchar_t*) {
     State& s = state();
     std::lock_guard<std::mutex> lock(s.mutex);

@@ -18,6 +18,9 @@ struct WrittenReport {
     std::array<uint8_t, 65> bytes;
 };
 
+// hid_version_str() of the fake library; differs from the installed hidapi's version.
+constexpr const char* VersionText = "0.99.7-fake";
+
 // Back to the start state: both devices unplugged, version bytes 0, positions 0, empty log.
 void reset();
 
