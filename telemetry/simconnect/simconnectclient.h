@@ -39,6 +39,8 @@ public:
     bool nextDispatch(const unsigned char** message, size_t* size);
 
     uint32_t protocolVersion() const { return protocol_->version().protocol; }
+    const std::string& address() const { return address_; }
+    uint16_t port() const { return port_; }
 
 private:
     bool connect();

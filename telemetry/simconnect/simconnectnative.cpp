@@ -28,8 +28,12 @@ SIMCONNECTAPI SimConnect_Open(HANDLE* phSimConnect, const char* szName, HWND, DW
     }
     *phSimConnect = nullptr;
     std::unique_ptr<SimConnectClient>& pending = pendingOpen();
+    const SimConnectEndpoint endpoint = simConnectEndpoint();
+    if (pending &&
+        (pending->address() != endpoint.address.toStdString() || pending->port() != endpoint.port)) {
+        pending.reset(); // the endpoint changed while opening: start over at the new one
+    }
     if (!pending) {
-        const SimConnectEndpoint endpoint = simConnectEndpoint();
         pending = std::make_unique<SimConnectClient>(endpoint.address.toStdString(), endpoint.port,
                                                      szName ? szName : "");
     }
