@@ -14,7 +14,6 @@ constexpr uint32_t kTypeOpen = 0x01;
 constexpr uint32_t kTypeAddToDataDefinition = 0x0C;
 constexpr uint32_t kTypeRequestDataOnSimObjectType = 0x0F;
 constexpr uint32_t kTypeSubscribeToSystemEvent = 0x17;
-constexpr size_t kPacketHeaderSize = 16;
 
 void put32(unsigned char* at, uint32_t value) {
     std::memcpy(at, &value, sizeof value);
@@ -45,8 +44,8 @@ SimConnectProtocol::SimConnectProtocol(const Version& version, const char* appli
 
 void SimConnectProtocol::putString(unsigned char* field, size_t size, const char* text) {
     std::memset(field, 0, size);
-    if (text && size > 0) {
-        std::memcpy(field, text, strnlen(text, size - 1));
+    for (size_t i = 0; text && i + 1 < size && text[i] != '\0'; ++i) {
+        field[i] = static_cast<unsigned char>(text[i]);
     }
 }
 
