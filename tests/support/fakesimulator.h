@@ -77,8 +77,6 @@ public:
     void quit();  // RECV_QUIT, then the connection closes
     void crash(); // the connection closes without a word
     void reset(); // the connection is reset (RST)
-    // Stops listening, so that connecting is refused.
-    void stopListening() { server_.close(); }
 
     QList<OpenCall> opens;
     QList<DefinitionCall> definitions;
