@@ -4,6 +4,9 @@
 #include <utility>
 
 #ifdef _WIN32
+#ifndef _WIN32_WINNT
+#define _WIN32_WINNT 0x0601 // inet_pton
+#endif
 #include <winsock2.h>
 #include <ws2tcpip.h>
 using NativeSocket = SOCKET;
@@ -45,11 +48,18 @@ bool makeNonBlocking(NativeSocket s) {
     u_long on = 1;
     return ioctlsocket(s, FIONBIO, &on) == 0;
 }
-int pollOne(NativeSocket s, short events, short* revents) {
-    WSAPOLLFD fd{s, events, 0};
-    const int result = WSAPoll(&fd, 1, 0);
-    *revents = fd.revents;
-    return result;
+// 1 when the connect finished (well or not), 0 while it runs, -1 on error. Windows reports a
+// failed connect among the exceptions, not as writable.
+int connectFinished(NativeSocket s) {
+    fd_set writable;
+    fd_set failed;
+    FD_ZERO(&writable);
+    FD_ZERO(&failed);
+    FD_SET(s, &writable);
+    FD_SET(s, &failed);
+    timeval now{0, 0};
+    const int result = select(0, nullptr, &writable, &failed, &now);
+    return result < 0 ? -1 : (result > 0 ? 1 : 0);
 }
 constexpr int kSendFlags = 0;
 #else
@@ -68,11 +78,11 @@ bool makeNonBlocking(NativeSocket s) {
     const int flags = fcntl(s, F_GETFL, 0);
     return flags >= 0 && fcntl(s, F_SETFL, flags | O_NONBLOCK) == 0 && fcntl(s, F_SETFD, FD_CLOEXEC) == 0;
 }
-int pollOne(NativeSocket s, short events, short* revents) {
-    pollfd fd{s, events, 0};
+// 1 when the connect finished (well or not), 0 while it runs, -1 on error.
+int connectFinished(NativeSocket s) {
+    pollfd fd{s, POLLOUT, 0};
     const int result = ::poll(&fd, 1, 0);
-    *revents = fd.revents;
-    return result;
+    return result < 0 ? -1 : (result > 0 && fd.revents != 0 ? 1 : 0);
 }
 constexpr int kSendFlags = MSG_NOSIGNAL; // a closed peer is an error to read, not a signal
 #endif
@@ -200,11 +210,12 @@ SimConnectClient::OpenStatus SimConnectClient::advanceOpen() {
             return OpenStatus::Failed;
         }
         if (!connected_) {
-            short revents = 0;
-            if (pollOne(native(socket_), POLLOUT, &revents) < 0) {
+            const int finished = connectFinished(native(socket_));
+            if (finished < 0) {
+                closeSocket();
                 return OpenStatus::Failed;
             }
-            if (revents == 0) {
+            if (finished == 0) {
                 return OpenStatus::Pending; // still connecting
             }
             int error = 0;
