@@ -7,6 +7,7 @@
 #include "telemetry/telemetrysourceshturmovik.h"
 #include "telemetry/telemetrysourcewarthunder.h"
 
+#include <algorithm>
 #include <limits>
 
 TelemetryThread::TelemetryThread(QObject* parent) : TelemetryThread(TelemetryEndpoints(), parent) {}
