@@ -209,28 +209,6 @@ private slots:
         QCOMPARE(fields(parseWarthunderState(body)), expected(airspeed, gForce, aoa));
     }
 
-    // Only the game's literal "valid": false marks an answer as no flight data.
-    void answerInFlight_data() {
-        QTest::addColumn<QByteArray>("body");
-        QTest::addColumn<bool>("inFlight");
-        QTest::newRow("jet in flight") << fixture("warthunder_state_jet.json") << true;
-        QTest::newRow("hangar") << fixture("warthunder_state_not_in_flight.json") << false;
-        QTest::newRow("valid false beside values")
-            << QByteArray(R"({"IAS, km/h": 320.5, "valid": false})") << false;
-        QTest::newRow("no valid member") << QByteArray(R"({"IAS, km/h": 320.5})") << true;
-        QTest::newRow("valid as text") << QByteArray(R"({"valid": "false"})") << true;
-        QTest::newRow("valid nested, not top level") << QByteArray(R"({"x": {"valid": false}})") << true;
-        QTest::newRow("not JSON") << QByteArray("valid: false") << true;
-    }
-
-    void answerInFlight() {
-        QFETCH(QByteArray, body);
-        QFETCH(bool, inFlight);
-        const WarthunderAnswer answer = parseWarthunderAnswer(body);
-        QCOMPARE(answer.inFlight, inFlight);
-        QCOMPARE(fields(answer.record), fields(parseWarthunderState(body)));
-    }
-
     void firstSuccessOnlyAnnounces() {
         GameServer server;
         TelemetrySourceWarthunder source(nullptr, server.url());
