@@ -305,6 +305,7 @@ private slots:
         QCOMPARE(log.records.value(0).airspeed, touchdownAirspeed);
         QVERIFY(log.records.value(0).onGround);
         QCOMPARE(log.records.value(0).gear, 100.0f);
+        QCOMPARE(log.records.value(0).gForce, static_cast<float>(double(14.7f) / 9.81)); // about 1.5 G
 
         now_ = 2000;
         source.poll();
