@@ -220,7 +220,8 @@ private slots:
     }
 
     // The loop owns its timer and calculators; the telemetry worker has no parent and runs on a
-    // thread of its own with everything it owns, and its 20 ms timer was started there.
+    // thread of its own with everything it owns, and its timer was started there: with no game
+    // sending, it waits about a second between scans.
     void everyObjectLivesOnItsOwnThread() {
         MainBackgroundThread loop;
         QCOMPARE(loop.parent(), nullptr);
@@ -253,9 +254,9 @@ private slots:
                      interval = timer ? timer->interval() : 0;
                  },
                  Qt::BlockingQueuedConnection),
-             running),
+             running && interval > 20),
             5000);
-        QCOMPARE(interval, 20);
+        QVERIFY2(interval <= 1000, qPrintable(QString::number(interval)));
 
         loop.start();
         QVERIFY(loopTimers.first()->isActive());
