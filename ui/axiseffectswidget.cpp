@@ -116,15 +116,18 @@ void AxisEffectsWidget::bind(AxisEffectsSettings* settings) {
     ui_->smart_damper_widget->bind(&settings->smart_damper);
 }
 
-void AxisEffectsWidget::setEnabledEffects(const QSet<int>& effects) {
+bool AxisEffectsWidget::setEnabledEffects(const QSet<int>& effects) {
     enabledEffects_ = effects;
     hasEnabledEffects_ = true;
+    bool switchedOff = false;
     for (EffectDescriptor& d : descriptors_) {
         if (!effects.contains(d.type) && d.settings) {
+            switchedOff = switchedOff || d.settings->active;
             d.settings->resetToDefaults();
         }
     }
     refresh();
+    return switchedOff;
 }
 
 bool AxisEffectsWidget::isEnabled(int effectType) const {
