@@ -4,6 +4,8 @@
 #include "ui_axiseffectswidget.h"
 
 #include <QListView>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QStandardItemModel>
 
 using ET = EffectsProfile;
@@ -27,6 +29,17 @@ AxisEffectsWidget::AxisEffectsWidget(QWidget* parent)
           {12, ET::EFFECT_TYPE_SMART_DAMPER, tr("Smart dampers"), nullptr},
       }} {
     ui_->setupUi(this);
+    // The tallest panels need more height than a small screen offers: they scroll instead of
+    // pushing the window past the screen's edge.
+    auto* scroll = new QScrollArea(this);
+    scroll->setObjectName(QStringLiteral("effect_scroll"));
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    delete ui_->horizontalLayout->replaceWidget(ui_->effect_stack, scroll);
+    scroll->setWidget(ui_->effect_stack);
+    scroll->setMinimumWidth(ui_->effect_stack->minimumSizeHint().width() +
+                            scroll->verticalScrollBar()->sizeHint().width());
 
     // Both models hold one item per effect type at the descriptor's row.
     effectsModel_->setRowCount(EffectsProfile::EffectTypeCount);
