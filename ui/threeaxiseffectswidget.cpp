@@ -323,8 +323,16 @@ void ThreeAxisEffectsWidget::selectProfileFor(Telemetry::Source source, const QS
     if (source == Telemetry::TELEMETRY_SOURCE_NONE) {
         return;
     }
+    // The same aircraft again (a stream that resumed) keeps the profile in the editor, the
+    // forces the loop has and any unsaved edits, even when the user chose that profile by hand
+    // among several made for the aircraft.
+    const auto& stored = ProfileStore::metadataMap();
+    const auto loaded = stored.constFind(loadedFile_);
+    if (loaded != stored.cend() && loaded->flight_data_source == source &&
+        loaded->flight_module == flightModule) {
+        return;
+    }
     const QString fileName = store_.autoSelect(source, flightModule);
-    // The same aircraft again (a stream that resumed) keeps the profile and forces it has.
     if (fileName.isEmpty() || fileName == loadedFile_) {
         return;
     }
