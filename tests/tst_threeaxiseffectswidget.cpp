@@ -202,7 +202,7 @@ private slots:
         widget->show();
         QVERIFY(QTest::qWaitForWindowExposed(widget.get()));
         QVERIFY(widget->focusWidget() != child<QPushButton>(QStringLiteral("delete_profile")));
-        QCOMPARE(widget->focusWidget(), profileCombo());
+        QCOMPARE(widget->focusWidget()->parentWidget(), child<QTabWidget>(QStringLiteral("tabWidget")));
     }
 
     void effectTypesBySource_data() {

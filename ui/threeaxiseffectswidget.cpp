@@ -42,8 +42,9 @@ ThreeAxisEffectsWidget::ThreeAxisEffectsWidget(QWidget* parent)
     ui_->rudder_effects_widget->bind(&profile.effects.axes[2]);
     checkEnabledEffects();
     readProfiles();
-    // A key press right after start must not land on Delete.
-    ui_->profile_combo->setFocus();
+    // A key pressed right after start neither deletes nor loads a profile: the axis tabs
+    // take it.
+    ui_->tabWidget->setFocus();
 
     for (AxisEffectsWidget* axis :
          {ui_->ailerons_effects_widget, ui_->elevator_effects_widget, ui_->rudder_effects_widget}) {
