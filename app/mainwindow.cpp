@@ -101,8 +101,10 @@ MainWindow::MainWindow(QWidget* parent)
     geometryRestored_ = restoreGeometry(windowSettings()->value(kGeometryKey).toByteArray());
     if (!geometryRestored_) {
         if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+            // Tall enough for the status panel without scrolling where the screen allows.
             const QRect area = screen->availableGeometry().marginsRemoved(kFrameAllowance);
-            resize(sizeHint().boundedTo(area.size()).expandedTo(minimumSizeHint()));
+            const QSize wanted(sizeHint().width(), std::max(sizeHint().height(), 820));
+            resize(wanted.boundedTo(area.size()).expandedTo(minimumSizeHint()));
         }
     }
 

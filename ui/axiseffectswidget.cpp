@@ -40,6 +40,16 @@ AxisEffectsWidget::AxisEffectsWidget(QWidget* parent)
     scroll->setWidget(ui_->effect_stack);
     scroll->setMinimumWidth(ui_->effect_stack->minimumSizeHint().width() +
                             scroll->verticalScrollBar()->sizeHint().width());
+    // Only the shown page's height counts, so a short page does not scroll for a tall one.
+    auto fitHeightToPage = [stack = ui_->effect_stack](int current) {
+        for (int i = 0; i < stack->count(); ++i) {
+            stack->widget(i)->setSizePolicy(QSizePolicy::Preferred,
+                                            i == current ? QSizePolicy::Preferred : QSizePolicy::Ignored);
+        }
+        stack->updateGeometry();
+    };
+    fitHeightToPage(ui_->effect_stack->currentIndex());
+    connect(ui_->effect_stack, &QStackedWidget::currentChanged, this, fitHeightToPage);
 
     // Both models hold one item per effect type at the descriptor's row.
     effectsModel_->setRowCount(EffectsProfile::EffectTypeCount);
