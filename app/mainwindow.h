@@ -9,6 +9,10 @@ namespace Ui {
 class MainWindow;
 }
 class MainBackgroundThread;
+class QAction;
+class QCloseEvent;
+class QSettings;
+class QShowEvent;
 class QThread;
 class QTimer;
 
@@ -29,12 +33,27 @@ public:
     ~MainWindow() override;
 
     MainBackgroundThread* background() const { return background_; }
-    // Moves the window so that it is centred on the primary screen.
+    // Fits the window into its screen's available area, title bar included, and centres it
+    // there; a size and position remembered from the last run are kept where they fit.
     void centre();
+    // Where the window's size, position and selected tabs are remembered between runs.
+    static std::unique_ptr<QSettings> windowSettings();
+
+protected:
+    // Closing with unsaved profile edits asks first; a close that goes ahead remembers the
+    // window's size, position and tabs.
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
+    void saveWindowState();
+    void restoreTabs();
+
     std::unique_ptr<Ui::MainWindow> ui_;
     QIcon icon_;
     MainBackgroundThread* background_;
     QTimer* startTimer_ = nullptr; // parentless, GUI thread; queues the loop's start once the event loop runs
+    QAction* restoreUnsavedAction_ = nullptr;
+    bool geometryRestored_ = false;
+    bool tabsRestored_ = false;
 };

@@ -280,7 +280,8 @@ private slots:
 
         QSet<int> noDirectX = allTypes();
         noDirectX.remove(EffectsProfile::EFFECT_TYPE_DIRECT_X_FFB);
-        widget->setEnabledEffects(noDirectX);
+        // The caller learns that an active effect went off, so it can tell the loop.
+        QVERIFY(widget->setEnabledEffects(noDirectX));
 
         QVERIFY(!axis.direct_x.active);
         QCOMPARE(axis.direct_x.trimmer, 0.0f);
@@ -292,6 +293,7 @@ private slots:
         QCOMPARE(axis.airflow_spring.attenuation_start_airspeed, 200.0f);
         QCOMPARE(stack()->currentIndex(), int(EffectsProfile::EFFECT_TYPE_NATURAL_AIRFLOW));
         QCOMPARE(sudden->count() + moderate->count(), 0);
+        QVERIFY(!widget->setEnabledEffects(noDirectX)); // nothing active was left to switch off
 
         // A hidden effect cannot be added, not even by picking its row in code.
         add(EffectsProfile::EFFECT_TYPE_DIRECT_X_FFB);

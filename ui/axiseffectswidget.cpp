@@ -5,6 +5,8 @@
 
 #include <QLabel>
 #include <QListView>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QStandardItemModel>
 
 using ET = EffectsProfile;
@@ -74,6 +76,28 @@ AxisEffectsWidget::AxisEffectsWidget(QWidget* parent)
            nullptr},
       }} {
     ui_->setupUi(this);
+    // The tallest panels need more height than a small screen offers: they scroll instead of
+    // pushing the window past the screen's edge.
+    auto* scroll = new QScrollArea(this);
+    scroll->setObjectName(QStringLiteral("effect_scroll"));
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setFocusPolicy(Qt::NoFocus);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    delete ui_->horizontalLayout->replaceWidget(ui_->effect_stack, scroll);
+    scroll->setWidget(ui_->effect_stack);
+    scroll->setMinimumWidth(ui_->effect_stack->minimumSizeHint().width() +
+                            scroll->verticalScrollBar()->sizeHint().width());
+    // Only the shown page's height counts, so a short page does not scroll for a tall one.
+    auto fitHeightToPage = [stack = ui_->effect_stack](int current) {
+        for (int i = 0; i < stack->count(); ++i) {
+            stack->widget(i)->setSizePolicy(QSizePolicy::Preferred,
+                                            i == current ? QSizePolicy::Preferred : QSizePolicy::Ignored);
+        }
+        stack->updateGeometry();
+    };
+    fitHeightToPage(ui_->effect_stack->currentIndex());
+    connect(ui_->effect_stack, &QStackedWidget::currentChanged, this, fitHeightToPage);
 
     // Both models hold one item per effect type at the descriptor's row.
     effectsModel_->setRowCount(EffectsProfile::EffectTypeCount);
@@ -166,15 +190,18 @@ void AxisEffectsWidget::bind(AxisEffectsSettings* settings) {
     ui_->smart_damper_widget->bind(&settings->smart_damper);
 }
 
-void AxisEffectsWidget::setEnabledEffects(const QSet<int>& effects) {
+bool AxisEffectsWidget::setEnabledEffects(const QSet<int>& effects) {
     enabledEffects_ = effects;
     hasEnabledEffects_ = true;
+    bool switchedOff = false;
     for (EffectDescriptor& d : descriptors_) {
         if (!effects.contains(d.type) && d.settings) {
+            switchedOff = switchedOff || d.settings->active;
             d.settings->resetToDefaults();
         }
     }
     refresh();
+    return switchedOff;
 }
 
 bool AxisEffectsWidget::isEnabled(int effectType) const {

@@ -38,8 +38,9 @@ public:
     // Binds every panel to its effect of `settings`, which refreshes the panels.
     void bind(AxisEffectsSettings* settings);
     // The EffectsProfile::EffectType values this axis may use: every other effect is reset to
-    // its defaults (which switches it off) and hidden. Emits nothing.
-    void setEnabledEffects(const QSet<int>& effects);
+    // its defaults (which switches it off) and hidden. Emits nothing; returns whether an effect
+    // that was on is now off, so that the caller can tell the control loop.
+    bool setEnabledEffects(const QSet<int>& effects);
     // Shows the bound settings: which effects can be added, which are active, and their values.
     void refresh();
 
