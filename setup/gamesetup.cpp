@@ -53,6 +53,7 @@ GameSetup::Outcome GameSetup::installDcsExport(const QString& dir) {
     const QByteArray script = DcsExportLua::script();
     const QString scriptPath = root.filePath(QStringLiteral("Scripts/") + DcsExportLua::scriptFileName());
     QString report;
+    const bool existed = QFileInfo::exists(scriptPath);
     QFile current(scriptPath);
     const bool same = current.open(QIODevice::ReadOnly) && current.readAll() == script;
     current.close();
@@ -69,6 +70,13 @@ GameSetup::Outcome GameSetup::installDcsExport(const QString& dir) {
         fromResult(ConfigFileEditor::apply(root.filePath(QStringLiteral("Scripts/Export.lua")),
                                            DcsExportLua::withDofile, true),
                    QStringLiteral("DCS sends its telemetry to 127.0.0.1:29778 from the next flight."));
+    if (!outcome.ok) {
+        // Export.lua stays as it was, so the script it would load goes again.
+        if (!existed) {
+            QFile::remove(scriptPath);
+        }
+        return outcome;
+    }
     outcome.report.prepend(report);
     return outcome;
 }
