@@ -220,6 +220,21 @@ private slots:
                                                             : P::Permitted);
     }
 
+    // The advice names the rule the package installs, line for line.
+    void adviceMatchesInstalledRule() {
+        QFile file(QStringLiteral(TRENNAL_FIXTURES_DIR "/../../packaging/70-grovik-trennal.rules"));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QStringList rules;
+        for (const QByteArray& line : file.readAll().split('\n')) {
+            if (!line.isEmpty() && !line.startsWith('#')) {
+                rules << QString::fromUtf8(line);
+            }
+        }
+        QCOMPARE(rules.size(), 2);
+        QCOMPARE(DeviceAccess::udevRule(), rules.join(QLatin1Char('\n')) + QLatin1Char('\n'));
+        QVERIFY(DeviceAccess::permissionAdvice().contains(DeviceAccess::udevRule()));
+    }
+
     // The command itself, with the system's own access check on a path every user may open.
     void listDevicesCommand() {
         FakeHid::plug(FakeHid::Device::Rudder);
