@@ -4,6 +4,7 @@
 
 #include <hidapi.h>
 
+#include <QDir>
 #include <QFile>
 
 #ifdef Q_OS_UNIX
@@ -41,8 +42,42 @@ QList<Entry> enumerate(unsigned short productId, const AccessCheck& check) {
     return entries;
 }
 
-Presence presence(unsigned short productId, const AccessCheck& check) {
-    const QList<Entry> entries = enumerate(productId, check);
+QList<Entry> enumerateHidraw(unsigned short productId, const AccessCheck& check, const QString& sysfsRoot,
+                             const QString& devRoot) {
+    QList<Entry> entries;
+    const QStringList nodes =
+        QDir(sysfsRoot).entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::System, QDir::Name);
+    for (const QString& node : nodes) {
+        QFile uevent(sysfsRoot + QLatin1Char('/') + node + QStringLiteral("/device/uevent"));
+        if (!uevent.open(QIODevice::ReadOnly)) {
+            continue;
+        }
+        Entry entry;
+        bool ours = false;
+        for (const QByteArray& line : uevent.readAll().split('\n')) {
+            if (line.startsWith("HID_ID=")) {
+                const QList<QByteArray> id = line.mid(7).split(':');
+                bool vendorOk = false;
+                bool productOk = false;
+                const uint vendor = id.size() == 3 ? id.at(1).toUInt(&vendorOk, 16) : 0;
+                const uint product = id.size() == 3 ? id.at(2).toUInt(&productOk, 16) : 0;
+                ours = vendorOk && productOk && vendor == HidReports::VendorId && product <= 0xFFFF &&
+                       (productId == 0 || product == productId);
+                entry.productId = static_cast<unsigned short>(product);
+            } else if (line.startsWith("HID_NAME=")) {
+                entry.product = QString::fromUtf8(line.mid(9)).trimmed();
+            }
+        }
+        if (ours) {
+            entry.path = devRoot + QLatin1Char('/') + node;
+            entry.permitted = check(entry.path);
+            entries.append(entry);
+        }
+    }
+    return entries;
+}
+
+Presence presence(const QList<Entry>& entries) {
     if (entries.isEmpty()) {
         return Presence::Absent;
     }

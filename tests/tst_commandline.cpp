@@ -210,14 +210,70 @@ private slots:
 
         // The status panel's question, for each product.
         using P = DeviceAccess::Presence;
-        QCOMPARE(DeviceAccess::presence(0x7A10, check), !joystick ? P::Absent
-                                                        : refusedPaths.contains("/dev/hidraw3")
-                                                            ? P::NoPermission
-                                                            : P::Permitted);
-        QCOMPARE(DeviceAccess::presence(0x7A2C, check), !rudder ? P::Absent
-                                                        : refusedPaths.contains("/dev/hidraw4")
-                                                            ? P::NoPermission
-                                                            : P::Permitted);
+        QCOMPARE(DeviceAccess::presence(DeviceAccess::enumerate(0x7A10, check)),
+                 !joystick                               ? P::Absent
+                 : refusedPaths.contains("/dev/hidraw3") ? P::NoPermission
+                                                         : P::Permitted);
+        QCOMPARE(DeviceAccess::presence(DeviceAccess::enumerate(0x7A2C, check)),
+                 !rudder                                 ? P::Absent
+                 : refusedPaths.contains("/dev/hidraw4") ? P::NoPermission
+                                                         : P::Permitted);
+    }
+
+    // The status panel's view: the kernel's hidraw list. Other vendors, other products and
+    // malformed entries are not ours.
+    void hidrawList_data() {
+        QTest::addColumn<QStringList>("uevents"); // one per node hidraw0, hidraw1, ...
+        QTest::addColumn<int>("productId");
+        QTest::addColumn<QStringList>("found"); // "node name", in order
+        QTest::addColumn<int>("presence");
+        using P = DeviceAccess::Presence;
+        const QString joystick =
+            QStringLiteral("DRIVER=hid-generic\nHID_ID=0003:00003F21:00007A10\nHID_NAME=Grovik Joystick\n");
+        const QString rudder = QStringLiteral("HID_ID=0003:00003F21:00007A2C\nHID_NAME=Grovik Rudder\n");
+        const QString mouse = QStringLiteral("HID_ID=0003:0000046D:0000C077\nHID_NAME=Mouse\n");
+        QTest::newRow("nothing") << QStringList{} << 0x7A10 << QStringList{} << int(P::Absent);
+        QTest::newRow("joystick among others") << QStringList{mouse, joystick, rudder} << 0x7A10
+                                               << QStringList{"hidraw1 Grovik Joystick"} << int(P::Permitted);
+        QTest::newRow("any product") << QStringList{rudder, mouse, joystick} << 0
+                                     << QStringList{"hidraw0 Grovik Rudder", "hidraw2 Grovik Joystick"}
+                                     << int(P::Permitted);
+        QTest::newRow("refused node") << QStringList{mouse, rudder} << 0x7A2C
+                                      << QStringList{"hidraw1 Grovik Rudder"} << int(P::NoPermission);
+        QTest::newRow("malformed ids") << QStringList{"HID_ID=0003:3F21\n", "HID_ID=zz:00003F21:zz\n",
+                                                      "HID_ID=0003:00003F21:00017A10\n", "HID_NAME=no id\n"}
+                                       << 0 << QStringList{} << int(P::Absent);
+    }
+
+    void hidrawList() {
+        QFETCH(QStringList, uevents);
+        QFETCH(int, productId);
+        QFETCH(QStringList, found);
+        QFETCH(int, presence);
+        QTemporaryDir root;
+        for (int i = 0; i < uevents.size(); ++i) {
+            const QString device = root.filePath(QStringLiteral("sys/hidraw%1/device").arg(i));
+            QVERIFY(QDir().mkpath(device));
+            QFile uevent(device + QStringLiteral("/uevent"));
+            QVERIFY(uevent.open(QIODevice::WriteOnly));
+            uevent.write(uevents.at(i).toUtf8());
+        }
+        // The refused row's rudder is the second node.
+        const auto check = [&](const QString& path) {
+            return path != root.filePath(QStringLiteral("dev/hidraw1")) ||
+                   presence != int(DeviceAccess::Presence::NoPermission);
+        };
+        const QList<DeviceAccess::Entry> entries = DeviceAccess::enumerateHidraw(
+            static_cast<unsigned short>(productId), check, root.filePath(QStringLiteral("sys")),
+            root.filePath(QStringLiteral("dev")));
+        QStringList shown;
+        for (const DeviceAccess::Entry& e : entries) {
+            QCOMPARE(e.path.section(QLatin1Char('/'), 0, -2), root.filePath(QStringLiteral("dev")));
+            shown << e.path.section(QLatin1Char('/'), -1) + QLatin1Char(' ') + e.product;
+            QVERIFY(e.productId == 0x7A10 || e.productId == 0x7A2C);
+        }
+        QCOMPARE(shown, found);
+        QCOMPARE(int(DeviceAccess::presence(entries)), presence);
     }
 
     // The advice names the rule the package installs, line for line.

@@ -53,7 +53,10 @@ QString connectedText(uint32_t version) {
 
 StatusWidget::StatusWidget(QWidget* parent)
     : QWidget(parent), ui_(std::make_unique<Ui::StatusWidget>()),
-      probe_([](unsigned short productId) { return DeviceAccess::presence(productId); }),
+      // sysfs, not hidapi: the control thread uses hidapi meanwhile.
+      probe_([](unsigned short productId) {
+          return DeviceAccess::presence(DeviceAccess::enumerateHidraw(productId));
+      }),
       probeTimer_(new QTimer(this)) {
     ui_->setupUi(this);
     // The value fields fit the longest number the six-digit format makes, such as -1.23457e+06.

@@ -37,7 +37,7 @@ public:
     explicit StatusWidget(QWidget* parent = nullptr);
     ~StatusWidget() override;
 
-    // Replaces the probe (by default hidapi's enumeration and the user's access to the path).
+    // Replaces the probe (by default the kernel's hidraw list and the user's access to the node).
     void setDeviceProbe(DeviceProbe probe);
 
 signals:
