@@ -46,6 +46,15 @@ GameSetup::Outcome GameSetup::installDcsExport(const QString& dir) {
                            .arg(dir));
     }
     const QDir root(dir);
+    // DCS makes Config and Logs at its first start; without any of them this is some other folder
+    // (often Saved Games itself).
+    if (!root.exists(QStringLiteral("Config")) && !root.exists(QStringLiteral("Logs")) &&
+        !root.exists(QStringLiteral("Scripts"))) {
+        return failure(
+            QStringLiteral("%1 holds no Config, Logs or Scripts folder: give DCS's folder under Saved "
+                           "Games (start DCS once if it is new).")
+                .arg(QDir::toNativeSeparators(dir)));
+    }
     if (!root.mkpath(QStringLiteral("Scripts"))) {
         return failure(QStringLiteral("Cannot create %1; nothing changed.")
                            .arg(QDir::toNativeSeparators(root.filePath(QStringLiteral("Scripts")))));

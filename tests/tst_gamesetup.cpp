@@ -220,37 +220,28 @@ private slots:
     // The commands on a game folder: run twice, a read-only file, a wrong folder.
     void commands_data() {
         QTest::addColumn<QString>("game");
-        QTest::addColumn<QString>("file"); // relative to the game folder; empty: none is created
+        // Relative to the game folder; ending in "/": only that folder is made; empty: nothing.
+        QTest::addColumn<QString>("file");
         QTest::addColumn<QString>("sample");
         QTest::addColumn<bool>("readOnly");
         QTest::addColumn<bool>("ok");
-        QTest::newRow("IL-2") << "il2"
-                              << "data/startup.cfg"
-                              << "il2_startup_receivers.cfg" << false << true;
-        QTest::newRow("IL-2 read-only") << "il2"
-                                        << "data/startup.cfg"
-                                        << "il2_startup.cfg" << true << false;
-        QTest::newRow("IL-2 without startup.cfg") << "il2"
-                                                  << ""
-                                                  << "" << false << false;
-        QTest::newRow("Condor") << "condor"
-                                << "Settings/UDP.ini"
-                                << "condor_udp.ini" << false << true;
-        QTest::newRow("Condor read-only") << "condor"
-                                          << "Settings/UDP.ini"
-                                          << "condor_udp.ini" << true << false;
-        QTest::newRow("Condor without Settings") << "condor"
-                                                 << ""
-                                                 << "" << false << false;
-        QTest::newRow("DCS") << "dcs"
-                             << "Scripts/Export.lua"
-                             << "dcs_export.lua" << false << true;
-        QTest::newRow("DCS read-only") << "dcs"
-                                       << "Scripts/Export.lua"
-                                       << "dcs_export.lua" << true << false;
-        QTest::newRow("DCS without Export.lua") << "dcs"
-                                                << ""
+        const QString il2 = QStringLiteral("il2"), condor = QStringLiteral("condor"),
+                      dcs = QStringLiteral("dcs");
+        const QString startup = QStringLiteral("data/startup.cfg"), udp = QStringLiteral("Settings/UDP.ini"),
+                      exportLua = QStringLiteral("Scripts/Export.lua"), none;
+        QTest::newRow("IL-2") << il2 << startup << "il2_startup_receivers.cfg" << false << true;
+        QTest::newRow("IL-2 read-only") << il2 << startup << "il2_startup.cfg" << true << false;
+        QTest::newRow("IL-2 without startup.cfg") << il2 << none << "" << false << false;
+        QTest::newRow("Condor") << condor << udp << "condor_udp.ini" << false << true;
+        QTest::newRow("Condor read-only") << condor << udp << "condor_udp.ini" << true << false;
+        QTest::newRow("Condor without Settings") << condor << none << "" << false << false;
+        QTest::newRow("Condor without UDP.ini") << condor << "Settings/"
                                                 << "" << false << true;
+        QTest::newRow("DCS") << dcs << exportLua << "dcs_export.lua" << false << true;
+        QTest::newRow("DCS read-only") << dcs << exportLua << "dcs_export.lua" << true << false;
+        QTest::newRow("DCS without Export.lua") << dcs << "Config/"
+                                                << "" << false << true;
+        QTest::newRow("DCS: not the game's folder") << dcs << none << "" << false << false;
     }
 
     void commands() {
@@ -263,7 +254,11 @@ private slots:
         QVERIFY(dir.isValid());
         const QString root = dir.path();
         QByteArray original;
-        if (!file.isEmpty()) {
+        if (file.endsWith(QLatin1Char('/'))) {
+            // Only a folder the game makes, no file to edit.
+            QVERIFY(QDir(root).mkpath(file));
+            file.clear();
+        } else if (!file.isEmpty()) {
             original = fixture(sample).toLatin1();
             writeBytes(root + '/' + file, original);
             if (readOnly) {
@@ -293,7 +288,10 @@ private slots:
             QCOMPARE(QDir(root).entryList(QDir::Files | QDir::Hidden, QDir::Name), before);
             return;
         }
-        const QString target = root + '/' + (file.isEmpty() ? QStringLiteral("Scripts/Export.lua") : file);
+        const QString target = root + '/' +
+                               (game == QStringLiteral("il2")      ? QStringLiteral("data/startup.cfg")
+                                : game == QStringLiteral("condor") ? QStringLiteral("Settings/UDP.ini")
+                                                                   : QStringLiteral("Scripts/Export.lua"));
         const QByteArray once = readBytes(target);
         QVERIFY(once != original);
         // The old file is kept beside the new one, byte for byte.
