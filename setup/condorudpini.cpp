@@ -15,7 +15,11 @@ const QRegularExpression Setting(QStringLiteral(R"(^(\s*)([^=;#\[\s][^=]*?)\s*=\
 QString set(ConfigText& text, const QString& section, const QString& key, const QString& value) {
     int first = -1;
     for (int i = 0; i < text.size() && first < 0; ++i) {
-        const QRegularExpressionMatch m = Section.match(text.line(i));
+        const QString line = text.line(i);
+        if (!line.contains(QLatin1Char('['))) {
+            continue; // most lines; the regular expression only for candidates
+        }
+        const QRegularExpressionMatch m = Section.match(line);
         if (m.hasMatch() && m.captured(1).compare(section, Qt::CaseInsensitive) == 0) {
             first = i;
         }
@@ -31,10 +35,11 @@ QString set(ConfigText& text, const QString& section, const QString& key, const 
     int lastSetting = first;
     for (int i = first + 1; i < text.size(); ++i) {
         const QString line = text.line(i);
-        if (Section.match(line).hasMatch()) {
+        if (line.contains(QLatin1Char('[')) && Section.match(line).hasMatch()) {
             break;
         }
-        const QRegularExpressionMatch m = Setting.match(line);
+        const QRegularExpressionMatch m =
+            line.contains(QLatin1Char('=')) ? Setting.match(line) : QRegularExpressionMatch();
         if (!m.hasMatch()) {
             if (!line.trimmed().isEmpty()) {
                 lastSetting = i;

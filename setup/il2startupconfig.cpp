@@ -16,6 +16,8 @@ const QRegularExpression BlockEnd(QStringLiteral(R"(^\s*\[\s*END\s*\]\s*$)"),
                                   QRegularExpression::CaseInsensitiveOption);
 const QRegularExpression AnyBlockStart(QStringLiteral(R"(^\s*\[\s*KEY\s*=)"),
                                        QRegularExpression::CaseInsensitiveOption);
+const QRegularExpression ExtraAddress(QStringLiteral(R"(^addr([1-9][0-9]{0,3})$)"),
+                                      QRegularExpression::CaseInsensitiveOption);
 const QRegularExpression Setting(QStringLiteral(R"(^(\s*)([A-Za-z0-9_]+)\s*=\s*(.*?)\s*$)"));
 
 QString unquoted(const QString& value) {
@@ -26,39 +28,61 @@ QString unquoted(const QString& value) {
     return v;
 }
 
-// The block's settings by line, found between its first and last line.
+// The block's settings, read once: each line's index, indentation, key and raw value.
 struct Block {
+    struct Entry {
+        int line;
+        QString indent;
+        QString key;
+        QString value;
+    };
     ConfigText& text;
-    int first;
     int end; // index of the [END] line
+    QList<Entry> entries;
     QString indent = QStringLiteral("\t");
 
-    int find(const QString& key) const {
+    Block(ConfigText& t, int first, int endLine) : text(t), end(endLine) {
         for (int i = first + 1; i < end; ++i) {
-            const QRegularExpressionMatch m = Setting.match(text.line(i));
-            if (m.hasMatch() && m.captured(2).compare(key, Qt::CaseInsensitive) == 0) {
-                return i;
+            const QString line = text.line(i);
+            const QRegularExpressionMatch m =
+                line.contains(QLatin1Char('=')) ? Setting.match(line) : QRegularExpressionMatch();
+            if (m.hasMatch()) {
+                entries.append({i, m.captured(1), m.captured(2), m.captured(3)});
             }
         }
-        return -1;
+        if (!entries.isEmpty()) {
+            indent = entries.constFirst().indent;
+        }
+    }
+
+    const Entry* find(const QString& key) const {
+        for (const Entry& e : entries) {
+            if (e.key.compare(key, Qt::CaseInsensitive) == 0) {
+                return &e;
+            }
+        }
+        return nullptr;
     }
     QString value(const QString& key) const {
-        const int i = find(key);
-        return i < 0 ? QString() : unquoted(Setting.match(text.line(i)).captured(3));
+        const Entry* e = find(key);
+        return e ? unquoted(e->value) : QString();
     }
-    bool has(const QString& key) const { return find(key) >= 0; }
+    bool has(const QString& key) const { return find(key) != nullptr; }
     // Sets key to value (written as given); leaves a line that already says so untouched.
     void set(const QString& key, const QString& written) {
-        const int i = find(key);
-        if (i < 0) {
-            text.insert(end, indent + key + QStringLiteral(" = ") + written);
-            ++end;
-            return;
+        for (Entry& e : entries) {
+            if (e.key.compare(key, Qt::CaseInsensitive) == 0) {
+                if (unquoted(e.value).compare(unquoted(written), Qt::CaseInsensitive) != 0) {
+                    text.replace(e.line, e.indent + e.key + QStringLiteral(" = ") + written);
+                    e.value = written;
+                }
+                return;
+            }
         }
-        const QRegularExpressionMatch m = Setting.match(text.line(i));
-        if (unquoted(m.captured(3)).compare(unquoted(written), Qt::CaseInsensitive) != 0) {
-            text.replace(i, m.captured(1) + m.captured(2) + QStringLiteral(" = ") + written);
-        }
+        // New lines go last in the block, so no line index read so far moves.
+        text.insert(end, indent + key + QStringLiteral(" = ") + written);
+        entries.append({end, indent, key, written});
+        ++end;
     }
 };
 
@@ -74,7 +98,9 @@ ConfigEdit withTelemetry(const QString& original) {
 
     int first = -1;
     for (int i = 0; i < text.size() && first < 0; ++i) {
-        if (BlockStart.match(text.line(i)).hasMatch()) {
+        const QString line = text.line(i);
+        if (line.contains(QStringLiteral("telemetrydevice"), Qt::CaseInsensitive) &&
+            BlockStart.match(line).hasMatch()) {
             first = i;
         }
     }
@@ -92,8 +118,9 @@ ConfigEdit withTelemetry(const QString& original) {
     }
 
     int end = first + 1;
-    while (end < text.size() && !BlockEnd.match(text.line(end)).hasMatch() &&
-           !AnyBlockStart.match(text.line(end)).hasMatch()) {
+    while (end < text.size() && (!text.line(end).contains(QLatin1Char('[')) ||
+                                 (!BlockEnd.match(text.line(end)).hasMatch() &&
+                                  !AnyBlockStart.match(text.line(end)).hasMatch()))) {
         ++end;
     }
     if (end == text.size() || !BlockEnd.match(text.line(end)).hasMatch()) {
@@ -102,14 +129,7 @@ ConfigEdit withTelemetry(const QString& original) {
         edit.notes << QStringLiteral("Closed the telemetry block, which had no [END].");
     }
 
-    Block block{text, first, end};
-    for (int i = first + 1; i < end; ++i) {
-        const QRegularExpressionMatch m = Setting.match(text.line(i));
-        if (m.hasMatch()) {
-            block.indent = m.captured(1);
-            break;
-        }
-    }
+    Block block(text, first, end);
 
     block.set(QStringLiteral("decimation"), QStringLiteral("1"));
     block.set(QStringLiteral("enable"), QStringLiteral("true"));
@@ -117,12 +137,13 @@ ConfigEdit withTelemetry(const QString& original) {
     const QString ours = Address + QLatin1Char(':') + Port;
     const QString addr = block.value(QStringLiteral("addr"));
     bool sending = (addr == Address && block.value(QStringLiteral("port")) == Port) || addr == ours;
+    // Further receivers are addr1, addr2, ...; ours may be one of them.
     int freeIndex = 1;
-    for (int n = 1; n < 100; ++n) {
-        const QString key = QStringLiteral("addr") + QString::number(n);
-        if (block.has(key)) {
-            sending = sending || block.value(key) == ours;
-            freeIndex = n + 1;
+    for (const Block::Entry& e : block.entries) {
+        const QRegularExpressionMatch m = ExtraAddress.match(e.key);
+        if (m.hasMatch()) {
+            sending = sending || unquoted(e.value) == ours;
+            freeIndex = qMax(freeIndex, m.captured(1).toInt() + 1);
         }
     }
     if (!sending) {
