@@ -2,7 +2,9 @@
 
 #include <hidapi.h>
 
+#include <cstdlib>
 #include <cstring>
+#include <cwchar>
 #include <mutex>
 
 struct hid_device_ {
@@ -40,6 +42,23 @@ State& state() {
     return s;
 }
 
+// Enumeration state, kept apart from the report emulation above.
+struct Enumeration {
+    std::mutex mutex;
+    std::string paths[2] = {"/dev/null", "/dev/null"};
+};
+
+Enumeration& enumeration() {
+    static Enumeration e;
+    return e;
+}
+
+void resetPaths() {
+    Enumeration& e = enumeration();
+    std::lock_guard<std::mutex> lock(e.mutex);
+    e.paths[0] = e.paths[1] = "/dev/null";
+}
+
 DeviceState& dev(State& s, Device d) {
     return s.devices[static_cast<int>(d)];
 }
@@ -65,6 +84,7 @@ void reset() {
     }
     s.log.clear();
     s.misuse = 0;
+    resetPaths();
 }
 
 void plug(Device device) {
@@ -168,6 +188,12 @@ int misuseCount() {
     return s.misuse;
 }
 
+void setPath(Device device, const std::string& path) {
+    Enumeration& e = enumeration();
+    std::lock_guard<std::mutex> lock(e.mutex);
+    e.paths[static_cast<int>(device)] = path;
+}
+
 } // namespace FakeHid
 
 using namespace FakeHid;
@@ -215,11 +241,40 @@ hid_device* HID_API_EXPORT hid_open_path(const char*) {
     return nullptr;
 }
 
-struct hid_device_info* HID_API_EXPORT hid_enumerate(unsigned short, unsigned short) {
-    return nullptr;
+struct hid_device_info* HID_API_EXPORT hid_enumerate(unsigned short vendor_id, unsigned short product_id) {
+    static const unsigned short productIds[2] = {0x7A10, 0x7A2C};
+    static const wchar_t* const products[2] = {L"Grovik joystick base", L"Grovik rudder unit"};
+    hid_device_info* first = nullptr;
+    hid_device_info** next = &first;
+    for (int i = 0; i < 2; ++i) {
+        if ((vendor_id != 0 && vendor_id != 0x3F21) || (product_id != 0 && product_id != productIds[i]) ||
+            !isPlugged(static_cast<Device>(i))) {
+            continue;
+        }
+        auto* info = new hid_device_info{};
+        {
+            Enumeration& e = enumeration();
+            std::lock_guard<std::mutex> lock(e.mutex);
+            info->path = strdup(e.paths[i].c_str());
+        }
+        info->vendor_id = 0x3F21;
+        info->product_id = productIds[i];
+        info->product_string = wcsdup(products[i]);
+        *next = info;
+        next = &info->next;
+    }
+    return first;
 }
 
-void HID_API_EXPORT hid_free_enumeration(struct hid_device_info*) {}
+void HID_API_EXPORT hid_free_enumeration(struct hid_device_info* devs) {
+    while (devs) {
+        hid_device_info* next = devs->next;
+        free(devs->path);
+        free(devs->product_string);
+        delete devs;
+        devs = next;
+    }
+}
 
 int HID_API_EXPORT hid_write(hid_device* dev, const unsigned char* data, size_t length) {
     State& s = state();

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 // An in-process emulation of the Grovik joystick base (3F21:7A10) and rudder unit
@@ -48,5 +49,10 @@ int closeCount(Device device);
 int positionReads(Device device);
 // Calls made on a handle after hid_close, or with a null handle: must stay 0.
 int misuseCount();
+
+// hid_enumerate lists every plugged device with this path (default "/dev/null", which every
+// user may open); a test points it at a file the user cannot write to emulate a hidraw node
+// without permission. reset() restores the default.
+void setPath(Device device, const std::string& path);
 
 } // namespace FakeHid
