@@ -18,6 +18,10 @@ namespace {
 // this, that is every 201 ticks (1005 ms).
 constexpr int32_t ReconnectTicks = 199;
 constexpr qint64 RampMs = 2000;
+// Positions and records go to the window every 7th tick (35 ms): under 30 updates a second.
+constexpr int PanelTicks = 7;
+// How long the shut-down waits for an open that does not return before leaving it behind.
+constexpr unsigned long OpenerJoinMs = 1000;
 
 qint64 monotonicMs() {
     static QElapsedTimer clock = [] {
@@ -37,12 +41,21 @@ MainBackgroundThread::MainBackgroundThread(QObject* parent)
       dcsCalculator_(new DCSTelemetryForceCalculator(this)),
       shturmovikCalculator_(new ShturmovikTelemetryForceCalculator(this)),
       warthunderCalculator_(new WarthunderForceCalculator(this)),
-      condorCalculator_(new CondorTelemetryForceCalculator(this)), telemetry_(new TelemetryThread()) {
+      condorCalculator_(new CondorTelemetryForceCalculator(this)), telemetry_(new TelemetryThread()),
+      telemetryThread_(new QThread()), openers_{new DeviceOpener(DeviceOpener::Joystick),
+                                                new DeviceOpener(DeviceOpener::Rudder)},
+      openerThreads_{new QThread(), new QThread()} {
     hid_init();
 
+    // A precise timer keeps the period at 5 ms; a coarse one may fire up to 5 % late.
+    loopTimer_->setTimerType(Qt::PreciseTimer);
     connect(loopTimer_, &QTimer::timeout, this, &MainBackgroundThread::onTimout);
 
-    connect(telemetry_, &TelemetryThread::telemetryEnded, this, &MainBackgroundThread::telemetryEnded);
+    // A record still waiting for the window is stale once the stream has ended.
+    connect(telemetry_, &TelemetryThread::telemetryEnded, this, [this] {
+        telemetryPending_ = false;
+        emit telemetryEnded();
+    });
     connect(telemetry_, &TelemetryThread::telemetrySourceChanged, this,
             &MainBackgroundThread::telemetrySourceChanged);
     connect(telemetry_, &TelemetryThread::msfsTelemetryChanged, this,
@@ -63,15 +76,61 @@ MainBackgroundThread::MainBackgroundThread(QObject* parent)
     startTimer->setSingleShot(true);
     startTimer->start(0);
 
-    auto* telemetryThread = new QThread();
-    telemetryThread->start(QThread::InheritPriority);
-    telemetry_->moveToThread(telemetryThread);
+    // Each worker is destroyed on its own thread when that thread finishes.
+    connect(telemetryThread_, &QThread::finished, telemetry_, &QObject::deleteLater);
+    telemetryThread_->start(QThread::InheritPriority);
+    telemetry_->moveToThread(telemetryThread_);
+
+    for (int i = 0; i < 2; ++i) {
+        connect(openerThreads_[i], &QThread::finished, openers_[i], &QObject::deleteLater);
+        openerThreads_[i]->start(QThread::InheritPriority);
+        openers_[i]->moveToThread(openerThreads_[i]);
+    }
+}
+
+MainBackgroundThread::~MainBackgroundThread() {
+    stopWorkers();
+    for (DeviceLink* link : {&joystick_, &rudder_}) {
+        if (link->handle) {
+            hid_close(link->handle);
+            link->handle = nullptr;
+        }
+    }
 }
 
 void MainBackgroundThread::start() {
     loopTimer_->start(5);
     runStart_ = clock_();
     rampStart_ = runStart_;
+    // The first tick is an attempt for both devices: their opens start now.
+    for (DeviceOpener* opener : openers_) {
+        if (opener) {
+            opener->request();
+        }
+    }
+}
+
+void MainBackgroundThread::stopWorkers() {
+    if (telemetryThread_) {
+        telemetryThread_->quit();
+        telemetryThread_->wait();
+        delete telemetryThread_;
+        telemetryThread_ = nullptr;
+        telemetry_ = nullptr;
+    }
+    for (int i = 0; i < 2; ++i) {
+        if (!openerThreads_[i]) {
+            continue;
+        }
+        openers_[i]->refuseRequests();
+        openerThreads_[i]->quit();
+        // An open that never returns keeps its thread; it is left behind rather than waited for.
+        if (openerThreads_[i]->wait(OpenerJoinMs)) {
+            delete openerThreads_[i];
+        }
+        openerThreads_[i] = nullptr;
+        openers_[i] = nullptr;
+    }
 }
 
 uint64_t MainBackgroundThread::runElapsed() const {
@@ -89,18 +148,18 @@ void MainBackgroundThread::onTimout() {
     if (joystick_.handle) {
         readJoystickPosition(&position, &offset);
     } else {
-        connectionStep(joystick_, HidReports::JoystickProductId, true);
+        connectionStep(joystick_, DeviceOpener::Joystick);
     }
     if (rudder_.handle) {
         readRudderPosition(&position, &offset);
     } else {
-        connectionStep(rudder_, HidReports::RudderProductId, false);
+        connectionStep(rudder_, DeviceOpener::Rudder);
     }
 
     position.roll -= offset.roll;
     position.pitch -= offset.pitch;
     position.yaw -= offset.yaw;
-    emit positionChanged(position);
+    publishToPanels(position);
 
     Forces forces = calculateForces(position);
 
@@ -189,7 +248,21 @@ void MainBackgroundThread::overrideTelemetry(Telemetry telemetry) {
 
 void MainBackgroundThread::storeRecord(Telemetry::Source source, const Telemetry& common) {
     currentSource_ = source;
-    emit telemetryChanged(common);
+    pendingTelemetry_ = common;
+    telemetryPending_ = true;
+}
+
+void MainBackgroundThread::publishToPanels(const PositionInput& position) {
+    if (panelTicks_ > 0) {
+        --panelTicks_;
+        return;
+    }
+    panelTicks_ = PanelTicks - 1;
+    emit positionChanged(position);
+    if (telemetryPending_) {
+        telemetryPending_ = false;
+        emit telemetryChanged(pendingTelemetry_);
+    }
 }
 
 void MainBackgroundThread::setMsfsTelemetry(MSFSTelemetry telemetry) {
@@ -250,25 +323,41 @@ void MainBackgroundThread::shutDown() {
     if (rudder_.handle) {
         write(rudder_.handle, HidReports::rudderDirectControl(zero, positionOffset_, noDampers).data());
     }
+    stopWorkers();
 }
 
 // ---- Device link ----------------------------------------------------------------------
 
-bool MainBackgroundThread::connectionStep(DeviceLink& link, unsigned short productId, bool joystick) {
-    if (link.reconnectCounter <= ReconnectTicks) {
-        ++link.reconnectCounter;
+// The open runs on the opener's thread: it is requested on the tick before the attempt and
+// its handle is taken at the attempt, or at the first tick after it once a slow open returns.
+// Taking comes first, so an open that finishes during a tick waits for the next one.
+bool MainBackgroundThread::connectionStep(DeviceLink& link, DeviceOpener::Device device) {
+    DeviceOpener* opener = openers_[device];
+    if (!opener) {
+        return false;
+    }
+    const DeviceOpener::Opened opened = opener->take();
+    if (!opened.handle) {
+        if (link.reconnectCounter <= ReconnectTicks) {
+            ++link.reconnectCounter;
+            if (link.reconnectCounter > ReconnectTicks) {
+                opener->request();
+            }
+        } else {
+            link.reconnectCounter = 0;
+        }
         return false;
     }
     link.reconnectCounter = 0;
-    link.handle = hid_open(HidReports::VendorId, productId, nullptr);
-    if (!link.handle) {
-        return false;
-    }
-    const uint32_t version = readVersion(link.handle);
-    if (joystick) {
-        emit joystickConnected(version);
+    link.handle = opened.handle;
+    // The game's own effects run with the current gains from the first report on.
+    if (device == DeviceOpener::Joystick) {
+        emit joystickConnected(opened.version);
+        write(link.handle,
+              HidReports::directXOverride(HidReports::joystickDirectXOverride(settings_)).data());
     } else {
-        emit rudderConnected(version);
+        emit rudderConnected(opened.version);
+        write(link.handle, HidReports::directXOverride(HidReports::rudderDirectXOverride(settings_)).data());
     }
     return true;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "device/deviceopener.h"
 #include "forces/condor2telemetry.h"
 #include "forces/dcstelemetry.h"
 #include "forces/directxoverridetypedef.h"
@@ -21,6 +22,7 @@
 #include <hidapi.h>
 
 class CommonTelemetryForceCalculator;
+class QThread;
 class CondorTelemetryForceCalculator;
 class DCSTelemetryForceCalculator;
 class MSFSTelemetryForceCalculator;
@@ -53,10 +55,16 @@ public:
 
     // At exit: stops the loop and leaves each connected device with a last report of zero
     // force, vibration, spring and dampers, so no stick keeps pushing after the program is gone.
+    // Then closes the devices and stops and joins the telemetry and opener threads.
     // A plain member like start(); the main window invokes it on the control thread.
     void shutDown();
+    // Stops and destroys the telemetry worker and the opener; also run by the destructor.
+    void stopWorkers();
+    ~MainBackgroundThread() override;
 
+    // Null once the workers are stopped.
     TelemetryThread* telemetry() const { return telemetry_; }
+    DeviceOpener* opener(DeviceOpener::Device device) const { return openers_[device]; }
 
 signals:
     void telemetryChanged(Telemetry telemetry);
@@ -106,11 +114,12 @@ private:
     uint64_t runElapsed() const;
     qint64 rampElapsed() const;
     // One connection step for an absent device; returns true when it was opened this tick.
-    bool connectionStep(DeviceLink& link, unsigned short productId, bool joystick);
+    bool connectionStep(DeviceLink& link, DeviceOpener::Device device);
     // Reads report 0x24; on failure drops the device. Returns false when the device was lost.
     bool readPosition(DeviceLink& link, bool joystick, float* positionX, float* positionY, float* offsetX,
                       float* offsetY);
     uint32_t readVersion(hid_device* handle);
+    void publishToPanels(const PositionInput& position);
     void drop(DeviceLink& link, bool joystick);
     void write(hid_device* handle, const unsigned char* bytes);
     void storeRecord(Telemetry::Source source, const Telemetry& common);
@@ -138,4 +147,12 @@ private:
     WarthunderForceCalculator* warthunderCalculator_;
     CondorTelemetryForceCalculator* condorCalculator_;
     TelemetryThread* telemetry_;
+    QThread* telemetryThread_;
+    DeviceOpener* openers_[2];
+    QThread* openerThreads_[2];
+    // Positions and records reach the window at a tick boundary every few ticks; a record
+    // waits here until then and a newer one replaces it.
+    int panelTicks_ = 0;
+    bool telemetryPending_ = false;
+    Telemetry pendingTelemetry_;
 };

@@ -51,9 +51,10 @@ MainWindow::MainWindow(QWidget* parent)
     startTimer_->setSingleShot(true);
     startTimer_->start(0);
 
-    auto* controlThread = new QThread();
-    controlThread->start(QThread::InheritPriority);
-    background_->moveToThread(controlThread);
+    controlThread_ = new QThread();
+    connect(controlThread_, &QThread::finished, background_, &QObject::deleteLater);
+    controlThread_->start(QThread::InheritPriority);
+    background_->moveToThread(controlThread_);
 }
 
 MainWindow::~MainWindow() {
@@ -65,6 +66,11 @@ MainWindow::~MainWindow() {
     } else {
         QMetaObject::invokeMethod(background_, &MainBackgroundThread::shutDown, Qt::BlockingQueuedConnection);
     }
+    // The shut-down joined the telemetry and opener threads; the control thread ends here and
+    // destroys the control object on its way out, all before the application object goes.
+    controlThread_->quit();
+    controlThread_->wait();
+    delete controlThread_;
 }
 
 void MainWindow::centre() {
