@@ -76,7 +76,11 @@ MainBackgroundThread::MainBackgroundThread(QObject* parent)
     startTimer->setSingleShot(true);
     startTimer->start(0);
 
-    // Each worker is destroyed on its own thread when that thread finishes.
+    // Named so that per-thread figures (top -H, the program benchmark) tell them apart. Each
+    // worker is destroyed on its own thread when that thread finishes.
+    telemetryThread_->setObjectName(QStringLiteral("telemetry"));
+    openerThreads_[DeviceOpener::Joystick]->setObjectName(QStringLiteral("open joystick"));
+    openerThreads_[DeviceOpener::Rudder]->setObjectName(QStringLiteral("open rudder"));
     connect(telemetryThread_, &QThread::finished, telemetry_, &QObject::deleteLater);
     telemetryThread_->start(QThread::InheritPriority);
     telemetry_->moveToThread(telemetryThread_);

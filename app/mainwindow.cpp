@@ -52,6 +52,7 @@ MainWindow::MainWindow(QWidget* parent)
     startTimer_->start(0);
 
     controlThread_ = new QThread();
+    controlThread_->setObjectName(QStringLiteral("control"));
     connect(controlThread_, &QThread::finished, background_, &QObject::deleteLater);
     controlThread_->start(QThread::InheritPriority);
     background_->moveToThread(controlThread_);
