@@ -22,6 +22,7 @@
 #include <hidapi.h>
 
 class CommonTelemetryForceCalculator;
+class QSocketNotifier;
 class QThread;
 class CondorTelemetryForceCalculator;
 class DCSTelemetryForceCalculator;
@@ -120,6 +121,8 @@ private:
                       float* offsetY);
     uint32_t readVersion(hid_device* handle);
     void publishToPanels(const PositionInput& position);
+    void startTicking();
+    void stopTicking();
     void drop(DeviceLink& link, bool joystick);
     void write(hid_device* handle, const unsigned char* bytes);
     void storeRecord(Telemetry::Source source, const Telemetry& common);
@@ -127,7 +130,11 @@ private:
     std::function<qint64()> clock_;
     qint64 runStart_ = -1;
     qint64 rampStart_ = -1;
+    // The tick's clock: on Linux a kernel timer (timerfd) whose expiries keep an absolute 5 ms
+    // schedule; elsewhere, or should it fail, a precise QTimer.
     QTimer* loopTimer_;
+    QSocketNotifier* tickNotifier_ = nullptr;
+    int tickFd_ = -1;
     DeviceLink joystick_;
     DeviceLink rudder_;
     float positionOffset_[3] = {0.0f, 0.0f, 0.0f};

@@ -54,7 +54,8 @@ MainWindow::MainWindow(QWidget* parent)
     controlThread_ = new QThread();
     controlThread_->setObjectName(QStringLiteral("control"));
     connect(controlThread_, &QThread::finished, background_, &QObject::deleteLater);
-    controlThread_->start(QThread::InheritPriority);
+    // Time-critical: the 5 ms period must hold while the machine is busy with a simulator.
+    controlThread_->start(QThread::TimeCriticalPriority);
     background_->moveToThread(controlThread_);
 }
 

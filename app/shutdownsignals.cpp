@@ -5,8 +5,7 @@
 #ifdef _WIN32
 #include <windows.h>
 
-#include <QCoreApplication>
-#include <QPointer>
+#include <atomic>
 #else
 #include <cerrno>
 #include <csignal>
@@ -17,7 +16,7 @@
 namespace {
 
 #ifdef _WIN32
-QPointer<ShutdownSignals> instance;
+std::atomic<ShutdownSignals*> instance{nullptr};
 HANDLE finished = nullptr; // set once the shut-down is complete
 
 BOOL WINAPI consoleHandler(DWORD event) {
@@ -32,7 +31,7 @@ BOOL WINAPI consoleHandler(DWORD event) {
         return FALSE;
     }
     // This runs on a thread the system creates; the signal is posted to the GUI thread.
-    if (ShutdownSignals* target = instance.data()) {
+    if (ShutdownSignals* target = instance.load()) {
         QMetaObject::invokeMethod(
             target, [target, event] { emit target->received(static_cast<int>(event)); },
             Qt::QueuedConnection);
@@ -82,8 +81,8 @@ ShutdownSignals::ShutdownSignals(QObject* parent) : QObject(parent) {
 
 ShutdownSignals::~ShutdownSignals() {
 #ifdef _WIN32
-    SetEvent(finished);
     instance = nullptr;
+    SetEvent(finished);
 #else
     if (!notifier_) {
         return;

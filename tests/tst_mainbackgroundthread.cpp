@@ -6,6 +6,7 @@
 #include "telemetry/telemetrythread.h"
 
 #include <QSignalSpy>
+#include <QSocketNotifier>
 #include <QThread>
 #include <QTimer>
 #include <QtTest>
@@ -323,9 +324,22 @@ private slots:
         QCOMPARE(interval, 20);
 
         loop.start();
+#ifdef Q_OS_LINUX
+        // A kernel timer drives the tick; the QTimer is only the fallback.
+        const QList<QSocketNotifier*> tick = loop.findChildren<QSocketNotifier*>(Qt::FindDirectChildrenOnly);
+        QCOMPARE(tick.size(), 1);
+        QVERIFY(tick.first()->isEnabled());
+        QVERIFY(!loopTimers.first()->isActive());
+#else
         QVERIFY(loopTimers.first()->isActive());
         QCOMPARE(loopTimers.first()->interval(), 5);
         QVERIFY(!loopTimers.first()->isSingleShot());
+        QCOMPARE(loopTimers.first()->timerType(), Qt::PreciseTimer);
+#endif
+        loop.shutDown();
+        QVERIFY(loop.findChildren<QSocketNotifier*>(Qt::FindDirectChildrenOnly).isEmpty());
+        QVERIFY(!loopTimers.first()->isActive());
+        QCOMPARE(loop.telemetry(), nullptr); // the worker is gone with its thread
     }
 
     void recordsCarryTheirSourcePrefix() {
