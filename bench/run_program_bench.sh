@@ -8,9 +8,22 @@
 #   bench/run_program_bench.sh [BUILD_DIR]
 #   IDLE_S=30 STREAM_S=30 (seconds per phase); PROGRAM=path runs another build of the program.
 # Needs the targets grovik-trennal-fakehid and trennal-bench-profile, and python3.
+#
+# Where it can, it runs in a network namespace of its own, so that tests or other instances
+# using the games' ports on the same machine neither take its datagrams nor feed it theirs.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-build="${1:-$root/build}"
+build="$(cd "${1:-$root/build}" && pwd)"
+if [ -z "${TRENNAL_BENCH_NETNS:-}" ] && command -v unshare >/dev/null && command -v ip >/dev/null; then
+    if [ "$(id -u)" -eq 0 ]; then ns=(unshare -n); else ns=(unshare -rn); fi
+    if "${ns[@]}" true 2>/dev/null; then
+        exec "${ns[@]}" env TRENNAL_BENCH_NETNS=1 bash -c 'ip link set lo up && exec "$0" "$1"' \
+            "${BASH_SOURCE[0]}" "$build"
+    fi
+fi
+if [ -z "${TRENNAL_BENCH_NETNS:-}" ]; then
+    echo "(no network namespace: other programs on the games' ports may spoil the stream figures)"
+fi
 exec python3 - "$build" <<'PY'
 import bisect, os, signal, socket, struct, subprocess, sys, tempfile, time
 
@@ -110,16 +123,25 @@ def phase(seconds, stream):
                 changes=changes)
 
 
+
+
+def port_shared():
+    """Another program (a test, say) on a game's port spoils the stream figures: a second
+    listener on the DCS port takes datagrams, and a server answering on War Thunder's port
+    can hold the live source so that the DCS stream is never read."""
+    out = subprocess.run(["ss", "-Hulnp", "sport = :29778"], capture_output=True, text=True).stdout
+    out += subprocess.run(["ss", "-Htlnp", "sport = :8111"], capture_output=True, text=True).stdout
+    others = [l for l in out.splitlines() if f"pid={pid}," not in l]
+    if others:
+        print("WARNING: another program listens on a game's port:\n  " + "\n  ".join(others))
+
+
 time.sleep(2)
-# Another program (a test of the control loop, say) listening on the DCS port may take the
-# datagrams: the stream figures then mean nothing.
-others = subprocess.run(["ss", "-Hulnp", "sport = :29778"], capture_output=True, text=True).stdout
-others = [l for l in others.splitlines() if f"pid={pid}," not in l]
-if others:
-    print("WARNING: another socket listens on 127.0.0.1:29778:\n  " + "\n  ".join(others))
 idle = phase(idle_s, False)
+port_shared()
 phase(3.0, True)  # the stream is detected, its profile loaded and the 2 s ramp has passed
 stream = phase(stream_s, True)
+port_shared()
 
 proc.send_signal(signal.SIGTERM)
 code = proc.wait(timeout=30)
