@@ -31,6 +31,7 @@ constexpr qint64 RampMs = 2000;
 constexpr int PanelTicks = 7;
 // How long the shut-down waits for an open that does not return before leaving it behind.
 constexpr unsigned long OpenerJoinMs = 1000;
+constexpr unsigned long TelemetryJoinMs = 3000;
 
 qint64 monotonicMs() {
     static QElapsedTimer clock = [] {
@@ -143,8 +144,11 @@ void MainBackgroundThread::start() {
 void MainBackgroundThread::stopWorkers() {
     if (telemetryThread_) {
         telemetryThread_->quit();
-        telemetryThread_->wait();
-        delete telemetryThread_;
+        // A worker stuck in a call that never returns is left behind: the devices' last
+        // reports matter more than a clean exit.
+        if (telemetryThread_->wait(TelemetryJoinMs)) {
+            delete telemetryThread_;
+        }
         telemetryThread_ = nullptr;
         telemetry_ = nullptr;
     }

@@ -56,11 +56,14 @@ public:
 
     // At exit: stops the loop and leaves each connected device with a last report of zero
     // force, vibration, spring and dampers, so no stick keeps pushing after the program is gone.
-    // Then closes the devices and stops and joins the telemetry and opener threads.
-    // A plain member like start(); the main window invokes it on the control thread.
+    // Then stops and joins the telemetry and opener threads (one stuck in a call that never
+    // returns is left behind after a few seconds). A plain member like start(); the main
+    // window invokes it on the control thread.
     void shutDown();
-    // Stops and destroys the telemetry worker and the opener; also run by the destructor.
+    // Stops the worker threads, whose objects are destroyed on their way out; shutDown() and
+    // the destructor run it.
     void stopWorkers();
+    // Also closes the devices' handles.
     ~MainBackgroundThread() override;
 
     // Null once the workers are stopped.
