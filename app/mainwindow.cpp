@@ -132,9 +132,12 @@ MainWindow::MainWindow(QWidget* parent)
     startTimer_->setSingleShot(true);
     startTimer_->start(0);
 
-    auto* controlThread = new QThread();
-    controlThread->start(QThread::InheritPriority);
-    background_->moveToThread(controlThread);
+    controlThread_ = new QThread();
+    controlThread_->setObjectName(QStringLiteral("control"));
+    connect(controlThread_, &QThread::finished, background_, &QObject::deleteLater);
+    // Time-critical: the 5 ms period must hold while the machine is busy with a simulator.
+    controlThread_->start(QThread::TimeCriticalPriority);
+    background_->moveToThread(controlThread_);
 }
 
 MainWindow::~MainWindow() {
@@ -146,6 +149,11 @@ MainWindow::~MainWindow() {
     } else {
         QMetaObject::invokeMethod(background_, &MainBackgroundThread::shutDown, Qt::BlockingQueuedConnection);
     }
+    // The shut-down joined the telemetry and opener threads; the control thread ends here and
+    // destroys the control object on its way out, all before the application object goes.
+    controlThread_->quit();
+    controlThread_->wait();
+    delete controlThread_;
 }
 
 void MainWindow::centre() {

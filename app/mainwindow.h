@@ -21,8 +21,8 @@ class QTimer;
 // (which creates the telemetry worker), builds the form, connects the panels to the loop and
 // moves the control object to a thread of its own, whose loop starts with the event loop.
 //
-// Threading: GUI thread. The control object and its thread are created without parent and are
-// never deleted; they end with the process.
+// Threading: GUI thread. The control object and its thread are created without parent; the
+// destructor stops and joins the control thread, which destroys the control object.
 class MainWindow : public QMainWindow {
     Q_OBJECT
 
@@ -52,6 +52,7 @@ private:
     std::unique_ptr<Ui::MainWindow> ui_;
     QIcon icon_;
     MainBackgroundThread* background_;
+    QThread* controlThread_ = nullptr;
     QTimer* startTimer_ = nullptr; // parentless, GUI thread; queues the loop's start once the event loop runs
     QAction* restoreUnsavedAction_ = nullptr;
     bool geometryRestored_ = false;

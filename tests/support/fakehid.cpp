@@ -3,6 +3,7 @@
 #include <hidapi.h>
 
 #include <cstdlib>
+#include <condition_variable>
 #include <cstring>
 #include <cwchar>
 #include <mutex>
@@ -24,8 +25,11 @@ struct DeviceState {
     bool failNextPosition = false;
     bool failNextVersion = false;
     int opens = 0;
+    int attempts = 0;
     int closes = 0;
     int positionReads = 0;
+    bool holdVersion = false;
+    int heldVersion = 0;
 };
 
 struct State {
@@ -33,6 +37,9 @@ struct State {
     DeviceState devices[2];
     std::vector<WrittenReport> log;
     int misuse = 0;
+    bool logging = true;
+    WriteObserver observer;
+    std::condition_variable released;
     // Handles are never freed, so a use after hid_close is detected instead of crashing.
     std::vector<hid_device*> handles;
 };
@@ -79,12 +86,17 @@ void reset() {
     std::lock_guard<std::mutex> lock(s.mutex);
     for (DeviceState& d : s.devices) {
         const int generation = d.generation + 1;
+        const int held = d.heldVersion; // requests blocked right now still count themselves out
         d = DeviceState{};
         d.generation = generation;
+        d.heldVersion = held;
     }
     s.log.clear();
     s.misuse = 0;
     resetPaths();
+    s.logging = true;
+    s.observer = nullptr;
+    s.released.notify_all();
 }
 
 void plug(Device device) {
@@ -170,6 +182,12 @@ int openCount(Device device) {
     return dev(s, device).opens;
 }
 
+int openAttempts(Device device) {
+    State& s = state();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    return dev(s, device).attempts;
+}
+
 int closeCount(Device device) {
     State& s = state();
     std::lock_guard<std::mutex> lock(s.mutex);
@@ -192,6 +210,33 @@ void setPath(Device device, const std::string& path) {
     Enumeration& e = enumeration();
     std::lock_guard<std::mutex> lock(e.mutex);
     e.paths[static_cast<int>(device)] = path;
+}
+
+void holdVersionReads(Device device, bool held) {
+    State& s = state();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    dev(s, device).holdVersion = held;
+    if (!held) {
+        s.released.notify_all();
+    }
+}
+
+int heldVersionReads(Device device) {
+    State& s = state();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    return dev(s, device).heldVersion;
+}
+
+void setWriteObserver(WriteObserver observer) {
+    State& s = state();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    s.observer = std::move(observer);
+}
+
+void setLogging(bool on) {
+    State& s = state();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    s.logging = on;
 }
 
 } // namespace FakeHid
@@ -228,6 +273,7 @@ hid_device* HID_API_EXPORT hid_open(unsigned short vendor_id, unsigned short pro
         return nullptr;
     }
     DeviceState& d = s.devices[index];
+    ++d.attempts;
     if (!d.plugged) {
         return nullptr;
     }
@@ -278,20 +324,39 @@ void HID_API_EXPORT hid_free_enumeration(struct hid_device_info* devs) {
 
 int HID_API_EXPORT hid_write(hid_device* dev, const unsigned char* data, size_t length) {
     State& s = state();
-    std::lock_guard<std::mutex> lock(s.mutex);
-    if (!alive(s, dev) || length != 65) {
-        return -1;
+    WriteObserver observer;
+    Device device;
+    {
+        std::lock_guard<std::mutex> lock(s.mutex);
+        if (!alive(s, dev) || length != 65) {
+            return -1;
+        }
+        device = static_cast<Device>(dev->device);
+        if (s.logging) {
+            WrittenReport r;
+            r.device = device;
+            std::memcpy(r.bytes.data(), data, 65);
+            s.log.push_back(r);
+        }
+        observer = s.observer;
     }
-    WrittenReport r;
-    r.device = static_cast<Device>(dev->device);
-    std::memcpy(r.bytes.data(), data, 65);
-    s.log.push_back(r);
+    if (observer) {
+        observer(device, data, length);
+    }
     return 65;
 }
 
 int HID_API_EXPORT hid_get_feature_report(hid_device* dev, unsigned char* data, size_t length) {
     State& s = state();
-    std::lock_guard<std::mutex> lock(s.mutex);
+    std::unique_lock<std::mutex> lock(s.mutex);
+    if (dev && !dev->closed && data && data[0] == 0x25) {
+        DeviceState& held = s.devices[dev->device];
+        if (held.holdVersion) {
+            ++held.heldVersion;
+            s.released.wait(lock, [&held] { return !held.holdVersion; });
+            --held.heldVersion;
+        }
+    }
     if (!alive(s, dev) || length < 17 || !data) {
         return -1;
     }

@@ -1,8 +1,10 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string>
+#include <functional>
 #include <vector>
 
 // An in-process emulation of the Grovik joystick base (3F21:7A10) and rudder unit
@@ -45,6 +47,8 @@ std::vector<WrittenReport> writes(Device device);
 void clearWrites();
 
 int openCount(Device device);
+// Every hid_open of the device, whether it was plugged or not.
+int openAttempts(Device device);
 int closeCount(Device device);
 int positionReads(Device device);
 // Calls made on a handle after hid_close, or with a null handle: must stay 0.
@@ -54,5 +58,16 @@ int misuseCount();
 // user may open); a test points it at a file the user cannot write to emulate a hidraw node
 // without permission. reset() restores the default.
 void setPath(Device device, const std::string& path);
+// While held, the device's version request (the first thing asked after an open) blocks, as
+// with a device that never answers, until released; reset() releases it too.
+void holdVersionReads(Device device, bool held);
+// Number of version requests of the device blocked at this moment.
+int heldVersionReads(Device device);
+
+// Called on every successful write, outside the fake's lock, on the writing thread.
+using WriteObserver = std::function<void(Device device, const unsigned char* bytes, size_t length)>;
+void setWriteObserver(WriteObserver observer);
+// Off, the log of written reports stays empty (long runs would grow it without bound).
+void setLogging(bool on);
 
 } // namespace FakeHid
