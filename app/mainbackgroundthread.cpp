@@ -12,12 +12,26 @@
 
 #include <QThread>
 
+#include <QSocketNotifier>
+
+#ifdef Q_OS_LINUX
+#include <pthread.h>
+#include <sched.h>
+#include <sys/timerfd.h>
+#include <unistd.h>
+#endif
+
 namespace {
 
 // Ticks between open attempts for an absent device: an attempt when the counter exceeds
 // this, that is every 201 ticks (1005 ms).
 constexpr int32_t ReconnectTicks = 199;
 constexpr qint64 RampMs = 2000;
+// Positions and records go to the window every 7th tick (35 ms): under 30 updates a second.
+constexpr int PanelTicks = 7;
+// How long the shut-down waits for an open that does not return before leaving it behind.
+constexpr unsigned long OpenerJoinMs = 1000;
+constexpr unsigned long TelemetryJoinMs = 3000;
 
 qint64 monotonicMs() {
     static QElapsedTimer clock = [] {
@@ -26,6 +40,17 @@ qint64 monotonicMs() {
         return t;
     }();
     return clock.elapsed();
+}
+
+// Qt gives a time-critical thread its priority on Windows and macOS; on Linux that takes the
+// real-time policy, which only a user allowed to (root, or an RLIMIT_RTPRIO) gets. Low among
+// real-time threads: above every ordinary one, below the kernel's interrupt threads.
+void useRealTimeScheduling() {
+#ifdef Q_OS_LINUX
+    sched_param param{};
+    param.sched_priority = 10;
+    pthread_setschedparam(pthread_self(), SCHED_FIFO, &param);
+#endif
 }
 
 } // namespace
@@ -37,12 +62,22 @@ MainBackgroundThread::MainBackgroundThread(QObject* parent)
       dcsCalculator_(new DCSTelemetryForceCalculator(this)),
       shturmovikCalculator_(new ShturmovikTelemetryForceCalculator(this)),
       warthunderCalculator_(new WarthunderForceCalculator(this)),
-      condorCalculator_(new CondorTelemetryForceCalculator(this)), telemetry_(new TelemetryThread()) {
+      condorCalculator_(new CondorTelemetryForceCalculator(this)), telemetry_(new TelemetryThread()),
+      telemetryThread_(new QThread()), openers_{new DeviceOpener(DeviceOpener::Joystick),
+                                                new DeviceOpener(DeviceOpener::Rudder)},
+      openerThreads_{new QThread(), new QThread()} {
     hid_init();
 
+    // A coarse timer may fire up to 5 % late; even a precise one drifts by a tenth of a
+    // millisecond a tick where Qt has no kernel timer under it (see startTicking()).
+    loopTimer_->setTimerType(Qt::PreciseTimer);
     connect(loopTimer_, &QTimer::timeout, this, &MainBackgroundThread::onTimout);
 
-    connect(telemetry_, &TelemetryThread::telemetryEnded, this, &MainBackgroundThread::telemetryEnded);
+    // A record still waiting for the window is stale once the stream has ended.
+    connect(telemetry_, &TelemetryThread::telemetryEnded, this, [this] {
+        telemetryPending_ = false;
+        emit telemetryEnded();
+    });
     connect(telemetry_, &TelemetryThread::telemetrySourceChanged, this,
             &MainBackgroundThread::telemetrySourceChanged);
     connect(telemetry_, &TelemetryThread::msfsTelemetryChanged, this,
@@ -63,15 +98,73 @@ MainBackgroundThread::MainBackgroundThread(QObject* parent)
     startTimer->setSingleShot(true);
     startTimer->start(0);
 
-    auto* telemetryThread = new QThread();
-    telemetryThread->start(QThread::InheritPriority);
-    telemetry_->moveToThread(telemetryThread);
+    // Named so that per-thread figures (top -H, the program benchmark) tell them apart. Each
+    // worker is destroyed on its own thread when that thread finishes.
+    telemetryThread_->setObjectName(QStringLiteral("telemetry"));
+    openerThreads_[DeviceOpener::Joystick]->setObjectName(QStringLiteral("open joystick"));
+    openerThreads_[DeviceOpener::Rudder]->setObjectName(QStringLiteral("open rudder"));
+    connect(telemetryThread_, &QThread::finished, telemetry_, &QObject::deleteLater);
+    telemetryThread_->start(QThread::InheritPriority);
+    telemetry_->moveToThread(telemetryThread_);
+
+    for (int i = 0; i < 2; ++i) {
+        connect(openerThreads_[i], &QThread::finished, openers_[i], &QObject::deleteLater);
+        openerThreads_[i]->start(QThread::InheritPriority);
+        openers_[i]->moveToThread(openerThreads_[i]);
+    }
+}
+
+MainBackgroundThread::~MainBackgroundThread() {
+    stopTicking();
+    stopWorkers();
+    for (DeviceLink* link : {&joystick_, &rudder_}) {
+        if (link->handle) {
+            hid_close(link->handle);
+            link->handle = nullptr;
+        }
+    }
 }
 
 void MainBackgroundThread::start() {
-    loopTimer_->start(5);
+    // Only the program's own control thread runs time-critical; tests drive the loop from theirs.
+    if (thread()->priority() == QThread::TimeCriticalPriority) {
+        useRealTimeScheduling();
+    }
+    startTicking();
     runStart_ = clock_();
     rampStart_ = runStart_;
+    // The first tick is an attempt for both devices: their opens start now.
+    for (DeviceOpener* opener : openers_) {
+        if (opener) {
+            opener->request();
+        }
+    }
+}
+
+void MainBackgroundThread::stopWorkers() {
+    if (telemetryThread_) {
+        telemetryThread_->quit();
+        // A worker stuck in a call that never returns is left behind: the devices' last
+        // reports matter more than a clean exit.
+        if (telemetryThread_->wait(TelemetryJoinMs)) {
+            delete telemetryThread_;
+        }
+        telemetryThread_ = nullptr;
+        telemetry_ = nullptr;
+    }
+    for (int i = 0; i < 2; ++i) {
+        if (!openerThreads_[i]) {
+            continue;
+        }
+        openers_[i]->refuseRequests();
+        openerThreads_[i]->quit();
+        // An open that never returns keeps its thread; it is left behind rather than waited for.
+        if (openerThreads_[i]->wait(OpenerJoinMs)) {
+            delete openerThreads_[i];
+        }
+        openerThreads_[i] = nullptr;
+        openers_[i] = nullptr;
+    }
 }
 
 uint64_t MainBackgroundThread::runElapsed() const {
@@ -89,18 +182,18 @@ void MainBackgroundThread::onTimout() {
     if (joystick_.handle) {
         readJoystickPosition(&position, &offset);
     } else {
-        connectionStep(joystick_, HidReports::JoystickProductId, true);
+        connectionStep(joystick_, DeviceOpener::Joystick);
     }
     if (rudder_.handle) {
         readRudderPosition(&position, &offset);
     } else {
-        connectionStep(rudder_, HidReports::RudderProductId, false);
+        connectionStep(rudder_, DeviceOpener::Rudder);
     }
 
     position.roll -= offset.roll;
     position.pitch -= offset.pitch;
     position.yaw -= offset.yaw;
-    emit positionChanged(position);
+    publishToPanels(position);
 
     Forces forces = calculateForces(position);
 
@@ -190,7 +283,8 @@ void MainBackgroundThread::overrideTelemetry(Telemetry telemetry) {
 
 void MainBackgroundThread::storeRecord(Telemetry::Source source, const Telemetry& common) {
     currentSource_ = source;
-    emit telemetryChanged(common);
+    pendingTelemetry_ = common;
+    telemetryPending_ = true;
     emit recordReceived(RecordingRow{clock_(),
                                      source,
                                      QString(),
@@ -236,6 +330,19 @@ const Telemetry& MainBackgroundThread::drivingRecord() const {
         return condorRecord_;
     default:
         return overrideRecord_;
+    }
+}
+
+void MainBackgroundThread::publishToPanels(const PositionInput& position) {
+    if (panelTicks_ > 0) {
+        --panelTicks_;
+        return;
+    }
+    panelTicks_ = PanelTicks - 1;
+    emit positionChanged(position);
+    if (telemetryPending_) {
+        telemetryPending_ = false;
+        emit telemetryChanged(pendingTelemetry_);
     }
 }
 
@@ -287,8 +394,47 @@ void MainBackgroundThread::setLanded(float verticalSpeed, float airspeed) {
     commonCalculator_->land(event, settings_);
 }
 
-void MainBackgroundThread::shutDown() {
+void MainBackgroundThread::startTicking() {
+#ifdef Q_OS_LINUX
+    // The kernel re-arms a periodic timerfd from its own schedule, never from the moment it was
+    // read, so a late wake-up does not move the next tick.
+    tickFd_ = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
+    if (tickFd_ >= 0) {
+        itimerspec period{};
+        period.it_interval.tv_nsec = 5000000;
+        period.it_value.tv_nsec = 5000000;
+        if (timerfd_settime(tickFd_, 0, &period, nullptr) == 0) {
+            tickNotifier_ = new QSocketNotifier(tickFd_, QSocketNotifier::Read, this);
+            connect(tickNotifier_, &QSocketNotifier::activated, this, [this] {
+                // Expiries missed while the thread was held up are dropped, as a QTimer does.
+                uint64_t expiries = 0;
+                if (::read(tickFd_, &expiries, sizeof expiries) > 0) {
+                    onTimout();
+                }
+            });
+            return;
+        }
+        ::close(tickFd_);
+        tickFd_ = -1;
+    }
+#endif
+    loopTimer_->start(5);
+}
+
+void MainBackgroundThread::stopTicking() {
     loopTimer_->stop();
+    delete tickNotifier_;
+    tickNotifier_ = nullptr;
+#ifdef Q_OS_LINUX
+    if (tickFd_ >= 0) {
+        ::close(tickFd_);
+        tickFd_ = -1;
+    }
+#endif
+}
+
+void MainBackgroundThread::shutDown() {
+    stopTicking();
     const Forces zero;
     const EffectsSettings noDampers;
     if (joystick_.handle) {
@@ -297,25 +443,41 @@ void MainBackgroundThread::shutDown() {
     if (rudder_.handle) {
         write(rudder_.handle, HidReports::rudderDirectControl(zero, positionOffset_, noDampers).data());
     }
+    stopWorkers();
 }
 
 // ---- Device link ----------------------------------------------------------------------
 
-bool MainBackgroundThread::connectionStep(DeviceLink& link, unsigned short productId, bool joystick) {
-    if (link.reconnectCounter <= ReconnectTicks) {
-        ++link.reconnectCounter;
+// The open runs on the opener's thread: it is requested on the tick before the attempt and
+// its handle is taken at the attempt, or at the first tick after it once a slow open returns.
+// Taking comes first, so an open that finishes during a tick waits for the next one.
+bool MainBackgroundThread::connectionStep(DeviceLink& link, DeviceOpener::Device device) {
+    DeviceOpener* opener = openers_[device];
+    if (!opener) {
+        return false;
+    }
+    const DeviceOpener::Opened opened = opener->take();
+    if (!opened.handle) {
+        if (link.reconnectCounter <= ReconnectTicks) {
+            ++link.reconnectCounter;
+            if (link.reconnectCounter > ReconnectTicks) {
+                opener->request();
+            }
+        } else {
+            link.reconnectCounter = 0;
+        }
         return false;
     }
     link.reconnectCounter = 0;
-    link.handle = hid_open(HidReports::VendorId, productId, nullptr);
-    if (!link.handle) {
-        return false;
-    }
-    const uint32_t version = readVersion(link.handle);
-    if (joystick) {
-        emit joystickConnected(version);
+    link.handle = opened.handle;
+    // The game's own effects run with the current gains from the first report on.
+    if (device == DeviceOpener::Joystick) {
+        emit joystickConnected(opened.version);
+        write(link.handle,
+              HidReports::directXOverride(HidReports::joystickDirectXOverride(settings_)).data());
     } else {
-        emit rudderConnected(version);
+        emit rudderConnected(opened.version);
+        write(link.handle, HidReports::directXOverride(HidReports::rudderDirectXOverride(settings_)).data());
     }
     return true;
 }

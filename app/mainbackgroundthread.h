@@ -1,5 +1,6 @@
 #pragma once
 
+#include "device/deviceopener.h"
 #include "forces/condor2telemetry.h"
 #include "forces/dcstelemetry.h"
 #include "forces/directxoverridetypedef.h"
@@ -23,6 +24,8 @@
 #include <hidapi.h>
 
 class CommonTelemetryForceCalculator;
+class QSocketNotifier;
+class QThread;
 class CondorTelemetryForceCalculator;
 class DCSTelemetryForceCalculator;
 class MSFSTelemetryForceCalculator;
@@ -55,10 +58,19 @@ public:
 
     // At exit: stops the loop and leaves each connected device with a last report of zero
     // force, vibration, spring and dampers, so no stick keeps pushing after the program is gone.
-    // A plain member like start(); the main window invokes it on the control thread.
+    // Then stops and joins the telemetry and opener threads (one stuck in a call that never
+    // returns is left behind after a few seconds). A plain member like start(); the main
+    // window invokes it on the control thread.
     void shutDown();
+    // Stops the worker threads, whose objects are destroyed on their way out; shutDown() and
+    // the destructor run it.
+    void stopWorkers();
+    // Also closes the devices' handles.
+    ~MainBackgroundThread() override;
 
+    // Null once the workers are stopped.
     TelemetryThread* telemetry() const { return telemetry_; }
+    DeviceOpener* opener(DeviceOpener::Device device) const { return openers_[device]; }
 
 signals:
     void telemetryChanged(Telemetry telemetry);
@@ -112,11 +124,14 @@ private:
     uint64_t runElapsed() const;
     qint64 rampElapsed() const;
     // One connection step for an absent device; returns true when it was opened this tick.
-    bool connectionStep(DeviceLink& link, unsigned short productId, bool joystick);
+    bool connectionStep(DeviceLink& link, DeviceOpener::Device device);
     // Reads report 0x24; on failure drops the device. Returns false when the device was lost.
     bool readPosition(DeviceLink& link, bool joystick, float* positionX, float* positionY, float* offsetX,
                       float* offsetY);
     uint32_t readVersion(hid_device* handle);
+    void publishToPanels(const PositionInput& position);
+    void startTicking();
+    void stopTicking();
     void drop(DeviceLink& link, bool joystick);
     void write(hid_device* handle, const unsigned char* bytes);
     void storeRecord(Telemetry::Source source, const Telemetry& common);
@@ -127,7 +142,11 @@ private:
     std::function<qint64()> clock_;
     qint64 runStart_ = -1;
     qint64 rampStart_ = -1;
+    // The tick's clock: on Linux a kernel timer (timerfd) whose expiries keep an absolute 5 ms
+    // schedule; elsewhere, or should it fail, a precise QTimer.
     QTimer* loopTimer_;
+    QSocketNotifier* tickNotifier_ = nullptr;
+    int tickFd_ = -1;
     DeviceLink joystick_;
     DeviceLink rudder_;
     float positionOffset_[3] = {0.0f, 0.0f, 0.0f};
@@ -147,6 +166,14 @@ private:
     WarthunderForceCalculator* warthunderCalculator_;
     CondorTelemetryForceCalculator* condorCalculator_;
     TelemetryThread* telemetry_;
+    QThread* telemetryThread_;
+    DeviceOpener* openers_[2];
+    QThread* openerThreads_[2];
+    // Positions and records reach the window at a tick boundary every few ticks; a record
+    // waits here until then and a newer one replaces it.
+    int panelTicks_ = 0;
+    bool telemetryPending_ = false;
+    Telemetry pendingTelemetry_;
     Forces sent_;
     qint64 lastPublished_ = -1;
 };

@@ -3,21 +3,51 @@
 #include "app/mainbackgroundthread.h"
 #include "app/recordingcontroller.h"
 #include "telemetry/flightrecorder.h"
+#include "ui/aboutdialog.h"
 #include "ui/forcesviewwidget.h"
+#include "ui/gamesetupdialog.h"
 #include "ui/statuswidget.h"
 #include "ui/threeaxiseffectswidget.h"
 #include "ui_mainwindow.h"
 
+#include <QCloseEvent>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QSettings>
 #include <QSignalBlocker>
 #include <QStatusBar>
+#include <QTabWidget>
 #include <QThread>
 #include <QTimer>
+
+#include <algorithm>
+
+namespace {
+
+// Room for a window manager's title bar and borders while the real frame is not yet known.
+const QMargins kFrameAllowance(8, 32, 8, 8);
+
+const QString kGeometryKey = QStringLiteral("window/geometry");
+const QString kTabsGroup = QStringLiteral("tabs");
+
+// A tab widget's key: the object names from the window down to it.
+QString tabKey(const QWidget* tabs, const QWidget* window) {
+    QStringList names;
+    for (const QWidget* w = tabs; w && w != window; w = w->parentWidget()) {
+        if (!w->objectName().isEmpty()) {
+            names.prepend(w->objectName());
+        }
+    }
+    return names.join(QLatin1Char('.'));
+}
+
+} // namespace
 
 MainWindow::MainWindow(QWidget* parent)
     : QMainWindow(parent), ui_(std::make_unique<Ui::MainWindow>()),
@@ -78,7 +108,55 @@ MainWindow::MainWindow(QWidget* parent)
         const QSignalBlocker block(record);
         record->setChecked(on);
     });
-    menuBar()->insertMenu(menuBar()->actions().value(0), fileMenu);
+    menuBar()->addMenu(fileMenu);
+
+    // Edit menu: brings back profile edits that an automatic profile change set aside.
+    QMenu* editMenu = menuBar()->addMenu(tr("&Edit"));
+    editMenu->setObjectName(QStringLiteral("edit_menu"));
+    restoreUnsavedAction_ = editMenu->addAction(tr("Restore unsaved changes"));
+    restoreUnsavedAction_->setObjectName(QStringLiteral("restore_unsaved_action"));
+    restoreUnsavedAction_->setEnabled(false);
+    connect(restoreUnsavedAction_, &QAction::triggered, editor, &ThreeAxisEffectsWidget::restoreSetAside);
+    connect(editor, &ThreeAxisEffectsWidget::setAsideChanged, restoreUnsavedAction_, &QAction::setEnabled);
+    connect(editor, &ThreeAxisEffectsWidget::statusMessage, this,
+            [this](const QString& text) { statusBar()->showMessage(text); });
+
+    // The status panel is taller than a small screen: it scrolls, at its full width.
+    auto* statusScroll = new QScrollArea(ui_->centralwidget);
+    statusScroll->setObjectName(QStringLiteral("status_scroll"));
+    statusScroll->setWidgetResizable(true);
+    statusScroll->setFrameShape(QFrame::NoFrame);
+    // Tab goes straight to the panel's controls; the area scrolls to whichever has the focus.
+    statusScroll->setFocusPolicy(Qt::NoFocus);
+    statusScroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    delete ui_->horizontalLayout_2->replaceWidget(status, statusScroll);
+    statusScroll->setWidget(status);
+    statusScroll->setMinimumWidth(status->minimumSizeHint().width() +
+                                  statusScroll->verticalScrollBar()->sizeHint().width());
+
+    // The size and position of the last run, else as much of the screen as the window wants.
+    geometryRestored_ = restoreGeometry(windowSettings()->value(kGeometryKey).toByteArray());
+    if (!geometryRestored_) {
+        if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+            // Tall enough for the status panel without scrolling where the screen allows.
+            const QRect area = screen->availableGeometry().marginsRemoved(kFrameAllowance);
+            const QSize wanted(sizeHint().width(), std::max(sizeHint().height(), 820));
+            resize(wanted.boundedTo(area.size()).expandedTo(minimumSizeHint()));
+        }
+    }
+    // Help: the set-up guide and the About box, each opened without blocking the window.
+    QMenu* help = menuBar()->addMenu(tr("&Help"));
+    help->setObjectName(QStringLiteral("help_menu"));
+    const auto openDialog = [](QDialog* dialog) {
+        dialog->setAttribute(Qt::WA_DeleteOnClose);
+        dialog->open();
+    };
+    help->addAction(tr("&Setting up the games"), this,
+                    [this, openDialog] { openDialog(new GameSetupDialog(this)); });
+    help->addSeparator();
+    QAction* about =
+        help->addAction(tr("&About"), this, [this, openDialog] { openDialog(new AboutDialog(this)); });
+    about->setMenuRole(QAction::AboutRole);
 
     // The loop timer can only be started from its own thread: this zero-delay timer of the
     // GUI thread queues start() to the control thread once the event loop runs.
@@ -87,9 +165,12 @@ MainWindow::MainWindow(QWidget* parent)
     startTimer_->setSingleShot(true);
     startTimer_->start(0);
 
-    auto* controlThread = new QThread();
-    controlThread->start(QThread::InheritPriority);
-    background_->moveToThread(controlThread);
+    controlThread_ = new QThread();
+    controlThread_->setObjectName(QStringLiteral("control"));
+    connect(controlThread_, &QThread::finished, background_, &QObject::deleteLater);
+    // Time-critical: the 5 ms period must hold while the machine is busy with a simulator.
+    controlThread_->start(QThread::TimeCriticalPriority);
+    background_->moveToThread(controlThread_);
 }
 
 MainWindow::~MainWindow() {
@@ -101,6 +182,11 @@ MainWindow::~MainWindow() {
     } else {
         QMetaObject::invokeMethod(background_, &MainBackgroundThread::shutDown, Qt::BlockingQueuedConnection);
     }
+    // The shut-down joined the telemetry and opener threads; the control thread ends here and
+    // destroys the control object on its way out, all before the application object goes.
+    controlThread_->quit();
+    controlThread_->wait();
+    delete controlThread_;
 }
 
 void MainWindow::showForces() {
@@ -119,10 +205,81 @@ void MainWindow::openRecording() {
 }
 
 void MainWindow::centre() {
-    const QScreen* screen = QGuiApplication::primaryScreen();
+    const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
     if (!screen) {
         return;
     }
-    const QRect s = screen->geometry();
-    setGeometry((s.width() - width()) / 2, (s.height() - height()) / 2, width(), height());
+    const QRect area = screen->availableGeometry();
+    QMargins frame = kFrameAllowance;
+    if (isVisible() && frameGeometry() != geometry()) {
+        const QRect outer = frameGeometry();
+        const QRect inner = geometry();
+        frame = QMargins(inner.left() - outer.left(), inner.top() - outer.top(),
+                         outer.right() - inner.right(), outer.bottom() - inner.bottom());
+    }
+    const QSize room = area.marginsRemoved(frame).size();
+    resize(size().boundedTo(room).expandedTo(minimumSizeHint().boundedTo(room)));
+    const QSize outer = size().grownBy(frame);
+    QPoint topLeft(area.x() + (area.width() - outer.width()) / 2,
+                   area.y() + (area.height() - outer.height()) / 2);
+    if (geometryRestored_) {
+        // A remembered place is kept as far as the window stays whole on the screen.
+        topLeft = pos();
+        topLeft.setX(
+            std::clamp(topLeft.x(), area.left(), std::max(area.left(), area.right() + 1 - outer.width())));
+        topLeft.setY(
+            std::clamp(topLeft.y(), area.top(), std::max(area.top(), area.bottom() + 1 - outer.height())));
+    }
+    // move() places the frame, so the title bar lands inside the area.
+    move(topLeft);
+}
+
+std::unique_ptr<QSettings> MainWindow::windowSettings() {
+    return std::make_unique<QSettings>(QStringLiteral("Grovik Trennal"), QStringLiteral("Grovik Trennal"));
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    if (!ui_->effect_settings_widget->settleUnsavedChanges()) {
+        event->ignore();
+        return;
+    }
+    saveWindowState();
+    QMainWindow::closeEvent(event);
+}
+
+void MainWindow::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    // Tabs are restored at the first show, once every tab of every panel exists.
+    if (!tabsRestored_) {
+        tabsRestored_ = true;
+        restoreTabs();
+    }
+}
+
+void MainWindow::saveWindowState() {
+    const std::unique_ptr<QSettings> settings = windowSettings();
+    settings->setValue(kGeometryKey, saveGeometry());
+    settings->beginGroup(kTabsGroup);
+    for (const QTabWidget* tabs : findChildren<QTabWidget*>()) {
+        const QString key = tabKey(tabs, this);
+        if (!key.isEmpty()) {
+            settings->setValue(key, tabs->currentIndex());
+        }
+    }
+    settings->endGroup();
+}
+
+void MainWindow::restoreTabs() {
+    const std::unique_ptr<QSettings> settings = windowSettings();
+    settings->beginGroup(kTabsGroup);
+    for (QTabWidget* tabs : findChildren<QTabWidget*>()) {
+        const QString key = tabKey(tabs, this);
+        bool ok = false;
+        const int index = settings->value(key).toInt(&ok);
+        // A tab that no longer exists leaves the widget as it is.
+        if (!key.isEmpty() && ok && index >= 0 && index < tabs->count()) {
+            tabs->setCurrentIndex(index);
+        }
+    }
+    settings->endGroup();
 }

@@ -9,6 +9,10 @@ namespace Ui {
 class MainWindow;
 }
 class MainBackgroundThread;
+class QAction;
+class QCloseEvent;
+class QSettings;
+class QShowEvent;
 class RecordingController;
 class QThread;
 class QTimer;
@@ -18,8 +22,8 @@ class QTimer;
 // (which creates the telemetry worker), builds the form, connects the panels to the loop and
 // moves the control object to a thread of its own, whose loop starts with the event loop.
 //
-// Threading: GUI thread. The control object and its thread are created without parent and are
-// never deleted; they end with the process.
+// Threading: GUI thread. The control object and its thread are created without parent; the
+// destructor stops and joins the control thread, which destroys the control object.
 class MainWindow : public QMainWindow {
     Q_OBJECT
 
@@ -32,8 +36,17 @@ public:
     MainBackgroundThread* background() const { return background_; }
     // The flight recorder and the replay, with the "Forces" tab and the File menu on them.
     RecordingController* recording() const { return recording_; }
-    // Moves the window so that it is centred on the primary screen.
+    // Fits the window into its screen's available area, title bar included, and centres it
+    // there; a size and position remembered from the last run are kept where they fit.
     void centre();
+    // Where the window's size, position and selected tabs are remembered between runs.
+    static std::unique_ptr<QSettings> windowSettings();
+
+protected:
+    // Closing with unsaved profile edits asks first; a close that goes ahead remembers the
+    // window's size, position and tabs.
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 public slots:
     // Asks for a recording and replays it.
@@ -42,9 +55,16 @@ public slots:
     void showForces();
 
 private:
+    void saveWindowState();
+    void restoreTabs();
+
     std::unique_ptr<Ui::MainWindow> ui_;
     QIcon icon_;
     MainBackgroundThread* background_;
     RecordingController* recording_ = nullptr;
+    QThread* controlThread_ = nullptr;
     QTimer* startTimer_ = nullptr; // parentless, GUI thread; queues the loop's start once the event loop runs
+    QAction* restoreUnsavedAction_ = nullptr;
+    bool geometryRestored_ = false;
+    bool tabsRestored_ = false;
 };

@@ -12,7 +12,7 @@
 namespace {
 
 void check(const QByteArray& body) {
-    const WarthunderTelemetry t = parseWarthunderState(body);
+    const WarthunderTelemetry t = parseWarthunderAnswer(body).record;
     const float fields[] = {t.airspeed,   t.verticalSpeed, t.aileronAoa,  t.aoa,         t.sideslip,
                             t.rollRate,   t.gForce,        t.propAirflow, t.trimmerRoll, t.trimmerPitch,
                             t.trimmerYaw, t.gear,          t.airbrake,    t.flaps};

@@ -9,6 +9,8 @@
 #include <QStandardItemModel>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 
 namespace {
 
@@ -140,10 +142,10 @@ void ProfileStore::scan() {
 }
 
 QString ProfileStore::save(const EffectsProfile& profile) {
-    return save(profile, nullptr);
+    return save(profile, nullptr, nullptr);
 }
 
-QString ProfileStore::save(const EffectsProfile& profile, bool* saved) {
+QString ProfileStore::save(const EffectsProfile& profile, bool* saved, QString* error) {
     const QString name = fileName(profile.metadata);
     const QString path = m_directory.filePath(name);
     // A link in the profile's place would make the save write wherever it points; the
@@ -156,13 +158,30 @@ QString ProfileStore::save(const EffectsProfile& profile, bool* saved) {
     // Qt 6.4's commit() renames the temporary even when its own final flush failed (a full
     // disk), so the flush is done and checked here; an unfinished temporary is discarded
     // when the file object goes, and the earlier profile stays as it was.
+    QString reason;
     bool ok = false;
-    if (file.open(QIODevice::WriteOnly)) {
-        ok = file.write(bytes) == bytes.size() && file.flush() && file.error() == QFileDevice::NoError;
-        ok = ok && file.commit();
+    if (!file.open(QIODevice::WriteOnly)) {
+        reason = file.errorString();
+    } else if (file.write(bytes) != bytes.size() || !file.flush() || file.error() != QFileDevice::NoError) {
+        // The system's reason (a full disk, a size limit) is in errno; Qt may not keep it.
+        const int code = errno;
+        reason = file.errorString();
+        if (code != 0 && (reason.isEmpty() || reason == QLatin1String("Unknown error"))) {
+            reason = QString::fromLocal8Bit(std::strerror(code));
+        }
+    } else if (!file.commit()) {
+        reason = file.errorString();
+    } else {
+        ok = true;
+    }
+    if (!ok && reason.isEmpty()) {
+        reason = QStringLiteral("Unknown error");
     }
     if (saved) {
         *saved = ok;
+    }
+    if (error) {
+        *error = reason;
     }
     scan();
     return name;

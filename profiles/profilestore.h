@@ -41,8 +41,9 @@ public:
     // Replaces the profile's file atomically (a temporary file renamed over it, so a crash
     // or a full disk leaves the earlier file whole), then rescans. Returns the file name.
     QString save(const EffectsProfile& profile);
-    // As above; *saved tells whether the file was written.
-    QString save(const EffectsProfile& profile, bool* saved);
+    // As above; *saved tells whether the file was written and, when it was not, *error says
+    // why in the system's words (for example "No space left on device").
+    QString save(const EffectsProfile& profile, bool* saved, QString* error = nullptr);
     // Reads the file into the profile, overwriting every field; default profile on any failure.
     void load(const QString& fileName, EffectsProfile& profile) const;
     // Deletes the file (only ever inside "effect_profiles"), then rescans.

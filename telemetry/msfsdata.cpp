@@ -120,9 +120,10 @@ MSFSTelemetry msfsRecordFromData(const unsigned char* block, size_t size) {
     }
     record.propAirflow = count > 0 ? toFloat(sum / count) : 0.0f;
 
-    // Gear and flaps stay fractions from 0 to 1, as the simulator gives them.
-    record.gear = toFloat((at(GEAR_LEFT) + at(GEAR_RIGHT) + at(GEAR_CENTER)) / 3.0);
-    record.flaps = toFloat((at(FLAPS_LEFT) + at(FLAPS_RIGHT)) * 0.5);
+    // The simulator gives gear and flaps as fractions; the record holds percent, as every game's
+    // source fills it. No air brake is asked for, so that field stays 0.
+    record.gear = toFloat((at(GEAR_LEFT) + at(GEAR_RIGHT) + at(GEAR_CENTER)) / 3.0 * 100.0);
+    record.flaps = toFloat((at(FLAPS_LEFT) + at(FLAPS_RIGHT)) * 0.5 * 100.0);
     record.onGround = at(SIM_ON_GROUND) > 0.0;
 
     record.aileronTrim = toFloat(at(AILERON_TRIM));

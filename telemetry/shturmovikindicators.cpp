@@ -9,6 +9,8 @@
 namespace {
 constexpr int kHeaderSize = 10;
 constexpr int kRecordHeaderSize = 3;
+// Metres per second squared in one G.
+constexpr double kStandardGravity = 9.81;
 
 // Little-endian IEEE-754 single at p; a non-finite value from the wire reads as 0.
 float readFloat(const unsigned char* p) {
@@ -130,14 +132,18 @@ ShturmovikTelemetry shturmovikRecord(const ShturmovikIndicators& s) {
     }
     t.verticalSpeed = finiteOrZero(verticalSpeed);
     t.aoa = finiteOrZero(static_cast<float>(static_cast<double>(s.indicator7) * 57.2958));
-    t.gForce = finiteOrZero(s.indicator8[2]);
+    // Indicator 8 is the acceleration in m/s²; its vertical component over g is the load factor,
+    // so level flight reads about 1.
+    t.gForce = finiteOrZero(static_cast<float>(static_cast<double>(s.indicator8[1]) / kStandardGravity));
 
     float power = 0.0f;
     const int engines = std::min(s.indicator0Count, ShturmovikIndicators::kMaxValues);
     for (int i = 0; i < engines; ++i) {
         power += s.indicator0[i] * s.indicator1[i];
     }
-    t.propAirflow = finiteOrZero(power / static_cast<float>(s.indicator0Count) / 100000.0f / 3700.0f);
+    // RPM times manifold pressure, scaled so that full power (2700 rpm at 140 kPa) is about 100 %.
+    t.propAirflow =
+        finiteOrZero(power / static_cast<float>(s.indicator0Count) / 100000.0f / 3700.0f * 100.0f);
 
     t.gear = finiteOrZero(mean(s.indicator4, std::min(s.indicator4Count, ShturmovikIndicators::kMaxValues)) *
                           100.0f);

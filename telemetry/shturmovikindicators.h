@@ -23,7 +23,7 @@ struct ShturmovikIndicators {
     float indicator5[kMaxValues] = {};
     float indicator6 = 0.0f;  // airspeed, m/s
     float indicator7 = 0.0f;  // angle of attack, radians
-    float indicator8[3] = {}; // accelerations; the third is the load factor
+    float indicator8[3] = {}; // acceleration in m/s²: longitudinal, vertical, lateral
     float indicator9[2] = {};
     float indicator10Previous = 0.0f;
     float indicator11 = 0.0f; // flaps, 0..1

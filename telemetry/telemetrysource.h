@@ -2,28 +2,56 @@
 
 #include "forces/telemetry.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 
-// One game's telemetry input, polled by TelemetryThread. A source starts a stream when data
-// first arrives (telemetrySourceChanged with the aircraft name), publishes records with its
-// own telemetryChanged signal while the stream lasts, and ends it with an all-zero record
-// followed by telemetryEnded.
+#include <functional>
+
+// One game's telemetry input, run by TelemetryThread. A source starts a stream when data first
+// arrives (telemetrySourceChanged with the aircraft name), publishes records with its own
+// telemetryChanged signal while the stream lasts, and ends it with an all-zero record followed
+// by telemetryEnded. It does all of that inside poll(), which the worker calls when the source
+// raises inputReady or when its pollDelay() falls due, and only while the source may run (no
+// other source is current, or this one is).
 //
-// Threading: lives on the telemetry thread as a child of TelemetryThread; poll() is called
-// from its 20 ms timer and must not block.
+// Threading: lives on the telemetry thread as a child of TelemetryThread; every method runs there
+// and none blocks.
 class TelemetrySource : public QObject {
     Q_OBJECT
 
 public:
-    using QObject::QObject;
+    // Milliseconds of a monotonic clock. The default counts from construction; tests replace it
+    // to step time by hand.
+    using Clock = std::function<qint64()>;
+
+    explicit TelemetrySource(QObject* parent = nullptr);
+
+    // Milliseconds from now until the source next has work for poll(): 0 for at once, negative
+    // for none on a schedule (input that arrives is announced by inputReady instead).
+    virtual qint64 pollDelay() const { return -1; }
+
+    void setClock(Clock clock);
+
+    // Drops a running stream without a word, so that the next input starts and announces a new
+    // one. The worker calls it when a replay takes the stream over.
+    virtual void forgetStream() {}
 
 public slots:
-    // One step of work: read pending input, advance the stream.
+    // One step of work: handle the input that arrived, advance the stream, send what is due.
     virtual void poll() = 0;
 
 signals:
     void telemetrySourceChanged(Telemetry::Source source, QString name);
     void telemetryEnded();
     void landed(float initialMagnitude);
+    // Input arrived that the next poll() handles; the worker polls at once if the source may run.
+    void inputReady();
+
+protected:
+    qint64 now() const { return clock_(); }
+
+private:
+    QElapsedTimer monotonic_;
+    Clock clock_;
 };

@@ -2,6 +2,8 @@
 
 #include "telemetry/msfsdata.h"
 
+#include <algorithm>
+
 namespace {
 
 // SimConnect identifiers of this client.
@@ -9,6 +11,12 @@ constexpr SIMCONNECT_DATA_DEFINITION_ID kDefinition = 0;
 constexpr SIMCONNECT_DATA_REQUEST_ID kRequest = 0;
 constexpr SIMCONNECT_CLIENT_EVENT_ID kEventSimStart = 0;
 constexpr SIMCONNECT_CLIENT_EVENT_ID kEventSimStop = 1;
+
+// Poll period while a connection is open or being made: at most one message per poll.
+constexpr qint64 kDispatchIntervalMs = 20;
+// Open attempts while the simulator is not there: a simulator that starts is still found within
+// about a second.
+constexpr qint64 kOpenRetryMs = 1000;
 
 } // namespace
 
@@ -20,10 +28,19 @@ TelemetrySourceMSFS::~TelemetrySourceMSFS() {
     }
 }
 
-void TelemetrySourceMSFS::open() {
+qint64 TelemetrySourceMSFS::pollDelay() const {
+    return std::max<qint64>(0, nextPollAt_ - now());
+}
+
+void TelemetrySourceMSFS::open(qint64 at) {
     HANDLE handle = nullptr;
-    if (SimConnect_Open(&handle, "Grovik", nullptr, 0, nullptr, 0) < 0 || !handle) {
-        return; // simulator not running: tried again at the next poll
+    const HRESULT result = SimConnect_Open(&handle, "Grovik", nullptr, 0, nullptr, 0);
+    if (result < 0 || !handle) {
+        // A connection still being made is asked again at the next poll; a simulator that is
+        // not there, about once a second.
+        nextOpenAt_ = result == E_PENDING ? at : at + kOpenRetryMs;
+        nextPollAt_ = std::max(nextPollAt_, nextOpenAt_);
+        return;
     }
     connection_ = handle;
     for (const MsfsDatum& datum : kMsfsDataDefinition) {
@@ -47,8 +64,14 @@ void TelemetrySourceMSFS::endStream() {
 }
 
 void TelemetrySourceMSFS::poll() {
+    const qint64 t = now();
+    nextPollAt_ = t + kDispatchIntervalMs;
     if (!connection_) {
-        open();
+        if (t < nextOpenAt_) {
+            nextPollAt_ = nextOpenAt_;
+            return;
+        }
+        open(t);
         if (!connection_) {
             return;
         }

@@ -9,9 +9,11 @@
 // handles at most one SimConnect message per poll: the first answer starts a stream named after
 // the aircraft title, each later one is published, and "SimStop" or the simulator quitting end
 // it. After a quit the dead connection is closed so that a restarted simulator is found again.
+// Polled every 20 ms while a connection is open or being made (SimConnect_Open answering
+// E_PENDING); while the simulator is not there, opening is tried about once a second.
 //
 // Threading: lives on the telemetry thread as a child of TelemetryThread; every SimConnect call
-// is made there, from poll() (called by the 20 ms timer) or the destructor. Never blocks.
+// is made there, from poll() or the destructor. Never blocks.
 class TelemetrySourceMSFS : public TelemetrySource {
     Q_OBJECT
 
@@ -20,16 +22,20 @@ public:
     ~TelemetrySourceMSFS() override;
 
     void poll() override;
+    qint64 pollDelay() const override;
+    void forgetStream() override { active_ = false; }
 
 signals:
     void telemetryChanged(MSFSTelemetry telemetry);
 
 private:
-    void open();
+    void open(qint64 at);
     void requestData();
     void endStream();
 
     HANDLE connection_ = nullptr;
     bool active_ = false;
+    qint64 nextOpenAt_ = 0;
+    qint64 nextPollAt_ = 0;
     const MSFSTelemetry default_{};
 };

@@ -8,8 +8,8 @@
 // indicators it last reported are kept between datagrams and streams; the game names no
 // aircraft, so streams are announced as "Generic warbird".
 //
-// Threading: lives on the telemetry thread as a child of TelemetryThread; poll() runs from
-// the worker's 20 ms timer and never blocks.
+// Threading: lives on the telemetry thread as a child of TelemetryThread; poll() runs as its datagrams
+// arrive (see TelemetrySourceUdp) and never blocks.
 class TelemetrySourceShturmovik : public TelemetrySourceUdp {
     Q_OBJECT
 

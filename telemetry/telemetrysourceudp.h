@@ -4,40 +4,35 @@
 #include "telemetry/telemetrysource.h"
 
 #include <QByteArray>
-#include <QElapsedTimer>
 #include <QString>
-
-#include <functional>
 
 class QUdpSocket;
 
-// A telemetry source fed by UDP datagrams from a game. It owns the socket and the stream
-// rules every UDP game shares: only the newest datagram of a poll counts, the datagram that
-// starts a stream only announces it, and a poll that finds the socket silent for more than
-// 1000 ms ends the stream with the default record. Subclasses supply the datagram grammar,
-// the stream name and their own telemetryChanged signal.
+// A telemetry source fed by UDP datagrams from a game. It owns the socket and the stream rules
+// every UDP game shares: datagrams are handled as they arrive, only the newest of those waiting
+// counts, the datagram that starts a stream only announces it, and a stream ends with the
+// default record once the socket has been silent for more than 1000 ms. Subclasses supply the
+// datagram grammar, the stream name and their own telemetryChanged signal.
 //
-// Threading: lives on the telemetry thread as a child of TelemetryThread. poll() is called
-// from the worker's 20 ms timer, only while no other source is current (or while this one
-// is); it reads the socket without waiting and never blocks.
+// Threading: lives on the telemetry thread as a child of TelemetryThread. The socket's readyRead
+// raises inputReady; the worker then calls poll() if this source may run, otherwise the
+// datagrams wait in the socket. poll() reads without waiting and never blocks.
 class TelemetrySourceUdp : public TelemetrySource {
     Q_OBJECT
 
 public:
-    // Milliseconds of a monotonic clock. The default counts from construction; tests replace
-    // it to step time by hand.
-    using Clock = std::function<qint64()>;
-
     // Binds the socket to every local address and the given port; a failed bind leaves the
     // source silent.
     TelemetrySourceUdp(QObject* parent, quint16 port);
 
     void poll() override;
+    // At once while datagrams wait; while a stream runs, when its time-out expires.
+    qint64 pollDelay() const override;
+    void forgetStream() override { active_ = false; }
 
     // The game this source reads.
     virtual Telemetry::Source source() const = 0;
 
-    void setClock(Clock clock);
     bool isActive() const { return active_; }
 
 protected:
@@ -57,11 +52,11 @@ private:
     bool readNewestDatagram();
 
     QUdpSocket* socket_;
-    QElapsedTimer monotonic_;
-    Clock clock_;
     qint64 lastDatagramTime_ = 0;
     qint64 streamStartTime_ = 0;
     bool active_ = false;
+    // A read failed with its datagram still queued: not worth a poll until the next readyRead.
+    bool readFailed_ = false;
     QByteArray buffer_;
     QByteArray scratch_;
 };

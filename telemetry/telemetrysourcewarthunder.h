@@ -10,12 +10,14 @@ class QNetworkAccessManager;
 class QNetworkReply;
 
 // War Thunder input: asks the telemetry server the game runs on the local machine for its
-// "/state" page, one request at a time. The first successful answer starts a stream named
-// "Generic warbird", each later one is parsed and published, and any failed request (refused,
-// HTTP error, no answer within 100 ms) ends a running stream.
+// "/state" page, one request at a time. The first answer with flight data starts a stream named
+// "Generic warbird", each later one is parsed and published, and any other outcome (refused,
+// HTTP error, no answer within 100 ms, or the game's "valid": false outside a flight) ends a
+// running stream. While the game answers with flight data it is asked every 20 ms; otherwise
+// about once a second, after one quick retry when it had been answering.
 //
-// Threading: lives on the telemetry thread as a child of TelemetryThread; poll() is called from
-// its 20 ms timer and never blocks. Replies arrive in that thread's event loop.
+// Threading: lives on the telemetry thread as a child of TelemetryThread; poll() runs there and
+// never blocks. A finished reply raises inputReady and is handled by the next poll().
 class TelemetrySourceWarthunder : public TelemetrySource {
     Q_OBJECT
 
@@ -25,19 +27,30 @@ public:
                                                               QUrl::TolerantMode));
     ~TelemetrySourceWarthunder() override;
 
-    // Sends the next request unless one is still in flight.
+    // Handles a finished reply, then sends the next request if it is due and none is in flight.
     void poll() override;
+    // At once while a finished reply waits; none while a request is in flight; otherwise when
+    // the next request is due.
+    qint64 pollDelay() const override;
+    void forgetStream() override { active_ = false; }
 
 signals:
     void telemetryChanged(WarthunderTelemetry telemetry);
 
 private:
-    void onReplyFinished(QNetworkReply* finished);
+    void send(qint64 at);
+    void handleReply(QNetworkReply* finished);
 
     QNetworkAccessManager* network_;
     QNetworkRequest request_;
+    // The request in flight, or its reply once finished until poll() handles it.
     QNetworkReply* reply_ = nullptr;
-    bool requestInFlight_ = false;
+    bool replyFinished_ = false;
+    qint64 finishedAt_ = 0;
+    qint64 sentAt_ = 0;
+    qint64 nextRequestAt_ = 0;
+    // The last answer carried flight data.
+    bool answering_ = false;
     bool active_ = false;
     WarthunderTelemetry current_;
     const WarthunderTelemetry default_{};

@@ -8,13 +8,16 @@
 #include "telemetry/telemetrysourceshturmovik.h"
 #include "telemetry/telemetrysourcewarthunder.h"
 
+#include <algorithm>
+#include <limits>
+
 TelemetryThread::TelemetryThread(QObject* parent) : TelemetryThread(TelemetryEndpoints(), parent) {}
 
 TelemetryThread::TelemetryThread(const TelemetryEndpoints& endpoints, QObject* parent)
     : QObject(parent), timer_(new QTimer(this)) {
     // The sources are created in scan order; each one's records are passed on unchanged.
     // Sources, timer and worker share one thread, so every connection here is direct: a source
-    // that starts a stream inside poll() is current before the scan polls the next source.
+    // that starts a stream inside poll() is current before any other source runs.
     auto* msfs = new TelemetrySourceMSFS(this);
     adoptSource(msfs, Telemetry::TELEMETRY_SOURCE_MSFS);
     connect(msfs, &TelemetrySourceMSFS::telemetryChanged, this, &TelemetryThread::msfsTelemetryChanged,
@@ -40,6 +43,10 @@ TelemetryThread::TelemetryThread(const TelemetryEndpoints& endpoints, QObject* p
     connect(condor, &TelemetrySourceCondor2::telemetryChanged, this,
             &TelemetryThread::condor2TelemetryChanged, Qt::DirectConnection);
 
+    // One single-shot timer serves every schedule; a precise one never fires before the moment a
+    // source asked for, so no wake-up is wasted on a source that is not yet due.
+    timer_->setSingleShot(true);
+    timer_->setTimerType(Qt::PreciseTimer);
     connect(timer_, &QTimer::timeout, this, &TelemetryThread::onTimeout, Qt::DirectConnection);
 
     // A replay speaks through the same signals as the games. While it runs the games' sources
@@ -57,12 +64,17 @@ TelemetryThread::TelemetryThread(const TelemetryEndpoints& endpoints, QObject* p
             &TelemetryThread::telemetrySourceChanged);
     connect(replay_, &TelemetryReplay::telemetryEnded, this, &TelemetryThread::telemetryEnded);
     connect(replay_, &TelemetryReplay::runningChanged, this, [this](bool running) {
-        for (TelemetrySource* s : sources_) {
-            if (s) {
-                s->blockSignals(running);
+        // A game's stream the replay cuts short is forgotten, so that the game announces itself
+        // afresh once the replay has ended its own stream.
+        if (running) {
+            for (TelemetrySource* s : sources_) {
+                if (s) {
+                    s->forgetStream();
+                }
             }
         }
         currentSource_ = Telemetry::TELEMETRY_SOURCE_NONE;
+        schedule();
     });
 }
 
@@ -102,28 +114,72 @@ void TelemetryThread::adoptSource(TelemetrySource* source, Telemetry::Source ind
             emit telemetryEnded();
         },
         Qt::DirectConnection);
+    connect(
+        source, &TelemetrySource::inputReady, this,
+        [this, index]() {
+            if (started_ && mayRun(index)) {
+                sources_[index]->poll();
+            }
+            schedule();
+        },
+        Qt::DirectConnection);
+}
+
+void TelemetryThread::setClock(const TelemetrySource::Clock& clock) {
+    for (TelemetrySource* s : sources_) {
+        if (s) {
+            s->setClock(clock);
+        }
+    }
+    replay_->setClock(clock);
+}
+
+bool TelemetryThread::mayRun(int index) const {
+    // While a replay runs the games wait, unread, until it ends.
+    if (replay_->isRunning()) {
+        return false;
+    }
+    return currentSource_ == Telemetry::TELEMETRY_SOURCE_NONE || currentSource_ == index;
 }
 
 void TelemetryThread::start() {
-    timer_->start(20);
+    started_ = true;
+    timer_->start(0);
 }
 
 void TelemetryThread::onTimeout() {
-    if (replay_->isRunning()) {
-        return; // the games wait, unread, until the replay ends
-    }
-    const Telemetry::Source current = currentSource_;
-    if (current != Telemetry::TELEMETRY_SOURCE_NONE) {
-        if (TelemetrySource* s = source(current)) {
+    // Every source that may run and is due, in scan order. The rule is read again for each one:
+    // once a source has started a stream, the others wait until it ends.
+    for (int i = 1; i < kSlots; ++i) {
+        TelemetrySource* s = sources_[i];
+        if (s && mayRun(i) && s->pollDelay() == 0) {
             s->poll();
         }
+    }
+    schedule();
+}
+
+void TelemetryThread::schedule() {
+    if (!started_) {
         return;
     }
-    // No stream: scan every source in order. A later source that also starts a stream in
-    // this scan takes over, and from the next tick on only that one is polled.
-    for (int i = 1; i < 6; ++i) {
-        if (sources_[i]) {
-            sources_[i]->poll();
+    qint64 soonest = -1;
+    for (int i = 1; i < kSlots; ++i) {
+        if (sources_[i] && mayRun(i)) {
+            const qint64 delay = sources_[i]->pollDelay();
+            if (delay >= 0 && (soonest < 0 || delay < soonest)) {
+                soonest = delay;
+            }
         }
     }
+    if (soonest < 0) {
+        timer_->stop();
+        return;
+    }
+    // A timer that fires no later than needed is left alone: a stream's time-out moves with every
+    // datagram, and an early wake-up only finds nothing due and sets the timer again.
+    if (timer_->isActive() && timer_->remainingTime() <= soonest) {
+        return;
+    }
+    timer_->start(static_cast<int>(std::min<qint64>(soonest, std::numeric_limits<int>::max())));
 }

@@ -7,17 +7,19 @@
 #include "forces/telemetry.h"
 #include "forces/warthundertelemetry.h"
 #include "telemetry/telemetryendpoints.h"
+#include "telemetry/telemetrysource.h"
 
 #include <QObject>
 #include <QString>
 #include <QTimer>
 
 class TelemetryReplay;
-class TelemetrySource;
 
-// The telemetry worker: owns one source per game, polls them every 20 ms, lets the first
-// source with data become current (only the current one is polled while its stream lasts)
-// and re-emits every record to the control loop.
+// The telemetry worker: owns one source per game and runs each when its input arrives or its own
+// schedule falls due (see TelemetrySource), lets the first source with data become current
+// (while its stream lasts no other source runs) and re-emits every record to the control loop
+// as it comes. Nothing wakes the thread but arriving input and the sources' schedules. A replay
+// of a recording speaks through the same signals; while it runs, no game runs.
 //
 // Threading: created without parent on the GUI thread by MainBackgroundThread, then moved to
 // a thread of its own; start() and everything after run on that thread. Its signals reach the
@@ -33,7 +35,11 @@ public:
 
     Telemetry::Source currentSource() const { return currentSource_; }
     // The source polled for a Telemetry::Source value (null for TELEMETRY_SOURCE_NONE).
-    TelemetrySource* source(int index) const { return (index > 0 && index < 6) ? sources_[index] : nullptr; }
+    TelemetrySource* source(int index) const {
+        return (index > 0 && index < kSlots) ? sources_[index] : nullptr;
+    }
+    // Gives every source and the replay this clock; tests step time by hand.
+    void setClock(const TelemetrySource::Clock& clock);
     // Plays recordings through this worker's signals; while it plays, no game is heard.
     TelemetryReplay* replay() const { return replay_; }
 
@@ -49,6 +55,7 @@ signals:
     void landed(float verticalSpeed, float airspeed);
 
 public slots:
+    // Lets the sources run: a first scan at once, then arriving input and the schedules.
     void start();
     void startReplay(const QString& path);
     void stopReplay();
@@ -57,14 +64,23 @@ public slots:
     void setReplayLooping(bool looping);
 
 private slots:
+    // Polls, in scan order, every source that may run and is due; then sets the timer again.
     void onTimeout();
 
 private:
+    static constexpr int kSlots = 6;
+
     void adoptSource(TelemetrySource* source, Telemetry::Source index);
+    // The arbitration rule: no source runs while a replay plays; otherwise a source runs while no
+    // source is current, or while it is the current one.
+    bool mayRun(int index) const;
+    // Arms the timer for the soonest pollDelay() of the sources that may run; stops it if none has one.
+    void schedule();
 
     QTimer* timer_;
+    bool started_ = false;
     Telemetry::Source currentSource_ = Telemetry::TELEMETRY_SOURCE_NONE;
     // Indexed by Telemetry::Source; slot 0 is always null.
-    TelemetrySource* sources_[6] = {};
+    TelemetrySource* sources_[kSlots] = {};
     TelemetryReplay* replay_ = nullptr;
 };

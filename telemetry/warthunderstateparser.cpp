@@ -18,12 +18,18 @@ float member(const QJsonObject& object, const QString& key) {
 
 } // namespace
 
-WarthunderTelemetry parseWarthunderState(const QByteArray& body) {
+WarthunderAnswer parseWarthunderAnswer(const QByteArray& body) {
     // A parse error leaves a null document, whose object() is empty: every member then reads 0.
     const QJsonObject object = QJsonDocument::fromJson(body).object();
-    WarthunderTelemetry record;
-    record.airspeed = member(object, QStringLiteral("IAS, km/h"));
-    record.gForce = member(object, QStringLiteral("Ny"));
-    record.aoa = member(object, QStringLiteral("AoA, deg"));
-    return record;
+    WarthunderAnswer answer;
+    const QJsonValue valid = object.value(QStringLiteral("valid"));
+    answer.inFlight = !(valid.isBool() && !valid.toBool());
+    answer.record.airspeed = member(object, QStringLiteral("IAS, km/h"));
+    answer.record.gForce = member(object, QStringLiteral("Ny"));
+    answer.record.aoa = member(object, QStringLiteral("AoA, deg"));
+    return answer;
+}
+
+WarthunderTelemetry parseWarthunderState(const QByteArray& body) {
+    return parseWarthunderAnswer(body).record;
 }

@@ -9,3 +9,12 @@
 // A body that is not a JSON object, a missing or non-numeric member, and a value that does not
 // fit a float all read as 0. Pure: safe on any bytes.
 WarthunderTelemetry parseWarthunderState(const QByteArray& body);
+
+// An answer with what it says about the game: in the hangar and the menus the game answers
+// "valid": false, which is no flight data. Only that literal false counts; a body without the
+// member reads as flight data.
+struct WarthunderAnswer {
+    bool inFlight = false;
+    WarthunderTelemetry record;
+};
+WarthunderAnswer parseWarthunderAnswer(const QByteArray& body);

@@ -22,29 +22,35 @@ struct Descriptor {
     const char* page;
     const char* panelClass;
     const char* button;
+    const char* explains; // a phrase its tooltip must hold, so that no two effects swap theirs
 };
 
 const Descriptor descriptors[] = {
     {2, "Natural airflow spring", "natural_airflow", "AirflowSpringSettingsWidget",
-     "natural_airflow_disable_button"},
-    {1, "Simple spring", "simple_spring", "SimpleSpringSettingsWidget", "simple_spring_disable_button"},
-    {3, "Elevator weight", "elevator_weight", "SimpleEffectSettingsWidget", "elevator_weight_disable_button"},
-    {0, "Standard FFB (DirectX)", "direct_x", "DirectXSettingsWidget", "direct_x_disable_button"},
-    {4, "Landing jolt shaker", "landing_jolt", "LandingJoltSettingsWidget", "landing_jolt_disable_button"},
-    {6, "AoA shaker", "aoa_shaker", "AoAShakerSettingsWidget", "aoa_shaker_disble_button"},
+     "natural_airflow_disable_button", "propeller wash"},
+    {1, "Simple spring", "simple_spring", "SimpleSpringSettingsWidget", "simple_spring_disable_button",
+     "fixed stiffness"},
+    {3, "Elevator weight", "elevator_weight", "SimpleEffectSettingsWidget", "elevator_weight_disable_button",
+     "G load"},
+    {0, "Standard FFB (DirectX)", "direct_x", "DirectXSettingsWidget", "direct_x_disable_button",
+     "game sends"},
+    {4, "Landing jolt shaker", "landing_jolt", "LandingJoltSettingsWidget", "landing_jolt_disable_button",
+     "touchdown"},
+    {6, "AoA shaker", "aoa_shaker", "AoAShakerSettingsWidget", "aoa_shaker_disble_button", "angle of attack"},
     {7, "Extended gear shaker", "extended_gear_shaker", "GenericShakerSettingsWidget",
-     "extended_gear_shaker_disable_button"},
+     "extended_gear_shaker_disable_button", "landing gear"},
     {8, "Extended flaps shaker", "extended_flaps_shaker", "GenericShakerSettingsWidget",
-     "extended_flaps_shaker_disable_button"},
+     "extended_flaps_shaker_disable_button", "flaps are out"},
     {9, "Extended airbrakes shaker", "extended_airbrake_shaker", "GenericShakerSettingsWidget",
-     "extended_airbrake_shaker_disable_button"},
-    {5, "Rolling on ground shakeer", "on_ground_rolling_shaker", "GenericShakerSettingsWidget",
-     "on_ground_rolling_shaker_disable_button"},
+     "extended_airbrake_shaker_disable_button", "airbrakes are out"},
+    {5, "Rolling on ground shaker", "on_ground_rolling_shaker", "GenericShakerSettingsWidget",
+     "on_ground_rolling_shaker_disable_button", "rolls on the ground"},
     {10, "IL2 Sturmovik specific shaker", "il2_shaker", "SimpleEffectSettingsWidget",
-     "il2_shaker_disable_button"},
+     "il2_shaker_disable_button", "IL-2 Sturmovik"},
     {11, "Condor 2 specific shaker", "condor_shaker", "CondorShakerSettingsWidget",
-     "condor_shaker_disable_button"},
-    {12, "Smart dampers", "smart_damper", "SmartDampeningSettingsWidget", "smart_damper_disable_button"},
+     "condor_shaker_disable_button", "Condor 2"},
+    {12, "Smart dampers", "smart_damper", "SmartDampeningSettingsWidget", "smart_damper_disable_button",
+     "device itself"},
 };
 
 QSet<int> allTypes() {
@@ -122,6 +128,10 @@ private slots:
             const QModelIndex index = model->index(d.row, 0);
             QCOMPARE(index.data().toString(), QLatin1String(d.name));
             QCOMPARE(index.data(257).toInt(), type);
+            // Hovering the effect, in the combo box or the active list, explains it.
+            QVERIFY2(index.data(Qt::ToolTipRole).toString().contains(QLatin1String(d.explains)),
+                     qPrintable(index.data(Qt::ToolTipRole).toString()));
+            QCOMPARE(index.data(Qt::AccessibleDescriptionRole), index.data(Qt::ToolTipRole));
         }
         QWidget* page = stack()->widget(type);
         const QString base = QLatin1String(d.page);
@@ -129,6 +139,7 @@ private slots:
         auto* label = page->findChild<QLabel*>(base + QStringLiteral("_page_label"));
         QVERIFY(label);
         QCOMPARE(label->text(), QLatin1String(d.name));
+        QCOMPARE(label->toolTip(), combo()->model()->index(d.row, 0).data(Qt::ToolTipRole).toString());
         auto* panel = page->findChild<QWidget*>(base + QStringLiteral("_widget"));
         QVERIFY(panel);
         QCOMPARE(panel->metaObject()->className(), d.panelClass);
@@ -269,7 +280,8 @@ private slots:
 
         QSet<int> noDirectX = allTypes();
         noDirectX.remove(EffectsProfile::EFFECT_TYPE_DIRECT_X_FFB);
-        widget->setEnabledEffects(noDirectX);
+        // The caller learns that an active effect went off, so it can tell the loop.
+        QVERIFY(widget->setEnabledEffects(noDirectX));
 
         QVERIFY(!axis.direct_x.active);
         QCOMPARE(axis.direct_x.trimmer, 0.0f);
@@ -281,6 +293,7 @@ private slots:
         QCOMPARE(axis.airflow_spring.attenuation_start_airspeed, 200.0f);
         QCOMPARE(stack()->currentIndex(), int(EffectsProfile::EFFECT_TYPE_NATURAL_AIRFLOW));
         QCOMPARE(sudden->count() + moderate->count(), 0);
+        QVERIFY(!widget->setEnabledEffects(noDirectX)); // nothing active was left to switch off
 
         // A hidden effect cannot be added, not even by picking its row in code.
         add(EffectsProfile::EFFECT_TYPE_DIRECT_X_FFB);

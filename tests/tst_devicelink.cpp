@@ -55,10 +55,14 @@ private slots:
         tick(loop);
         QCOMPARE(order, (QList<QString>{QStringLiteral("joystick %1").arg(0x000201 * 256 + 37),
                                         QStringLiteral("rudder 37")}));
-        // Opened this tick: no position read, but the tick's forces already go out.
+        // Opened this tick: no position read, but the gains and the tick's forces already go out.
         QCOMPARE(FakeHid::positionReads(Device::Joystick), 0);
-        QCOMPARE(FakeHid::writes(Device::Joystick).size(), size_t(1));
-        QCOMPARE(FakeHid::writes(Device::Rudder).size(), size_t(1));
+        for (Device d : {Device::Joystick, Device::Rudder}) {
+            const auto w = FakeHid::writes(d);
+            QCOMPARE(w.size(), size_t(2));
+            QCOMPARE(w[0].bytes[1], uint8_t(0x21));
+            QCOMPARE(w[1].bytes[1], uint8_t(0x20));
+        }
         tick(loop);
         QCOMPARE(FakeHid::positionReads(Device::Joystick), 1);
         QCOMPARE(FakeHid::positionReads(Device::Rudder), 1);
@@ -118,7 +122,7 @@ private slots:
         loop.start();
         tick(loop, 5);
         loop.changeSettingsModerately(springAndDamperOnRoll());
-        QCOMPARE(countCommand(FakeHid::writes(Device::Joystick), 0x21), 1);
+        QCOMPARE(countCommand(FakeHid::writes(Device::Joystick), 0x21), 2); // on connect, on change
         FakeHid::unplug(Device::Joystick);
         tick(loop); // the loss is noticed by this tick's read
         QCOMPARE(lost.size(), 1);
@@ -129,10 +133,11 @@ private slots:
         FakeHid::clearWrites();
         tick(loop); // the 201st tick after the loss
         QCOMPARE(connected.size(), 2);
-        // Reopened, it gets direct control at once but the override only with the next change.
+        // Reopened, it gets the override with the current gains, then direct control every tick.
         tick(loop, 5);
         QCOMPARE(countCommand(FakeHid::writes(Device::Joystick), 0x20), 6);
-        QCOMPARE(countCommand(FakeHid::writes(Device::Joystick), 0x21), 0);
+        QCOMPARE(countCommand(FakeHid::writes(Device::Joystick), 0x21), 1);
+        QCOMPARE(FakeHid::writes(Device::Joystick).front().bytes[1], uint8_t(0x21));
     }
 
     void readFailureDropsTheDevice() {
@@ -142,10 +147,10 @@ private slots:
         QSignalSpy positions(&loop, &MainBackgroundThread::positionChanged);
         FakeHid::setPosition(Device::Joystick, 0.5f, 0.25f);
         loop.start();
-        tick(loop, 2);
+        tick(loop, 8); // opened by the first tick, read from the second; shown every 7th
         QCOMPARE(positions.last().at(0).value<PositionInput>().roll, 0.5f);
         FakeHid::failNextPositionRead(Device::Joystick);
-        tick(loop);
+        tick(loop, 7);
         QCOMPARE(lost.size(), 1);
         QCOMPARE(positions.last().at(0).value<PositionInput>().roll, 0.0f);
         QCOMPARE(positions.last().at(0).value<PositionInput>().pitch, 0.0f);
@@ -159,19 +164,20 @@ private slots:
         MainBackgroundThread loop;
         QSignalSpy positions(&loop, &MainBackgroundThread::positionChanged);
         loop.start();
-        tick(loop, 2);
+        tick(loop, 8);
         const PositionInput p = positions.last().at(0).value<PositionInput>();
         QCOMPARE(p.roll, 0.375f);
         QCOMPARE(p.pitch, -0.5f);
         QCOMPARE(p.yaw, 0.5f);
     }
 
-    void directXOverrideOnlyAfterSettingsChanges() {
+    void directXOverrideOnConnectAndAfterSettingsChanges() {
         FakeHid::plug(Device::Joystick);
         MainBackgroundThread loop;
         loop.start();
         tick(loop, 2);
-        QCOMPARE(countCommand(FakeHid::writes(Device::Joystick), 0x21), 0);
+        QCOMPARE(countCommand(FakeHid::writes(Device::Joystick), 0x21), 1);
+        FakeHid::clearWrites();
         EffectsSettings s;
         s.axes[0].direct_x.active = true;
         s.axes[0].direct_x.total_effect_strength = 50.0f;
@@ -181,14 +187,132 @@ private slots:
         QCOMPARE(countCommand(afterChange, 0x21), 1);
         QCOMPARE(reportFloat(afterChange.back().bytes, 2), 0.8f);
 
-        // A device that (re)connects after the last change gets no override until the next one.
+        // A device that connects after the last change gets that change's gains when opened.
         FakeHid::plug(Device::Rudder);
         tick(loop, 250);
-        QCOMPARE(countCommand(FakeHid::writes(Device::Rudder), 0x21), 0);
+        QCOMPARE(countCommand(FakeHid::writes(Device::Rudder), 0x21), 1);
         QVERIFY(countCommand(FakeHid::writes(Device::Rudder), 0x20) > 0);
         loop.changeSettingsSuddenly(s);
-        QCOMPARE(countCommand(FakeHid::writes(Device::Rudder), 0x21), 1);
+        QCOMPARE(countCommand(FakeHid::writes(Device::Rudder), 0x21), 2);
         QCOMPARE(countCommand(FakeHid::writes(Device::Joystick), 0x21), 2);
+    }
+
+    // An absent device is asked for once at start and then every 201 ticks (1005 ms).
+    void absentDeviceIsTriedAboutOnceASecond_data() {
+        QTest::addColumn<int>("ticks");
+        QTest::addColumn<int>("attempts");
+        QTest::newRow("first tick") << 1 << 1;
+        QTest::newRow("200 ticks") << 200 << 1;
+        QTest::newRow("201 ticks") << 201 << 2;
+        QTest::newRow("401 ticks") << 401 << 2;
+        QTest::newRow("402 ticks") << 402 << 3;
+        QTest::newRow("10 s") << 2000 << 10;
+    }
+    void absentDeviceIsTriedAboutOnceASecond() {
+        QFETCH(int, ticks);
+        QFETCH(int, attempts);
+        MainBackgroundThread loop;
+        loop.start();
+        tick(loop, ticks);
+        loop.opener(DeviceOpener::Joystick)->waitUntilIdle();
+        loop.opener(DeviceOpener::Rudder)->waitUntilIdle();
+        QCOMPARE(FakeHid::openAttempts(Device::Joystick), attempts);
+        QCOMPARE(FakeHid::openAttempts(Device::Rudder), attempts);
+    }
+
+    // A connecting device gets the DirectX gains of the current settings before anything else,
+    // whether it is there at start or comes back after a loss during which the settings changed.
+    void directXOverrideReachesAConnectingDevice_data() {
+        QTest::addColumn<int>("device");
+        QTest::addColumn<bool>("replug");
+        QTest::newRow("joystick at start") << int(Device::Joystick) << false;
+        QTest::newRow("rudder at start") << int(Device::Rudder) << false;
+        QTest::newRow("joystick replugged") << int(Device::Joystick) << true;
+        QTest::newRow("rudder replugged") << int(Device::Rudder) << true;
+    }
+    void directXOverrideReachesAConnectingDevice() {
+        QFETCH(int, device);
+        QFETCH(bool, replug);
+        const Device d = static_cast<Device>(device);
+        EffectsSettings s;
+        for (int axis = 0; axis < 3; ++axis) {
+            s.axes[axis].direct_x.active = true;
+            s.axes[axis].direct_x.total_effect_strength = 100.0f;
+            s.axes[axis].direct_x.trimmer = 20.0f * static_cast<float>(axis + 1);
+        }
+        FakeHid::plug(d);
+        MainBackgroundThread loop;
+        QSignalSpy connected(&loop, d == Device::Joystick ? &MainBackgroundThread::joystickConnected
+                                                          : &MainBackgroundThread::rudderConnected);
+        if (replug) {
+            loop.start();
+            tick(loop, 3);
+            FakeHid::unplug(d);
+            tick(loop);
+            loop.changeSettingsModerately(s); // while the device is away
+            FakeHid::plug(d);
+            FakeHid::clearWrites();
+            tick(loop, 201); // reopened on the 201st tick after the loss
+        } else {
+            loop.changeSettingsModerately(s);
+            loop.start();
+            tick(loop);
+        }
+        QCOMPARE(connected.size(), replug ? 2 : 1);
+        const auto w = FakeHid::writes(d);
+        QVERIFY(w.size() >= 2);
+        QCOMPARE(w[0].bytes[1], uint8_t(0x21));
+        QCOMPARE(w[1].bytes[1], uint8_t(0x20));
+        // Trimmer gains: ailerons 0.2 and elevator 0.4 on the joystick, rudder 0.6 on the rudder.
+        QCOMPARE(reportFloat(w[0].bytes, 2), d == Device::Joystick ? 0.2f : 0.6f);
+        QCOMPARE(reportFloat(w[0].bytes, 6), d == Device::Joystick ? 0.4f : 0.0f);
+        const auto expected =
+            HidReports::directXOverride(d == Device::Joystick ? HidReports::joystickDirectXOverride(s)
+                                                              : HidReports::rudderDirectXOverride(s));
+        QVERIFY(std::equal(expected.begin(), expected.end(), w[0].bytes.begin()));
+    }
+
+    // A device that does not answer after its open holds up neither the tick nor the other
+    // device; it is announced at the first tick after it answers.
+    void aHangingOpenStallsNeitherTheLoopNorTheOtherDevice_data() {
+        QTest::addColumn<int>("hanging");
+        QTest::newRow("joystick hangs") << int(Device::Joystick);
+        QTest::newRow("rudder hangs") << int(Device::Rudder);
+    }
+    void aHangingOpenStallsNeitherTheLoopNorTheOtherDevice() {
+        QFETCH(int, hanging);
+        const Device hung = static_cast<Device>(hanging);
+        const Device other = hung == Device::Joystick ? Device::Rudder : Device::Joystick;
+        const auto hungOpener = hung == Device::Joystick ? DeviceOpener::Joystick : DeviceOpener::Rudder;
+        const auto otherOpener = hung == Device::Joystick ? DeviceOpener::Rudder : DeviceOpener::Joystick;
+        FakeHid::plug(Device::Joystick);
+        FakeHid::plug(Device::Rudder);
+        FakeHid::holdVersionReads(hung, true);
+        MainBackgroundThread loop;
+        QSignalSpy joystick(&loop, &MainBackgroundThread::joystickConnected);
+        QSignalSpy rudder(&loop, &MainBackgroundThread::rudderConnected);
+        QSignalSpy& hungConnected = hung == Device::Joystick ? joystick : rudder;
+        QSignalSpy& otherConnected = hung == Device::Joystick ? rudder : joystick;
+        loop.start();
+        QTRY_COMPARE_WITH_TIMEOUT(FakeHid::heldVersionReads(hung), 1, 10000);
+        FakeHid::clearWrites(); // of the ticks the loop's own timer ran while this test waited
+        // Ticks run on this thread while the hung open waits on the opener's.
+        for (int i = 0; i < 50; ++i) {
+            loop.opener(otherOpener)->waitUntilIdle();
+            QMetaObject::invokeMethod(&loop, "onTimout", Qt::DirectConnection);
+        }
+        QCOMPARE(otherConnected.size(), 1);
+        QCOMPARE(hungConnected.size(), 0);
+        QCOMPARE(countCommand(FakeHid::writes(other), 0x20), 50);
+        QVERIFY(FakeHid::writes(hung).empty());
+
+        FakeHid::holdVersionReads(hung, false);
+        loop.opener(hungOpener)->waitUntilIdle();
+        tick(loop);
+        QCOMPARE(hungConnected.size(), 1);
+        QCOMPARE(countCommand(FakeHid::writes(hung), 0x21), 1);
+        QCOMPARE(countCommand(FakeHid::writes(hung), 0x20), 1);
+        QCOMPARE(FakeHid::misuseCount(), 0);
     }
 
     void rampScalesForcesButNotDampers() {

@@ -428,7 +428,8 @@ private slots:
         QTest::newRow("start at half of end") << 200 << 600 << true << 300 << 300 << 600 << 1;
         QTest::newRow("start below half") << 200 << 600 << true << 299 << 299 << 600 << 1;
         QTest::newRow("end pulls start") << 300 << 700 << false << 500 << 250 << 500 << 2;
-        QTest::newRow("end pulls start, odd") << 300 << 700 << false << 501 << 250 << 500 << 3;
+        // The end keeps exactly the value given: the start moves to where the rule holds.
+        QTest::newRow("end pulls start, odd") << 300 << 700 << false << 501 << 250 << 501 << 2;
         QTest::newRow("end above twice start") << 300 << 700 << false << 601 << 300 << 601 << 1;
         QTest::newRow("start at its top") << 100 << 300 << true << 500 << 500 << 1000 << 2;
     }
@@ -532,6 +533,111 @@ private slots:
         axis.gear_shaker.total_effect_strength = 25.0f;
         static_cast<GenericShakerSettingsWidget*>(panel.get())->refresh();
         QCOMPARE(preview->shownCurves().value(0).last().y(), 0.5);
+    }
+
+    // Typed digits take effect only when the entry is complete: the guards see the finished
+    // number, never the digits on the way to it, and the box keeps exactly what was typed.
+    void typedValuesTakeEffectWhenComplete_data() {
+        QTest::addColumn<QString>("panel");
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<QString>("keys");
+        QTest::addColumn<QString>("finish"); // "enter", "tab", "up" or "none"
+        QTest::addColumn<QString>("partner");
+        QTest::addColumn<int>("expected");
+        QTest::addColumn<int>("expectedPartner");
+        QTest::addColumn<int>("announcements");
+        const QString fMin = QStringLiteral("min_effect_frequency");
+        const QString fMax = QStringLiteral("max_effect_frequency");
+        const QString sMin = QStringLiteral("min_effect_strength_speed");
+        const QString sMax = QStringLiteral("max_effect_strength_speed");
+        const QString aMin = QStringLiteral("min_effect_strength_angle");
+        const QString aMax = QStringLiteral("max_effect_strength_angle");
+        const QString start = QStringLiteral("attenuation_start_airspeed_spinner");
+        const QString end = QStringLiteral("attenuation_end_airspeed_spinner");
+        // Defaults: frequency 10..20, speed 0..1000, angle 10..15, attenuation 500..1000.
+        QTest::newRow("frequency max 30 over 10..20") << "generic" << fMax << "30"
+                                                      << "enter" << fMin << 30 << 10 << 1;
+        QTest::newRow("frequency max 30 in the condor shaker") << "condor" << fMax << "30"
+                                                               << "enter" << fMin << 30 << 10 << 1;
+        QTest::newRow("frequency max 5 pulls min") << "aoa" << fMax << "5"
+                                                   << "enter" << fMin << 5 << 4 << 2;
+        QTest::newRow("frequency min 15 within") << "generic" << fMin << "15"
+                                                 << "enter" << fMax << 15 << 20 << 1;
+        QTest::newRow("speed max 700") << "generic" << sMax << "700"
+                                       << "enter" << sMin << 700 << 0 << 1;
+        QTest::newRow("speed min 400") << "jolt" << sMin << "400"
+                                       << "enter" << sMax << 400 << 1000 << 1;
+        QTest::newRow("angle max 12") << "aoa" << aMax << "12"
+                                      << "enter" << aMin << 12 << 10 << 1;
+        QTest::newRow("attenuation end 700") << "airflow" << end << "700"
+                                             << "enter" << start << 700 << 350 << 2;
+        QTest::newRow("attenuation start 450") << "airflow" << start << "450"
+                                               << "enter" << end << 450 << 1000 << 1;
+        // The end's slider starts at 1; the box still keeps the 0 it was given.
+        QTest::newRow("attenuation end 0") << "airflow" << end << "0"
+                                           << "enter" << start << 0 << 0 << 2;
+        QTest::newRow("unfinished entry is not taken") << "generic" << fMax << "30"
+                                                       << "none" << fMin << 20 << 10 << 0;
+        QTest::newRow("focus leaving the box") << "aoa" << aMin << "12"
+                                               << "tab" << aMax << 12 << 15 << 1;
+        QTest::newRow("arrow up") << "condor" << fMax << ""
+                                  << "up" << fMin << 21 << 10 << 1;
+        QTest::newRow("strength 100 in one step") << "directx"
+                                                  << "total_effect_strength"
+                                                  << "100"
+                                                  << "enter"
+                                                  << "trimmer_effect_strength" << 100 << 0 << 1;
+        QTest::newRow("dampening beyond the slider") << "damper"
+                                                     << "static_dampening_spinner"
+                                                     << "450"
+                                                     << "enter"
+                                                     << "total_effect_strength" << 450 << 0 << 1;
+        QTest::newRow("jolt duration 321") << "jolt"
+                                           << "effect_time"
+                                           << "321"
+                                           << "enter"
+                                           << "total_effect_strength" << 321 << 0 << 1;
+    }
+
+    void typedValuesTakeEffectWhenComplete() {
+        QFETCH(QString, panel);
+        QFETCH(QString, box);
+        QFETCH(QString, keys);
+        QFETCH(QString, finish);
+        QFETCH(QString, partner);
+        QFETCH(int, expected);
+        QFETCH(int, expectedPartner);
+        QFETCH(int, announcements);
+        axis.direct_x.trimmer = 0.0f;
+        axis.direct_x.total_effect_strength = 0.0f;
+        axis.smart_damper.total_effect_strength = 0.0f;
+        axis.landing_jolt.total_effect_strength = 0.0f;
+        std::unique_ptr<QWidget> p(makePanel(panel));
+        p->show();
+        QApplication::setActiveWindow(p.get());
+        QVERIFY(QTest::qWaitForWindowActive(p.get()));
+        QSignalSpy changed(p.get(), SIGNAL(settingsChanged()));
+        QSpinBox* typed = spin(p.get(), box);
+        typed->setFocus();
+        typed->selectAll();
+
+        QTest::keyClicks(typed, keys);
+        if (finish == QLatin1String("enter")) {
+            QTest::keyClick(typed, Qt::Key_Return);
+        } else if (finish == QLatin1String("tab")) {
+            QTest::keyClick(typed, Qt::Key_Tab);
+            QVERIFY(!typed->hasFocus());
+        } else if (finish == QLatin1String("up")) {
+            QTest::keyClick(typed, Qt::Key_Up);
+        }
+
+        QCOMPARE(typed->value(), expected);
+        QCOMPARE(spin(p.get(), partner)->value(), expectedPartner);
+        QCOMPARE(changed.count(), announcements);
+        // What the boxes show is what is stored: a fresh panel on the same settings shows it too.
+        std::unique_ptr<QWidget> fresh(makePanel(panel));
+        QCOMPARE(spin(fresh.get(), box)->value(), expected);
+        QCOMPARE(spin(fresh.get(), partner)->value(), expectedPartner);
     }
 
     void condorStrengthStopsAt99() {

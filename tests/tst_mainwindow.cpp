@@ -2,6 +2,7 @@
 #include "app/mainwindow.h"
 #include "app/recordingcontroller.h"
 #include "forces/metatypes.h"
+#include "profiles/effectsprofile.h"
 #include "profiles/profilestore.h"
 #include "support/fakehid.h"
 #include "support/reportbytes.h"
@@ -9,19 +10,25 @@
 #include "ui/forcesviewwidget.h"
 #include "ui/threeaxiseffectswidget.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialog>
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QSlider>
 #include <QSpinBox>
 #include <QStackedWidget>
+#include <QStandardPaths>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QThread>
@@ -76,6 +83,7 @@ private slots:
     void initTestCase() { registerMetaTypes(); }
     void init() {
         FakeHid::reset();
+        MainWindow::windowSettings()->clear();
         // Every window scans and may write profiles in the working directory.
         previousDir_ = QDir::currentPath();
         dir_ = std::make_unique<QTemporaryDir>();
@@ -95,9 +103,167 @@ private slots:
         // The form asks for 909 x 539; the panels' layouts may need more.
         QVERIFY(window.width() >= 909);
         QVERIFY(window.height() >= 539);
+        // Centred in the screen's free area, frame and title bar included.
+        const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+        const QRect frame = window.frameGeometry();
+        QVERIFY(area.contains(frame));
+        QVERIFY(qAbs((frame.left() - area.left()) - (area.right() - frame.right())) <= 1);
+        QVERIFY(qAbs((frame.top() - area.top()) - (area.bottom() - frame.bottom())) <= 1);
+    }
+
+    // On the 1366 x 768 test screen the whole window, title bar included, stays on screen,
+    // whatever size and place the last run left; what fits is kept as it was.
+    void windowFitsTheScreen_data() {
+        QTest::addColumn<QRect>("saved"); // the last run's window; null for a first run
+        QTest::addColumn<bool>("kept");
+        QTest::newRow("first run") << QRect() << false;
+        QTest::newRow("remembered, fits") << QRect(40, 80, 1300, 560) << true;
+        QTest::newRow("remembered, larger than the screen") << QRect(-300, -200, 2400, 1500) << false;
+        QTest::newRow("remembered, off the screen's edge") << QRect(900, 500, 1000, 600) << false;
+    }
+
+    void windowFitsTheScreen() {
+        QFETCH(QRect, saved);
+        QFETCH(bool, kept);
         const QRect screen = QGuiApplication::primaryScreen()->geometry();
-        QCOMPARE(window.geometry().x(), (screen.width() - window.width()) / 2);
-        QCOMPARE(window.geometry().y(), (screen.height() - window.height()) / 2);
+        QCOMPARE(screen.size(), QSize(1366, 768));
+        if (!saved.isNull()) {
+            MainWindow first;
+            first.show();
+            first.setGeometry(saved);
+            QVERIFY(first.close());
+        }
+        MainWindow window;
+        // Every control is reachable at this height: the tall panels scroll.
+        QVERIFY2(window.minimumSizeHint().height() + 40 <= 768 - 48,
+                 qPrintable(QString::number(window.minimumSizeHint().height())));
+        QVERIFY(window.minimumSizeHint().width() + 16 <= 1366);
+        QVERIFY(window.findChild<QWidget*>(QStringLiteral("status_widget"))
+                    ->parentWidget()
+                    ->parentWidget()
+                    ->inherits("QScrollArea"));
+        window.show();
+        window.centre();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY2(screen.contains(window.frameGeometry()),
+                 qPrintable(QStringLiteral("%1,%2 %3x%4")
+                                .arg(window.frameGeometry().x())
+                                .arg(window.frameGeometry().y())
+                                .arg(window.frameGeometry().width())
+                                .arg(window.frameGeometry().height())));
+        if (kept) {
+            QCOMPARE(window.geometry(), saved);
+        }
+    }
+
+    void remembersTabs_data() {
+        QTest::addColumn<int>("mainTab");
+        QTest::addColumn<int>("axisTab");
+        QTest::addColumn<int>("expectedAxisTab");
+        QTest::newRow("rudder") << 0 << 2 << 2;
+        QTest::newRow("elevator") << 0 << 1 << 1;
+        QTest::newRow("a tab that no longer exists") << 0 << 9 << 0;
+    }
+
+    void remembersTabs() {
+        QFETCH(int, mainTab);
+        QFETCH(int, axisTab);
+        QFETCH(int, expectedAxisTab);
+        const QString axisKey = QStringLiteral("tabs/centralwidget.tabWidget.qt_tabwidget_stackedwidget.tab."
+                                               "effect_settings_widget.tabWidget");
+        {
+            MainWindow first;
+            first.show();
+            first.findChild<QTabWidget*>(QStringLiteral("tabWidget"))->setCurrentIndex(mainTab);
+            first.findChild<QWidget*>(QStringLiteral("effect_settings_widget"))
+                ->findChild<QTabWidget*>(QStringLiteral("tabWidget"))
+                ->setCurrentIndex(axisTab);
+            QVERIFY(first.close());
+        }
+        if (axisTab > 2) {
+            MainWindow::windowSettings()->setValue(axisKey, axisTab);
+        }
+        QCOMPARE(MainWindow::windowSettings()->value(axisKey).toInt(), axisTab);
+        MainWindow window;
+        window.show();
+        QCOMPARE(window.findChild<QTabWidget*>(QStringLiteral("tabWidget"))->currentIndex(), mainTab);
+        QCOMPARE(window.findChild<QWidget*>(QStringLiteral("effect_settings_widget"))
+                     ->findChild<QTabWidget*>(QStringLiteral("tabWidget"))
+                     ->currentIndex(),
+                 expectedAxisTab);
+    }
+
+    // Closing with unsaved profile edits asks Save / Discard / Cancel; Cancel keeps the window.
+    void closingWithUnsavedEditsAsks_data() {
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<bool>("closes");
+        QTest::addColumn<bool>("fileWritten");
+        QTest::newRow("save") << int(QMessageBox::Save) << true << true;
+        QTest::newRow("discard") << int(QMessageBox::Discard) << true << false;
+        QTest::newRow("cancel") << int(QMessageBox::Cancel) << false << false;
+    }
+
+    void closingWithUnsavedEditsAsks() {
+        QFETCH(int, answer);
+        QFETCH(bool, closes);
+        QFETCH(bool, fileWritten);
+        MainWindow window;
+        window.show();
+        auto* editor = window.findChild<ThreeAxisEffectsWidget*>(QStringLiteral("effect_settings_widget"));
+        QStringList asked;
+        editor->setAsk([&](QMessageBox::Icon, const QString& text, QMessageBox::StandardButtons) {
+            asked << text;
+            return QMessageBox::StandardButton(answer);
+        });
+        // Nothing edited: closing asks nothing.
+        {
+            MainWindow untouched;
+            untouched.show();
+            QVERIFY(untouched.close());
+        }
+        MainWindow::windowSettings()->clear();
+        editor->findChild<QLineEdit*>(QStringLiteral("flight_module_input"))
+            ->setText(QStringLiteral("Yak-52"));
+
+        QCOMPARE(window.close(), closes);
+
+        QCOMPARE(asked.size(), 1);
+        QCOMPARE(window.isVisible(), !closes);
+        QCOMPARE(QFile::exists(QStringLiteral("effect_profiles/GENERIC_Yak_52.json")), fileWritten);
+        // A refused close leaves the remembered state as it was.
+        QCOMPARE(MainWindow::windowSettings()->contains(QStringLiteral("window/geometry")), closes);
+    }
+
+    void automaticChoiceSetsEditsAsideAndEditRestoresThem() {
+        EffectsProfile a;
+        a.resetToDefaults();
+        a.metadata.flight_data_source = Telemetry::TELEMETRY_SOURCE_DCS;
+        a.metadata.flight_module = QStringLiteral("F-5E");
+        ProfileStore().save(a);
+        EffectsProfile b = a;
+        b.metadata.flight_module = QStringLiteral("MiG-21");
+        ProfileStore().save(b);
+        MainWindow window;
+        auto* editor = window.findChild<ThreeAxisEffectsWidget*>(QStringLiteral("effect_settings_widget"));
+        auto* restore = window.findChild<QAction*>(QStringLiteral("restore_unsaved_action"));
+        QVERIFY(restore);
+        QVERIFY(!restore->isEnabled());
+        QVERIFY(window.menuBar()->actions().contains(
+            restore->parent() ? qobject_cast<QMenu*>(restore->parent())->menuAction() : nullptr));
+        editor->selectProfileFor(Telemetry::TELEMETRY_SOURCE_DCS, QStringLiteral("F-5E"));
+        editor->findChild<QLineEdit*>(QStringLiteral("profile_comment_input"))
+            ->setText(QStringLiteral("soft"));
+
+        editor->selectProfileFor(Telemetry::TELEMETRY_SOURCE_DCS, QStringLiteral("MiG-21"));
+
+        QVERIFY2(window.statusBar()->currentMessage().contains(QStringLiteral("F-5E [DCS]")),
+                 qPrintable(window.statusBar()->currentMessage()));
+        QVERIFY(restore->isEnabled());
+        restore->trigger();
+        QCOMPARE(currentEffectsProfile().metadata.flight_module, QStringLiteral("F-5E"));
+        QCOMPARE(currentEffectsProfile().metadata.comment, QStringLiteral("soft"));
+        QVERIFY(editor->hasUnsavedChanges());
+        QVERIFY(!restore->isEnabled());
     }
 
     void formHoldsTheTwoPanels() {
@@ -112,16 +278,67 @@ private slots:
         QVERIFY(window.findChild<QWidget*>(QStringLiteral("effect_settings_widget")));
         QVERIFY(window.findChild<QWidget*>(QStringLiteral("status_widget")));
         QCOMPARE(window.menuBar()->objectName(), QStringLiteral("menubar"));
-        // The File menu comes first and drives the recorder and the replay.
-        QVERIFY(!window.menuBar()->actions().isEmpty());
+        // File, Edit and Help, in that order; File drives the recorder and the replay.
+        QStringList menus;
+        for (const QAction* action : window.menuBar()->actions()) {
+            menus << action->text();
+        }
+        QCOMPARE(menus,
+                 (QStringList{QStringLiteral("&File"), QStringLiteral("&Edit"), QStringLiteral("&Help")}));
         QMenu* file = window.menuBar()->actions().first()->menu();
         QVERIFY(file);
-        QCOMPARE(file->title(), QStringLiteral("&File"));
         QStringList items;
         for (QAction* a : file->actions()) {
             items << a->text();
         }
         QCOMPARE(items, (QStringList{QStringLiteral("Replay recording…"), QStringLiteral("Record")}));
+        // Help is the last menu of the bar.
+        QCOMPARE(window.menuBar()->actions().last()->text().remove(QLatin1Char('&')), QStringLiteral("Help"));
+    }
+
+    // Each Help entry opens its dialog without blocking the window; the guide is the built-in
+    // copy of docs/games.md.
+    void helpMenuOpensItsDialogs_data() {
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("textWidget");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("about") << QStringLiteral("About") << QStringLiteral("About Grovik Trennal")
+                               << QStringLiteral("about_text") << QStringLiteral("Profiles are read from");
+        QTest::newRow("set-up guide")
+            << QStringLiteral("Setting up the games") << QStringLiteral("Setting up the games")
+            << QStringLiteral("guide_text") << QStringLiteral("IL-2 Sturmovik (UDP 29777)");
+    }
+    void helpMenuOpensItsDialogs() {
+        QFETCH(QString, entry);
+        QFETCH(QString, title);
+        QFETCH(QString, textWidget);
+        QFETCH(QString, expected);
+        MainWindow window;
+        QMenu* help = window.menuBar()->actions().last()->menu();
+        QVERIFY(help);
+        QAction* action = nullptr;
+        for (QAction* a : help->actions()) {
+            if (a->text().remove(QLatin1Char('&')) == entry) {
+                action = a;
+            }
+        }
+        QVERIFY2(action, qPrintable(entry));
+        action->trigger();
+        QDialog* dialog = nullptr;
+        for (QDialog* d : window.findChildren<QDialog*>()) {
+            if (d->isVisible()) {
+                dialog = d;
+            }
+        }
+        QVERIFY(dialog);
+        QCOMPARE(dialog->windowTitle(), title);
+        QWidget* text = dialog->findChild<QWidget*>(textWidget);
+        QVERIFY(text);
+        const QString shown = text->property("plainText").isValid() ? text->property("plainText").toString()
+                                                                    : text->property("text").toString();
+        QVERIFY2(shown.contains(expected), qPrintable(shown));
+        dialog->close();
     }
 
     void controlLoopRunsOnItsOwnThread() {
@@ -182,11 +399,13 @@ private slots:
         trimmer->setValue(40);
         trimmer->setValue(80);
 
-        QTRY_COMPARE_WITH_TIMEOUT(joystickReports(0x21).size(), size_t(3), 5000);
+        // The first override is the one the device got when it was opened.
+        QTRY_COMPARE_WITH_TIMEOUT(joystickReports(0x21).size(), size_t(4), 5000);
         const auto reports = joystickReports(0x21);
         QCOMPARE(reportFloat(reports[0].bytes, 2), 0.0f);
-        QCOMPARE(reportFloat(reports[1].bytes, 2), 40.0f / 100.0f);
-        QCOMPARE(reportFloat(reports[2].bytes, 2), 80.0f / 100.0f);
+        QCOMPARE(reportFloat(reports[1].bytes, 2), 0.0f);
+        QCOMPARE(reportFloat(reports[2].bytes, 2), 40.0f / 100.0f);
+        QCOMPARE(reportFloat(reports[3].bytes, 2), 80.0f / 100.0f);
     }
 
     void overrideReachesTheLoopInOrder() {
@@ -382,7 +601,7 @@ private slots:
             QTimer::singleShot(100, &window, &QWidget::close);
             QCOMPARE(qApp->exec(), 0);
         }
-        // The window is gone; the workers still run, but the last word to the device was zero.
+        // The window is gone and the threads with it; the last word to the device was zero.
         const auto writes = FakeHid::writes(FakeHid::Device::Joystick);
         const auto last = writes.back().bytes;
         QCOMPARE(last[1], uint8_t(0x20));
@@ -394,5 +613,25 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestMainWindow)
+int main(int argc, char* argv[]) {
+    // The window has to fit a 1366 x 768 screen, so the headless screen has that size; the
+    // remembered window state goes to a directory of this run only.
+    QTemporaryDir scratch;
+    const QString config = scratch.filePath(QStringLiteral("screen.json"));
+    QFile file(config);
+    if (!scratch.isValid() || !file.open(QIODevice::WriteOnly) ||
+        file.write(R"({"screens": [{"name": "small", "x": 0, "y": 0, "width": 1366, "height": 768}]})") < 0) {
+        return 1;
+    }
+    file.close();
+    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+    if (platform.isEmpty() || platform == "offscreen") {
+        qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + config.toLocal8Bit());
+    }
+    qputenv("XDG_CONFIG_HOME", scratch.filePath(QStringLiteral("config")).toLocal8Bit());
+    QStandardPaths::setTestModeEnabled(true);
+    QApplication app(argc, argv);
+    TestMainWindow test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_mainwindow.moc"

@@ -88,8 +88,8 @@ MSFSTelemetry cruiseRecord() {
     t.aoa = 4.5f;
     t.gForce = 1.25f;
     t.propAirflow = 88.0f;
-    t.gear = 0.5f;
-    t.flaps = 0.5f;
+    t.gear = 50.0f;
+    t.flaps = 50.0f;
     t.aileronTrim = 0.01f;
     t.elevatorTrim = -0.02f;
     t.rudderTrim = 0.03f;
@@ -137,8 +137,10 @@ private slots:
 
     void simulatorNotRunning() {
         TelemetrySourceMSFS source;
+        qint64 now = 0;
+        source.setClock([&now]() { return now; });
         EventLog log(&source);
-        for (int i = 0; i < 5; ++i) {
+        for (; now <= 4000; now += 20) {
             source.poll();
         }
         QCOMPARE(FakeSimConnect::openAttempts(), 5);
@@ -146,6 +148,50 @@ private slots:
         QCOMPARE(FakeSimConnect::requests().size(), size_t(0));
         QCOMPARE(FakeSimConnect::dispatchCalls(), 0);
         QCOMPARE(log.entries, QStringList());
+    }
+
+    // While the simulator is not there opening is tried about once a second; a connection still
+    // being made (E_PENDING) is asked again at the next poll. pollDelay() tells the worker when.
+    void openSchedule_data() {
+        QTest::addColumn<int>("pendingOpens");
+        QTest::addColumn<bool>("running");
+        QTest::addColumn<QList<int>>("pollTimes");
+        QTest::addColumn<int>("attempts");
+        QTest::addColumn<bool>("connected");
+        QTest::addColumn<int>("delay"); // pollDelay() after the last poll
+        QTest::newRow("not running, polled every 20 ms")
+            << 0 << false << QList<int>{0, 20, 40, 500, 980, 999} << 1 << false << 1;
+        QTest::newRow("not running, a second later")
+            << 0 << false << QList<int>{0, 999, 1000} << 2 << false << 1000;
+        QTest::newRow("not running, polled late")
+            << 0 << false << QList<int>{0, 1700, 2600, 2700} << 3 << false << 1000;
+        QTest::newRow("pending, then open at the next poll")
+            << 2 << true << QList<int>{0, 20, 40} << 3 << true << 20;
+        QTest::newRow("pending, then refused: a second's wait")
+            << 1 << false << QList<int>{0, 20, 40, 1019, 1020} << 3 << false << 1000;
+        QTest::newRow("connected: every 20 ms") << 0 << true << QList<int>{0} << 1 << true << 20;
+    }
+
+    void openSchedule() {
+        QFETCH(int, pendingOpens);
+        QFETCH(bool, running);
+        QFETCH(QList<int>, pollTimes);
+        QFETCH(int, attempts);
+        QFETCH(bool, connected);
+        QFETCH(int, delay);
+        FakeSimConnect::setSimulatorRunning(running);
+        FakeSimConnect::setOpenPending(pendingOpens);
+        TelemetrySourceMSFS source;
+        qint64 now = 0;
+        source.setClock([&now]() { return now; });
+        QCOMPARE(source.pollDelay(), qint64(0)); // the first poll tries at once
+        for (int t : pollTimes) {
+            now = t;
+            source.poll();
+        }
+        QCOMPARE(FakeSimConnect::openAttempts(), attempts);
+        QCOMPARE(FakeSimConnect::opens().back().result != nullptr, connected);
+        QCOMPARE(source.pollDelay(), qint64(delay));
     }
 
     void openSetsUpTheConnection() {
@@ -314,16 +360,26 @@ private slots:
             << with({{ENGINES, 1e300}, {PROP1, 40}, {PROP2, 40}, {PROP3, 40}, {PROP4, 40}})
             << propAirflow(40);
 
-        MSFSTelemetry extended;
-        extended.gear = 1.0f;
-        extended.flaps = 0.5f;
-        extended.onGround = true;
-        QTest::newRow("gear and flaps stay fractions")
+        // Gear and flaps in percent, as DCS sends them: gear down at full strength must shake
+        // as hard as DCS gear 100.
+        auto gearFlaps = [](float gear, float flaps, bool onGround) {
+            MSFSTelemetry t;
+            t.gear = gear;
+            t.flaps = flaps;
+            t.onGround = onGround;
+            return t;
+        };
+        QTest::newRow("gear down, flaps half, in percent")
             << with({{GEAR_C, 1}, {GEAR_L, 1}, {GEAR_R, 1}, {FLAPS_L, 0.5}, {FLAPS_R, 0.5}, {ON_GROUND, 1}})
-            << extended;
-        MSFSTelemetry gearThird;
-        gearThird.gear = float(1.0 / 3.0);
-        QTest::newRow("gear mean in double precision") << with({{GEAR_C, 1}}) << gearThird;
+            << gearFlaps(100, 50, true);
+        QTest::newRow("gear up, flaps full")
+            << with({{FLAPS_L, 1}, {FLAPS_R, 1}}) << gearFlaps(0, 100, false);
+        QTest::newRow("asymmetric flaps average")
+            << with({{FLAPS_L, 0.1}, {FLAPS_R, 0.3}}) << gearFlaps(0, float(0.2 * 100.0), false);
+        QTest::newRow("gear in transit") << with({{GEAR_C, 0.5}, {GEAR_L, 0.4}, {GEAR_R, 0.6}})
+                                         << gearFlaps(float(1.5 / 3.0 * 100.0), 0, false);
+        QTest::newRow("gear mean in double precision")
+            << with({{GEAR_C, 1}}) << gearFlaps(float(1.0 / 3.0 * 100.0), 0, false);
 
         const double inf = std::numeric_limits<double>::infinity();
         const double nan = std::numeric_limits<double>::quiet_NaN();
@@ -338,7 +394,7 @@ private slots:
                                                            {VS, nan}})
                                                   << [] {
                                                          MSFSTelemetry t;
-                                                         t.gear = float(1.0 / 3.0);
+                                                         t.gear = float(1.0 / 3.0 * 100.0);
                                                          return t;
                                                      }();
         QTest::newRow("non-finite propeller")
@@ -389,7 +445,7 @@ private slots:
         QCOMPARE(record.onGround, wholeDoubles > ON_GROUND);
         QCOMPARE(record.gForce, wholeDoubles > G_FORCE ? 2.0f : 0.0f);
         QCOMPARE(record.airspeed, wholeDoubles > IAS ? 2.0f : 0.0f);
-        QCOMPARE(record.gear, wholeDoubles > GEAR_R ? 2.0f : 0.0f);
+        QCOMPARE(record.gear, wholeDoubles > GEAR_R ? 200.0f : 0.0f);
         QCOMPARE(record.propAirflow, wholeDoubles > PROP2 ? 2.0f : 0.0f);
         QCOMPARE(record.verticalSpeed, wholeDoubles > VS ? 2.0f : 0.0f);
         QCOMPARE(msfsTitle(data, bytes.size()), title);
@@ -516,6 +572,8 @@ private slots:
     void quitThenRestartedSimulator() {
         FakeSimConnect::setSimulatorRunning(true);
         TelemetrySourceMSFS source;
+        qint64 now = 0;
+        source.setClock([&now]() { return now; });
         QSignalSpy records(&source, &TelemetrySourceMSFS::telemetryChanged);
         EventLog log(&source);
         FakeSimConnect::queueData(cruise(), "Before");
@@ -530,14 +588,22 @@ private slots:
         QCOMPARE(FakeSimConnect::closes().size(), size_t(1));
         QVERIFY(FakeSimConnect::closes()[0] == first);
 
-        // Simulator gone: each poll tries to open again, and nothing is emitted.
+        // Simulator gone: the next poll tries to open again, later ones about once a second, and
+        // nothing is emitted.
         source.poll();
+        source.poll();
+        QCOMPARE(FakeSimConnect::openAttempts(), 2);
+        now = 1000;
         source.poll();
         QCOMPARE(FakeSimConnect::openAttempts(), 3);
         QCOMPARE(log.entries.size(), 4);
 
         FakeSimConnect::setSimulatorRunning(true);
         FakeSimConnect::queueData(cruise(), "After");
+        now = 1500;
+        source.poll();
+        QCOMPARE(FakeSimConnect::openAttempts(), 3);
+        now = 2000;
         source.poll();
         const auto opens = FakeSimConnect::opens();
         QCOMPARE(opens.size(), size_t(4));

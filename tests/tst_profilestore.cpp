@@ -8,6 +8,7 @@
 
 #include <csignal>
 #include <sys/resource.h>
+#include <unistd.h>
 
 namespace {
 
@@ -86,6 +87,8 @@ private slots:
     void symlinksAreNotFollowed();
     void interruptedSaveKeepsOldFile();
     void saveOntoDirectoryFails();
+    void failedSaveSaysWhy_data();
+    void failedSaveSaysWhy();
     void missingDirectoryListsAndTouchesNothing();
     void oversizedFileLoadsAsDefault();
 
@@ -454,6 +457,63 @@ void TestProfileStore::saveOntoDirectoryFails() {
     QVERIFY(!ok);
     QVERIFY(QFileInfo("effect_profiles/GENERIC.json").isDir());
     QCOMPARE(listedFiles(), QStringList());
+}
+
+void TestProfileStore::failedSaveSaysWhy_data() {
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<QString>("reason"); // part of the system's own words
+    QTest::newRow("directory in the file's place") << "directory"
+                                                   << "directory";
+    QTest::newRow("name too long to write") << "long name"
+                                            << "too long";
+    QTest::newRow("disk full part-way") << "size limit"
+                                        << "too large";
+    QTest::newRow("read-only directory") << "read-only"
+                                         << "denied";
+}
+
+void TestProfileStore::failedSaveSaysWhy() {
+    QFETCH(QString, how);
+    QFETCH(QString, reason);
+    ProfileStore store;
+    EffectsProfile profile = profileWith(meta(1, "Spitfire"));
+    if (how == QLatin1String("directory")) {
+        QVERIFY(QDir().mkdir("effect_profiles/MSFS_Spitfire.json"));
+    } else if (how == QLatin1String("long name")) {
+        profile.metadata.flight_module = QString(300, QLatin1Char('x'));
+    } else if (how == QLatin1String("size limit")) {
+        ProfileFields::fillOdd(profile, 1);
+        profile.metadata = meta(1, "Spitfire");
+    } else if (how == QLatin1String("read-only")) {
+        if (geteuid() == 0) {
+            QSKIP("permissions do not hold for root");
+        }
+        QVERIFY(QFile::setPermissions("effect_profiles", QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+    }
+
+    struct rlimit saved {};
+    QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    if (how == QLatin1String("size limit")) {
+        struct rlimit limited = saved;
+        limited.rlim_cur = 1024;
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    }
+    bool ok = true;
+    QString error;
+    store.save(profile, &ok, &error);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previousHandler);
+    QFile::setPermissions("effect_profiles",
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+
+    QVERIFY(!ok);
+    QVERIFY2(error.contains(reason, Qt::CaseInsensitive), qPrintable(error));
+    QVERIFY(!QFileInfo("effect_profiles/MSFS_Spitfire.json").isFile());
+    // A save that works reports no error.
+    store.save(profileWith(meta(2, "F-5E")), &ok, &error);
+    QVERIFY(ok);
+    QVERIFY(error.isEmpty());
 }
 
 void TestProfileStore::missingDirectoryListsAndTouchesNothing() {

@@ -293,6 +293,83 @@ private slots:
         QCOMPARE(text(QStringLiteral("rudder_state")), QStringLiteral("Not detected"));
     }
 
+    // A device attached without permission is named as such, with the udev advice, until the
+    // loop connects it; a connected device is never probed.
+    void devicesFoundWithoutPermission_data() {
+        QTest::addColumn<int>("joystick");
+        QTest::addColumn<int>("rudder");
+        QTest::addColumn<bool>("joystickConnected");
+        QTest::addColumn<QString>("joystickShown");
+        QTest::addColumn<QString>("rudderShown");
+        using P = DeviceAccess::Presence;
+        const QString absent = QStringLiteral("Not detected");
+        const QString refused = QStringLiteral("Found, no permission");
+        const QString connected = QStringLiteral("Connected (Version 7)");
+        QTest::newRow("both absent") << int(P::Absent) << int(P::Absent) << false << absent << absent;
+        QTest::newRow("joystick refused")
+            << int(P::NoPermission) << int(P::Absent) << false << refused << absent;
+        QTest::newRow("rudder refused")
+            << int(P::Absent) << int(P::NoPermission) << false << absent << refused;
+        QTest::newRow("permitted, not yet open")
+            << int(P::Permitted) << int(P::Permitted) << false << absent << absent;
+        QTest::newRow("connected joystick is not probed")
+            << int(P::NoPermission) << int(P::NoPermission) << true << connected << refused;
+    }
+
+    void devicesFoundWithoutPermission() {
+        QFETCH(int, joystick);
+        QFETCH(int, rudder);
+        QFETCH(bool, joystickConnected);
+        QFETCH(QString, joystickShown);
+        QFETCH(QString, rudderShown);
+        QList<unsigned short> asked;
+        widget->setDeviceProbe([&](unsigned short productId) {
+            asked.append(productId);
+            return DeviceAccess::Presence(productId == 0x7A10 ? joystick : rudder);
+        });
+        if (joystickConnected) {
+            widget->connectJoystick(7);
+        }
+        widget->probeDevices();
+        QCOMPARE(text(QStringLiteral("joystick_state")), joystickShown);
+        QCOMPARE(text(QStringLiteral("rudder_state")), rudderShown);
+        QCOMPARE(asked.contains(0x7A10), !joystickConnected);
+        QVERIFY(asked.contains(0x7A2C));
+        for (const char* name : {"joystick_state", "rudder_state"}) {
+            QLineEdit* field = child<QLineEdit>(QString::fromLatin1(name));
+            const bool refusedShown = field->text() == QStringLiteral("Found, no permission");
+            QCOMPARE(field->toolTip().contains(QStringLiteral("udevadm control --reload-rules")),
+                     refusedShown);
+            QCOMPARE(field->toolTip().contains(QStringLiteral("TAG+=\"uaccess\"")), refusedShown);
+        }
+
+        // Permission granted and the loop connects: the version replaces the hint and its tip.
+        widget->connectJoystick(7);
+        widget->connectRudder(7);
+        QCOMPARE(text(QStringLiteral("rudder_state")), QStringLiteral("Connected (Version 7)"));
+        QVERIFY(child<QLineEdit>(QStringLiteral("rudder_state"))->toolTip().isEmpty());
+        asked.clear();
+        widget->probeDevices();
+        QVERIFY(asked.isEmpty());
+        // Unplugged: "Not detected" at once, and looked for again.
+        widget->disconnectRudder();
+        QCOMPARE(text(QStringLiteral("rudder_state")), QStringLiteral("Not detected"));
+        widget->probeDevices();
+        QCOMPARE(asked, QList<unsigned short>{0x7A2C});
+    }
+
+    // The probe runs on its own while a device is missing, without anyone calling it.
+    void probeRunsOnItsTimer() {
+        int calls = 0;
+        widget->setDeviceProbe([&](unsigned short) {
+            ++calls;
+            return DeviceAccess::Presence::NoPermission;
+        });
+        QTRY_COMPARE_WITH_TIMEOUT(text(QStringLiteral("joystick_state")),
+                                  QStringLiteral("Found, no permission"), 20000);
+        QVERIFY(calls >= 2);
+    }
+
     void onGroundButtonTwice() {
         overrideBox()->setChecked(true);
         slider(QStringLiteral("airspeed"))->setValue(120);

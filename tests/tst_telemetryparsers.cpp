@@ -206,14 +206,29 @@ private slots:
         QTest::newRow("gear mean") << Il2Datagram().indicator(4, {1, 1, 0}).bytes() << "gear"
                                    << 2.0f / 3.0f * 100.0f;
         QTest::newRow("no gear indicator") << Il2Datagram().indicator(6, {1}).bytes() << "gear" << 0.0f;
+        // Thrust in percent: the mean of RPM times manifold pressure, / 100000 / 3700, × 100.
         QTest::newRow("prop airflow")
             << Il2Datagram().indicator(0, {2000, 2000}).indicator(1, {185, 185}).bytes() << "propAirflow"
-            << 0.001f;
+            << 0.1f;
+        QTest::newRow("prop airflow at full power, about 100 %")
+            << Il2Datagram().indicator(0, {2700}).indicator(1, {140000}).bytes() << "propAirflow"
+            << 2700.0f * 140000.0f / 100000.0f / 3700.0f * 100.0f;
+        QTest::newRow("prop airflow, two engines averaged")
+            << Il2Datagram().indicator(0, {2700, 0}).indicator(1, {140000, 140000}).bytes() << "propAirflow"
+            << 2700.0f * 140000.0f / 2.0f / 100000.0f / 3700.0f * 100.0f;
         QTest::newRow("no engines") << Il2Datagram().indicator(1, {185}).bytes() << "propAirflow" << 0.0f;
-        QTest::newRow("load factor") << Il2Datagram().indicator(8, {-1, 9.8f, 2.5f}).bytes() << "gForce"
-                                     << 2.5f;
-        QTest::newRow("load factor missing")
-            << Il2Datagram().indicator(8, {-1, 9.8f}).bytes() << "gForce" << 0.0f;
+        // Load factor: the vertical (second) acceleration of indicator 8 in G, not the lateral one.
+        QTest::newRow("load factor, level flight")
+            << Il2Datagram().indicator(8, {-1, 9.81f, 2.5f}).bytes() << "gForce" << 1.0f;
+        QTest::newRow("load factor, pulling 3 G")
+            << Il2Datagram().indicator(8, {0, 29.43f, 0}).bytes() << "gForce" << 3.0f;
+        QTest::newRow("load factor, negative")
+            << Il2Datagram().indicator(8, {0, -9.81f, 0}).bytes() << "gForce" << -1.0f;
+        QTest::newRow("load factor ignores sideslip")
+            << Il2Datagram().indicator(8, {0, 0, 5}).bytes() << "gForce" << 0.0f;
+        QTest::newRow("load factor from two values")
+            << Il2Datagram().indicator(8, {-1, 19.62f}).bytes() << "gForce" << 2.0f;
+        QTest::newRow("load factor missing") << Il2Datagram().indicator(8, {-1}).bytes() << "gForce" << 0.0f;
         QTest::newRow("flaps") << Il2Datagram().indicator(11, {0.5f}).bytes() << "flaps" << 50.0f;
         QTest::newRow("air brakes") << Il2Datagram().indicator(12, {0.25f}).bytes() << "airbrake" << 25.0f;
         QTest::newRow("indicator 9") << Il2Datagram().indicator(9, {3, 4}).bytes() << "indicator9Value1"
@@ -315,12 +330,12 @@ private slots:
         const ShturmovikTelemetry t = il2({d});
         QCOMPARE(t.airspeed, static_cast<float>(double(41.7f) * 3.6));
         QCOMPARE(t.aoa, static_cast<float>(double(0.14f) * 57.2958));
-        QCOMPARE(t.gForce, 0.3f);
+        QCOMPARE(t.gForce, static_cast<float>(double(14.7f) / 9.81)); // about 1.5 G
         QCOMPARE(t.gear, 100.0f);
         QVERIFY(t.onGround); // gear loads 0.62, 0.58, 0: mean 0.4
         QCOMPARE(t.flaps, 100.0f);
         QCOMPARE(t.airbrake, 0.0f);
-        QCOMPARE(t.propAirflow, 1450.0f * 71500.0f / 1.0f / 100000.0f / 3700.0f);
+        QCOMPARE(t.propAirflow, 1450.0f * 71500.0f / 100000.0f / 3700.0f * 100.0f); // about 28 %
         QCOMPARE(t.verticalSpeed, 1.2f); // the first height reading counts whole
         QCOMPARE(t.indicator9Value0, 0.0f);
         QCOMPARE(t.indicator9Value1, 0.0f);
@@ -368,7 +383,7 @@ private slots:
         QCOMPARE(state.indicator0Count, 4);
         QCOMPARE(state.indicator4Count, 4);
         const ShturmovikTelemetry t = shturmovikRecord(state);
-        QCOMPARE(t.propAirflow, 1000.0f * 370.0f / 100000.0f / 3700.0f);
+        QCOMPARE(t.propAirflow, 1000.0f * 370.0f / 100000.0f / 3700.0f * 100.0f);
         QCOMPARE(t.gear, 100.0f);
     }
 };

@@ -156,6 +156,37 @@ private slots:
         QCOMPARE(log.events.last(), QStringLiteral("record 150"));
     }
 
+    // Datagrams are announced as they arrive (inputReady) and wait in the socket until polled.
+    // pollDelay() tells the worker when the source has work: at once while datagrams wait, when
+    // the time-out expires while a stream runs (more than 1000 ms after the last datagram), and
+    // never while it is idle or its port could not be bound.
+    void pollDelayFollowsTheStream() {
+        const quint16 port = UdpTesting::freePort();
+        TelemetrySourceDCS source(nullptr, port);
+        TelemetrySourceDCS unbound(nullptr, port); // the port is taken
+        useManualClock(source);
+        Recorder<TelemetrySourceDCS, DCSTelemetry> log(&source);
+        QSignalSpy ready(&source, &TelemetrySource::inputReady);
+        QCOMPARE(source.pollDelay(), qint64(-1));
+
+        QVERIFY(UdpTesting::send(port, dcs("F-16C", 1)));
+        QVERIFY(ready.wait(5000));
+        QCOMPARE(source.pollDelay(), qint64(0));
+        QCOMPARE(unbound.pollDelay(), qint64(-1));
+        QVERIFY(log.events.isEmpty()); // nothing is read before the poll
+        source.poll();
+        QCOMPARE(log.events, QStringList{"start 2 F-16C"});
+
+        const QList<QPair<qint64, qint64>> delays = {{0, 1001}, {900, 101}, {1000, 1}, {1001, 0}, {5000, 0}};
+        for (const auto& [time, delay] : delays) {
+            now_ = time;
+            QCOMPARE(source.pollDelay(), delay);
+        }
+        source.poll();
+        QCOMPARE(log.events, (QStringList{"start 2 F-16C", "record 0", "end"}));
+        QCOMPARE(source.pollDelay(), qint64(-1));
+    }
+
     // The base class parses, then warms up while the stream is younger than a second, then
     // publishes; the datagram that starts the stream is only named.
     void pollCallOrderAndWarmup() {
@@ -274,6 +305,7 @@ private slots:
         QCOMPARE(log.records.value(0).airspeed, touchdownAirspeed);
         QVERIFY(log.records.value(0).onGround);
         QCOMPARE(log.records.value(0).gear, 100.0f);
+        QCOMPARE(log.records.value(0).gForce, static_cast<float>(double(14.7f) / 9.81)); // about 1.5 G
 
         now_ = 2000;
         source.poll();

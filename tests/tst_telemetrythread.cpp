@@ -23,6 +23,25 @@ QByteArray dcs(const QByteArray& name, float airspeed) {
 
 const QByteArray kCondor = "time=1\r\nairspeed=10\r\n";
 
+// A datagram of one UDP game at the given airspeed (m/s for IL-2 and Condor, as they send it),
+// and how the log shows the record it gives.
+QByteArray datagram(int game, float airspeed, const QByteArray& name = "F-16C") {
+    if (game == Telemetry::TELEMETRY_SOURCE_DCS) {
+        return dcs(name, airspeed);
+    }
+    if (game == Telemetry::TELEMETRY_SOURCE_IL2) {
+        return Il2Datagram().indicator(6, {airspeed}).bytes();
+    }
+    return "time=1\r\nairspeed=" + QByteArray::number(airspeed) + "\r\n";
+}
+QString record(int game, float airspeed) {
+    if (game == Telemetry::TELEMETRY_SOURCE_DCS) {
+        return QStringLiteral("dcs %1").arg(double(airspeed));
+    }
+    return QString::fromLatin1(game == Telemetry::TELEMETRY_SOURCE_IL2 ? "il2 %1" : "condor %1")
+        .arg(double(static_cast<float>(double(airspeed) * 3.6)));
+}
+
 TelemetryEndpoints freeEndpoints() {
     TelemetryEndpoints e;
     e.dcsPort = UdpTesting::freePort();
@@ -78,27 +97,39 @@ class TstTelemetryThread : public QObject {
     TelemetrySourceUdp* udp(Telemetry::Source s) const {
         return qobject_cast<TelemetrySourceUdp*>(worker_->source(s));
     }
+    quint16 port(int game) const {
+        return game == Telemetry::TELEMETRY_SOURCE_DCS   ? endpoints_.dcsPort
+               : game == Telemetry::TELEMETRY_SOURCE_IL2 ? endpoints_.il2Port
+                                                         : endpoints_.condorPort;
+    }
+    // A scan as the worker's timer runs it when a schedule falls due.
     void tick() { QMetaObject::invokeMethod(worker_.data(), "onTimeout", Qt::DirectConnection); }
 
 private slots:
     void initTestCase() { registerMetaTypes(); }
 
-    // A worker on free ports whose UDP sources share a clock the test steps by hand; ticks
-    // are driven by hand too.
+    // A started worker on free ports whose sources share a clock the test steps by hand.
+    // Datagrams are handled as they arrive; scans of due sources are driven by hand (the
+    // worker's own timer also runs, but on the frozen clock it finds nothing more due).
     void init() {
         now_ = 0;
         log_.clear();
+        FakeSimConnect::reset();
         endpoints_ = freeEndpoints();
         worker_.reset(new TelemetryThread(endpoints_));
         for (auto s : {Telemetry::TELEMETRY_SOURCE_DCS, Telemetry::TELEMETRY_SOURCE_IL2,
                        Telemetry::TELEMETRY_SOURCE_CONDOR}) {
             QVERIFY(udp(s));
             QCOMPARE(udp(s)->source(), s);
-            udp(s)->setClock([this]() { return now_; });
         }
+        worker_->setClock([this]() { return now_; });
         logSignals(worker_.data(), this, &log_);
+        worker_->start();
     }
-    void cleanup() { worker_.reset(); }
+    void cleanup() {
+        worker_.reset();
+        FakeSimConnect::reset();
+    }
 
     // The control loop connects to these by name and type; their order is the worker's interface.
     void interfaceInDeclarationOrder() {
@@ -116,24 +147,38 @@ private slots:
                               "public setReplayLooping(bool)", "private onTimeout()"}));
         QCOMPARE(ownMethods(TelemetrySource::staticMetaObject, QMetaMethod::Signal),
                  (QStringList{"public telemetrySourceChanged(Telemetry::Source,QString)",
-                              "public telemetryEnded()", "public landed(float)"}));
+                              "public telemetryEnded()", "public landed(float)", "public inputReady()"}));
     }
 
-    // Every tick without a stream scans every source: the simulator is looked for each time.
+    // While no game sends, the worker wakes about once a second: the simulator is looked for and
+    // War Thunder asked, and nothing is emitted.
     void quietWithoutGames() {
-        FakeSimConnect::reset();
-        for (int i = 0; i < 5; ++i) {
+        auto* warthunder = worker_->source(Telemetry::TELEMETRY_SOURCE_WARTHUNDER);
+        // The first scan runs at start; the refused request is asked again a second later.
+        QTRY_COMPARE_WITH_TIMEOUT(warthunder->pollDelay(), qint64(1000), 10000);
+        QCOMPARE(FakeSimConnect::openAttempts(), 1);
+        auto* timer = worker_->findChild<QTimer*>(QString(), Qt::FindDirectChildrenOnly);
+        QVERIFY(timer && timer->isActive());
+        QCOMPARE(timer->interval(), 1000);
+
+        for (int t = 20; t < 1000; t += 20) {
+            now_ = t;
             tick();
         }
-        QCOMPARE(FakeSimConnect::openAttempts(), 5);
+        QCOMPARE(FakeSimConnect::openAttempts(), 1);
+        QCOMPARE(warthunder->pollDelay(), qint64(20));
+        now_ = 1000;
+        tick();
+        QCOMPARE(FakeSimConnect::openAttempts(), 2);
+        QCOMPARE(warthunder->pollDelay(), qint64(-1)); // asked again: its answer is on the way
         QVERIFY(log_.isEmpty());
         QCOMPARE(worker_->currentSource(), Telemetry::TELEMETRY_SOURCE_NONE);
     }
 
-    // The game seen at the earlier tick becomes current; the other is not read meanwhile.
+    // The first game to send becomes current; the other is not read meanwhile.
     void earlierTickWins() {
         QVERIFY(UdpTesting::send(endpoints_.condorPort, kCondor));
-        QTRY_VERIFY_WITH_TIMEOUT((tick(), !log_.isEmpty()), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!log_.isEmpty(), 5000);
         QCOMPARE(worker_->currentSource(), Telemetry::TELEMETRY_SOURCE_CONDOR);
 
         QVERIFY(UdpTesting::send(endpoints_.dcsPort, dcs("F-16C", 1)));
@@ -145,35 +190,99 @@ private slots:
         QVERIFY(!udp(Telemetry::TELEMETRY_SOURCE_DCS)->isActive());
     }
 
-    // Two games seen in the same tick: the later in scan order becomes current, and the
-    // earlier one's stream stays open, unpolled, until it is scanned again.
-    void sameTickLaterInScanOrderWins() {
-        QVERIFY(UdpTesting::send(endpoints_.dcsPort, dcs("F-16C", 1)));
-        QVERIFY(UdpTesting::send(endpoints_.condorPort, kCondor));
-        QTRY_VERIFY_WITH_TIMEOUT((tick(), log_.size() == 2), 5000);
-        QCOMPARE(log_, (QStringList{"source 2 F-16C", "source 5 Generic glider"}));
-        QCOMPARE(worker_->currentSource(), Telemetry::TELEMETRY_SOURCE_CONDOR);
-        QVERIFY(udp(Telemetry::TELEMETRY_SOURCE_DCS)->isActive());
+    // Two games sending: the one whose datagram arrives first becomes current and keeps the worker
+    // while it streams, whatever the scan order; the other's datagrams wait unread and it starts
+    // no stream. When the first stream ends, the waiting game announces its stream, named after
+    // its newest datagram, and its next datagram is its first record.
+    void twoGamesSending_data() {
+        QTest::addColumn<int>("first");
+        QTest::addColumn<int>("second");
+        QTest::addColumn<QString>("secondName");
+        QTest::newRow("DCS, then Condor") << 2 << 5 << "Generic glider";
+        QTest::newRow("Condor, then DCS (earlier in scan order)") << 5 << 2 << "MiG-29A";
+        QTest::newRow("IL-2, then DCS") << 3 << 2 << "MiG-29A";
+        QTest::newRow("DCS, then IL-2") << 2 << 3 << "Generic warbird";
+    }
+    void twoGamesSending() {
+        QFETCH(int, first);
+        QFETCH(int, second);
+        QFETCH(QString, secondName);
+        const auto firstSource = Telemetry::Source(first);
+        const auto secondSource = Telemetry::Source(second);
+        QVERIFY(UdpTesting::send(port(first), datagram(first, 10)));
+        QTRY_VERIFY_WITH_TIMEOUT(!log_.isEmpty(), 5000);
+        QCOMPARE(log_.first(), first == 2 ? QStringLiteral("source 2 F-16C")
+                                          : QStringLiteral("source %1 ").arg(first) +
+                                                (first == 5 ? "Generic glider" : "Generic warbird"));
+        QCOMPARE(worker_->currentSource(), firstSource);
 
-        QVERIFY(UdpTesting::send(endpoints_.dcsPort, dcs("F-16C", 250)));
-        tick();
-        QCOMPARE(log_.size(), 2);
+        QSignalSpy secondReady(udp(secondSource), &TelemetrySource::inputReady);
+        QVERIFY(UdpTesting::send(port(second), datagram(second, 1, "Su-27")));
+        QVERIFY(UdpTesting::send(port(second), datagram(second, 2, "MiG-29A")));
+        QTRY_VERIFY_WITH_TIMEOUT(secondReady.count() > 0, 5000);
+        QVERIFY(UdpTesting::send(port(first), datagram(first, 20)));
+        QTRY_COMPARE_WITH_TIMEOUT(log_.size(), 2, 5000);
+        QCOMPARE(log_.at(1), record(first, 20));
+        QVERIFY(!udp(secondSource)->isActive());
+        QCOMPARE(udp(secondSource)->pollDelay(), qint64(0)); // its datagrams wait in the socket
 
-        // Condor times out; DCS, scanned again, publishes what waited in its socket.
+        // The first game falls silent for more than a second: its stream ends with the zero
+        // record, and the waiting game announces at the latest at the next scan.
         now_ = 1001;
         tick();
-        QCOMPARE(log_.mid(2), (QStringList{"condor 0", "ended"}));
-        QCOMPARE(worker_->currentSource(), Telemetry::TELEMETRY_SOURCE_NONE);
         tick();
-        QCOMPARE(log_.mid(4), QStringList{"dcs 250"});
-        now_ = 2002;
+        QCOMPARE(log_.mid(2), (QStringList{record(first, 0), "ended",
+                                           QStringLiteral("source %1 ").arg(second) + secondName}));
+        QCOMPARE(worker_->currentSource(), secondSource);
+        QVERIFY(UdpTesting::send(port(second), datagram(second, 30, "MiG-29A")));
+        QTRY_COMPARE_WITH_TIMEOUT(log_.size(), 6, 5000);
+        QCOMPARE(log_.last(), record(second, 30));
+    }
+
+    // A pause of 900 ms, or of exactly 1000 ms, keeps the stream; a longer one ends it, and the
+    // next datagram then starts a new stream: announced, not parsed.
+    void pauseKeepsOrEndsStream_data() {
+        QTest::addColumn<int>("pause");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("900 ms") << 900 << QStringList{"dcs 2"};
+        QTest::newRow("1000 ms") << 1000 << QStringList{"dcs 2"};
+        QTest::newRow("1001 ms") << 1001 << QStringList{"dcs 0", "ended", "source 2 A-10C"};
+    }
+    void pauseKeepsOrEndsStream() {
+        QFETCH(int, pause);
+        QFETCH(QStringList, expected);
+        QVERIFY(UdpTesting::send(endpoints_.dcsPort, dcs("F-16C", 1)));
+        QTRY_COMPARE_WITH_TIMEOUT(log_.size(), 1, 5000);
+        now_ = 100;
+        QVERIFY(UdpTesting::send(endpoints_.dcsPort, dcs("F-16C", 1)));
+        QTRY_COMPARE_WITH_TIMEOUT(log_.size(), 2, 5000);
+        // The worker's timer waits for the stream's time-out alone, not for a poll period.
+        QCOMPARE(udp(Telemetry::TELEMETRY_SOURCE_DCS)->pollDelay(), qint64(1001));
+
+        now_ = 100 + pause;
         tick();
-        QCOMPARE(log_.mid(5), (QStringList{"dcs 0", "ended"}));
+        QVERIFY(UdpTesting::send(endpoints_.dcsPort, dcs("A-10C", 2)));
+        QTRY_COMPARE_WITH_TIMEOUT(log_.size(), 2 + expected.size(), 5000);
+        QCOMPARE(log_.mid(2), expected);
     }
 
     // A replay speaks as its recorded game; a live game meanwhile is not heard, and once the
-    // replay has ended like a game's stream, the live game starts its own stream.
+    // replay has ended like a game's stream, the live game announces a stream of its own, also
+    // when the replay cut its stream short.
+    void replayMutesLiveGamesUntilItEnds_data() {
+        QTest::addColumn<bool>("liveBefore");
+        QTest::newRow("game arrives during the replay") << false;
+        QTest::newRow("game streaming when the replay starts") << true;
+    }
     void replayMutesLiveGamesUntilItEnds() {
+        QFETCH(bool, liveBefore);
+        if (liveBefore) {
+            QVERIFY(UdpTesting::send(endpoints_.condorPort, kCondor));
+            QTRY_COMPARE_WITH_TIMEOUT(log_.size(), 1, 5000);
+            QVERIFY(UdpTesting::send(endpoints_.condorPort, kCondor));
+            QTRY_COMPARE_WITH_TIMEOUT(log_, (QStringList{"source 5 Generic glider", "condor 36"}), 5000);
+            log_.clear();
+        }
         qint64 replayNow = 0;
         TelemetryReplay* replay = worker_->replay();
         replay->setClock([&replayNow]() { return replayNow; });
@@ -221,17 +330,19 @@ private slots:
         worker_.reset(); // its sockets must be closed before the new worker binds the ports
         worker_.reset(new TelemetryThread(endpoints_));
         logSignals(worker_.data(), this, &log_);
+        worker_->start();
         auto* network =
             worker_->source(Telemetry::TELEMETRY_SOURCE_WARTHUNDER)->findChild<QNetworkAccessManager*>();
         QVERIFY(network);
         QSignalSpy finished(network, &QNetworkAccessManager::finished);
 
+        // While no game sends, the simulator's queue is read and the game server asked (that
+        // request runs out after 100 ms).
+        QTRY_VERIFY_WITH_TIMEOUT(
+            FakeSimConnect::dispatchCalls() > 0 && connections > 0 && finished.size() == connections, 10000);
         QVERIFY(UdpTesting::send(endpoints_.dcsPort, dcs("F-16C", 1)));
-        QTRY_VERIFY_WITH_TIMEOUT((tick(), !log_.isEmpty()), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!log_.isEmpty(), 5000);
         QCOMPARE(worker_->currentSource(), Telemetry::TELEMETRY_SOURCE_DCS);
-        QVERIFY(FakeSimConnect::dispatchCalls() > 0);
-        // The scans asked the game server; that request runs out after 100 ms.
-        QTRY_VERIFY_WITH_TIMEOUT(connections > 0 && finished.size() == connections, 10000);
 
         const int dispatches = FakeSimConnect::dispatchCalls();
         const int asked = connections;

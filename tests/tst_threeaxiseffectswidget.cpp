@@ -1,4 +1,5 @@
 #include "forces/metatypes.h"
+#include "profiles/axiseffectssettings.h"
 #include "profiles/effectsprofile.h"
 #include "profiles/profilestore.h"
 #include "ui/axiseffectswidget.h"
@@ -7,8 +8,10 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSignalSpy>
@@ -37,6 +40,11 @@ private:
     std::unique_ptr<ThreeAxisEffectsWidget> widget;
     std::unique_ptr<QSignalSpy> sudden;
     std::unique_ptr<QSignalSpy> moderate;
+    // What the editor sent the loop, in order; 's' sudden, 'm' moderate.
+    QList<QPair<char, EffectsSettings>> sent;
+    // The questions the editor asked, and the answers it gets, first to last (Cancel when out).
+    QStringList asked;
+    QList<QMessageBox::StandardButton> answers;
 
     template <typename T> T* child(const QString& name) {
         T* c = widget->findChild<T*>(name);
@@ -74,6 +82,50 @@ private:
         widget = std::make_unique<ThreeAxisEffectsWidget>();
         sudden = std::make_unique<QSignalSpy>(widget.get(), &ThreeAxisEffectsWidget::suddenValueChange);
         moderate = std::make_unique<QSignalSpy>(widget.get(), &ThreeAxisEffectsWidget::moderateValueChange);
+        connect(widget.get(), &ThreeAxisEffectsWidget::suddenValueChange, this,
+                [this](const EffectsSettings& s) {
+                    sent.append({'s', s});
+                });
+        connect(widget.get(), &ThreeAxisEffectsWidget::moderateValueChange, this,
+                [this](const EffectsSettings& s) {
+                    sent.append({'m', s});
+                });
+        widget->setAsk([this](QMessageBox::Icon, const QString& text, QMessageBox::StandardButtons) {
+            asked << text;
+            return answers.isEmpty() ? QMessageBox::Cancel : answers.takeFirst();
+        });
+    }
+    // Every effect's switch and strength on every axis, as the loop would apply them.
+    static QStringList felt(const EffectsSettings& settings) {
+        QStringList out;
+        for (int a = 0; a < 3; ++a) {
+            for (int t = 0; t < EffectsProfile::EffectTypeCount; ++t) {
+                const SimpleEffectSettings* e = settings.axes[a].effect(t);
+                if (e->active) {
+                    out << QStringLiteral("%1/%2:%3").arg(a).arg(t).arg(double(e->total_effect_strength));
+                }
+            }
+        }
+        return out;
+    }
+    // The spring strength of the elevator as the editor shows it.
+    QSpinBox* elevatorSpring() {
+        return axisEditor(1)
+            ->findChild<QStackedWidget*>(QStringLiteral("effect_stack"))
+            ->widget(EffectsProfile::EFFECT_TYPE_SIMPLE_SPRING)
+            ->findChild<QSpinBox*>(QStringLiteral("total_effect_strength"));
+    }
+    static float springInFile(const QString& fileName) {
+        EffectsProfile p;
+        ProfileStore().load(fileName, p);
+        return p.effects.axes[1].simple_spring.total_effect_strength;
+    }
+    QLabel* marker() { return child<QLabel>(QStringLiteral("unsaved_marker")); }
+    void activate(const QString& fileName) {
+        const int row = rowOf(fileName);
+        QVERIFY(row >= 0);
+        profileCombo()->setCurrentIndex(row);
+        emit profileCombo()->activated(row);
     }
     // Writes a profile file as the store would, before the editor scans the directory.
     static QString store(Telemetry::Source source, const QString& module, const QString& comment,
@@ -111,6 +163,9 @@ private slots:
     }
 
     void cleanup() {
+        sent.clear();
+        asked.clear();
+        answers.clear();
         sudden.reset();
         moderate.reset();
         widget.reset();
@@ -142,6 +197,12 @@ private slots:
                  QStringLiteral("Delete profile"));
         QVERIFY(QDir(QStringLiteral("effect_profiles")).exists());
         QCOMPARE(sudden->count() + moderate->count(), 0);
+        QVERIFY(marker()->text().isEmpty());
+        // A key pressed right after the window opens never lands on Delete.
+        widget->show();
+        QVERIFY(QTest::qWaitForWindowExposed(widget.get()));
+        QVERIFY(widget->focusWidget() != child<QPushButton>(QStringLiteral("delete_profile")));
+        QCOMPARE(widget->focusWidget()->parentWidget(), child<QTabWidget>(QStringLiteral("tabWidget")));
     }
 
     void effectTypesBySource_data() {
@@ -172,7 +233,7 @@ private slots:
         QCOMPARE(sudden->count() + moderate->count(), 0);
     }
 
-    void choosingMsfsDropsDirectXSilently() {
+    void choosingMsfsDropsDirectX() {
         build();
         gameCombo()->setCurrentIndex(Telemetry::TELEMETRY_SOURCE_DCS);
         addEffect(0, EffectsProfile::EFFECT_TYPE_DIRECT_X_FFB);
@@ -190,7 +251,9 @@ private slots:
         QVERIFY(!currentEffectsProfile().effects.axes[2].direct_x.active);
         QVERIFY(!offers(0, EffectsProfile::EFFECT_TYPE_DIRECT_X_FFB));
         QCOMPARE(sudden->count(), 2);
-        QCOMPARE(moderate->count(), 0);
+        // The loop learns at once that DirectX is off.
+        QCOMPARE(moderate->count(), 1);
+        QVERIFY(!moderate->last().at(0).value<EffectsSettings>().axes[0].direct_x.active);
     }
 
     void panelEditsLeaveAsModerateCopies() {
@@ -236,9 +299,10 @@ private slots:
         emit profileCombo()->activated(row);
 
         QCOMPARE(sudden->count(), 1);
-        // The copy leaves as the file has it; the editor then switches off what Condor lacks.
-        const auto sent = sudden->last().at(0).value<EffectsSettings>();
-        QVERIFY(sent.axes[1].landing_jolt.active);
+        // The copy leaves with what Condor lacks switched off, as the editor shows it.
+        const auto copy = sudden->last().at(0).value<EffectsSettings>();
+        QVERIFY(!copy.axes[1].landing_jolt.active);
+        QVERIFY(copy.axes[1].flaps_shaker.active);
         QVERIFY(!currentEffectsProfile().effects.axes[1].landing_jolt.active);
         QVERIFY(currentEffectsProfile().effects.axes[1].flaps_shaker.active);
         QCOMPARE(gameCombo()->currentText(), QStringLiteral("CONDOR2"));
@@ -288,6 +352,7 @@ private slots:
         // Saving marks the saved file's row, so a following delete removes that file only.
         QTest::mouseClick(child<QPushButton>(QStringLiteral("save_profile")), Qt::LeftButton);
         QCOMPARE(profileCombo()->currentIndex(), rowOf(lower));
+        answers << QMessageBox::Yes;
         QTest::mouseClick(child<QPushButton>(QStringLiteral("delete_profile")), Qt::LeftButton);
         QVERIFY(!QFile::exists(QStringLiteral("effect_profiles/") + lower));
         QVERIFY(QFile::exists(QStringLiteral("effect_profiles/") + upper));
@@ -304,6 +369,16 @@ private slots:
         QCOMPARE(currentEffectsProfile().effects.axes[0].simple_spring.total_effect_strength, 30.0f);
         QCOMPARE(sudden->count(), 1);
 
+        // Delete asks first, naming the profile; "No" keeps it.
+        answers << QMessageBox::No;
+        QTest::mouseClick(child<QPushButton>(QStringLiteral("delete_profile")), Qt::LeftButton);
+        QVERIFY(QFile::exists(QStringLiteral("effect_profiles/") + name));
+        QCOMPARE(asked.size(), 1);
+        QVERIFY2(asked.last().contains(QStringLiteral("F-5E [DCS]")) && asked.last().contains(name),
+                 qPrintable(asked.last()));
+        QCOMPARE(sudden->count() + moderate->count(), 1);
+
+        answers << QMessageBox::Yes;
         QTest::mouseClick(child<QPushButton>(QStringLiteral("delete_profile")), Qt::LeftButton);
 
         QVERIFY(!QFile::exists(QStringLiteral("effect_profiles/") + name));
@@ -313,8 +388,282 @@ private slots:
         QCOMPARE(int(currentEffectsProfile().metadata.flight_data_source), 0);
         QCOMPARE(gameCombo()->currentIndex(), 0);
         QVERIFY(child<QLineEdit>(QStringLiteral("flight_module_input"))->text().isEmpty());
-        QCOMPARE(sudden->count(), 1); // the reset is not sent
-        QCOMPARE(moderate->count(), 0);
+        QCOMPARE(sudden->count(), 1);
+        // The deleted profile's spring stops acting on the stick.
+        QCOMPARE(moderate->count(), 1);
+        QVERIFY(felt(moderate->last().at(0).value<EffectsSettings>()).isEmpty());
+    }
+
+    // Whatever changes what the editor shows also reaches the loop, so the stick never feels
+    // an effect the editor does not show.
+    void loopGetsWhatTheEditorShows_data() {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<char>("kind");
+        QTest::addColumn<QStringList>("expected");
+        const QStringList springs{"0/1:30", "1/1:30", "2/1:30"};
+        QTest::newRow("source switch to MSFS drops DirectX")
+            << "msfs" << 'm' << (QStringList{"0/1:30", "1/1:30", "1/4:50", "2/1:30"});
+        QTest::newRow("source switch to War Thunder drops the landing jolt")
+            << "warthunder" << 'm' << (QStringList{"0/1:30", "0/3:40", "1/1:30", "2/1:30"});
+        QTest::newRow("source switch to Condor drops the landing jolt")
+            << "condor" << 'm' << (QStringList{"0/1:30", "0/3:40", "1/1:30", "2/1:30"});
+        QTest::newRow("load of a profile with effects its source lacks")
+            << "load condor" << 's' << (QStringList{"0/1:30", "0/3:40", "1/1:30", "2/1:30"});
+        QTest::newRow("automatic load of the same profile")
+            << "auto condor" << 's' << (QStringList{"0/1:30", "0/3:40", "1/1:30", "2/1:30"});
+        QTest::newRow("delete") << "delete" << 'm' << QStringList();
+    }
+
+    void loopGetsWhatTheEditorShows() {
+        QFETCH(QString, action);
+        QFETCH(char, kind);
+        QFETCH(QStringList, expected);
+        EffectsProfile p;
+        p.resetToDefaults();
+        p.metadata.flight_data_source =
+            action.endsWith(QLatin1String("condor")) && action != QLatin1String("condor")
+                ? Telemetry::TELEMETRY_SOURCE_CONDOR
+                : Telemetry::TELEMETRY_SOURCE_DCS;
+        p.metadata.flight_module = QStringLiteral("F-5E");
+        for (AxisEffectsSettings& a : p.effects.axes) {
+            a.simple_spring.active = true;
+            a.simple_spring.total_effect_strength = 30.0f;
+        }
+        p.effects.axes[0].direct_x.active = true;
+        p.effects.axes[0].direct_x.total_effect_strength = 40.0f;
+        p.effects.axes[1].landing_jolt.active = true; // neither War Thunder nor Condor has it
+        p.effects.axes[1].landing_jolt.total_effect_strength = 50.0f;
+        const QString name = ProfileStore().save(p);
+        build();
+
+        if (action == QLatin1String("load condor")) {
+            activate(name);
+        } else if (action == QLatin1String("auto condor")) {
+            widget->selectProfileFor(Telemetry::TELEMETRY_SOURCE_CONDOR, QStringLiteral("F-5E"));
+        } else {
+            activate(name);
+            QCOMPARE(felt(sent.last().second).size(), 5);
+            sent.clear();
+            if (action == QLatin1String("delete")) {
+                answers << QMessageBox::Yes;
+                QTest::mouseClick(child<QPushButton>(QStringLiteral("delete_profile")), Qt::LeftButton);
+            } else {
+                gameCombo()->setCurrentText(action == QLatin1String("msfs") ? QStringLiteral("MSFS")
+                                            : action == QLatin1String("warthunder")
+                                                ? QStringLiteral("WARTHUNDER")
+                                                : QStringLiteral("CONDOR2"));
+            }
+        }
+
+        QCOMPARE(felt(currentEffectsProfile().effects), expected);
+        QCOMPARE(sent.size(), 1);
+        QCOMPARE(sent.last().first, kind);
+        QCOMPARE(felt(sent.last().second), expected);
+    }
+
+    // A stream that resumes reports the aircraft again: the profile already in the editor
+    // stays, with its edits, and the loop keeps its forces.
+    void resumedStreamKeepsTheLoadedProfile_data() {
+        QTest::addColumn<QString>("loaded");
+        QTest::addColumn<bool>("edited");
+        QTest::addColumn<QString>("reported");
+        QTest::addColumn<int>("loads");
+        QTest::addColumn<int>("spring");
+        QTest::newRow("same aircraft") << "F-5E" << false << "F-5E" << 0 << 30;
+        QTest::newRow("same aircraft keeps unsaved edits") << "F-5E" << true << "F-5E" << 0 << 77;
+        QTest::newRow("other aircraft") << "F-5E" << false << "MiG-21" << 1 << 60;
+        QTest::newRow("other aircraft sets edits aside") << "F-5E" << true << "MiG-21" << 1 << 60;
+        QTest::newRow("nothing loaded yet") << "" << false << "F-5E" << 1 << 30;
+        QTest::newRow("same aircraft, second profile chosen by hand") << "soft" << false << "F-5E" << 0 << 40;
+        QTest::newRow("no profile for the aircraft") << "F-5E" << false << "Su-25" << 0 << 30;
+    }
+
+    void resumedStreamKeepsTheLoadedProfile() {
+        QFETCH(QString, loaded);
+        QFETCH(bool, edited);
+        QFETCH(QString, reported);
+        QFETCH(int, loads);
+        QFETCH(int, spring);
+        store(Telemetry::TELEMETRY_SOURCE_DCS, QStringLiteral("F-5E"), QString(), 30.0f);
+        store(Telemetry::TELEMETRY_SOURCE_DCS, QStringLiteral("MiG-21"), QString(), 60.0f);
+        const QString soft =
+            store(Telemetry::TELEMETRY_SOURCE_DCS, QStringLiteral("F-5E"), QStringLiteral("soft"), 40.0f);
+        build();
+        if (loaded == QLatin1String("soft")) {
+            activate(soft);
+        } else if (!loaded.isEmpty()) {
+            widget->selectProfileFor(Telemetry::TELEMETRY_SOURCE_DCS, loaded);
+        }
+        if (edited) {
+            elevatorSpring()->setValue(77);
+        }
+        sent.clear();
+
+        widget->selectProfileFor(Telemetry::TELEMETRY_SOURCE_DCS, reported);
+
+        QCOMPARE(sent.size(), loads);
+        QCOMPARE(elevatorSpring()->value(), spring);
+        QCOMPARE(currentEffectsProfile().effects.axes[1].simple_spring.total_effect_strength, float(spring));
+        QCOMPARE(marker()->text(), QString(edited && loads == 0 ? "*" : ""));
+        QVERIFY(asked.isEmpty()); // an automatic choice never asks
+        QCOMPARE(widget->canRestoreSetAside(), edited && loads == 1);
+    }
+
+    // Unsaved edits are marked, and loading another profile or deleting asks before they go.
+    void unsavedEditsAskBeforeTheyGo_data() {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<int>("shownSpring"); // elevator spring in the editor afterwards
+        QTest::addColumn<int>("fileSpring");  // in F-5E's file afterwards, -1 for no file
+        QTest::addColumn<QString>("mark");
+        QTest::newRow("load, save first") << "load" << int(QMessageBox::Save) << 60 << 45 << "";
+        QTest::newRow("load, discard") << "load" << int(QMessageBox::Discard) << 60 << 30 << "";
+        QTest::newRow("load, cancel") << "load" << int(QMessageBox::Cancel) << 45 << 30 << "*";
+        QTest::newRow("delete, discard") << "delete" << int(QMessageBox::Discard) << 0 << -1 << "";
+        QTest::newRow("delete, cancel") << "delete" << int(QMessageBox::Cancel) << 45 << 30 << "*";
+    }
+
+    void unsavedEditsAskBeforeTheyGo() {
+        QFETCH(QString, action);
+        QFETCH(int, answer);
+        QFETCH(int, shownSpring);
+        QFETCH(int, fileSpring);
+        QFETCH(QString, mark);
+        const QString a = store(Telemetry::TELEMETRY_SOURCE_DCS, QStringLiteral("F-5E"), QString(), 30.0f);
+        const QString b = store(Telemetry::TELEMETRY_SOURCE_DCS, QStringLiteral("MiG-21"), QString(), 60.0f);
+        build();
+        activate(a);
+        QVERIFY(marker()->text().isEmpty());
+        elevatorSpring()->setValue(45);
+        QCOMPARE(marker()->text(), QStringLiteral("*"));
+        QVERIFY(widget->hasUnsavedChanges());
+
+        if (action == QLatin1String("load")) {
+            answers << QMessageBox::StandardButton(answer);
+            activate(b);
+        } else {
+            answers << QMessageBox::Yes << QMessageBox::StandardButton(answer);
+            QTest::mouseClick(child<QPushButton>(QStringLiteral("delete_profile")), Qt::LeftButton);
+        }
+
+        QVERIFY(!asked.isEmpty());
+        QVERIFY2(asked.last().contains(QStringLiteral("F-5E [DCS]")), qPrintable(asked.last()));
+        QCOMPARE(elevatorSpring()->value(), shownSpring);
+        QCOMPARE(marker()->text(), mark);
+        if (fileSpring < 0) {
+            QVERIFY(!QFile::exists(QStringLiteral("effect_profiles/") + a));
+        } else {
+            QCOMPARE(springInFile(a), float(fileSpring));
+        }
+        // The list shows the profile that is in the editor.
+        QCOMPARE(profileCombo()->currentIndex(), rowOf(widget->loadedFileName()));
+    }
+
+    void automaticChoiceSetsEditsAsideToRestoreOnce() {
+        const QString a = store(Telemetry::TELEMETRY_SOURCE_DCS, QStringLiteral("F-5E"), QString(), 30.0f);
+        store(Telemetry::TELEMETRY_SOURCE_DCS, QStringLiteral("MiG-21"), QString(), 60.0f);
+        build();
+        QSignalSpy messages(widget.get(), &ThreeAxisEffectsWidget::statusMessage);
+        widget->selectProfileFor(Telemetry::TELEMETRY_SOURCE_DCS, QStringLiteral("F-5E"));
+        elevatorSpring()->setValue(45);
+
+        widget->selectProfileFor(Telemetry::TELEMETRY_SOURCE_DCS, QStringLiteral("MiG-21"));
+        QCOMPARE(elevatorSpring()->value(), 60);
+        QCOMPARE(messages.size(), 1);
+        QVERIFY2(messages.last().at(0).toString().contains(QStringLiteral("F-5E [DCS]")),
+                 qPrintable(messages.last().at(0).toString()));
+        QVERIFY(widget->canRestoreSetAside());
+        QVERIFY(asked.isEmpty());
+        sent.clear();
+
+        widget->restoreSetAside();
+        QCOMPARE(elevatorSpring()->value(), 45);
+        QCOMPARE(widget->loadedFileName(), a);
+        QCOMPARE(profileCombo()->currentIndex(), rowOf(a));
+        QCOMPARE(marker()->text(), QStringLiteral("*"));
+        QCOMPARE(sent.size(), 1);
+        QCOMPARE(sent.last().first, 's');
+        QCOMPARE(sent.last().second.axes[1].simple_spring.total_effect_strength, 45.0f);
+        QVERIFY(!widget->canRestoreSetAside());
+        // Once only.
+        widget->restoreSetAside();
+        QCOMPARE(sent.size(), 1);
+        QCOMPARE(springInFile(a), 30.0f);
+    }
+
+    // A failed save says which file and why and marks nothing as saved; another profile's
+    // file is replaced only when the user agrees.
+    void saveOutcomes_data() {
+        QTest::addColumn<QString>("module");
+        QTest::addColumn<QString>("setup");
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<bool>("saved");
+        QTest::addColumn<QStringList>("question"); // parts of the one message shown, if any
+        const QString longName = QString(300, QLatin1Char('x'));
+        QTest::newRow("new profile") << "F-5E"
+                                     << "" << 0 << true << QStringList();
+        QTest::newRow("its own file") << "F-16"
+                                      << "load F-16" << 0 << true << QStringList();
+        QTest::newRow("another profile's file, replace")
+            << "F_16"
+            << "F-16 exists" << int(QMessageBox::Yes) << true << QStringList{"DCS_F_16.json", "F-16 [DCS]"};
+        QTest::newRow("another profile's file, keep")
+            << "F_16"
+            << "F-16 exists" << int(QMessageBox::No) << false << QStringList{"DCS_F_16.json", "F-16 [DCS]"};
+        QTest::newRow("name that cannot be written")
+            << longName << "" << 0 << false << QStringList{QStringLiteral("DCS_") + longName, "too long"};
+        QTest::newRow("directory in the file's place")
+            << "F-5E"
+            << "directory" << 0 << false << QStringList{"effect_profiles/DCS_F_5E.json", "directory"};
+    }
+
+    void saveOutcomes() {
+        QFETCH(QString, module);
+        QFETCH(QString, setup);
+        QFETCH(int, answer);
+        QFETCH(bool, saved);
+        QFETCH(QStringList, question);
+        if (setup.contains(QLatin1String("F-16"))) {
+            store(Telemetry::TELEMETRY_SOURCE_DCS, QStringLiteral("F-16"), QString(), 30.0f);
+        }
+        if (setup == QLatin1String("directory")) {
+            QVERIFY(QDir().mkpath(QStringLiteral("effect_profiles/DCS_F_5E.json")));
+        }
+        build();
+        if (setup == QLatin1String("load F-16")) {
+            activate(QStringLiteral("DCS_F_16.json"));
+        } else {
+            gameCombo()->setCurrentText(QStringLiteral("DCS"));
+            addEffect(1, EffectsProfile::EFFECT_TYPE_SIMPLE_SPRING);
+        }
+        child<QLineEdit>(QStringLiteral("flight_module_input"))->setText(module);
+        elevatorSpring()->setValue(45);
+        const QString before = widget->loadedFileName();
+        const int rowBefore = profileCombo()->currentIndex();
+        if (answer) {
+            answers << QMessageBox::StandardButton(answer);
+        }
+
+        QTest::mouseClick(child<QPushButton>(QStringLiteral("save_profile")), Qt::LeftButton);
+
+        QCOMPARE(asked.size(), question.isEmpty() ? 0 : 1);
+        for (const QString& part : question) {
+            QVERIFY2(asked.last().contains(part), qPrintable(asked.last()));
+        }
+        QCOMPARE(marker()->text(), QString(saved ? "" : "*"));
+        QCOMPARE(widget->hasUnsavedChanges(), !saved);
+        const QString target = ProfileStore::fileName(currentEffectsProfile().metadata);
+        if (saved) {
+            QCOMPARE(widget->loadedFileName(), target);
+            QCOMPARE(profileCombo()->currentIndex(), rowOf(target));
+            QCOMPARE(springInFile(target), 45.0f);
+        } else {
+            QCOMPARE(widget->loadedFileName(), before);
+            QCOMPARE(profileCombo()->currentIndex(), rowBefore);
+            if (setup == QLatin1String("F-16 exists")) {
+                QCOMPARE(springInFile(target), 30.0f);
+            }
+        }
     }
 
     void unknownSourceInAFileIsHandled() {

@@ -144,9 +144,21 @@ class TestWarthunderSource : public QObject {
     Q_OBJECT
 
 private:
-    // Polls once and waits until the reply of that poll has been handled (the manager announces
-    // it in the same call chain as the reply's own finished signal, which the source handles).
-    [[nodiscard]] static bool pollAndWait(TelemetrySourceWarthunder& source, QSignalSpy& finished) {
+    qint64 now_ = 0;
+
+    // Runs the source as the worker does when nothing else is current: on a clock the test steps,
+    // polled as soon as a reply arrives.
+    void drive(TelemetrySourceWarthunder& source) {
+        now_ = 0;
+        source.setClock([this]() { return now_; });
+        connect(&source, &TelemetrySource::inputReady, &source, &TelemetrySource::poll);
+    }
+
+    // A second later (so that a request is due whatever came before), polls once and waits until
+    // the reply of that poll has been handled (the manager announces it in the same call chain
+    // as the reply's own finished signal, which has the source poll).
+    [[nodiscard]] bool pollAndWait(TelemetrySourceWarthunder& source, QSignalSpy& finished) {
+        now_ += 1000;
         const int before = finished.count();
         source.poll();
         return QTest::qWaitFor([&]() { return finished.count() > before; }, 10000);
@@ -200,6 +212,7 @@ private slots:
     void firstSuccessOnlyAnnounces() {
         GameServer server;
         TelemetrySourceWarthunder source(nullptr, server.url());
+        drive(source);
         std::unique_ptr<QSignalSpy> finished(finishedSpy(source));
         QVERIFY(finished);
         EventLog log(&source);
@@ -218,6 +231,7 @@ private slots:
         GameServer server;
         server.setBody(fixture("warthunder_state_jet.json"));
         TelemetrySourceWarthunder source(nullptr, server.url());
+        drive(source);
         std::unique_ptr<QSignalSpy> finished(finishedSpy(source));
         QSignalSpy records(&source, &TelemetrySourceWarthunder::telemetryChanged);
         QVERIFY(pollAndWait(source, *finished));
@@ -231,12 +245,30 @@ private slots:
         QTest::newRow("HTTP error status") << 0;
         QTest::newRow("connection refused") << 1;
         QTest::newRow("no answer within 100 ms") << 2;
+        QTest::newRow("hangar: valid false") << 3;
+        QTest::newRow("hangar: valid false with stale values") << 4;
+    }
+
+    // What the game says to the source, as a failure of the table above.
+    static void fail(GameServer& server, int failure) {
+        if (failure == 0) {
+            server.setMode(GameServer::Mode::HttpError);
+        } else if (failure == 1) {
+            server.stopListening();
+        } else if (failure == 2) {
+            server.setMode(GameServer::Mode::Silent);
+        } else if (failure == 3) {
+            server.setBody(fixture("warthunder_state_not_in_flight.json"));
+        } else {
+            server.setBody(R"({"valid": false, "IAS, km/h": 320.5, "Ny": 1.5, "AoA, deg": 3})");
+        }
     }
 
     void failedRequestEndsStream() {
         QFETCH(int, failure);
         GameServer server;
         TelemetrySourceWarthunder source(nullptr, server.url());
+        drive(source);
         std::unique_ptr<QSignalSpy> finished(finishedSpy(source));
         QSignalSpy records(&source, &TelemetrySourceWarthunder::telemetryChanged);
         EventLog log(&source);
@@ -244,13 +276,7 @@ private slots:
         QCOMPARE(log.entries, QStringList{"start 4 Generic warbird"});
         QVERIFY(pollAndWait(source, *finished));
 
-        if (failure == 0) {
-            server.setMode(GameServer::Mode::HttpError);
-        } else if (failure == 1) {
-            server.stopListening();
-        } else {
-            server.setMode(GameServer::Mode::Silent);
-        }
+        fail(server, failure);
         QVERIFY(pollAndWait(source, *finished));
         QCOMPARE(log.entries,
                  (QStringList{"start 4 Generic warbird", "data 320.5 1.5 3", "data 0 0 0", "end"}));
@@ -261,6 +287,7 @@ private slots:
             QVERIFY(server.listen(server.port()));
         }
         server.setMode(GameServer::Mode::Json);
+        server.setBody(R"({"valid": true, "IAS, km/h": 320.5, "Ny": 1.5, "AoA, deg": 3})");
         QVERIFY(pollAndWait(source, *finished));
         QCOMPARE(log.entries.size(), 5);
         QCOMPARE(log.entries.last(), QStringLiteral("start 4 Generic warbird"));
@@ -271,14 +298,9 @@ private slots:
     void failuresWhileIdleEmitNothing() {
         QFETCH(int, failure);
         GameServer server;
-        if (failure == 0) {
-            server.setMode(GameServer::Mode::HttpError);
-        } else if (failure == 1) {
-            server.stopListening();
-        } else {
-            server.setMode(GameServer::Mode::Silent);
-        }
+        fail(server, failure);
         TelemetrySourceWarthunder source(nullptr, server.url());
+        drive(source);
         std::unique_ptr<QSignalSpy> finished(finishedSpy(source));
         EventLog log(&source);
         for (int i = 0; i < 3; ++i) {
@@ -289,10 +311,103 @@ private slots:
         QCOMPARE(log.entries, QStringList());
     }
 
+    // How often the game is asked: every 20 ms while it answers with flight data, about once a
+    // second while it refuses or sits in the hangar, with one quick retry when it stops answering.
+    // Steps: a number polls at that time (and waits for the reply it sends); a word changes what
+    // the game does.
+    void requestSchedule_data() {
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<int>("requests");
+        QTest::addColumn<int>("delay"); // pollDelay() after the last step
+        QTest::newRow("refused: once a second")
+            << QStringList{"refuse", "0", "20", "40", "500", "980", "999", "1000", "1020"} << 2 << 980;
+        QTest::newRow("answering: every 20 ms") << QStringList{"0", "10", "20", "30", "40"} << 3 << 20;
+        QTest::newRow("hangar: once a second")
+            << QStringList{"hangar", "0", "20", "500", "1000"} << 2 << 1000;
+        QTest::newRow("HTTP error: once a second") << QStringList{"error", "0", "20", "999"} << 1 << 1;
+        QTest::newRow("stops answering: one quick retry, then a second")
+            << QStringList{"0", "20", "refuse", "40", "60", "80", "1059", "1060"} << 5 << 1000;
+        QTest::newRow("lands in the hangar: one quick retry, then a second")
+            << QStringList{"0", "20", "hangar", "40", "60", "80", "1060"} << 5 << 1000;
+        QTest::newRow("game starts: noticed within a second")
+            << QStringList{"refuse", "0", "json", "500", "1000", "1010", "1020"} << 3 << 20;
+    }
+
+    void requestSchedule() {
+        QFETCH(QStringList, steps);
+        QFETCH(int, requests);
+        QFETCH(int, delay);
+        GameServer server;
+        TelemetrySourceWarthunder source(nullptr, server.url());
+        drive(source);
+        std::unique_ptr<QSignalSpy> finished(finishedSpy(source));
+        QVERIFY(finished);
+        QCOMPARE(source.pollDelay(), qint64(0)); // the first request goes at once
+        for (const QString& step : steps) {
+            bool isTime = false;
+            const int t = step.toInt(&isTime);
+            if (!isTime) {
+                server.stopListening();
+                if (step != QLatin1String("refuse")) {
+                    QVERIFY(server.listen(server.port()));
+                }
+                server.setMode(step == QLatin1String("error") ? GameServer::Mode::HttpError
+                                                              : GameServer::Mode::Json);
+                server.setBody(step == QLatin1String("hangar")
+                                   ? fixture("warthunder_state_not_in_flight.json")
+                                   : QByteArray(R"({"valid": true, "IAS, km/h": 320.5})"));
+                continue;
+            }
+            now_ = t;
+            const int before = finished->count();
+            source.poll();
+            // A request sent by this poll is in flight until its reply has been handled.
+            if (source.pollDelay() < 0) {
+                QVERIFY(QTest::qWaitFor([&]() { return finished->count() > before; }, 10000));
+            }
+            QVERIFY2(source.pollDelay() >= 0, qPrintable(step));
+        }
+        QCOMPARE(finished->count(), requests);
+        QCOMPARE(source.pollDelay(), qint64(delay));
+    }
+
+    // A reply that finished while another game held the worker waits for the source's next poll;
+    // by then it is old news unless that poll comes within the 100 ms a reply may take.
+    void replyLeftWaiting_data() {
+        QTest::addColumn<int>("waited");
+        QTest::addColumn<QStringList>("expected");
+        QTest::addColumn<int>("delay"); // pollDelay() after that poll; -1: it sent the next request
+        QTest::newRow("polled at once") << 0 << QStringList{"start 4 Generic warbird"} << 20;
+        QTest::newRow("polled after 100 ms") << 100 << QStringList{"start 4 Generic warbird"} << -1;
+        QTest::newRow("polled after 101 ms: dropped") << 101 << QStringList() << -1;
+        QTest::newRow("polled after a minute: dropped") << 60000 << QStringList() << -1;
+    }
+
+    void replyLeftWaiting() {
+        QFETCH(int, waited);
+        QFETCH(QStringList, expected);
+        QFETCH(int, delay);
+        GameServer server;
+        TelemetrySourceWarthunder source(nullptr, server.url());
+        now_ = 0;
+        source.setClock([this]() { return now_; });
+        QSignalSpy ready(&source, &TelemetrySource::inputReady);
+        EventLog log(&source);
+        source.poll();
+        QVERIFY(ready.wait(10000));
+        QCOMPARE(source.pollDelay(), qint64(0));
+        QCOMPARE(log.entries, QStringList());
+        now_ = waited;
+        source.poll();
+        QCOMPARE(log.entries, expected);
+        QCOMPARE(source.pollDelay(), qint64(delay));
+    }
+
     void atMostOneRequestInFlight() {
         GameServer server;
         server.setMode(GameServer::Mode::Hold);
         TelemetrySourceWarthunder source(nullptr, server.url());
+        drive(source);
         std::unique_ptr<QSignalSpy> finished(finishedSpy(source));
 
         source.poll();
@@ -300,6 +415,7 @@ private slots:
         // Polls while the answer is held send nothing. Should the 100 ms time-out end the
         // request on a slow machine, the next poll may send one more, never two at a time.
         for (int i = 0; i < 20; ++i) {
+            now_ += 20; // a request is due at every poll
             source.poll();
             QCoreApplication::processEvents();
             QVERIFY2(server.requests() <= finished->count() + 1,
@@ -313,6 +429,7 @@ private slots:
         server.releaseHeld();
         QTRY_VERIFY_WITH_TIMEOUT(finished->count() >= seen, 10000);
         QCoreApplication::processEvents();
+        now_ += 1000; // due even if a time-out above had the source wait a second
         source.poll();
         QTRY_COMPARE_WITH_TIMEOUT(server.requests(), seen + 1, 10000);
     }

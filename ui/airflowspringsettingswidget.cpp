@@ -2,12 +2,20 @@
 
 #include "profiles/airflowspringsettings.h"
 #include "ui/curvepreviewwidget.h"
+#include "ui/rangecontrol.h"
 #include "ui/spinboxvalue.h"
 #include "ui_airflowspringsettingswidget.h"
 
 AirflowSpringSettingsWidget::AirflowSpringSettingsWidget(QWidget* parent)
     : QWidget(parent), ui_(std::make_unique<Ui::AirflowSpringSettingsWidget>()) {
     ui_->setupUi(this);
+    RangeControl::reportFinishedValuesOnly(this);
+    // The attenuation ends at no less than twice the speed where it starts.
+    attenuationRange_ = new RangeControl(
+        ui_->attenuation_start_airspeed_spinner, ui_->attenuation_start_airspeed_slider,
+        ui_->attenuation_end_airspeed_spinner, ui_->attenuation_end_airspeed_slider, 2, 0, this);
+    connect(attenuationRange_, &RangeControl::edited, this,
+            &AirflowSpringSettingsWidget::storeAttenuationAirspeeds);
     // The curve preview below the form redraws at every edit and every refresh.
     connect(this, &AirflowSpringSettingsWidget::settingsChanged,
             CurvePreviewWidget::addToPanel(this, &settings_), &CurvePreviewWidget::redraw);
@@ -39,8 +47,8 @@ void AirflowSpringSettingsWidget::refresh() {
     ui_->airspeed_force_spinner->setValue(spinBoxValue(settings_->airspeed_force));
     ui_->thrust_force_spinner->setValue(spinBoxValue(settings_->thrust_force));
     ui_->attenuation_strength->setValue(spinBoxValue(settings_->attenuation_strength));
-    ui_->attenuation_start_airspeed_spinner->setValue(spinBoxValue(settings_->attenuation_start_airspeed));
-    ui_->attenuation_end_airspeed_spinner->setValue(spinBoxValue(settings_->attenuation_end_airspeed));
+    attenuationRange_->show(spinBoxValue(settings_->attenuation_start_airspeed),
+                            spinBoxValue(settings_->attenuation_end_airspeed));
     ui_->local_aoa_influence_strength->setValue(spinBoxValue(settings_->local_aoa_influence_strength));
     updating_ = false;
     findChild<CurvePreviewWidget*>()->redraw();
@@ -54,27 +62,10 @@ void AirflowSpringSettingsWidget::edit(float AirflowSpringSettings::*field, int 
     emit settingsChanged();
 }
 
-void AirflowSpringSettingsWidget::on_attenuation_start_airspeed_spinner_valueChanged(int value) {
-    // The end speed stays at least twice the start speed. While a refresh shows the stored
-    // values they are shown as they are.
-    if (!updating_ && value >= ui_->attenuation_end_airspeed_spinner->value() / 2) {
-        ui_->attenuation_end_airspeed_spinner->setValue(2 * value);
-    }
-    storeAttenuationAirspeeds();
-}
-
-void AirflowSpringSettingsWidget::on_attenuation_end_airspeed_spinner_valueChanged(int value) {
-    if (!updating_ && 2 * ui_->attenuation_start_airspeed_spinner->value() >= value) {
-        ui_->attenuation_start_airspeed_spinner->setValue(value / 2);
-    }
-    storeAttenuationAirspeeds();
-}
-
-void AirflowSpringSettingsWidget::storeAttenuationAirspeeds() {
+void AirflowSpringSettingsWidget::storeAttenuationAirspeeds(int start, int end) {
     if (updating_ || !settings_) {
         return;
     }
-    settings_->setAttenuationAirspeeds(static_cast<float>(ui_->attenuation_start_airspeed_spinner->value()),
-                                       static_cast<float>(ui_->attenuation_end_airspeed_spinner->value()));
+    settings_->setAttenuationAirspeeds(static_cast<float>(start), static_cast<float>(end));
     emit settingsChanged();
 }

@@ -8,9 +8,10 @@ namespace Ui {
 class AirflowSpringSettingsWidget;
 }
 class AirflowSpringSettings;
+class RangeControl;
 
-// Settings panel of the natural airflow spring. The two attenuation airspeeds keep the end at
-// least twice the start, and every change of either rebuilds the attenuation curve.
+// Settings panel of the natural airflow spring. The two attenuation airspeeds form a range whose
+// end stays at least twice its start, and every change of either rebuilds the attenuation curve.
 //
 // Threading: GUI thread.
 class AirflowSpringSettingsWidget : public QWidget {
@@ -26,16 +27,13 @@ public:
 signals:
     void settingsChanged();
 
-private slots:
-    void on_attenuation_start_airspeed_spinner_valueChanged(int value);
-    void on_attenuation_end_airspeed_spinner_valueChanged(int value);
-
 private:
     // Stores an edited value through `field` and announces it, unless a refresh is showing values.
     void edit(float AirflowSpringSettings::*field, int value);
-    void storeAttenuationAirspeeds();
+    void storeAttenuationAirspeeds(int start, int end);
 
     std::unique_ptr<Ui::AirflowSpringSettingsWidget> ui_;
     AirflowSpringSettings* settings_ = nullptr;
     bool updating_ = false;
+    RangeControl* attenuationRange_ = nullptr;
 };

@@ -2,6 +2,7 @@
 
 #include "profiles/aoashakersettings.h"
 #include "ui/curvepreviewwidget.h"
+#include "ui/rangecontrol.h"
 #include "ui/rangespinboxes.h"
 #include "ui/spinboxvalue.h"
 #include "ui_aoashakersettingswidget.h"
@@ -11,6 +12,21 @@ using Shaker = AoAShakerSettings;
 AoAShakerSettingsWidget::AoAShakerSettingsWidget(QWidget* parent)
     : QWidget(parent), ui_(std::make_unique<Ui::AoAShakerSettingsWidget>()) {
     ui_->setupUi(this);
+    RangeControl::reportFinishedValuesOnly(this);
+    speedRange_ =
+        RangeControl::minMax(ui_->min_effect_strength_speed, ui_->min_effect_strength_speed_slider,
+                             ui_->max_effect_strength_speed, ui_->max_effect_strength_speed_slider, this);
+    connect(speedRange_, &RangeControl::edited, this,
+            [this](int min, int max) { editRange(&Shaker::speed, min, max); });
+    aoaRange_ =
+        RangeControl::minMax(ui_->min_effect_strength_angle, ui_->min_effect_strength_angle_slider,
+                             ui_->max_effect_strength_angle, ui_->max_effect_strength_angle_slider, this);
+    connect(aoaRange_, &RangeControl::edited, this,
+            [this](int min, int max) { editRange(&Shaker::aoa, min, max); });
+    frequencyRange_ = RangeControl::minMax(ui_->min_effect_frequency, ui_->min_effect_frequency_slider,
+                                           ui_->max_effect_frequency, ui_->max_effect_frequency_slider, this);
+    connect(frequencyRange_, &RangeControl::edited, this,
+            [this](int min, int max) { editRange(&Shaker::frequency, min, max); });
     // The curve preview below the form redraws at every edit and every refresh.
     connect(this, &AoAShakerSettingsWidget::settingsChanged, CurvePreviewWidget::addToPanel(this, &settings_),
             &CurvePreviewWidget::redraw);
@@ -42,12 +58,9 @@ void AoAShakerSettingsWidget::refresh() {
     }
     updating_ = true;
     ui_->total_effect_strength->setValue(spinBoxValue(settings_->total_effect_strength));
-    showRange(ui_->min_effect_strength_speed, ui_->max_effect_strength_speed,
-              ui_->speed_effect_strength_exponent, settings_->speed);
-    showRange(ui_->min_effect_strength_angle, ui_->max_effect_strength_angle,
-              ui_->angle_effect_strength_exponent, settings_->aoa);
-    showRange(ui_->min_effect_frequency, ui_->max_effect_frequency, ui_->frequency_exponent,
-              settings_->frequency);
+    showRange(speedRange_, ui_->speed_effect_strength_exponent, settings_->speed);
+    showRange(aoaRange_, ui_->angle_effect_strength_exponent, settings_->aoa);
+    showRange(frequencyRange_, ui_->frequency_exponent, settings_->frequency);
     updating_ = false;
     findChild<CurvePreviewWidget*>()->redraw();
 }
@@ -60,46 +73,10 @@ void AoAShakerSettingsWidget::edit(EffectRange Shaker::*range, float EffectRange
     emit settingsChanged();
 }
 
-void AoAShakerSettingsWidget::on_min_effect_strength_speed_valueChanged(int value) {
-    // A min never passes its max. The partner's own guard can move this box once more, so
-    // what is stored is what the box shows afterwards, not the value it was first given.
-    if (!updating_) {
-        pushMaxAbove(ui_->max_effect_strength_speed, value);
+void AoAShakerSettingsWidget::editRange(EffectRange Shaker::*range, int min, int max) {
+    if (updating_ || !settings_) {
+        return;
     }
-    edit(&Shaker::speed, &EffectRange::min, ui_->min_effect_strength_speed->value());
-}
-
-void AoAShakerSettingsWidget::on_max_effect_strength_speed_valueChanged(int value) {
-    if (!updating_) {
-        pullMinBelow(ui_->min_effect_strength_speed, value);
-    }
-    edit(&Shaker::speed, &EffectRange::max, ui_->max_effect_strength_speed->value());
-}
-
-void AoAShakerSettingsWidget::on_min_effect_strength_angle_valueChanged(int value) {
-    if (!updating_) {
-        pushMaxAbove(ui_->max_effect_strength_angle, value);
-    }
-    edit(&Shaker::aoa, &EffectRange::min, ui_->min_effect_strength_angle->value());
-}
-
-void AoAShakerSettingsWidget::on_max_effect_strength_angle_valueChanged(int value) {
-    if (!updating_) {
-        pullMinBelow(ui_->min_effect_strength_angle, value);
-    }
-    edit(&Shaker::aoa, &EffectRange::max, ui_->max_effect_strength_angle->value());
-}
-
-void AoAShakerSettingsWidget::on_min_effect_frequency_valueChanged(int value) {
-    if (!updating_) {
-        pushMaxAbove(ui_->max_effect_frequency, value);
-    }
-    edit(&Shaker::frequency, &EffectRange::min, ui_->min_effect_frequency->value());
-}
-
-void AoAShakerSettingsWidget::on_max_effect_frequency_valueChanged(int value) {
-    if (!updating_) {
-        pullMinBelow(ui_->min_effect_frequency, value);
-    }
-    edit(&Shaker::frequency, &EffectRange::max, ui_->max_effect_frequency->value());
+    storeRange(settings_->*range, min, max);
+    emit settingsChanged();
 }

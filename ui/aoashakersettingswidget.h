@@ -8,6 +8,7 @@ namespace Ui {
 class AoAShakerSettingsWidget;
 }
 class AoAShakerSettings;
+class RangeControl;
 struct EffectRange;
 
 // Settings panel of the AoA shaker: strength, the speed, angle and frequency ranges. A min
@@ -27,20 +28,17 @@ public:
 signals:
     void settingsChanged();
 
-private slots:
-    void on_min_effect_strength_speed_valueChanged(int value);
-    void on_max_effect_strength_speed_valueChanged(int value);
-    void on_min_effect_strength_angle_valueChanged(int value);
-    void on_max_effect_strength_angle_valueChanged(int value);
-    void on_min_effect_frequency_valueChanged(int value);
-    void on_max_effect_frequency_valueChanged(int value);
-
 private:
     // Stores an edited value into one number of a range and announces it, unless a refresh
     // is showing values.
     void edit(EffectRange AoAShakerSettings::*range, float EffectRange::*part, int value);
+    // Stores both ends of an edited range and announces it.
+    void editRange(EffectRange AoAShakerSettings::*range, int min, int max);
 
     std::unique_ptr<Ui::AoAShakerSettingsWidget> ui_;
     AoAShakerSettings* settings_ = nullptr;
     bool updating_ = false;
+    RangeControl* speedRange_ = nullptr;
+    RangeControl* aoaRange_ = nullptr;
+    RangeControl* frequencyRange_ = nullptr;
 };

@@ -3,30 +3,101 @@
 #include "profiles/axiseffectssettings.h"
 #include "ui_axiseffectswidget.h"
 
+#include <QLabel>
 #include <QListView>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QStandardItemModel>
 
 using ET = EffectsProfile;
+
+namespace {
+
+// The page's heading names its effect and explains it on hover.
+template <typename Descriptor> void showName(QLabel* label, const Descriptor& d) {
+    label->setText(d.name);
+    label->setToolTip(d.toolTip);
+}
+
+} // namespace
 
 AxisEffectsWidget::AxisEffectsWidget(QWidget* parent)
     : QWidget(parent), ui_(std::make_unique<Ui::AxisEffectsWidget>()),
       effectsModel_(new QStandardItemModel(this)), activeModel_(new QStandardItemModel(this)),
       descriptors_{{
-          {2, ET::EFFECT_TYPE_NATURAL_AIRFLOW, tr("Natural airflow spring"), nullptr},
-          {1, ET::EFFECT_TYPE_SIMPLE_SPRING, tr("Simple spring"), nullptr},
-          {3, ET::EFFECT_TYPE_ELEVATOR_WEIGHT, tr("Elevator weight"), nullptr},
-          {0, ET::EFFECT_TYPE_DIRECT_X_FFB, tr("Standard FFB (DirectX)"), nullptr},
-          {4, ET::EFFECT_TYPE_LANDING_JOLT, tr("Landing jolt shaker"), nullptr},
-          {6, ET::EFFECT_TYPE_AOA_SHAKER, tr("AoA shaker"), nullptr},
-          {7, ET::EFFECT_TYPE_EXTENDED_GEAR_SHAKER, tr("Extended gear shaker"), nullptr},
-          {8, ET::EFFECT_TYPE_EXTENDED_FLAPS_SHAKER, tr("Extended flaps shaker"), nullptr},
-          {9, ET::EFFECT_TYPE_EXTENDED_AIRBRAKES_SHAKER, tr("Extended airbrakes shaker"), nullptr},
-          {5, ET::EFFECT_TYPE_ON_GROUND_ROLLING_SHAKER, tr("Rolling on ground shakeer"), nullptr},
-          {10, ET::EFFECT_TYPE_IL2_SHAKING, tr("IL2 Sturmovik specific shaker"), nullptr},
-          {11, ET::EFFECT_TYPE_CONDOR_SHAKER, tr("Condor 2 specific shaker"), nullptr},
-          {12, ET::EFFECT_TYPE_SMART_DAMPER, tr("Smart dampers"), nullptr},
+          {2, ET::EFFECT_TYPE_NATURAL_AIRFLOW, tr("Natural airflow spring"),
+           tr("A centring spring that stiffens with airspeed and propeller wash, as the airflow over a "
+              "control surface does. Above its attenuation start speed the growth levels off."),
+           nullptr},
+          {1, ET::EFFECT_TYPE_SIMPLE_SPRING, tr("Simple spring"),
+           tr("A centring spring of fixed stiffness: the force grows in proportion to how far the stick is "
+              "moved from the centre, whatever the aircraft does."),
+           nullptr},
+          {3, ET::EFFECT_TYPE_ELEVATOR_WEIGHT, tr("Elevator weight"),
+           tr("Loads the stick in proportion to the G load, like the weight of a heavy elevator. At 100 % "
+              "each G adds 10 % of the full force."),
+           nullptr},
+          {0, ET::EFFECT_TYPE_DIRECT_X_FFB, tr("Standard FFB (DirectX)"),
+           tr("Lets through the force-feedback effects that the game sends to the device itself (springs, "
+              "vibrations, trim), with the gains set here."),
+           nullptr},
+          {4, ET::EFFECT_TYPE_LANDING_JOLT, tr("Landing jolt shaker"),
+           tr("A short shake of the stick on touchdown, stronger for a harder and faster landing. It fades "
+              "out over the set duration."),
+           nullptr},
+          {6, ET::EFFECT_TYPE_AOA_SHAKER, tr("AoA shaker"),
+           tr("Buffet near the stall: the stick shakes harder as the angle of attack rises between the set "
+              "angles, scaled by the airspeed."),
+           nullptr},
+          {7, ET::EFFECT_TYPE_EXTENDED_GEAR_SHAKER, tr("Extended gear shaker"),
+           tr("Shakes the stick while the landing gear is out, in proportion to how far it is extended and "
+              "growing with the airspeed."),
+           nullptr},
+          {8, ET::EFFECT_TYPE_EXTENDED_FLAPS_SHAKER, tr("Extended flaps shaker"),
+           tr("Shakes the stick while the flaps are out, in proportion to how far they are extended and "
+              "growing with the airspeed."),
+           nullptr},
+          {9, ET::EFFECT_TYPE_EXTENDED_AIRBRAKES_SHAKER, tr("Extended airbrakes shaker"),
+           tr("Shakes the stick while the airbrakes are out, in proportion to how far they are extended and "
+              "growing with the airspeed."),
+           nullptr},
+          {5, ET::EFFECT_TYPE_ON_GROUND_ROLLING_SHAKER, tr("Rolling on ground shaker"),
+           tr("Shakes the stick while the aircraft rolls on the ground, growing with the speed."), nullptr},
+          {10, ET::EFFECT_TYPE_IL2_SHAKING, tr("IL2 Sturmovik specific shaker"),
+           tr("A strength kept with IL-2 Sturmovik profiles. This version puts no force on the stick for "
+              "it."),
+           nullptr},
+          {11, ET::EFFECT_TYPE_CONDOR_SHAKER, tr("Condor 2 specific shaker"),
+           tr("Settings kept with Condor 2 profiles. This version puts no force on the stick for them."),
+           nullptr},
+          {12, ET::EFFECT_TYPE_SMART_DAMPER, tr("Smart dampers"),
+           tr("Damping that the device itself applies against moving the stick, whatever the game sends: "
+              "the stick feels heavier and steadier."),
+           nullptr},
       }} {
     ui_->setupUi(this);
+    // The tallest panels need more height than a small screen offers: they scroll instead of
+    // pushing the window past the screen's edge.
+    auto* scroll = new QScrollArea(this);
+    scroll->setObjectName(QStringLiteral("effect_scroll"));
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setFocusPolicy(Qt::NoFocus);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    delete ui_->horizontalLayout->replaceWidget(ui_->effect_stack, scroll);
+    scroll->setWidget(ui_->effect_stack);
+    scroll->setMinimumWidth(ui_->effect_stack->minimumSizeHint().width() +
+                            scroll->verticalScrollBar()->sizeHint().width());
+    // Only the shown page's height counts, so a short page does not scroll for a tall one.
+    auto fitHeightToPage = [stack = ui_->effect_stack](int current) {
+        for (int i = 0; i < stack->count(); ++i) {
+            stack->widget(i)->setSizePolicy(QSizePolicy::Preferred,
+                                            i == current ? QSizePolicy::Preferred : QSizePolicy::Ignored);
+        }
+        stack->updateGeometry();
+    };
+    fitHeightToPage(ui_->effect_stack->currentIndex());
+    connect(ui_->effect_stack, &QStackedWidget::currentChanged, this, fitHeightToPage);
 
     // Both models hold one item per effect type at the descriptor's row.
     effectsModel_->setRowCount(EffectsProfile::EffectTypeCount);
@@ -35,6 +106,9 @@ AxisEffectsWidget::AxisEffectsWidget(QWidget* parent)
         for (QStandardItemModel* model : {effectsModel_, activeModel_}) {
             auto* item = new QStandardItem(d.name);
             item->setData(static_cast<int>(d.type), EffectTypeRole);
+            item->setToolTip(d.toolTip);
+            // Screen readers read the explanation as the item's description.
+            item->setData(d.toolTip, Qt::AccessibleDescriptionRole);
             item->setEditable(false);
             model->setItem(d.row, item);
         }
@@ -43,21 +117,21 @@ AxisEffectsWidget::AxisEffectsWidget(QWidget* parent)
     ui_->active_effects_list->setModel(activeModel_);
     connect(ui_->active_effects_list, &QListView::clicked, this, &AxisEffectsWidget::listClicked);
 
-    ui_->natural_airflow_page_label->setText(descriptors_[ET::EFFECT_TYPE_NATURAL_AIRFLOW].name);
-    ui_->simple_spring_page_label->setText(descriptors_[ET::EFFECT_TYPE_SIMPLE_SPRING].name);
-    ui_->elevator_weight_page_label->setText(descriptors_[ET::EFFECT_TYPE_ELEVATOR_WEIGHT].name);
-    ui_->direct_x_page_label->setText(descriptors_[ET::EFFECT_TYPE_DIRECT_X_FFB].name);
-    ui_->landing_jolt_page_label->setText(descriptors_[ET::EFFECT_TYPE_LANDING_JOLT].name);
-    ui_->aoa_shaker_page_label->setText(descriptors_[ET::EFFECT_TYPE_AOA_SHAKER].name);
-    ui_->extended_gear_shaker_page_label->setText(descriptors_[ET::EFFECT_TYPE_EXTENDED_GEAR_SHAKER].name);
-    ui_->extended_flaps_shaker_page_label->setText(descriptors_[ET::EFFECT_TYPE_EXTENDED_FLAPS_SHAKER].name);
-    ui_->extended_airbrake_shaker_page_label->setText(
-        descriptors_[ET::EFFECT_TYPE_EXTENDED_AIRBRAKES_SHAKER].name);
-    ui_->on_ground_rolling_shaker_page_label->setText(
-        descriptors_[ET::EFFECT_TYPE_ON_GROUND_ROLLING_SHAKER].name);
-    ui_->il2_shaker_page_label->setText(descriptors_[ET::EFFECT_TYPE_IL2_SHAKING].name);
-    ui_->condor_shaker_page_label->setText(descriptors_[ET::EFFECT_TYPE_CONDOR_SHAKER].name);
-    ui_->smart_damper_page_label->setText(descriptors_[ET::EFFECT_TYPE_SMART_DAMPER].name);
+    showName(ui_->natural_airflow_page_label, descriptors_[ET::EFFECT_TYPE_NATURAL_AIRFLOW]);
+    showName(ui_->simple_spring_page_label, descriptors_[ET::EFFECT_TYPE_SIMPLE_SPRING]);
+    showName(ui_->elevator_weight_page_label, descriptors_[ET::EFFECT_TYPE_ELEVATOR_WEIGHT]);
+    showName(ui_->direct_x_page_label, descriptors_[ET::EFFECT_TYPE_DIRECT_X_FFB]);
+    showName(ui_->landing_jolt_page_label, descriptors_[ET::EFFECT_TYPE_LANDING_JOLT]);
+    showName(ui_->aoa_shaker_page_label, descriptors_[ET::EFFECT_TYPE_AOA_SHAKER]);
+    showName(ui_->extended_gear_shaker_page_label, descriptors_[ET::EFFECT_TYPE_EXTENDED_GEAR_SHAKER]);
+    showName(ui_->extended_flaps_shaker_page_label, descriptors_[ET::EFFECT_TYPE_EXTENDED_FLAPS_SHAKER]);
+    showName(ui_->extended_airbrake_shaker_page_label,
+             descriptors_[ET::EFFECT_TYPE_EXTENDED_AIRBRAKES_SHAKER]);
+    showName(ui_->on_ground_rolling_shaker_page_label,
+             descriptors_[ET::EFFECT_TYPE_ON_GROUND_ROLLING_SHAKER]);
+    showName(ui_->il2_shaker_page_label, descriptors_[ET::EFFECT_TYPE_IL2_SHAKING]);
+    showName(ui_->condor_shaker_page_label, descriptors_[ET::EFFECT_TYPE_CONDOR_SHAKER]);
+    showName(ui_->smart_damper_page_label, descriptors_[ET::EFFECT_TYPE_SMART_DAMPER]);
 
     // Every panel edit is a moderate change of the axis.
     connect(ui_->natural_airflow_widget, &AirflowSpringSettingsWidget::settingsChanged, this,
@@ -116,15 +190,18 @@ void AxisEffectsWidget::bind(AxisEffectsSettings* settings) {
     ui_->smart_damper_widget->bind(&settings->smart_damper);
 }
 
-void AxisEffectsWidget::setEnabledEffects(const QSet<int>& effects) {
+bool AxisEffectsWidget::setEnabledEffects(const QSet<int>& effects) {
     enabledEffects_ = effects;
     hasEnabledEffects_ = true;
+    bool switchedOff = false;
     for (EffectDescriptor& d : descriptors_) {
         if (!effects.contains(d.type) && d.settings) {
+            switchedOff = switchedOff || d.settings->active;
             d.settings->resetToDefaults();
         }
     }
     refresh();
+    return switchedOff;
 }
 
 bool AxisEffectsWidget::isEnabled(int effectType) const {

@@ -38,8 +38,9 @@ public:
     // Binds every panel to its effect of `settings`, which refreshes the panels.
     void bind(AxisEffectsSettings* settings);
     // The EffectsProfile::EffectType values this axis may use: every other effect is reset to
-    // its defaults (which switches it off) and hidden. Emits nothing.
-    void setEnabledEffects(const QSet<int>& effects);
+    // its defaults (which switches it off) and hidden. Emits nothing; returns whether an effect
+    // that was on is now off, so that the caller can tell the control loop.
+    bool setEnabledEffects(const QSet<int>& effects);
     // Shows the bound settings: which effects can be added, which are active, and their values.
     void refresh();
 
@@ -65,11 +66,13 @@ private slots:
     void listClicked(QModelIndex index);
 
 private:
-    // One effect type: its row in both list models, its name and the settings it is bound to.
+    // One effect type: its row in both list models, its name, what it does (shown on hover) and
+    // the settings it is bound to.
     struct EffectDescriptor {
         int row;
         EffectsProfile::EffectType type;
         QString name;
+        QString toolTip;
         SimpleEffectSettings* settings;
     };
 

@@ -1,6 +1,7 @@
 #include "ui/condorshakersettingswidget.h"
 
 #include "profiles/condorshakersettings.h"
+#include "ui/rangecontrol.h"
 #include "ui/rangespinboxes.h"
 #include "ui/spinboxvalue.h"
 #include "ui_condorshakersettingswidget.h"
@@ -8,6 +9,10 @@
 CondorShakerSettingsWidget::CondorShakerSettingsWidget(QWidget* parent)
     : QWidget(parent), ui_(std::make_unique<Ui::CondorShakerSettingsWidget>()) {
     ui_->setupUi(this);
+    RangeControl::reportFinishedValuesOnly(this);
+    frequencyRange_ = RangeControl::minMax(ui_->min_effect_frequency, ui_->min_effect_frequency_slider,
+                                           ui_->max_effect_frequency, ui_->max_effect_frequency_slider, this);
+    connect(frequencyRange_, &RangeControl::edited, this, [this](int min, int max) { editRange(min, max); });
     connect(ui_->total_effect_strength, &QSpinBox::valueChanged, this, [this](int v) {
         if (updating_ || !settings_) {
             return;
@@ -32,8 +37,7 @@ void CondorShakerSettingsWidget::refresh() {
     }
     updating_ = true;
     ui_->total_effect_strength->setValue(spinBoxValue(settings_->total_effect_strength));
-    showRange(ui_->min_effect_frequency, ui_->max_effect_frequency, ui_->frequency_exponent,
-              settings_->frequency);
+    showRange(frequencyRange_, ui_->frequency_exponent, settings_->frequency);
     updating_ = false;
 }
 
@@ -45,18 +49,10 @@ void CondorShakerSettingsWidget::edit(float EffectRange::*part, int value) {
     emit settingsChanged();
 }
 
-void CondorShakerSettingsWidget::on_min_effect_frequency_valueChanged(int value) {
-    // A min never passes its max. The partner's own guard can move this box once more, so
-    // what is stored is what the box shows afterwards, not the value it was first given.
-    if (!updating_) {
-        pushMaxAbove(ui_->max_effect_frequency, value);
+void CondorShakerSettingsWidget::editRange(int min, int max) {
+    if (updating_ || !settings_) {
+        return;
     }
-    edit(&EffectRange::min, ui_->min_effect_frequency->value());
-}
-
-void CondorShakerSettingsWidget::on_max_effect_frequency_valueChanged(int value) {
-    if (!updating_) {
-        pullMinBelow(ui_->min_effect_frequency, value);
-    }
-    edit(&EffectRange::max, ui_->max_effect_frequency->value());
+    storeRange(settings_->frequency, min, max);
+    emit settingsChanged();
 }

@@ -8,6 +8,7 @@ namespace Ui {
 class CondorShakerSettingsWidget;
 }
 class CondorShakerSettings;
+class RangeControl;
 struct EffectRange;
 
 // Settings panel of the Condor 2 shaker: strength (at most 99) and the frequency range, whose
@@ -27,14 +28,12 @@ public:
 signals:
     void settingsChanged();
 
-private slots:
-    void on_min_effect_frequency_valueChanged(int value);
-    void on_max_effect_frequency_valueChanged(int value);
-
 private:
     void edit(float EffectRange::*part, int value);
+    void editRange(int min, int max);
 
     std::unique_ptr<Ui::CondorShakerSettingsWidget> ui_;
     CondorShakerSettings* settings_ = nullptr;
     bool updating_ = false;
+    RangeControl* frequencyRange_ = nullptr;
 };

@@ -74,6 +74,9 @@ CurvePreviewWidget::CurvePreviewWidget(const QString& title, const QString& left
     view->setRenderHint(QPainter::Antialiasing);
     // Small enough not to make the window taller; it takes the room left below the form.
     view->setMinimumHeight(150);
+    // A picture to look at: Tab goes from the form's last control on, not into the chart.
+    view->setFocusPolicy(Qt::NoFocus);
+    view->setAccessibleName(title);
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Expanding);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

@@ -1,12 +1,14 @@
 #include "ui/directxsettingswidget.h"
 
 #include "profiles/directxsettings.h"
+#include "ui/rangecontrol.h"
 #include "ui/spinboxvalue.h"
 #include "ui_directxsettingswidget.h"
 
 DirectXSettingsWidget::DirectXSettingsWidget(QWidget* parent)
     : QWidget(parent), ui_(std::make_unique<Ui::DirectXSettingsWidget>()) {
     ui_->setupUi(this);
+    RangeControl::reportFinishedValuesOnly(this);
     connect(ui_->total_effect_strength, &QSpinBox::valueChanged, this,
             [this](int v) { edit(&DirectXSettings::total_effect_strength, v); });
     connect(ui_->spring_effect_strength, &QSpinBox::valueChanged, this,

@@ -89,6 +89,9 @@ QChartView* chartView(QChart* chart, QWidget* parent) {
     auto* view = new QChartView(chart, parent);
     view->setRenderHint(QPainter::Antialiasing);
     view->setMinimumHeight(180);
+    // A picture to look at: Tab goes from the buttons to the next control, not into the plot.
+    view->setFocusPolicy(Qt::NoFocus);
+    view->setAccessibleName(chart->title());
     return view;
 }
 
@@ -100,6 +103,7 @@ ForcesViewWidget::ForcesViewWidget(QWidget* parent) : QWidget(parent), redrawTim
     pauseButton_ = new QPushButton(tr("Pause"), this);
     pauseButton_->setObjectName(QStringLiteral("pause_plot_button"));
     pauseButton_->setCheckable(true);
+    pauseButton_->setToolTip(tr("Holds the plot still; the loop keeps sending forces"));
     detachButton_ = new QPushButton(tr("Own window"), this);
     detachButton_->setObjectName(QStringLiteral("detach_button"));
     detachButton_->setCheckable(true);
@@ -112,16 +116,21 @@ ForcesViewWidget::ForcesViewWidget(QWidget* parent) : QWidget(parent), redrawTim
     recordLabel_->setObjectName(QStringLiteral("record_label"));
     auto* openButton = new QPushButton(tr("Replay recording…"), this);
     openButton->setObjectName(QStringLiteral("replay_open_button"));
+    openButton->setToolTip(tr("Plays a recorded flight into the loop as if its game were running"));
     replayPauseButton_ = new QPushButton(tr("Pause replay"), this);
     replayPauseButton_->setObjectName(QStringLiteral("replay_pause_button"));
     replayPauseButton_->setCheckable(true);
+    replayPauseButton_->setToolTip(tr("Holds the replay at its position"));
     replayStopButton_ = new QPushButton(tr("Stop replay"), this);
     replayStopButton_->setObjectName(QStringLiteral("replay_stop_button"));
+    replayStopButton_->setToolTip(tr("Ends the replay's stream as a game's ends"));
     replayLoopBox_ = new QCheckBox(tr("Loop"), this);
     replayLoopBox_->setObjectName(QStringLiteral("replay_loop_box"));
+    replayLoopBox_->setToolTip(tr("Starts the recording again from its beginning when it ends"));
     replaySlider_ = new QSlider(Qt::Horizontal, this);
     replaySlider_->setObjectName(QStringLiteral("replay_slider"));
     replaySlider_->setAccessibleName(tr("Replay position"));
+    replaySlider_->setToolTip(tr("Moves the replay to another moment of the recording"));
     replayLabel_ = new QLabel(this);
     replayLabel_->setObjectName(QStringLiteral("replay_label"));
     replayLabel_->setMinimumWidth(90);

@@ -8,6 +8,7 @@ namespace Ui {
 class GenericShakerSettingsWidget;
 }
 class GenericSpeedDependantShakerSettings;
+class RangeControl;
 struct EffectRange;
 
 // Settings panel of a speed-dependent shaker (extended gear, flaps, airbrakes, rolling on
@@ -28,18 +29,16 @@ public:
 signals:
     void settingsChanged();
 
-private slots:
-    void on_min_effect_strength_speed_valueChanged(int value);
-    void on_max_effect_strength_speed_valueChanged(int value);
-    void on_min_effect_frequency_valueChanged(int value);
-    void on_max_effect_frequency_valueChanged(int value);
-
 private:
     // Stores an edited value into one number of a range and announces it, unless a refresh
     // is showing values.
     void edit(EffectRange GenericSpeedDependantShakerSettings::*range, float EffectRange::*part, int value);
+    // Stores both ends of an edited range and announces it.
+    void editRange(EffectRange GenericSpeedDependantShakerSettings::*range, int min, int max);
 
     std::unique_ptr<Ui::GenericShakerSettingsWidget> ui_;
     GenericSpeedDependantShakerSettings* settings_ = nullptr;
     bool updating_ = false;
+    RangeControl* speedRange_ = nullptr;
+    RangeControl* frequencyRange_ = nullptr;
 };

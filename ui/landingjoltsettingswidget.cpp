@@ -2,6 +2,7 @@
 
 #include "profiles/joltsettings.h"
 #include "ui/curvepreviewwidget.h"
+#include "ui/rangecontrol.h"
 #include "ui/rangespinboxes.h"
 #include "ui/spinboxvalue.h"
 #include "ui_landingjoltsettingswidget.h"
@@ -11,6 +12,16 @@ using Shaker = JoltSettings;
 LandingJoltSettingsWidget::LandingJoltSettingsWidget(QWidget* parent)
     : QWidget(parent), ui_(std::make_unique<Ui::LandingJoltSettingsWidget>()) {
     ui_->setupUi(this);
+    RangeControl::reportFinishedValuesOnly(this);
+    speedRange_ =
+        RangeControl::minMax(ui_->min_effect_strength_speed, ui_->min_effect_strength_speed_slider,
+                             ui_->max_effect_strength_speed, ui_->max_effect_strength_speed_slider, this);
+    connect(speedRange_, &RangeControl::edited, this,
+            [this](int min, int max) { editRange(&Shaker::speed, min, max); });
+    frequencyRange_ = RangeControl::minMax(ui_->min_effect_frequency, ui_->min_effect_frequency_slider,
+                                           ui_->max_effect_frequency, ui_->max_effect_frequency_slider, this);
+    connect(frequencyRange_, &RangeControl::edited, this,
+            [this](int min, int max) { editRange(&Shaker::frequency, min, max); });
     // The curve preview below the form redraws at every edit and every refresh.
     connect(this, &LandingJoltSettingsWidget::settingsChanged,
             CurvePreviewWidget::addToPanel(this, &settings_), &CurvePreviewWidget::redraw);
@@ -48,10 +59,8 @@ void LandingJoltSettingsWidget::refresh() {
     updating_ = true;
     ui_->total_effect_strength->setValue(spinBoxValue(settings_->total_effect_strength));
     ui_->effect_time->setValue(spinBoxValue(settings_->effect_time));
-    showRange(ui_->min_effect_strength_speed, ui_->max_effect_strength_speed,
-              ui_->speed_effect_strength_exponent, settings_->speed);
-    showRange(ui_->min_effect_frequency, ui_->max_effect_frequency, ui_->frequency_exponent,
-              settings_->frequency);
+    showRange(speedRange_, ui_->speed_effect_strength_exponent, settings_->speed);
+    showRange(frequencyRange_, ui_->frequency_exponent, settings_->frequency);
     updating_ = false;
     findChild<CurvePreviewWidget*>()->redraw();
 }
@@ -64,32 +73,10 @@ void LandingJoltSettingsWidget::edit(EffectRange Shaker::*range, float EffectRan
     emit settingsChanged();
 }
 
-void LandingJoltSettingsWidget::on_min_effect_strength_speed_valueChanged(int value) {
-    // A min never passes its max. The partner's own guard can move this box once more, so
-    // what is stored is what the box shows afterwards, not the value it was first given.
-    if (!updating_) {
-        pushMaxAbove(ui_->max_effect_strength_speed, value);
+void LandingJoltSettingsWidget::editRange(EffectRange Shaker::*range, int min, int max) {
+    if (updating_ || !settings_) {
+        return;
     }
-    edit(&Shaker::speed, &EffectRange::min, ui_->min_effect_strength_speed->value());
-}
-
-void LandingJoltSettingsWidget::on_max_effect_strength_speed_valueChanged(int value) {
-    if (!updating_) {
-        pullMinBelow(ui_->min_effect_strength_speed, value);
-    }
-    edit(&Shaker::speed, &EffectRange::max, ui_->max_effect_strength_speed->value());
-}
-
-void LandingJoltSettingsWidget::on_min_effect_frequency_valueChanged(int value) {
-    if (!updating_) {
-        pushMaxAbove(ui_->max_effect_frequency, value);
-    }
-    edit(&Shaker::frequency, &EffectRange::min, ui_->min_effect_frequency->value());
-}
-
-void LandingJoltSettingsWidget::on_max_effect_frequency_valueChanged(int value) {
-    if (!updating_) {
-        pullMinBelow(ui_->min_effect_frequency, value);
-    }
-    edit(&Shaker::frequency, &EffectRange::max, ui_->max_effect_frequency->value());
+    storeRange(settings_->*range, min, max);
+    emit settingsChanged();
 }

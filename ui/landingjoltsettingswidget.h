@@ -8,6 +8,7 @@ namespace Ui {
 class LandingJoltSettingsWidget;
 }
 class JoltSettings;
+class RangeControl;
 struct EffectRange;
 
 // Settings panel of the landing jolt: strength, duration, the speed range and the frequency
@@ -27,18 +28,16 @@ public:
 signals:
     void settingsChanged();
 
-private slots:
-    void on_min_effect_strength_speed_valueChanged(int value);
-    void on_max_effect_strength_speed_valueChanged(int value);
-    void on_min_effect_frequency_valueChanged(int value);
-    void on_max_effect_frequency_valueChanged(int value);
-
 private:
     // Stores an edited value into one number of a range and announces it, unless a refresh
     // is showing values.
     void edit(EffectRange JoltSettings::*range, float EffectRange::*part, int value);
+    // Stores both ends of an edited range and announces it.
+    void editRange(EffectRange JoltSettings::*range, int min, int max);
 
     std::unique_ptr<Ui::LandingJoltSettingsWidget> ui_;
     JoltSettings* settings_ = nullptr;
     bool updating_ = false;
+    RangeControl* speedRange_ = nullptr;
+    RangeControl* frequencyRange_ = nullptr;
 };

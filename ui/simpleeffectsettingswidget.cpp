@@ -1,12 +1,14 @@
 #include "ui/simpleeffectsettingswidget.h"
 
 #include "profiles/simpleeffectsettings.h"
+#include "ui/rangecontrol.h"
 #include "ui/spinboxvalue.h"
 #include "ui_simpleeffectsettingswidget.h"
 
 SimpleEffectSettingsWidget::SimpleEffectSettingsWidget(QWidget* parent)
     : QWidget(parent), ui_(std::make_unique<Ui::SimpleEffectSettingsWidget>()) {
     ui_->setupUi(this);
+    RangeControl::reportFinishedValuesOnly(this);
     connect(ui_->total_effect_strength, &QSpinBox::valueChanged, this, [this](int value) {
         if (updating_ || !settings_) {
             return;

@@ -1,12 +1,14 @@
 #include "ui/smartdampeningsettingswidget.h"
 
 #include "profiles/smartdampersettings.h"
+#include "ui/rangecontrol.h"
 #include "ui/spinboxvalue.h"
 #include "ui_smartdampeningsettingswidget.h"
 
 SmartDampeningSettingsWidget::SmartDampeningSettingsWidget(QWidget* parent)
     : QWidget(parent), ui_(std::make_unique<Ui::SmartDampeningSettingsWidget>()) {
     ui_->setupUi(this);
+    RangeControl::reportFinishedValuesOnly(this);
     connect(ui_->total_effect_strength, &QSpinBox::valueChanged, this,
             [this](int v) { edit(&SmartDamperSettings::total_effect_strength, v); });
 }

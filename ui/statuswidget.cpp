@@ -2,7 +2,10 @@
 
 #include "ui_statuswidget.h"
 
+#include "device/hidreports.h"
+
 #include <QStyle>
+#include <QTimer>
 
 namespace {
 
@@ -48,7 +51,13 @@ QString connectedText(uint32_t version) {
 
 } // namespace
 
-StatusWidget::StatusWidget(QWidget* parent) : QWidget(parent), ui_(std::make_unique<Ui::StatusWidget>()) {
+StatusWidget::StatusWidget(QWidget* parent)
+    : QWidget(parent), ui_(std::make_unique<Ui::StatusWidget>()),
+      // sysfs, not hidapi: the control thread uses hidapi meanwhile.
+      probe_([](unsigned short productId) {
+          return DeviceAccess::presence(DeviceAccess::enumerateHidraw(productId));
+      }),
+      probeTimer_(new QTimer(this)) {
     ui_->setupUi(this);
     // The value fields fit the longest number the six-digit format makes, such as -1.23457e+06.
     const int valueWidth = fieldWidthFor(ui_->airspeed_field, QStringLiteral("-1.23457e+06"));
@@ -68,9 +77,44 @@ StatusWidget::StatusWidget(QWidget* parent) : QWidget(parent), ui_(std::make_uni
     ui_->telemetry_data_source->setText(notDetected);
     ui_->flight_module->setText(notDetected);
     showTelemetry();
+    probeTimer_->setInterval(2000);
+    connect(probeTimer_, &QTimer::timeout, this, &StatusWidget::probeDevices);
+    probeTimer_->start();
 }
 
 StatusWidget::~StatusWidget() = default;
+
+void StatusWidget::setDeviceProbe(DeviceProbe probe) {
+    probe_ = std::move(probe);
+}
+
+void StatusWidget::probeDevices() {
+    const struct {
+        QLineEdit* field;
+        bool connected;
+        unsigned short productId;
+    } devices[] = {{ui_->joystick_state, joystickConnected_, HidReports::JoystickProductId},
+                   {ui_->rudder_state, rudderConnected_, HidReports::RudderProductId}};
+    for (const auto& device : devices) {
+        if (device.connected) {
+            continue;
+        }
+        if (probe_(device.productId) == DeviceAccess::Presence::NoPermission) {
+            device.field->setText(QStringLiteral("Found, no permission"));
+            device.field->setToolTip(DeviceAccess::permissionAdvice());
+        } else {
+            device.field->setText(QStringLiteral("Not detected"));
+            device.field->setToolTip(QString());
+        }
+    }
+}
+
+void StatusWidget::showDeviceAbsent(QLineEdit* field, bool& connected) {
+    connected = false;
+    field->setText(QStringLiteral("Not detected"));
+    field->setToolTip(QString());
+    probeTimer_->start();
+}
 
 void StatusWidget::changeTelemetry(Telemetry telemetry) {
     if (overrideEnabled_) {
@@ -91,19 +135,29 @@ void StatusWidget::endTelemetry() {
 }
 
 void StatusWidget::connectJoystick(uint32_t version) {
+    joystickConnected_ = true;
+    ui_->joystick_state->setToolTip(QString());
     showText(ui_->joystick_state, connectedText(version));
+    if (rudderConnected_) {
+        probeTimer_->stop();
+    }
 }
 
 void StatusWidget::disconnectJoystick() {
-    ui_->joystick_state->setText(QStringLiteral("Not detected"));
+    showDeviceAbsent(ui_->joystick_state, joystickConnected_);
 }
 
 void StatusWidget::connectRudder(uint32_t version) {
+    rudderConnected_ = true;
+    ui_->rudder_state->setToolTip(QString());
     showText(ui_->rudder_state, connectedText(version));
+    if (joystickConnected_) {
+        probeTimer_->stop();
+    }
 }
 
 void StatusWidget::disconnectRudder() {
-    ui_->rudder_state->setText(QStringLiteral("Not detected"));
+    showDeviceAbsent(ui_->rudder_state, rudderConnected_);
 }
 
 void StatusWidget::changePosition(PositionInput position) {

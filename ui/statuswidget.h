@@ -1,5 +1,6 @@
 #pragma once
 
+#include "device/deviceaccess.h"
 #include "forces/positioninput.h"
 #include "forces/telemetry.h"
 
@@ -7,16 +8,22 @@
 #include <QWidget>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 namespace Ui {
 class StatusWidget;
 }
+class QLineEdit;
+class QTimer;
 
 // The status panel at the right of the main window: shows the two devices, their positions,
 // the live telemetry source with its flight module and every field of the current telemetry.
 // Its lower part lets the user override the telemetry by hand; while the override is on, the
 // hand-set record is sent to the control loop in place of the game's.
+//
+// A device shown as "Not detected" is looked for about every 2 s: one that is attached but that
+// this user may not open shows as "Found, no permission", with the udev advice as tool tip.
 //
 // Threading: GUI thread. It talks to the control loop only through its signals and slots,
 // which travel by queued connections carrying whole records.
@@ -24,8 +31,14 @@ class StatusWidget : public QWidget {
     Q_OBJECT
 
 public:
+    // Where a device not connected to the loop is looked for: attached, and may it be opened.
+    using DeviceProbe = std::function<DeviceAccess::Presence(unsigned short productId)>;
+
     explicit StatusWidget(QWidget* parent = nullptr);
     ~StatusWidget() override;
+
+    // Replaces the probe (by default the kernel's hidraw list and the user's access to the node).
+    void setDeviceProbe(DeviceProbe probe);
 
 signals:
     void telemetryOverrideEnabled();
@@ -42,6 +55,8 @@ public slots:
     void connectRudder(uint32_t version);
     void disconnectRudder();
     void changePosition(PositionInput position);
+    // Looks for each device shown as not detected and shows what the probe finds.
+    void probeDevices();
 
 private slots:
     // Connected by name when the form is built.
@@ -68,7 +83,13 @@ private:
     // Writes every field of the record into its value field.
     void showTelemetry();
 
+    void showDeviceAbsent(QLineEdit* field, bool& connected);
+
     std::unique_ptr<Ui::StatusWidget> ui_;
+    DeviceProbe probe_;
+    QTimer* probeTimer_; // child; runs while a device is not connected
+    bool joystickConnected_ = false;
+    bool rudderConnected_ = false;
     Telemetry telemetry_;
     bool overrideEnabled_ = false;
 };

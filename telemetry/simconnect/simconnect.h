@@ -31,6 +31,14 @@ typedef DWORD SIMCONNECT_CLIENT_EVENT_ID;
 #ifndef E_FAIL
 #define E_FAIL ((HRESULT)(0x80004005u - 0x100000000ll))
 #endif
+#endif
+
+// Open's answer while the connection or the simulator's answer to it is still on its way.
+#ifndef E_PENDING
+#define E_PENDING ((HRESULT)(0x8000000Au - 0x100000000ll))
+#endif
+
+#ifndef TRENNAL_HAVE_SIMCONNECT_SDK
 
 static const DWORD SIMCONNECT_UNUSED = 0xFFFFFFFFu;
 

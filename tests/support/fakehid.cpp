@@ -2,7 +2,10 @@
 
 #include <hidapi.h>
 
+#include <cstdlib>
+#include <condition_variable>
 #include <cstring>
+#include <cwchar>
 #include <mutex>
 
 struct hid_device_ {
@@ -22,8 +25,11 @@ struct DeviceState {
     bool failNextPosition = false;
     bool failNextVersion = false;
     int opens = 0;
+    int attempts = 0;
     int closes = 0;
     int positionReads = 0;
+    bool holdVersion = false;
+    int heldVersion = 0;
 };
 
 struct State {
@@ -31,6 +37,9 @@ struct State {
     DeviceState devices[2];
     std::vector<WrittenReport> log;
     int misuse = 0;
+    bool logging = true;
+    WriteObserver observer;
+    std::condition_variable released;
     // Handles are never freed, so a use after hid_close is detected instead of crashing.
     std::vector<hid_device*> handles;
 };
@@ -38,6 +47,23 @@ struct State {
 State& state() {
     static State s;
     return s;
+}
+
+// Enumeration state, kept apart from the report emulation above.
+struct Enumeration {
+    std::mutex mutex;
+    std::string paths[2] = {"/dev/null", "/dev/null"};
+};
+
+Enumeration& enumeration() {
+    static Enumeration e;
+    return e;
+}
+
+void resetPaths() {
+    Enumeration& e = enumeration();
+    std::lock_guard<std::mutex> lock(e.mutex);
+    e.paths[0] = e.paths[1] = "/dev/null";
 }
 
 DeviceState& dev(State& s, Device d) {
@@ -60,11 +86,17 @@ void reset() {
     std::lock_guard<std::mutex> lock(s.mutex);
     for (DeviceState& d : s.devices) {
         const int generation = d.generation + 1;
+        const int held = d.heldVersion; // requests blocked right now still count themselves out
         d = DeviceState{};
         d.generation = generation;
+        d.heldVersion = held;
     }
     s.log.clear();
     s.misuse = 0;
+    resetPaths();
+    s.logging = true;
+    s.observer = nullptr;
+    s.released.notify_all();
 }
 
 void plug(Device device) {
@@ -150,6 +182,12 @@ int openCount(Device device) {
     return dev(s, device).opens;
 }
 
+int openAttempts(Device device) {
+    State& s = state();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    return dev(s, device).attempts;
+}
+
 int closeCount(Device device) {
     State& s = state();
     std::lock_guard<std::mutex> lock(s.mutex);
@@ -168,6 +206,39 @@ int misuseCount() {
     return s.misuse;
 }
 
+void setPath(Device device, const std::string& path) {
+    Enumeration& e = enumeration();
+    std::lock_guard<std::mutex> lock(e.mutex);
+    e.paths[static_cast<int>(device)] = path;
+}
+
+void holdVersionReads(Device device, bool held) {
+    State& s = state();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    dev(s, device).holdVersion = held;
+    if (!held) {
+        s.released.notify_all();
+    }
+}
+
+int heldVersionReads(Device device) {
+    State& s = state();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    return dev(s, device).heldVersion;
+}
+
+void setWriteObserver(WriteObserver observer) {
+    State& s = state();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    s.observer = std::move(observer);
+}
+
+void setLogging(bool on) {
+    State& s = state();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    s.logging = on;
+}
+
 } // namespace FakeHid
 
 using namespace FakeHid;
@@ -180,6 +251,11 @@ int HID_API_EXPORT hid_init(void) {
 
 int HID_API_EXPORT hid_exit(void) {
     return 0;
+}
+
+// Not the installed library's version, so that a test sees whether a text asks the library.
+const char* HID_API_EXPORT hid_version_str(void) {
+    return FakeHid::VersionText;
 }
 
 hid_device* HID_API_EXPORT hid_open(unsigned short vendor_id, unsigned short product_id, const wchar_t*) {
@@ -197,6 +273,7 @@ hid_device* HID_API_EXPORT hid_open(unsigned short vendor_id, unsigned short pro
         return nullptr;
     }
     DeviceState& d = s.devices[index];
+    ++d.attempts;
     if (!d.plugged) {
         return nullptr;
     }
@@ -210,28 +287,76 @@ hid_device* HID_API_EXPORT hid_open_path(const char*) {
     return nullptr;
 }
 
-struct hid_device_info* HID_API_EXPORT hid_enumerate(unsigned short, unsigned short) {
-    return nullptr;
+struct hid_device_info* HID_API_EXPORT hid_enumerate(unsigned short vendor_id, unsigned short product_id) {
+    static const unsigned short productIds[2] = {0x7A10, 0x7A2C};
+    static const wchar_t* const products[2] = {L"Grovik joystick base", L"Grovik rudder unit"};
+    hid_device_info* first = nullptr;
+    hid_device_info** next = &first;
+    for (int i = 0; i < 2; ++i) {
+        if ((vendor_id != 0 && vendor_id != 0x3F21) || (product_id != 0 && product_id != productIds[i]) ||
+            !isPlugged(static_cast<Device>(i))) {
+            continue;
+        }
+        auto* info = new hid_device_info{};
+        {
+            Enumeration& e = enumeration();
+            std::lock_guard<std::mutex> lock(e.mutex);
+            info->path = strdup(e.paths[i].c_str());
+        }
+        info->vendor_id = 0x3F21;
+        info->product_id = productIds[i];
+        info->product_string = wcsdup(products[i]);
+        *next = info;
+        next = &info->next;
+    }
+    return first;
 }
 
-void HID_API_EXPORT hid_free_enumeration(struct hid_device_info*) {}
+void HID_API_EXPORT hid_free_enumeration(struct hid_device_info* devs) {
+    while (devs) {
+        hid_device_info* next = devs->next;
+        free(devs->path);
+        free(devs->product_string);
+        delete devs;
+        devs = next;
+    }
+}
 
 int HID_API_EXPORT hid_write(hid_device* dev, const unsigned char* data, size_t length) {
     State& s = state();
-    std::lock_guard<std::mutex> lock(s.mutex);
-    if (!alive(s, dev) || length != 65) {
-        return -1;
+    WriteObserver observer;
+    Device device;
+    {
+        std::lock_guard<std::mutex> lock(s.mutex);
+        if (!alive(s, dev) || length != 65) {
+            return -1;
+        }
+        device = static_cast<Device>(dev->device);
+        if (s.logging) {
+            WrittenReport r;
+            r.device = device;
+            std::memcpy(r.bytes.data(), data, 65);
+            s.log.push_back(r);
+        }
+        observer = s.observer;
     }
-    WrittenReport r;
-    r.device = static_cast<Device>(dev->device);
-    std::memcpy(r.bytes.data(), data, 65);
-    s.log.push_back(r);
+    if (observer) {
+        observer(device, data, length);
+    }
     return 65;
 }
 
 int HID_API_EXPORT hid_get_feature_report(hid_device* dev, unsigned char* data, size_t length) {
     State& s = state();
-    std::lock_guard<std::mutex> lock(s.mutex);
+    std::unique_lock<std::mutex> lock(s.mutex);
+    if (dev && !dev->closed && data && data[0] == 0x25) {
+        DeviceState& held = s.devices[dev->device];
+        if (held.holdVersion) {
+            ++held.heldVersion;
+            s.released.wait(lock, [&held] { return !held.holdVersion; });
+            --held.heldVersion;
+        }
+    }
     if (!alive(s, dev) || length < 17 || !data) {
         return -1;
     }

@@ -1,7 +1,10 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
+#include <string>
+#include <functional>
 #include <vector>
 
 // An in-process emulation of the Grovik joystick base (3F21:7A10) and rudder unit
@@ -17,6 +20,9 @@ struct WrittenReport {
     Device device;
     std::array<uint8_t, 65> bytes;
 };
+
+// hid_version_str() of the fake library; differs from the installed hidapi's version.
+constexpr const char* VersionText = "0.99.7-fake";
 
 // Back to the start state: both devices unplugged, version bytes 0, positions 0, empty log.
 void reset();
@@ -41,9 +47,27 @@ std::vector<WrittenReport> writes(Device device);
 void clearWrites();
 
 int openCount(Device device);
+// Every hid_open of the device, whether it was plugged or not.
+int openAttempts(Device device);
 int closeCount(Device device);
 int positionReads(Device device);
 // Calls made on a handle after hid_close, or with a null handle: must stay 0.
 int misuseCount();
+
+// hid_enumerate lists every plugged device with this path (default "/dev/null", which every
+// user may open); a test points it at a file the user cannot write to emulate a hidraw node
+// without permission. reset() restores the default.
+void setPath(Device device, const std::string& path);
+// While held, the device's version request (the first thing asked after an open) blocks, as
+// with a device that never answers, until released; reset() releases it too.
+void holdVersionReads(Device device, bool held);
+// Number of version requests of the device blocked at this moment.
+int heldVersionReads(Device device);
+
+// Called on every successful write, outside the fake's lock, on the writing thread.
+using WriteObserver = std::function<void(Device device, const unsigned char* bytes, size_t length)>;
+void setWriteObserver(WriteObserver observer);
+// Off, the log of written reports stays empty (long runs would grow it without bound).
+void setLogging(bool on);
 
 } // namespace FakeHid

@@ -17,6 +17,7 @@ struct Message {
 struct State {
     std::mutex mutex;
     bool running = false;
+    int pendingOpens = 0;
     uintptr_t nextHandle = 1;
     std::vector<HANDLE> openHandles;
     HANDLE current = nullptr; // the live connection; a handle whose simulator quit is not
@@ -64,6 +65,7 @@ void reset() {
     std::lock_guard<std::mutex> lock(s.mutex);
     const uintptr_t nextHandle = s.nextHandle; // handles stay unique across tests
     s.running = false;
+    s.pendingOpens = 0;
     s.openHandles.clear();
     s.current = nullptr;
     s.outstandingRequests = 0;
@@ -84,6 +86,12 @@ void setSimulatorRunning(bool running) {
     State& s = state();
     std::lock_guard<std::mutex> lock(s.mutex);
     s.running = running;
+}
+
+void setOpenPending(int calls) {
+    State& s = state();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    s.pendingOpens = calls;
 }
 
 bool simulatorRunning() {
@@ -204,7 +212,10 @@ SIMCONNECTAPI SimConnect_Open(HANDLE* phSimConnect, const char* szName, HWND hWn
     std::lock_guard<std::mutex> lock(s.mutex);
     ++s.openAttempts;
     HANDLE handle = nullptr;
-    if (s.running) {
+    const bool pending = s.pendingOpens > 0;
+    if (pending) {
+        --s.pendingOpens;
+    } else if (s.running) {
         handle = reinterpret_cast<HANDLE>(s.nextHandle++);
         s.openHandles.push_back(handle);
         s.current = handle;
@@ -214,7 +225,7 @@ SIMCONNECTAPI SimConnect_Open(HANDLE* phSimConnect, const char* szName, HWND hWn
     if (phSimConnect) {
         *phSimConnect = handle;
     }
-    return handle ? S_OK : E_FAIL;
+    return handle ? S_OK : (pending ? E_PENDING : E_FAIL);
 }
 
 SIMCONNECTAPI SimConnect_Close(HANDLE hSimConnect) {

@@ -56,6 +56,9 @@ void reset();
 
 // SimConnect_Open succeeds only while the simulator runs; each success gives a new handle.
 void setSimulatorRunning(bool running);
+// The next `calls` opens answer E_PENDING with no handle, as a client still connecting does;
+// later ones answer as the simulator's state says.
+void setOpenPending(int calls);
 bool simulatorRunning();
 
 // A data answer as the simulator sends it: a SIMCONNECT_RECV_SIMOBJECT_DATA_BYTYPE message with

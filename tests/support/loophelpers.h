@@ -4,9 +4,15 @@
 
 #include <QMetaObject>
 
-// Drives the control loop's private slots by name, as the event loop would.
+// Drives the control loop's private slots by name, as the event loop would. Before each tick
+// it lets a device open requested by the tick before finish, as it does between real ticks.
 inline void tick(MainBackgroundThread& loop, int count = 1) {
     for (int i = 0; i < count; ++i) {
+        for (DeviceOpener::Device d : {DeviceOpener::Joystick, DeviceOpener::Rudder}) {
+            if (loop.opener(d)) {
+                loop.opener(d)->waitUntilIdle();
+            }
+        }
         QMetaObject::invokeMethod(&loop, "onTimout", Qt::DirectConnection);
     }
 }

@@ -1,0 +1,15 @@
+#pragma once
+
+#include "setup/configedit.h"
+
+// Condor 2's Settings/UDP.ini: output on, to 127.0.0.1 port 55278, every 10 ms, with the
+// extended data (the load factor and the later lines are only sent with it). Condor sends to
+// one receiver only, so a different host or port is replaced, and a note names it. Sections
+// and keys are matched without regard to case; every other line is kept as it was.
+//
+// Threading: pure function.
+namespace CondorUdpIni {
+
+ConfigEdit withTelemetry(const QString& text);
+
+} // namespace CondorUdpIni

@@ -1,0 +1,358 @@
+// The command line, the choice of the working directory, and the device list with its
+// permission advice (devices emulated by the fake hidapi).
+
+#include "app/commandline.h"
+#include "app/datadirectory.h"
+#include "device/deviceaccess.h"
+#include "support/fakehid.h"
+
+#include <QDir>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <QtTest>
+
+Q_DECLARE_METATYPE(CommandLine::Command)
+
+class TestCommandLine : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() {
+        CommandLine::setApplicationIdentity();
+        QStandardPaths::setTestModeEnabled(true);
+    }
+
+    void cleanup() { FakeHid::reset(); }
+
+    void parse_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<bool>("ok");
+        QTest::addColumn<CommandLine::Command>("command");
+        QTest::addColumn<QString>("directory");
+        QTest::addColumn<QString>("dataDirectory");
+        using C = CommandLine::Command;
+        QTest::newRow("nothing") << QStringList{} << true << C::Window << ""
+                                 << "";
+        QTest::newRow("data directory") << QStringList{"--data-dir", "/srv/p"} << true << C::Window << ""
+                                        << "/srv/p";
+        QTest::newRow("help") << QStringList{"-h"} << true << C::Help << ""
+                              << "";
+        QTest::newRow("version") << QStringList{"--version"} << true << C::Version << ""
+                                 << "";
+        QTest::newRow("list devices") << QStringList{"--list-devices"} << true << C::ListDevices << ""
+                                      << "";
+        QTest::newRow("dcs") << QStringList{"--install-dcs-export", "/g/DCS"} << true << C::InstallDcsExport
+                             << "/g/DCS"
+                             << "";
+        QTest::newRow("il2 with =") << QStringList{"--setup-il2=/g/IL-2"} << true << C::SetupIl2 << "/g/IL-2"
+                                    << "";
+        QTest::newRow("condor") << QStringList{"--setup-condor", "C:/Condor2"} << true << C::SetupCondor
+                                << "C:/Condor2"
+                                << "";
+        QTest::newRow("two commands")
+            << QStringList{"--list-devices", "--setup-condor", "x"} << false << C::ListDevices << ""
+            << "";
+        QTest::newRow("missing directory") << QStringList{"--setup-il2"} << false << C::Window << ""
+                                           << "";
+        QTest::newRow("unknown option") << QStringList{"--fly"} << false << C::Window << ""
+                                        << "";
+        QTest::newRow("stray argument") << QStringList{"profiles"} << false << C::Window << ""
+                                        << "";
+    }
+
+    void parse() {
+        QFETCH(QStringList, arguments);
+        QFETCH(bool, ok);
+        QFETCH(CommandLine::Command, command);
+        QFETCH(QString, directory);
+        QFETCH(QString, dataDirectory);
+        CommandLine line;
+        arguments.prepend(QStringLiteral("grovik-trennal"));
+        QCOMPARE(line.parse(arguments), ok);
+        QCOMPARE(line.errorText().isEmpty(), ok);
+        if (ok) {
+            QCOMPARE(line.command(), command);
+            QCOMPARE(line.commandDirectory(), directory);
+            QCOMPARE(line.dataDirectory(), dataDirectory);
+        }
+    }
+
+    // The recorder's and the replay's files start the window, beside the other window options.
+    void recordAndReplayFiles_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<bool>("ok");
+        QTest::addColumn<QString>("record");
+        QTest::addColumn<QString>("replay");
+        QTest::newRow("record") << QStringList{"--record", "flight.csv"} << true << "flight.csv"
+                                << "";
+        QTest::newRow("replay with =") << QStringList{"--replay=/r/a b.csv"} << true << ""
+                                       << "/r/a b.csv";
+        QTest::newRow("both, with a data directory")
+            << QStringList{"--data-dir", "d", "--replay", "in.csv", "--record", "out.csv"} << true
+            << "out.csv"
+            << "in.csv";
+        QTest::newRow("replay without its file") << QStringList{"--replay"} << false << ""
+                                                 << "";
+    }
+    void recordAndReplayFiles() {
+        QFETCH(QStringList, arguments);
+        QFETCH(bool, ok);
+        QFETCH(QString, record);
+        QFETCH(QString, replay);
+        arguments.prepend(QStringLiteral("grovik-trennal"));
+        QVERIFY(!CommandLine::runsWithoutWindow(arguments));
+        CommandLine line;
+        QCOMPARE(line.parse(arguments), ok);
+        if (ok) {
+            QCOMPARE(line.command(), CommandLine::Command::Window);
+            QCOMPARE(line.recordFile(), record);
+            QCOMPARE(line.replayFile(), replay);
+        }
+    }
+
+    // Decided before any application object exists; the toolkit's own options do not count.
+    void runsWithoutWindow_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<bool>("console");
+        QTest::newRow("window") << QStringList{} << false;
+        QTest::newRow("window with toolkit options")
+            << QStringList{"-platform", "offscreen", "-style", "fusion"} << false;
+        QTest::newRow("window with data directory") << QStringList{"--data-dir", "d"} << false;
+        QTest::newRow("device list after toolkit options")
+            << QStringList{"-platform", "xcb", "--list-devices"} << true;
+        QTest::newRow("help") << QStringList{"--help"} << true;
+        QTest::newRow("version") << QStringList{"-v"} << true;
+        QTest::newRow("set-up") << QStringList{"--setup-condor", "c"} << true;
+        QTest::newRow("set-up without its directory") << QStringList{"--setup-condor"} << true;
+    }
+
+    void runsWithoutWindow() {
+        QFETCH(QStringList, arguments);
+        QFETCH(bool, console);
+        arguments.prepend(QStringLiteral("grovik-trennal"));
+        QCOMPARE(CommandLine::runsWithoutWindow(arguments), console);
+    }
+
+    void chooseDataDirectory_data() {
+        QTest::addColumn<QString>("requested");
+        QTest::addColumn<bool>("currentHasProfiles");
+        QTest::addColumn<QString>("chosen"); // "current", "standard" or a path below current
+        QTest::newRow("run script's directory") << "" << true << "current";
+        QTest::newRow("menu start in the home folder") << "" << false << "standard";
+        QTest::newRow("requested wins over profiles here") << "elsewhere" << true << "elsewhere";
+        QTest::newRow("requested, relative") << "sub/dir" << false << "sub/dir";
+    }
+
+    void chooseDataDirectory() {
+        QFETCH(QString, requested);
+        QFETCH(bool, currentHasProfiles);
+        QFETCH(QString, chosen);
+        QTemporaryDir current;
+        if (currentHasProfiles) {
+            QVERIFY(QDir(current.path()).mkdir(QStringLiteral("effect_profiles")));
+        }
+        const QString standard = QStringLiteral("/data/standard");
+        const QString expected = chosen == QStringLiteral("current")    ? current.path()
+                                 : chosen == QStringLiteral("standard") ? standard
+                                                                        : current.filePath(chosen);
+        QCOMPARE(DataDirectory::choose(requested, current.path(), standard), expected);
+    }
+
+    // Entering creates the directory and its "effect_profiles", and the program works there.
+    void enterDataDirectory() {
+        const QString before = QDir::currentPath();
+        QTemporaryDir home;
+        QVERIFY(QDir::setCurrent(home.path()));
+        QString error;
+        QVERIFY(DataDirectory::enter(QString(), &error));
+        const QString standard = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+        QVERIFY(standard.endsWith(QStringLiteral("/grovik-trennal")));
+        QCOMPARE(QDir::currentPath(), QDir(standard).canonicalPath());
+        QVERIFY(QFileInfo(QStringLiteral("effect_profiles")).isDir());
+
+        const QString requested = home.filePath(QStringLiteral("mine/profiles-here"));
+        QVERIFY(DataDirectory::enter(requested, &error));
+        QCOMPARE(QDir::currentPath(), requested);
+        QVERIFY(QFileInfo(QStringLiteral("effect_profiles")).isDir());
+        // Started again from there, it stays.
+        QVERIFY(DataDirectory::enter(QString(), &error));
+        QCOMPARE(QDir::currentPath(), requested);
+
+        QVERIFY(!DataDirectory::enter(QStringLiteral("/proc/no-such/dir"), &error));
+        QVERIFY(error.contains(QStringLiteral("/proc/no-such/dir")));
+        QCOMPARE(QDir::currentPath(), requested);
+        QDir::setCurrent(before);
+    }
+
+    // Attached devices with and without permission; the advice only when one is refused.
+    void listDevices_data() {
+        QTest::addColumn<bool>("joystick");
+        QTest::addColumn<bool>("rudder");
+        QTest::addColumn<QStringList>("refusedPaths");
+        QTest::addColumn<QStringList>("lines");
+        QTest::addColumn<bool>("advice");
+        QTest::newRow("none") << false << false << QStringList{}
+                              << QStringList{"No Grovik device (USB vendor 3F21) is attached."} << false;
+        QTest::newRow("both permitted") << true << true << QStringList{}
+                                        << QStringList{"Joystick base (3F21:7A10) \"Grovik joystick base\"",
+                                                       "  path: /dev/hidraw3",
+                                                       "  access: yes",
+                                                       "Rudder unit (3F21:7A2C) \"Grovik rudder unit\"",
+                                                       "  path: /dev/hidraw4",
+                                                       "  access: yes"}
+                                        << false;
+        QTest::newRow("rudder refused")
+            << true << true << QStringList{"/dev/hidraw4"}
+            << QStringList{"Joystick base (3F21:7A10) \"Grovik joystick base\"", "  access: yes",
+                           "Rudder unit (3F21:7A2C) \"Grovik rudder unit\"", "  access: no permission"}
+            << true;
+        QTest::newRow("only the joystick, refused")
+            << true << false << QStringList{"/dev/hidraw3"}
+            << QStringList{"Joystick base (3F21:7A10) \"Grovik joystick base\"", "  access: no permission"}
+            << true;
+    }
+
+    void listDevices() {
+        QFETCH(bool, joystick);
+        QFETCH(bool, rudder);
+        QFETCH(QStringList, refusedPaths);
+        QFETCH(QStringList, lines);
+        QFETCH(bool, advice);
+        FakeHid::setPath(FakeHid::Device::Joystick, "/dev/hidraw3");
+        FakeHid::setPath(FakeHid::Device::Rudder, "/dev/hidraw4");
+        if (joystick) {
+            FakeHid::plug(FakeHid::Device::Joystick);
+        }
+        if (rudder) {
+            FakeHid::plug(FakeHid::Device::Rudder);
+        }
+        const auto check = [&](const QString& path) { return !refusedPaths.contains(path); };
+        const QString text = DeviceAccess::formatList(DeviceAccess::enumerate(0, check));
+        const QStringList shown = text.split(QLatin1Char('\n'));
+        int at = 0;
+        for (const QString& line : lines) {
+            at = int(shown.indexOf(line, at));
+            QVERIFY2(at >= 0, qPrintable(line + QStringLiteral(" missing in:\n") + text));
+        }
+        QCOMPARE(text.contains(QStringLiteral("udevadm control --reload-rules && sudo udevadm trigger")),
+                 advice);
+        QCOMPARE(text.contains(QStringLiteral("ATTRS{idVendor}==\"3f21\", ATTRS{idProduct}==\"7a2c\", "
+                                              "TAG+=\"uaccess\"")),
+                 advice);
+
+        // The status panel's question, for each product.
+        using P = DeviceAccess::Presence;
+        QCOMPARE(DeviceAccess::presence(DeviceAccess::enumerate(0x7A10, check)),
+                 !joystick                               ? P::Absent
+                 : refusedPaths.contains("/dev/hidraw3") ? P::NoPermission
+                                                         : P::Permitted);
+        QCOMPARE(DeviceAccess::presence(DeviceAccess::enumerate(0x7A2C, check)),
+                 !rudder                                 ? P::Absent
+                 : refusedPaths.contains("/dev/hidraw4") ? P::NoPermission
+                                                         : P::Permitted);
+    }
+
+    // The status panel's view: the kernel's hidraw list. Other vendors, other products and
+    // malformed entries are not ours.
+    void hidrawList_data() {
+        QTest::addColumn<QStringList>("uevents"); // one per node hidraw0, hidraw1, ...
+        QTest::addColumn<int>("productId");
+        QTest::addColumn<QStringList>("found"); // "node name", in order
+        QTest::addColumn<int>("presence");
+        using P = DeviceAccess::Presence;
+        const QString joystick =
+            QStringLiteral("DRIVER=hid-generic\nHID_ID=0003:00003F21:00007A10\nHID_NAME=Grovik Joystick\n");
+        const QString rudder = QStringLiteral("HID_ID=0003:00003F21:00007A2C\nHID_NAME=Grovik Rudder\n");
+        const QString mouse = QStringLiteral("HID_ID=0003:0000046D:0000C077\nHID_NAME=Mouse\n");
+        QTest::newRow("nothing") << QStringList{} << 0x7A10 << QStringList{} << int(P::Absent);
+        QTest::newRow("joystick among others") << QStringList{mouse, joystick, rudder} << 0x7A10
+                                               << QStringList{"hidraw1 Grovik Joystick"} << int(P::Permitted);
+        QTest::newRow("any product") << QStringList{rudder, mouse, joystick} << 0
+                                     << QStringList{"hidraw0 Grovik Rudder", "hidraw2 Grovik Joystick"}
+                                     << int(P::Permitted);
+        QTest::newRow("refused node") << QStringList{mouse, rudder} << 0x7A2C
+                                      << QStringList{"hidraw1 Grovik Rudder"} << int(P::NoPermission);
+        QTest::newRow("malformed ids") << QStringList{"HID_ID=0003:3F21\n", "HID_ID=zz:00003F21:zz\n",
+                                                      "HID_ID=0003:00003F21:00017A10\n", "HID_NAME=no id\n"}
+                                       << 0 << QStringList{} << int(P::Absent);
+    }
+
+    void hidrawList() {
+        QFETCH(QStringList, uevents);
+        QFETCH(int, productId);
+        QFETCH(QStringList, found);
+        QFETCH(int, presence);
+        QTemporaryDir root;
+        for (int i = 0; i < uevents.size(); ++i) {
+            const QString device = root.filePath(QStringLiteral("sys/hidraw%1/device").arg(i));
+            QVERIFY(QDir().mkpath(device));
+            QFile uevent(device + QStringLiteral("/uevent"));
+            QVERIFY(uevent.open(QIODevice::WriteOnly));
+            uevent.write(uevents.at(i).toUtf8());
+        }
+        // The refused row's rudder is the second node.
+        const auto check = [&](const QString& path) {
+            return path != root.filePath(QStringLiteral("dev/hidraw1")) ||
+                   presence != int(DeviceAccess::Presence::NoPermission);
+        };
+        const QList<DeviceAccess::Entry> entries = DeviceAccess::enumerateHidraw(
+            static_cast<unsigned short>(productId), check, root.filePath(QStringLiteral("sys")),
+            root.filePath(QStringLiteral("dev")));
+        QStringList shown;
+        for (const DeviceAccess::Entry& e : entries) {
+            QCOMPARE(e.path.section(QLatin1Char('/'), 0, -2), root.filePath(QStringLiteral("dev")));
+            shown << e.path.section(QLatin1Char('/'), -1) + QLatin1Char(' ') + e.product;
+            QVERIFY(e.productId == 0x7A10 || e.productId == 0x7A2C);
+        }
+        QCOMPARE(shown, found);
+        QCOMPARE(int(DeviceAccess::presence(entries)), presence);
+    }
+
+    // The advice names the rule the package installs, line for line.
+    void adviceMatchesInstalledRule() {
+        QFile file(QStringLiteral(TRENNAL_FIXTURES_DIR "/../../packaging/70-grovik-trennal.rules"));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QStringList rules;
+        for (const QByteArray& line : file.readAll().split('\n')) {
+            if (!line.isEmpty() && !line.startsWith('#')) {
+                rules << QString::fromUtf8(line);
+            }
+        }
+        QCOMPARE(rules.size(), 2);
+        QCOMPARE(DeviceAccess::udevRule(), rules.join(QLatin1Char('\n')) + QLatin1Char('\n'));
+        QVERIFY(DeviceAccess::permissionAdvice().contains(DeviceAccess::udevRule()));
+    }
+
+    // The command itself, with the system's own access check on a path every user may open.
+    void listDevicesCommand() {
+        FakeHid::plug(FakeHid::Device::Rudder);
+        CommandLine line;
+        QVERIFY(line.parse({QStringLiteral("grovik-trennal"), QStringLiteral("--list-devices")}));
+        QString out;
+        QString err;
+        QTextStream outStream(&out);
+        QTextStream errStream(&err);
+        QCOMPARE(line.run(outStream, errStream), 0);
+        outStream.flush();
+        QVERIFY2(out.contains(QStringLiteral("Rudder unit (3F21:7A2C)")), qPrintable(out));
+        QVERIFY(out.contains(QStringLiteral("  path: /dev/null\n  access: yes")));
+        QVERIFY(!out.contains(QStringLiteral("Joystick")));
+    }
+
+    void setupCommandReportsFailure() {
+        CommandLine line;
+        QVERIFY(line.parse({QStringLiteral("grovik-trennal"), QStringLiteral("--setup-il2"),
+                            QStringLiteral("/nonexistent/IL-2")}));
+        QString out;
+        QString err;
+        QTextStream outStream(&out);
+        QTextStream errStream(&err);
+        QCOMPARE(line.run(outStream, errStream), 1);
+        errStream.flush();
+        QVERIFY(err.contains(QStringLiteral("No data/startup.cfg in /nonexistent/IL-2")));
+    }
+};
+
+QTEST_MAIN(TestCommandLine)
+#include "tst_commandline.moc"

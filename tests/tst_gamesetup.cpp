@@ -1,0 +1,466 @@
+// The game set-up kit: the three file edits on the games' own files, the file layer with its
+// backup and refusals, and the DCS export script run under Lua 5.1 with its datagrams read
+// back by the program's own DCS parser.
+
+#include "setup/condorudpini.h"
+#include "setup/configfileeditor.h"
+#include "setup/dcsexportlua.h"
+#include "setup/gamesetup.h"
+#include "setup/il2startupconfig.h"
+#include "telemetry/dcsdatagram.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <cmath>
+
+namespace {
+
+QString fixture(const QString& name) {
+    QFile f(QStringLiteral(TRENNAL_FIXTURES_DIR "/setup/") + name);
+    return f.open(QIODevice::ReadOnly) ? QString::fromLatin1(f.readAll()) : QString();
+}
+
+QByteArray readBytes(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void writeBytes(const QString& path, const QByteArray& bytes) {
+    QDir().mkpath(QFileInfo(path).path());
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+QString crlf(QString text) {
+    return text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+}
+
+// Every line of `before` is still in `after`, in order, unless it names one of `changedKeys`.
+bool keepsOtherLines(const QString& before, const QString& after, const QStringList& changedKeys) {
+    const QStringList out = after.split(QLatin1Char('\n'));
+    int at = 0;
+    for (const QString& line : before.split(QLatin1Char('\n'))) {
+        const QString key = line.section(QLatin1Char('='), 0, 0).trimmed();
+        if (line.contains(QLatin1Char('=')) && changedKeys.contains(key, Qt::CaseInsensitive)) {
+            continue;
+        }
+        while (at < out.size() && out.at(at) != line) {
+            ++at;
+        }
+        if (at == out.size()) {
+            return false;
+        }
+        ++at;
+    }
+    return true;
+}
+
+// The lines of the telemetry block of an IL-2 file, trimmed, block markers left out.
+QStringList il2Block(const QString& text) {
+    QStringList block;
+    bool inside = false;
+    for (const QString& raw : text.split(QLatin1Char('\n'))) {
+        const QString line = raw.trimmed();
+        if (line.compare(QStringLiteral("[KEY = telemetrydevice]"), Qt::CaseInsensitive) == 0) {
+            inside = true;
+        } else if (inside && line.compare(QStringLiteral("[END]"), Qt::CaseInsensitive) == 0) {
+            break;
+        } else if (inside) {
+            block << line;
+        }
+    }
+    return block;
+}
+
+} // namespace
+
+class TestGameSetup : public QObject {
+    Q_OBJECT
+
+private slots:
+    void il2Edit_data() {
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<QStringList>("block");
+        QTest::addColumn<bool>("changes");
+        const QStringList plain{QStringLiteral("addr = \"127.0.0.1\""), QStringLiteral("decimation = 1"),
+                                QStringLiteral("enable = true"), QStringLiteral("port = 29777")};
+        QTest::newRow("missing block") << fixture(QStringLiteral("il2_startup.cfg")) << plain << true;
+        QTest::newRow("empty file") << QString() << plain << true;
+        QTest::newRow("already set up")
+            << crlf(QStringLiteral("[KEY = telemetrydevice]\n\taddr = \"127.0.0.1\"\n"
+                                   "\tdecimation = 1\n\tenable = true\n\tport = 29777\n"
+                                   "[END]\n"))
+            << plain << false;
+        QTest::newRow("other receivers present") << fixture(QStringLiteral("il2_startup_receivers.cfg"))
+                                                 << QStringList{QStringLiteral("addr = \"192.168.1.20\""),
+                                                                QStringLiteral("addr1 = \"127.0.0.1:20777\""),
+                                                                QStringLiteral("decimation = 1"),
+                                                                QStringLiteral("enable = true"),
+                                                                QStringLiteral("port = 4322"),
+                                                                QStringLiteral("addr2 = \"127.0.0.1:29777\"")}
+                                                 << true;
+        QTest::newRow("ours as an extra receiver, switched off")
+            << QStringLiteral(
+                   "[KEY = telemetrydevice]\n  addr = \"10.0.0.2\"\n  addr1 = \"127.0.0.1:29777\"\n"
+                   "  decimation = 1\n  enable = false\n  port = 4322\n[END]\n")
+            << QStringList{QStringLiteral("addr = \"10.0.0.2\""),
+                           QStringLiteral("addr1 = \"127.0.0.1:29777\""), QStringLiteral("decimation = 1"),
+                           QStringLiteral("enable = true"), QStringLiteral("port = 4322")}
+            << true;
+        QTest::newRow("local address on another port is another program")
+            << QStringLiteral(
+                   "[KEY = telemetrydevice]\n\taddr = \"127.0.0.1\"\n\tdecimation = 3\n\tenable = true\n"
+                   "\tport = 4321\n[END]")
+            << QStringList{QStringLiteral("addr = \"127.0.0.1\""), QStringLiteral("decimation = 1"),
+                           QStringLiteral("enable = true"), QStringLiteral("port = 4321"),
+                           QStringLiteral("addr1 = \"127.0.0.1:29777\"")}
+            << true;
+        QTest::newRow("block without address or port")
+            << QStringLiteral("[key = TelemetryDevice]\n\tenable = true\n[end]\n")
+            << QStringList{QStringLiteral("enable = true"), QStringLiteral("decimation = 1"),
+                           QStringLiteral("addr = \"127.0.0.1\""), QStringLiteral("port = 29777")}
+            << true;
+        QTest::newRow("block left open before the next")
+            << QStringLiteral("[KEY = telemetrydevice]\n\tenable = 0\n[KEY = sound]\n\tspeakers = 2\n[END]\n")
+            << QStringList{QStringLiteral("enable = true"), QStringLiteral("decimation = 1"),
+                           QStringLiteral("addr = \"127.0.0.1\""), QStringLiteral("port = 29777")}
+            << true;
+    }
+
+    void il2Edit() {
+        QFETCH(QString, before);
+        QFETCH(QStringList, block);
+        QFETCH(bool, changes);
+        const ConfigEdit edit = Il2StartupConfig::withTelemetry(before);
+        QCOMPARE(edit.text != before, changes);
+        QCOMPARE(il2Block(edit.text), block);
+        QVERIFY(keepsOtherLines(before, edit.text, {QStringLiteral("decimation"), QStringLiteral("enable")}));
+        // Run twice without harm: the second edit finds nothing to do.
+        QCOMPARE(Il2StartupConfig::withTelemetry(edit.text).text, edit.text);
+        // A file with CR LF line ends keeps them on every line, old and new.
+        if (before.contains(QStringLiteral("\r\n"))) {
+            QCOMPARE(edit.text.count(QLatin1Char('\n')), edit.text.count(QStringLiteral("\r\n")));
+        }
+    }
+
+    void condorEdit_data() {
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<QString>("after");
+        QTest::addColumn<int>("notes");
+        const QString setUp =
+            crlf(QStringLiteral("[General]\nEnabled=1\n\n[Connection]\nHost=127.0.0.1\nPort=55278\n\n"
+                                "[Misc]\nSendIntervalMs=10\nExtendedData=1\n"));
+        QTest::newRow("as shipped") << fixture(QStringLiteral("condor_udp.ini")) << setUp << 0;
+        QTest::newRow("already set up") << setUp << setUp << 0;
+        QTest::newRow("missing file")
+            << QString()
+            << QStringLiteral("[General]\nEnabled=1\n\n[Connection]\nHost=127.0.0.1\nPort=55278\n\n[Misc]\n"
+                              "SendIntervalMs=10\nExtendedData=1\n")
+            << 0;
+        QTest::newRow("other receiver is replaced, with a note")
+            << QStringLiteral("[General]\nEnabled=1\n[Connection]\nHost=192.168.0.9\nPort=55278\n[Misc]\n"
+                              "SendIntervalMs=10\nExtendedData=1\n")
+            << QStringLiteral("[General]\nEnabled=1\n[Connection]\nHost=127.0.0.1\nPort=55278\n[Misc]\n"
+                              "SendIntervalMs=10\nExtendedData=1\n")
+            << 1;
+        QTest::newRow("keys in other case, missing section, comment kept")
+            << QStringLiteral("; my settings\n[general]\nenabled = 0\n[Connection]\nhost=127.0.0.1\n")
+            << QStringLiteral(
+                   "; my settings\n[general]\nenabled=1\n[Connection]\nhost=127.0.0.1\nPort=55278\n\n[Misc]\n"
+                   "SendIntervalMs=10\nExtendedData=1\n")
+            << 0;
+    }
+
+    void condorEdit() {
+        QFETCH(QString, before);
+        QFETCH(QString, after);
+        QFETCH(int, notes);
+        const ConfigEdit edit = CondorUdpIni::withTelemetry(before);
+        QCOMPARE(edit.text, after);
+        QCOMPARE(edit.notes.size(), notes);
+        QCOMPARE(CondorUdpIni::withTelemetry(edit.text).text, edit.text);
+    }
+
+    void dcsEdit_data() {
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<bool>("adds");
+        QTest::newRow("other tools present") << fixture(QStringLiteral("dcs_export.lua")) << true;
+        QTest::newRow("empty file") << QString() << true;
+        QTest::newRow("last line without line end") << QStringLiteral("local a = 1") << true;
+        QTest::newRow("only a commented-out copy")
+            << QStringLiteral("-- ") + DcsExportLua::dofileLine() + '\n'
+            << true;
+        QTest::newRow("already there")
+            << QStringLiteral("dofile(lfs.writedir() .. [[Scripts\\grovik-trennal-export.lua]])\r\n")
+            << false;
+    }
+
+    void dcsEdit() {
+        QFETCH(QString, before);
+        QFETCH(bool, adds);
+        const ConfigEdit edit = DcsExportLua::withDofile(before);
+        if (!adds) {
+            QCOMPARE(edit.text, before);
+            return;
+        }
+        // The line comes last, after every other tool, and the rest of the file is untouched.
+        QVERIFY(edit.text.startsWith(before.endsWith(QLatin1Char('\n')) || before.isEmpty() ? before
+                                                                                            : before + '\n'));
+        QVERIFY(edit.text.trimmed().endsWith(DcsExportLua::dofileLine()));
+        QCOMPARE(edit.text.count(DcsExportLua::dofileLine()), before.count(DcsExportLua::dofileLine()) + 1);
+        QCOMPARE(DcsExportLua::withDofile(edit.text).text, edit.text);
+    }
+
+    // The commands on a game folder: run twice, a read-only file, a wrong folder.
+    void commands_data() {
+        QTest::addColumn<QString>("game");
+        // Relative to the game folder; ending in "/": only that folder is made; empty: nothing.
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("sample");
+        QTest::addColumn<bool>("readOnly");
+        QTest::addColumn<bool>("ok");
+        const QString il2 = QStringLiteral("il2"), condor = QStringLiteral("condor"),
+                      dcs = QStringLiteral("dcs");
+        const QString startup = QStringLiteral("data/startup.cfg"), udp = QStringLiteral("Settings/UDP.ini"),
+                      exportLua = QStringLiteral("Scripts/Export.lua"), none;
+        QTest::newRow("IL-2") << il2 << startup << "il2_startup_receivers.cfg" << false << true;
+        QTest::newRow("IL-2 read-only") << il2 << startup << "il2_startup.cfg" << true << false;
+        QTest::newRow("IL-2 without startup.cfg") << il2 << none << "" << false << false;
+        QTest::newRow("Condor") << condor << udp << "condor_udp.ini" << false << true;
+        QTest::newRow("Condor read-only") << condor << udp << "condor_udp.ini" << true << false;
+        QTest::newRow("Condor without Settings") << condor << none << "" << false << false;
+        QTest::newRow("Condor without UDP.ini") << condor << "Settings/"
+                                                << "" << false << true;
+        QTest::newRow("DCS") << dcs << exportLua << "dcs_export.lua" << false << true;
+        QTest::newRow("DCS read-only") << dcs << exportLua << "dcs_export.lua" << true << false;
+        QTest::newRow("DCS without Export.lua") << dcs << "Config/"
+                                                << "" << false << true;
+        QTest::newRow("DCS: not the game's folder") << dcs << none << "" << false << false;
+    }
+
+    void commands() {
+        QFETCH(QString, game);
+        QFETCH(QString, file);
+        QFETCH(QString, sample);
+        QFETCH(bool, readOnly);
+        QFETCH(bool, ok);
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString root = dir.path();
+        QByteArray original;
+        if (file.endsWith(QLatin1Char('/'))) {
+            // Only a folder the game makes, no file to edit.
+            QVERIFY(QDir(root).mkpath(file));
+            file.clear();
+        } else if (!file.isEmpty()) {
+            original = fixture(sample).toLatin1();
+            writeBytes(root + '/' + file, original);
+            if (readOnly) {
+                QVERIFY(QFile::setPermissions(root + '/' + file, QFile::ReadOwner | QFile::ReadGroup));
+            }
+        }
+        const auto run = [&] {
+            return game == QStringLiteral("il2")      ? GameSetup::setupIl2(root)
+                   : game == QStringLiteral("condor") ? GameSetup::setupCondor(root)
+                                                      : GameSetup::installDcsExport(root);
+        };
+        const QStringList before = QDir(root).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+
+        const GameSetup::Outcome first = run();
+        QCOMPARE(first.ok, ok);
+        QVERIFY(!first.report.isEmpty());
+        if (!ok) {
+            if (readOnly) {
+                QVERIFY2(first.report.contains(QStringLiteral("read-only")), qPrintable(first.report));
+                QCOMPARE(readBytes(root + '/' + file), original);
+                // The bits of the file itself; the "User" ones say what the test's user may do.
+                const QFile::Permissions userBits = QFile::ReadUser | QFile::WriteUser | QFile::ExeUser;
+                QCOMPARE(QFile::permissions(root + '/' + file) & ~userBits,
+                         QFile::ReadOwner | QFile::ReadGroup);
+                QCOMPARE(QDir(QFileInfo(root + '/' + file).path()).entryList(QDir::Files).size(), 1);
+            }
+            QCOMPARE(QDir(root).entryList(QDir::Files | QDir::Hidden, QDir::Name), before);
+            return;
+        }
+        const QString target = root + '/' +
+                               (game == QStringLiteral("il2")      ? QStringLiteral("data/startup.cfg")
+                                : game == QStringLiteral("condor") ? QStringLiteral("Settings/UDP.ini")
+                                                                   : QStringLiteral("Scripts/Export.lua"));
+        const QByteArray once = readBytes(target);
+        QVERIFY(once != original);
+        // The old file is kept beside the new one, byte for byte.
+        const QString backup = target + QStringLiteral(".grovik-trennal.bak");
+        QCOMPARE(QFileInfo::exists(backup), !file.isEmpty());
+        if (!file.isEmpty()) {
+            QCOMPARE(readBytes(backup), original);
+        }
+
+        const GameSetup::Outcome second = run();
+        QVERIFY(second.ok);
+        QVERIFY2(second.report.contains(QStringLiteral("already set up")), qPrintable(second.report));
+        QCOMPARE(readBytes(target), once);
+        QVERIFY(!QFileInfo::exists(backup + QStringLiteral(".1")));
+        if (game == QStringLiteral("dcs")) {
+            QCOMPARE(readBytes(root + QStringLiteral("/Scripts/grovik-trennal-export.lua")),
+                     DcsExportLua::script());
+        }
+    }
+
+    void shippedScriptIsTheRepositoryFile() {
+        QFile source(
+            QStringLiteral(TRENNAL_FIXTURES_DIR "/../../integrations/dcs/grovik-trennal-export.lua"));
+        QVERIFY(source.open(QIODevice::ReadOnly));
+        QVERIFY(!DcsExportLua::script().isEmpty());
+        QCOMPARE(DcsExportLua::script(), source.readAll());
+    }
+
+    // The export script under Lua 5.1 with the game's functions stubbed: what it sends is read by
+    // the DCS parser. `values` is a Lua table constructor; a missing key makes its function
+    // return nil, and `drop` names a function the game does not offer.
+    void exportScript_data() {
+        QTest::addColumn<QString>("values");
+        QTest::addColumn<QString>("drop");
+        QTest::addColumn<bool>("sends");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<float>("airspeed");
+        QTest::addColumn<float>("aoa");
+        QTest::addColumn<float>("thrust");
+        QTest::addColumn<bool>("onGround");
+        const QString jet = QStringLiteral("name = 'F-16C_50', ias = 100, vv = -2.5, aoa = 0.1, g = 1.2, "
+                                           "gear = 1, brakes = 0.5, flaps = 0.25, "
+                                           "left = 80, right = 90");
+        QTest::newRow("in the air") << jet + ", s1 = 0, s4 = 0, s6 = 0"
+                                    << "" << true << "F-16C_50" << 360.0f << 5.729578f << 85.0f << false;
+        QTest::newRow("on all three struts")
+            << jet + ", s1 = 0.3, s4 = 0.5, s6 = 0.5"
+            << "" << true << "F-16C_50" << 360.0f << 5.729578f << 85.0f << true;
+        QTest::newRow("left main strut only")
+            << jet + ", s1 = 0, s4 = 0, s6 = 0.01"
+            << "" << true << "F-16C_50" << 360.0f << 5.729578f << 85.0f << true;
+        QTest::newRow("single engine reports right 0")
+            << QStringLiteral(
+                   "name = 'TF-51D', ias = 50, vv = 0, aoa = 0, g = 1, gear = 1, brakes = 0, flaps = 0, "
+                   "left = 70, right = 0, s1 = 0, s4 = 0.2, s6 = 0.2")
+            << "" << true << "TF-51D" << 180.0f << 0.0f << 35.0f << true;
+        QTest::newRow("name with separators")
+            << QStringLiteral(
+                   "name = 'A;B\\nC', ias = 10, vv = 0, aoa = 0, g = 1, gear = 0, brakes = 0, flaps = 0, "
+                   "left = 0, right = 0, s1 = 0, s4 = 0, s6 = 0")
+            << "" << true << "A B C" << 36.0f << 0.0f << 0.0f << false;
+        QTest::newRow("no aircraft yet")
+            << QStringLiteral("ias = 0") << "" << false << "" << 0.0f << 0.0f << 0.0f << false;
+        QTest::newRow("engine info missing")
+            << QStringLiteral(
+                   "name = 'Su-27', ias = 100, vv = 0, aoa = 0, g = 1, gear = 0, brakes = 0, flaps = 0, "
+                   "s1 = 0, s4 = 0, s6 = 0")
+            << "" << false << "" << 0.0f << 0.0f << 0.0f << false;
+        QTest::newRow("airspeed not a number") << jet + ", s1 = 0, s4 = 0, s6 = 0, ias = 0/0"
+                                               << "" << false << "" << 0.0f << 0.0f << 0.0f << false;
+        QTest::newRow("draw arguments not offered")
+            << jet + ", s1 = 0, s4 = 0, s6 = 0"
+            << "LoGetAircraftDrawArgumentValue" << false << "" << 0.0f << 0.0f << 0.0f << false;
+        QTest::newRow("no socket library") << jet + ", s1 = 0, s4 = 0, s6 = 0"
+                                           << "socket" << false << "" << 0.0f << 0.0f << 0.0f << false;
+    }
+
+    void exportScript() {
+        QFETCH(QString, values);
+        QFETCH(QString, drop);
+        QFETCH(bool, sends);
+        QFETCH(QString, name);
+        QFETCH(float, airspeed);
+        QFETCH(float, aoa);
+        QFETCH(float, thrust);
+        QFETCH(bool, onGround);
+        const QString lua = QStandardPaths::findExecutable(QStringLiteral("lua5.1"));
+        if (lua.isEmpty()) {
+            QSKIP("lua5.1 is not installed");
+        }
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        writeBytes(dir.filePath(QStringLiteral("export.lua")), DcsExportLua::script());
+        const QString driver = QStringLiteral(R"LUA(
+local v = { %1 }
+local drop = '%2'
+if drop ~= 'socket' then
+    package.preload['socket'] = function()
+        return { udp = function()
+            return {
+                settimeout = function() end,
+                setpeername = function(self, host, port) print('PEER ' .. host .. ' ' .. port) end,
+                send = function(self, datagram) io.write('SEND ', datagram, '\n') end,
+                close = function() print('CLOSE') end,
+            }
+        end }
+    end
+end
+-- Another tool's export functions, defined before the script.
+function LuaExportStart() print('OTHER start') end
+function LuaExportAfterNextFrame() print('OTHER frame') end
+function LuaExportStop() print('OTHER stop') end
+LoGetSelfData = function() if v.name then return { Name = v.name } end end
+LoGetIndicatedAirSpeed = function() return v.ias end
+LoGetVerticalVelocity = function() return v.vv end
+LoGetAngleOfAttack = function() return v.aoa end
+LoGetAccelerationUnits = function() if v.g then return { x = 0, y = v.g, z = 0 } end end
+LoGetMechInfo = function()
+    return { gear = { value = v.gear }, speedbrakes = { value = v.brakes }, flaps = { value = v.flaps } }
+end
+LoGetEngineInfo = function() if v.left then return { RPM = { left = v.left, right = v.right } } end end
+LoGetAircraftDrawArgumentValue = function(n) return v['s' .. n] end
+_G[drop] = nil
+dofile('%3')
+LuaExportStart()
+LuaExportAfterNextFrame()
+LuaExportAfterNextFrame()
+LuaExportStop()
+)LUA")
+                                   .arg(values, drop, dir.filePath(QStringLiteral("export.lua")));
+        writeBytes(dir.filePath(QStringLiteral("driver.lua")), driver.toUtf8());
+        QProcess process;
+        process.start(lua, {dir.filePath(QStringLiteral("driver.lua"))});
+        QVERIFY(process.waitForFinished(30000));
+        const QString errors = QString::fromUtf8(process.readAllStandardError());
+        QVERIFY2(process.exitCode() == 0 && errors.isEmpty(), qPrintable(errors));
+        const QList<QByteArray> lines = process.readAllStandardOutput().split('\n');
+
+        // The other tool is called as before, whatever the script does.
+        QStringList others;
+        QList<QByteArray> datagrams;
+        for (const QByteArray& line : lines) {
+            if (line.startsWith("OTHER ")) {
+                others << QString::fromLatin1(line.mid(6));
+            } else if (line.startsWith("SEND ")) {
+                datagrams << line.mid(5);
+            }
+        }
+        QCOMPARE(others, (QStringList{"start", "frame", "frame", "stop"}));
+        QCOMPARE(lines.contains("PEER 127.0.0.1 29778"), drop != QStringLiteral("socket"));
+        QCOMPARE(datagrams.size(), sends ? 2 : 0);
+        for (const QByteArray& datagram : datagrams) {
+            QCOMPARE(datagram.count(';'), 9);
+            QCOMPARE(dcsStreamName(datagram), name);
+            const DCSTelemetry t = parseDcsDatagram(datagram);
+            QVERIFY(std::fabs(t.airspeed - airspeed) < 0.01f);
+            QVERIFY2(std::fabs(t.aoa - aoa) < 0.001f, qPrintable(QString::number(t.aoa)));
+            QVERIFY(std::fabs(t.propAirflow - thrust) < 0.001f);
+            QCOMPARE(t.onGround, onGround);
+            if (name == QStringLiteral("F-16C_50")) {
+                QCOMPARE(t.verticalSpeed, -2.5f);
+                QCOMPARE(t.gForce, 1.2f);
+                QCOMPARE(t.gear, 100.0f);
+                QCOMPARE(t.airbrake, 50.0f);
+                QCOMPARE(t.flaps, 25.0f);
+            }
+        }
+    }
+};
+
+QTEST_MAIN(TestGameSetup)
+#include "tst_gamesetup.moc"
