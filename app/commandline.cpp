@@ -33,12 +33,17 @@ CommandLine::CommandLine()
       simconnect_(QStringLiteral("simconnect"),
                   QStringLiteral("Where MSFS's SimConnect listens (default: SimConnect.cfg in the working "
                                  "directory, else 127.0.0.1:500)."),
-                  QStringLiteral("HOST:PORT")) {
+                  QStringLiteral("HOST:PORT")),
+      record_(QStringLiteral("record"),
+              QStringLiteral("Record the flight's telemetry and the forces sent to FILE (CSV)."),
+              QStringLiteral("FILE")),
+      replay_(QStringLiteral("replay"), QStringLiteral("Replay the recording FILE as if a game sent it."),
+              QStringLiteral("FILE")) {
     parser_.setApplicationDescription(
         QStringLiteral("Grovik Trennal: forces for the Grovik joystick base and rudder unit from the flight "
                        "simulator's telemetry."));
-    parser_.addOptions(
-        {help_, version_, dataDir_, listDevices_, installDcsExport_, setupIl2_, setupCondor_, simconnect_});
+    parser_.addOptions({help_, version_, dataDir_, listDevices_, installDcsExport_, setupIl2_, setupCondor_,
+                        simconnect_, record_, replay_});
 }
 
 void CommandLine::setApplicationIdentity() {
@@ -118,6 +123,14 @@ QString CommandLine::dataDirectory() const {
 
 QString CommandLine::simconnectEndpoint() const {
     return parser_.value(simconnect_);
+}
+
+QString CommandLine::recordFile() const {
+    return parser_.value(record_);
+}
+
+QString CommandLine::replayFile() const {
+    return parser_.value(replay_);
 }
 
 int CommandLine::run(QTextStream& out, QTextStream& err) const {

@@ -38,6 +38,9 @@ public:
     QString dataDirectory() const;
     // The HOST:PORT of --simconnect, empty when not given.
     QString simconnectEndpoint() const;
+    // The FILE of --record and of --replay, empty when not given.
+    QString recordFile() const;
+    QString replayFile() const;
 
     // Runs the command given (not Window): writes its report to out, errors to err, and
     // returns the process exit code.
@@ -55,5 +58,7 @@ private:
     QCommandLineOption setupIl2_;
     QCommandLineOption setupCondor_;
     QCommandLineOption simconnect_;
+    QCommandLineOption record_;
+    QCommandLineOption replay_;
     QString error_;
 };

@@ -2,12 +2,14 @@
 #include "app/datadirectory.h"
 #include "app/instancelock.h"
 #include "app/mainwindow.h"
+#include "app/recordingcontroller.h"
 #include "app/shutdownsignals.h"
 #include "forces/metatypes.h"
 #include "telemetry/simconnect/simconnectconfig.h"
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QLockFile>
 #include <QMessageBox>
 #include <QTextStream>
@@ -48,6 +50,13 @@ int main(int argc, char* argv[]) {
         err << commandLine.errorText() << "\nSee --help.\n";
         return 1;
     }
+    // A FILE given on the command line is named from where the program was started, before
+    // it changes into its data directory.
+    const auto startPath = [](const QString& path) {
+        return path.isEmpty() ? path : QFileInfo(path).absoluteFilePath();
+    };
+    const QString recordFile = startPath(commandLine.recordFile());
+    const QString replayFile = startPath(commandLine.replayFile());
     QString error;
     if (!DataDirectory::enter(commandLine.dataDirectory(), &error)) {
         err << error << '\n';
@@ -79,5 +88,12 @@ int main(int argc, char* argv[]) {
     MainWindow window;
     window.show();
     window.centre();
+    if (!recordFile.isEmpty()) {
+        window.recording()->startRecording(recordFile);
+    }
+    if (!replayFile.isEmpty()) {
+        window.recording()->startReplay(replayFile);
+        window.showForces();
+    }
     return app.exec();
 }

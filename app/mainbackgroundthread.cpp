@@ -209,6 +209,7 @@ void MainBackgroundThread::onTimout() {
 
     writeJoystickDirectControl(forces);
     writeRudderDirectControl(forces);
+    publishForces(forces);
 }
 
 Forces MainBackgroundThread::calculateForces(PositionInput position) {
@@ -284,6 +285,52 @@ void MainBackgroundThread::storeRecord(Telemetry::Source source, const Telemetry
     currentSource_ = source;
     pendingTelemetry_ = common;
     telemetryPending_ = true;
+    emit recordReceived(RecordingRow{clock_(),
+                                     source,
+                                     QString(),
+                                     common,
+                                     {sent_.axis[0].force, sent_.axis[1].force, sent_.axis[2].force}});
+}
+
+// ---- Live force view and recorder --------------------------------------------------------
+
+void MainBackgroundThread::publishForces(const Forces& sent) {
+    sent_ = sent;
+    const qint64 now = clock_();
+    // 17 ms apart at least: under 60 samples a second whatever the tick rate.
+    if (lastPublished_ >= 0 && now - lastPublished_ < 17) {
+        return;
+    }
+    lastPublished_ = now;
+    ForcesSample sample;
+    sample.time = now;
+    for (int axis = 0; axis < 3; ++axis) {
+        sample.force[axis] = sent.axis[axis].force;
+        sample.vibration[axis] = sent.axis[axis].vibration;
+        sample.springMagnitude[axis] = sent.axis[axis].springMagnitude;
+    }
+    const Telemetry& record = drivingRecord();
+    sample.airspeed = finiteOrZero(record.airspeed);
+    sample.aoa = finiteOrZero(record.aoa);
+    sample.gForce = finiteOrZero(record.gForce);
+    emit forcesSent(sample);
+}
+
+const Telemetry& MainBackgroundThread::drivingRecord() const {
+    switch (currentSource_) {
+    case Telemetry::TELEMETRY_SOURCE_MSFS:
+        return msfsRecord_;
+    case Telemetry::TELEMETRY_SOURCE_DCS:
+        return dcsRecord_;
+    case Telemetry::TELEMETRY_SOURCE_IL2:
+        return shturmovikRecord_;
+    case Telemetry::TELEMETRY_SOURCE_WARTHUNDER:
+        return warthunderRecord_;
+    case Telemetry::TELEMETRY_SOURCE_CONDOR:
+        return condorRecord_;
+    default:
+        return overrideRecord_;
+    }
 }
 
 void MainBackgroundThread::publishToPanels(const PositionInput& position) {

@@ -5,8 +5,10 @@
 #include "forces/dcstelemetry.h"
 #include "forces/directxoverridetypedef.h"
 #include "forces/forces.h"
+#include "forces/forcessample.h"
 #include "forces/msfstelemetry.h"
 #include "forces/positioninput.h"
+#include "forces/recordingrow.h"
 #include "forces/shturmoviktelemetry.h"
 #include "forces/telemetry.h"
 #include "forces/warthundertelemetry.h"
@@ -79,6 +81,10 @@ signals:
     void rudderConnected(uint32_t version);
     void rudderDisconnected();
     void positionChanged(PositionInput position);
+    // What the devices were sent, at most 60 times a second (the latest tick wins).
+    void forcesSent(ForcesSample sample);
+    // Every accepted game record with the forces being sent when it arrived, for the recorder.
+    void recordReceived(RecordingRow row);
 
 public slots:
     void changeSettingsSuddenly(EffectsSettings settings);
@@ -129,6 +135,9 @@ private:
     void drop(DeviceLink& link, bool joystick);
     void write(hid_device* handle, const unsigned char* bytes);
     void storeRecord(Telemetry::Source source, const Telemetry& common);
+    // The live force view and the recorder: remembers what a tick sent and publishes it.
+    void publishForces(const Forces& sent);
+    const Telemetry& drivingRecord() const;
 
     std::function<qint64()> clock_;
     qint64 runStart_ = -1;
@@ -165,4 +174,6 @@ private:
     int panelTicks_ = 0;
     bool telemetryPending_ = false;
     Telemetry pendingTelemetry_;
+    Forces sent_;
+    qint64 lastPublished_ = -1;
 };

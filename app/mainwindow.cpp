@@ -1,20 +1,26 @@
 #include "app/mainwindow.h"
 
 #include "app/mainbackgroundthread.h"
+#include "app/recordingcontroller.h"
+#include "telemetry/flightrecorder.h"
 #include "ui/aboutdialog.h"
+#include "ui/forcesviewwidget.h"
 #include "ui/gamesetupdialog.h"
 #include "ui/statuswidget.h"
 #include "ui/threeaxiseffectswidget.h"
 #include "ui_mainwindow.h"
 
 #include <QCloseEvent>
+#include <QFileDialog>
 #include <QGuiApplication>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSettings>
+#include <QSignalBlocker>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QThread>
@@ -76,6 +82,33 @@ MainWindow::MainWindow(QWidget* parent)
     connect(background_, &MainBackgroundThread::rudderConnected, status, &StatusWidget::connectRudder);
     connect(background_, &MainBackgroundThread::rudderDisconnected, status, &StatusWidget::disconnectRudder);
     connect(background_, &MainBackgroundThread::positionChanged, status, &StatusWidget::changePosition);
+
+    // The "Forces" tab beside "Effects", the recorder and the replay, and the File menu on them.
+    recording_ = new RecordingController(background_, this);
+    auto* forces = new ForcesViewWidget(this);
+    ui_->tabWidget->insertTab(ui_->tabWidget->indexOf(ui_->tab) + 1, forces, tr("Forces"));
+    recording_->attach(forces);
+    forces->setHome(ui_->tabWidget);
+    connect(forces, &ForcesViewWidget::replayOpenRequested, this, &MainWindow::openRecording);
+    connect(recording_, &RecordingController::message, this,
+            [this](const QString& m) { statusBar()->showMessage(m, 10000); });
+    connect(recording_, &RecordingController::problem, this, [this](const QString& m) {
+        statusBar()->showMessage(m);
+        auto* box = new QMessageBox(QMessageBox::Warning, tr("Grovik Trennal"), m, QMessageBox::Ok, this);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->open();
+    });
+    auto* fileMenu = new QMenu(tr("&File"), this);
+    fileMenu->setObjectName(QStringLiteral("file_menu"));
+    fileMenu->addAction(tr("Replay recording…"), this, &MainWindow::openRecording);
+    QAction* record = fileMenu->addAction(tr("Record"));
+    record->setCheckable(true);
+    connect(record, &QAction::triggered, recording_, &RecordingController::setRecording);
+    connect(recording_, &RecordingController::recordingChanged, record, [record](bool on) {
+        const QSignalBlocker block(record);
+        record->setChecked(on);
+    });
+    menuBar()->addMenu(fileMenu);
 
     // Edit menu: brings back profile edits that an automatic profile change set aside.
     QMenu* editMenu = menuBar()->addMenu(tr("&Edit"));
@@ -154,6 +187,21 @@ MainWindow::~MainWindow() {
     controlThread_->quit();
     controlThread_->wait();
     delete controlThread_;
+}
+
+void MainWindow::showForces() {
+    if (auto* forces = findChild<ForcesViewWidget*>(); forces && !forces->isDetached()) {
+        ui_->tabWidget->setCurrentWidget(forces);
+    }
+}
+
+void MainWindow::openRecording() {
+    const QString path =
+        QFileDialog::getOpenFileName(this, tr("Replay recording"), FlightRecorder::defaultDirectory(),
+                                     tr("Recordings (*.csv);;All files (*)"));
+    if (!path.isEmpty()) {
+        recording_->startReplay(path);
+    }
 }
 
 void MainWindow::centre() {

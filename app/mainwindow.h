@@ -13,6 +13,7 @@ class QAction;
 class QCloseEvent;
 class QSettings;
 class QShowEvent;
+class RecordingController;
 class QThread;
 class QTimer;
 
@@ -33,6 +34,8 @@ public:
     ~MainWindow() override;
 
     MainBackgroundThread* background() const { return background_; }
+    // The flight recorder and the replay, with the "Forces" tab and the File menu on them.
+    RecordingController* recording() const { return recording_; }
     // Fits the window into its screen's available area, title bar included, and centres it
     // there; a size and position remembered from the last run are kept where they fit.
     void centre();
@@ -45,6 +48,12 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
+public slots:
+    // Asks for a recording and replays it.
+    void openRecording();
+    // Brings the "Forces" tab to the front.
+    void showForces();
+
 private:
     void saveWindowState();
     void restoreTabs();
@@ -52,6 +61,7 @@ private:
     std::unique_ptr<Ui::MainWindow> ui_;
     QIcon icon_;
     MainBackgroundThread* background_;
+    RecordingController* recording_ = nullptr;
     QThread* controlThread_ = nullptr;
     QTimer* startTimer_ = nullptr; // parentless, GUI thread; queues the loop's start once the event loop runs
     QAction* restoreUnsavedAction_ = nullptr;

@@ -1,6 +1,7 @@
 #include "forces/commontelemetryforcecalculator.h"
 
 #include "forces/effectcurves.h"
+#include "forces/shakerdrive.h"
 
 #include <cmath>
 #include <limits>
@@ -50,16 +51,11 @@ Telemetry finiteTelemetry(const Telemetry& t) {
     return r;
 }
 
-// The routine shared by the gear, flaps, airbrake and on-ground shakers: strength rises from
-// nothing at the speed range's min to full at its max, and the frequency moves across its
-// range with the same speed fraction.
+// The routine shared by the gear, flaps, airbrake and on-ground shakers.
 float levelShaker(OscillatorState& state, uint64_t now, float level, float airspeed,
                   const GenericSpeedDependantShakerSettings& s) {
-    const float speed = fraction(airspeed, s.speed.min, s.speed.max);
-    const float k = shape(speed, s.speed.exp / 100.0f);
-    const float f = mapRange(speed, s.frequency);
-    const float amplitude = (level / 100.0f) * k * (s.total_effect_strength / 100.0f) * 2.0f;
-    return oscillatorStep(state, now, f, finiteOrZero(amplitude));
+    const ShakerDrive drive = levelShakerDrive(level, airspeed, s);
+    return oscillatorStep(state, now, drive.frequency, drive.amplitude);
 }
 
 } // namespace
@@ -136,22 +132,14 @@ void CommonTelemetryForceCalculator::calculateAxis(AxisForce& out, int axis, uin
             const float remaining = now == jolt.triggerTime
                                         ? 0.0f
                                         : static_cast<float>(jolt.triggerTime + s.effect_time - now) / te;
-            const float f = mapRange(fraction(t.airspeed, s.speed.min, s.speed.max), s.frequency);
-            float r = remaining * jolt.magnitude;
-            r = r > 1.0f ? 1.0f : (r < 0.0f ? 0.0f : r);
-            const float amplitude = r * s.total_effect_strength / 100.0f * 2.0f;
-            vibration += oscillatorStep(jolt.oscillator, now, f, finiteOrZero(amplitude));
+            const ShakerDrive drive = joltDrive(remaining * jolt.magnitude, t.airspeed, s);
+            vibration += oscillatorStep(jolt.oscillator, now, drive.frequency, drive.amplitude);
         }
     }
 
     if (fx.aoa_shaker.active) {
-        const AoAShakerSettings& s = fx.aoa_shaker;
-        const float speed = fraction(t.airspeed, s.speed.min, s.speed.max);
-        const float ks = shape(speed, s.speed.exp / 100.0f);
-        const float ka = shape(fraction(t.aoa, s.aoa.min, s.aoa.max), s.aoa.exp / 100.0f);
-        const float f = mapRange(speed, s.frequency);
-        const float amplitude = s.total_effect_strength * ks * ka * 2.0f / 100.0f;
-        vibration += oscillatorStep(state.aoaShaker, now, f, finiteOrZero(amplitude));
+        const ShakerDrive drive = aoaShakerDrive(t.airspeed, t.aoa, fx.aoa_shaker);
+        vibration += oscillatorStep(state.aoaShaker, now, drive.frequency, drive.amplitude);
     }
 
     if (fx.gear_shaker.active) {
@@ -180,15 +168,7 @@ void CommonTelemetryForceCalculator::land(const LandingEvent& event, const Effec
             continue;
         }
         JoltState& jolt = axisStates_[axis].jolt;
-        float k = shape(fraction(event.airspeed, s.speed.min, s.speed.max), s.speed.exp / 100.0f);
-        const float q = event.verticalSpeed / 10.0f;
-        if (q > 1.0f) {
-            // A hard landing: full strength.
-        } else if (q < 0.0f || q != q) {
-            k = 0.0f;
-        } else {
-            k = k * q;
-        }
+        const float k = landingStrength(event.airspeed, event.verticalSpeed, s);
         // What is left of the running jolt; a landing only restarts it when stronger.
         const float age =
             static_cast<float>(event.time - jolt.triggerTime) / static_cast<float>(s.effect_time);

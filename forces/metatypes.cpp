@@ -4,8 +4,10 @@
 #include "forces/dcstelemetry.h"
 #include "forces/directxoverridetypedef.h"
 #include "forces/forces.h"
+#include "forces/forcessample.h"
 #include "forces/msfstelemetry.h"
 #include "forces/positioninput.h"
+#include "forces/recordingrow.h"
 #include "forces/shturmoviktelemetry.h"
 #include "forces/telemetry.h"
 #include "forces/warthundertelemetry.h"
@@ -27,4 +29,6 @@ void registerMetaTypes() {
     qRegisterMetaType<Condor2Telemetry>("Condor2Telemetry");
     qRegisterMetaType<EffectsSettings>("EffectsSettings");
     qRegisterMetaType<uint32_t>("uint32_t");
+    qRegisterMetaType<ForcesSample>("ForcesSample");
+    qRegisterMetaType<RecordingRow>("RecordingRow");
 }

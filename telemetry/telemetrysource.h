@@ -33,6 +33,10 @@ public:
 
     void setClock(Clock clock);
 
+    // Drops a running stream without a word, so that the next input starts and announces a new
+    // one. The worker calls it when a replay takes the stream over.
+    virtual void forgetStream() {}
+
 public slots:
     // One step of work: handle the input that arrived, advance the stream, send what is due.
     virtual void poll() = 0;

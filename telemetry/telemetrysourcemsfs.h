@@ -23,6 +23,7 @@ public:
 
     void poll() override;
     qint64 pollDelay() const override;
+    void forgetStream() override { active_ = false; }
 
 signals:
     void telemetryChanged(MSFSTelemetry telemetry);

@@ -28,6 +28,7 @@ public:
     void poll() override;
     // At once while datagrams wait; while a stream runs, when its time-out expires.
     qint64 pollDelay() const override;
+    void forgetStream() override { active_ = false; }
 
     // The game this source reads.
     virtual Telemetry::Source source() const = 0;

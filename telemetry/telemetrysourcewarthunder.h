@@ -32,6 +32,7 @@ public:
     // At once while a finished reply waits; none while a request is in flight; otherwise when
     // the next request is due.
     qint64 pollDelay() const override;
+    void forgetStream() override { active_ = false; }
 
 signals:
     void telemetryChanged(WarthunderTelemetry telemetry);

@@ -1,5 +1,6 @@
 #include "telemetry/telemetrythread.h"
 
+#include "telemetry/telemetryreplay.h"
 #include "telemetry/telemetrysource.h"
 #include "telemetry/telemetrysourcecondor2.h"
 #include "telemetry/telemetrysourcedcs.h"
@@ -47,6 +48,54 @@ TelemetryThread::TelemetryThread(const TelemetryEndpoints& endpoints, QObject* p
     timer_->setSingleShot(true);
     timer_->setTimerType(Qt::PreciseTimer);
     connect(timer_, &QTimer::timeout, this, &TelemetryThread::onTimeout, Qt::DirectConnection);
+
+    // A replay speaks through the same signals as the games. While it runs the games' sources
+    // are muted, so a live game cannot take over; when it ends the scan starts afresh.
+    replay_ = new TelemetryReplay(this);
+    connect(replay_, &TelemetryReplay::msfsTelemetryChanged, this, &TelemetryThread::msfsTelemetryChanged);
+    connect(replay_, &TelemetryReplay::dcsTelemetryChanged, this, &TelemetryThread::dcsTelemetryChanged);
+    connect(replay_, &TelemetryReplay::shturmovikTelemetryChanged, this,
+            &TelemetryThread::shturmovikTelemetryChanged);
+    connect(replay_, &TelemetryReplay::warthunderTelemetryChanged, this,
+            &TelemetryThread::warthunderTelemetryChanged);
+    connect(replay_, &TelemetryReplay::condor2TelemetryChanged, this,
+            &TelemetryThread::condor2TelemetryChanged);
+    connect(replay_, &TelemetryReplay::telemetrySourceChanged, this,
+            &TelemetryThread::telemetrySourceChanged);
+    connect(replay_, &TelemetryReplay::telemetryEnded, this, &TelemetryThread::telemetryEnded);
+    connect(replay_, &TelemetryReplay::runningChanged, this, [this](bool running) {
+        // A game's stream the replay cuts short is forgotten, so that the game announces itself
+        // afresh once the replay has ended its own stream.
+        if (running) {
+            for (TelemetrySource* s : sources_) {
+                if (s) {
+                    s->forgetStream();
+                }
+            }
+        }
+        currentSource_ = Telemetry::TELEMETRY_SOURCE_NONE;
+        schedule();
+    });
+}
+
+void TelemetryThread::startReplay(const QString& path) {
+    replay_->start(path);
+}
+
+void TelemetryThread::stopReplay() {
+    replay_->stop();
+}
+
+void TelemetryThread::pauseReplay(bool paused) {
+    replay_->setPaused(paused);
+}
+
+void TelemetryThread::seekReplay(qint64 position) {
+    replay_->seek(position);
+}
+
+void TelemetryThread::setReplayLooping(bool looping) {
+    replay_->setLooping(looping);
 }
 
 void TelemetryThread::adoptSource(TelemetrySource* source, Telemetry::Source index) {
@@ -82,9 +131,14 @@ void TelemetryThread::setClock(const TelemetrySource::Clock& clock) {
             s->setClock(clock);
         }
     }
+    replay_->setClock(clock);
 }
 
 bool TelemetryThread::mayRun(int index) const {
+    // While a replay runs the games wait, unread, until it ends.
+    if (replay_->isRunning()) {
+        return false;
+    }
     return currentSource_ == Telemetry::TELEMETRY_SOURCE_NONE || currentSource_ == index;
 }
 

@@ -13,10 +13,13 @@
 #include <QString>
 #include <QTimer>
 
+class TelemetryReplay;
+
 // The telemetry worker: owns one source per game and runs each when its input arrives or its own
 // schedule falls due (see TelemetrySource), lets the first source with data become current
 // (while its stream lasts no other source runs) and re-emits every record to the control loop
-// as it comes. Nothing wakes the thread but arriving input and the sources' schedules.
+// as it comes. Nothing wakes the thread but arriving input and the sources' schedules. A replay
+// of a recording speaks through the same signals; while it runs, no game runs.
 //
 // Threading: created without parent on the GUI thread by MainBackgroundThread, then moved to
 // a thread of its own; start() and everything after run on that thread. Its signals reach the
@@ -35,8 +38,10 @@ public:
     TelemetrySource* source(int index) const {
         return (index > 0 && index < kSlots) ? sources_[index] : nullptr;
     }
-    // Gives every source this clock; tests step time by hand.
+    // Gives every source and the replay this clock; tests step time by hand.
     void setClock(const TelemetrySource::Clock& clock);
+    // Plays recordings through this worker's signals; while it plays, no game is heard.
+    TelemetryReplay* replay() const { return replay_; }
 
 signals:
     void msfsTelemetryChanged(MSFSTelemetry telemetry);
@@ -52,6 +57,11 @@ signals:
 public slots:
     // Lets the sources run: a first scan at once, then arriving input and the schedules.
     void start();
+    void startReplay(const QString& path);
+    void stopReplay();
+    void pauseReplay(bool paused);
+    void seekReplay(qint64 position);
+    void setReplayLooping(bool looping);
 
 private slots:
     // Polls, in scan order, every source that may run and is due; then sets the timer again.
@@ -61,7 +71,8 @@ private:
     static constexpr int kSlots = 6;
 
     void adoptSource(TelemetrySource* source, Telemetry::Source index);
-    // The arbitration rule: a source runs while no source is current, or while it is the current one.
+    // The arbitration rule: no source runs while a replay plays; otherwise a source runs while no
+    // source is current, or while it is the current one.
     bool mayRun(int index) const;
     // Arms the timer for the soonest pollDelay() of the sources that may run; stops it if none has one.
     void schedule();
@@ -71,4 +82,5 @@ private:
     Telemetry::Source currentSource_ = Telemetry::TELEMETRY_SOURCE_NONE;
     // Indexed by Telemetry::Source; slot 0 is always null.
     TelemetrySource* sources_[kSlots] = {};
+    TelemetryReplay* replay_ = nullptr;
 };

@@ -7,6 +7,7 @@
 #include "ui/axiseffectswidget.h"
 #include "ui/condorshakersettingswidget.h"
 #include "ui/directxsettingswidget.h"
+#include "ui/forcesviewwidget.h"
 #include "ui/genericshakersettingswidget.h"
 #include "ui/landingjoltsettingswidget.h"
 #include "ui/simpleeffectsettingswidget.h"
@@ -15,6 +16,7 @@
 #include "ui/statuswidget.h"
 #include "ui/threeaxiseffectswidget.h"
 
+#include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QAccessible>
 #include <QCheckBox>
@@ -57,6 +59,7 @@ const std::pair<const char*, PanelFactory> panels[] = {
     {"axis effects", [] { return new AxisEffectsWidget; }},
     {"profile editor", [] { return new ThreeAxisEffectsWidget; }},
     {"status", [] { return new StatusWidget; }},
+    {"forces view", [] { return new ForcesViewWidget; }},
     {"main window", [] { return new MainWindow; }},
 };
 
@@ -243,6 +246,17 @@ private slots:
         QFETCH(PanelFactory, make);
         std::unique_ptr<QWidget> panel(make());
         const QList<QList<QWidget*>> rows = settingRows(panel.get());
+        if (qobject_cast<ForcesViewWidget*>(panel.get())) {
+            // No setting rows: each button, box and slider explains what it does to the plot,
+            // the recorder or the replay.
+            for (QWidget* w : panel->findChildren<QWidget*>()) {
+                if (qobject_cast<QAbstractButton*>(w) ||
+                    (qobject_cast<QAbstractSlider*>(w) && !qobject_cast<QScrollBar*>(w))) {
+                    QVERIFY2(!w->toolTip().isEmpty(), qPrintable(w->objectName() + " has no tooltip"));
+                }
+            }
+            return;
+        }
         QVERIFY(!rows.isEmpty() || qobject_cast<SimpleSpringSettingsWidget*>(panel.get()) ||
                 qobject_cast<StatusWidget*>(panel.get()));
         if (qobject_cast<StatusWidget*>(panel.get())) {

@@ -78,6 +78,39 @@ private slots:
         }
     }
 
+    // The recorder's and the replay's files start the window, beside the other window options.
+    void recordAndReplayFiles_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<bool>("ok");
+        QTest::addColumn<QString>("record");
+        QTest::addColumn<QString>("replay");
+        QTest::newRow("record") << QStringList{"--record", "flight.csv"} << true << "flight.csv"
+                                << "";
+        QTest::newRow("replay with =") << QStringList{"--replay=/r/a b.csv"} << true << ""
+                                       << "/r/a b.csv";
+        QTest::newRow("both, with a data directory")
+            << QStringList{"--data-dir", "d", "--replay", "in.csv", "--record", "out.csv"} << true
+            << "out.csv"
+            << "in.csv";
+        QTest::newRow("replay without its file") << QStringList{"--replay"} << false << ""
+                                                 << "";
+    }
+    void recordAndReplayFiles() {
+        QFETCH(QStringList, arguments);
+        QFETCH(bool, ok);
+        QFETCH(QString, record);
+        QFETCH(QString, replay);
+        arguments.prepend(QStringLiteral("grovik-trennal"));
+        QVERIFY(!CommandLine::runsWithoutWindow(arguments));
+        CommandLine line;
+        QCOMPARE(line.parse(arguments), ok);
+        if (ok) {
+            QCOMPARE(line.command(), CommandLine::Command::Window);
+            QCOMPARE(line.recordFile(), record);
+            QCOMPARE(line.replayFile(), replay);
+        }
+    }
+
     // Decided before any application object exists; the toolkit's own options do not count.
     void runsWithoutWindow_data() {
         QTest::addColumn<QStringList>("arguments");

@@ -2,6 +2,7 @@
 #include "ui/airflowspringsettingswidget.h"
 #include "ui/aoashakersettingswidget.h"
 #include "ui/condorshakersettingswidget.h"
+#include "ui/curvepreviewwidget.h"
 #include "ui/directxsettingswidget.h"
 #include "ui/genericshakersettingswidget.h"
 #include "ui/landingjoltsettingswidget.h"
@@ -21,6 +22,7 @@
 #include <cstring>
 #include <functional>
 #include <limits>
+#include <memory>
 
 namespace {
 
@@ -460,6 +462,77 @@ private slots:
         QCOMPARE(std::memcmp(axis.airflow_spring.attenuationCurve.x, want.x, sizeof want.x), 0);
         QCOMPARE(std::memcmp(axis.airflow_spring.attenuationCurve.y, want.y, sizeof want.y), 0);
         QCOMPARE(changed.count(), announcements);
+    }
+
+    // The curve under the form follows every edit: `curve` is the index of the curve whose
+    // value at the top speed shows it; `top` the top speed the curves reach afterwards.
+    void previewRedrawsWithEveryEdit_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<int>("value");
+        QTest::addColumn<int>("curve");
+        QTest::addColumn<double>("before");
+        QTest::addColumn<double>("after");
+        QTest::addColumn<double>("top");
+        // Strength 100 everywhere; airflow spring 500..1000 km/h, shakers 0..1000 km/h, 10..20 Hz.
+        QTest::newRow("airflow force") << "airflow"
+                                       << "airspeed_force_spinner" << 80 << 0 << 0.0 << 80.0 << 1500.0;
+        QTest::newRow("airflow thrust") << "airflow"
+                                        << "thrust_force_spinner" << 100 << 1 << 0.0 << -25.0 << 1500.0;
+        QTest::newRow("airflow end speed")
+            << "airflow"
+            << "attenuation_end_airspeed_spinner" << 800 << 0 << 0.0 << 0.0 << 1200.0;
+        QTest::newRow("gear strength") << "generic"
+                                       << "total_effect_strength" << 50 << 0 << 2.0 << 1.0 << 1500.0;
+        QTest::newRow("gear top frequency") << "generic"
+                                            << "max_effect_frequency" << 40 << 1 << 20.0 << 40.0 << 1500.0;
+        QTest::newRow("gear top speed") << "generic"
+                                        << "max_effect_strength_speed" << 400 << 0 << 2.0 << 2.0 << 600.0;
+        QTest::newRow("aoa strength") << "aoa"
+                                      << "total_effect_strength" << 25 << 0 << 2.0 << 0.5 << 1500.0;
+        QTest::newRow("aoa bottom frequency") << "aoa"
+                                              << "min_effect_frequency" << 5 << 1 << 20.0 << 20.0 << 1500.0;
+        QTest::newRow("jolt strength") << "jolt"
+                                       << "total_effect_strength" << 50 << 0 << 2.0 << 1.0 << 1500.0;
+        QTest::newRow("jolt top frequency") << "jolt"
+                                            << "max_effect_frequency" << 30 << 1 << 20.0 << 30.0 << 1500.0;
+    }
+    void previewRedrawsWithEveryEdit() {
+        QFETCH(QString, kind);
+        QFETCH(QString, box);
+        QFETCH(int, value);
+        QFETCH(int, curve);
+        QFETCH(double, before);
+        QFETCH(double, after);
+        QFETCH(double, top);
+        for (SimpleEffectSettings* e : {static_cast<SimpleEffectSettings*>(&axis.airflow_spring),
+                                        static_cast<SimpleEffectSettings*>(&axis.gear_shaker),
+                                        static_cast<SimpleEffectSettings*>(&axis.aoa_shaker),
+                                        static_cast<SimpleEffectSettings*>(&axis.landing_jolt)}) {
+            e->total_effect_strength = 100.0f;
+        }
+        axis.airflow_spring.setAttenuationAirspeeds(500.0f, 1000.0f);
+        std::unique_ptr<QWidget> panel(makePanel(kind));
+        auto* preview = panel->findChild<CurvePreviewWidget*>();
+        QVERIFY(preview);
+        auto topValue = [&]() { return preview->shownCurves().value(curve).value(60).y(); };
+        QCOMPARE(preview->shownCurves().value(curve).size(), 61);
+        QVERIFY2(std::fabs(topValue() - before) < 1e-4, qPrintable(QString::number(topValue())));
+
+        spin(panel.get(), box)->setValue(value);
+        QVERIFY2(std::fabs(topValue() - after) < 1e-4, qPrintable(QString::number(topValue())));
+        QCOMPARE(preview->shownCurves().value(curve).last().x(), top);
+    }
+
+    // A profile loaded into a bound panel (refresh) redraws too.
+    void previewRedrawsOnRefresh() {
+        axis.gear_shaker.total_effect_strength = 100.0f;
+        std::unique_ptr<QWidget> panel(makePanel(QStringLiteral("generic")));
+        auto* preview = panel->findChild<CurvePreviewWidget*>();
+        QCOMPARE(preview->shownCurves().value(0).last().y(), 2.0);
+        axis.gear_shaker.total_effect_strength = 25.0f;
+        static_cast<GenericShakerSettingsWidget*>(panel.get())->refresh();
+        QCOMPARE(preview->shownCurves().value(0).last().y(), 0.5);
     }
 
     // Typed digits take effect only when the entry is complete: the guards see the finished

@@ -4,6 +4,7 @@
 
 #include "app/mainbackgroundthread.h"
 #include "forces/commontelemetryforcecalculator.h"
+#include "forces/effectpreview.h"
 #include "forces/metatypes.h"
 #include "profiles/effectsprofile.h"
 #include "support/fakehid.h"
@@ -161,6 +162,9 @@ private slots:
     void landingStrength();
     void secondLanding_data();
     void secondLanding();
+    void previewMatchesSynthesis_data();
+    void previewMatchesSynthesis();
+    void previewCurvesSpanTheirSpeeds();
     void calculateForcesClampsAndKeepsSign();
     void recordSelection();
     void editorExtremes_data();
@@ -575,6 +579,150 @@ void TestForceSynthesis::secondLanding() {
     } else {
         QCOMPARE(calculator.joltMagnitude(1), 1.0f);
         QCOMPARE(calculator.joltTriggerTime(1), uint64_t(5000));
+    }
+}
+
+// The panels' curves against the synthesis at the same flight state: the spring's force at full
+// deflection, a shaker's amplitude (the first half period of a fresh oscillator is exactly
+// +A) and its frequency (the first sign change comes after half a period).
+void TestForceSynthesis::previewMatchesSynthesis_data() {
+    QTest::addColumn<QString>("effect");
+    QTest::addColumn<float>("airspeed");
+    QTest::addColumn<float>("thrust");
+    QTest::addColumn<float>("value");     // force, or amplitude
+    QTest::addColumn<float>("frequency"); // Hz; unused for the spring
+    // Spring: Fa 100, Ft 100, G 100, attenuation 500..1000 km/h at 100 %.
+    QTest::newRow("spring at standstill") << "spring" << 0.0f << 0.0f << 0.0f << 0.0f;
+    QTest::newRow("spring below start") << "spring" << 250.0f << 0.0f << 12.5f << 0.0f;
+    QTest::newRow("spring at start") << "spring" << 500.0f << 0.0f << 50.0f << 0.0f;
+    QTest::newRow("spring halfway") << "spring" << 750.0f << 0.0f << 87.5f << 0.0f;
+    QTest::newRow("spring at end") << "spring" << 1000.0f << 0.0f << 100.0f << 0.0f;
+    QTest::newRow("spring at start, full thrust") << "spring" << 500.0f << 100.0f << 75.0f << 0.0f;
+    QTest::newRow("spring past the end") << "spring" << 1500.0f << 0.0f << 100.0f << 0.0f;
+    // Shakers: strength 100, speed 0..1000 km/h, frequency 10..20 Hz, linear.
+    QTest::newRow("gear at half speed") << "gear" << 500.0f << 0.0f << 1.0f << 15.0f;
+    QTest::newRow("gear at full speed") << "gear" << 1000.0f << 0.0f << 2.0f << 20.0f;
+    QTest::newRow("gear past full speed") << "gear" << 1500.0f << 0.0f << 2.0f << 20.0f;
+    QTest::newRow("ground at a quarter") << "ground" << 250.0f << 0.0f << 0.5f << 12.5f;
+    QTest::newRow("aoa at half speed") << "aoa" << 500.0f << 0.0f << 1.0f << 15.0f;
+    QTest::newRow("aoa at full speed") << "aoa" << 1000.0f << 0.0f << 2.0f << 20.0f;
+    // Landing jolt: a hard landing at the airspeed, at touch-down.
+    QTest::newRow("jolt at half speed") << "jolt" << 500.0f << 0.0f << 1.0f << 15.0f;
+    QTest::newRow("jolt at full speed") << "jolt" << 1000.0f << 0.0f << 2.0f << 20.0f;
+    QTest::newRow("jolt at standstill") << "jolt" << 0.0f << 0.0f << 0.0f << 10.0f;
+}
+
+void TestForceSynthesis::previewMatchesSynthesis() {
+    QFETCH(QString, effect);
+    QFETCH(float, airspeed);
+    QFETCH(float, thrust);
+    QFETCH(float, value);
+    QFETCH(float, frequency);
+    EffectsSettings s = defaults();
+    Telemetry t;
+    t.airspeed = airspeed;
+    t.propAirflow = thrust;
+    CommonTelemetryForceCalculator calculator;
+    if (effect == "spring") {
+        AirflowSpringSettings& spring = s.axes[0].airflow_spring;
+        spring.active = true;
+        spring.total_effect_strength = 100.0f;
+        spring.airspeed_force = 100.0f;
+        spring.thrust_force = 100.0f;
+        spring.attenuation_strength = 100.0f;
+        spring.setAttenuationAirspeeds(500.0f, 1000.0f);
+        const float preview = airflowSpringFullDeflectionForce(spring, airspeed, thrust);
+        QVERIFY2(near(preview, value), qPrintable(show(preview)));
+        // The loop's force at full deflection, clamped as sent, pushes back by as much.
+        const float sent = std::clamp(axisForce(calculator, 0, 100, 1.0f, t, s).force, -100.0f, 100.0f);
+        QCOMPARE(preview, -sent);
+        return;
+    }
+    ShakerDrive drive;
+    if (effect == "jolt") {
+        JoltSettings& jolt = s.axes[1].landing_jolt;
+        jolt.active = true;
+        jolt.total_effect_strength = 100.0f;
+        const ShakerCurves c = joltCurves(jolt, airspeed, 2);
+        QVERIFY2(near(static_cast<float>(c.amplitude.last().y()), value),
+                 qPrintable(show(c.amplitude.last().y())));
+        QVERIFY2(near(static_cast<float>(c.frequency.last().y()), frequency),
+                 qPrintable(show(c.frequency.last().y())));
+        // The loop after a hard landing: one millisecond in, 249 of the jolt's 250 ms are left.
+        calculator.land(landing(1000, 12.0f, airspeed), s);
+        const float v = axisForce(calculator, 1, 1001, 0.0f, t, s).vibration;
+        QVERIFY2(near(std::fabs(v), value * 249.0f / 250.0f), qPrintable(show(v)));
+        return;
+    }
+    if (effect == "aoa") {
+        AoAShakerSettings& aoa = s.axes[1].aoa_shaker;
+        aoa.active = true;
+        aoa.total_effect_strength = 100.0f;
+        t.aoa = aoa.aoa.max;
+        const ShakerCurves c = aoaShakerCurves(aoa, airspeed, 2);
+        drive.amplitude = static_cast<float>(c.amplitude.last().y());
+        drive.frequency = static_cast<float>(c.frequency.last().y());
+    } else {
+        GenericSpeedDependantShakerSettings& shaker =
+            effect == "gear" ? s.axes[1].gear_shaker : s.axes[1].on_ground_shaker;
+        shaker.active = true;
+        shaker.total_effect_strength = 100.0f;
+        t.gear = 100.0f;
+        t.onGround = true;
+        const ShakerCurves c = levelShakerCurves(shaker, airspeed, 2);
+        drive.amplitude = static_cast<float>(c.amplitude.last().y());
+        drive.frequency = static_cast<float>(c.frequency.last().y());
+    }
+    QVERIFY2(near(drive.amplitude, value), qPrintable(show(drive.amplitude)));
+    QVERIFY2(near(drive.frequency, frequency), qPrintable(show(drive.frequency)));
+    // The synthesis, millisecond by millisecond from a fresh oscillator.
+    int firstNegative = 0;
+    for (int ms = 1; ms <= 200 && firstNegative == 0; ++ms) {
+        const float v = axisForce(calculator, 1, static_cast<uint64_t>(ms), 0.0f, t, s).vibration;
+        if (ms == 1) {
+            QCOMPARE(v, drive.amplitude);
+        }
+        if (v < 0.0f) {
+            firstNegative = ms;
+        }
+    }
+    QVERIFY(firstNegative > 0);
+    const float halfPeriod = 500.0f / drive.frequency;
+    QVERIFY2(
+        std::fabs(static_cast<float>(firstNegative) - halfPeriod) <= 1.5f,
+        qPrintable(
+            QStringLiteral("first negative at %1 ms, half period %2 ms").arg(firstNegative).arg(halfPeriod)));
+}
+
+void TestForceSynthesis::previewCurvesSpanTheirSpeeds() {
+    AirflowSpringSettings spring;
+    spring.resetToDefaults();
+    spring.setAttenuationAirspeeds(300.0f, 800.0f);
+    spring.total_effect_strength = 100.0f;
+    spring.airspeed_force = 50.0f;
+    const QVector<QPointF> curve = airflowSpringForceCurve(spring, 0.0f, 61);
+    QCOMPARE(curve.size(), 61);
+    QCOMPARE(curve.first().x(), 0.0);
+    QCOMPARE(curve.last().x(), 1200.0);
+    for (int i = 1; i < curve.size(); ++i) {
+        QVERIFY(curve[i].x() > curve[i - 1].x());
+        QVERIFY(std::isfinite(curve[i].y()));
+        QVERIFY(curve[i].y() >= curve[i - 1].y()); // without thrust the spring only stiffens
+    }
+    QCOMPARE(shakerPreviewTopSpeed(400.0f), 600.0f);
+    QCOMPARE(shakerPreviewTopSpeed(0.0f), 100.0f);
+    QCOMPARE(shakerPreviewTopSpeed(kNaN), 100.0f);
+    // Hostile settings and point counts still give finite, bounded curves.
+    GenericSpeedDependantShakerSettings shaker;
+    shaker.speed.min = kInf;
+    shaker.speed.max = kNaN;
+    shaker.frequency.max = kInf;
+    shaker.total_effect_strength = 1e30f;
+    const ShakerCurves c = levelShakerCurves(shaker, kInf, 1000000);
+    QVERIFY(c.amplitude.size() <= 2000 && c.amplitude.size() >= 2);
+    for (int i = 0; i < c.amplitude.size(); ++i) {
+        QVERIFY(std::isfinite(c.amplitude[i].x()) && std::isfinite(c.amplitude[i].y()));
+        QVERIFY(std::isfinite(c.frequency[i].y()));
     }
 }
 

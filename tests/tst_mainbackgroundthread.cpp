@@ -257,7 +257,8 @@ private slots:
                               "public telemetrySourceChanged(Telemetry::Source,QString)",
                               "public telemetryEnded()", "public joystickConnected(uint32_t)",
                               "public joystickDisconnected()", "public rudderConnected(uint32_t)",
-                              "public rudderDisconnected()", "public positionChanged(PositionInput)"}));
+                              "public rudderDisconnected()", "public positionChanged(PositionInput)",
+                              "public forcesSent(ForcesSample)", "public recordReceived(RecordingRow)"}));
         QCOMPARE(ownMethods(meta, QMetaMethod::Slot),
                  (QStringList{"public changeSettingsSuddenly(EffectsSettings)",
                               "public changeSettingsModerately(EffectsSettings)",
@@ -283,6 +284,51 @@ private slots:
                               "private writeRudderDirectControl(Forces)",
                               "private writeRudderDirectXOverride(DirectXOverrideTypeDef)",
                               "private writeDirectXOverride()"}));
+    }
+
+    // The force view gets what was sent at most 60 times a second, the newest tick each time,
+    // with the flight state of the record that drove it; the recorder gets every record with
+    // the forces being sent when it arrived.
+    void publishesWhatWasSent() {
+        ManualClock clock;
+        MainBackgroundThread loop;
+        loop.setClock(clock.function());
+        loop.start();
+        loop.changeSettingsModerately(elevatorWeight());
+        QSignalSpy samples(&loop, &MainBackgroundThread::forcesSent);
+        QSignalSpy rows(&loop, &MainBackgroundThread::recordReceived);
+        clock.now += 3000; // past the start ramp
+        DCSTelemetry record = withG<DCSTelemetry>(2.0f);
+        record.airspeed = 420.0f;
+        record.aoa = 6.5f;
+        loop.setDcsTelemetry(record);
+        QCOMPARE(rows.size(), 1);
+        QCOMPARE(rows.first().at(0).value<RecordingRow>().force[1], 0.0f); // nothing sent yet
+
+        for (int i = 0; i < 200; ++i) { // one second of ticks
+            clock.now += 5;
+            tick(loop);
+        }
+        QVERIFY2(samples.size() >= 45 && samples.size() <= 60, qPrintable(QString::number(samples.size())));
+        qint64 previous = -1;
+        for (const QList<QVariant>& args : samples) {
+            const ForcesSample s = args.at(0).value<ForcesSample>();
+            QVERIFY(previous < 0 || s.time - previous >= 17);
+            previous = s.time;
+        }
+        const ForcesSample last = samples.last().at(0).value<ForcesSample>();
+        QCOMPARE(last.force[1], -20.0f);
+        QCOMPARE(last.airspeed, 420.0f);
+        QCOMPARE(last.aoa, 6.5f);
+        QCOMPARE(last.gForce, 2.0f);
+
+        loop.setDcsTelemetry(withG<DCSTelemetry>(3.0f));
+        QCOMPARE(rows.size(), 2);
+        const RecordingRow row = rows.last().at(0).value<RecordingRow>();
+        QCOMPARE(row.source, Telemetry::TELEMETRY_SOURCE_DCS);
+        QCOMPARE(row.telemetry.gForce, 3.0f);
+        QCOMPARE(row.force[1], -20.0f); // what the last tick sent, from the previous record
+        QCOMPARE(row.time, clock.now);
     }
 
     // The loop owns its timer and calculators; the telemetry worker has no parent and runs on a
@@ -362,7 +408,7 @@ private slots:
         for (const char* name :
              {"Telemetry", "Telemetry::Source", "Forces", "PositionInput", "PositionInput*",
               "DirectXOverrideTypeDef", "MSFSTelemetry", "DCSTelemetry", "ShturmovikTelemetry",
-              "WarthunderTelemetry", "Condor2Telemetry", "EffectsSettings"}) {
+              "WarthunderTelemetry", "Condor2Telemetry", "EffectsSettings", "ForcesSample", "RecordingRow"}) {
             QVERIFY2(QMetaType::fromName(name).isValid(), name);
         }
         QCOMPARE(QMetaEnum::fromType<Telemetry::Source>().valueToKey(3), "TELEMETRY_SOURCE_IL2");

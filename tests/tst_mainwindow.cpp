@@ -1,10 +1,13 @@
 #include "app/mainbackgroundthread.h"
 #include "app/mainwindow.h"
+#include "app/recordingcontroller.h"
 #include "forces/metatypes.h"
 #include "profiles/effectsprofile.h"
 #include "profiles/profilestore.h"
 #include "support/fakehid.h"
 #include "support/reportbytes.h"
+#include "telemetry/recordingcsv.h"
+#include "ui/forcesviewwidget.h"
 #include "ui/threeaxiseffectswidget.h"
 
 #include <QAction>
@@ -267,19 +270,29 @@ private slots:
         MainWindow window;
         auto* tabs = window.findChild<QTabWidget*>(QStringLiteral("tabWidget"));
         QVERIFY(tabs);
-        QCOMPARE(tabs->count(), 1);
+        QCOMPARE(tabs->count(), 2);
         QCOMPARE(tabs->tabText(0), QStringLiteral("Effects"));
+        QCOMPARE(tabs->tabText(1), QStringLiteral("Forces"));
+        QCOMPARE(tabs->widget(1)->objectName(), QStringLiteral("forces_view"));
         QCOMPARE(tabs->currentIndex(), 0);
         QVERIFY(window.findChild<QWidget*>(QStringLiteral("effect_settings_widget")));
         QVERIFY(window.findChild<QWidget*>(QStringLiteral("status_widget")));
         QCOMPARE(window.menuBar()->objectName(), QStringLiteral("menubar"));
+        // File, Edit and Help, in that order; File drives the recorder and the replay.
         QStringList menus;
         for (const QAction* action : window.menuBar()->actions()) {
             menus << action->text();
         }
-        QVERIFY(menus.contains(QStringLiteral("&Edit")));
+        QCOMPARE(menus,
+                 (QStringList{QStringLiteral("&File"), QStringLiteral("&Edit"), QStringLiteral("&Help")}));
+        QMenu* file = window.menuBar()->actions().first()->menu();
+        QVERIFY(file);
+        QStringList items;
+        for (QAction* a : file->actions()) {
+            items << a->text();
+        }
+        QCOMPARE(items, (QStringList{QStringLiteral("Replay recording…"), QStringLiteral("Record")}));
         // Help is the last menu of the bar.
-        QVERIFY(!window.menuBar()->actions().isEmpty());
         QCOMPARE(window.menuBar()->actions().last()->text().remove(QLatin1Char('&')), QStringLiteral("Help"));
     }
 
@@ -415,6 +428,159 @@ private slots:
         // Switching off sends the zero records before the switch, so the hand-set G is gone.
         window.findChild<QCheckBox*>(QStringLiteral("telemetry_override"))->setChecked(false);
         QTRY_COMPARE_WITH_TIMEOUT(lastElevatorForce(), 0.0f, 5000);
+    }
+
+    // The plot listens to the loop only while its tab is on screen, at most 60 samples a second.
+    void forcesTabListensOnlyWhileShown() {
+        MainWindow window;
+        window.show();
+        auto* tabs = window.findChild<QTabWidget*>(QStringLiteral("tabWidget"));
+        auto* view = window.findChild<ForcesViewWidget*>(QStringLiteral("forces_view"));
+        QVERIFY(tabs && view);
+        QVERIFY(!view->isListening());
+        tabs->setCurrentWidget(view);
+        QVERIFY(view->isListening());
+        QTRY_VERIFY_WITH_TIMEOUT(view->samples().size() > 10, 5000);
+        qint64 previous = -1;
+        for (const ForcesSample& s : view->samples()) {
+            QVERIFY(previous < 0 || s.time - previous >= 17);
+            previous = s.time;
+        }
+        tabs->setCurrentIndex(0);
+        QVERIFY(!view->isListening());
+        QTest::qWait(100); // samples already queued are let in
+        const size_t kept = view->samples().size();
+        QTest::qWait(200);
+        QCOMPARE(view->samples().size(), kept);
+    }
+
+    // In a window of its own the plot keeps listening beside the editor; closing it puts it back.
+    void forcesViewDetachesIntoItsOwnWindow() {
+        MainWindow window;
+        window.show();
+        auto* tabs = window.findChild<QTabWidget*>(QStringLiteral("tabWidget"));
+        auto* view = window.findChild<ForcesViewWidget*>(QStringLiteral("forces_view"));
+        auto* detach = view->findChild<QPushButton*>(QStringLiteral("detach_button"));
+        QVERIFY(detach);
+        detach->click();
+        QVERIFY(view->isDetached());
+        QVERIFY(view->isWindow());
+        QCOMPARE(tabs->count(), 1);
+        QCOMPARE(tabs->currentIndex(), 0); // the editor stays in view
+        QTRY_VERIFY_WITH_TIMEOUT(view->isListening(), 5000);
+        QCOMPARE(view->parent(), &window);
+
+        view->close();
+        QVERIFY(!view->isDetached());
+        QVERIFY(!view->isWindow());
+        QCOMPARE(tabs->count(), 2);
+        QCOMPARE(tabs->widget(1), view);
+        QCOMPARE(tabs->tabText(1), QStringLiteral("Forces"));
+        QVERIFY(!detach->isChecked());
+    }
+
+    void forcesPlotKeepsTenSecondsAndFitsItsRange_data() {
+        QTest::addColumn<float>("force");
+        QTest::addColumn<float>("vibration");
+        QTest::addColumn<float>("spring");
+        QTest::addColumn<double>("low");
+        QTest::addColumn<double>("high");
+        QTest::newRow("nothing sent") << 0.0f << 0.0f << 0.0f << 0.0 << 0.0;
+        QTest::newRow("force both ways") << 80.0f << 0.0f << 0.0f << -80.0 << 80.0;
+        QTest::newRow("small vibration") << 0.0f << 1.5f << 0.0f << -1.5 << 1.5;
+        QTest::newRow("strong spring") << -5.0f << 0.0f << 300.0f << -5.0 << 300.0;
+    }
+    void forcesPlotKeepsTenSecondsAndFitsItsRange() {
+        QFETCH(float, force);
+        QFETCH(float, vibration);
+        QFETCH(float, spring);
+        QFETCH(double, low);
+        QFETCH(double, high);
+        ForcesViewWidget view;
+        for (int i = 0; i <= 200; ++i) {
+            ForcesSample s;
+            s.time = 100000 + i * 100;
+            const float sign = (i % 2) ? 1.0f : -1.0f;
+            s.force[i % 3] = force * sign;
+            s.vibration[1] = vibration * sign;
+            s.springMagnitude[2] = spring;
+            s.airspeed = 300.0f;
+            view.addSample(s);
+        }
+        QCOMPARE(view.samples().back().time, qint64(120000));
+        QCOMPARE(view.samples().front().time, qint64(110000));
+        view.redraw();
+        const auto range = view.forceRange();
+        QVERIFY(range.first <= low && range.second >= high);
+        // Fitted, not fixed: no more than a fifth of spare room, and at least a unit wide.
+        const double span = std::max(high - low, 1.0);
+        QVERIFY2(range.second - range.first <= span * 1.25,
+                 qPrintable(QStringLiteral("%1 .. %2").arg(range.first).arg(range.second)));
+
+        // Paused, the plot takes nothing in.
+        view.setPlotPaused(true);
+        ForcesSample late;
+        late.time = 130000;
+        view.addSample(late);
+        QCOMPARE(view.samples().back().time, qint64(120000));
+        view.setPlotPaused(false);
+        view.addSample(late);
+        QCOMPARE(view.samples().back().time, qint64(130000));
+    }
+
+    // A recorded flight replayed through the telemetry worker: the status panel shows the
+    // recorded aircraft, and a recording made meanwhile lands in "recordings" under its name.
+    void replayShowsTheRecordedFlightAndRecordsIt() {
+        QByteArray text = RecordingCsv::header();
+        for (int i = 0; i < 50; ++i) {
+            RecordingRow r;
+            r.time = 20 * i;
+            r.source = Telemetry::TELEMETRY_SOURCE_DCS;
+            r.aircraft = QStringLiteral("F-16C_50");
+            r.telemetry.airspeed = 200.0f + static_cast<float>(i);
+            r.telemetry.gForce = 1.0f;
+            text += RecordingCsv::line(r);
+        }
+        QFile flight(QStringLiteral("flight.csv"));
+        QVERIFY(flight.open(QIODevice::WriteOnly));
+        flight.write(text);
+        flight.close();
+
+        MainWindow window;
+        window.show();
+        MainBackgroundThread* loop = window.background();
+        QSignalSpy ended(loop, &MainBackgroundThread::telemetryEnded);
+        auto* source = window.findChild<QLineEdit*>(QStringLiteral("telemetry_data_source"));
+        auto* module = window.findChild<QLineEdit*>(QStringLiteral("flight_module"));
+        QVERIFY(source && module);
+        window.recording()->setReplayLooping(true);
+        window.recording()->startReplay(QStringLiteral("flight.csv"));
+        QTRY_COMPARE_WITH_TIMEOUT(module->text(), QStringLiteral("F-16C_50"), 5000);
+        QCOMPARE(source->text(), QStringLiteral("DCS"));
+        QTRY_VERIFY_WITH_TIMEOUT(window.recording()->isReplaying(), 5000);
+
+        auto* record = window.findChild<QPushButton*>(QStringLiteral("record_button"));
+        QVERIFY(record);
+        record->click();
+        QTRY_VERIFY_WITH_TIMEOUT(window.recording()->isRecording(), 5000);
+        QTest::qWait(300);
+        record->click();
+        QTRY_VERIFY_WITH_TIMEOUT(!window.recording()->isRecording(), 5000);
+        window.recording()->stopReplay();
+        QTRY_VERIFY_WITH_TIMEOUT(!window.recording()->isReplaying(), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(ended.size(), 1, 5000);
+
+        const QStringList files = QDir(QStringLiteral("recordings")).entryList(QDir::Files);
+        QCOMPARE(files.size(), 1);
+        QVERIFY2(files.first().endsWith(QStringLiteral("_F-16C_50.csv")), qPrintable(files.first()));
+        QFile recorded(QStringLiteral("recordings/") + files.first());
+        QVERIFY(recorded.open(QIODevice::ReadOnly));
+        const RecordingFile read = RecordingCsv::parse(recorded);
+        QVERIFY2(read.ok(), qPrintable(read.error));
+        QVERIFY(read.rows.size() >= 5);
+        QCOMPARE(read.rows.first().aircraft, QStringLiteral("F-16C_50"));
+        QCOMPARE(read.rows.first().source, Telemetry::TELEMETRY_SOURCE_DCS);
+        QVERIFY(read.rows.first().telemetry.airspeed >= 200.0f);
     }
 
     void closingTheWindowEndsTheEventLoopAndZeroesTheDevices() {

@@ -5,6 +5,7 @@
 #include "support/fakesimconnect.h"
 #include "support/il2datagram.h"
 #include "support/udptesting.h"
+#include "telemetry/telemetryreplay.h"
 #include "telemetry/telemetrysource.h"
 #include "telemetry/telemetrysourceudp.h"
 #include "telemetry/telemetrythread.h"
@@ -141,7 +142,9 @@ private slots:
                               "public telemetrySourceChanged(Telemetry::Source,QString)",
                               "public telemetryEnded()", "public landed(float,float)"}));
         QCOMPARE(ownMethods(TelemetryThread::staticMetaObject, QMetaMethod::Slot),
-                 (QStringList{"public start()", "private onTimeout()"}));
+                 (QStringList{"public start()", "public startReplay(QString)", "public stopReplay()",
+                              "public pauseReplay(bool)", "public seekReplay(qlonglong)",
+                              "public setReplayLooping(bool)", "private onTimeout()"}));
         QCOMPARE(ownMethods(TelemetrySource::staticMetaObject, QMetaMethod::Signal),
                  (QStringList{"public telemetrySourceChanged(Telemetry::Source,QString)",
                               "public telemetryEnded()", "public landed(float)", "public inputReady()"}));
@@ -261,6 +264,52 @@ private slots:
         QVERIFY(UdpTesting::send(endpoints_.dcsPort, dcs("A-10C", 2)));
         QTRY_COMPARE_WITH_TIMEOUT(log_.size(), 2 + expected.size(), 5000);
         QCOMPARE(log_.mid(2), expected);
+    }
+
+    // A replay speaks as its recorded game; a live game meanwhile is not heard, and once the
+    // replay has ended like a game's stream, the live game announces a stream of its own, also
+    // when the replay cut its stream short.
+    void replayMutesLiveGamesUntilItEnds_data() {
+        QTest::addColumn<bool>("liveBefore");
+        QTest::newRow("game arrives during the replay") << false;
+        QTest::newRow("game streaming when the replay starts") << true;
+    }
+    void replayMutesLiveGamesUntilItEnds() {
+        QFETCH(bool, liveBefore);
+        if (liveBefore) {
+            QVERIFY(UdpTesting::send(endpoints_.condorPort, kCondor));
+            QTRY_COMPARE_WITH_TIMEOUT(log_.size(), 1, 5000);
+            QVERIFY(UdpTesting::send(endpoints_.condorPort, kCondor));
+            QTRY_COMPARE_WITH_TIMEOUT(log_, (QStringList{"source 5 Generic glider", "condor 36"}), 5000);
+            log_.clear();
+        }
+        qint64 replayNow = 0;
+        TelemetryReplay* replay = worker_->replay();
+        replay->setClock([&replayNow]() { return replayNow; });
+        QVector<RecordingRow> rows(3);
+        for (int i = 0; i < 3; ++i) {
+            rows[i].time = 40 * i;
+            rows[i].source = Telemetry::TELEMETRY_SOURCE_DCS;
+            rows[i].aircraft = QStringLiteral("F-16C");
+            rows[i].telemetry.airspeed = 100.0f + 10.0f * static_cast<float>(i);
+        }
+        replay->play(rows, QStringLiteral("flight.csv"));
+        QCOMPARE(log_, (QStringList{"source 2 F-16C", "dcs 100"}));
+
+        QVERIFY(UdpTesting::send(endpoints_.condorPort, kCondor));
+        QTest::qWait(100);
+        for (int i = 0; i < 5; ++i) {
+            tick();
+        }
+        replayNow = 40;
+        replay->step();
+        QCOMPARE(log_, (QStringList{"source 2 F-16C", "dcs 100", "dcs 110"}));
+
+        worker_->stopReplay();
+        QCOMPARE(log_.mid(3), (QStringList{"dcs 0", "ended"}));
+        QTRY_VERIFY_WITH_TIMEOUT((tick(), log_.size() > 5), 5000);
+        QCOMPARE(log_.at(5), QStringLiteral("source 5 Generic glider"));
+        QCOMPARE(worker_->currentSource(), Telemetry::TELEMETRY_SOURCE_CONDOR);
     }
 
     // While a stream runs only its source is polled: the simulator's queue is not drained and

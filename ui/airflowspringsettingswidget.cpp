@@ -1,6 +1,7 @@
 #include "ui/airflowspringsettingswidget.h"
 
 #include "profiles/airflowspringsettings.h"
+#include "ui/curvepreviewwidget.h"
 #include "ui/rangecontrol.h"
 #include "ui/spinboxvalue.h"
 #include "ui_airflowspringsettingswidget.h"
@@ -15,6 +16,9 @@ AirflowSpringSettingsWidget::AirflowSpringSettingsWidget(QWidget* parent)
         ui_->attenuation_end_airspeed_spinner, ui_->attenuation_end_airspeed_slider, 2, 0, this);
     connect(attenuationRange_, &RangeControl::edited, this,
             &AirflowSpringSettingsWidget::storeAttenuationAirspeeds);
+    // The curve preview below the form redraws at every edit and every refresh.
+    connect(this, &AirflowSpringSettingsWidget::settingsChanged,
+            CurvePreviewWidget::addToPanel(this, &settings_), &CurvePreviewWidget::redraw);
     connect(ui_->total_effect_strength, &QSpinBox::valueChanged, this,
             [this](int v) { edit(&AirflowSpringSettings::total_effect_strength, v); });
     connect(ui_->airspeed_force_spinner, &QSpinBox::valueChanged, this,
@@ -47,6 +51,7 @@ void AirflowSpringSettingsWidget::refresh() {
                             spinBoxValue(settings_->attenuation_end_airspeed));
     ui_->local_aoa_influence_strength->setValue(spinBoxValue(settings_->local_aoa_influence_strength));
     updating_ = false;
+    findChild<CurvePreviewWidget*>()->redraw();
 }
 
 void AirflowSpringSettingsWidget::edit(float AirflowSpringSettings::*field, int value) {

@@ -1,6 +1,7 @@
 #include "ui/aoashakersettingswidget.h"
 
 #include "profiles/aoashakersettings.h"
+#include "ui/curvepreviewwidget.h"
 #include "ui/rangecontrol.h"
 #include "ui/rangespinboxes.h"
 #include "ui/spinboxvalue.h"
@@ -26,6 +27,9 @@ AoAShakerSettingsWidget::AoAShakerSettingsWidget(QWidget* parent)
                                            ui_->max_effect_frequency, ui_->max_effect_frequency_slider, this);
     connect(frequencyRange_, &RangeControl::edited, this,
             [this](int min, int max) { editRange(&Shaker::frequency, min, max); });
+    // The curve preview below the form redraws at every edit and every refresh.
+    connect(this, &AoAShakerSettingsWidget::settingsChanged, CurvePreviewWidget::addToPanel(this, &settings_),
+            &CurvePreviewWidget::redraw);
     connect(ui_->total_effect_strength, &QSpinBox::valueChanged, this, [this](int v) {
         if (updating_ || !settings_) {
             return;
@@ -58,6 +62,7 @@ void AoAShakerSettingsWidget::refresh() {
     showRange(aoaRange_, ui_->angle_effect_strength_exponent, settings_->aoa);
     showRange(frequencyRange_, ui_->frequency_exponent, settings_->frequency);
     updating_ = false;
+    findChild<CurvePreviewWidget*>()->redraw();
 }
 
 void AoAShakerSettingsWidget::edit(EffectRange Shaker::*range, float EffectRange::*part, int value) {

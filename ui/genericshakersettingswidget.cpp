@@ -1,6 +1,7 @@
 #include "ui/genericshakersettingswidget.h"
 
 #include "profiles/genericspeeddependantshakersettings.h"
+#include "ui/curvepreviewwidget.h"
 #include "ui/rangecontrol.h"
 #include "ui/rangespinboxes.h"
 #include "ui/spinboxvalue.h"
@@ -21,6 +22,9 @@ GenericShakerSettingsWidget::GenericShakerSettingsWidget(QWidget* parent)
                                            ui_->max_effect_frequency, ui_->max_effect_frequency_slider, this);
     connect(frequencyRange_, &RangeControl::edited, this,
             [this](int min, int max) { editRange(&Shaker::frequency, min, max); });
+    // The curve preview below the form redraws at every edit and every refresh.
+    connect(this, &GenericShakerSettingsWidget::settingsChanged,
+            CurvePreviewWidget::addToPanel(this, &settings_), &CurvePreviewWidget::redraw);
     connect(ui_->total_effect_strength, &QSpinBox::valueChanged, this, [this](int v) {
         if (updating_ || !settings_) {
             return;
@@ -50,6 +54,7 @@ void GenericShakerSettingsWidget::refresh() {
     showRange(speedRange_, ui_->speed_effect_strength_exponent, settings_->speed);
     showRange(frequencyRange_, ui_->frequency_exponent, settings_->frequency);
     updating_ = false;
+    findChild<CurvePreviewWidget*>()->redraw();
 }
 
 void GenericShakerSettingsWidget::edit(EffectRange Shaker::*range, float EffectRange::*part, int value) {

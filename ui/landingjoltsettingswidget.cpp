@@ -1,6 +1,7 @@
 #include "ui/landingjoltsettingswidget.h"
 
 #include "profiles/joltsettings.h"
+#include "ui/curvepreviewwidget.h"
 #include "ui/rangecontrol.h"
 #include "ui/rangespinboxes.h"
 #include "ui/spinboxvalue.h"
@@ -21,6 +22,9 @@ LandingJoltSettingsWidget::LandingJoltSettingsWidget(QWidget* parent)
                                            ui_->max_effect_frequency, ui_->max_effect_frequency_slider, this);
     connect(frequencyRange_, &RangeControl::edited, this,
             [this](int min, int max) { editRange(&Shaker::frequency, min, max); });
+    // The curve preview below the form redraws at every edit and every refresh.
+    connect(this, &LandingJoltSettingsWidget::settingsChanged,
+            CurvePreviewWidget::addToPanel(this, &settings_), &CurvePreviewWidget::redraw);
     connect(ui_->total_effect_strength, &QSpinBox::valueChanged, this, [this](int v) {
         if (updating_ || !settings_) {
             return;
@@ -58,6 +62,7 @@ void LandingJoltSettingsWidget::refresh() {
     showRange(speedRange_, ui_->speed_effect_strength_exponent, settings_->speed);
     showRange(frequencyRange_, ui_->frequency_exponent, settings_->frequency);
     updating_ = false;
+    findChild<CurvePreviewWidget*>()->redraw();
 }
 
 void LandingJoltSettingsWidget::edit(EffectRange Shaker::*range, float EffectRange::*part, int value) {

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+class FlightRecorder;
+class ForcesViewWidget;
+class MainBackgroundThread;
+class QThread;
+class TelemetryThread;
+
+// Ties the recorder and the replay to the control loop and to the "Forces" tab: the recorder
+// gets every record the loop accepts on a thread of its own, the replay's commands go to the
+// telemetry worker, and what both report comes back to the tab and as messages.
+//
+// Threading: GUI thread. The recorder lives on its own thread, created and ended here; the
+// replay lives on the telemetry thread. Every call to them is queued.
+class RecordingController : public QObject {
+    Q_OBJECT
+
+public:
+    RecordingController(MainBackgroundThread* loop, QObject* parent = nullptr);
+    // Ends a running recording (its file stays whole) and the recorder's thread.
+    ~RecordingController() override;
+
+    // Connects the tab's controls and displays.
+    void attach(ForcesViewWidget* view);
+
+    FlightRecorder* recorder() const { return recorder_; }
+    bool isRecording() const { return recording_; }
+    bool isReplaying() const { return replaying_; }
+
+public slots:
+    // An empty path records into the "recordings" directory under a name of date, time and aircraft.
+    void startRecording(const QString& path = QString());
+    void stopRecording();
+    void setRecording(bool on);
+    void startReplay(const QString& path);
+    void stopReplay();
+    void pauseReplay(bool paused);
+    void seekReplay(qint64 position);
+    void setReplayLooping(bool looping);
+
+signals:
+    void recordingChanged(bool recording, QString text);
+    // A sentence for the user: recording ended by a full disk, unreadable recording, ...
+    void problem(QString message);
+    void message(QString message);
+
+private:
+    MainBackgroundThread* loop_;
+    TelemetryThread* telemetry_;
+    FlightRecorder* recorder_;
+    QThread* recorderThread_;
+    bool recording_ = false;
+    bool replaying_ = false;
+};

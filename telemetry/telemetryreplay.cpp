@@ -1,0 +1,185 @@
+#include "telemetry/telemetryreplay.h"
+
+#include "telemetry/recordingcsv.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QTimer>
+
+#include <algorithm>
+
+namespace {
+
+qint64 monotonicMs() {
+    static QElapsedTimer clock = [] {
+        QElapsedTimer t;
+        t.start();
+        return t;
+    }();
+    return clock.elapsed();
+}
+
+template <typename Record> Record recordOf(const Telemetry& telemetry) {
+    Record r;
+    static_cast<Telemetry&>(r) = telemetry;
+    return r;
+}
+
+} // namespace
+
+TelemetryReplay::TelemetryReplay(QObject* parent)
+    : QObject(parent), clock_(&monotonicMs), timer_(new QTimer(this)) {
+    timer_->setTimerType(Qt::PreciseTimer);
+    timer_->setInterval(5);
+    connect(timer_, &QTimer::timeout, this, &TelemetryReplay::step);
+}
+
+qint64 TelemetryReplay::position() const {
+    if (!running_) {
+        return 0;
+    }
+    const qint64 p = paused_ ? base_ : base_ + (clock_() - anchor_);
+    return std::clamp(p, qint64(0), length());
+}
+
+void TelemetryReplay::start(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        emit replayFailed(tr("The recording \"%1\" cannot be opened: %2").arg(path, file.errorString()));
+        return;
+    }
+    const RecordingFile recording = RecordingCsv::parse(file);
+    if (!recording.ok()) {
+        emit replayFailed(tr("The recording \"%1\" cannot be replayed. %2").arg(path, recording.error));
+        return;
+    }
+    play(recording.rows, QFileInfo(path).fileName());
+}
+
+void TelemetryReplay::play(const QVector<RecordingRow>& rows, const QString& name) {
+    if (rows.isEmpty()) {
+        emit replayFailed(tr("The recording \"%1\" has no rows.").arg(name));
+        return;
+    }
+    stop();
+    rows_ = rows;
+    next_ = 0;
+    paused_ = false;
+    base_ = 0;
+    anchor_ = clock_();
+    lastReport_ = anchor_;
+    running_ = true;
+    emit runningChanged(true);
+    emit replayStarted(name, length());
+    timer_->start();
+    step();
+}
+
+void TelemetryReplay::stop() {
+    if (!running_) {
+        return;
+    }
+    timer_->stop();
+    running_ = false;
+    // The stream ends as a game's does.
+    sendRecord(source_, Telemetry());
+    emit telemetryEnded();
+    source_ = Telemetry::TELEMETRY_SOURCE_NONE;
+    aircraft_.clear();
+    rows_.clear();
+    next_ = 0;
+    emit runningChanged(false);
+    emit replayStopped();
+}
+
+void TelemetryReplay::setPaused(bool paused) {
+    if (!running_ || paused == paused_) {
+        return;
+    }
+    base_ = position();
+    anchor_ = clock_();
+    paused_ = paused;
+    emit replayPaused(paused);
+}
+
+void TelemetryReplay::setLooping(bool looping) {
+    looping_ = looping;
+}
+
+void TelemetryReplay::seek(qint64 position) {
+    if (!running_) {
+        return;
+    }
+    base_ = std::clamp(position, qint64(0), length());
+    anchor_ = clock_();
+    // The first row after the new position; the one before it is what holds there now.
+    const auto after = std::upper_bound(rows_.cbegin(), rows_.cend(), base_,
+                                        [](qint64 p, const RecordingRow& row) { return p < row.time; });
+    next_ = static_cast<int>(after - rows_.cbegin());
+    if (next_ > 0) {
+        send(rows_[next_ - 1]);
+    }
+    reportPosition(true);
+}
+
+void TelemetryReplay::step() {
+    if (!running_ || paused_) {
+        return;
+    }
+    const qint64 now = position();
+    while (next_ < rows_.size() && rows_[next_].time <= now) {
+        send(rows_[next_++]);
+    }
+    if (next_ >= rows_.size()) {
+        if (!looping_) {
+            reportPosition(true);
+            stop();
+            return;
+        }
+        // Around again: the first rows go out at the next step.
+        next_ = 0;
+        base_ = 0;
+        anchor_ = clock_();
+    }
+    reportPosition(false);
+}
+
+void TelemetryReplay::reportPosition(bool always) {
+    const qint64 now = clock_();
+    if (always || now - lastReport_ >= 100) {
+        lastReport_ = now;
+        emit replayPositionChanged(position(), length());
+    }
+}
+
+void TelemetryReplay::send(const RecordingRow& row) {
+    if (row.source != source_ || row.aircraft != aircraft_) {
+        source_ = row.source;
+        aircraft_ = row.aircraft;
+        emit telemetrySourceChanged(source_, aircraft_);
+    }
+    sendRecord(row.source, row.telemetry);
+}
+
+void TelemetryReplay::sendRecord(Telemetry::Source source, const Telemetry& telemetry) {
+    switch (source) {
+    case Telemetry::TELEMETRY_SOURCE_MSFS:
+        emit msfsTelemetryChanged(recordOf<MSFSTelemetry>(telemetry));
+        break;
+    case Telemetry::TELEMETRY_SOURCE_DCS:
+        emit dcsTelemetryChanged(recordOf<DCSTelemetry>(telemetry));
+        break;
+    case Telemetry::TELEMETRY_SOURCE_IL2:
+        emit shturmovikTelemetryChanged(recordOf<ShturmovikTelemetry>(telemetry));
+        break;
+    case Telemetry::TELEMETRY_SOURCE_WARTHUNDER:
+        emit warthunderTelemetryChanged(recordOf<WarthunderTelemetry>(telemetry));
+        break;
+    case Telemetry::TELEMETRY_SOURCE_CONDOR:
+        emit condor2TelemetryChanged(recordOf<Condor2Telemetry>(telemetry));
+        break;
+    default:
+        break;
+    }
+}

@@ -1,0 +1,108 @@
+#pragma once
+
+#include "forces/forcessample.h"
+
+#include <QPointer>
+#include <QVector>
+#include <QWidget>
+
+#include <deque>
+
+class MainBackgroundThread;
+class QCheckBox;
+class QLabel;
+class QLineSeries;
+class QPushButton;
+class QSlider;
+class QTabWidget;
+class QTimer;
+class QValueAxis;
+
+// The "Forces" tab: a rolling plot of the last ten seconds of what the control loop sent
+// (per axis force, vibration and spring magnitude) and of the airspeed, AoA and G behind it,
+// with the recorder's and the replay's controls above it. It listens to the loop only while
+// it is on screen, so a hidden tab costs the loop nothing; Pause freezes the plot.
+//
+// Threading: GUI thread; samples arrive from the control thread by a queued connection.
+class ForcesViewWidget : public QWidget {
+    Q_OBJECT
+
+public:
+    static constexpr qint64 WindowMs = 10000;
+
+    explicit ForcesViewWidget(QWidget* parent = nullptr);
+
+    // The loop whose forcesSent() is plotted while the tab is visible.
+    void setLoop(MainBackgroundThread* loop);
+    // The tab widget the view sits in; "Own window" takes it out into a window of its own (still
+    // owned by the main window) so the editor and the plot can be seen together, and closing
+    // that window puts it back.
+    void setHome(QTabWidget* tabs);
+    bool isDetached() const { return detached_; }
+
+    bool isListening() const { return listening_; }
+    bool isPlotPaused() const { return paused_; }
+    // Samples kept for the plot, oldest first; never more than ten seconds' worth.
+    const std::deque<ForcesSample>& samples() const { return samples_; }
+    // The y range the force plot shows.
+    QPair<double, double> forceRange() const;
+
+public slots:
+    void addSample(ForcesSample sample);
+    void setPlotPaused(bool paused);
+    // Redraws the series from the kept samples; run by a timer while listening.
+    void redraw();
+
+    void showRecording(bool recording, const QString& text);
+    void showReplayStarted(const QString& name, qint64 length);
+    void showReplayPosition(qint64 position, qint64 length);
+    void showReplayPaused(bool paused);
+    void showReplayStopped();
+    void setDetached(bool detached);
+
+signals:
+    void recordToggled(bool on);
+    void replayOpenRequested();
+    void replayPauseToggled(bool paused);
+    void replayStopRequested();
+    void replayLoopToggled(bool looping);
+    void replaySeekRequested(qint64 position);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void listen(bool on);
+
+    QPointer<MainBackgroundThread> loop_;
+    bool listening_ = false;
+    bool paused_ = false;
+    bool detached_ = false;
+    QPointer<QTabWidget> home_;
+    int homeIndex_ = 0;
+    QString homeTitle_;
+    std::deque<ForcesSample> samples_;
+    QTimer* redrawTimer_;
+
+    QPushButton* pauseButton_;
+    QPushButton* detachButton_;
+    QPushButton* recordButton_;
+    QLabel* recordLabel_;
+    QPushButton* replayPauseButton_;
+    QPushButton* replayStopButton_;
+    QCheckBox* replayLoopBox_;
+    QSlider* replaySlider_;
+    QLabel* replayLabel_;
+
+    QValueAxis* forceTime_;
+    QValueAxis* forceAxis_;
+    QValueAxis* flightTime_;
+    QValueAxis* airspeedAxis_;
+    QValueAxis* angleAxis_;
+    QLineSeries* forceSeries_[3][3] = {}; // [quantity: force, vibration, spring][axis]
+    QLineSeries* airspeedSeries_;
+    QLineSeries* aoaSeries_;
+    QLineSeries* gSeries_;
+};
