@@ -339,7 +339,13 @@ void MainBackgroundThread::publishToPanels(const PositionInput& position) {
         return;
     }
     panelTicks_ = PanelTicks - 1;
-    emit positionChanged(position);
+    // A stick at rest wakes nobody: the panel already shows this position.
+    if (!positionShown_ || position.roll != shownPosition_.roll || position.pitch != shownPosition_.pitch ||
+        position.yaw != shownPosition_.yaw) {
+        positionShown_ = true;
+        shownPosition_ = position;
+        emit positionChanged(position);
+    }
     if (telemetryPending_) {
         telemetryPending_ = false;
         emit telemetryChanged(pendingTelemetry_);

@@ -172,6 +172,8 @@ private:
     // Positions and records reach the window at a tick boundary every few ticks; a record
     // waits here until then and a newer one replaces it.
     int panelTicks_ = 0;
+    bool positionShown_ = false;
+    PositionInput shownPosition_;
     bool telemetryPending_ = false;
     Telemetry pendingTelemetry_;
     Forces sent_;
