@@ -2,8 +2,8 @@
 
 #include <hidapi.h>
 
-#include <cstdlib>
 #include <condition_variable>
+#include <cstdlib>
 #include <cstring>
 #include <cwchar>
 #include <mutex>

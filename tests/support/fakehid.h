@@ -3,8 +3,8 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <string>
 #include <functional>
+#include <string>
 #include <vector>
 
 // An in-process emulation of the Grovik joystick base (3F21:7A10) and rudder unit
