@@ -25,7 +25,7 @@ if [ -z "${TRENNAL_BENCH_NETNS:-}" ]; then
     echo "(no network namespace: other programs on the games' ports may spoil the stream figures)"
 fi
 exec python3 - "$build" <<'PY'
-import bisect, os, signal, socket, struct, subprocess, sys, tempfile, time
+import bisect, os, random, signal, socket, struct, subprocess, sys, tempfile, time
 
 build = sys.argv[1]
 program = os.environ.get("PROGRAM", os.path.join(build, "bench", "grovik-trennal-fakehid"))
@@ -92,6 +92,7 @@ def phase(seconds, stream):
     next_rss = start + 5
     k = 0
     g = 1.0
+    jitter = random.Random(1)
     while True:
         now = time.monotonic()
         if now - start >= seconds:
@@ -102,8 +103,10 @@ def phase(seconds, stream):
         if not stream:
             time.sleep(min(0.5, seconds - (now - start)))
             continue
-        # 100 datagrams a second; the load factor flips between 1 and 3 G every 250 ms.
-        target = start + k * 0.01
+        # 100 datagrams a second; the load factor flips between 1 and 3 G every 250 ms. Each
+        # datagram leaves up to one tick late at random: a sender locked to the 200 Hz loop
+        # would meet it at one phase and measure the same latency every time.
+        target = start + k * 0.01 + jitter.uniform(0.0, 0.005)
         if target > now:
             time.sleep(target - now)
         new_g = 3.0 if (k // 25) % 2 else 1.0
