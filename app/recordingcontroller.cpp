@@ -15,9 +15,9 @@ RecordingController::RecordingController(MainBackgroundThread* loop, QObject* pa
     recorder_->moveToThread(recorderThread_);
     recorderThread_->start();
 
-    // Always connected: the recorder knows the aircraft when a recording starts mid-flight,
-    // and drops rows while it is not recording.
-    connect(loop_, &MainBackgroundThread::recordReceived, recorder_, &FlightRecorder::writeRow);
+    // Always connected, so the recorder knows the aircraft when a recording starts mid-flight.
+    // The rows themselves are connected only from the start of a recording to its end; rows
+    // that arrive before the file is open or after it is closed are dropped by the recorder.
     connect(loop_, &MainBackgroundThread::telemetrySourceChanged, recorder_, &FlightRecorder::changeSource);
 
     connect(recorder_, &FlightRecorder::recordingStarted, this, [this](const QString& path) {
@@ -28,6 +28,7 @@ RecordingController::RecordingController(MainBackgroundThread* loop, QObject* pa
     connect(recorder_, &FlightRecorder::recordingStopped, this,
             [this](const QString& path, int rows, const QString& problem) {
                 recording_ = false;
+                disconnect(rows_);
                 const QString text = tr("Recorded %1 rows to %2").arg(rows).arg(path);
                 emit recordingChanged(false, problem.isEmpty() ? text : problem);
                 if (problem.isEmpty()) {
@@ -38,6 +39,7 @@ RecordingController::RecordingController(MainBackgroundThread* loop, QObject* pa
             });
     connect(recorder_, &FlightRecorder::recordingFailed, this, [this](const QString& problem) {
         recording_ = false;
+        disconnect(rows_);
         emit recordingChanged(false, problem);
         emit this->problem(problem);
     });
@@ -82,6 +84,9 @@ void RecordingController::attach(ForcesViewWidget* view) {
 }
 
 void RecordingController::startRecording(const QString& path) {
+    if (!rows_) {
+        rows_ = connect(loop_, &MainBackgroundThread::recordReceived, recorder_, &FlightRecorder::writeRow);
+    }
     QMetaObject::invokeMethod(
         recorder_, [r = recorder_, path]() { r->start(path); }, Qt::QueuedConnection);
 }

@@ -53,5 +53,8 @@ private:
     FlightRecorder* recorder_;
     QThread* recorderThread_;
     bool recording_ = false;
+    // The loop's rows reach the recorder only while a recording is wanted: an idle recorder
+    // thread costs nothing while a game streams.
+    QMetaObject::Connection rows_;
     bool replaying_ = false;
 };
