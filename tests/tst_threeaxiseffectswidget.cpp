@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -121,6 +122,18 @@ private:
         return p.effects.axes[1].simple_spring.total_effect_strength;
     }
     QLabel* marker() { return child<QLabel>(QStringLiteral("unsaved_marker")); }
+    // Column and row of a control in the grid that holds it.
+    QPoint gridCell(QWidget* w) {
+        for (QGridLayout* grid : widget->findChildren<QGridLayout*>()) {
+            const int index = grid->indexOf(w);
+            if (index >= 0) {
+                int row = 0, column = 0, rowSpan = 0, columnSpan = 0;
+                grid->getItemPosition(index, &row, &column, &rowSpan, &columnSpan);
+                return QPoint(column, row);
+            }
+        }
+        return QPoint(-1, -1);
+    }
     void activate(const QString& fileName) {
         const int row = rowOf(fileName);
         QVERIFY(row >= 0);
@@ -537,6 +550,9 @@ private slots:
         elevatorSpring()->setValue(45);
         QCOMPARE(marker()->text(), QStringLiteral("*"));
         QVERIFY(widget->hasUnsavedChanges());
+        // The marker has a cell of its own beside the list, not one under it.
+        QCOMPARE(gridCell(marker()).y(), gridCell(profileCombo()).y());
+        QCOMPARE(gridCell(marker()).x(), gridCell(profileCombo()).x() + 1);
 
         if (action == QLatin1String("load")) {
             answers << QMessageBox::StandardButton(answer);

@@ -26,9 +26,9 @@ ThreeAxisEffectsWidget::ThreeAxisEffectsWidget(QWidget* parent)
     unsavedMarker_->setFixedWidth(unsavedMarker_->fontMetrics().horizontalAdvance(QStringLiteral("**")));
     ui_->gridLayout->removeWidget(ui_->save_profile);
     ui_->gridLayout->removeWidget(ui_->delete_profile);
-    ui_->gridLayout->addWidget(unsavedMarker_, 0, 1);
-    ui_->gridLayout->addWidget(ui_->save_profile, 0, 2);
-    ui_->gridLayout->addWidget(ui_->delete_profile, 0, 3);
+    ui_->gridLayout->addWidget(unsavedMarker_, 0, 2);
+    ui_->gridLayout->addWidget(ui_->save_profile, 0, 3);
+    ui_->gridLayout->addWidget(ui_->delete_profile, 0, 4);
 
     for (int source = 0; source < SourceCount; ++source) {
         ui_->game_combo->addItem(ProfileStore::sourceName(source));
