@@ -230,7 +230,8 @@ void MainWindow::centre() {
         topLeft.setY(
             std::clamp(topLeft.y(), area.top(), std::max(area.top(), area.bottom() + 1 - outer.height())));
     }
-    // move() places the frame, so the title bar lands inside the area.
+    // move() places the frame of a window not yet shown, or shown and framed, so the title bar
+    // lands inside the area.
     move(topLeft);
 }
 
