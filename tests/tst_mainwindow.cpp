@@ -12,6 +12,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QChartView>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
@@ -33,8 +34,10 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
+#include <QValueAxis>
 #include <QtTest>
 
+#include <cmath>
 #include <limits>
 #include <memory>
 #include <vector>
@@ -510,6 +513,19 @@ private slots:
         QCOMPARE(view.samples().back().time, qint64(120000));
         QCOMPARE(view.samples().front().time, qint64(110000));
         view.redraw();
+        // The time axes' ticks fall on whole seconds, as their labels print them.
+        int timeAxes = 0;
+        for (const QChartView* chartView : view.findChildren<QChartView*>()) {
+            for (const QAbstractAxis* a : chartView->chart()->axes(Qt::Horizontal)) {
+                const auto* axis = qobject_cast<const QValueAxis*>(a);
+                if (axis && axis->titleText() == QLatin1String("Seconds")) {
+                    ++timeAxes;
+                    const double step = (axis->max() - axis->min()) / (axis->tickCount() - 1);
+                    QCOMPARE(step, std::round(step));
+                }
+            }
+        }
+        QCOMPARE(timeAxes, 2);
         const auto range = view.forceRange();
         QVERIFY(range.first <= low && range.second >= high);
         // Fitted, not fixed: no more than a fifth of spare room, and at least a unit wide.

@@ -35,6 +35,8 @@ QValueAxis* timeAxis(QObject* parent) {
     axis->setRange(-ForcesViewWidget::WindowMs / 1000.0, 0.0);
     axis->setTitleText(ForcesViewWidget::tr("Seconds"));
     axis->setLabelFormat(QStringLiteral("%.0f"));
+    // A tick every two seconds: each falls on the whole second its label prints.
+    axis->setTickCount(ForcesViewWidget::WindowMs / 2000 + 1);
     return axis;
 }
 
