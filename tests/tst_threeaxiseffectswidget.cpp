@@ -534,6 +534,10 @@ private slots:
         QTest::newRow("load, cancel") << "load" << int(QMessageBox::Cancel) << 45 << 30 << "*";
         QTest::newRow("delete, discard") << "delete" << int(QMessageBox::Discard) << 0 << -1 << "";
         QTest::newRow("delete, cancel") << "delete" << int(QMessageBox::Cancel) << 45 << 30 << "*";
+        // Typed into the box, no Enter, the focus still there, then the window is closed.
+        QTest::newRow("typed, close, save") << "typed, close" << int(QMessageBox::Save) << 45 << 45 << "";
+        QTest::newRow("typed, close, cancel")
+            << "typed, close" << int(QMessageBox::Cancel) << 45 << 30 << "*";
     }
 
     void unsavedEditsAskBeforeTheyGo() {
@@ -547,9 +551,15 @@ private slots:
         build();
         activate(a);
         QVERIFY(marker()->text().isEmpty());
-        elevatorSpring()->setValue(45);
-        QCOMPARE(marker()->text(), QStringLiteral("*"));
-        QVERIFY(widget->hasUnsavedChanges());
+        if (action == QLatin1String("typed, close")) {
+            elevatorSpring()->selectAll();
+            QTest::keyClicks(elevatorSpring(), QStringLiteral("45"));
+            QCOMPARE(elevatorSpring()->text(), QStringLiteral("45"));
+        } else {
+            elevatorSpring()->setValue(45);
+            QCOMPARE(marker()->text(), QStringLiteral("*"));
+            QVERIFY(widget->hasUnsavedChanges());
+        }
         // The marker has a cell of its own beside the list, not one under it.
         QCOMPARE(gridCell(marker()).y(), gridCell(profileCombo()).y());
         QCOMPARE(gridCell(marker()).x(), gridCell(profileCombo()).x() + 1);
@@ -557,6 +567,9 @@ private slots:
         if (action == QLatin1String("load")) {
             answers << QMessageBox::StandardButton(answer);
             activate(b);
+        } else if (action == QLatin1String("typed, close")) {
+            answers << QMessageBox::StandardButton(answer);
+            QCOMPARE(widget->settleUnsavedChanges(), answer == QMessageBox::Save);
         } else {
             answers << QMessageBox::Yes << QMessageBox::StandardButton(answer);
             QTest::mouseClick(child<QPushButton>(QStringLiteral("delete_profile")), Qt::LeftButton);

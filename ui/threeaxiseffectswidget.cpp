@@ -3,6 +3,7 @@
 #include "profiles/effectsprofile.h"
 #include "ui_threeaxiseffectswidget.h"
 
+#include <QAbstractSpinBox>
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
@@ -215,7 +216,16 @@ QString ThreeAxisEffectsWidget::profileName() const {
     return name.isEmpty() ? tr("new profile") : name;
 }
 
+void ThreeAxisEffectsWidget::commitTypedValues() {
+    // A number typed but not yet confirmed (no Enter, the focus still in its box) is an edit
+    // the user made: it counts before the profile is left.
+    for (QAbstractSpinBox* box : findChildren<QAbstractSpinBox*>()) {
+        box->interpretText();
+    }
+}
+
 bool ThreeAxisEffectsWidget::settleUnsavedChanges() {
+    commitTypedValues();
     if (!unsaved_) {
         return true;
     }
