@@ -145,8 +145,9 @@ private slots:
                     ->parentWidget()
                     ->parentWidget()
                     ->inherits("QScrollArea"));
-        window.show();
+        // Placed before it is shown, as at start-up.
         window.centre();
+        window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QVERIFY2(screen.contains(window.frameGeometry()),
                  qPrintable(QStringLiteral("%1,%2 %3x%4")
