@@ -469,6 +469,11 @@ private slots:
         detach->click();
         QVERIFY(view->isDetached());
         QVERIFY(view->isWindow());
+        // Whole on the screen with room for its frame and title bar.
+        const QRect room =
+            QGuiApplication::primaryScreen()->availableGeometry().marginsRemoved(QMargins(8, 32, 8, 8));
+        QVERIFY2(room.contains(view->geometry()),
+                 qPrintable(QStringLiteral("%1,%2").arg(view->geometry().x()).arg(view->geometry().y())));
         QCOMPARE(tabs->count(), 1);
         QCOMPARE(tabs->currentIndex(), 0); // the editor stays in view
         QTRY_VERIFY_WITH_TIMEOUT(view->isListening(), 5000);
