@@ -86,8 +86,10 @@ int main(int argc, char* argv[]) {
     QObject::connect(&shutdownSignals, &ShutdownSignals::received, &app, &QCoreApplication::quit);
 
     MainWindow window;
-    window.show();
+    // Placed before it is shown: a window manager then puts the frame, title bar included,
+    // where the window asks, while the frame's size is still unknown.
     window.centre();
+    window.show();
     if (!recordFile.isEmpty()) {
         window.recording()->startRecording(recordFile);
     }

@@ -222,6 +222,18 @@ void MainWindow::centre() {
     const QSize outer = size().grownBy(frame);
     QPoint topLeft(area.x() + (area.width() - outer.width()) / 2,
                    area.y() + (area.height() - outer.height()) / 2);
+    if (geometryRestored_ && !isVisible()) {
+        // Before the first show the remembered place is that of the window's inside; kept
+        // there, not taken for the frame's, it stays put from one run to the next.
+        const QRect inside = area.marginsRemoved(frame);
+        QPoint place = pos();
+        place.setX(
+            std::clamp(place.x(), inside.left(), std::max(inside.left(), inside.right() + 1 - width())));
+        place.setY(
+            std::clamp(place.y(), inside.top(), std::max(inside.top(), inside.bottom() + 1 - height())));
+        setGeometry(QRect(place, size()));
+        return;
+    }
     if (geometryRestored_) {
         // A remembered place is kept as far as the window stays whole on the screen.
         topLeft = pos();
@@ -230,7 +242,8 @@ void MainWindow::centre() {
         topLeft.setY(
             std::clamp(topLeft.y(), area.top(), std::max(area.top(), area.bottom() + 1 - outer.height())));
     }
-    // move() places the frame, so the title bar lands inside the area.
+    // move() places the frame of a window not yet shown, or shown and framed, so the title bar
+    // lands inside the area.
     move(topLeft);
 }
 

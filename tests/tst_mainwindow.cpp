@@ -12,6 +12,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QChartView>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
@@ -33,8 +34,10 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
+#include <QValueAxis>
 #include <QtTest>
 
+#include <cmath>
 #include <limits>
 #include <memory>
 #include <vector>
@@ -142,8 +145,9 @@ private slots:
                     ->parentWidget()
                     ->parentWidget()
                     ->inherits("QScrollArea"));
-        window.show();
+        // Placed before it is shown, as at start-up.
         window.centre();
+        window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QVERIFY2(screen.contains(window.frameGeometry()),
                  qPrintable(QStringLiteral("%1,%2 %3x%4")
@@ -465,6 +469,11 @@ private slots:
         detach->click();
         QVERIFY(view->isDetached());
         QVERIFY(view->isWindow());
+        // Whole on the screen with room for its frame and title bar.
+        const QRect room =
+            QGuiApplication::primaryScreen()->availableGeometry().marginsRemoved(QMargins(8, 32, 8, 8));
+        QVERIFY2(room.contains(view->geometry()),
+                 qPrintable(QStringLiteral("%1,%2").arg(view->geometry().x()).arg(view->geometry().y())));
         QCOMPARE(tabs->count(), 1);
         QCOMPARE(tabs->currentIndex(), 0); // the editor stays in view
         QTRY_VERIFY_WITH_TIMEOUT(view->isListening(), 5000);
@@ -510,6 +519,19 @@ private slots:
         QCOMPARE(view.samples().back().time, qint64(120000));
         QCOMPARE(view.samples().front().time, qint64(110000));
         view.redraw();
+        // The time axes' ticks fall on whole seconds, as their labels print them.
+        int timeAxes = 0;
+        for (const QChartView* chartView : view.findChildren<QChartView*>()) {
+            for (const QAbstractAxis* a : chartView->chart()->axes(Qt::Horizontal)) {
+                const auto* axis = qobject_cast<const QValueAxis*>(a);
+                if (axis && axis->titleText() == QLatin1String("Seconds")) {
+                    ++timeAxes;
+                    const double step = (axis->max() - axis->min()) / (axis->tickCount() - 1);
+                    QCOMPARE(step, std::round(step));
+                }
+            }
+        }
+        QCOMPARE(timeAxes, 2);
         const auto range = view.forceRange();
         QVERIFY(range.first <= low && range.second >= high);
         // Fitted, not fixed: no more than a fifth of spare room, and at least a unit wide.

@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -121,6 +122,18 @@ private:
         return p.effects.axes[1].simple_spring.total_effect_strength;
     }
     QLabel* marker() { return child<QLabel>(QStringLiteral("unsaved_marker")); }
+    // Column and row of a control in the grid that holds it.
+    QPoint gridCell(QWidget* w) {
+        for (QGridLayout* grid : widget->findChildren<QGridLayout*>()) {
+            const int index = grid->indexOf(w);
+            if (index >= 0) {
+                int row = 0, column = 0, rowSpan = 0, columnSpan = 0;
+                grid->getItemPosition(index, &row, &column, &rowSpan, &columnSpan);
+                return QPoint(column, row);
+            }
+        }
+        return QPoint(-1, -1);
+    }
     void activate(const QString& fileName) {
         const int row = rowOf(fileName);
         QVERIFY(row >= 0);
@@ -521,6 +534,10 @@ private slots:
         QTest::newRow("load, cancel") << "load" << int(QMessageBox::Cancel) << 45 << 30 << "*";
         QTest::newRow("delete, discard") << "delete" << int(QMessageBox::Discard) << 0 << -1 << "";
         QTest::newRow("delete, cancel") << "delete" << int(QMessageBox::Cancel) << 45 << 30 << "*";
+        // Typed into the box, no Enter, the focus still there, then the window is closed.
+        QTest::newRow("typed, close, save") << "typed, close" << int(QMessageBox::Save) << 45 << 45 << "";
+        QTest::newRow("typed, close, cancel")
+            << "typed, close" << int(QMessageBox::Cancel) << 45 << 30 << "*";
     }
 
     void unsavedEditsAskBeforeTheyGo() {
@@ -534,13 +551,25 @@ private slots:
         build();
         activate(a);
         QVERIFY(marker()->text().isEmpty());
-        elevatorSpring()->setValue(45);
-        QCOMPARE(marker()->text(), QStringLiteral("*"));
-        QVERIFY(widget->hasUnsavedChanges());
+        if (action == QLatin1String("typed, close")) {
+            elevatorSpring()->selectAll();
+            QTest::keyClicks(elevatorSpring(), QStringLiteral("45"));
+            QCOMPARE(elevatorSpring()->text(), QStringLiteral("45"));
+        } else {
+            elevatorSpring()->setValue(45);
+            QCOMPARE(marker()->text(), QStringLiteral("*"));
+            QVERIFY(widget->hasUnsavedChanges());
+        }
+        // The marker has a cell of its own beside the list, not one under it.
+        QCOMPARE(gridCell(marker()).y(), gridCell(profileCombo()).y());
+        QCOMPARE(gridCell(marker()).x(), gridCell(profileCombo()).x() + 1);
 
         if (action == QLatin1String("load")) {
             answers << QMessageBox::StandardButton(answer);
             activate(b);
+        } else if (action == QLatin1String("typed, close")) {
+            answers << QMessageBox::StandardButton(answer);
+            QCOMPARE(widget->settleUnsavedChanges(), answer == QMessageBox::Save);
         } else {
             answers << QMessageBox::Yes << QMessageBox::StandardButton(answer);
             QTest::mouseClick(child<QPushButton>(QStringLiteral("delete_profile")), Qt::LeftButton);

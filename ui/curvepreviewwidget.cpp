@@ -18,6 +18,7 @@
 namespace {
 
 constexpr int kPoints = 61;
+constexpr int kMinimumHeight = 260;
 
 // The extent of some curves' y values, with a little room above; never empty.
 void fitAxis(QValueAxis* axis, const QList<QVector<QPointF>>& curves, const QList<bool>& onRight,
@@ -72,8 +73,9 @@ CurvePreviewWidget::CurvePreviewWidget(const QString& title, const QString& left
 
     auto* view = new QChartView(chart_, this);
     view->setRenderHint(QPainter::Antialiasing);
-    // Small enough not to make the window taller; it takes the room left below the form.
-    view->setMinimumHeight(150);
+    // Tall enough for the title, the legend, both axes' labels and a readable plot; the
+    // effect page scrolls where the window is shorter.
+    view->setMinimumHeight(kMinimumHeight);
     // A picture to look at: Tab goes from the form's last control on, not into the chart.
     view->setFocusPolicy(Qt::NoFocus);
     view->setAccessibleName(title);

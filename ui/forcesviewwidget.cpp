@@ -11,6 +11,7 @@
 #include <QLegend>
 #include <QLineSeries>
 #include <QPushButton>
+#include <QScreen>
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QTabWidget>
@@ -35,6 +36,8 @@ QValueAxis* timeAxis(QObject* parent) {
     axis->setRange(-ForcesViewWidget::WindowMs / 1000.0, 0.0);
     axis->setTitleText(ForcesViewWidget::tr("Seconds"));
     axis->setLabelFormat(QStringLiteral("%.0f"));
+    // A tick every two seconds: each falls on the whole second its label prints.
+    axis->setTickCount(ForcesViewWidget::WindowMs / 2000 + 1);
     return axis;
 }
 
@@ -230,9 +233,19 @@ void ForcesViewWidget::setDetached(bool detached) {
         homeIndex_ = home_->indexOf(this);
         homeTitle_ = home_->tabText(homeIndex_);
         home_->removeTab(homeIndex_);
-        setParent(home_->window(), Qt::Window);
+        QWidget* main = home_->window();
+        setParent(main, Qt::Window);
         setWindowTitle(tr("Forces"));
         resize(900, 600);
+        // Placed before it is shown, a little below and right of the main window, so that the
+        // window manager puts its title bar on screen; room for a frame is left on every side.
+        if (const QScreen* screen = main->screen()) {
+            const QRect area = screen->availableGeometry().marginsRemoved(QMargins(8, 32, 8, 8));
+            QPoint at = main->frameGeometry().topLeft() + QPoint(40, 40);
+            at.setX(std::clamp(at.x(), area.left(), std::max(area.left(), area.right() + 1 - width())));
+            at.setY(std::clamp(at.y(), area.top(), std::max(area.top(), area.bottom() + 1 - height())));
+            move(at);
+        }
         show();
     } else {
         hide();

@@ -3,6 +3,7 @@
 #include "profiles/effectsprofile.h"
 #include "ui_threeaxiseffectswidget.h"
 
+#include <QAbstractSpinBox>
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
@@ -26,9 +27,9 @@ ThreeAxisEffectsWidget::ThreeAxisEffectsWidget(QWidget* parent)
     unsavedMarker_->setFixedWidth(unsavedMarker_->fontMetrics().horizontalAdvance(QStringLiteral("**")));
     ui_->gridLayout->removeWidget(ui_->save_profile);
     ui_->gridLayout->removeWidget(ui_->delete_profile);
-    ui_->gridLayout->addWidget(unsavedMarker_, 0, 1);
-    ui_->gridLayout->addWidget(ui_->save_profile, 0, 2);
-    ui_->gridLayout->addWidget(ui_->delete_profile, 0, 3);
+    ui_->gridLayout->addWidget(unsavedMarker_, 0, 2);
+    ui_->gridLayout->addWidget(ui_->save_profile, 0, 3);
+    ui_->gridLayout->addWidget(ui_->delete_profile, 0, 4);
 
     for (int source = 0; source < SourceCount; ++source) {
         ui_->game_combo->addItem(ProfileStore::sourceName(source));
@@ -215,7 +216,16 @@ QString ThreeAxisEffectsWidget::profileName() const {
     return name.isEmpty() ? tr("new profile") : name;
 }
 
+void ThreeAxisEffectsWidget::commitTypedValues() {
+    // A number typed but not yet confirmed (no Enter, the focus still in its box) is an edit
+    // the user made: it counts before the profile is left.
+    for (QAbstractSpinBox* box : findChildren<QAbstractSpinBox*>()) {
+        box->interpretText();
+    }
+}
+
 bool ThreeAxisEffectsWidget::settleUnsavedChanges() {
+    commitTypedValues();
     if (!unsaved_) {
         return true;
     }

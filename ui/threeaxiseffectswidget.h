@@ -83,6 +83,7 @@ private slots:
     void checkEnabledEffects();
 
 private:
+    void commitTypedValues();
     struct SetAside {
         EffectsProfile profile;
         QString fileName;
