@@ -34,7 +34,17 @@ SimConnectConfig malformed(const QString& why) {
 
 } // namespace
 
-SimConnectConfig parseSimConnectConfig(const QByteArray& text, int index) {
+SimConnectConfig parseSimConnectConfig(const QByteArray& bytes, int index) {
+    // Windows editors save with a byte order mark: UTF-8 ("UTF-8 with BOM") or UTF-16
+    // ("Unicode"). Every character that matters is ASCII.
+    QByteArray text = bytes;
+    if (text.startsWith("\xEF\xBB\xBF")) {
+        text.remove(0, 3);
+    } else if (text.startsWith("\xFF\xFE")) {
+        text =
+            QString::fromUtf16(reinterpret_cast<const char16_t*>(text.constData() + 2), (text.size() - 2) / 2)
+                .toLatin1();
+    }
     const QString wanted = QStringLiteral("simconnect.%1").arg(index);
     bool found = false;  // the wanted section was seen
     bool inside = false; // the current line belongs to it
