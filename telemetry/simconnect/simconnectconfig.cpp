@@ -41,9 +41,13 @@ SimConnectConfig parseSimConnectConfig(const QByteArray& bytes, int index) {
     if (text.startsWith("\xEF\xBB\xBF")) {
         text.remove(0, 3);
     } else if (text.startsWith("\xFF\xFE")) {
-        text =
-            QString::fromUtf16(reinterpret_cast<const char16_t*>(text.constData() + 2), (text.size() - 2) / 2)
-                .toLatin1();
+        // Little-endian UTF-16, read byte by byte (the bytes need not be aligned).
+        QByteArray narrow;
+        for (qsizetype i = 2; i + 1 < text.size(); i += 2) {
+            const char high = text[i + 1];
+            narrow.append(high == '\0' ? text[i] : '?');
+        }
+        text = narrow;
     }
     const QString wanted = QStringLiteral("simconnect.%1").arg(index);
     bool found = false;  // the wanted section was seen
