@@ -341,6 +341,14 @@ private slots:
         QTest::newRow("first matching section wins")
             << QByteArray("[SimConnect]\nAddress=3.3.3.3\nPort=3\n[SimConnect.0]\nAddress=4.4.4.4\nPort=4\n")
             << "3.3.3.3" << 3 << true;
+        QTest::newRow("UTF-8 byte order mark")
+            << QByteArray("\xEF\xBB\xBF[SimConnect]\r\nProtocol=IPv4\r\nAddress=10.1.2.3\r\nPort=5111\r\n")
+            << "10.1.2.3" << 5111 << true;
+        QTest::newRow("UTF-16 with byte order mark")
+            << QByteArray("\xFF\xFE[\0S\0i\0m\0C\0o\0n\0n\0e\0c\0t\0]\0\r\0\n\0P\0o\0r\0t\0=\0"
+                          "7\0\r\0\n\0A\0d\0d\0r\0e\0s\0s\0=\0h\0\n\0",
+                          66)
+            << "h" << 7 << true;
         const QString fallback = QStringLiteral("127.0.0.1");
         QTest::newRow("empty file") << QByteArray() << fallback << 500 << false;
         QTest::newRow("only another section")

@@ -34,7 +34,21 @@ SimConnectConfig malformed(const QString& why) {
 
 } // namespace
 
-SimConnectConfig parseSimConnectConfig(const QByteArray& text, int index) {
+SimConnectConfig parseSimConnectConfig(const QByteArray& bytes, int index) {
+    // Windows editors save with a byte order mark: UTF-8 ("UTF-8 with BOM") or UTF-16
+    // ("Unicode"). Every character that matters is ASCII.
+    QByteArray text = bytes;
+    if (text.startsWith("\xEF\xBB\xBF")) {
+        text.remove(0, 3);
+    } else if (text.startsWith("\xFF\xFE")) {
+        // Little-endian UTF-16, read byte by byte (the bytes need not be aligned).
+        QByteArray narrow;
+        for (qsizetype i = 2; i + 1 < text.size(); i += 2) {
+            const char high = text[i + 1];
+            narrow.append(high == '\0' ? text[i] : '?');
+        }
+        text = narrow;
+    }
     const QString wanted = QStringLiteral("simconnect.%1").arg(index);
     bool found = false;  // the wanted section was seen
     bool inside = false; // the current line belongs to it
