@@ -32,10 +32,14 @@ rules="$prefix/lib/udev/rules.d/70-grovik-trennal.rules"
 for f in bin/grovik-trennal "share/applications/$id.desktop" "share/metainfo/$id.metainfo.xml" \
     "share/icons/hicolor/128x128/apps/$id.png" lib/udev/rules.d/70-grovik-trennal.rules \
     share/grovik-trennal/grovik_logo_icon_inverted.png share/grovik-trennal/dcs/grovik-trennal-export.lua \
-    share/doc/grovik-trennal/README.md share/doc/grovik-trennal/games.md; do
+    share/doc/grovik-trennal/README.md share/doc/grovik-trennal/docs/games.md; do
     need "$f"
 done
 [ -x "$prefix/bin/grovik-trennal" ] || fail "bin/grovik-trennal is not executable"
+# Every local link of the installed README leads to an installed file.
+for link in $(grep -o '](docs/[^)]*)' "$prefix/share/doc/grovik-trennal/README.md" | sed 's/^](\(.*\))$/\1/'); do
+    need "share/doc/grovik-trennal/$link"
+done
 
 desktop-file-validate "$desktop" || fail "desktop-file-validate rejects $id.desktop"
 appstreamcli validate --no-net "$metainfo" || fail "appstreamcli rejects $id.metainfo.xml"
