@@ -33,6 +33,9 @@ constexpr int PanelTicks = 7;
 constexpr unsigned long OpenerJoinMs = 1000;
 constexpr unsigned long TelemetryJoinMs = 3000;
 
+// The mailbox's slots, one per game.
+enum MailSlot { MailMsfs, MailDcs, MailShturmovik, MailWarthunder, MailCondor, MailSlots };
+
 qint64 monotonicMs() {
     static QElapsedTimer clock = [] {
         QElapsedTimer t;
@@ -73,22 +76,56 @@ MainBackgroundThread::MainBackgroundThread(QObject* parent)
     loopTimer_->setTimerType(Qt::PreciseTimer);
     connect(loopTimer_, &QTimer::timeout, this, &MainBackgroundThread::onTimout);
 
-    // A record still waiting for the window is stale once the stream has ended.
+    // A record still waiting for the window is stale once the stream has ended. The stream's
+    // last, all-zero record may still sit in the mailbox: it is applied first.
     connect(telemetry_, &TelemetryThread::telemetryEnded, this, [this] {
+        drainMailbox();
         telemetryPending_ = false;
         emit telemetryEnded();
     });
     connect(telemetry_, &TelemetryThread::telemetrySourceChanged, this,
             &MainBackgroundThread::telemetrySourceChanged);
-    connect(telemetry_, &TelemetryThread::msfsTelemetryChanged, this,
-            &MainBackgroundThread::setMsfsTelemetry);
-    connect(telemetry_, &TelemetryThread::dcsTelemetryChanged, this, &MainBackgroundThread::setDcsTelemetry);
-    connect(telemetry_, &TelemetryThread::shturmovikTelemetryChanged, this,
-            &MainBackgroundThread::setShturmovikTelemetry);
-    connect(telemetry_, &TelemetryThread::warthunderTelemetryChanged, this,
-            &MainBackgroundThread::setWarthunderTelemetry);
-    connect(telemetry_, &TelemetryThread::condor2TelemetryChanged, this,
-            &MainBackgroundThread::setCondor2Telemetry);
+    // Records are only read at a tick: they wait in the mailbox rather than wake the loop.
+    connect(
+        telemetry_, &TelemetryThread::msfsTelemetryChanged, this,
+        [this](const MSFSTelemetry& record) {
+            std::lock_guard<std::mutex> lock(mailbox_.mutex);
+            mailbox_.msfs = record;
+            mailbox_.arrival[MailMsfs] = ++mailbox_.sequence;
+        },
+        Qt::DirectConnection);
+    connect(
+        telemetry_, &TelemetryThread::dcsTelemetryChanged, this,
+        [this](const DCSTelemetry& record) {
+            std::lock_guard<std::mutex> lock(mailbox_.mutex);
+            mailbox_.dcs = record;
+            mailbox_.arrival[MailDcs] = ++mailbox_.sequence;
+        },
+        Qt::DirectConnection);
+    connect(
+        telemetry_, &TelemetryThread::shturmovikTelemetryChanged, this,
+        [this](const ShturmovikTelemetry& record) {
+            std::lock_guard<std::mutex> lock(mailbox_.mutex);
+            mailbox_.shturmovik = record;
+            mailbox_.arrival[MailShturmovik] = ++mailbox_.sequence;
+        },
+        Qt::DirectConnection);
+    connect(
+        telemetry_, &TelemetryThread::warthunderTelemetryChanged, this,
+        [this](const WarthunderTelemetry& record) {
+            std::lock_guard<std::mutex> lock(mailbox_.mutex);
+            mailbox_.warthunder = record;
+            mailbox_.arrival[MailWarthunder] = ++mailbox_.sequence;
+        },
+        Qt::DirectConnection);
+    connect(
+        telemetry_, &TelemetryThread::condor2TelemetryChanged, this,
+        [this](const Condor2Telemetry& record) {
+            std::lock_guard<std::mutex> lock(mailbox_.mutex);
+            mailbox_.condor = record;
+            mailbox_.arrival[MailCondor] = ++mailbox_.sequence;
+        },
+        Qt::DirectConnection);
     connect(telemetry_, &TelemetryThread::landed, this, &MainBackgroundThread::setLanded);
 
     // The telemetry worker's start() must run on its own thread: a zero-delay timer of this
@@ -176,6 +213,8 @@ qint64 MainBackgroundThread::rampElapsed() const {
 }
 
 void MainBackgroundThread::onTimout() {
+    drainMailbox();
+
     PositionInput position;
     PositionInput offset;
 
@@ -349,6 +388,72 @@ void MainBackgroundThread::publishToPanels(const PositionInput& position) {
     if (telemetryPending_) {
         telemetryPending_ = false;
         emit telemetryChanged(pendingTelemetry_);
+    }
+}
+
+void MainBackgroundThread::drainMailbox() {
+    uint64_t arrival[MailSlots];
+    MSFSTelemetry msfs;
+    DCSTelemetry dcs;
+    ShturmovikTelemetry shturmovik;
+    WarthunderTelemetry warthunder;
+    Condor2Telemetry condor;
+    {
+        std::lock_guard<std::mutex> lock(mailbox_.mutex);
+        bool any = false;
+        for (int slot = 0; slot < MailSlots; ++slot) {
+            arrival[slot] = mailbox_.arrival[slot];
+            mailbox_.arrival[slot] = 0;
+            any = any || arrival[slot] != 0;
+        }
+        if (!any) {
+            return;
+        }
+        if (arrival[MailMsfs]) {
+            msfs = mailbox_.msfs;
+        }
+        if (arrival[MailDcs]) {
+            dcs = mailbox_.dcs;
+        }
+        if (arrival[MailShturmovik]) {
+            shturmovik = mailbox_.shturmovik;
+        }
+        if (arrival[MailWarthunder]) {
+            warthunder = mailbox_.warthunder;
+        }
+        if (arrival[MailCondor]) {
+            condor = mailbox_.condor;
+        }
+    }
+    // Oldest first, so the source that spoke last stays the current one.
+    for (;;) {
+        int next = -1;
+        for (int slot = 0; slot < MailSlots; ++slot) {
+            if (arrival[slot] != 0 && (next < 0 || arrival[slot] < arrival[next])) {
+                next = slot;
+            }
+        }
+        if (next < 0) {
+            return;
+        }
+        arrival[next] = 0;
+        switch (next) {
+        case MailMsfs:
+            setMsfsTelemetry(msfs);
+            break;
+        case MailDcs:
+            setDcsTelemetry(dcs);
+            break;
+        case MailShturmovik:
+            setShturmovikTelemetry(shturmovik);
+            break;
+        case MailWarthunder:
+            setWarthunderTelemetry(warthunder);
+            break;
+        default:
+            setCondor2Telemetry(condor);
+            break;
+        }
     }
 }
 

@@ -20,6 +20,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <mutex>
 
 #include <hidapi.h>
 
@@ -40,9 +41,10 @@ class WarthunderForceCalculator;
 // calculators, and it creates the telemetry worker.
 //
 // Threading: created without parent on the GUI thread, then moved to the control thread;
-// start(), the tick and every slot run there, one at a time. Everything it receives arrives by
-// queued connections with copied arguments, so nothing is locked. The HID calls block the
-// control thread for their duration.
+// start(), the tick and every slot run there, one at a time. Game records are posted by the
+// telemetry thread into a locked mailbox that each tick drains, so a stream never wakes the
+// loop between ticks; everything else arrives by queued connections with copied arguments.
+// The HID calls block the control thread for their duration.
 class MainBackgroundThread : public QObject {
     Q_OBJECT
 
@@ -135,6 +137,8 @@ private:
     void drop(DeviceLink& link, bool joystick);
     void write(hid_device* handle, const unsigned char* bytes);
     void storeRecord(Telemetry::Source source, const Telemetry& common);
+    // Hands the records posted since the last drain to their slots, in the order they arrived.
+    void drainMailbox();
     // The live force view and the recorder: remembers what a tick sent and publishes it.
     void publishForces(const Forces& sent);
     const Telemetry& drivingRecord() const;
@@ -178,4 +182,18 @@ private:
     Telemetry pendingTelemetry_;
     Forces sent_;
     qint64 lastPublished_ = -1;
+
+    // The latest record of each game since the last drain, and when it arrived (0: none).
+    struct Mailbox {
+        // The telemetry thread posts while the tick drains; each holds it only to copy records.
+        std::mutex mutex;
+        uint64_t sequence = 0;
+        uint64_t arrival[5] = {};
+        MSFSTelemetry msfs;
+        DCSTelemetry dcs;
+        ShturmovikTelemetry shturmovik;
+        WarthunderTelemetry warthunder;
+        Condor2Telemetry condor;
+    };
+    Mailbox mailbox_;
 };

@@ -22,8 +22,9 @@ class TelemetryReplay;
 // of a recording speaks through the same signals; while it runs, no game runs.
 //
 // Threading: created without parent on the GUI thread by MainBackgroundThread, then moved to
-// a thread of its own; start() and everything after run on that thread. Its signals reach the
-// control loop by queued connections carrying the records by value.
+// a thread of its own; start() and everything after run on that thread. The control loop takes
+// its record signals directly, on this thread, into a locked mailbox; the others reach the loop
+// by queued connections.
 class TelemetryThread : public QObject {
     Q_OBJECT
 

@@ -11,6 +11,8 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <thread>
+
 namespace {
 
 // With the elevator weight at 100 % on the elevator, the elevator's force is -10 x gForce of
@@ -205,6 +207,83 @@ private slots:
         // A record still waiting for the window when the stream ends is never shown.
         tick(loop, PanelTicks);
         QCOMPARE(changed.size(), 0);
+    }
+
+    // Game records are posted by the telemetry thread between ticks and reach the forces at the
+    // next tick: in the order they arrived, the latest of each game only. A stream's last,
+    // all-zero record is applied before its end is handled.
+    void recordsPostedBetweenTicksReachTheNextTick_data() {
+        QTest::addColumn<QString>("posts");   // game:G, in the order the telemetry thread posts them
+        QTest::addColumn<bool>("ends");       // the stream ends after the posts
+        QTest::addColumn<QString>("applied"); // what the loop applies, in order
+        QTest::addColumn<float>("force");     // the elevator force afterwards
+
+        QTest::newRow("one record") << "dcs:2" << false << "dcs:2" << -20.0f;
+        QTest::newRow("latest of a game wins") << "dcs:2 dcs:3 dcs:4" << false << "dcs:4" << -40.0f;
+        QTest::newRow("games in arrival order") << "msfs:1 dcs:2 msfs:3" << false << "dcs:2 msfs:3" << -30.0f;
+        QTest::newRow("the last to speak drives")
+            << "il2:5 condor:1 wt:2" << false << "il2:5 condor:1 wt:2" << -20.0f;
+        QTest::newRow("zero record before the end") << "dcs:3 dcs:0" << true << "dcs:0 ended" << 0.0f;
+    }
+
+    void recordsPostedBetweenTicksReachTheNextTick() {
+        QFETCH(QString, posts);
+        QFETCH(bool, ends);
+        QFETCH(QString, applied);
+        QFETCH(float, force);
+
+        MainBackgroundThread loop;
+        loop.changeSettingsModerately(elevatorWeight());
+        const QMap<Telemetry::Source, QString> names{{Telemetry::TELEMETRY_SOURCE_MSFS, "msfs"},
+                                                     {Telemetry::TELEMETRY_SOURCE_DCS, "dcs"},
+                                                     {Telemetry::TELEMETRY_SOURCE_IL2, "il2"},
+                                                     {Telemetry::TELEMETRY_SOURCE_WARTHUNDER, "wt"},
+                                                     {Telemetry::TELEMETRY_SOURCE_CONDOR, "condor"}};
+        QStringList log;
+        connect(&loop, &MainBackgroundThread::recordReceived, this, [&](const RecordingRow& row) {
+            log << names.value(row.source) + ':' + QString::number(row.telemetry.gForce);
+        });
+        connect(&loop, &MainBackgroundThread::telemetryEnded, this, [&] { log << "ended"; });
+        // A last tick before the stream, so the posts below wait for the next one.
+        tick(loop);
+
+        TelemetryThread* worker = loop.telemetry();
+        const QStringList steps = posts.split(' ');
+        std::thread poster([&] {
+            for (const QString& step : steps) {
+                const QString game = step.section(':', 0, 0);
+                const float g = step.section(':', 1).toFloat();
+                if (game == "msfs") {
+                    emit worker->msfsTelemetryChanged(withG<MSFSTelemetry>(g));
+                } else if (game == "dcs") {
+                    emit worker->dcsTelemetryChanged(withG<DCSTelemetry>(g));
+                } else if (game == "il2") {
+                    emit worker->shturmovikTelemetryChanged(withG<ShturmovikTelemetry>(g));
+                } else if (game == "wt") {
+                    emit worker->warthunderTelemetryChanged(withG<WarthunderTelemetry>(g));
+                } else {
+                    emit worker->condor2TelemetryChanged(withG<Condor2Telemetry>(g));
+                }
+            }
+            if (ends) {
+                emit worker->telemetryEnded();
+            }
+        });
+        poster.join();
+        // Nothing reached the loop yet: no wake-up between ticks.
+        QCOMPARE(log, QStringList());
+        QCOMPARE(elevatorForce(loop), 0.0f);
+
+        if (ends) {
+            QTRY_VERIFY(log.contains("ended"));
+        } else {
+            tick(loop);
+        }
+        QCOMPARE(log.join(' '), applied);
+        QCOMPARE(elevatorForce(loop), force);
+        // Drained: the next tick applies nothing again.
+        tick(loop);
+        QCOMPARE(log.join(' '), applied);
     }
 
     // The window hears of positions and records every 7th tick (under 30 times a second), and
