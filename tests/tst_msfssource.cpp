@@ -1,6 +1,7 @@
 #include "forces/metatypes.h"
 #include "forces/msfstelemetry.h"
 #include "support/fakesimconnect.h"
+#include "support/msfseventlog.h"
 #include "telemetry/msfsdata.h"
 #include "telemetry/telemetrysourcemsfs.h"
 
@@ -108,21 +109,6 @@ std::vector<uint8_t> rawMessage(uint32_t dwSize, uint32_t id, const std::vector<
     bytes.resize(cbData);
     return bytes;
 }
-
-// Signals of a source in the order they came, as short texts.
-struct EventLog {
-    QStringList entries;
-    explicit EventLog(TelemetrySourceMSFS* source) {
-        QObject::connect(source, &TelemetrySource::telemetrySourceChanged, source,
-                         [this](Telemetry::Source s, const QString& name) {
-                             entries << QStringLiteral("start %1 %2").arg(int(s)).arg(name);
-                         });
-        QObject::connect(
-            source, &TelemetrySourceMSFS::telemetryChanged, source,
-            [this](const MSFSTelemetry& t) { entries << QStringLiteral("data %1").arg(t.airspeed); });
-        QObject::connect(source, &TelemetrySource::telemetryEnded, source, [this]() { entries << "end"; });
-    }
-};
 
 } // namespace
 

@@ -4,6 +4,7 @@
 #include "forces/metatypes.h"
 #include "forces/msfstelemetry.h"
 #include "support/fakesimulator.h"
+#include "support/msfseventlog.h"
 #include "telemetry/msfsdata.h"
 #include "telemetry/simconnect/simconnectconfig.h"
 #include "telemetry/simconnect/simconnectprotocol.h"
@@ -57,21 +58,6 @@ DataValues cruise(double airspeed = 210.0) {
     v[17] = -3.5;
     return v;
 }
-
-// The source's signals in order, as short texts.
-struct EventLog {
-    QStringList entries;
-    explicit EventLog(TelemetrySourceMSFS* source) {
-        QObject::connect(source, &TelemetrySource::telemetrySourceChanged, source,
-                         [this](Telemetry::Source s, const QString& name) {
-                             entries << QStringLiteral("start %1 %2").arg(int(s)).arg(name);
-                         });
-        QObject::connect(
-            source, &TelemetrySourceMSFS::telemetryChanged, source,
-            [this](const MSFSTelemetry& t) { entries << QStringLiteral("data %1").arg(t.airspeed); });
-        QObject::connect(source, &TelemetrySource::telemetryEnded, source, [this]() { entries << "end"; });
-    }
-};
 
 // Polls the source as the telemetry thread does while the fake simulator's events run, until
 // `done` holds; false after about ten seconds without it.
