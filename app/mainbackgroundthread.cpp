@@ -81,6 +81,7 @@ MainBackgroundThread::MainBackgroundThread(QObject* parent)
     connect(telemetry_, &TelemetryThread::telemetryEnded, this, [this] {
         drainMailbox();
         telemetryPending_ = false;
+        telemetryShown_ = false;
         emit telemetryEnded();
     });
     connect(telemetry_, &TelemetryThread::telemetrySourceChanged, this,
@@ -251,6 +252,14 @@ void MainBackgroundThread::onTimout() {
     publishForces(forces);
 }
 
+bool MainBackgroundThread::sameRecord(const Telemetry& a, const Telemetry& b) {
+    return a.airspeed == b.airspeed && a.verticalSpeed == b.verticalSpeed && a.aileronAoa == b.aileronAoa &&
+           a.aoa == b.aoa && a.sideslip == b.sideslip && a.rollRate == b.rollRate && a.gForce == b.gForce &&
+           a.propAirflow == b.propAirflow && a.trimmerRoll == b.trimmerRoll &&
+           a.trimmerPitch == b.trimmerPitch && a.trimmerYaw == b.trimmerYaw && a.gear == b.gear &&
+           a.airbrake == b.airbrake && a.flaps == b.flaps && a.onGround == b.onGround;
+}
+
 Forces MainBackgroundThread::calculateForces(PositionInput position) {
     const uint64_t now = runElapsed();
     Forces forces;
@@ -306,10 +315,13 @@ void MainBackgroundThread::changeSettingsModerately(EffectsSettings settings) {
 
 void MainBackgroundThread::enableTelemetryOverride() {
     telemetryOverride_ = true;
+    // The panel shows the hand-set record meanwhile; the next game record is shown whatever it is.
+    telemetryShown_ = false;
 }
 
 void MainBackgroundThread::disableTelemetryOverride() {
     telemetryOverride_ = false;
+    telemetryShown_ = false;
 }
 
 void MainBackgroundThread::overrideTelemetry(Telemetry telemetry) {
@@ -385,9 +397,14 @@ void MainBackgroundThread::publishToPanels(const PositionInput& position) {
         shownPosition_ = position;
         emit positionChanged(position);
     }
+    // Nor does a game that repeats itself (paused, or parked on the ground).
     if (telemetryPending_) {
         telemetryPending_ = false;
-        emit telemetryChanged(pendingTelemetry_);
+        if (!telemetryShown_ || !sameRecord(pendingTelemetry_, shownTelemetry_)) {
+            telemetryShown_ = true;
+            shownTelemetry_ = pendingTelemetry_;
+            emit telemetryChanged(pendingTelemetry_);
+        }
     }
 }
 

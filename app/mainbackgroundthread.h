@@ -132,6 +132,7 @@ private:
                       float* offsetY);
     uint32_t readVersion(hid_device* handle);
     void publishToPanels(const PositionInput& position);
+    static bool sameRecord(const Telemetry& a, const Telemetry& b);
     void startTicking();
     void stopTicking();
     void drop(DeviceLink& link, bool joystick);
@@ -180,6 +181,9 @@ private:
     PositionInput shownPosition_;
     bool telemetryPending_ = false;
     Telemetry pendingTelemetry_;
+    // What the panel was last sent; cleared when it shows something else (override, stream end).
+    bool telemetryShown_ = false;
+    Telemetry shownTelemetry_;
     Forces sent_;
     qint64 lastPublished_ = -1;
 

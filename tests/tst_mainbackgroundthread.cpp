@@ -154,6 +154,16 @@ private slots:
         loop.setDcsTelemetry(withG<DCSTelemetry>(2.5f));
         tick(loop, PanelTicks);
         QCOMPARE(elevatorForce(loop), -25.0f);
+        QCOMPARE(changed.size(), 3);
+        // The same record again is not shown again, unless the panel showed the hand-set one since.
+        loop.setDcsTelemetry(withG<DCSTelemetry>(2.5f));
+        tick(loop, PanelTicks);
+        QCOMPARE(changed.size(), 3);
+        loop.enableTelemetryOverride();
+        loop.disableTelemetryOverride();
+        loop.setDcsTelemetry(withG<DCSTelemetry>(2.5f));
+        tick(loop, PanelTicks);
+        QCOMPARE(changed.size(), 4);
     }
 
     void forceIsClampedToPlusMinus100() {
@@ -288,10 +298,11 @@ private slots:
 
     // The window hears of positions and records every 7th tick (under 30 times a second), and
     // always of the latest: here record i carries G = i and precedes tick i. A moving stick is
-    // shown at each of those ticks; a stick at rest only once.
+    // shown at each of those ticks; a stick at rest only once, and a record that repeats itself
+    // (a paused game) only once.
     void panelsGetTheLatestAtMost30TimesASecond_data() {
         QTest::addColumn<int>("ticks");
-        QTest::addColumn<int>("recordEvery"); // ticks between records; 0: none
+        QTest::addColumn<int>("recordEvery"); // ticks between records; 0: none; -1: G = 1 every tick
         QTest::addColumn<bool>("moving");
         QTest::addColumn<QList<float>>("shownG");
         QTest::addColumn<int>("positions");
@@ -305,6 +316,7 @@ private slots:
         QTest::newRow("one second") << 200 << 1 << true << QList<float>{} << 29;
         QTest::newRow("stick at rest") << 30 << 1 << false << QList<float>{0, 7, 14, 21, 28} << 1;
         QTest::newRow("stick at rest, no records") << 199 << 0 << false << QList<float>{} << 1;
+        QTest::newRow("a repeated record") << 30 << -1 << true << QList<float>{1} << 5;
     }
     void panelsGetTheLatestAtMost30TimesASecond() {
         QFETCH(int, ticks);
@@ -318,7 +330,9 @@ private slots:
         QSignalSpy positionSpy(&loop, &MainBackgroundThread::positionChanged);
         loop.start(); // the device openers; the ticks below are driven by hand
         for (int i = 0; i < ticks; ++i) {
-            if (recordEvery > 0 && i % recordEvery == 0) {
+            if (recordEvery < 0) {
+                loop.setDcsTelemetry(withG<DCSTelemetry>(1.0f));
+            } else if (recordEvery > 0 && i % recordEvery == 0) {
                 loop.setDcsTelemetry(withG<DCSTelemetry>(static_cast<float>(i)));
             }
             if (moving) {

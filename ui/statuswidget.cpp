@@ -38,10 +38,20 @@ int fieldWidthFor(const QLineEdit* field, const QString& sample) {
     return field->fontMetrics().horizontalAdvance(sample) + 2 * frame + margins.left() + margins.right() + 8;
 }
 
+// A field is only touched when its text changes: setting a line edit's text, even the same
+// one, lays it out and repaints it with its group box, and the panel is fed 28 times a second.
+void showValue(QLineEdit* field, const QString& text) {
+    if (field->text() != text) {
+        field->setText(text);
+    }
+}
+
 // Long names scroll in their field; the start of the text is what stays in view.
 void showText(QLineEdit* field, const QString& text) {
-    field->setText(text);
-    field->setCursorPosition(0);
+    if (field->text() != text) {
+        field->setText(text);
+        field->setCursorPosition(0);
+    }
 }
 
 QString connectedText(uint32_t version) {
@@ -161,9 +171,9 @@ void StatusWidget::disconnectRudder() {
 }
 
 void StatusWidget::changePosition(PositionInput position) {
-    ui_->roll_input->setText(formatValue(position.roll));
-    ui_->pitch_input->setText(formatValue(position.pitch));
-    ui_->yaw_input->setText(formatValue(position.yaw));
+    showValue(ui_->roll_input, formatValue(position.roll));
+    showValue(ui_->pitch_input, formatValue(position.pitch));
+    showValue(ui_->yaw_input, formatValue(position.yaw));
 }
 
 void StatusWidget::on_telemetry_override_stateChanged(int arg1) {
@@ -273,18 +283,18 @@ void StatusWidget::on_reset_telemetry_button_clicked() {
 }
 
 void StatusWidget::showTelemetry() {
-    ui_->airspeed_field->setText(formatValue(telemetry_.airspeed));
-    ui_->prop_airflow_field->setText(formatValue(telemetry_.propAirflow));
-    ui_->aoa_field->setText(formatValue(telemetry_.aoa));
-    ui_->sideslip_field->setText(formatValue(telemetry_.sideslip));
-    ui_->roll_rate_field->setText(formatValue(telemetry_.rollRate));
-    ui_->g_force_field->setText(formatValue(telemetry_.gForce));
-    ui_->trimmer_roll_field->setText(formatValue(telemetry_.trimmerRoll));
-    ui_->trimmer_pitch_field->setText(formatValue(telemetry_.trimmerPitch));
-    ui_->trimmer_yaw_field->setText(formatValue(telemetry_.trimmerYaw));
-    ui_->gear_field->setText(formatValue(telemetry_.gear));
-    ui_->flaps_field->setText(formatValue(telemetry_.flaps));
-    ui_->airbrake_field->setText(formatValue(telemetry_.airbrake));
-    ui_->vertical_speed_field->setText(formatValue(telemetry_.verticalSpeed));
-    ui_->on_ground_state_field->setText(telemetry_.onGround ? QStringLiteral("YES") : QStringLiteral("NO"));
+    showValue(ui_->airspeed_field, formatValue(telemetry_.airspeed));
+    showValue(ui_->prop_airflow_field, formatValue(telemetry_.propAirflow));
+    showValue(ui_->aoa_field, formatValue(telemetry_.aoa));
+    showValue(ui_->sideslip_field, formatValue(telemetry_.sideslip));
+    showValue(ui_->roll_rate_field, formatValue(telemetry_.rollRate));
+    showValue(ui_->g_force_field, formatValue(telemetry_.gForce));
+    showValue(ui_->trimmer_roll_field, formatValue(telemetry_.trimmerRoll));
+    showValue(ui_->trimmer_pitch_field, formatValue(telemetry_.trimmerPitch));
+    showValue(ui_->trimmer_yaw_field, formatValue(telemetry_.trimmerYaw));
+    showValue(ui_->gear_field, formatValue(telemetry_.gear));
+    showValue(ui_->flaps_field, formatValue(telemetry_.flaps));
+    showValue(ui_->airbrake_field, formatValue(telemetry_.airbrake));
+    showValue(ui_->vertical_speed_field, formatValue(telemetry_.verticalSpeed));
+    showValue(ui_->on_ground_state_field, telemetry_.onGround ? QStringLiteral("YES") : QStringLiteral("NO"));
 }
