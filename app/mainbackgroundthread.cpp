@@ -15,6 +15,10 @@
 #include <QSocketNotifier>
 
 #ifdef Q_OS_LINUX
+#include "app/tickdispatcher.h"
+
+#include <QAbstractEventDispatcher>
+
 #include <pthread.h>
 #include <sched.h>
 #include <sys/timerfd.h>
@@ -27,8 +31,11 @@ namespace {
 // this, that is every 201 ticks (1005 ms).
 constexpr int32_t ReconnectTicks = 199;
 constexpr qint64 RampMs = 2000;
-// Positions and records go to the window every 7th tick (35 ms): under 30 updates a second.
+// Positions and records go to the window every 7th tick (35 ms), under 30 updates a second,
+// while it is in front; every 100th tick (twice a second) while another program has the focus. Each
+// update of changing numbers costs the GUI thread about a millisecond, caches cold.
 constexpr int PanelTicks = 7;
+constexpr int BehindPanelTicks = 100;
 // How long the shut-down waits for an open that does not return before leaving it behind.
 constexpr unsigned long OpenerJoinMs = 1000;
 constexpr unsigned long TelemetryJoinMs = 3000;
@@ -68,7 +75,7 @@ MainBackgroundThread::MainBackgroundThread(QObject* parent)
       condorCalculator_(new CondorTelemetryForceCalculator(this)), telemetry_(new TelemetryThread()),
       telemetryThread_(new QThread()), openers_{new DeviceOpener(DeviceOpener::Joystick),
                                                 new DeviceOpener(DeviceOpener::Rudder)},
-      openerThreads_{new QThread(), new QThread()} {
+      openerThreads_{new QThread(), new QThread()}, panelInterval_(PanelTicks) {
     hid_init();
 
     // A coarse timer may fire up to 5 % late; even a precise one drifts by a tenth of a
@@ -384,12 +391,25 @@ const Telemetry& MainBackgroundThread::drivingRecord() const {
     }
 }
 
+void MainBackgroundThread::setPanelView(MainBackgroundThread::PanelView view) {
+    const int interval =
+        view == PanelView::InFront ? PanelTicks : (view == PanelView::Behind ? BehindPanelTicks : 0);
+    if (interval != 0 && (panelInterval_ == 0 || interval < panelInterval_)) {
+        panelTicks_ = 0;
+    }
+    panelInterval_ = interval;
+}
+
 void MainBackgroundThread::publishToPanels(const PositionInput& position) {
+    // A hidden window hears nothing; what it missed waits here for it.
+    if (panelInterval_ == 0) {
+        return;
+    }
     if (panelTicks_ > 0) {
         --panelTicks_;
         return;
     }
-    panelTicks_ = PanelTicks - 1;
+    panelTicks_ = panelInterval_ - 1;
     // A stick at rest wakes nobody: the panel already shows this position.
     if (!positionShown_ || position.roll != shownPosition_.roll || position.pitch != shownPosition_.pitch ||
         position.yaw != shownPosition_.yaw) {
@@ -532,6 +552,13 @@ void MainBackgroundThread::startTicking() {
         period.it_interval.tv_nsec = 5000000;
         period.it_value.tv_nsec = 5000000;
         if (timerfd_settime(tickFd_, 0, &period, nullptr) == 0) {
+            // On the program's control thread the dispatcher reads the timer and calls the tick;
+            // elsewhere (the tests drive the loop on their own thread) a notifier does.
+            if (auto* dispatcher = dynamic_cast<TickDispatcher*>(QAbstractEventDispatcher::instance())) {
+                tickDispatcher_ = dispatcher;
+                dispatcher->setTick(tickFd_, [this] { onTimout(); });
+                return;
+            }
             tickNotifier_ = new QSocketNotifier(tickFd_, QSocketNotifier::Read, this);
             connect(tickNotifier_, &QSocketNotifier::activated, this, [this] {
                 // Expiries missed while the thread was held up are dropped, as a QTimer does.
@@ -554,6 +581,10 @@ void MainBackgroundThread::stopTicking() {
     delete tickNotifier_;
     tickNotifier_ = nullptr;
 #ifdef Q_OS_LINUX
+    if (tickDispatcher_) {
+        tickDispatcher_->setTick(-1, {});
+        tickDispatcher_ = nullptr;
+    }
     if (tickFd_ >= 0) {
         ::close(tickFd_);
         tickFd_ = -1;

@@ -32,6 +32,7 @@ class DCSTelemetryForceCalculator;
 class MSFSTelemetryForceCalculator;
 class ShturmovikTelemetryForceCalculator;
 class TelemetryThread;
+class TickDispatcher;
 class WarthunderForceCalculator;
 
 // The control object: every 5 ms it reads the positions of the joystick base and the rudder
@@ -49,6 +50,12 @@ class MainBackgroundThread : public QObject {
     Q_OBJECT
 
 public:
+    // How much of the window the user sees, which sets how often the panels hear of positions
+    // and records: in front, at display rate; behind another program (the simulator, most of
+    // the time), a few times a second; minimized or hidden, not at all.
+    enum class PanelView { InFront, Behind, Hidden };
+    Q_ENUM(PanelView)
+
     explicit MainBackgroundThread(QObject* parent = nullptr);
 
     // Starts the 5 ms loop and the run and ramp clocks. Called once, on the control thread.
@@ -100,6 +107,8 @@ public slots:
     void setWarthunderTelemetry(WarthunderTelemetry telemetry);
     void setCondor2Telemetry(Condor2Telemetry telemetry);
     void setLanded(float verticalSpeed, float airspeed);
+    // A view that shows more than before hears of the latest at the next tick.
+    void setPanelView(MainBackgroundThread::PanelView view);
 
 private slots:
     Forces calculateForces(PositionInput position);
@@ -151,6 +160,7 @@ private:
     // schedule; elsewhere, or should it fail, a precise QTimer.
     QTimer* loopTimer_;
     QSocketNotifier* tickNotifier_ = nullptr;
+    TickDispatcher* tickDispatcher_ = nullptr; // the control thread's, while it ticks
     int tickFd_ = -1;
     DeviceLink joystick_;
     DeviceLink rudder_;
@@ -177,6 +187,7 @@ private:
     // Positions and records reach the window at a tick boundary every few ticks; a record
     // waits here until then and a newer one replaces it.
     int panelTicks_ = 0;
+    int panelInterval_; // ticks between updates; 0: none
     bool positionShown_ = false;
     PositionInput shownPosition_;
     bool telemetryPending_ = false;

@@ -2,6 +2,9 @@
 
 #include "app/mainbackgroundthread.h"
 #include "app/recordingcontroller.h"
+#ifdef Q_OS_LINUX
+#include "app/tickdispatcher.h"
+#endif
 #include "telemetry/flightrecorder.h"
 #include "ui/aboutdialog.h"
 #include "ui/forcesviewwidget.h"
@@ -11,8 +14,10 @@
 #include "ui_mainwindow.h"
 
 #include <QCloseEvent>
+#include <QEvent>
 #include <QFileDialog>
 #include <QGuiApplication>
+#include <QHideEvent>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -82,6 +87,10 @@ MainWindow::MainWindow(QWidget* parent)
     connect(background_, &MainBackgroundThread::rudderConnected, status, &StatusWidget::connectRudder);
     connect(background_, &MainBackgroundThread::rudderDisconnected, status, &StatusWidget::disconnectRudder);
     connect(background_, &MainBackgroundThread::positionChanged, status, &StatusWidget::changePosition);
+    // Numbers nobody looks at are not drawn: the panels slow down while another program has the
+    // focus and stop while the window is minimized.
+    connect(this, &MainWindow::panelViewChanged, background_, &MainBackgroundThread::setPanelView);
+    connect(qGuiApp, &QGuiApplication::applicationStateChanged, this, &MainWindow::updatePanelView);
 
     // The "Forces" tab beside "Effects", the recorder and the replay, and the File menu on them.
     recording_ = new RecordingController(background_, this);
@@ -168,6 +177,10 @@ MainWindow::MainWindow(QWidget* parent)
     controlThread_ = new QThread();
     controlThread_->setObjectName(QStringLiteral("control"));
     connect(controlThread_, &QThread::finished, background_, &QObject::deleteLater);
+#ifdef Q_OS_LINUX
+    // Between ticks the thread sleeps in one poll(), and a tick is a direct call.
+    controlThread_->setEventDispatcher(new TickDispatcher());
+#endif
     // Time-critical: the 5 ms period must hold while the machine is busy with a simulator.
     controlThread_->start(QThread::TimeCriticalPriority);
     background_->moveToThread(controlThread_);
@@ -266,6 +279,35 @@ void MainWindow::showEvent(QShowEvent* event) {
     if (!tabsRestored_) {
         tabsRestored_ = true;
         restoreTabs();
+    }
+    updatePanelView();
+}
+
+void MainWindow::hideEvent(QHideEvent* event) {
+    QMainWindow::hideEvent(event);
+    updatePanelView();
+}
+
+void MainWindow::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange || event->type() == QEvent::ActivationChange) {
+        updatePanelView();
+    }
+}
+
+void MainWindow::updatePanelView() {
+    // The application, not this window: one of its own dialogs or the force view's own window
+    // in front counts as the program in front.
+    using View = MainBackgroundThread::PanelView;
+    View view = View::InFront;
+    if (!isVisible() || isMinimized()) {
+        view = View::Hidden;
+    } else if (QGuiApplication::applicationState() != Qt::ApplicationActive) {
+        view = View::Behind;
+    }
+    if (view != panelView_) {
+        panelView_ = view;
+        emit panelViewChanged(view);
     }
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/mainbackgroundthread.h"
+
 #include <QIcon>
 #include <QMainWindow>
 
@@ -8,10 +10,10 @@
 namespace Ui {
 class MainWindow;
 }
-class MainBackgroundThread;
 class QAction;
 class QCloseEvent;
 class QSettings;
+class QHideEvent;
 class QShowEvent;
 class RecordingController;
 class QThread;
@@ -47,6 +49,13 @@ protected:
     // window's size, position and tabs.
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+signals:
+    // What the user can see of the window changed: in front, behind another program, or
+    // minimized or hidden. The control loop feeds the panels accordingly.
+    void panelViewChanged(MainBackgroundThread::PanelView view);
 
 public slots:
     // Asks for a recording and replays it.
@@ -56,6 +65,7 @@ public slots:
 
 private:
     void saveWindowState();
+    void updatePanelView();
     void restoreTabs();
 
     std::unique_ptr<Ui::MainWindow> ui_;
@@ -67,4 +77,5 @@ private:
     QAction* restoreUnsavedAction_ = nullptr;
     bool geometryRestored_ = false;
     bool tabsRestored_ = false;
+    MainBackgroundThread::PanelView panelView_ = MainBackgroundThread::PanelView::InFront;
 };

@@ -11,6 +11,11 @@
 #
 # Where it can, it runs in a network namespace of its own, so that tests or other instances
 # using the games' ports on the same machine neither take its datagrams nor feed it theirs.
+#
+# With Xvfb, openbox, xdotool and xmessage at hand (BENCH_X=auto, the default; 0 never, 1
+# always) the program shows its window on a virtual X display, and the stream is measured three
+# ways: the window in front, behind another program that has the focus (as while flying, with
+# the simulator in front), and minimized. Otherwise the window is drawn offscreen, in front.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="$(cd "${1:-$root/build}" && pwd)"
@@ -25,7 +30,7 @@ if [ -z "${TRENNAL_BENCH_NETNS:-}" ]; then
     echo "(no network namespace: other programs on the games' ports may spoil the stream figures)"
 fi
 exec python3 - "$build" <<'PY'
-import bisect, os, random, signal, socket, struct, subprocess, sys, tempfile, time
+import bisect, math, os, random, shutil, signal, socket, struct, subprocess, sys, tempfile, time
 
 build = sys.argv[1]
 program = os.environ.get("PROGRAM", os.path.join(build, "bench", "grovik-trennal-fakehid"))
@@ -38,8 +43,36 @@ subprocess.run([os.path.join(build, "bench", "trennal-bench-profile"), work], ch
                stdout=subprocess.DEVNULL)
 log_path = os.path.join(work, "writes.bin")
 summary_path = os.path.join(work, "summary")
-env = dict(os.environ, QT_QPA_PLATFORM="offscreen", XDG_RUNTIME_DIR=work,
+env = dict(os.environ, QT_QPA_PLATFORM="offscreen", XDG_RUNTIME_DIR=work, HOME=work,
            TRENNAL_FAKE_LOG=log_path, TRENNAL_FAKE_SUMMARY=summary_path)
+
+use_x = os.environ.get("BENCH_X", "auto")
+x_tools = all(shutil.which(t) for t in ("Xvfb", "openbox", "xdotool", "xmessage"))
+if use_x == "1" and not x_tools:
+    sys.exit("BENCH_X=1 needs Xvfb, openbox, xdotool and xmessage")
+helpers = []
+if use_x == "1" or (use_x == "auto" and x_tools):
+    number = 40 + os.getpid() % 50
+    while os.path.exists(f"/tmp/.X{number}-lock"):
+        number += 1
+    display = f":{number}"
+    helpers.append(subprocess.Popen(["Xvfb", display, "-screen", "0", "1600x1000x24", "-nolisten", "tcp"],
+                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
+    for _ in range(100):
+        if os.path.exists(f"/tmp/.X11-unix/X{number}"):
+            break
+        time.sleep(0.05)
+    env.update(DISPLAY=display, QT_QPA_PLATFORM="xcb")
+    helpers.append(subprocess.Popen(["openbox"], env=env, stdout=subprocess.DEVNULL,
+                                    stderr=subprocess.DEVNULL))
+    time.sleep(0.5)
+
+
+def x(*args):
+    return subprocess.run(["xdotool", *args], env=env, capture_output=True, text=True,
+                          timeout=20).stdout.strip()
+
+
 proc = subprocess.Popen([program], cwd=work, env=env, stdout=subprocess.PIPE,
                         stderr=subprocess.DEVNULL)
 pid = proc.pid
@@ -110,7 +143,13 @@ def phase(seconds, stream):
         if target > now:
             time.sleep(target - now)
         new_g = 3.0 if (k // 25) % 2 else 1.0
-        datagram = f"BENCH;120.0;0.0;2.0;{new_g:.1f};0;0;0;0;0".encode()
+        # Like a flight, the airspeed, climb rate, AoA and thrust change in every datagram, so
+        # the status panel has new numbers to show at each of its updates. Only G moves the
+        # benchmark profile's force.
+        t = k * 0.01
+        datagram = (f"BENCH;{250.0 + 20.0 * math.sin(t / 3.0):.3f};{5.0 * math.sin(t):.3f};"
+                    f"{4.0 + math.sin(t * 1.7):.3f};{new_g:.1f};0;0;0;{80.0 + math.sin(t / 5.0):.3f};0"
+                    ).encode()
         sent = time.monotonic_ns()
         sock.sendto(datagram, ("127.0.0.1", 29778))
         if new_g != g:
@@ -140,14 +179,35 @@ def port_shared():
 
 
 time.sleep(2)
-idle = phase(idle_s, False)
+window = None
+if helpers:
+    window = x("search", "--sync", "--onlyvisible", "--name", "^Grovik Trennal$").split()[0]
+    x("windowactivate", "--sync", window)
+    time.sleep(1)
+phases = [("idle", idle_s, phase(idle_s, False))]
 port_shared()
 phase(3.0, True)  # the stream is detected, its profile loaded and the 2 s ramp has passed
 stream = phase(stream_s, True)
+phases.append(("stream" if not helpers else "stream, in front", stream_s, stream))
 port_shared()
+if helpers:
+    # Another program takes the focus, as the simulator does; then the window is minimized.
+    helpers.append(subprocess.Popen(["xmessage", "-name", "simulator", "-geometry", "+100+100",
+                                     "the simulator"], env=env, stdout=subprocess.DEVNULL,
+                                    stderr=subprocess.DEVNULL))
+    other = x("search", "--sync", "--onlyvisible", "--classname", "simulator").split()[0]
+    x("windowactivate", "--sync", other)
+    phase(1.0, True)
+    phases.append(("stream, behind", stream_s, phase(stream_s, True)))
+    x("windowminimize", "--sync", window)
+    phase(1.0, True)
+    phases.append(("stream, minimized", stream_s, phase(stream_s, True)))
 
 proc.send_signal(signal.SIGTERM)
 code = proc.wait(timeout=30)
+for helper in reversed(helpers):
+    helper.terminate()
+    helper.wait(timeout=10)
 
 rec = struct.Struct("<qBBxxffxxxx")
 with open(log_path, "rb") as f:
@@ -170,17 +230,20 @@ def ticks(ph):
     return pct(d, 50), pct(d, 99), max(d), rate
 
 
-print(f"program: {program}")
-print(f"{'phase':8} {'seconds':>7} {'median ms':>9} {'p99 ms':>7} {'max ms':>7} {'ticks/s':>8} "
+print(f"program: {program}, window {'on X display ' + env['DISPLAY'] if helpers else 'offscreen'}")
+print(f"{'phase':18} {'seconds':>7} {'median ms':>9} {'p99 ms':>7} {'max ms':>7} {'ticks/s':>8} "
       f"{'CPU %':>6} {'RSS MiB (start..end, max)':>26}")
-for name, ph, s in (("idle", idle, idle_s), ("stream", stream, stream_s)):
+for name, s, ph in phases:
     med, p99, mx, rate = ticks(ph)
     r = ph["rss"]
-    print(f"{name:8} {s:7.0f} {med:9.3f} {p99:7.3f} {mx:7.3f} {rate:8.2f} {ph['total']:6.2f} "
+    print(f"{name:18} {s:7.0f} {med:9.3f} {p99:7.3f} {mx:7.3f} {rate:8.2f} {ph['total']:6.2f} "
           f"{r[0]:9.1f} ..{r[-1]:6.1f}, {max(r):5.1f}")
-print("CPU per thread, % of one core (idle / stream):")
-for n in sorted(set(idle["cpu"]) | set(stream["cpu"]), key=lambda n: -stream["cpu"].get(n, 0)):
-    print(f"  {n:16} {idle['cpu'].get(n, 0):6.2f} {stream['cpu'].get(n, 0):6.2f}")
+print("CPU per thread, % of one core (" + " / ".join(name for name, _, _ in phases) + "):")
+names = set()
+for _, _, ph in phases:
+    names |= set(ph["cpu"])
+for n in sorted(names, key=lambda n: -stream["cpu"].get(n, 0)):
+    print(f"  {n:16} " + " ".join(f"{ph['cpu'].get(n, 0):6.2f}" for _, _, ph in phases))
 
 lat = []
 for sent, old, new in stream["changes"]:

@@ -353,6 +353,58 @@ private slots:
         QCOMPARE(shown, shownG);
     }
 
+    // What the user sees of the window sets the panels' rate: every 7th tick in front, every 100th
+    // behind another program, never while minimized. A view that shows more hears of the latest
+    // at the next tick. Record i carries G = i and precedes tick i; the stick moves every tick.
+    void panelsFollowWhatTheUserSees_data() {
+        QTest::addColumn<int>("ticks");
+        QTest::addColumn<QString>("views"); // tick:view, the view set before that tick
+        QTest::addColumn<QList<float>>("shownG");
+        QTest::addColumn<int>("positions");
+        QTest::newRow("in front") << 30 << "" << QList<float>{0, 7, 14, 21, 28} << 5;
+        QTest::newRow("behind") << 120 << "0:behind" << QList<float>{0, 100} << 2;
+        QTest::newRow("minimized") << 120 << "0:hidden" << QList<float>{} << 0;
+        QTest::newRow("restored from minimized")
+            << 45 << "0:hidden 30:front" << QList<float>{30, 37, 44} << 3;
+        QTest::newRow("to the front") << 35 << "0:behind 20:front" << QList<float>{0, 20, 27, 34} << 4;
+        QTest::newRow("behind once the next update is due")
+            << 120 << "10:behind" << QList<float>{0, 7, 14, 114} << 4;
+        QTest::newRow("minimized, then behind") << 110 << "3:hidden 5:behind" << QList<float>{0, 5, 105} << 3;
+    }
+    void panelsFollowWhatTheUserSees() {
+        QFETCH(int, ticks);
+        QFETCH(QString, views);
+        QFETCH(QList<float>, shownG);
+        QFETCH(int, positions);
+        QMap<int, MainBackgroundThread::PanelView> at;
+        for (const QString& step : views.split(' ', Qt::SkipEmptyParts)) {
+            const QString view = step.section(':', 1);
+            at.insert(step.section(':', 0, 0).toInt(),
+                      view == "front" ? MainBackgroundThread::PanelView::InFront
+                                      : (view == "behind" ? MainBackgroundThread::PanelView::Behind
+                                                          : MainBackgroundThread::PanelView::Hidden));
+        }
+        FakeHid::plug(FakeHid::Device::Joystick);
+        MainBackgroundThread loop;
+        QSignalSpy changed(&loop, &MainBackgroundThread::telemetryChanged);
+        QSignalSpy positionSpy(&loop, &MainBackgroundThread::positionChanged);
+        loop.start();
+        for (int i = 0; i < ticks; ++i) {
+            if (at.contains(i)) {
+                loop.setPanelView(at.value(i));
+            }
+            loop.setDcsTelemetry(withG<DCSTelemetry>(static_cast<float>(i)));
+            FakeHid::setPosition(FakeHid::Device::Joystick, static_cast<float>(i) / 1000.0f);
+            tick(loop);
+        }
+        QList<float> shown;
+        for (const QList<QVariant>& args : changed) {
+            shown << args.at(0).value<Telemetry>().gForce;
+        }
+        QCOMPARE(shown, shownG);
+        QCOMPARE(positionSpy.size(), positions);
+    }
+
     // Other threads and the form reach the loop only through these, so their names, argument
     // types, access and order are its interface; start() and shutDown() are plain members.
     void signalsAndSlotsInDeclarationOrder() {
@@ -376,6 +428,7 @@ private slots:
                               "public setWarthunderTelemetry(WarthunderTelemetry)",
                               "public setCondor2Telemetry(Condor2Telemetry)",
                               "public setLanded(float,float)",
+                              "public setPanelView(MainBackgroundThread::PanelView)",
                               "private calculateForces(PositionInput)",
                               "private onTimout()",
                               "private readJoystickVersion()",

@@ -458,6 +458,30 @@ private slots:
         QCOMPARE(view->samples().size(), kept);
     }
 
+    // Minimized, the window stops the panels' feed, and the force view stops listening; shown
+    // again, both come back.
+    void minimizedWindowStopsThePanels() {
+        MainWindow window;
+        QSignalSpy views(&window, &MainWindow::panelViewChanged);
+        window.show();
+        auto* tabs = window.findChild<QTabWidget*>(QStringLiteral("tabWidget"));
+        auto* forces = window.findChild<ForcesViewWidget*>(QStringLiteral("forces_view"));
+        QVERIFY(tabs && forces);
+        tabs->setCurrentWidget(forces);
+        QVERIFY(forces->isListening());
+        window.showMinimized();
+        QTRY_VERIFY(!views.isEmpty() && views.last().at(0).value<MainBackgroundThread::PanelView>() ==
+                                            MainBackgroundThread::PanelView::Hidden);
+        QVERIFY(!forces->isListening());
+        window.showNormal();
+        QTRY_VERIFY(views.last().at(0).value<MainBackgroundThread::PanelView>() !=
+                    MainBackgroundThread::PanelView::Hidden);
+        QVERIFY(forces->isListening());
+        window.hide();
+        QCOMPARE(views.last().at(0).value<MainBackgroundThread::PanelView>(),
+                 MainBackgroundThread::PanelView::Hidden);
+    }
+
     // In a window of its own the plot keeps listening beside the editor; closing it puts it back.
     void forcesViewDetachesIntoItsOwnWindow() {
         MainWindow window;
