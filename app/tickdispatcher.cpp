@@ -90,6 +90,10 @@ bool TickDispatcher::processEvents(QEventLoop::ProcessEventsFlags flags) {
             if (::read(wakeFd_, &value, sizeof value) < 0 && errno != EAGAIN) {
                 qWarning("TickDispatcher: reading the wake-up failed (%s)", strerror(errno));
             }
+            // Cleared after the read, so the flag never stays set with nothing left to read. A
+            // wake-up asked for in between writes nothing, but what it announces is not lost:
+            // every pass begins with the posted events, and the event loop checks for its exit
+            // between passes.
             woken_.store(false);
             any = true;
         }
