@@ -7,6 +7,8 @@
 #include <QStyle>
 #include <QTimer>
 
+#include <utility>
+
 namespace {
 
 QString formatValue(float value) {
@@ -283,18 +285,21 @@ void StatusWidget::on_reset_telemetry_button_clicked() {
 }
 
 void StatusWidget::showTelemetry() {
-    showValue(ui_->airspeed_field, formatValue(telemetry_.airspeed));
-    showValue(ui_->prop_airflow_field, formatValue(telemetry_.propAirflow));
-    showValue(ui_->aoa_field, formatValue(telemetry_.aoa));
-    showValue(ui_->sideslip_field, formatValue(telemetry_.sideslip));
-    showValue(ui_->roll_rate_field, formatValue(telemetry_.rollRate));
-    showValue(ui_->g_force_field, formatValue(telemetry_.gForce));
-    showValue(ui_->trimmer_roll_field, formatValue(telemetry_.trimmerRoll));
-    showValue(ui_->trimmer_pitch_field, formatValue(telemetry_.trimmerPitch));
-    showValue(ui_->trimmer_yaw_field, formatValue(telemetry_.trimmerYaw));
-    showValue(ui_->gear_field, formatValue(telemetry_.gear));
-    showValue(ui_->flaps_field, formatValue(telemetry_.flaps));
-    showValue(ui_->airbrake_field, formatValue(telemetry_.airbrake));
-    showValue(ui_->vertical_speed_field, formatValue(telemetry_.verticalSpeed));
+    const std::pair<QLineEdit*, float> values[] = {{ui_->airspeed_field, telemetry_.airspeed},
+                                                   {ui_->prop_airflow_field, telemetry_.propAirflow},
+                                                   {ui_->aoa_field, telemetry_.aoa},
+                                                   {ui_->sideslip_field, telemetry_.sideslip},
+                                                   {ui_->roll_rate_field, telemetry_.rollRate},
+                                                   {ui_->g_force_field, telemetry_.gForce},
+                                                   {ui_->trimmer_roll_field, telemetry_.trimmerRoll},
+                                                   {ui_->trimmer_pitch_field, telemetry_.trimmerPitch},
+                                                   {ui_->trimmer_yaw_field, telemetry_.trimmerYaw},
+                                                   {ui_->gear_field, telemetry_.gear},
+                                                   {ui_->flaps_field, telemetry_.flaps},
+                                                   {ui_->airbrake_field, telemetry_.airbrake},
+                                                   {ui_->vertical_speed_field, telemetry_.verticalSpeed}};
+    for (const auto& [field, value] : values) {
+        showValue(field, formatValue(value));
+    }
     showValue(ui_->on_ground_state_field, telemetry_.onGround ? QStringLiteral("YES") : QStringLiteral("NO"));
 }
