@@ -193,8 +193,11 @@ void ProfileStore::load(const QString& fileName, EffectsProfile& profile) const 
         const QString path = m_directory.filePath(fileName);
         const QFileInfo info(path);
         QFile file(path);
-        if (info.isFile() && !info.isSymLink() && file.open(QIODevice::ReadOnly)) {
-            bytes = file.read(MaxProfileBytes + 1);
+        // The size first: reading up to the limit would set aside the limit's worth of memory
+        // for every profile, however small.
+        if (info.isFile() && !info.isSymLink() && info.size() <= MaxProfileBytes &&
+            file.open(QIODevice::ReadOnly)) {
+            bytes = file.readAll();
             if (bytes.size() > MaxProfileBytes) {
                 bytes.clear();
             }

@@ -24,6 +24,7 @@ TelemetrySourceUdp::TelemetrySourceUdp(QObject* parent, quint16 port)
     // leaves them waiting without being woken again.
     connect(socket_, &QUdpSocket::readyRead, this, [this]() {
         readFailed_ = false;
+        mayHaveDatagrams_ = true;
         emit inputReady();
     });
 }
@@ -34,7 +35,7 @@ qint64 TelemetrySourceUdp::pollDelay() const {
     if (socket_->state() != QAbstractSocket::BoundState) {
         return -1;
     }
-    if (!readFailed_ && socket_->hasPendingDatagrams()) {
+    if (!readFailed_ && mayHaveDatagrams_) {
         return 0;
     }
     if (active_) {
@@ -43,10 +44,18 @@ qint64 TelemetrySourceUdp::pollDelay() const {
     return -1;
 }
 
-bool TelemetrySourceUdp::readNewestDatagram() {
-    bool got = false;
-    while (socket_->hasPendingDatagrams()) {
+TelemetrySourceUdp::Read TelemetrySourceUdp::readNewestDatagram() {
+    Read result = Read::Nothing;
+    for (;;) {
+        // The size of the next datagram, or -1 when none is queued.
         const qint64 pending = socket_->pendingDatagramSize();
+        if (pending < 0) {
+            mayHaveDatagrams_ = false;
+            break;
+        }
+        if (result == Read::Nothing) {
+            result = Read::Unusable;
+        }
         scratch_.resize(pending > 0 && pending <= kMaxDatagramSize ? pending : kMaxDatagramSize);
         const qint64 n = socket_->readDatagram(scratch_.data(), scratch_.size());
         if (n < 0) {
@@ -57,10 +66,10 @@ bool TelemetrySourceUdp::readNewestDatagram() {
         if (n > 0) {
             scratch_.resize(n);
             buffer_.swap(scratch_);
-            got = true;
+            result = Read::Got;
         }
     }
-    return got;
+    return result;
 }
 
 void TelemetrySourceUdp::poll() {
@@ -68,9 +77,10 @@ void TelemetrySourceUdp::poll() {
     if (socket_->state() != QAbstractSocket::BoundState) {
         return;
     }
-    if (!readFailed_ && socket_->hasPendingDatagrams()) {
+    const Read read = readFailed_ ? Read::Nothing : readNewestDatagram();
+    if (read != Read::Nothing) {
         // Reads that all failed or were empty change nothing, not even the time-out.
-        if (!readNewestDatagram()) {
+        if (read == Read::Unusable) {
             return;
         }
         const qint64 t = now();

@@ -48,8 +48,10 @@ protected:
     virtual void publishDefaultTelemetry() = 0;
 
 private:
-    // Reads every pending datagram, keeping the newest one that carried bytes in buffer_.
-    bool readNewestDatagram();
+    enum class Read { Nothing, Unusable, Got };
+    // Reads every pending datagram, keeping the newest one that carried bytes in buffer_:
+    // Nothing when none was pending, Unusable when the reads all failed or were empty.
+    Read readNewestDatagram();
 
     QUdpSocket* socket_;
     qint64 lastDatagramTime_ = 0;
@@ -57,6 +59,9 @@ private:
     bool active_ = false;
     // A read failed with its datagram still queued: not worth a poll until the next readyRead.
     bool readFailed_ = false;
+    // Datagrams may be waiting: set by readyRead, cleared once a read finds the queue empty.
+    // Saves asking the kernel again after each datagram (each ask is a system call).
+    bool mayHaveDatagrams_ = false;
     QByteArray buffer_;
     QByteArray scratch_;
 };
