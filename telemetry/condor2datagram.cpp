@@ -2,27 +2,30 @@
 
 #include "forces/effectcurves.h"
 
-#include <QList>
-#include <QString>
-#include <QStringView>
+#include <QByteArrayView>
 
 namespace {
 constexpr int kLastLineUsed = 31;
 
 // The text after the first "=" of a line, up to a second "=" if there is one, as a number.
+// The numbers are ASCII: they are read from the bytes, without decoding the line.
 float lineValue(QByteArrayView line) {
-    const QString text = QString::fromUtf8(line);
-    const QList<QStringView> parts = QStringView(text).trimmed().split(u'=');
-    if (parts.size() < 2) {
+    const qsizetype equals = line.indexOf('=');
+    if (equals < 0) {
         return 0.0f;
     }
-    return finiteOrZero(parts.at(1).toFloat());
+    QByteArrayView value = line.sliced(equals + 1);
+    const qsizetype next = value.indexOf('=');
+    if (next >= 0) {
+        value = value.first(next);
+    }
+    return finiteOrZero(value.toFloat());
 }
 } // namespace
 
 Condor2Telemetry parseCondor2Datagram(const QByteArray& datagram) {
-    // A line feed never occurs inside a UTF-8 sequence, so the lines are found in the bytes
-    // and only the used ones are decoded: the cost stays small however long the datagram.
+    // A line feed never occurs inside a UTF-8 sequence, so the lines are found in the bytes,
+    // and only the used ones are read: the cost stays small however long the datagram.
     QByteArrayView lines[kLastLineUsed + 1];
     const QByteArrayView bytes(datagram);
     qsizetype start = 0;

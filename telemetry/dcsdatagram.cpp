@@ -2,39 +2,47 @@
 
 #include "forces/effectcurves.h"
 
-#include <QList>
-#include <QStringView>
+#include <QByteArrayView>
 
 namespace {
-// Field i of the split datagram; a field the datagram does not carry reads as empty.
-QStringView field(const QList<QStringView>& fields, int i) {
-    return i < fields.size() ? fields.at(i) : QStringView();
-}
+constexpr int kFields = 10;
 
 // "nan", "inf" and numbers beyond the float range read as 0 like any other unreadable text.
-float number(const QList<QStringView>& fields, int i) {
-    return finiteOrZero(field(fields, i).toFloat());
+// The numbers are ASCII: they are read from the bytes, without decoding the datagram.
+float number(QByteArrayView field) {
+    return finiteOrZero(field.toFloat());
 }
 
-float percent(const QList<QStringView>& fields, int i) {
-    return finiteOrZero(number(fields, i) * 100.0f);
+float percent(QByteArrayView field) {
+    return finiteOrZero(number(field) * 100.0f);
 }
 } // namespace
 
 DCSTelemetry parseDcsDatagram(const QByteArray& datagram) {
-    const QString text = QString::fromUtf8(datagram);
-    const QList<QStringView> fields = QStringView(text).split(u';');
+    // A ";" never occurs inside a UTF-8 sequence, so the fields are found in the bytes. A field
+    // the datagram does not carry stays empty and reads as 0.
+    QByteArrayView fields[kFields];
+    const QByteArrayView bytes(datagram);
+    qsizetype start = 0;
+    for (int i = 0; i < kFields && start <= bytes.size(); ++i) {
+        qsizetype end = bytes.indexOf(';', start);
+        if (end < 0) {
+            end = bytes.size();
+        }
+        fields[i] = bytes.sliced(start, end - start);
+        start = end + 1;
+    }
     DCSTelemetry t;
-    t.airspeed = number(fields, 1);
-    t.verticalSpeed = number(fields, 2);
-    t.aoa = number(fields, 3);
-    t.gForce = number(fields, 4);
-    t.gear = percent(fields, 5);
-    t.airbrake = percent(fields, 6);
-    t.flaps = percent(fields, 7);
-    t.propAirflow = number(fields, 8);
+    t.airspeed = number(fields[1]);
+    t.verticalSpeed = number(fields[2]);
+    t.aoa = number(fields[3]);
+    t.gForce = number(fields[4]);
+    t.gear = percent(fields[5]);
+    t.airbrake = percent(fields[6]);
+    t.flaps = percent(fields[7]);
+    t.propAirflow = number(fields[8]);
     // Only a base-10 integer that fits in 32 bits counts; "1.0" or "yes" mean airborne.
-    t.onGround = field(fields, 9).toInt(nullptr, 10) != 0;
+    t.onGround = fields[9].toInt(nullptr, 10) != 0;
     return t;
 }
 

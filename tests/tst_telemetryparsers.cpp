@@ -103,6 +103,8 @@ private slots:
         QTest::newRow("six fields") << QByteArray("Su-27;321;0;0;1;0.5") << 321.0f << 50.0f;
         QTest::newRow("semicolons only") << QByteArray(";;;;;;;;;;;;") << 0.0f << 0.0f;
         QTest::newRow("not UTF-8") << QByteArray("\xff\xfe;12;\x80\x80;") << 12.0f << 0.0f;
+        QTest::newRow("spaces around numbers") << QByteArray("Su-27; 321 ;0;0;1;\t0.5 ") << 321.0f << 50.0f;
+        QTest::newRow("non-ASCII name") << QByteArray("Bf 109 K-4 \xc3\xa9;321;0;0;1;0.5") << 321.0f << 50.0f;
     }
     void dcsShortDatagrams() {
         QFETCH(QByteArray, datagram);
