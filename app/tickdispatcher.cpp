@@ -60,10 +60,12 @@ bool TickDispatcher::processEvents(QEventLoop::ProcessEventsFlags flags) {
         return false;
     }
 
-    // The wake-up, the tick and the enabled notifiers, in that order.
+    // The wake-up, the tick and the enabled notifiers, in that order. The notifiers are kept as
+    // they were polled: the tick or an earlier notifier may register or remove some.
+    const std::vector<QSocketNotifier*> polled = notifiers_;
     pollfd fds[2 + 16];
     std::vector<pollfd> more;
-    const size_t count = 2 + notifiers_.size();
+    const size_t count = 2 + polled.size();
     pollfd* set = fds;
     if (count > sizeof fds / sizeof fds[0]) {
         more.resize(count);
@@ -71,8 +73,8 @@ bool TickDispatcher::processEvents(QEventLoop::ProcessEventsFlags flags) {
     }
     set[0] = {wakeFd_, POLLIN, 0};
     set[1] = {tickFd_, POLLIN, 0}; // a negative descriptor is skipped by poll()
-    for (size_t i = 0; i < notifiers_.size(); ++i) {
-        set[2 + i] = {static_cast<int>(notifiers_[i]->socket()), pollEvents(notifiers_[i]->type()), 0};
+    for (size_t i = 0; i < polled.size(); ++i) {
+        set[2 + i] = {static_cast<int>(polled[i]->socket()), pollEvents(polled[i]->type()), 0};
     }
     const int wait = (flags & QEventLoop::WaitForMoreEvents) ? timeout() : 0;
     if (wait != 0) {
@@ -111,7 +113,7 @@ bool TickDispatcher::processEvents(QEventLoop::ProcessEventsFlags flags) {
         std::vector<QSocketNotifier*> due;
         for (size_t i = 2; i < count; ++i) {
             if (set[i].revents & (set[i].events | POLLERR | POLLHUP | POLLNVAL)) {
-                due.push_back(notifiers_[i - 2]);
+                due.push_back(polled[i - 2]);
             }
         }
         for (QSocketNotifier* notifier : due) {

@@ -136,6 +136,40 @@ private slots:
         QVERIFY(onThread);
     }
 
+    // A tick that deletes a notifier whose socket was ready in the same poll: that notifier is
+    // not told, and neither is the one registered after it, whose socket is silent.
+    void notifierRemovedByTheTickIsNotTold() {
+        DispatchedThread t;
+        const int ready = eventfd(1, EFD_NONBLOCK | EFD_CLOEXEC);
+        const int silent = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+        // Expired at once, then every 5 ms: the first poll after the set-up finds both ready.
+        const int tickFd = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
+        itimerspec spec{};
+        spec.it_value.tv_nsec = 1;
+        spec.it_interval.tv_nsec = 5000000;
+        timerfd_settime(tickFd, 0, &spec, nullptr);
+        std::atomic<int> ticks{0};
+        std::atomic<int> told{0};
+        t.run([&] {
+            auto* doomed = new QSocketNotifier(ready, QSocketNotifier::Read, t.context);
+            QObject::connect(doomed, &QSocketNotifier::activated, t.context, [&] { ++told; });
+            auto* other = new QSocketNotifier(silent, QSocketNotifier::Read, t.context);
+            QObject::connect(other, &QSocketNotifier::activated, t.context, [&] { ++told; });
+            t.dispatcher->setTick(tickFd, [&, doomed]() mutable {
+                if (ticks++ == 0) {
+                    delete doomed;
+                    doomed = nullptr;
+                }
+            });
+        });
+        QTRY_VERIFY(ticks >= 3);
+        t.run([&] { t.dispatcher->setTick(-1, {}); });
+        for (int fd : {tickFd, ready, silent}) {
+            ::close(fd);
+        }
+        QCOMPARE(told.load(), 0);
+    }
+
     // quit() wakes a thread asleep with nothing to do, and objects left for deletion are
     // deleted on the way out.
     void quitEndsTheThreadAndDeletesWhatWasLeft() {
