@@ -442,8 +442,11 @@ private slots:
         auto* view = window.findChild<ForcesViewWidget*>(QStringLiteral("forces_view"));
         QVERIFY(tabs && view);
         QVERIFY(!view->isListening());
+        // The plots are made when the tab is first shown.
+        QCOMPARE(view->findChildren<QChartView*>().size(), 0);
         tabs->setCurrentWidget(view);
         QVERIFY(view->isListening());
+        QCOMPARE(view->findChildren<QChartView*>().size(), 2);
         QTRY_VERIFY_WITH_TIMEOUT(view->samples().size() > 10, 5000);
         qint64 previous = -1;
         for (const ForcesSample& s : view->samples()) {

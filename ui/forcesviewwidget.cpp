@@ -152,6 +152,35 @@ ForcesViewWidget::ForcesViewWidget(QWidget* parent) : QWidget(parent), redrawTim
     replayRow->addWidget(replaySlider_, 1);
     replayRow->addWidget(replayLabel_);
 
+    layout_ = new QVBoxLayout(this);
+    layout_->addLayout(recordRow);
+    layout_->addLayout(replayRow);
+
+    redrawTimer_->setInterval(50);
+    connect(redrawTimer_, &QTimer::timeout, this, &ForcesViewWidget::redraw);
+    connect(pauseButton_, &QPushButton::toggled, this, &ForcesViewWidget::setPlotPaused);
+    connect(detachButton_, &QPushButton::toggled, this, &ForcesViewWidget::setDetached);
+    connect(recordButton_, &QPushButton::clicked, this, &ForcesViewWidget::recordToggled);
+    connect(openButton, &QPushButton::clicked, this, &ForcesViewWidget::replayOpenRequested);
+    connect(replayPauseButton_, &QPushButton::clicked, this, &ForcesViewWidget::replayPauseToggled);
+    connect(replayStopButton_, &QPushButton::clicked, this, &ForcesViewWidget::replayStopRequested);
+    connect(replayLoopBox_, &QCheckBox::toggled, this, &ForcesViewWidget::replayLoopToggled);
+    connect(replaySlider_, &QSlider::sliderReleased, this,
+            [this]() { emit replaySeekRequested(replaySlider_->value()); });
+    connect(replaySlider_, &QSlider::valueChanged, this, [this](int value) {
+        // Keys and clicks move at once; a drag moves when released.
+        if (!replaySlider_->isSliderDown()) {
+            emit replaySeekRequested(value);
+        }
+    });
+}
+
+// The plots are made when first needed: most runs never open the tab, and the charts hold
+// more than a megabyte.
+void ForcesViewWidget::buildCharts() {
+    if (forceAxis_) {
+        return;
+    }
     // What was sent: colour tells the axis, the line tells force, vibration or spring.
     auto* forceChart = new QChart();
     forceChart->setTitle(tr("Sent to the devices"));
@@ -186,30 +215,8 @@ ForcesViewWidget::ForcesViewWidget(QWidget* parent) : QWidget(parent), redrawTim
         addSeries(flightChart, flightTime_, angleAxis_, tr("AoA"), QPen(QColor(0x94, 0x67, 0xbd), 1.5));
     gSeries_ = addSeries(flightChart, flightTime_, angleAxis_, tr("G"), QPen(QColor(0xff, 0x7f, 0x0e), 1.5));
 
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(recordRow);
-    layout->addLayout(replayRow);
-    layout->addWidget(chartView(forceChart, this), 3);
-    layout->addWidget(chartView(flightChart, this), 2);
-    redraw();
-
-    redrawTimer_->setInterval(50);
-    connect(redrawTimer_, &QTimer::timeout, this, &ForcesViewWidget::redraw);
-    connect(pauseButton_, &QPushButton::toggled, this, &ForcesViewWidget::setPlotPaused);
-    connect(detachButton_, &QPushButton::toggled, this, &ForcesViewWidget::setDetached);
-    connect(recordButton_, &QPushButton::clicked, this, &ForcesViewWidget::recordToggled);
-    connect(openButton, &QPushButton::clicked, this, &ForcesViewWidget::replayOpenRequested);
-    connect(replayPauseButton_, &QPushButton::clicked, this, &ForcesViewWidget::replayPauseToggled);
-    connect(replayStopButton_, &QPushButton::clicked, this, &ForcesViewWidget::replayStopRequested);
-    connect(replayLoopBox_, &QCheckBox::toggled, this, &ForcesViewWidget::replayLoopToggled);
-    connect(replaySlider_, &QSlider::sliderReleased, this,
-            [this]() { emit replaySeekRequested(replaySlider_->value()); });
-    connect(replaySlider_, &QSlider::valueChanged, this, [this](int value) {
-        // Keys and clicks move at once; a drag moves when released.
-        if (!replaySlider_->isSliderDown()) {
-            emit replaySeekRequested(value);
-        }
-    });
+    layout_->addWidget(chartView(forceChart, this), 3);
+    layout_->addWidget(chartView(flightChart, this), 2);
 }
 
 void ForcesViewWidget::setLoop(MainBackgroundThread* loop) {
@@ -269,6 +276,9 @@ void ForcesViewWidget::closeEvent(QCloseEvent* event) {
 
 void ForcesViewWidget::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
+    if (!forceAxis_) {
+        redraw();
+    }
     listen(true);
 }
 
@@ -328,10 +338,14 @@ void ForcesViewWidget::setPlotPaused(bool paused) {
 }
 
 QPair<double, double> ForcesViewWidget::forceRange() const {
+    if (!forceAxis_) {
+        return {0.0, 0.0};
+    }
     return {forceAxis_->min(), forceAxis_->max()};
 }
 
 void ForcesViewWidget::redraw() {
+    buildCharts();
     QList<QPointF> force[3][3];
     QList<QPointF> airspeed;
     QList<QPointF> aoa;

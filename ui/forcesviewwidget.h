@@ -17,6 +17,7 @@ class QSlider;
 class QTabWidget;
 class QTimer;
 class QValueAxis;
+class QVBoxLayout;
 
 // The "Forces" tab: a rolling plot of the last ten seconds of what the control loop sent
 // (per axis force, vibration and spring magnitude) and of the airspeed, AoA and G behind it,
@@ -75,6 +76,7 @@ protected:
 
 private:
     void listen(bool on);
+    void buildCharts();
 
     QPointer<MainBackgroundThread> loop_;
     bool listening_ = false;
@@ -96,13 +98,15 @@ private:
     QSlider* replaySlider_;
     QLabel* replayLabel_;
 
-    QValueAxis* forceTime_;
-    QValueAxis* forceAxis_;
-    QValueAxis* flightTime_;
-    QValueAxis* airspeedAxis_;
-    QValueAxis* angleAxis_;
+    QVBoxLayout* layout_;
+    // Null until the plots are first shown or redrawn.
+    QValueAxis* forceTime_ = nullptr;
+    QValueAxis* forceAxis_ = nullptr;
+    QValueAxis* flightTime_ = nullptr;
+    QValueAxis* airspeedAxis_ = nullptr;
+    QValueAxis* angleAxis_ = nullptr;
     QLineSeries* forceSeries_[3][3] = {}; // [quantity: force, vibration, spring][axis]
-    QLineSeries* airspeedSeries_;
-    QLineSeries* aoaSeries_;
-    QLineSeries* gSeries_;
+    QLineSeries* airspeedSeries_ = nullptr;
+    QLineSeries* aoaSeries_ = nullptr;
+    QLineSeries* gSeries_ = nullptr;
 };
