@@ -9,6 +9,7 @@
 #include <climits>
 #include <cstring>
 #include <ctime>
+#include <utility>
 
 #include <poll.h>
 #include <sys/eventfd.h>
@@ -110,18 +111,26 @@ bool TickDispatcher::processEvents(QEventLoop::ProcessEventsFlags flags) {
         }
         // A notifier sent its event may unregister itself or another; only the ones still
         // registered are told.
-        std::vector<QSocketNotifier*> due;
+        std::vector<std::pair<QSocketNotifier*, bool>> due; // the notifier, and whether its socket is closed
         for (size_t i = 2; i < count; ++i) {
             if (set[i].revents & (set[i].events | POLLERR | POLLHUP | POLLNVAL)) {
-                due.push_back(polled[i - 2]);
+                due.emplace_back(polled[i - 2], (set[i].revents & POLLNVAL) != 0);
             }
         }
-        for (QSocketNotifier* notifier : due) {
-            if (std::find(notifiers_.begin(), notifiers_.end(), notifier) != notifiers_.end()) {
-                QEvent event(QEvent::SockAct);
-                QCoreApplication::sendEvent(notifier, &event);
-                any = true;
+        for (const auto& [notifier, closed] : due) {
+            if (std::find(notifiers_.begin(), notifiers_.end(), notifier) == notifiers_.end()) {
+                continue;
             }
+            if (closed) {
+                // A descriptor closed under its notifier would report itself at every pass.
+                qWarning("TickDispatcher: socket %lld was closed under its notifier, which is disabled",
+                         static_cast<long long>(notifier->socket()));
+                notifier->setEnabled(false);
+                continue;
+            }
+            QEvent event(QEvent::SockAct);
+            QCoreApplication::sendEvent(notifier, &event);
+            any = true;
         }
     } else if (ready < 0 && errno != EINTR) {
         qWarning("TickDispatcher: poll failed (%s)", strerror(errno));

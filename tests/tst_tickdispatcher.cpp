@@ -5,6 +5,7 @@
 #ifdef Q_OS_LINUX
 #include "app/tickdispatcher.h"
 
+#include <QRegularExpression>
 #include <QSocketNotifier>
 #include <QThread>
 #include <QTimer>
@@ -163,11 +164,34 @@ private slots:
             });
         });
         QTRY_VERIFY(ticks >= 3);
-        t.run([&] { t.dispatcher->setTick(-1, {}); });
+        t.run([&] {
+            t.dispatcher->setTick(-1, {});
+            qDeleteAll(t.context->findChildren<QSocketNotifier*>());
+        });
         for (int fd : {tickFd, ready, silent}) {
             ::close(fd);
         }
         QCOMPARE(told.load(), 0);
+    }
+
+    // A descriptor closed while its notifier still watches it: the notifier is disabled with a
+    // warning instead of being told at every pass.
+    void notifierOfAClosedSocketIsDisabled() {
+        DispatchedThread t;
+        const int fd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+        std::atomic<int> told{0};
+        QSocketNotifier* notifier = nullptr;
+        t.run([&] {
+            notifier = new QSocketNotifier(fd, QSocketNotifier::Read, t.context);
+            QObject::connect(notifier, &QSocketNotifier::activated, t.context, [&] { ++told; });
+        });
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("was closed under its notifier"));
+        ::close(fd);
+        t.dispatcher->wakeUp(); // the next poll sees the closed descriptor
+        bool enabled = true;
+        QTRY_VERIFY((t.run([&] { enabled = notifier->isEnabled(); }), !enabled));
+        QCOMPARE(told.load(), 0);
+        t.run([&] { delete notifier; });
     }
 
     // quit() wakes a thread asleep with nothing to do, and objects left for deletion are
