@@ -20,7 +20,8 @@
 
 namespace {
 
-// A thread running an event loop on a TickDispatcher, with a context object living there.
+// A thread running an event loop on a TickDispatcher, with a context object living there. The
+// tests declare it after the variables its callbacks use, so it stops before they go.
 struct DispatchedThread {
     QThread thread;
     QObject* context = new QObject();
@@ -73,17 +74,17 @@ private slots:
         QFETCH(QString, what);
         QFETCH(int, atLeast);
         QFETCH(int, atMost);
-        DispatchedThread t;
         std::atomic<int> count{0};
         std::atomic<bool> inOrder{true};
         std::atomic<bool> onThread{true};
+        int fd = -1;
+        DispatchedThread t;
         const auto hit = [&] {
             if (QThread::currentThread() != &t.thread) {
                 onThread = false;
             }
             ++count;
         };
-        int fd = -1;
         if (what == "queued") {
             for (int i = 0; i < 100; ++i) {
                 QMetaObject::invokeMethod(t.context, [&, i] {
@@ -140,7 +141,6 @@ private slots:
     // A tick that deletes a notifier whose socket was ready in the same poll: that notifier is
     // not told, and neither is the one registered after it, whose socket is silent.
     void notifierRemovedByTheTickIsNotTold() {
-        DispatchedThread t;
         const int ready = eventfd(1, EFD_NONBLOCK | EFD_CLOEXEC);
         const int silent = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
         // Expired at once, then every 5 ms: the first poll after the set-up finds both ready.
@@ -151,6 +151,7 @@ private slots:
         timerfd_settime(tickFd, 0, &spec, nullptr);
         std::atomic<int> ticks{0};
         std::atomic<int> told{0};
+        DispatchedThread t;
         t.run([&] {
             auto* doomed = new QSocketNotifier(ready, QSocketNotifier::Read, t.context);
             QObject::connect(doomed, &QSocketNotifier::activated, t.context, [&] { ++told; });
@@ -177,10 +178,10 @@ private slots:
     // A descriptor closed while its notifier still watches it: the notifier is disabled with a
     // warning instead of being told at every pass.
     void notifierOfAClosedSocketIsDisabled() {
-        DispatchedThread t;
         const int fd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
         std::atomic<int> told{0};
         QSocketNotifier* notifier = nullptr;
+        DispatchedThread t;
         t.run([&] {
             notifier = new QSocketNotifier(fd, QSocketNotifier::Read, t.context);
             QObject::connect(notifier, &QSocketNotifier::activated, t.context, [&] { ++told; });
