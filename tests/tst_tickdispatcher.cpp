@@ -43,12 +43,13 @@ struct DispatchedThread {
     }
 };
 
-int periodicTimerFd(long periodNs) {
+// A timerfd that expires first after `firstNs`, then every `periodNs`.
+int periodicTimerFd(long periodNs, long firstNs = 0) {
     const int fd = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
-    itimerspec spec{};
-    spec.it_interval.tv_nsec = periodNs;
-    spec.it_value.tv_nsec = periodNs;
-    timerfd_settime(fd, 0, &spec, nullptr);
+    itimerspec schedule{};
+    schedule.it_interval.tv_nsec = periodNs;
+    schedule.it_value.tv_nsec = firstNs > 0 ? firstNs : periodNs;
+    timerfd_settime(fd, 0, &schedule, nullptr);
     return fd;
 }
 
@@ -144,11 +145,7 @@ private slots:
         const int ready = eventfd(1, EFD_NONBLOCK | EFD_CLOEXEC);
         const int silent = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
         // Expired at once, then every 5 ms: the first poll after the set-up finds both ready.
-        const int tickFd = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
-        itimerspec spec{};
-        spec.it_value.tv_nsec = 1;
-        spec.it_interval.tv_nsec = 5000000;
-        timerfd_settime(tickFd, 0, &spec, nullptr);
+        const int tickFd = periodicTimerFd(5000000, 1);
         std::atomic<int> ticks{0};
         std::atomic<int> told{0};
         DispatchedThread t;
