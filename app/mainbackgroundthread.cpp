@@ -1,5 +1,7 @@
 #include "app/mainbackgroundthread.h"
 
+#include "app/heartbeat.h"
+
 #include "device/hidreports.h"
 #include "forces/commontelemetryforcecalculator.h"
 #include "forces/condortelemetryforcecalculator.h"
@@ -11,6 +13,9 @@
 #include "telemetry/telemetrythread.h"
 
 #include <QThread>
+
+#include <algorithm>
+#include <cmath>
 
 #include <QSocketNotifier>
 
@@ -221,6 +226,7 @@ qint64 MainBackgroundThread::rampElapsed() const {
 }
 
 void MainBackgroundThread::onTimout() {
+    Heartbeat::beat();
     drainMailbox();
 
     PositionInput position;
@@ -254,9 +260,37 @@ void MainBackgroundThread::onTimout() {
         }
     }
 
+    if (forcesHeld_) {
+        forces = Forces();
+    } else if (masterGain_ < 1.0f) {
+        forces.scale(masterGain_);
+    }
+
     writeJoystickDirectControl(forces);
     writeRudderDirectControl(forces);
     publishForces(forces);
+}
+
+void MainBackgroundThread::setMasterGain(double percent) {
+    if (std::isnan(percent)) {
+        percent = 100.0;
+    }
+    masterGain_ = static_cast<float>(std::clamp(percent, 0.0, 100.0) / 100.0);
+}
+
+void MainBackgroundThread::setForcesHeld(bool held) {
+    if (held == forcesHeld_) {
+        return;
+    }
+    forcesHeld_ = held;
+    if (held) {
+        const Forces zero;
+        const EffectsSettings noDampers;
+        write(joystick_.handle, HidReports::joystickDirectControl(zero, positionOffset_, noDampers).data());
+        write(rudder_.handle, HidReports::rudderDirectControl(zero, positionOffset_, noDampers).data());
+    } else {
+        rampStart_ = clock_();
+    }
 }
 
 bool MainBackgroundThread::sameRecord(const Telemetry& a, const Telemetry& b) {

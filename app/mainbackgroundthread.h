@@ -109,6 +109,13 @@ public slots:
     void setLanded(float verticalSpeed, float airspeed);
     // A view that shows more than before hears of the latest at the next tick.
     void setPanelView(MainBackgroundThread::PanelView view);
+    // The pilot's master gain in percent (0..100, out-of-range and non-finite values are
+    // clamped; NaN reads as 100): scales every force, vibration and spring magnitude sent.
+    void setMasterGain(double percent);
+    // While held, both devices receive all-zero direct-control reports (the first one before
+    // this returns, so a blocking call knows the stick has let go); on release the forces ramp
+    // in from zero over 2 s. The "Forces off" button and a stop from the terminal use it.
+    void setForcesHeld(bool held);
 
 private slots:
     Forces calculateForces(PositionInput position);
@@ -197,6 +204,8 @@ private:
     Telemetry shownTelemetry_;
     Forces sent_;
     qint64 lastPublished_ = -1;
+    float masterGain_ = 1.0f;
+    bool forcesHeld_ = false;
 
     // The latest record of each game since the last drain, and when it arrived (0: none).
     struct Mailbox {

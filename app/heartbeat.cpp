@@ -1,0 +1,7 @@
+#include "app/heartbeat.h"
+
+namespace Heartbeat {
+
+void beat() {}
+
+} // namespace Heartbeat
