@@ -429,6 +429,8 @@ private slots:
                               "public setCondor2Telemetry(Condor2Telemetry)",
                               "public setLanded(float,float)",
                               "public setPanelView(MainBackgroundThread::PanelView)",
+                              "public setMasterGain(double)",
+                              "public setForcesHeld(bool)",
                               "private calculateForces(PositionInput)",
                               "private onTimout()",
                               "private readJoystickVersion()",
