@@ -4,7 +4,7 @@
 #include "app/mainwindow.h"
 #include "app/recordingcontroller.h"
 #include "app/shutdownsignals.h"
-#include "forces/metatypes.h"
+#include "records/metatypes.h"
 #include "telemetry/simconnect/simconnectconfig.h"
 
 #include <QApplication>

@@ -1,18 +1,18 @@
 #pragma once
 
 #include "device/deviceopener.h"
-#include "forces/condor2telemetry.h"
-#include "forces/dcstelemetry.h"
-#include "forces/directxoverridetypedef.h"
-#include "forces/forces.h"
-#include "forces/forcessample.h"
-#include "forces/msfstelemetry.h"
-#include "forces/positioninput.h"
-#include "forces/recordingrow.h"
-#include "forces/shturmoviktelemetry.h"
-#include "forces/telemetry.h"
-#include "forces/warthundertelemetry.h"
-#include "profiles/effectssettings.h"
+#include "records/condor2telemetry.h"
+#include "records/dcstelemetry.h"
+#include "records/directxoverridetypedef.h"
+#include "records/effectssettings.h"
+#include "records/forces.h"
+#include "records/forcessample.h"
+#include "records/msfstelemetry.h"
+#include "records/positioninput.h"
+#include "records/recordingrow.h"
+#include "records/shturmoviktelemetry.h"
+#include "records/telemetry.h"
+#include "records/warthundertelemetry.h"
 
 #include <QElapsedTimer>
 #include <QObject>

@@ -2,8 +2,8 @@
 // each followed by the clamp, as calculateForces does it. Prints nanoseconds per tick.
 
 #include "forces/commontelemetryforcecalculator.h"
-#include "forces/forces.h"
-#include "profiles/effectssettings.h"
+#include "records/effectssettings.h"
+#include "records/forces.h"
 
 #include <chrono>
 #include <cstdint>

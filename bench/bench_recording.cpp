@@ -2,7 +2,7 @@
 // a recording (once, when a replay starts, on the telemetry thread), and the force view's
 // published sample on the control loop's tick.
 #include "app/mainbackgroundthread.h"
-#include "forces/metatypes.h"
+#include "records/metatypes.h"
 #include "telemetry/recordingcsv.h"
 
 #include <benchmark/benchmark.h>

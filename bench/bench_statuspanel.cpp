@@ -4,7 +4,7 @@
 // caches taken by the other threads and programs; the "cold" rows sleep 50 ms between updates
 // to show that cost, which is several times the back-to-back one. Runs on the offscreen
 // platform unless another is chosen.
-#include "forces/metatypes.h"
+#include "records/metatypes.h"
 #include "ui/statuswidget.h"
 
 #include <benchmark/benchmark.h>

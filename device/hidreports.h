@@ -1,8 +1,8 @@
 #pragma once
 
-#include "forces/directxoverridetypedef.h"
-#include "forces/forces.h"
-#include "profiles/effectssettings.h"
+#include "records/directxoverridetypedef.h"
+#include "records/effectssettings.h"
+#include "records/forces.h"
 
 #include <array>
 #include <cstdint>

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "forces/axisforce.h"
 #include "forces/oscillator.h"
-#include "forces/telemetry.h"
-#include "profiles/effectssettings.h"
+#include "records/axisforce.h"
+#include "records/effectssettings.h"
+#include "records/telemetry.h"
 
 #include <QObject>
 

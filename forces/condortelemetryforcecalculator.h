@@ -1,8 +1,8 @@
 #pragma once
 
-#include "forces/axisforce.h"
-#include "forces/condor2telemetry.h"
-#include "profiles/effectssettings.h"
+#include "records/axisforce.h"
+#include "records/condor2telemetry.h"
+#include "records/effectssettings.h"
 
 #include <QObject>
 

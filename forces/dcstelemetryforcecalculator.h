@@ -1,8 +1,8 @@
 #pragma once
 
-#include "forces/axisforce.h"
-#include "forces/dcstelemetry.h"
-#include "profiles/effectssettings.h"
+#include "records/axisforce.h"
+#include "records/dcstelemetry.h"
+#include "records/effectssettings.h"
 
 #include <QObject>
 

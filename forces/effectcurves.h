@@ -1,6 +1,7 @@
 #pragma once
 
-#include "profiles/effectrange.h"
+#include "records/effectrange.h"
+#include "records/finite.h"
 
 // The small numeric tools every effect is built from. All are total: for any input,
 // including zero-width ranges, NaN and infinities, they return a finite value.
@@ -20,10 +21,3 @@ float fraction(float v, float lo, float hi);
 float lerp(float a, float b, float t);
 // +amplitude for the first half of a period (phase <= 0.5), -amplitude for the second.
 float square(float phase, float amplitude);
-// value itself when finite, otherwise 0: the rule for every number that reaches a report.
-inline float finiteOrZero(float value) {
-    return (value - value == 0.0f) ? value : 0.0f;
-}
-inline double finiteOrZero(double value) {
-    return (value - value == 0.0) ? value : 0.0;
-}

@@ -2,9 +2,9 @@
 
 #include "forces/commontelemetryforcecalculator.h"
 #include "forces/effectcurves.h"
-#include "profiles/aoashakersettings.h"
-#include "profiles/effectssettings.h"
-#include "profiles/joltsettings.h"
+#include "records/aoashakersettings.h"
+#include "records/effectssettings.h"
+#include "records/joltsettings.h"
 
 #include <algorithm>
 #include <cmath>

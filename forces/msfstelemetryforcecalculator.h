@@ -1,8 +1,8 @@
 #pragma once
 
 #include "forces/commontelemetryforcecalculator.h"
-#include "forces/msfstelemetry.h"
-#include "profiles/effectssettings.h"
+#include "records/effectssettings.h"
+#include "records/msfstelemetry.h"
 
 #include <QObject>
 

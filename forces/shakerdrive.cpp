@@ -1,9 +1,9 @@
 #include "forces/shakerdrive.h"
 
 #include "forces/effectcurves.h"
-#include "profiles/aoashakersettings.h"
-#include "profiles/genericspeeddependantshakersettings.h"
-#include "profiles/joltsettings.h"
+#include "records/aoashakersettings.h"
+#include "records/genericspeeddependantshakersettings.h"
+#include "records/joltsettings.h"
 
 ShakerDrive levelShakerDrive(float level, float airspeed, const GenericSpeedDependantShakerSettings& s) {
     const float speed = fraction(airspeed, s.speed.min, s.speed.max);

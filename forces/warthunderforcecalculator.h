@@ -1,8 +1,8 @@
 #pragma once
 
-#include "forces/axisforce.h"
-#include "forces/warthundertelemetry.h"
-#include "profiles/effectssettings.h"
+#include "records/axisforce.h"
+#include "records/effectssettings.h"
+#include "records/warthundertelemetry.h"
 
 #include <QObject>
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "forces/telemetry.h"
-#include "profiles/effectsprofile.h"
-#include "profiles/effectsprofilemetadata.h"
+#include "records/effectsprofile.h"
+#include "records/effectsprofilemetadata.h"
+#include "records/telemetry.h"
 
 #include <QDir>
 #include <QMap>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "forces/condor2telemetry.h"
+#include "records/condor2telemetry.h"
 
 #include <QByteArray>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "forces/dcstelemetry.h"
+#include "records/dcstelemetry.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "forces/recordingrow.h"
-#include "forces/telemetry.h"
+#include "records/recordingrow.h"
+#include "records/telemetry.h"
 
 #include <QDateTime>
 #include <QFile>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "forces/recordingrow.h"
+#include "records/recordingrow.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "forces/condor2telemetry.h"
+#include "records/condor2telemetry.h"
 #include "telemetry/telemetrysourceudp.h"
 
 // Condor 2: the game's UDP output sends "key=value" lines (port 55278 by default). The game

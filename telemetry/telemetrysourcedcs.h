@@ -1,6 +1,6 @@
 #pragma once
 
-#include "forces/dcstelemetry.h"
+#include "records/dcstelemetry.h"
 #include "telemetry/telemetrysourceudp.h"
 
 // DCS: the export script inside the game sends one ";"-separated text datagram per frame

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "forces/msfstelemetry.h"
+#include "records/msfstelemetry.h"
 #include "telemetry/simconnect/simconnect.h"
 #include "telemetry/telemetrysource.h"
 

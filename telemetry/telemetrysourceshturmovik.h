@@ -1,6 +1,6 @@
 #pragma once
 
-#include "forces/shturmoviktelemetry.h"
+#include "records/shturmoviktelemetry.h"
 #include "telemetry/shturmovikindicators.h"
 #include "telemetry/telemetrysourceudp.h"
 

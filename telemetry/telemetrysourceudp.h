@@ -1,6 +1,6 @@
 #pragma once
 
-#include "forces/telemetry.h"
+#include "records/telemetry.h"
 #include "telemetry/telemetrysource.h"
 
 #include <QByteArray>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "forces/warthundertelemetry.h"
+#include "records/warthundertelemetry.h"
 #include "telemetry/telemetrysource.h"
 
 #include <QNetworkRequest>

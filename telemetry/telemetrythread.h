@@ -1,11 +1,11 @@
 #pragma once
 
-#include "forces/condor2telemetry.h"
-#include "forces/dcstelemetry.h"
-#include "forces/msfstelemetry.h"
-#include "forces/shturmoviktelemetry.h"
-#include "forces/telemetry.h"
-#include "forces/warthundertelemetry.h"
+#include "records/condor2telemetry.h"
+#include "records/dcstelemetry.h"
+#include "records/msfstelemetry.h"
+#include "records/shturmoviktelemetry.h"
+#include "records/telemetry.h"
+#include "records/warthundertelemetry.h"
 #include "telemetry/telemetryendpoints.h"
 #include "telemetry/telemetrysource.h"
 

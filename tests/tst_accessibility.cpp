@@ -1,5 +1,5 @@
 #include "app/mainwindow.h"
-#include "forces/metatypes.h"
+#include "records/metatypes.h"
 #include "support/fakehid.h"
 #include "ui/aboutdialog.h"
 #include "ui/airflowspringsettingswidget.h"

@@ -1,5 +1,5 @@
-#include "profiles/axiseffectssettings.h"
-#include "profiles/effectsprofile.h"
+#include "records/axiseffectssettings.h"
+#include "records/effectsprofile.h"
 #include "ui/axiseffectswidget.h"
 
 #include <QComboBox>

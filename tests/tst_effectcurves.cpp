@@ -1,10 +1,10 @@
 // The numeric tools of the force synthesis: table sine, exponent curve, range mapping, input
 // fraction, attenuation curve, square-wave oscillator and the jitter generator.
 
-#include "forces/attenuationcurve.h"
 #include "forces/effectcurves.h"
 #include "forces/jittergenerator.h"
 #include "forces/oscillator.h"
+#include "records/attenuationcurve.h"
 
 #include <QtTest>
 

@@ -1,4 +1,4 @@
-#include "profiles/axiseffectssettings.h"
+#include "records/axiseffectssettings.h"
 #include "ui/airflowspringsettingswidget.h"
 #include "ui/aoashakersettingswidget.h"
 #include "ui/condorshakersettingswidget.h"

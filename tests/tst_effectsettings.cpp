@@ -1,4 +1,4 @@
-#include "profiles/effectsprofile.h"
+#include "records/effectsprofile.h"
 #include "support/profilefields.h"
 
 #include <QtTest>

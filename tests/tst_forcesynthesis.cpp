@@ -5,8 +5,8 @@
 #include "app/mainbackgroundthread.h"
 #include "forces/commontelemetryforcecalculator.h"
 #include "forces/effectpreview.h"
-#include "forces/metatypes.h"
-#include "profiles/effectsprofile.h"
+#include "records/effectsprofile.h"
+#include "records/metatypes.h"
 #include "support/fakehid.h"
 
 #include <QtTest>

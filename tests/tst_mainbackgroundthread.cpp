@@ -1,6 +1,6 @@
 #include "app/mainbackgroundthread.h"
 #include "forces/commontelemetryforcecalculator.h"
-#include "forces/metatypes.h"
+#include "records/metatypes.h"
 #include "support/fakehid.h"
 #include "support/loophelpers.h"
 #include "telemetry/telemetrythread.h"

@@ -1,5 +1,5 @@
-#include "forces/metatypes.h"
-#include "forces/msfstelemetry.h"
+#include "records/metatypes.h"
+#include "records/msfstelemetry.h"
 #include "support/fakesimconnect.h"
 #include "support/msfseventlog.h"
 #include "telemetry/msfsdata.h"

@@ -2,7 +2,7 @@
 // disk fills up), the replay's stream, and the whole round trip through the control loop.
 
 #include "app/mainbackgroundthread.h"
-#include "forces/metatypes.h"
+#include "records/metatypes.h"
 #include "support/fakehid.h"
 #include "support/loophelpers.h"
 #include "telemetry/flightrecorder.h"

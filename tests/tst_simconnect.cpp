@@ -1,8 +1,8 @@
 // The native SimConnect client: its stream framing, the reading of the simulator's messages, the
 // packets it sends, where it connects, and the whole MSFS source over real TCP against
 // tests/support/fakesimulator.
-#include "forces/metatypes.h"
-#include "forces/msfstelemetry.h"
+#include "records/metatypes.h"
+#include "records/msfstelemetry.h"
 #include "support/fakesimulator.h"
 #include "support/msfseventlog.h"
 #include "telemetry/msfsdata.h"

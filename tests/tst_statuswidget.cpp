@@ -1,4 +1,4 @@
-#include "forces/metatypes.h"
+#include "records/metatypes.h"
 #include "ui/statuswidget.h"
 
 #include <QCheckBox>

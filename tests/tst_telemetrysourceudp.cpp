@@ -1,7 +1,7 @@
 // The UDP sources on real loopback sockets: stream start, parsing, time-out and the names
 // the games' streams are announced with. Time is stepped by hand through the sources' clock.
 
-#include "forces/metatypes.h"
+#include "records/metatypes.h"
 #include "support/il2datagram.h"
 #include "support/udptesting.h"
 #include "telemetry/telemetrysourcecondor2.h"

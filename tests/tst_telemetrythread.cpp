@@ -1,7 +1,7 @@
 // The telemetry worker with its real sources on free loopback ports: which game becomes
 // current, what it passes on, and in which order the control loop's thread receives it.
 
-#include "forces/metatypes.h"
+#include "records/metatypes.h"
 #include "support/fakesimconnect.h"
 #include "support/il2datagram.h"
 #include "support/udptesting.h"

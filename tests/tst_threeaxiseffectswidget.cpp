@@ -1,7 +1,7 @@
-#include "forces/metatypes.h"
-#include "profiles/axiseffectssettings.h"
-#include "profiles/effectsprofile.h"
 #include "profiles/profilestore.h"
+#include "records/axiseffectssettings.h"
+#include "records/effectsprofile.h"
+#include "records/metatypes.h"
 #include "ui/axiseffectswidget.h"
 #include "ui/threeaxiseffectswidget.h"
 

@@ -1,5 +1,5 @@
-#include "forces/metatypes.h"
-#include "forces/warthundertelemetry.h"
+#include "records/metatypes.h"
+#include "records/warthundertelemetry.h"
 #include "telemetry/telemetrysourcewarthunder.h"
 #include "telemetry/warthunderstateparser.h"
 

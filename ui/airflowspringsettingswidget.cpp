@@ -1,6 +1,6 @@
 #include "ui/airflowspringsettingswidget.h"
 
-#include "profiles/airflowspringsettings.h"
+#include "records/airflowspringsettings.h"
 #include "ui/curvepreviewwidget.h"
 #include "ui/rangecontrol.h"
 #include "ui/spinboxvalue.h"

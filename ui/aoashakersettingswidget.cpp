@@ -1,6 +1,6 @@
 #include "ui/aoashakersettingswidget.h"
 
-#include "profiles/aoashakersettings.h"
+#include "records/aoashakersettings.h"
 #include "ui/curvepreviewwidget.h"
 #include "ui/rangecontrol.h"
 #include "ui/rangespinboxes.h"

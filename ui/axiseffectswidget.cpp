@@ -1,6 +1,6 @@
 #include "ui/axiseffectswidget.h"
 
-#include "profiles/axiseffectssettings.h"
+#include "records/axiseffectssettings.h"
 #include "ui_axiseffectswidget.h"
 
 #include <QLabel>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "profiles/effectsprofile.h"
+#include "records/effectsprofile.h"
 
 #include <QModelIndex>
 #include <QSet>

@@ -1,6 +1,6 @@
 #include "ui/condorshakersettingswidget.h"
 
-#include "profiles/condorshakersettings.h"
+#include "records/condorshakersettings.h"
 #include "ui/rangecontrol.h"
 #include "ui/rangespinboxes.h"
 #include "ui/spinboxvalue.h"

@@ -1,10 +1,10 @@
 #include "ui/curvepreviewwidget.h"
 
 #include "forces/effectpreview.h"
-#include "profiles/airflowspringsettings.h"
-#include "profiles/aoashakersettings.h"
-#include "profiles/genericspeeddependantshakersettings.h"
-#include "profiles/joltsettings.h"
+#include "records/airflowspringsettings.h"
+#include "records/aoashakersettings.h"
+#include "records/genericspeeddependantshakersettings.h"
+#include "records/joltsettings.h"
 
 #include <QChart>
 #include <QChartView>

@@ -1,6 +1,6 @@
 #include "ui/directxsettingswidget.h"
 
-#include "profiles/directxsettings.h"
+#include "records/directxsettings.h"
 #include "ui/rangecontrol.h"
 #include "ui/spinboxvalue.h"
 #include "ui_directxsettingswidget.h"

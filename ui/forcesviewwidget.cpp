@@ -1,7 +1,5 @@
 #include "ui/forcesviewwidget.h"
 
-#include "app/mainbackgroundthread.h"
-
 #include <QChart>
 #include <QChartView>
 #include <QCheckBox>
@@ -219,9 +217,11 @@ void ForcesViewWidget::buildCharts() {
     layout_->addWidget(chartView(flightChart, this), 2);
 }
 
-void ForcesViewWidget::setLoop(MainBackgroundThread* loop) {
+void ForcesViewWidget::setSampleSource(QObject* source,
+                                       std::function<QMetaObject::Connection()> connectSamples) {
     listen(false);
-    loop_ = loop;
+    loop_ = source;
+    connectSamples_ = std::move(connectSamples);
     listen(isVisible());
 }
 
@@ -294,16 +294,14 @@ void ForcesViewWidget::listen(bool on) {
     if (!on) {
         listening_ = false;
         redrawTimer_->stop();
-        if (loop_) {
-            disconnect(loop_, &MainBackgroundThread::forcesSent, this, &ForcesViewWidget::addSample);
-        }
+        disconnect(samplesConnection_);
         return;
     }
-    if (!loop_) {
+    if (!loop_ || !connectSamples_) {
         return;
     }
     listening_ = true;
-    connect(loop_, &MainBackgroundThread::forcesSent, this, &ForcesViewWidget::addSample);
+    samplesConnection_ = connectSamples_();
     if (!paused_) {
         redrawTimer_->start();
     }

@@ -1,14 +1,14 @@
 #pragma once
 
-#include "forces/forcessample.h"
+#include "records/forcessample.h"
 
 #include <QPointer>
 #include <QVector>
 #include <QWidget>
 
 #include <deque>
+#include <functional>
 
-class MainBackgroundThread;
 class QCheckBox;
 class QLabel;
 class QLineSeries;
@@ -33,8 +33,16 @@ public:
 
     explicit ForcesViewWidget(QWidget* parent = nullptr);
 
-    // The loop whose forcesSent() is plotted while the tab is visible.
-    void setLoop(MainBackgroundThread* loop);
+    // The loop whose forcesSent(ForcesSample) is plotted while the tab is visible. A template so
+    // that the editor's widgets need not know the control object.
+    template <class Loop> void setLoop(Loop* loop) {
+        setSampleSource(loop, [this, loop] {
+            return connect(loop, &Loop::forcesSent, this, &ForcesViewWidget::addSample);
+        });
+    }
+    // The object that sends the samples, and how to connect to it; listening connects, hiding
+    // disconnects.
+    void setSampleSource(QObject* source, std::function<QMetaObject::Connection()> connectSamples);
     // The tab widget the view sits in; "Own window" takes it out into a window of its own (still
     // owned by the main window) so the editor and the plot can be seen together, and closing
     // that window puts it back.
@@ -78,7 +86,9 @@ private:
     void listen(bool on);
     void buildCharts();
 
-    QPointer<MainBackgroundThread> loop_;
+    QPointer<QObject> loop_;
+    std::function<QMetaObject::Connection()> connectSamples_;
+    QMetaObject::Connection samplesConnection_;
     bool listening_ = false;
     bool paused_ = false;
     bool detached_ = false;

@@ -1,6 +1,6 @@
 #include "ui/genericshakersettingswidget.h"
 
-#include "profiles/genericspeeddependantshakersettings.h"
+#include "records/genericspeeddependantshakersettings.h"
 #include "ui/curvepreviewwidget.h"
 #include "ui/rangecontrol.h"
 #include "ui/rangespinboxes.h"

@@ -1,6 +1,6 @@
 #include "ui/landingjoltsettingswidget.h"
 
-#include "profiles/joltsettings.h"
+#include "records/joltsettings.h"
 #include "ui/curvepreviewwidget.h"
 #include "ui/rangecontrol.h"
 #include "ui/rangespinboxes.h"

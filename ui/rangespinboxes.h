@@ -1,6 +1,6 @@
 #pragma once
 
-#include "profiles/effectrange.h"
+#include "records/effectrange.h"
 #include "ui/rangecontrol.h"
 #include "ui/spinboxvalue.h"
 

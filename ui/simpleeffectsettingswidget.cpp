@@ -1,6 +1,6 @@
 #include "ui/simpleeffectsettingswidget.h"
 
-#include "profiles/simpleeffectsettings.h"
+#include "records/simpleeffectsettings.h"
 #include "ui/rangecontrol.h"
 #include "ui/spinboxvalue.h"
 #include "ui_simpleeffectsettingswidget.h"

@@ -1,6 +1,6 @@
 #include "ui/smartdampeningsettingswidget.h"
 
-#include "profiles/smartdampersettings.h"
+#include "records/smartdampersettings.h"
 #include "ui/rangecontrol.h"
 #include "ui/spinboxvalue.h"
 #include "ui_smartdampeningsettingswidget.h"

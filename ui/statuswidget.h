@@ -1,8 +1,8 @@
 #pragma once
 
 #include "device/deviceaccess.h"
-#include "forces/positioninput.h"
-#include "forces/telemetry.h"
+#include "records/positioninput.h"
+#include "records/telemetry.h"
 
 #include <QString>
 #include <QWidget>

@@ -1,6 +1,6 @@
 #include "ui/threeaxiseffectswidget.h"
 
-#include "profiles/effectsprofile.h"
+#include "records/effectsprofile.h"
 #include "ui_threeaxiseffectswidget.h"
 
 #include <QAbstractSpinBox>

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "forces/telemetry.h"
-#include "profiles/effectsprofile.h"
-#include "profiles/effectssettings.h"
 #include "profiles/profilestore.h"
+#include "records/effectsprofile.h"
+#include "records/effectssettings.h"
+#include "records/telemetry.h"
 
 #include <QMessageBox>
 #include <QSet>

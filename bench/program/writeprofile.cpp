@@ -2,9 +2,9 @@
 // benchmark's DCS stream ("BENCH") selects: the elevator's weight at full strength and nothing
 // else, so that the elevator force is -10 per G and tells which datagram it came from.
 
-#include "profiles/effectsprofile.h"
 #include "profiles/profilejson.h"
 #include "profiles/profilestore.h"
+#include "records/effectsprofile.h"
 
 #include <QDir>
 #include <QFile>

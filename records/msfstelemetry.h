@@ -1,6 +1,6 @@
 #pragma once
 
-#include "forces/telemetry.h"
+#include "records/telemetry.h"
 
 // Microsoft Flight Simulator record: the flight state and the three trims as fractions ("percent over 100").
 // Only the leading Telemetry drives forces. It derives from Telemetry, so the leading flight state is a plain

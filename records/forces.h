@@ -1,6 +1,6 @@
 #pragma once
 
-#include "forces/axisforce.h"
+#include "records/axisforce.h"
 
 #include <QMetaType>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "profiles/genericspeeddependantshakersettings.h"
+#include "records/genericspeeddependantshakersettings.h"
 
 #include <cstdint>
 

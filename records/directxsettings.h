@@ -1,6 +1,6 @@
 #pragma once
 
-#include "profiles/simpleeffectsettings.h"
+#include "records/simpleeffectsettings.h"
 
 // Gains for the force-feedback effects a game sends to the device itself. They reach the
 // device in the DirectX override report, not through the synthesis.

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "profiles/effectrange.h"
-#include "profiles/simpleeffectsettings.h"
+#include "records/effectrange.h"
+#include "records/simpleeffectsettings.h"
 
 // A shaker whose strength and frequency follow the airspeed: gear, flaps, airbrake and
 // rolling on ground, and the base of the AoA shaker and the landing jolt.

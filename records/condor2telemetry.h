@@ -1,6 +1,6 @@
 #pragma once
 
-#include "forces/telemetry.h"
+#include "records/telemetry.h"
 
 // Condor 2 record: the flight state and the value of line 31 of the datagram, carried but read by nothing.
 // It derives from Telemetry, so the leading flight state is a plain slice of it.

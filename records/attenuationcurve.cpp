@@ -1,6 +1,6 @@
-#include "forces/attenuationcurve.h"
+#include "records/attenuationcurve.h"
 
-#include "forces/effectcurves.h"
+#include "records/finite.h"
 
 AttenuationCurve AttenuationCurve::build(float start, float end) {
     float c = 0.5f * start / (end - start);

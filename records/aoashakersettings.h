@@ -1,6 +1,6 @@
 #pragma once
 
-#include "profiles/genericspeeddependantshakersettings.h"
+#include "records/genericspeeddependantshakersettings.h"
 
 // The angle-of-attack shaker: a speed-dependent shaker that also grows with the angle.
 class AoAShakerSettings : public GenericSpeedDependantShakerSettings {

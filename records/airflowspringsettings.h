@@ -1,7 +1,7 @@
 #pragma once
 
-#include "forces/attenuationcurve.h"
-#include "profiles/simpleeffectsettings.h"
+#include "records/attenuationcurve.h"
+#include "records/simpleeffectsettings.h"
 
 // The natural-airflow spring: stiffens with the square of airspeed and with propeller
 // wash, and its growth is attenuated along a curve between a start and an end airspeed.

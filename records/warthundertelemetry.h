@@ -1,6 +1,6 @@
 #pragma once
 
-#include "forces/telemetry.h"
+#include "records/telemetry.h"
 
 // War Thunder record: exactly the common flight state.
 // It derives from Telemetry, so the leading flight state is a plain slice of it.

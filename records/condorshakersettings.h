@@ -1,7 +1,7 @@
 #pragma once
 
-#include "profiles/effectrange.h"
-#include "profiles/simpleeffectsettings.h"
+#include "records/effectrange.h"
+#include "records/simpleeffectsettings.h"
 
 // Settings of the Condor 2 shaker. They are stored and edited but produce no force.
 class CondorShakerSettings : public SimpleEffectSettings {

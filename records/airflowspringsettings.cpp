@@ -1,4 +1,4 @@
-#include "profiles/airflowspringsettings.h"
+#include "records/airflowspringsettings.h"
 
 void AirflowSpringSettings::resetToDefaults() {
     SimpleEffectSettings::resetToDefaults();

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "profiles/simpleeffectsettings.h"
+#include "records/simpleeffectsettings.h"
 
 // The device-side dampers, sent as gains in every direct-control report.
 class SmartDamperSettings : public SimpleEffectSettings {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "profiles/axiseffectssettings.h"
+#include "records/axiseffectssettings.h"
 
 #include <QMetaType>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "profiles/effectsettingsbase.h"
+#include "records/effectsettingsbase.h"
 
 // An effect with nothing but an on/off flag and a total strength in percent: the simple
 // spring, the elevator weight and the IL-2 shaker. Every other effect builds on it.

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "profiles/effectsprofilemetadata.h"
-#include "profiles/effectssettings.h"
+#include "records/effectsprofilemetadata.h"
+#include "records/effectssettings.h"
 
 #include <QObject>
 

@@ -1,13 +1,13 @@
 #pragma once
 
-#include "profiles/airflowspringsettings.h"
-#include "profiles/aoashakersettings.h"
-#include "profiles/condorshakersettings.h"
-#include "profiles/directxsettings.h"
-#include "profiles/genericspeeddependantshakersettings.h"
-#include "profiles/joltsettings.h"
-#include "profiles/simpleeffectsettings.h"
-#include "profiles/smartdampersettings.h"
+#include "records/airflowspringsettings.h"
+#include "records/aoashakersettings.h"
+#include "records/condorshakersettings.h"
+#include "records/directxsettings.h"
+#include "records/genericspeeddependantshakersettings.h"
+#include "records/joltsettings.h"
+#include "records/simpleeffectsettings.h"
+#include "records/smartdampersettings.h"
 
 // All thirteen effects of one axis, always present; an effect is in use when its `active`
 // flag is set. Members are in the order the profile reader visits them.

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "forces/telemetry.h"
+#include "records/telemetry.h"
 
 // IL-2 Sturmovik record: the flight state and the two values of the game's indicator 9, carried but read by
 // nothing. It derives from Telemetry, so the leading flight state is a plain slice of it.

@@ -1,6 +1,6 @@
-#include "profiles/axiseffectssettings.h"
+#include "records/axiseffectssettings.h"
 
-#include "profiles/effectsprofile.h"
+#include "records/effectsprofile.h"
 
 void AxisEffectsSettings::resetToDefaults() {
     airflow_spring.resetToDefaults();
