@@ -27,19 +27,19 @@ QByteArrayView trimmed(QByteArrayView v) {
     return v;
 }
 
-// True when the text before the first "=" of the line, blanks aside, is the key (ASCII,
-// without regard to case). A line without "=" names no key.
-bool namesKey(QByteArrayView line, QByteArrayView key) {
+// The text before the first "=" of a line, blanks aside; empty for a line without "=".
+QByteArrayView lineKey(QByteArrayView line) {
     const qsizetype equals = line.indexOf('=');
-    if (equals < 0) {
+    return equals < 0 ? QByteArrayView() : trimmed(line.first(equals));
+}
+
+// The same key in ASCII without regard to case; `lowerCase` is written in lower case.
+bool sameKey(QByteArrayView name, QByteArrayView lowerCase) {
+    if (name.size() != lowerCase.size()) {
         return false;
     }
-    const QByteArrayView name = trimmed(line.first(equals));
-    if (name.size() != key.size()) {
-        return false;
-    }
-    for (qsizetype i = 0; i < key.size(); ++i) {
-        if ((name[i] | 0x20) != key[i]) {
+    for (qsizetype i = 0; i < name.size(); ++i) {
+        if ((name[i] | 0x20) != lowerCase[i]) {
             return false;
         }
     }
@@ -69,11 +69,11 @@ struct Field {
     QByteArrayView atPosition;
     bool found = false;
 
-    void see(QByteArrayView line, int index) {
+    void see(QByteArrayView line, QByteArrayView name, int index) {
         if (index == position) {
             atPosition = line;
         }
-        if (!found && namesKey(line, key)) {
+        if (!found && sameKey(name, key)) {
             byKey = line;
             found = true;
         }
@@ -103,9 +103,10 @@ Condor2Telemetry parseCondor2Datagram(const QByteArray& datagram) {
             end = bytes.size();
         }
         const QByteArrayView line = bytes.sliced(start, end - start);
-        airspeed.see(line, i);
-        gForce.see(line, i);
-        turbulence.see(line, i);
+        const QByteArrayView name = lineKey(line);
+        airspeed.see(line, name, i);
+        gForce.see(line, name, i);
+        turbulence.see(line, name, i);
         if (airspeed.found && gForce.found && turbulence.found) {
             break;
         }
