@@ -28,7 +28,7 @@ CommandLine::CommandLine()
                                "game's folder)."),
                 QStringLiteral("DIR")),
       setupCondor_(QStringLiteral("setup-condor"),
-                   QStringLiteral("Set up Condor 2: DIR/Settings/UDP.ini (DIR: the game's folder)."),
+                   QStringLiteral("Set up Condor 2 or 3: DIR/Settings/UDP.ini (DIR: the game's folder)."),
                    QStringLiteral("DIR")),
       simconnect_(QStringLiteral("simconnect"),
                   QStringLiteral("Where MSFS's SimConnect listens (default: SimConnect.cfg in the working "

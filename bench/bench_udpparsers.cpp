@@ -72,6 +72,16 @@ void condorFixture(benchmark::State& state) {
 }
 BENCHMARK(condorFixture);
 
+// Condor 3 sends the same lines without slipball and turnrate.
+void condor3InFlight(benchmark::State& state) {
+    QByteArray d = kCondorInFlight;
+    d.replace("slipball=-0.0443850643932819\r\n", "").replace("turnrate=-0.329691261053085\r\n", "");
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(parseCondor2Datagram(d));
+    }
+}
+BENCHMARK(condor3InFlight);
+
 void condorLargest(benchmark::State& state) {
     QByteArray d;
     while (d.size() < 65000) {

@@ -104,12 +104,12 @@ GameSetup::Outcome GameSetup::setupIl2(const QString& dir) {
 GameSetup::Outcome GameSetup::setupCondor(const QString& dir) {
     const QString settings = QDir(dir).filePath(QStringLiteral("Settings"));
     if (!isFolder(dir) || !QFileInfo(settings).isDir()) {
-        return failure(QStringLiteral("No Settings folder in %1. Give the Condor 2 folder (the one holding "
-                                      "Settings/).")
+        return failure(QStringLiteral("No Settings folder in %1. Give Condor's installation folder, the one "
+                                      "holding Settings/ (usually C:\\Condor2 or C:\\Condor3; not "
+                                      "Documents\\Condor3).")
                            .arg(QDir::toNativeSeparators(dir)));
     }
-    return fromResult(
-        ConfigFileEditor::apply(QDir(settings).filePath(QStringLiteral("UDP.ini")),
-                                CondorUdpIni::withTelemetry, true),
-        QStringLiteral("Condor 2 sends its telemetry to 127.0.0.1:55278 after its next start."));
+    return fromResult(ConfigFileEditor::apply(QDir(settings).filePath(QStringLiteral("UDP.ini")),
+                                              CondorUdpIni::withTelemetry, true),
+                      QStringLiteral("Condor sends its telemetry to 127.0.0.1:55278 after its next start."));
 }

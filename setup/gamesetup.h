@@ -18,6 +18,7 @@ public:
     static Outcome installDcsExport(const QString& dir);
     // dir: the IL-2 Sturmovik folder holding data/startup.cfg.
     static Outcome setupIl2(const QString& dir);
-    // dir: the Condor 2 folder holding Settings/ (UDP.ini is created when missing).
+    // dir: the Condor 2 or Condor 3 installation folder holding Settings/ (both keep UDP.ini
+    // there; it is created when missing).
     static Outcome setupCondor(const QString& dir);
 };

@@ -4,9 +4,13 @@
 
 #include <QByteArray>
 
-// Condor 2's UDP datagram: UTF-8 "key=value" lines separated by line feeds. Lines are taken
-// by position, not by key: line 1 is the airspeed in m/s, line 28 the g-load, line 31 is
-// carried along. Pure function, total for any bytes: a missing line, a line without "=" or
-// an unreadable value reads as 0, and no field is ever NaN or infinite.
+// Condor's UDP datagram, from Condor 2 or Condor 3: UTF-8 "key=value" lines separated by line
+// feeds. "airspeed" (m/s) gives the airspeed, "gforce" the g-load, and "turbulencestrength" is
+// carried along as line31Value. Each is read from the first line naming its key (Condor 3 sends
+// two lines fewer before them), and a key the datagram does not name reads as 0. Only a datagram
+// naming none of the three is read by Condor 2's lines (1, 28 and 31); a Condor 2 datagram, whose
+// keys sit on those lines, reads the same either way. Pure function, total for any
+// bytes: a missing line, a line without "=" or an unreadable value reads as 0, no field is ever
+// NaN or infinite, and no more than the first 64 lines are looked at.
 // Threading: no state; called by TelemetrySourceCondor2 on the telemetry thread, and by the fuzzer.
 Condor2Telemetry parseCondor2Datagram(const QByteArray& datagram);

@@ -3,8 +3,8 @@
 #include "records/condor2telemetry.h"
 #include "telemetry/telemetrysourceudp.h"
 
-// Condor 2: the game's UDP output sends "key=value" lines (port 55278 by default). The game
-// names no aircraft, so streams are announced as "Generic glider".
+// Condor 2 and Condor 3: the game's UDP output sends "key=value" lines (port 55278 by default).
+// The game names no aircraft, so streams are announced as "Generic glider".
 //
 // Threading: lives on the telemetry thread as a child of TelemetryThread; poll() runs as its datagrams
 // arrive (see TelemetrySourceUdp) and never blocks.

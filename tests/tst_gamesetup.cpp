@@ -158,6 +158,11 @@ private slots:
                                 "[Misc]\nSendIntervalMs=10\nExtendedData=1\n"));
         QTest::newRow("as shipped") << fixture(QStringLiteral("condor_udp.ini")) << setUp << 0;
         QTest::newRow("already set up") << setUp << setUp << 0;
+        QTest::newRow("Condor 3 as shipped keeps ExtendedData1 and LogToFile")
+            << fixture(QStringLiteral("condor3_udp.ini"))
+            << crlf(QStringLiteral("[General]\nEnabled=1\n[Connection]\nHost=127.0.0.1\nPort=55278\n[Misc]\n"
+                                   "SendIntervalMs=10\nExtendedData=1\nExtendedData1=0\nLogToFile=0\n"))
+            << 0;
         QTest::newRow("missing file")
             << QString()
             << QStringLiteral("[General]\nEnabled=1\n\n[Connection]\nHost=127.0.0.1\nPort=55278\n\n[Misc]\n"
@@ -234,6 +239,7 @@ private slots:
         QTest::newRow("IL-2 without startup.cfg") << il2 << none << "" << false << false;
         QTest::newRow("Condor") << condor << udp << "condor_udp.ini" << false << true;
         QTest::newRow("Condor read-only") << condor << udp << "condor_udp.ini" << true << false;
+        QTest::newRow("Condor 3") << condor << udp << "condor3_udp.ini" << false << true;
         QTest::newRow("Condor without Settings") << condor << none << "" << false << false;
         QTest::newRow("Condor without UDP.ini") << condor << "Settings/"
                                                 << "" << false << true;
@@ -332,17 +338,21 @@ private slots:
         QTest::addColumn<float>("aoa");
         QTest::addColumn<float>("thrust");
         QTest::addColumn<bool>("onGround");
-        const QString jet = QStringLiteral("name = 'F-16C_50', ias = 100, vv = -2.5, aoa = 0.1, g = 1.2, "
+        // LoGetAngleOfAttack() answers in degrees: the stub does too, and the datagram carries it as is.
+        const QString jet = QStringLiteral("name = 'F-16C_50', ias = 100, vv = -2.5, aoa = 5, g = 1.2, "
                                            "gear = 1, brakes = 0.5, flaps = 0.25, "
                                            "left = 80, right = 90");
         QTest::newRow("in the air") << jet + ", s1 = 0, s4 = 0, s6 = 0"
-                                    << "" << true << "F-16C_50" << 360.0f << 5.729578f << 85.0f << false;
-        QTest::newRow("on all three struts")
-            << jet + ", s1 = 0.3, s4 = 0.5, s6 = 0.5"
-            << "" << true << "F-16C_50" << 360.0f << 5.729578f << 85.0f << true;
-        QTest::newRow("left main strut only")
-            << jet + ", s1 = 0, s4 = 0, s6 = 0.01"
-            << "" << true << "F-16C_50" << 360.0f << 5.729578f << 85.0f << true;
+                                    << "" << true << "F-16C_50" << 360.0f << 5.0f << 85.0f << false;
+        QTest::newRow("on all three struts") << jet + ", s1 = 0.3, s4 = 0.5, s6 = 0.5"
+                                             << "" << true << "F-16C_50" << 360.0f << 5.0f << 85.0f << true;
+        QTest::newRow("left main strut only") << jet + ", s1 = 0, s4 = 0, s6 = 0.01"
+                                              << "" << true << "F-16C_50" << 360.0f << 5.0f << 85.0f << true;
+        QTest::newRow("negative angle of attack")
+            << jet + ", s1 = 0, s4 = 0, s6 = 0, aoa = -3.25"
+            << "" << true << "F-16C_50" << 360.0f << -3.25f << 85.0f << false;
+        QTest::newRow("beyond the stall") << jet + ", s1 = 0, s4 = 0, s6 = 0, aoa = 28.5"
+                                          << "" << true << "F-16C_50" << 360.0f << 28.5f << 85.0f << false;
         QTest::newRow("single engine reports right 0")
             << QStringLiteral(
                    "name = 'TF-51D', ias = 50, vv = 0, aoa = 0, g = 1, gear = 1, brakes = 0, flaps = 0, "

@@ -1,5 +1,7 @@
 // The three datagram parsers: the games' worked examples, the fixtures, and hostile input.
 
+#include "forces/commontelemetryforcecalculator.h"
+#include "profiles/effectssettings.h"
 #include "support/il2datagram.h"
 #include "telemetry/condor2datagram.h"
 #include "telemetry/dcsdatagram.h"
@@ -48,6 +50,70 @@ QByteArray condor(std::initializer_list<std::pair<int, QByteArray>> lines) {
         out[index] = text;
     }
     return out.join("\r\n") + "\r\n";
+}
+
+// A datagram with Condor's own keys in the order the game sends them, "0" where no value is
+// given. Condor 3 sends no slipball and turnrate; the options are UDP.ini's extended data
+// (height to surfaceroughness) and, for Condor 3, ExtendedData1 (flaps, MC, water).
+QByteArray condorKeyed(int version, bool extended, bool extended1,
+                       std::initializer_list<std::pair<QByteArray, QByteArray>> values) {
+    QList<QByteArray> keys = {"time",
+                              "airspeed",
+                              "altitude",
+                              "vario",
+                              "evario",
+                              "nettovario",
+                              "integrator",
+                              "compass",
+                              "slipball",
+                              "turnrate",
+                              "yawstringangle",
+                              "radiofrequency",
+                              "yaw",
+                              "pitch",
+                              "bank",
+                              "quaternionx",
+                              "quaterniony",
+                              "quaternionz",
+                              "quaternionw",
+                              "ax",
+                              "ay",
+                              "az",
+                              "vx",
+                              "vy",
+                              "vz",
+                              "rollrate",
+                              "pitchrate",
+                              "yawrate",
+                              "gforce"};
+    if (version == 3) {
+        keys.removeOne("slipball");
+        keys.removeOne("turnrate");
+    }
+    if (extended) {
+        keys << "height"
+             << "wheelheight"
+             << "turbulencestrength"
+             << "surfaceroughness";
+    }
+    if (extended1) {
+        keys << (version == 3 ? QList<QByteArray>{"flaps", "MC", "water"} : QList<QByteArray>{"MC", "water"});
+    }
+    QByteArray out;
+    for (const QByteArray& key : keys) {
+        QByteArray value = "0";
+        for (const auto& [k, v] : values) {
+            if (k == key) {
+                value = v;
+            }
+        }
+        out += key + "=" + value + "\r\n";
+    }
+    return out;
+}
+
+float kmh(float metresPerSecond) {
+    return static_cast<float>(static_cast<double>(metresPerSecond) * 3.6);
 }
 } // namespace
 
@@ -150,8 +216,8 @@ private slots:
     }
 
     void condorAirspeedAndLoad() {
-        const Condor2Telemetry t =
-            parseCondor2Datagram(condor({{1, "airspeed=10"}, {28, "gforce=1.5"}, {31, "x=0.25"}}));
+        const Condor2Telemetry t = parseCondor2Datagram(
+            condor({{1, "airspeed=10"}, {28, "gforce=1.5"}, {31, "turbulencestrength=0.25"}}));
         QCOMPARE(t.airspeed, 36.0f);
         QCOMPARE(t.gForce, 1.5f);
         QCOMPARE(t.line31Value, 0.25f);
@@ -196,6 +262,93 @@ private slots:
         QCOMPARE(t.gForce, 0.69383991603093f);
         QCOMPARE(t.line31Value, 0.504481792449951f);
         QCOMPARE(t.onGround, false);
+    }
+
+    // The Condor key reader over Condor 2 and Condor 3 datagrams: real captures, datagrams rebuilt
+    // from the captures that could not be copied (tests/fixtures/real/SOURCES.md), and odd keys.
+    // The last column is the elevator weight at 100 %, which pulls with the datagram's g-load.
+    void condorKeys_data() {
+        QTest::addColumn<QByteArray>("datagram");
+        QTest::addColumn<float>("airspeed");
+        QTest::addColumn<float>("gForce");
+        QTest::addColumn<float>("turbulence");
+        QTest::addColumn<float>("elevatorWeight");
+        QTest::newRow("Condor 2 in flight, captured, CR LF")
+            << fixture("condor2_datagram.txt") << kmh(18.2518310546875f) << 0.69383991603093f
+            << 0.504481792449951f << -6.9383991603093f;
+        // Positions would read gforce from wheelheight (-0.0017) and the turbulence from flaps (3).
+        QTest::newRow("Condor 3 on the ground, captured, LF")
+            << fixture("real/condor3_ground.txt") << kmh(0.126630261540413f) << 0.177481718870235f
+            << 0.488081604242325f << -1.77481718870235f;
+        // Positions would read gforce from wheelheight, which is 0 in flight.
+        QTest::newRow("Condor 3 in flight, both extended options")
+            << condorKeyed(3, true, true,
+                           {{"airspeed", "34.1800956726074"},
+                            {"gforce", "1.03178053456344"},
+                            {"height", "492.190673828125"},
+                            {"turbulencestrength", "0.418789803981781"},
+                            {"surfaceroughness", "20"},
+                            {"flaps", "4"},
+                            {"water", "148"}})
+            << kmh(34.1800956726074f) << 1.03178053456344f << 0.418789803981781f << -10.3178053456344f;
+        QTest::newRow("Condor 3 without extended data")
+            << condorKeyed(3, false, false, {{"airspeed", "30.5"}, {"gforce", "1.5"}}) << kmh(30.5f) << 1.5f
+            << 0.0f << -15.0f;
+        QTest::newRow("Condor 3 with ExtendedData1 only")
+            << condorKeyed(3, false, true,
+                           {{"gforce", "-0.5"}, {"flaps", "3"}, {"MC", "2.5"}, {"water", "90"}})
+            << 0.0f << -0.5f << 0.0f << 5.0f;
+        QTest::newRow("Condor 2 with MacCready and water, exponents")
+            << condorKeyed(2, true, true,
+                           {{"airspeed", "0.812818467617035"},
+                            {"turnrate", "5.21215806656983E-5"},
+                            {"vz", "-7.29845996829681E-5"},
+                            {"yawrate", "-5.48266996247548E-8"},
+                            {"gforce", "1.12094616671221"},
+                            {"turbulencestrength", "1.04095232486725"}})
+            << kmh(0.812818467617035f) << 1.12094616671221f << 1.04095232486725f << -11.2094616671221f;
+        QTest::newRow("Condor 2 without extended data")
+            << condorKeyed(2, false, false,
+                           {{"airspeed", "30.9783802032471"}, {"gforce", "1.38097426699328"}})
+            << kmh(30.9783802032471f) << 1.38097426699328f << 0.0f << -13.8097426699328f;
+        QTest::newRow("keys in another order, case and blanks")
+            << QByteArray("TurbulenceStrength=0.25\n GForce = 2.5\r\nAirSpeed=10\n") << 36.0f << 2.5f << 0.25f
+            << -25.0f;
+        QTest::newRow("the first line with a key counts")
+            << QByteArray("gforce=1\ngforce=5\n") << 0.0f << 1.0f << 0.0f << -10.0f;
+        QTest::newRow("no keys: Condor 2 positions")
+            << condor({{1, "speed=10"}, {28, "g=2"}, {31, "t=0.5"}}) << 36.0f << 2.0f << 0.5f << -20.0f;
+        QTest::newRow("a longer name is not the key")
+            << condor({{1, "airspeedx=5"}, {2, "airspeed_ind=9"}, {28, "gforces=3"}}) << 18.0f << 3.0f << 0.0f
+            << -30.0f;
+        QTest::newRow("a datagram with keys is not read by position")
+            << condor({{1, "x=10"}, {5, "gforce=2"}, {28, "y=3"}, {31, "z=4"}}) << 0.0f << 2.0f << 0.0f
+            << -20.0f;
+        QTest::newRow("keys past line 64 are not looked for")
+            << condor({{1, "x=7"}}) + QByteArray(40, '\n') + "airspeed=10\ngforce=4\n"
+            << kmh(7.0f) << 0.0f << 0.0f << 0.0f;
+    }
+    void condorKeys() {
+        QFETCH(QByteArray, datagram);
+        QFETCH(float, airspeed);
+        QFETCH(float, gForce);
+        QFETCH(float, turbulence);
+        QFETCH(float, elevatorWeight);
+        QVERIFY(!datagram.isEmpty());
+        const Condor2Telemetry t = parseCondor2Datagram(datagram);
+        QCOMPARE(t.airspeed, airspeed);
+        QCOMPARE(t.gForce, gForce);
+        QCOMPARE(t.line31Value, turbulence);
+        QCOMPARE(t.onGround, false);
+
+        EffectsSettings settings;
+        settings.resetToDefaults();
+        settings.axes[1].elevator_weight.active = true;
+        settings.axes[1].elevator_weight.total_effect_strength = 100.0f;
+        CommonTelemetryForceCalculator calculator;
+        AxisForce force;
+        calculator.calculateAxis(force, 1, 100, 0.0f, t, settings);
+        QVERIFY2(std::fabs(force.force - elevatorWeight) < 1e-4f, qPrintable(QString::number(force.force)));
     }
 
     void il2Indicators_data() {
@@ -289,6 +442,22 @@ private slots:
         const ShturmovikTelemetry after = shturmovikRecord(state);
         QCOMPARE(after.airspeed, before.airspeed);
         QCOMPARE(after.verticalSpeed, before.verticalSpeed);
+        QCOMPARE(state.verticalSpeedRingIndex, 1);
+    }
+
+    // A paused game sends datagrams of 12 bytes: the header, a count of 0 and an empty event block.
+    void il2PausedKeepsState() {
+        ShturmovikIndicators state;
+        applyShturmovikDatagram(state, fixture("il2_telemetry_touchdown.bin"));
+        const ShturmovikTelemetry before = shturmovikRecord(state);
+        const QByteArray paused = Il2Datagram().raw(QByteArray(1, '\0')).bytes();
+        QCOMPARE(paused.size(), 12);
+        applyShturmovikDatagram(state, paused);
+        const ShturmovikTelemetry after = shturmovikRecord(state);
+        QCOMPARE(after.airspeed, before.airspeed);
+        QCOMPARE(after.gForce, before.gForce);
+        QCOMPARE(after.verticalSpeed, before.verticalSpeed);
+        QCOMPARE(after.onGround, before.onGround);
         QCOMPARE(state.verticalSpeedRingIndex, 1);
     }
 

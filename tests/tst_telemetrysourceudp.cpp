@@ -251,6 +251,8 @@ private slots:
         QTest::addColumn<QByteArray>("datagram");
         QTest::addColumn<QString>("name");
         QTest::newRow("Condor, its own datagram") << 5 << fixture("condor2_datagram.txt") << "Generic glider";
+        QTest::newRow("Condor 3, its own datagram")
+            << 5 << fixture("real/condor3_ground.txt") << "Generic glider";
         QTest::newRow("Condor, a DCS datagram") << 5 << dcs("F-16C", 1) << "Generic glider";
         QTest::newRow("IL-2, its own datagram")
             << 3 << fixture("il2_telemetry_touchdown.bin") << "Generic warbird";

@@ -187,6 +187,36 @@ private slots:
             << QByteArray(R"({"IAS, km/h": 320.5, "Ny": 1.5, "AoA, deg": 3})") << 320.5f << 1.5f << 3.0f;
         QTest::newRow("negative load")
             << QByteArray(R"({"IAS, km/h": 0, "Ny": -2.25, "AoA, deg": -10})") << 0.0f << -2.25f << -10.0f;
+        // Answers in the shapes of published captures (tests/fixtures/real/SOURCES.md): the keys and
+        // number formats they showed, with the values this parser reads.
+        QTest::newRow("three engines, -0 beside the values")
+            << QByteArray(
+                   R"({"valid": true, "aileron, %": -0, "rudder, %": -0, "H, m": 4936, "IAS, km/h": 185,)"
+                   R"( "M": 0.20, "AoA, deg": 1.1, "AoS, deg": -0.1, "Ny": 1.00, "Wx, deg/s": -0,)"
+                   R"( "throttle 1, %": 100, "magneto 1": 3, "throttle 2, %": 100, "magneto 2": 3,)"
+                   R"( "throttle 3, %": 100, "magneto 3": 3, "pitch 3, deg": 28.2})")
+            << 185.0f << 1.0f << 1.1f;
+        QTest::newRow("propeller fighter in a climb, -0.0 and water temperature")
+            << QByteArray(
+                   R"({"valid": true, "H, m": 132, "IAS, km/h": 262, "AoA, deg": 1.1, "AoS, deg": -0.0,)"
+                   R"( "Ny": 1.03, "Vy, m/s": 3.3, "radiator 1, %": 0, "water temp 1, C": 90})")
+            << 262.0f << 1.03f << 1.1f;
+        QTest::newRow("standing on the ground, Vy -0.0")
+            << QByteArray(R"({"valid": true, "gear, %": 100, "IAS, km/h": 0, "M": 0.00, "AoA, deg": 29.4,)"
+                          R"( "AoS, deg": -25.8, "Ny": 0.75, "Vy, m/s": -0.0, "RPM 1": 3242})")
+            << 0.0f << 0.75f << 29.4f;
+        QTest::newRow("older answer without H, m and fuel")
+            << QByteArray(R"({"valid": true, "aileron, %": 0, "elevator, %": -6, "rudder, %": -1,)"
+                          R"( "TAS, km/h": 264, "IAS, km/h": 262, "M": 0.22, "AoA, deg": 1.1, "Ny": 1.03})")
+            << 262.0f << 1.03f << 1.1f;
+        QTest::newRow("six engines")
+            << QByteArray(R"({"valid": true, "IAS, km/h": 410, "AoA, deg": 3, "Ny": 1.10,)"
+                          R"( "RPM 1": 2300, "RPM 2": 2300, "RPM 3": 2300, "RPM 4": 2300, "RPM 5": 2300,)"
+                          R"( "RPM 6": 2300, "power 6, hp": 1810.5, "thrust 6, kgs": 1204})")
+            << 410.0f << 1.1f << 3.0f;
+        QTest::newRow("integers and -0 in the values read")
+            << QByteArray(R"({"valid": true, "IAS, km/h": 300, "Ny": 2, "AoA, deg": -0})") << 300.0f << 2.0f
+            << 0.0f;
         QTest::newRow("empty body") << QByteArray() << 0.0f << 0.0f << 0.0f;
         QTest::newRow("not JSON") << QByteArray("<html>busy</html>") << 0.0f << 0.0f << 0.0f;
         QTest::newRow("cut-off JSON") << jet.left(jet.size() / 2) << 0.0f << 0.0f << 0.0f;

@@ -4,6 +4,8 @@
 -- machine (127.0.0.1:29778), ten fields separated by ";":
 --   aircraft; indicated airspeed km/h; vertical speed m/s; angle of attack deg; G;
 --   gear 0..1; speed brakes 0..1; flaps 0..1; thrust % (mean engine RPM); on ground 0/1
+-- The angle of attack is LoGetAngleOfAttack() as DCS gives it: in degrees, whatever the
+-- "(rad)" beside it in the stock Export.lua says, so it is sent without conversion.
 --
 -- Installed with "grovik-trennal --install-dcs-export DIR", which adds to
 -- DIR/Scripts/Export.lua the line
@@ -73,7 +75,7 @@ local function datagram()
         (string.gsub(name, "[;\r\n]", " ")),
         text(airspeed * 3.6),
         text(verticalSpeed),
-        text(math.deg(aoa)),
+        text(aoa),
         text(g),
         text(gear),
         text(speedBrakes),
