@@ -1,7 +1,7 @@
 // The three datagram parsers: the games' worked examples, the fixtures, and hostile input.
 
 #include "forces/commontelemetryforcecalculator.h"
-#include "profiles/effectssettings.h"
+#include "records/effectssettings.h"
 #include "support/il2datagram.h"
 #include "telemetry/condor2datagram.h"
 #include "telemetry/dcsdatagram.h"
