@@ -515,6 +515,11 @@ void ThreeAxisEffectsWidget::updateAircraftNotice() {
         ui_->create_profile->setText(tr("Create profile for %1").arg(aircraftModule_));
         ui_->create_profile->setVisible(!aircraftModule_.isEmpty());
     }
+    // The focus of a button that goes would pass to the comment field, where a stray key
+    // would change the profile.
+    if (!without && ui_->create_profile->hasFocus()) {
+        ui_->tabWidget->setFocus();
+    }
     ui_->aircraft_notice->setVisible(without);
 }
 
