@@ -674,6 +674,11 @@ private slots:
         QTest::newRow("another profile's file, keep")
             << "F_16"
             << "F-16 exists" << int(QMessageBox::No) << false << QStringList{"DCS_F_16.json", "F-16 [DCS]"};
+        // A file that names no profile is called by its name once.
+        QTest::newRow("a file without a profile, replace")
+            << "F-5E"
+            << "junk" << int(QMessageBox::Yes) << true
+            << QStringList{"The file \"DCS_F_5E.json\" already exists. Replace it"};
         QTest::newRow("name that cannot be written")
             << longName << "" << 0 << false << QStringList{QStringLiteral("DCS_") + longName, "too long"};
         QTest::newRow("directory in the file's place")
@@ -692,6 +697,11 @@ private slots:
         }
         if (setup == QLatin1String("directory")) {
             QVERIFY(QDir().mkpath(QStringLiteral("effect_profiles/DCS_F_5E.json")));
+        }
+        if (setup == QLatin1String("junk")) {
+            QVERIFY(QDir().mkpath(QStringLiteral("effect_profiles")));
+            QFile junk(QStringLiteral("effect_profiles/DCS_F_5E.json"));
+            QVERIFY(junk.open(QIODevice::WriteOnly) && junk.write("notes") == 5);
         }
         build();
         if (setup == QLatin1String("load F-16")) {
