@@ -81,6 +81,8 @@ MainWindow::MainWindow(QWidget* parent)
     connect(background_, &MainBackgroundThread::telemetryEnded, status, &StatusWidget::endTelemetry);
     connect(background_, &MainBackgroundThread::telemetrySourceChanged, editor,
             &ThreeAxisEffectsWidget::selectProfileFor);
+    // An aircraft that is no longer flying needs no profile of its own.
+    connect(background_, &MainBackgroundThread::telemetryEnded, editor, &ThreeAxisEffectsWidget::endStream);
     connect(background_, &MainBackgroundThread::joystickConnected, status, &StatusWidget::connectJoystick);
     connect(background_, &MainBackgroundThread::joystickDisconnected, status,
             &StatusWidget::disconnectJoystick);

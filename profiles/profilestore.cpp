@@ -43,6 +43,8 @@ QString sanitised(const QString& text) {
 
 } // namespace
 
+const QString ProfileStore::AnyAircraft = QStringLiteral("*");
+
 QString ProfileStore::sourceName(int source) {
     switch (source) {
     case Telemetry::TELEMETRY_SOURCE_NONE:
@@ -75,7 +77,9 @@ QString ProfileStore::fileName(const EffectsProfileMetadata& m) {
 
 QString ProfileStore::label(const EffectsProfileMetadata& m) {
     QString text;
-    if (!m.flight_module.isEmpty()) {
+    if (m.flight_module == AnyAircraft) {
+        text = QStringLiteral("Any aircraft ");
+    } else if (!m.flight_module.isEmpty()) {
         text = m.flight_module + QLatin1Char(' ');
     } else if (!m.comment.isEmpty()) {
         text = m.comment + QLatin1Char(' ');
@@ -87,6 +91,11 @@ QString ProfileStore::label(const EffectsProfileMetadata& m) {
         text += QLatin1Char('[') + sourceName(m.flight_data_source) + QLatin1Char(']');
     }
     return text;
+}
+
+QString ProfileStore::rowText(const EffectsProfileMetadata& m, const QString& fileName) {
+    const QString text = label(m);
+    return text.trimmed().isEmpty() ? fileName : text;
 }
 
 QStandardItemModel* ProfileStore::listModel() {
@@ -133,7 +142,7 @@ void ProfileStore::scan() {
     for (const QString& name : std::as_const(names)) {
         EffectsProfile profile;
         load(name, profile);
-        auto* item = new QStandardItem(label(profile.metadata));
+        auto* item = new QStandardItem(rowText(profile.metadata, name));
         item->setData(name, FileNameRole);
         model->appendRow(item);
         map.insert(name, profile.metadata);
@@ -231,6 +240,15 @@ int ProfileStore::rowOf(const QString& fileName) const {
 }
 
 QString ProfileStore::autoSelect(Telemetry::Source source, const QString& flightModule) const {
+    const QString own = ownProfile(source, flightModule);
+    return own.isEmpty() ? gameDefault(source) : own;
+}
+
+QString ProfileStore::gameDefault(Telemetry::Source source) const {
+    return ownProfile(source, AnyAircraft);
+}
+
+QString ProfileStore::ownProfile(Telemetry::Source source, const QString& flightModule) const {
     if (source == Telemetry::TELEMETRY_SOURCE_NONE) {
         return QString();
     }

@@ -23,11 +23,16 @@ public:
     static constexpr int FileNameRole = Qt::UserRole + 1; // 257: the row's file name
     // Files larger than this are no profile and read as the default one.
     static constexpr qint64 MaxProfileBytes = 16 * 1024 * 1024;
+    // The flight module of a game's default profile: it serves every aircraft of its game
+    // that has no profile of its own. No game reports an aircraft by this name.
+    static const QString AnyAircraft;
 
     static QString sourceName(int source); // "DISABLED","MSFS",...; other -> "WARTHUNDER"
     static QString
     fileName(const EffectsProfileMetadata& m);             // "MSFS_DR400_Ecoflyer.json", "GENERIC.json" ...
     static QString label(const EffectsProfileMetadata& m); // "DR400 (aerobatic)[MSFS]" ...
+    // The row text of a file: its label, else its file name, so that no row is blank.
+    static QString rowText(const EffectsProfileMetadata& m, const QString& fileName);
     static QStandardItemModel* listModel(); // process-wide, one column, sorted by label after scan
     static const QMap<QString, EffectsProfileMetadata>& metadataMap(); // process-wide, by file name
     // True for a plain name inside the directory: not empty, no '/', '\\', ".." or NUL.
@@ -53,6 +58,11 @@ public:
     int rowOf(const QString& fileName) const;
     // The first file, in file-name order, whose source and flight module both equal the
     // given ones exactly; empty for source 0 or when nothing matches.
+    QString ownProfile(Telemetry::Source source, const QString& flightModule) const;
+    // The first file, in file-name order, of the game's default profile (flight module "*");
+    // empty for source 0 or when the game has none.
+    QString gameDefault(Telemetry::Source source) const;
+    // The profile an aircraft flies with: its own, else its game's default; empty for neither.
     QString autoSelect(Telemetry::Source source, const QString& flightModule) const;
 
     // Absolute path of the profile directory, fixed when the store is built.

@@ -7,6 +7,8 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QPushButton>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QUdpSocket>
@@ -96,6 +98,45 @@ private slots:
         const auto last = FakeHid::writes(FakeHid::Device::Joystick).back();
         QCOMPARE(reportFloat(last.bytes, 10), 0.0f); // ailerons: no effect
         QCOMPARE(reportFloat(last.bytes, 2), 0.0f);
+        sender.stop();
+        QVERIFY(QDir::setCurrent(QDir::tempPath()));
+    }
+
+    // A pilot who flies an aircraft without a profile is told so, clicks "Create profile for
+    // A-10C" and feels the new profile's spring.
+    void anAircraftWithoutAProfileFliesWithTheProfileCreatedForIt() {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        QVERIFY(QDir::setCurrent(dir.path()));
+
+        FakeHid::reset();
+        FakeHid::plug(FakeHid::Device::Joystick);
+        FakeHid::setPosition(FakeHid::Device::Joystick, 0.0f, 0.4f);
+
+        MainWindow window;
+        window.show();
+        auto* create = window.findChild<QPushButton*>(QStringLiteral("create_profile"));
+        QVERIFY(create);
+        QVERIFY(!create->isVisible());
+
+        QUdpSocket game;
+        const QByteArray datagram("A-10C;250;-2.5;4;1.2;1;0.5;0.25;300;0");
+        QTimer sender;
+        connect(&sender, &QTimer::timeout, this,
+                [&] { game.writeDatagram(datagram, QHostAddress::LocalHost, 29778); });
+        sender.start(10);
+
+        QTRY_VERIFY_WITH_TIMEOUT(create->isVisible(), 10000);
+        QCOMPARE(create->text(), QStringLiteral("Create profile for A-10C"));
+        QVERIFY2(window.statusBar()->currentMessage().startsWith(QStringLiteral("No profile for A-10C")),
+                 qPrintable(window.statusBar()->currentMessage()));
+
+        QTest::mouseClick(create, Qt::LeftButton);
+
+        QVERIFY(QFile::exists(QStringLiteral("effect_profiles/DCS_A_10C.json")));
+        QVERIFY(!create->isVisible());
+        QTRY_VERIFY_WITH_TIMEOUT(
+            isDirectControlWith(FakeHid::writes(FakeHid::Device::Joystick).back(), -20.0f, 20.0f), 15000);
         sender.stop();
         QVERIFY(QDir::setCurrent(QDir::tempPath()));
     }

@@ -387,6 +387,25 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(shownWhenLoaded, (QStringList{"DCS", "F-16C"}), 5000);
     }
 
+    // The aircraft without a profile is named in the status bar and in a line of the profile
+    // area, which stays while it flies and goes with the stream.
+    void aircraftWithoutProfileIsNamedUntilTheStreamEnds() {
+        MainWindow window;
+        window.show();
+        auto* notice = window.findChild<QWidget*>(QStringLiteral("aircraft_notice"));
+        QVERIFY(notice);
+        QVERIFY(!notice->isVisible());
+        MainBackgroundThread* loop = window.background();
+        QMetaObject::invokeMethod(loop, [loop] {
+            emit loop->telemetrySourceChanged(Telemetry::TELEMETRY_SOURCE_DCS, QStringLiteral("A-10C"));
+        });
+        QTRY_VERIFY_WITH_TIMEOUT(notice->isVisible(), 5000);
+        QVERIFY2(window.statusBar()->currentMessage().startsWith(QStringLiteral("No profile for A-10C")),
+                 qPrintable(window.statusBar()->currentMessage()));
+        QMetaObject::invokeMethod(loop, [loop] { emit loop->telemetryEnded(); });
+        QTRY_VERIFY_WITH_TIMEOUT(!notice->isVisible(), 5000);
+    }
+
     void editsReachTheLoopAsCopiesInOrder() {
         FakeHid::plug(FakeHid::Device::Joystick);
         MainWindow window;

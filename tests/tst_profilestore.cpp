@@ -164,6 +164,9 @@ void TestProfileStore::fileNames_data() {
                                                      << "GENERIC_a_b.json";
     QTest::newRow("lone surrogate") << 0 << QString(QChar(0xD800)) << ""
                                     << "GENERIC__.json";
+    QTest::newRow("game default") << 2 << "*"
+                                  << ""
+                                  << "DCS__.json";
 }
 
 void TestProfileStore::fileNames() {
@@ -200,6 +203,12 @@ void TestProfileStore::labels_data() {
     QTest::newRow("source only") << 3 << ""
                                  << ""
                                  << "[IL2 SHTURMOVIK]";
+    QTest::newRow("game default") << 2 << "*"
+                                  << ""
+                                  << "Any aircraft [DCS]";
+    QTest::newRow("game default with comment") << 5 << "*"
+                                               << "gentle"
+                                               << "Any aircraft (gentle)[CONDOR2]";
 }
 
 void TestProfileStore::labels() {
@@ -271,8 +280,9 @@ void TestProfileStore::scanListsEveryRegularVisibleFile() {
     QVERIFY(writeFile("effect_profiles/MSFS_A.json", ProfileJson::toDocument(profileWith(meta(1, "A")))));
     store.scan();
 
-    QCOMPARE(listedFiles(), (QStringList{"broken.json", "notes.txt", "MSFS_A.json"}));
-    QCOMPARE(listedLabels(), (QStringList{"", "", "A [MSFS]"}));
+    // A file without a label is listed under its file name: no row is blank.
+    QCOMPARE(listedFiles(), (QStringList{"MSFS_A.json", "broken.json", "notes.txt"}));
+    QCOMPARE(listedLabels(), (QStringList{"A [MSFS]", "broken.json", "notes.txt"}));
     QCOMPARE(ProfileStore::metadataMap().keys(), (QStringList{"MSFS_A.json", "broken.json", "notes.txt"}));
     QCOMPARE(int(ProfileStore::metadataMap().value("notes.txt").flight_data_source), 0);
 
@@ -322,29 +332,57 @@ void TestProfileStore::rowOfPrefersTheExactName() {
 void TestProfileStore::autoSelect_data() {
     QTest::addColumn<int>("source");
     QTest::addColumn<QString>("module");
-    QTest::addColumn<QString>("expected");
+    QTest::addColumn<QString>("expected"); // the profile the aircraft flies with
+    QTest::addColumn<QString>("own");      // its own profile, never the game's default
     QTest::newRow("first of two matches") << 1 << "Twin"
+                                          << "MSFS_A.json"
                                           << "MSFS_A.json";
     QTest::newRow("case-sensitive module") << 1 << "Cessna"
+                                           << ""
                                            << "";
     QTest::newRow("exact module") << 1 << "cessna"
+                                  << "MSFS_cessna.json"
                                   << "MSFS_cessna.json";
     QTest::newRow("source 0 does nothing") << 0 << "Glider"
+                                           << ""
                                            << "";
+    QTest::newRow("source 0 has no default") << 0 << "Anything"
+                                             << ""
+                                             << "";
     QTest::newRow("source must match") << 2 << "cessna"
+                                       << ""
                                        << "";
     QTest::newRow("empty module matches empty only") << 4 << ""
+                                                     << "WARTHUNDER.json"
                                                      << "WARTHUNDER.json";
     QTest::newRow("no source-only fallback") << 4 << "MiG-15"
+                                             << ""
                                              << "";
     QTest::newRow("prefix is no match") << 1 << "cess"
+                                        << ""
                                         << "";
+    QTest::newRow("game default serves an aircraft without its own") << 5 << "Discus"
+                                                                     << "CONDOR2__.json"
+                                                                     << "";
+    QTest::newRow("exact match wins over the game default") << 5 << "ASK-21"
+                                                            << "CONDOR2_ASK_21.json"
+                                                            << "CONDOR2_ASK_21.json";
+    QTest::newRow("game default serves a nameless aircraft") << 5 << ""
+                                                             << "CONDOR2__.json"
+                                                             << "";
+    QTest::newRow("case differs: the default, not the other profile") << 5 << "ask-21"
+                                                                      << "CONDOR2__.json"
+                                                                      << "";
+    QTest::newRow("another game's default does not serve") << 2 << "Discus"
+                                                           << ""
+                                                           << "";
 }
 
 void TestProfileStore::autoSelect() {
     QFETCH(int, source);
     QFETCH(QString, module);
     QFETCH(QString, expected);
+    QFETCH(QString, own);
     ProfileStore store;
     // Two files whose metadata both match: the first in file-name order wins, whatever
     // the order of their labels.
@@ -355,8 +393,17 @@ void TestProfileStore::autoSelect() {
     store.save(profileWith(meta(1, "cessna")));
     store.save(profileWith(meta(0, "Glider")));
     store.save(profileWith(meta(4, "")));
+    // Defaults: Condor 2 has one (with a second, later in file-name order), source 0 one
+    // that never serves.
+    store.save(profileWith(meta(5, "*")));
+    store.save(profileWith(meta(5, "*", "z")));
+    store.save(profileWith(meta(5, "ASK-21")));
+    store.save(profileWith(meta(0, "*")));
     store.scan();
-    QCOMPARE(store.autoSelect(static_cast<Telemetry::Source>(source), module), expected);
+    const auto game = static_cast<Telemetry::Source>(source);
+    QCOMPARE(store.autoSelect(game, module), expected);
+    QCOMPARE(store.ownProfile(game, module), own);
+    QCOMPARE(store.gameDefault(game), QString(source == 5 ? "CONDOR2__.json" : ""));
 }
 
 void TestProfileStore::unsafeNamesAreRefused() {
@@ -538,7 +585,7 @@ void TestProfileStore::oversizedFileLoadsAsDefault() {
     bytes.append(QByteArray(ProfileStore::MaxProfileBytes, ' '));
     QVERIFY(writeFile("effect_profiles/MSFS_Huge.json", bytes));
     store.scan();
-    QCOMPARE(listedLabels(), QStringList{""});
+    QCOMPARE(listedLabels(), QStringList{"MSFS_Huge.json"});
     EffectsProfile loaded = profileWith(meta(2, "x"));
     store.load("MSFS_Huge.json", loaded);
     QCOMPARE(loaded.metadata.flight_module, QString());

@@ -6,6 +6,7 @@
 #include "ui/threeaxiseffectswidget.h"
 
 #include <QComboBox>
+#include <QCompleter>
 #include <QDir>
 #include <QFile>
 #include <QGridLayout>
@@ -19,11 +20,13 @@
 #include <QSpinBox>
 #include <QStackedWidget>
 #include <QStandardItemModel>
+#include <QStringListModel>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -46,6 +49,10 @@ private:
     // The questions the editor asked, and the answers it gets, first to last (Cancel when out).
     QStringList asked;
     QList<QMessageBox::StandardButton> answers;
+    // The names the editor offered when it asked for a flight module, and the answers it gets
+    // (no value: the user cancels).
+    QStringList offeredNames;
+    QList<std::optional<QString>> nameAnswers;
 
     template <typename T> T* child(const QString& name) {
         T* c = widget->findChild<T*>(name);
@@ -95,6 +102,30 @@ private:
             asked << text;
             return answers.isEmpty() ? QMessageBox::Cancel : answers.takeFirst();
         });
+        widget->setAskName([this](const QString&, const QString& offered) {
+            offeredNames << offered;
+            return nameAnswers.isEmpty() ? std::optional<QString>() : nameAnswers.takeFirst();
+        });
+    }
+    QWidget* notice() { return child<QWidget>(QStringLiteral("aircraft_notice")); }
+    QString noticeText() { return child<QLabel>(QStringLiteral("aircraft_notice_text"))->text(); }
+    QPushButton* createButton() { return child<QPushButton>(QStringLiteral("create_profile")); }
+    // Stores profiles given as "GAME:module:spring", GAME being DCS or MSFS.
+    static void storeAll(const QStringList& profiles) {
+        for (const QString& p : profiles) {
+            const QStringList parts = p.split(QLatin1Char(':'));
+            store(parts[0] == QLatin1String("MSFS") ? Telemetry::TELEMETRY_SOURCE_MSFS
+                                                    : Telemetry::TELEMETRY_SOURCE_DCS,
+                  parts[1], QString(), parts[2].toFloat());
+        }
+    }
+    static QStringList rowTexts() {
+        QStringList texts;
+        QStandardItemModel* model = ProfileStore::listModel();
+        for (int row = 0; row < model->rowCount(); ++row) {
+            texts << model->item(row)->text();
+        }
+        return texts;
     }
     // Every effect's switch and strength on every axis, as the loop would apply them.
     static QStringList felt(const EffectsSettings& settings) {
@@ -179,6 +210,8 @@ private slots:
         sent.clear();
         asked.clear();
         answers.clear();
+        offeredNames.clear();
+        nameAnswers.clear();
         sudden.reset();
         moderate.reset();
         widget.reset();
@@ -532,8 +565,9 @@ private slots:
         QTest::newRow("load, save first") << "load" << int(QMessageBox::Save) << 60 << 45 << "";
         QTest::newRow("load, discard") << "load" << int(QMessageBox::Discard) << 60 << 30 << "";
         QTest::newRow("load, cancel") << "load" << int(QMessageBox::Cancel) << 45 << 30 << "*";
-        QTest::newRow("delete, discard") << "delete" << int(QMessageBox::Discard) << 0 << -1 << "";
-        QTest::newRow("delete, cancel") << "delete" << int(QMessageBox::Cancel) << 45 << 30 << "*";
+        // Delete asks once, and says that the edits go too.
+        QTest::newRow("delete, yes") << "delete" << int(QMessageBox::Yes) << 0 << -1 << "";
+        QTest::newRow("delete, no") << "delete" << int(QMessageBox::No) << 45 << 30 << "*";
         // Typed into the box, no Enter, the focus still there, then the window is closed.
         QTest::newRow("typed, close, save") << "typed, close" << int(QMessageBox::Save) << 45 << 45 << "";
         QTest::newRow("typed, close, cancel")
@@ -571,11 +605,12 @@ private slots:
             answers << QMessageBox::StandardButton(answer);
             QCOMPARE(widget->settleUnsavedChanges(), answer == QMessageBox::Save);
         } else {
-            answers << QMessageBox::Yes << QMessageBox::StandardButton(answer);
+            answers << QMessageBox::StandardButton(answer);
             QTest::mouseClick(child<QPushButton>(QStringLiteral("delete_profile")), Qt::LeftButton);
+            QVERIFY2(asked.last().contains(QStringLiteral("unsaved changes")), qPrintable(asked.last()));
         }
 
-        QVERIFY(!asked.isEmpty());
+        QCOMPARE(asked.size(), 1);
         QVERIFY2(asked.last().contains(QStringLiteral("F-5E [DCS]")), qPrintable(asked.last()));
         QCOMPARE(elevatorSpring()->value(), shownSpring);
         QCOMPARE(marker()->text(), mark);
@@ -639,6 +674,11 @@ private slots:
         QTest::newRow("another profile's file, keep")
             << "F_16"
             << "F-16 exists" << int(QMessageBox::No) << false << QStringList{"DCS_F_16.json", "F-16 [DCS]"};
+        // A file that names no profile is called by its name once.
+        QTest::newRow("a file without a profile, replace")
+            << "F-5E"
+            << "junk" << int(QMessageBox::Yes) << true
+            << QStringList{"The file \"DCS_F_5E.json\" already exists. Replace it"};
         QTest::newRow("name that cannot be written")
             << longName << "" << 0 << false << QStringList{QStringLiteral("DCS_") + longName, "too long"};
         QTest::newRow("directory in the file's place")
@@ -657,6 +697,11 @@ private slots:
         }
         if (setup == QLatin1String("directory")) {
             QVERIFY(QDir().mkpath(QStringLiteral("effect_profiles/DCS_F_5E.json")));
+        }
+        if (setup == QLatin1String("junk")) {
+            QVERIFY(QDir().mkpath(QStringLiteral("effect_profiles")));
+            QFile junk(QStringLiteral("effect_profiles/DCS_F_5E.json"));
+            QVERIFY(junk.open(QIODevice::WriteOnly) && junk.write("notes") == 5);
         }
         build();
         if (setup == QLatin1String("load F-16")) {
@@ -692,6 +737,256 @@ private slots:
             if (setup == QLatin1String("F-16 exists")) {
                 QCOMPARE(springInFile(target), 30.0f);
             }
+        }
+    }
+
+    // When a stream starts, the aircraft flies with its own profile, else its game's default;
+    // without either the editor keeps what it has and the line above says what the aircraft
+    // flies with.
+    void aircraftWithoutProfile_data() {
+        QTest::addColumn<QStringList>("stored");
+        QTest::addColumn<QString>("before"); // a DCS aircraft reported first, or none
+        QTest::addColumn<QString>("loaded"); // file in the editor after the A-10C is reported
+        QTest::addColumn<QString>("line");   // part of the line; empty: no line
+        QTest::newRow("own profile") << QStringList{"DCS:*:60", "DCS:A-10C:20"} << ""
+                                     << "DCS_A_10C.json"
+                                     << "";
+        QTest::newRow("game default") << QStringList{"DCS:*:60", "DCS:F-16C:30"} << "F-16C"
+                                      << "DCS__.json"
+                                      << "default profile \"Any aircraft [DCS]\"";
+        QTest::newRow("neither: the profile in the editor stays") << QStringList{"DCS:F-16C:30"} << "F-16C"
+                                                                  << "DCS_F_16C.json"
+                                                                  << "flies with the profile \"F-16C [DCS]\"";
+        QTest::newRow("neither, nothing loaded") << QStringList{"DCS:F-16C:30"} << ""
+                                                 << ""
+                                                 << "flies without forces";
+        QTest::newRow("another game's default does not serve") << QStringList{"MSFS:*:60"} << ""
+                                                               << ""
+                                                               << "flies without forces";
+    }
+
+    void aircraftWithoutProfile() {
+        QFETCH(QStringList, stored);
+        QFETCH(QString, before);
+        QFETCH(QString, loaded);
+        QFETCH(QString, line);
+        storeAll(stored);
+        build();
+        QSignalSpy messages(widget.get(), &ThreeAxisEffectsWidget::statusMessage);
+        QVERIFY(!notice()->isVisibleTo(widget.get()));
+        if (!before.isEmpty()) {
+            widget->selectProfileFor(Telemetry::TELEMETRY_SOURCE_DCS, before);
+        }
+
+        widget->selectProfileFor(Telemetry::TELEMETRY_SOURCE_DCS, QStringLiteral("A-10C"));
+
+        QCOMPARE(widget->loadedFileName(), loaded);
+        QCOMPARE(notice()->isVisibleTo(widget.get()), !line.isEmpty());
+        if (!line.isEmpty()) {
+            QVERIFY2(noticeText().startsWith(QStringLiteral("No profile for A-10C")),
+                     qPrintable(noticeText()));
+            QVERIFY2(noticeText().contains(line), qPrintable(noticeText()));
+            QCOMPARE(createButton()->text(), QStringLiteral("Create profile for A-10C"));
+            QVERIFY(createButton()->isVisibleTo(widget.get()));
+            QVERIFY(!messages.isEmpty());
+            QVERIFY2(messages.last().at(0).toString().startsWith(QStringLiteral("No profile for A-10C")),
+                     qPrintable(messages.last().at(0).toString()));
+        }
+        // The field offers the name the game reports.
+        auto* completion = qobject_cast<QStringListModel*>(
+            child<QLineEdit>(QStringLiteral("flight_module_input"))->completer()->model());
+        QVERIFY(completion);
+        QCOMPARE(completion->stringList().value(0), QStringLiteral("A-10C"));
+        // The line stays while the aircraft flies, and goes with the stream.
+        widget->endStream();
+        QVERIFY(!notice()->isVisibleTo(widget.get()));
+    }
+
+    // One click saves a profile for the game and the exact aircraft name, loads it, and the
+    // loop flies with it.
+    void createProfileForTheAircraft_data() {
+        QTest::addColumn<QStringList>("stored");
+        QTest::addColumn<QString>("byHand"); // loaded by hand while the A-10C flies
+        QTest::addColumn<int>("edit");       // elevator spring set before the click, 0 for none
+        QTest::addColumn<int>("answer");     // to the unsaved-changes question, 0 if none is asked
+        QTest::addColumn<int>("spring");     // the new profile's elevator spring
+        QTest::newRow("from the game default") << QStringList{"DCS:*:60"} << "" << 0 << 0 << 60;
+        QTest::newRow("from the default, edited while flying")
+            << QStringList{"DCS:*:60"} << "" << 45 << 0 << 45;
+        QTest::newRow("from the default, not the profile chosen by hand")
+            << QStringList{"DCS:*:60", "DCS:F-16C:30"} << "DCS_F_16C.json" << 0 << 0 << 60;
+        QTest::newRow("from the default, edits of another profile discarded")
+            << QStringList{"DCS:*:60", "DCS:F-16C:30"} << "DCS_F_16C.json" << 45 << int(QMessageBox::Discard)
+            << 60;
+        QTest::newRow("from the default, cancelled")
+            << QStringList{"DCS:*:60", "DCS:F-16C:30"} << "DCS_F_16C.json" << 45 << int(QMessageBox::Cancel)
+            << -1;
+        QTest::newRow("from the settings in the editor")
+            << QStringList{"DCS:F-16C:30"} << "DCS_F_16C.json" << 0 << 0 << 30;
+        QTest::newRow("from nothing: a spring to feel") << QStringList() << "" << 0 << 0 << 50;
+    }
+
+    void createProfileForTheAircraft() {
+        QFETCH(QStringList, stored);
+        QFETCH(QString, byHand);
+        QFETCH(int, edit);
+        QFETCH(int, answer);
+        QFETCH(int, spring);
+        storeAll(stored);
+        build();
+        widget->selectProfileFor(Telemetry::TELEMETRY_SOURCE_DCS, QStringLiteral("A-10C"));
+        if (!byHand.isEmpty()) {
+            activate(byHand);
+        }
+        if (edit) {
+            elevatorSpring()->setValue(edit);
+        }
+        if (answer) {
+            answers << QMessageBox::StandardButton(answer);
+        }
+        const QMap<QString, QByteArray> before = [] {
+            QMap<QString, QByteArray> files;
+            for (const QString& name : QDir(QStringLiteral("effect_profiles")).entryList(QDir::Files)) {
+                QFile f(QStringLiteral("effect_profiles/") + name);
+                files[name] = f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+            }
+            return files;
+        }();
+        sent.clear();
+
+        QTest::mouseClick(createButton(), Qt::LeftButton);
+
+        QCOMPARE(asked.size(), answer ? 1 : 0);
+        // The profiles that were there stay as they were.
+        for (auto it = before.cbegin(); it != before.cend(); ++it) {
+            QFile f(QStringLiteral("effect_profiles/") + it.key());
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            QCOMPARE(f.readAll(), it.value());
+        }
+        const QString created = QStringLiteral("DCS_A_10C.json");
+        if (spring < 0) {
+            QVERIFY(!QFile::exists(QStringLiteral("effect_profiles/") + created));
+            QVERIFY(notice()->isVisibleTo(widget.get()));
+            QVERIFY(sent.isEmpty());
+            return;
+        }
+        QCOMPARE(springInFile(created), float(spring));
+        EffectsProfile p;
+        ProfileStore().load(created, p);
+        QCOMPARE(int(p.metadata.flight_data_source), int(Telemetry::TELEMETRY_SOURCE_DCS));
+        QCOMPARE(p.metadata.flight_module, QStringLiteral("A-10C"));
+        QVERIFY(p.metadata.comment.isEmpty());
+        QCOMPARE(widget->loadedFileName(), created);
+        QCOMPARE(profileCombo()->currentIndex(), rowOf(created));
+        QVERIFY(!widget->hasUnsavedChanges());
+        QVERIFY(!notice()->isVisibleTo(widget.get()));
+        // The loop flies the aircraft with the new profile's spring.
+        QVERIFY(!sent.isEmpty());
+        QCOMPARE(sent.last().second.axes[1].simple_spring.total_effect_strength, float(spring));
+        QVERIFY(sent.last().second.axes[1].simple_spring.active);
+        // And the aircraft chooses it from now on.
+        QCOMPARE(ProfileStore().autoSelect(Telemetry::TELEMETRY_SOURCE_DCS, QStringLiteral("A-10C")),
+                 created);
+    }
+
+    // A loaded profile saved under another name is renamed (its file moves) or copied, as the
+    // user says; a name that keeps the file asks nothing.
+    void renamingALoadedProfile_data() {
+        QTest::addColumn<QString>("module");
+        QTest::addColumn<QString>("comment");
+        QTest::addColumn<int>("answer"); // Yes renames, No saves a copy; 0: nothing is asked
+        QTest::addColumn<QStringList>("files");
+        QTest::addColumn<QString>("loaded");
+        QTest::newRow("rename") << "F-16C_50"
+                                << "" << int(QMessageBox::Yes) << QStringList{"DCS_F_16C_50.json"}
+                                << "DCS_F_16C_50.json";
+        QTest::newRow("save a copy") << "F-16C_50"
+                                     << "" << int(QMessageBox::No)
+                                     << QStringList{"DCS_F_16C.json", "DCS_F_16C_50.json"}
+                                     << "DCS_F_16C_50.json";
+        QTest::newRow("cancel") << "F-16C_50"
+                                << "" << int(QMessageBox::Cancel) << QStringList{"DCS_F_16C.json"}
+                                << "DCS_F_16C.json";
+        QTest::newRow("a comment moves the file too")
+            << "F-16C"
+            << "soft" << int(QMessageBox::Yes) << QStringList{"DCS_F_16C_soft.json"} << "DCS_F_16C_soft.json";
+        QTest::newRow("same file, nothing asked")
+            << "F_16C"
+            << "" << 0 << QStringList{"DCS_F_16C.json"} << "DCS_F_16C.json";
+    }
+
+    void renamingALoadedProfile() {
+        QFETCH(QString, module);
+        QFETCH(QString, comment);
+        QFETCH(int, answer);
+        QFETCH(QStringList, files);
+        QFETCH(QString, loaded);
+        const QString original =
+            store(Telemetry::TELEMETRY_SOURCE_DCS, QStringLiteral("F-16C"), QString(), 30.0f);
+        build();
+        activate(original);
+        child<QLineEdit>(QStringLiteral("flight_module_input"))->setText(module);
+        child<QLineEdit>(QStringLiteral("profile_comment_input"))->setText(comment);
+        elevatorSpring()->setValue(45);
+        if (answer) {
+            answers << QMessageBox::StandardButton(answer);
+        }
+
+        QTest::mouseClick(child<QPushButton>(QStringLiteral("save_profile")), Qt::LeftButton);
+
+        QCOMPARE(asked.size(), answer ? 1 : 0);
+        if (answer) {
+            QVERIFY2(asked.last().contains(QStringLiteral("F-16C [DCS]")) &&
+                         asked.last().contains(original) &&
+                         asked.last().contains(ProfileStore::fileName(currentEffectsProfile().metadata)),
+                     qPrintable(asked.last()));
+        }
+        QCOMPARE(QDir(QStringLiteral("effect_profiles")).entryList(QDir::Files), files);
+        QCOMPARE(widget->loadedFileName(), loaded);
+        QCOMPARE(profileCombo()->currentIndex(), rowOf(loaded));
+        QCOMPARE(widget->hasUnsavedChanges(), answer == QMessageBox::Cancel);
+        QCOMPARE(springInFile(loaded), answer == QMessageBox::Cancel ? 30.0f : 45.0f);
+        if (files.size() == 2) {
+            QCOMPARE(springInFile(original), 30.0f);
+        }
+    }
+
+    // A profile is never saved without a flight module: the editor asks, offering the
+    // aircraft flying now, and the list never gets a blank row.
+    void saveWithoutAircraftAsksForOne_data() {
+        QTest::addColumn<QString>("flying"); // DCS aircraft reported before the save, or none
+        QTest::addColumn<QVariant>("reply"); // the name given; invalid: the user cancels
+        QTest::addColumn<QString>("file");   // the file written, empty for none
+        QTest::newRow("named") << "" << QVariant(QStringLiteral("Yak-52")) << "GENERIC_Yak_52.json";
+        QTest::newRow("the offered aircraft takes its game too")
+            << "F-16C_50" << QVariant(QStringLiteral("F-16C_50")) << "DCS_F_16C_50.json";
+        QTest::newRow("cancelled") << "F-16C_50" << QVariant() << "";
+        QTest::newRow("empty answer") << "" << QVariant(QString()) << "";
+    }
+
+    void saveWithoutAircraftAsksForOne() {
+        QFETCH(QString, flying);
+        QFETCH(QVariant, reply);
+        QFETCH(QString, file);
+        build();
+        if (!flying.isEmpty()) {
+            widget->selectProfileFor(Telemetry::TELEMETRY_SOURCE_DCS, flying);
+        }
+        addEffect(1, EffectsProfile::EFFECT_TYPE_SIMPLE_SPRING);
+        nameAnswers << (reply.isValid() ? std::optional<QString>(reply.toString()) : std::nullopt);
+
+        QTest::mouseClick(child<QPushButton>(QStringLiteral("save_profile")), Qt::LeftButton);
+
+        QCOMPARE(offeredNames, QStringList{flying});
+        QCOMPARE(QDir(QStringLiteral("effect_profiles")).entryList(QDir::Files),
+                 file.isEmpty() ? QStringList() : QStringList{file});
+        QCOMPARE(widget->loadedFileName(), file);
+        QCOMPARE(widget->hasUnsavedChanges(), file.isEmpty());
+        QVERIFY(!rowTexts().contains(QString()));
+        QVERIFY(asked.isEmpty());
+        if (!flying.isEmpty() && !file.isEmpty()) {
+            // The aircraft now has its profile: the line about it goes.
+            QVERIFY(!notice()->isVisibleTo(widget.get()));
         }
     }
 

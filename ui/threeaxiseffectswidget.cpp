@@ -4,21 +4,47 @@
 #include "ui_threeaxiseffectswidget.h"
 
 #include <QAbstractSpinBox>
+#include <QCompleter>
 #include <QDir>
 #include <QFileInfo>
+#include <QInputDialog>
 #include <QLabel>
+#include <QPushButton>
 #include <QStandardItem>
 #include <QStandardItemModel>
+#include <QStringListModel>
 
 namespace {
 
 constexpr int SourceCount = 6;
+// Percent; the strength of the spring a profile made from nothing starts with.
+constexpr float StarterSpringStrength = 50.0f;
+
+bool anyEffectActive(const EffectsSettings& settings) {
+    for (const AxisEffectsSettings& axis : settings.axes) {
+        for (int type = 0; type < EffectsProfile::EffectTypeCount; ++type) {
+            if (axis.effect(type)->active) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
 
 } // namespace
 
 ThreeAxisEffectsWidget::ThreeAxisEffectsWidget(QWidget* parent)
-    : QWidget(parent), ui_(std::make_unique<Ui::ThreeAxisEffectsWidget>()), unsavedMarker_(new QLabel(this)) {
+    : QWidget(parent), ui_(std::make_unique<Ui::ThreeAxisEffectsWidget>()), unsavedMarker_(new QLabel(this)),
+      detectedModules_(new QStringListModel(this)) {
     ui_->setupUi(this);
+    ui_->aircraft_notice->hide();
+
+    // Typing the start of an aircraft seen this run completes its exact name.
+    auto* completer = new QCompleter(detectedModules_, this);
+    completer->setCaseSensitivity(Qt::CaseInsensitive);
+    ui_->flight_module_input->setCompleter(completer);
+    ui_->flight_module_input->setPlaceholderText(
+        tr("As the game names the aircraft; * for any aircraft of the game"));
 
     // The unsaved-changes marker sits right after the profile's name, before the buttons.
     unsavedMarker_->setObjectName(QStringLiteral("unsaved_marker"));
@@ -180,13 +206,37 @@ void ThreeAxisEffectsWidget::setAsk(Ask ask) {
     ask_ = std::move(ask);
 }
 
-QMessageBox::StandardButton ThreeAxisEffectsWidget::ask(QMessageBox::Icon icon, const QString& text,
-                                                        QMessageBox::StandardButtons buttons) {
+void ThreeAxisEffectsWidget::setAskName(AskName askName) {
+    askName_ = std::move(askName);
+}
+
+QMessageBox::StandardButton
+ThreeAxisEffectsWidget::ask(QMessageBox::Icon icon, const QString& text, QMessageBox::StandardButtons buttons,
+                            QMessageBox::StandardButton defaultButton,
+                            const QList<QPair<QMessageBox::StandardButton, QString>>& buttonTexts) {
     if (ask_) {
         return ask_(icon, text, buttons);
     }
     QMessageBox box(icon, window()->windowTitle(), text, buttons, this);
+    if (defaultButton != QMessageBox::NoButton) {
+        box.setDefaultButton(defaultButton);
+    }
+    for (const auto& [button, label] : buttonTexts) {
+        if (QAbstractButton* b = box.button(button)) {
+            b->setText(label);
+        }
+    }
     return static_cast<QMessageBox::StandardButton>(box.exec());
+}
+
+std::optional<QString> ThreeAxisEffectsWidget::askName(const QString& question, const QString& offered) {
+    if (askName_) {
+        return askName_(question, offered);
+    }
+    bool ok = false;
+    const QString name =
+        QInputDialog::getText(this, window()->windowTitle(), question, QLineEdit::Normal, offered, &ok);
+    return ok ? std::optional<QString>(name) : std::nullopt;
 }
 
 void ThreeAxisEffectsWidget::setUnsaved(bool unsaved) {
@@ -200,6 +250,10 @@ void ThreeAxisEffectsWidget::setUnsaved(bool unsaved) {
 void ThreeAxisEffectsWidget::markEdited() {
     if (!redrawing_) {
         setUnsaved(true);
+        // The line says whether the aircraft flies with forces at all.
+        if (aircraftSource_ != Telemetry::TELEMETRY_SOURCE_NONE) {
+            updateAircraftNotice();
+        }
     }
 }
 
@@ -259,6 +313,7 @@ void ThreeAxisEffectsWidget::loadFile(const QString& fileName) {
     redraw();
     setUnsaved(false);
     emit suddenValueChange(currentEffectsProfile().effects);
+    updateAircraftNotice();
 }
 
 void ThreeAxisEffectsWidget::on_save_profile_clicked() {
@@ -266,21 +321,60 @@ void ThreeAxisEffectsWidget::on_save_profile_clicked() {
 }
 
 bool ThreeAxisEffectsWidget::saveCurrent() {
-    const QString fileName = ProfileStore::fileName(currentEffectsProfile().metadata);
-    const QString path = QDir(store_.directoryPath()).filePath(fileName);
-    // Different names can share one file ("F-16" and "F_16"): another profile's file is only
-    // replaced when the user says so.
-    if (fileName != loadedFile_ && QFileInfo(path).isFile()) {
-        QString owner = ProfileStore::label(ProfileStore::metadataMap().value(fileName)).trimmed();
-        if (owner.isEmpty()) {
-            owner = fileName;
+    // A profile without an aircraft would never be chosen and shows as a nameless row.
+    if (currentEffectsProfile().metadata.flight_module.trimmed().isEmpty()) {
+        const std::optional<QString> name =
+            askName(tr("Which aircraft is this profile for? Type its name as the game reports it, or * for "
+                       "every aircraft of the game that has no profile of its own."),
+                    aircraftModule_);
+        if (!name || name->trimmed().isEmpty()) {
+            return false;
         }
+        ui_->flight_module_input->setText(*name);
+        // The aircraft flying now belongs to the game it flies in.
+        if (currentEffectsProfile().metadata.flight_data_source == Telemetry::TELEMETRY_SOURCE_NONE &&
+            aircraftSource_ != Telemetry::TELEMETRY_SOURCE_NONE && *name == aircraftModule_) {
+            ui_->game_combo->setCurrentIndex(aircraftSource_);
+        }
+    }
+    const QString fileName = ProfileStore::fileName(currentEffectsProfile().metadata);
+    const QDir directory(store_.directoryPath());
+    const QString path = directory.filePath(fileName);
+
+    // A loaded profile given another name (aircraft, game or comment) moves to another file:
+    // the user says whether the old file goes or stays.
+    QString renamedFrom;
+    if (!loadedFile_.isEmpty() && fileName != loadedFile_ &&
+        QFileInfo(directory.filePath(loadedFile_)).isFile()) {
+        const QString oldName =
+            ProfileStore::rowText(ProfileStore::metadataMap().value(loadedFile_), loadedFile_);
+        const QString newName = ProfileStore::label(currentEffectsProfile().metadata).trimmed();
         const QMessageBox::StandardButton answer =
             ask(QMessageBox::Question,
-                tr("The file \"%1\" already holds the profile \"%2\". Replace it with this profile?")
-                    .arg(fileName, owner),
-                QMessageBox::Yes | QMessageBox::No);
-        if (answer != QMessageBox::Yes) {
+                tr("The profile \"%1\" now has the name \"%2\". Rename it (its file \"%3\" becomes \"%4\") "
+                   "or save a copy and keep \"%1\" as it was?")
+                    .arg(oldName.trimmed(), newName, loadedFile_, fileName),
+                QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes,
+                {{QMessageBox::Yes, tr("Rename")}, {QMessageBox::No, tr("Save a copy")}});
+        if (answer == QMessageBox::Cancel || (answer != QMessageBox::Yes && answer != QMessageBox::No)) {
+            return false;
+        }
+        if (answer == QMessageBox::Yes) {
+            renamedFrom = loadedFile_;
+        }
+    }
+
+    // Different names can share one file ("F-16" and "F_16"): another profile's file is only
+    // replaced when the user says so.
+    if (fileName != loadedFile_ && fileName != renamedFrom && QFileInfo(path).isFile()) {
+        const QString owner = ProfileStore::label(ProfileStore::metadataMap().value(fileName)).trimmed();
+        const QString question =
+            owner.isEmpty()
+                ? tr("The file \"%1\" already exists. Replace it with this profile?").arg(fileName)
+                : tr("The file \"%1\" already holds the profile \"%2\". Replace it with this profile?")
+                      .arg(fileName, owner);
+        if (ask(QMessageBox::Question, question, QMessageBox::Yes | QMessageBox::No, QMessageBox::No) !=
+            QMessageBox::Yes) {
             return false;
         }
     }
@@ -292,11 +386,20 @@ bool ThreeAxisEffectsWidget::saveCurrent() {
         markByFileName(loadedFile_);
         ask(QMessageBox::Critical, tr("The profile could not be saved to \"%1\": %2").arg(path, error),
             QMessageBox::Ok);
+        updateAircraftNotice();
         return false;
+    }
+    // Only a file that is not the one just written goes: two names can be one file where
+    // case does not count.
+    const QString oldPath = directory.filePath(renamedFrom);
+    if (!renamedFrom.isEmpty() &&
+        QFileInfo(oldPath).canonicalFilePath() != QFileInfo(path).canonicalFilePath()) {
+        store_.remove(renamedFrom);
     }
     loadedFile_ = fileName;
     markByFileName(fileName);
     setUnsaved(false);
+    updateAircraftNotice();
     return true;
 }
 
@@ -309,10 +412,14 @@ void ThreeAxisEffectsWidget::on_delete_profile_clicked() {
     if (label.isEmpty()) {
         label = fileName;
     }
-    const QMessageBox::StandardButton answer =
-        ask(QMessageBox::Question, tr("Delete the profile \"%1\" (file \"%2\")?").arg(label, fileName),
-            QMessageBox::Yes | QMessageBox::No);
-    if (answer != QMessageBox::Yes || !settleUnsavedChanges()) {
+    // The editor is emptied after a delete, so unsaved edits go with it: one question says so.
+    commitTypedValues();
+    QString question = tr("Delete the profile \"%1\" (file \"%2\")?").arg(label, fileName);
+    if (unsaved_) {
+        question += QLatin1Char(' ') + tr("The unsaved changes in the editor are lost as well.");
+    }
+    if (ask(QMessageBox::Question, question, QMessageBox::Yes | QMessageBox::No, QMessageBox::No) !=
+        QMessageBox::Yes) {
         return;
     }
     store_.remove(fileName);
@@ -323,6 +430,7 @@ void ThreeAxisEffectsWidget::on_delete_profile_clicked() {
     setUnsaved(false);
     // The removed profile's effects stop acting on the stick now.
     emit moderateValueChange(currentEffectsProfile().effects);
+    updateAircraftNotice();
 }
 
 void ThreeAxisEffectsWidget::markByFileName(const QString& fileName) {
@@ -332,30 +440,137 @@ void ThreeAxisEffectsWidget::markByFileName(const QString& fileName) {
 
 void ThreeAxisEffectsWidget::selectProfileFor(Telemetry::Source source, const QString& flightModule) {
     if (source == Telemetry::TELEMETRY_SOURCE_NONE) {
+        endStream();
         return;
     }
+    aircraftSource_ = source;
+    aircraftModule_ = flightModule;
+    if (!flightModule.isEmpty()) {
+        QStringList seen = detectedModules_->stringList();
+        seen.removeAll(flightModule);
+        seen.prepend(flightModule);
+        detectedModules_->setStringList(seen);
+        ui_->flight_module_input->setPlaceholderText(
+            tr("%1 (flying now); * for any aircraft of the game").arg(flightModule));
+    }
+
     // The same aircraft again (a stream that resumed) keeps the profile in the editor, the
     // forces the loop has and any unsaved edits, even when the user chose that profile by hand
     // among several made for the aircraft.
+    QString setAsideNote;
     const auto& stored = ProfileStore::metadataMap();
     const auto loaded = stored.constFind(loadedFile_);
-    if (loaded != stored.cend() && loaded->flight_data_source == source &&
-        loaded->flight_module == flightModule) {
-        return;
-    }
-    const QString fileName = store_.autoSelect(source, flightModule);
-    if (fileName.isEmpty() || fileName == loadedFile_) {
-        return;
-    }
-    if (unsaved_) {
-        const QString name = profileName();
-        setAside_ = SetAside{currentEffectsProfile(), loadedFile_, name};
-        emit setAsideChanged(true);
-        emit statusMessage(tr("Unsaved changes of the profile \"%1\" were set aside; Edit > Restore unsaved "
+    const bool resumed = loaded != stored.cend() && loaded->flight_data_source == source &&
+                         loaded->flight_module == flightModule;
+    const QString fileName = resumed ? QString() : store_.autoSelect(source, flightModule);
+    if (!fileName.isEmpty() && fileName != loadedFile_) {
+        if (unsaved_) {
+            const QString name = profileName();
+            setAside_ = SetAside{currentEffectsProfile(), loadedFile_, name};
+            emit setAsideChanged(true);
+            setAsideNote = tr("Unsaved changes of the profile \"%1\" were set aside; Edit > Restore unsaved "
                               "changes brings them back.")
-                               .arg(name));
+                               .arg(name);
+        }
+        loadFile(fileName);
     }
-    loadFile(fileName);
+    updateAircraftNotice();
+    QStringList message;
+    if (ui_->aircraft_notice->isVisibleTo(this)) {
+        message << aircraftNoticeText();
+    }
+    if (!setAsideNote.isEmpty()) {
+        message << setAsideNote;
+    }
+    if (!message.isEmpty()) {
+        emit statusMessage(message.join(QLatin1Char(' ')));
+    }
+}
+
+void ThreeAxisEffectsWidget::endStream() {
+    aircraftSource_ = Telemetry::TELEMETRY_SOURCE_NONE;
+    aircraftModule_.clear();
+    updateAircraftNotice();
+}
+
+QString ThreeAxisEffectsWidget::aircraftNoticeText() const {
+    const QString name = aircraftModule_.isEmpty() ? tr("this aircraft") : aircraftModule_;
+    if (loadedFile_.isEmpty()) {
+        return anyEffectActive(currentEffectsProfile().effects)
+                   ? tr("No profile for %1: it flies with the unsaved settings in the editor.").arg(name)
+                   : tr("No profile for %1: it flies without forces.").arg(name);
+    }
+    if (loadedFile_ == store_.gameDefault(aircraftSource_)) {
+        return tr("No profile for %1: it flies with the game's default profile \"%2\".")
+            .arg(name, profileName());
+    }
+    return tr("No profile for %1: it flies with the profile \"%2\".").arg(name, profileName());
+}
+
+void ThreeAxisEffectsWidget::updateAircraftNotice() {
+    const bool without = aircraftSource_ != Telemetry::TELEMETRY_SOURCE_NONE &&
+                         store_.ownProfile(aircraftSource_, aircraftModule_).isEmpty();
+    if (without) {
+        ui_->aircraft_notice_text->setText(aircraftNoticeText());
+        ui_->create_profile->setText(tr("Create profile for %1").arg(aircraftModule_));
+        ui_->create_profile->setVisible(!aircraftModule_.isEmpty());
+    }
+    // The focus of a button that goes would pass to the comment field, where a stray key
+    // would change the profile.
+    if (!without && ui_->create_profile->hasFocus()) {
+        ui_->tabWidget->setFocus();
+    }
+    ui_->aircraft_notice->setVisible(without);
+}
+
+void ThreeAxisEffectsWidget::on_create_profile_clicked() {
+    createProfileForAircraft();
+}
+
+void ThreeAxisEffectsWidget::createProfileForAircraft() {
+    if (aircraftSource_ == Telemetry::TELEMETRY_SOURCE_NONE || aircraftModule_.isEmpty()) {
+        return;
+    }
+    // The game's default is the start, unless the editor already holds it: then the edits
+    // the pilot made to it while flying go into the new profile.
+    const QString gameDefault = store_.gameDefault(aircraftSource_);
+    const bool fromDefault = !gameDefault.isEmpty() && gameDefault != loadedFile_;
+    EffectsProfile created = currentEffectsProfile();
+    if (fromDefault) {
+        if (!settleUnsavedChanges()) {
+            return;
+        }
+        store_.load(gameDefault, created);
+    }
+    // Nothing to start from would make a profile that flies without forces: a centring
+    // spring a pilot can feel is the start then.
+    bool rampIn = fromDefault;
+    if (!fromDefault && !anyEffectActive(created.effects)) {
+        rampIn = true;
+        for (AxisEffectsSettings& axis : created.effects.axes) {
+            axis.simple_spring.active = true;
+            axis.simple_spring.total_effect_strength = StarterSpringStrength;
+        }
+    }
+    created.metadata.flight_data_source = aircraftSource_;
+    created.metadata.flight_module = aircraftModule_;
+    created.metadata.comment.clear();
+    currentEffectsProfile() = created;
+    loadedFile_.clear();
+    markByFileName(QString());
+    redraw();
+    setUnsaved(true);
+    // A profile read from a file or a new spring ramps in; the editor's own settings are what
+    // the loop has already.
+    if (rampIn) {
+        emit suddenValueChange(currentEffectsProfile().effects);
+    } else {
+        emit moderateValueChange(currentEffectsProfile().effects);
+    }
+    if (saveCurrent()) {
+        emit statusMessage(
+            tr("%1 now flies with its own profile \"%2\".").arg(aircraftModule_, profileName()));
+    }
 }
 
 void ThreeAxisEffectsWidget::restoreSetAside() {
@@ -371,5 +586,6 @@ void ThreeAxisEffectsWidget::restoreSetAside() {
     redraw();
     setUnsaved(true);
     emit suddenValueChange(currentEffectsProfile().effects);
+    updateAircraftNotice();
     emit statusMessage(tr("Unsaved changes of the profile \"%1\" restored.").arg(restored.name));
 }
