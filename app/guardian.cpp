@@ -2,6 +2,9 @@
 
 #include "app/heartbeat.h"
 
+#include <initializer_list>
+#include <new>
+
 #ifdef __linux__
 #include <cerrno>
 #include <csignal>

@@ -5,6 +5,7 @@
 #include "device/hidreports.h"
 
 #include <cstring>
+#include <initializer_list>
 
 #ifdef __linux__
 #include <cerrno>

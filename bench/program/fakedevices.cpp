@@ -88,7 +88,7 @@ public:
             log_ = fd >= 0 ? ::fdopen(fd, "ab") : nullptr;
             if (log_) {
                 // Whole records per write, so the two processes' appends never cut into each other.
-                std::setvbuf(log_, nullptr, _IOFBF, sizeof(Record) * 170);
+                std::setvbuf(log_, logBuffer_, _IOFBF, sizeof logBuffer_);
             }
         }
         if (const char* path = std::getenv("TRENNAL_FAKE_SUMMARY")) {
@@ -173,6 +173,7 @@ private:
     const bool guardian_;
     std::mutex mutex_;
     FILE* log_ = nullptr;
+    char logBuffer_[sizeof(Record) * 170];
     std::string summaryPath_;
     long writes_[2] = {0, 0};
     unsigned char last_[2][65] = {};
