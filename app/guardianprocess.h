@@ -4,7 +4,7 @@
 // and the pipe on Guardian::LifelineFd, and sends both devices an all-zero direct-control report
 // when the beat stops for about 100 ms or the program ends without a farewell.
 //
-// Threading: the guardian's only thread; it wakes 40 times a second, runs no Qt event loop and
+// Threading: the guardian's only thread; it wakes 20 times a second, runs no Qt event loop and
 // creates no application object. Letting go writes to the rudder on a short-lived second thread
 // so that a device whose writes hang keeps the other one from nothing.
 namespace GuardianProcess {
