@@ -13,9 +13,9 @@
 #include <ctime>
 #include <fcntl.h>
 #include <poll.h>
+#include <pthread.h>
 #include <sys/mman.h>
 #include <sys/prctl.h>
-#include <thread>
 #include <unistd.h>
 
 #include <hidapi.h>
@@ -42,6 +42,17 @@ void send(hid_device* device, const HidReports::Report& report) {
     }
 }
 
+struct PendingWrite {
+    hid_device* device;
+    const HidReports::Report* report;
+};
+
+void* writeOnItsOwn(void* pending) {
+    const auto* write = static_cast<const PendingWrite*>(pending);
+    send(write->device, *write->report);
+    return nullptr;
+}
+
 // Opens both devices as the program does, joystick first, and leaves each at zero force,
 // vibration, spring and dampers.
 void letGo() {
@@ -52,14 +63,20 @@ void letGo() {
     const HidReports::Report rudderReport = HidReports::rudderDirectControl(zero, noOffset, noDampers);
     hid_device* joystick = ::hid_open(HidReports::VendorId, HidReports::JoystickProductId, nullptr);
     hid_device* rudder = ::hid_open(HidReports::VendorId, HidReports::RudderProductId, nullptr);
+    // A device whose writes hang (up to 5 s in the kernel) must not delay the other one; should no
+    // thread be had, the rudder waits its turn.
+    PendingWrite rudderWrite{rudder, &rudderReport};
+    pthread_t thread{};
+    const bool threaded = rudder && ::pthread_create(&thread, nullptr, writeOnItsOwn, &rudderWrite) == 0;
+    if (!threaded) {
+        send(rudder, rudderReport);
+    }
+    send(joystick, joystickReport);
+    if (threaded) {
+        ::pthread_join(thread, nullptr);
+    }
     if (rudder) {
-        // A device whose writes hang (up to 5 s in the kernel) must not delay the other one.
-        std::thread rudderWrite([rudder, &rudderReport] { send(rudder, rudderReport); });
-        send(joystick, joystickReport);
-        rudderWrite.join();
         ::hid_close(rudder);
-    } else {
-        send(joystick, joystickReport);
     }
     if (joystick) {
         ::hid_close(joystick);
