@@ -1,5 +1,7 @@
 #include "app/commandline.h"
 #include "app/datadirectory.h"
+#include "app/guardian.h"
+#include "app/guardianprocess.h"
 #include "app/instancelock.h"
 #include "app/mainwindow.h"
 #include "app/recordingcontroller.h"
@@ -13,8 +15,11 @@
 #include <QLockFile>
 #include <QMessageBox>
 #include <QTextStream>
+#include <QThread>
 
+#include <atomic>
 #include <cstdio>
+#include <cstdlib>
 
 namespace {
 QStringList argumentList(int argc, char* argv[]) {
@@ -24,9 +29,25 @@ QStringList argumentList(int argc, char* argv[]) {
     }
     return arguments;
 }
+
+// The window while its event loop runs. When the X display goes away the toolkit ends the
+// program with exit(), past the window's destructor: the devices let go on that way out too.
+std::atomic<MainWindow*> flyingWindow{nullptr};
+
+void letGoAtExit() {
+    MainWindow* window = flyingWindow.exchange(nullptr);
+    const QCoreApplication* app = QCoreApplication::instance();
+    if (window && app && QThread::currentThread() == app->thread()) {
+        window->holdForces(true);
+    }
+}
 } // namespace
 
 int main(int argc, char* argv[]) {
+    // This executable started again by Guardian: nothing of the program runs in it.
+    if (GuardianProcess::isRequested(argc, argv)) {
+        return GuardianProcess::run();
+    }
     CommandLine::setApplicationIdentity();
     QTextStream out(stdout);
     QTextStream err(stderr);
@@ -80,12 +101,22 @@ int main(int argc, char* argv[]) {
         }
         return 1;
     }
+    // Lets go of the devices should this process be killed, crash or freeze. Only the instance
+    // holding the lock starts one, so a second instance never touches a device.
+    Guardian guardian;
+    guardian.start(argv[0]);
     // Ctrl+C, kill, log-out: the same way out as closing the window (the window's destructor
     // leaves the devices at zero and joins the worker threads).
     ShutdownSignals shutdownSignals;
     QObject::connect(&shutdownSignals, &ShutdownSignals::received, &app, &QCoreApplication::quit);
 
     MainWindow window;
+    // Ctrl+Z: the stick lets go before the program stops and ramps in again once it continues.
+    QObject::connect(&shutdownSignals, &ShutdownSignals::stopRequested, &window, [&window] {
+        window.holdForces(true);
+        ShutdownSignals::stopHere();
+        window.holdForces(false);
+    });
     // Placed before it is shown: a window manager then puts the frame, title bar included,
     // where the window asks, while the frame's size is still unknown.
     window.centre();
@@ -97,5 +128,12 @@ int main(int argc, char* argv[]) {
         window.recording()->startReplay(replayFile);
         window.showForces();
     }
-    return app.exec();
+    flyingWindow = &window;
+    std::atexit(letGoAtExit);
+    const int status = app.exec();
+    flyingWindow = nullptr;
+    // The loop now stops on purpose; the window's destructor sends the zero reports, and the
+    // guardian's farewell follows.
+    guardian.expectSilence();
+    return status;
 }

@@ -210,6 +210,13 @@ void MainWindow::showForces() {
     }
 }
 
+void MainWindow::holdForces(bool held) {
+    MainBackgroundThread* control = background_;
+    QMetaObject::invokeMethod(
+        control, [control, held] { control->setForcesHeld(held); },
+        held ? Qt::BlockingQueuedConnection : Qt::QueuedConnection);
+}
+
 void MainWindow::openRecording() {
     const QString path =
         QFileDialog::getOpenFileName(this, tr("Replay recording"), FlightRecorder::defaultDirectory(),

@@ -62,6 +62,10 @@ public slots:
     void openRecording();
     // Brings the "Forces" tab to the front.
     void showForces();
+    // Held, both devices have had an all-zero report when this returns and get nothing else;
+    // released, the forces ramp in from zero. For a stop from the terminal and for an end that
+    // passes by this window's destructor. Call from the GUI thread.
+    void holdForces(bool held);
 
 private:
     void saveWindowState();

@@ -9,6 +9,7 @@
 #else
 #include <cerrno>
 #include <csignal>
+#include <fcntl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 #endif
@@ -49,11 +50,16 @@ int pipeEnds[2] = {-1, -1};
 void onSignal(int number) {
     const int saved = errno;
     const char byte = static_cast<char>(number);
+    // Never blocks: with the pipe full (a flood of signals) the byte is dropped, not the thread.
     [[maybe_unused]] const ssize_t written = ::write(pipeEnds[1], &byte, 1);
     errno = saved;
 }
 
-constexpr int Handled[] = {SIGINT, SIGTERM, SIGHUP};
+// The write that raised it fails with EPIPE or EFBIG, and its caller handles that. A handler
+// that does nothing rather than SIG_IGN: programs started from here get the default back.
+void onHarmlessSignal(int) {}
+
+constexpr int Handled[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGTSTP};
 #endif
 
 } // namespace
@@ -64,9 +70,16 @@ ShutdownSignals::ShutdownSignals(QObject* parent) : QObject(parent) {
     finished = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     SetConsoleCtrlHandler(consoleHandler, TRUE);
 #else
+    struct sigaction harmless = {};
+    harmless.sa_handler = onHarmlessSignal;
+    sigemptyset(&harmless.sa_mask);
+    harmless.sa_flags = SA_RESTART;
+    sigaction(SIGPIPE, &harmless, nullptr);
+    sigaction(SIGXFSZ, &harmless, nullptr);
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pipeEnds) != 0) {
         return;
     }
+    ::fcntl(pipeEnds[1], F_SETFL, ::fcntl(pipeEnds[1], F_GETFL) | O_NONBLOCK);
     notifier_ = new QSocketNotifier(pipeEnds[0], QSocketNotifier::Read, this);
     connect(notifier_, &QSocketNotifier::activated, this, &ShutdownSignals::readPipe);
     struct sigaction action = {};
@@ -103,8 +116,21 @@ ShutdownSignals::~ShutdownSignals() {
 void ShutdownSignals::readPipe() {
 #ifndef _WIN32
     char byte = 0;
-    if (::read(pipeEnds[0], &byte, 1) == 1) {
+    if (::read(pipeEnds[0], &byte, 1) != 1) {
+        return;
+    }
+    if (byte == SIGTSTP) {
+        emit stopRequested();
+    } else {
         emit received(static_cast<int>(byte));
     }
+#endif
+}
+
+void ShutdownSignals::stopHere() {
+#ifndef _WIN32
+    // SIGSTOP rather than the default SIGTSTP, which a process group without a controlling
+    // shell would ignore: the stick has already let go, so the program really stops.
+    ::raise(SIGSTOP);
 #endif
 }

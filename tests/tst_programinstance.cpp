@@ -1,10 +1,21 @@
+#include "profiles/profilejson.h"
+#include "profiles/profilestore.h"
+#include "records/effectsprofile.h"
+#include "telemetry/recordingcsv.h"
+
 #include <QProcess>
 #include <QRegularExpression>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+
 #ifdef Q_OS_UNIX
 #include <csignal>
+#include <sys/resource.h>
 #include <sys/types.h>
 #endif
 
@@ -42,25 +53,149 @@ QByteArray zeroForceReport() {
     return report;
 }
 
+// Whether both devices' last report in the summary is the all-zero direct-control report.
+bool bothAtZero(const QString& summaryPath) {
+    const QMap<QString, DeviceSummary> devices = readSummary(summaryPath);
+    return devices.size() == 2 && devices.value(QStringLiteral("joystick")).last == zeroForceReport() &&
+           devices.value(QStringLiteral("rudder")).last == zeroForceReport();
+}
+
+// One report as the emulated devices log it, from the program (writer 0) or its guardian (1).
+struct LogRecord {
+    qint64 ns = 0;
+    int device = 0;
+    int command = 0;
+    int writer = 0;
+    float forceX = 0.0f;
+    float forceY = 0.0f;
+
+    bool pushes() const { return command == 0x20 && (forceX != 0.0f || forceY != 0.0f); }
+};
+
+// Every record of the log, in the order the devices received them.
+QVector<LogRecord> readLog(const QString& path) {
+    QFile file(path);
+    QVector<LogRecord> records;
+    if (!file.open(QIODevice::ReadOnly)) {
+        return records;
+    }
+    const QByteArray data = file.readAll();
+    for (qsizetype at = 0; at + 24 <= data.size(); at += 24) {
+        const char* r = data.constData() + at;
+        LogRecord record;
+        std::memcpy(&record.ns, r, 8);
+        record.device = static_cast<unsigned char>(r[8]);
+        record.command = static_cast<unsigned char>(r[9]);
+        record.writer = static_cast<unsigned char>(r[10]);
+        std::memcpy(&record.forceX, r + 12, 4);
+        std::memcpy(&record.forceY, r + 16, 4);
+        records.append(record);
+    }
+    std::stable_sort(records.begin(), records.end(),
+                     [](const LogRecord& a, const LogRecord& b) { return a.ns < b.ns; });
+    return records;
+}
+
+// The same clock as the log's.
+qint64 steadyNs() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// Whether the program wrote a joystick report that pushes after `since`.
+bool programPushedAfter(const QString& logPath, qint64 since) {
+    const QVector<LogRecord> log = readLog(logPath);
+    return std::any_of(log.begin(), log.end(), [since](const LogRecord& r) {
+        return r.ns > since && r.writer == 0 && r.device == 0 && r.pushes();
+    });
+}
+
+// The process state letter of /proc/PID/stat: 'T' while stopped.
+char processState(qint64 pid) {
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly)) {
+        return '?';
+    }
+    const QByteArray text = stat.readAll();
+    const qsizetype close = text.lastIndexOf(')');
+    return close >= 0 && close + 2 < text.size() ? text.at(close + 2) : '?';
+}
+
+// What a way out of the program is expected to do.
+enum class Outcome {
+    Orderly,     // exits 0 through the window's shut-down, which leaves the devices at zero
+    Killed,      // ends on the signal; the guardian leaves the devices at zero
+    Frozen,      // stops; the devices at zero until SIGCONT, then it flies on
+    FliesOn,     // the signal changes nothing
+    LostDisplay, // its X server goes away
+};
+
 } // namespace
 
+Q_DECLARE_METATYPE(Outcome)
+
 // The program run as a child process with the emulated devices (the same main() as the real
-// one): every way it is told to end from outside leaves the devices at zero force, and a
-// second instance never touches them.
+// one), flying a replayed recording whose 2 G pull the elevator's weight to -20: every way it
+// can end or stop leaves the devices at zero force, by its own shut-down or by its guardian,
+// and a second instance never touches them.
 class TestProgramInstance : public QObject {
     Q_OBJECT
 
-    // Starts the program in `dir` (its working and runtime directory: profiles, lock file)
-    // with both devices plugged; its summary goes to dir/name.
-    void start(QProcess& process, const QTemporaryDir& dir, const QString& name) {
+    // Starts the program in `dir` (its working, runtime and home directory: profiles, lock file,
+    // settings) with both devices plugged, replaying dir/flight.csv; its summary goes to
+    // dir/name, its log to dir/name.log, and every start of it or its guardian to dir/starts.
+    void start(QProcess& process, const QTemporaryDir& dir, const QString& name,
+               const QProcessEnvironment& extra = QProcessEnvironment()) {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         env.insert(QStringLiteral("XDG_RUNTIME_DIR"), dir.path());
+        env.insert(QStringLiteral("HOME"), dir.path());
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.filePath(QStringLiteral("config")));
+        env.insert(QStringLiteral("XDG_DATA_HOME"), dir.filePath(QStringLiteral("data")));
         env.insert(QStringLiteral("TRENNAL_FAKE_SUMMARY"), dir.filePath(name));
+        env.insert(QStringLiteral("TRENNAL_FAKE_LOG"), dir.filePath(name + QStringLiteral(".log")));
+        env.insert(QStringLiteral("TRENNAL_FAKE_STARTS"), dir.filePath(QStringLiteral("starts")));
+        env.insert(extra);
         process.setProcessEnvironment(env);
         process.setWorkingDirectory(dir.path());
-        process.start(QStringLiteral(TRENNAL_FAKE_PROGRAM), QStringList());
+#ifdef Q_OS_UNIX
+        // The crashes asked for leave no core files behind.
+        process.setChildProcessModifier([] {
+            const rlimit none{0, 0};
+            ::setrlimit(RLIMIT_CORE, &none);
+        });
+#endif
+        writeFlight(dir);
+        process.start(QStringLiteral(TRENNAL_FAKE_PROGRAM),
+                      {QStringLiteral("--replay"), dir.filePath(QStringLiteral("flight.csv"))});
         QVERIFY(process.waitForStarted(30000));
+    }
+
+    // A profile for the DCS aircraft "TEST" with the elevator's weight at full strength (-10 per
+    // G), and a recording of that aircraft at 2 G that lasts ten minutes.
+    void writeFlight(const QTemporaryDir& dir) {
+        EffectsProfile profile;
+        profile.resetToDefaults();
+        profile.metadata.flight_data_source = Telemetry::TELEMETRY_SOURCE_DCS;
+        profile.metadata.flight_module = QStringLiteral("TEST");
+        profile.effects.axes[1].elevator_weight.active = true;
+        profile.effects.axes[1].elevator_weight.total_effect_strength = 100.0f;
+        QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("effect_profiles")));
+        QFile file(
+            dir.filePath(QStringLiteral("effect_profiles/") + ProfileStore::fileName(profile.metadata)));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QVERIFY(file.write(ProfileJson::toDocument(profile)) > 0);
+        RecordingRow row;
+        row.source = Telemetry::TELEMETRY_SOURCE_DCS;
+        row.aircraft = QStringLiteral("TEST");
+        row.telemetry.gForce = 2.0f;
+        QFile flight(dir.filePath(QStringLiteral("flight.csv")));
+        QVERIFY(flight.open(QIODevice::WriteOnly));
+        QByteArray text = RecordingCsv::header() + RecordingCsv::line(row);
+        row.time = 600000;
+        text += RecordingCsv::line(row);
+        QVERIFY(flight.write(text) == text.size());
     }
 
     // Until both devices have been sent forces by the child's control loop.
@@ -68,6 +203,13 @@ class TestProgramInstance : public QObject {
         QTRY_VERIFY_WITH_TIMEOUT((out += process.readAllStandardOutput(),
                                   out.contains("driven joystick") && out.contains("driven rudder")),
                                  30000);
+    }
+
+    // Until the joystick's elevator pushes (the start ramp has begun).
+    void waitUntilPushing(QProcess& process, const QTemporaryDir& dir, const QString& name) {
+        QByteArray out;
+        waitUntilDriven(process, out);
+        QTRY_VERIFY_WITH_TIMEOUT(programPushedAfter(dir.filePath(name + QStringLiteral(".log")), 0), 30000);
     }
 
     void verifyLeftAtZero(const QString& summaryPath) {
@@ -80,36 +222,164 @@ class TestProgramInstance : public QObject {
         }
     }
 
+    // After the program is gone: the last report of each device is an all-zero one from the
+    // guardian, and no report pushed after it.
+    static bool guardianLetGo(const QString& logPath) {
+        const QVector<LogRecord> log = readLog(logPath);
+        for (int device = 0; device < 2; ++device) {
+            const auto last = std::find_if(log.rbegin(), log.rend(),
+                                           [device](const LogRecord& r) { return r.device == device; });
+            if (last == log.rend() || last->writer != 1 || last->command != 0x20 || last->pushes()) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+    int guardianStarts(const QTemporaryDir& dir) {
+        QFile starts(dir.filePath(QStringLiteral("starts")));
+        return starts.open(QIODevice::ReadOnly) ? int(starts.readAll().count("guardian ")) : -1;
+    }
+
 private slots:
-    void signalLeavesTheDevicesAtZeroAndExitsWith0_data() {
+    void initTestCase() {
+        QStandardPaths::setTestModeEnabled(true);
+    }
+
+    // Every way out of a flying program, and what the devices receive.
+    void everyWayOutLeavesTheDevicesAtZero_data() {
         QTest::addColumn<int>("signal");
+        QTest::addColumn<Outcome>("outcome");
 #ifdef Q_OS_UNIX
-        QTest::newRow("SIGTERM") << int(SIGTERM);
-        QTest::newRow("SIGINT") << int(SIGINT);
-        QTest::newRow("SIGHUP") << int(SIGHUP);
+        QTest::newRow("SIGTERM") << int(SIGTERM) << Outcome::Orderly;
+        QTest::newRow("SIGINT") << int(SIGINT) << Outcome::Orderly;
+        QTest::newRow("SIGHUP") << int(SIGHUP) << Outcome::Orderly;
+        QTest::newRow("SIGQUIT") << int(SIGQUIT) << Outcome::Orderly;
+        QTest::newRow("SIGKILL") << int(SIGKILL) << Outcome::Killed;
+        QTest::newRow("SIGSEGV") << int(SIGSEGV) << Outcome::Killed;
+        QTest::newRow("SIGABRT") << int(SIGABRT) << Outcome::Killed;
+        QTest::newRow("SIGSTOP") << int(SIGSTOP) << Outcome::Frozen;
+        QTest::newRow("SIGTSTP") << int(SIGTSTP) << Outcome::Frozen;
+        QTest::newRow("SIGPIPE") << int(SIGPIPE) << Outcome::FliesOn;
+        QTest::newRow("SIGXFSZ") << int(SIGXFSZ) << Outcome::FliesOn;
+        QTest::newRow("lost X display") << 0 << Outcome::LostDisplay;
 #endif
     }
-    void signalLeavesTheDevicesAtZeroAndExitsWith0() {
+    void everyWayOutLeavesTheDevicesAtZero() {
 #ifndef Q_OS_UNIX
         QSKIP("Unix signals");
 #else
         QFETCH(int, signal);
+        QFETCH(Outcome, outcome);
         QTemporaryDir dir;
         QVERIFY(dir.isValid());
+        const QString summary = dir.filePath(QStringLiteral("summary"));
+        const QString log = dir.filePath(QStringLiteral("summary.log"));
+
+        QProcess display;
+        QProcessEnvironment extra;
+        if (outcome == Outcome::LostDisplay) {
+            const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
+            if (xvfb.isEmpty()) {
+                QSKIP("no Xvfb");
+            }
+            // Xvfb picks a free display and says which on the descriptor given.
+            display.start(xvfb,
+                          {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-nolisten"),
+                           QStringLiteral("tcp"), QStringLiteral("-screen"), QStringLiteral("0"),
+                           QStringLiteral("1280x1024x24")});
+            QVERIFY(display.waitForStarted(30000));
+            QByteArray number;
+            QTRY_VERIFY_WITH_TIMEOUT((number += display.readAllStandardOutput(), number.contains('\n')),
+                                     30000);
+            extra.insert(QStringLiteral("DISPLAY"), QLatin1Char(':') + QString::fromLatin1(number.trimmed()));
+            extra.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        }
         QProcess program;
-        start(program, dir, QStringLiteral("summary"));
-        QByteArray out;
-        waitUntilDriven(program, out);
-        QCOMPARE(::kill(static_cast<pid_t>(program.processId()), signal), 0);
-        QVERIFY(program.waitForFinished(30000));
-        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(program.exitCode(), 0);
-        verifyLeftAtZero(dir.filePath(QStringLiteral("summary")));
+        start(program, dir, QStringLiteral("summary"), extra);
+        waitUntilPushing(program, dir, QStringLiteral("summary"));
+        const auto pid = static_cast<pid_t>(program.processId());
+        QTRY_COMPARE_WITH_TIMEOUT(guardianStarts(dir), 1, 30000);
+
+        if (outcome == Outcome::LostDisplay) {
+            display.kill();
+            QVERIFY(display.waitForFinished(30000));
+        } else {
+            QCOMPARE(::kill(pid, signal), 0);
+        }
+        switch (outcome) {
+        case Outcome::Orderly:
+            QVERIFY(program.waitForFinished(30000));
+            QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+            QCOMPARE(program.exitCode(), 0);
+            verifyLeftAtZero(summary);
+            // The guardian left without a word to the devices.
+            for (const LogRecord& r : readLog(log)) {
+                QCOMPARE(r.writer, 0);
+            }
+            return;
+        case Outcome::Killed:
+            QVERIFY(program.waitForFinished(30000));
+            QCOMPARE(program.exitStatus(), QProcess::CrashExit);
+            // The log first, then the summary: both show the guardian's reports in the end.
+            QTRY_VERIFY_WITH_TIMEOUT(guardianLetGo(log) && bothAtZero(summary), 30000);
+            return;
+        case Outcome::LostDisplay: {
+            QVERIFY(program.waitForFinished(30000));
+            QTRY_VERIFY_WITH_TIMEOUT(bothAtZero(summary), 30000);
+            // The program let go on its way out, before the guardian made sure of it.
+            const QVector<LogRecord> records = readLog(log);
+            const auto last = std::find_if(records.rbegin(), records.rend(), [](const LogRecord& r) {
+                return r.writer == 0 && r.device == 0 && r.command == 0x20;
+            });
+            QVERIFY(last != records.rend());
+            QVERIFY(!last->pushes());
+            QTRY_VERIFY_WITH_TIMEOUT(guardianLetGo(log), 30000);
+            return;
+        }
+        case Outcome::Frozen: {
+            QTRY_COMPARE_WITH_TIMEOUT(processState(pid), 'T', 30000);
+            QTRY_VERIFY_WITH_TIMEOUT(bothAtZero(summary), 30000);
+            const qint64 continued = steadyNs();
+            QCOMPARE(::kill(pid, SIGCONT), 0);
+            QTRY_VERIFY_WITH_TIMEOUT(programPushedAfter(log, continued), 30000);
+            QCOMPARE(::kill(pid, SIGTERM), 0);
+            QVERIFY(program.waitForFinished(30000));
+            QCOMPARE(program.exitCode(), 0);
+            verifyLeftAtZero(summary);
+            // Nothing pushed while it was stopped. Ctrl+Z lets go before the stop, so the
+            // program's own last report before it is a zero one; SIGSTOP cannot be caught,
+            // and the guardian's report is the first zero.
+            const QVector<LogRecord> records = readLog(log);
+            const auto guardian = std::find_if(records.begin(), records.end(),
+                                               [](const LogRecord& r) { return r.writer == 1; });
+            QVERIFY(guardian != records.end());
+            QVERIFY(std::none_of(guardian, records.end(),
+                                 [continued](const LogRecord& r) { return r.ns < continued && r.pushes(); }));
+            const auto beforeStop =
+                std::find_if(std::make_reverse_iterator(guardian), records.rend(), [](const LogRecord& r) {
+                    return r.writer == 0 && r.device == 0 && r.command == 0x20;
+                });
+            QVERIFY(beforeStop != records.rend());
+            QCOMPARE(beforeStop->pushes(), signal == SIGSTOP);
+            return;
+        }
+        case Outcome::FliesOn: {
+            const qint64 signalled = steadyNs();
+            QTRY_VERIFY_WITH_TIMEOUT(programPushedAfter(log, signalled), 30000);
+            QCOMPARE(program.state(), QProcess::Running);
+            QCOMPARE(::kill(pid, SIGTERM), 0);
+            QVERIFY(program.waitForFinished(30000));
+            QCOMPARE(program.exitCode(), 0);
+            verifyLeftAtZero(summary);
+            return;
+        }
+        }
 #endif
     }
 
-    // A second start while one runs opens nothing; a lock left by a killed instance does not
-    // keep the next one from starting.
+    // A second start while one runs opens nothing and starts no guardian; a lock left by a
+    // killed instance does not keep the next one from starting.
     void oneInstanceAtATime_data() {
         QTest::addColumn<bool>("firstCrashes");
         QTest::newRow("first still running") << false;
@@ -126,6 +396,7 @@ private slots:
         start(first, dir, QStringLiteral("first"));
         QByteArray out;
         waitUntilDriven(first, out);
+        QTRY_COMPARE_WITH_TIMEOUT(guardianStarts(dir), 1, 30000);
         if (firstCrashes) {
             first.kill();
             QVERIFY(first.waitForFinished(30000));
@@ -137,6 +408,7 @@ private slots:
         if (firstCrashes) {
             QByteArray secondOut;
             waitUntilDriven(second, secondOut);
+            QTRY_COMPARE_WITH_TIMEOUT(guardianStarts(dir), 2, 30000);
             QCOMPARE(::kill(static_cast<pid_t>(second.processId()), SIGTERM), 0);
             QVERIFY(second.waitForFinished(30000));
             QCOMPARE(second.exitCode(), 0);
@@ -153,6 +425,7 @@ private slots:
             QCOMPARE(d.opens, 0);
             QCOMPARE(d.writes, 0L);
         }
+        QCOMPARE(guardianStarts(dir), 1);
         // The first one drives on, undisturbed, and ends as usual.
         QCOMPARE(first.state(), QProcess::Running);
         QCOMPARE(::kill(static_cast<pid_t>(first.processId()), SIGTERM), 0);

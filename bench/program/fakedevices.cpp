@@ -1,12 +1,20 @@
 // Turns the program into its variant with emulated devices: plugs them in before main() runs
-// and tells what they were sent. Read from the environment:
+// and tells what they were sent. The program's guardian (the same executable started with
+// --guardian) has emulated devices of its own, plugged the same way; both processes report
+// into the same files. Read from the environment:
 //   TRENNAL_FAKE_DEVICES  "both" (default), "joystick", "rudder" or "none"
 //   TRENNAL_FAKE_LOG      file that receives one 24-byte record per report written, native
 //                         byte order: int64 steady-clock ns, uint8 device (0 joystick,
-//                         1 rudder), uint8 command, 2 bytes padding, float force X,
-//                         float force Y, 4 bytes padding
-//   TRENNAL_FAKE_SUMMARY  file written at exit, one line per device:
-//                         "<device> opens <n> writes <n> last <65 bytes in hex>"
+//                         1 rudder), uint8 command, uint8 writer (0 the program, 1 its
+//                         guardian), 1 byte padding, float force X, float force Y, 4 bytes
+//                         padding. The program empties it at start; both append whole records,
+//                         the program's in blocks of 170 (a killed program loses its last block).
+//   TRENNAL_FAKE_SUMMARY  file written at the program's exit, and by the guardian after each
+//                         report it writes (so it exists after a SIGKILL), one line per device:
+//                         "<device> opens <n> writes <n> last <65 bytes in hex>", the counts of
+//                         the process that wrote it
+//   TRENNAL_FAKE_STARTS   file that receives a line "program <pid>" or "guardian <pid>" as each
+//                         process starts
 // On stdout, "driven joystick" and "driven rudder" at each device's first force report.
 
 #include "support/fakehid.h"
@@ -19,22 +27,51 @@
 #include <mutex>
 #include <string>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 namespace {
 
 struct Record {
     int64_t ns;
     uint8_t device;
     uint8_t command;
-    uint8_t padding[2];
+    uint8_t writer;
+    uint8_t padding;
     float forceX;
     float forceY;
     uint8_t tail[4];
 };
 static_assert(sizeof(Record) == 24, "the log's record layout");
 
+// Whether this process is the program's guardian: its arguments, read before main() runs.
+bool startedAsGuardian() {
+    FILE* in = std::fopen("/proc/self/cmdline", "rb");
+    if (!in) {
+        return false;
+    }
+    char arguments[4096] = {};
+    const size_t length = std::fread(arguments, 1, sizeof arguments - 1, in);
+    std::fclose(in);
+    for (size_t i = std::strlen(arguments) + 1; i < length; i += std::strlen(arguments + i) + 1) {
+        if (std::strcmp(arguments + i, "--guardian") == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void appendLine(const char* path, const std::string& line) {
+    const int fd = ::open(path, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    if (fd >= 0) {
+        [[maybe_unused]] const ssize_t written = ::write(fd, line.data(), line.size());
+        ::close(fd);
+    }
+}
+
 class FakeDevices {
 public:
-    FakeDevices() {
+    FakeDevices() : guardian_(startedAsGuardian()) {
         const char* devices = std::getenv("TRENNAL_FAKE_DEVICES");
         const std::string which = devices ? devices : "both";
         if (which == "both" || which == "joystick") {
@@ -46,10 +83,20 @@ public:
         // A long run must not grow the fake's own log: the observer keeps what is needed.
         FakeHid::setLogging(false);
         if (const char* path = std::getenv("TRENNAL_FAKE_LOG")) {
-            log_ = std::fopen(path, "wb");
+            const int fd =
+                ::open(path, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | (guardian_ ? 0 : O_TRUNC), 0644);
+            log_ = fd >= 0 ? ::fdopen(fd, "ab") : nullptr;
+            if (log_) {
+                // Whole records per write, so the two processes' appends never cut into each other.
+                std::setvbuf(log_, logBuffer_, _IOFBF, sizeof logBuffer_);
+            }
         }
         if (const char* path = std::getenv("TRENNAL_FAKE_SUMMARY")) {
             summaryPath_ = path;
+        }
+        if (const char* path = std::getenv("TRENNAL_FAKE_STARTS")) {
+            appendLine(path,
+                       std::string(guardian_ ? "guardian " : "program ") + std::to_string(::getpid()) + "\n");
         }
         FakeHid::setWriteObserver([this](FakeHid::Device d, const unsigned char* bytes, size_t length) {
             observe(d, bytes, length);
@@ -62,22 +109,11 @@ public:
         if (log_) {
             std::fclose(log_);
         }
-        if (summaryPath_.empty()) {
-            return;
+        // The guardian's summary is already written; the program's exit comes before the
+        // guardian's, and its summary stays.
+        if (!guardian_) {
+            writeSummary();
         }
-        FILE* out = std::fopen(summaryPath_.c_str(), "w");
-        if (!out) {
-            return;
-        }
-        for (int d = 0; d < 2; ++d) {
-            std::fprintf(out, "%s opens %d writes %ld last ", d == 0 ? "joystick" : "rudder",
-                         FakeHid::openCount(static_cast<FakeHid::Device>(d)), static_cast<long>(writes_[d]));
-            for (unsigned char b : last_[d]) {
-                std::fprintf(out, "%02x", b);
-            }
-            std::fprintf(out, "\n");
-        }
-        std::fclose(out);
     }
 
 private:
@@ -98,14 +134,46 @@ private:
                        .count();
             r.device = static_cast<uint8_t>(d);
             r.command = bytes[1];
+            r.writer = guardian_ ? 1 : 0;
             std::memcpy(&r.forceX, bytes + 10, 4);
             std::memcpy(&r.forceY, bytes + 14, 4);
             std::fwrite(&r, sizeof r, 1, log_);
+            if (guardian_) {
+                std::fflush(log_);
+            }
+        }
+        if (guardian_) {
+            writeSummary();
         }
     }
 
+    // Replaces the summary in one step, so a reader never sees half of it.
+    void writeSummary() {
+        if (summaryPath_.empty()) {
+            return;
+        }
+        const std::string partial = summaryPath_ + ".partial";
+        FILE* out = std::fopen(partial.c_str(), "w");
+        if (!out) {
+            return;
+        }
+        for (int d = 0; d < 2; ++d) {
+            std::fprintf(out, "%s opens %d writes %ld last ", d == 0 ? "joystick" : "rudder",
+                         FakeHid::openCount(static_cast<FakeHid::Device>(d)), static_cast<long>(writes_[d]));
+            for (unsigned char b : last_[d]) {
+                std::fprintf(out, "%02x", b);
+            }
+            std::fprintf(out, "\n");
+        }
+        if (std::fclose(out) == 0) {
+            std::rename(partial.c_str(), summaryPath_.c_str());
+        }
+    }
+
+    const bool guardian_;
     std::mutex mutex_;
     FILE* log_ = nullptr;
+    char logBuffer_[sizeof(Record) * 170];
     std::string summaryPath_;
     long writes_[2] = {0, 0};
     unsigned char last_[2][65] = {};

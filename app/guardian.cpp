@@ -1,0 +1,145 @@
+#include "app/guardian.h"
+
+#include "app/heartbeat.h"
+
+#include <initializer_list>
+#include <new>
+
+#ifdef __linux__
+#include <cerrno>
+#include <csignal>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/mman.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+#endif
+
+Guardian::~Guardian() {
+    farewell();
+}
+
+bool Guardian::start(const char* programName) {
+#ifdef __linux__
+    if (lifeline_ >= 0) {
+        return true;
+    }
+    const int counterFd = ::memfd_create("trennal-heartbeat", MFD_CLOEXEC);
+    if (counterFd < 0) {
+        return false;
+    }
+    void* mapping = MAP_FAILED;
+    if (::ftruncate(counterFd, sizeof(Heartbeat::Counter)) == 0) {
+        mapping =
+            ::mmap(nullptr, sizeof(Heartbeat::Counter), PROT_READ | PROT_WRITE, MAP_SHARED, counterFd, 0);
+    }
+    int ends[2] = {-1, -1};
+    if (mapping == MAP_FAILED || ::pipe2(ends, O_CLOEXEC) != 0) {
+        if (mapping != MAP_FAILED) {
+            ::munmap(mapping, sizeof(Heartbeat::Counter));
+        }
+        ::close(counterFd);
+        return false;
+    }
+    auto* counter = new (mapping) Heartbeat::Counter(0);
+
+    // Above the numbers the child gets them under, so that neither dup2 clobbers the other.
+    const int childLifeline = ::fcntl(ends[0], F_DUPFD_CLOEXEC, 10);
+    const int childCounter = ::fcntl(counterFd, F_DUPFD_CLOEXEC, 10);
+    ::close(ends[0]);
+    ::close(counterFd);
+    if (childLifeline < 0 || childCounter < 0) {
+        for (int fd : {childLifeline, childCounter, ends[1]}) {
+            if (fd >= 0) {
+                ::close(fd);
+            }
+        }
+        ::munmap(mapping, sizeof(Heartbeat::Counter));
+        return false;
+    }
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, childLifeline, LifelineFd);
+    posix_spawn_file_actions_adddup2(&actions, childCounter, HeartbeatFd);
+#if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 34))
+    // Nothing else of the program's (its lock file, sockets, the X connection) stays open in it.
+    posix_spawn_file_actions_addclosefrom_np(&actions, HeartbeatFd + 1);
+#endif
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t none;
+    sigemptyset(&none);
+    sigset_t defaults;
+    sigemptyset(&defaults);
+    for (int number : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGTSTP, SIGPIPE, SIGXFSZ, SIGCHLD}) {
+        sigaddset(&defaults, number);
+    }
+    posix_spawnattr_setsigmask(&attributes, &none);
+    posix_spawnattr_setsigdefault(&attributes, &defaults);
+    // A session of its own: the terminal's Ctrl+C and Ctrl+Z are for the program, not for it.
+    posix_spawnattr_setflags(&attributes,
+                             POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSID);
+
+    char option[] = "--guardian";
+    char name[] = "grovik-trennal";
+    char* const arguments[] = {programName ? const_cast<char*>(programName) : name, option, nullptr};
+    pid_t pid = -1;
+    // /proc/self/exe: this very executable, even when a package update has replaced its file.
+    const int spawned = ::posix_spawn(&pid, "/proc/self/exe", &actions, &attributes, arguments, environ);
+    posix_spawnattr_destroy(&attributes);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(childLifeline);
+    ::close(childCounter);
+    if (spawned != 0) {
+        ::close(ends[1]);
+        ::munmap(mapping, sizeof(Heartbeat::Counter));
+        return false;
+    }
+    lifeline_ = ends[1];
+    pid_ = pid;
+    // The mapping stays for the life of the process: the control thread may be in beat() until
+    // the very end.
+    Heartbeat::attach(counter);
+    return true;
+#else
+    (void)programName;
+    return false;
+#endif
+}
+
+void Guardian::expectSilence() {
+    send(SilenceExpected);
+}
+
+void Guardian::farewell() {
+#ifdef __linux__
+    if (lifeline_ < 0) {
+        return;
+    }
+    send(Farewell);
+    ::close(lifeline_);
+    lifeline_ = -1;
+    // Collected if it has already gone; otherwise it is this process's end that collects it.
+    ::waitpid(static_cast<pid_t>(pid_), nullptr, WNOHANG);
+#endif
+}
+
+void Guardian::send(char byte) {
+#ifdef __linux__
+    if (lifeline_ < 0) {
+        return;
+    }
+    ssize_t written;
+    do {
+        written = ::write(lifeline_, &byte, 1);
+    } while (written < 0 && errno == EINTR);
+#else
+    (void)byte;
+#endif
+}

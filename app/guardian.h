@@ -1,0 +1,50 @@
+#pragma once
+
+// The guardian: a small second process that lets go of the devices when this one cannot. The
+// devices keep applying their last report until another arrives, so a program that is killed
+// (SIGKILL, the out-of-memory killer), crashes, aborts, loses its display past the window's
+// shut-down, or is frozen (SIGSTOP, a control thread that stops ticking) would leave a motor
+// pushing against the pilot's hand. The guardian watches the control loop's heartbeat and a
+// pipe from this process: about 100 ms without a beat, or the end of the pipe without a
+// farewell, and it opens both devices through hidapi, sends each an all-zero direct-control
+// report and closes them again. While this process lives it then waits for the beat to return.
+//
+// It is this same executable started again with the hidden option --guardian (see
+// GuardianProcess), not a fork: the program has threads by the time it holds the instance
+// lock, and a forked child of a threaded process may not call hidapi (it allocates and takes
+// locks) before an exec. It runs in a session of its own, so Ctrl+C and Ctrl+Z in a terminal
+// reach the program but not its guardian, and it shows in `ps` as "grovik-trennal --guardian".
+//
+// Threading: main thread; start() once the instance lock is held (a second instance starts
+// none), expectSilence() when the event loop has returned, the destructor after the window's
+// shut-down has left the devices at zero.
+class Guardian {
+public:
+    // Descriptors the guardian finds open at start, and the bytes the program sends it.
+    static constexpr int LifelineFd = 3;         // read end of the pipe; its end means the program is gone
+    static constexpr int HeartbeatFd = 4;        // the shared Heartbeat::Counter
+    static constexpr char SilenceExpected = 'h'; // the loop stops on purpose: the orderly shut-down
+    static constexpr char Farewell = 'x';        // the devices are at zero: leave them alone
+
+    Guardian() = default;
+    Guardian(const Guardian&) = delete;
+    Guardian& operator=(const Guardian&) = delete;
+    // Says farewell: the orderly shut-down has already sent the zero reports.
+    ~Guardian();
+
+    // Starts the guardian of this process and attaches the heartbeat it watches. False where it
+    // cannot be started (not Linux, no memfd, the executable gone); the program runs on without.
+    bool start(const char* programName);
+    bool isRunning() const { return lifeline_ >= 0; }
+
+    // From now on the loop stops on purpose; the guardian still lets go should this process
+    // end before the farewell.
+    void expectSilence();
+    void farewell();
+
+private:
+    void send(char byte);
+
+    int lifeline_ = -1;
+    long pid_ = -1;
+};
