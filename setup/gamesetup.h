@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 
 // The one-command set-up of each UDP game: finds the game's file under the folder the user
@@ -20,4 +21,11 @@ public:
     static Outcome setupIl2(const QString& dir);
     // dir: the Condor 2 folder holding Settings/ (UDP.ini is created when missing).
     static Outcome setupCondor(const QString& dir);
+    // dir: the folder holding MSFS's SimConnect.xml; dataDir: the folder the program works in,
+    // where SimConnect.cfg goes. The simulator gets a listener of its own on 127.0.0.1 and a
+    // port of 1024 or above that is free here and in the file; the program connects there.
+    static Outcome setupMsfs(const QString& dir, const QString& dataDir);
+    // The first port from `first` up that no listener in `taken` names and nothing on this
+    // computer listens on; 0 when none of the next few hundred is.
+    static quint16 freePort(quint16 first, const QList<int>& taken);
 };
