@@ -33,10 +33,11 @@ CommandLine::CommandLine()
       setupCondor_(QStringLiteral("setup-condor"),
                    QStringLiteral("Set up Condor 2: DIR/Settings/UDP.ini (DIR: the game's folder)."),
                    QStringLiteral("DIR")),
-      setupMsfs_(QStringLiteral("setup-msfs"),
-                 QStringLiteral("Set up MSFS: a listener for this program in DIR/SimConnect.xml (DIR: the folder "
-                                "holding it) and the matching SimConnect.cfg in the data directory."),
-                 QStringLiteral("DIR")),
+      setupMsfs_(
+          QStringLiteral("setup-msfs"),
+          QStringLiteral("Set up MSFS: a listener for this program in DIR/SimConnect.xml (DIR: the folder "
+                         "holding it) and the matching SimConnect.cfg in the data directory."),
+          QStringLiteral("DIR")),
       simconnect_(QStringLiteral("simconnect"),
                   QStringLiteral("Where MSFS's SimConnect listens (default: SimConnect.cfg in the working "
                                  "directory, else 127.0.0.1:500)."),
@@ -82,9 +83,9 @@ bool CommandLine::parse(const QStringList& arguments) {
         commands += parser_.isSet(*option) ? 1 : 0;
     }
     if (commands > 1) {
-        error_ =
-            QStringLiteral("Give one of --list-devices, --install-dcs-export, --setup-il2, --setup-condor and "
-                           "--setup-msfs at a time.");
+        error_ = QStringLiteral(
+            "Give one of --list-devices, --install-dcs-export, --setup-il2, --setup-condor and "
+            "--setup-msfs at a time.");
         return false;
     }
     return true;

@@ -138,10 +138,11 @@ quint16 GameSetup::freePort(quint16 first, const QList<int>& taken) {
 GameSetup::Outcome GameSetup::setupMsfs(const QString& dir, const QString& dataDir) {
     const QString xmlPath = QDir(dir).filePath(QStringLiteral("SimConnect.xml"));
     if (!isFolder(dir) || !QFileInfo(xmlPath).isFile()) {
-        return failure(QStringLiteral("No SimConnect.xml in %1. Give the folder holding MSFS's SimConnect.xml "
-                                      "(see the table in Help > Setting up the games); the simulator writes "
-                                      "the file on its first start.")
-                           .arg(QDir::toNativeSeparators(dir)));
+        return failure(
+            QStringLiteral("No SimConnect.xml in %1. Give the folder holding MSFS's SimConnect.xml "
+                           "(see the table in Help > Setting up the games); the simulator writes "
+                           "the file on its first start.")
+                .arg(QDir::toNativeSeparators(dir)));
     }
     // The port is chosen before the edit: one already ours is kept, so a second run finds
     // nothing to change.
@@ -198,13 +199,12 @@ GameSetup::Outcome GameSetup::setupMsfs(const QString& dir, const QString& dataD
         }
         return QString();
     };
-    const Outcome cfg =
-        fromResult(ConfigFileEditor::apply(QDir(dataDir).filePath(QStringLiteral("SimConnect.cfg")), client,
-                                           cfgOptions),
-                   QStringLiteral("MSFS listens for Grovik Trennal on %1:%2 from its next start (restart it "
-                                  "if it is running), and the program connects there.")
-                       .arg(address)
-                       .arg(port));
+    const Outcome cfg = fromResult(
+        ConfigFileEditor::apply(QDir(dataDir).filePath(QStringLiteral("SimConnect.cfg")), client, cfgOptions),
+        QStringLiteral("MSFS listens for Grovik Trennal on %1:%2 from its next start (restart it "
+                       "if it is running), and the program connects there.")
+            .arg(address)
+            .arg(port));
     outcome.ok = cfg.ok;
     outcome.report += cfg.report;
     return outcome;

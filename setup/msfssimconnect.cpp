@@ -10,7 +10,8 @@ namespace {
 const QRegularExpression::PatternOptions Options =
     QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption;
 const QRegularExpression Comment(QStringLiteral("<!--.*?-->"), Options);
-const QRegularExpression Block(QStringLiteral(R"(<SimConnect\.Comm\s*>(.*?)</SimConnect\.Comm\s*>)"), Options);
+const QRegularExpression Block(QStringLiteral(R"(<SimConnect\.Comm\s*>(.*?)</SimConnect\.Comm\s*>)"),
+                               Options);
 const QRegularExpression DocumentStart(QStringLiteral(R"(<SimBase\.Document\b)"), Options);
 const QRegularExpression DocumentEnd(QStringLiteral(R"(</SimBase\.Document\s*>)"), Options);
 
@@ -45,7 +46,7 @@ int portOf(const QString& block) {
 QString eolOf(const QString& text) {
     const qsizetype crlf = text.count(QStringLiteral("\r\n"));
     return crlf > 0 && crlf * 2 >= text.count(QLatin1Char('\n')) ? QStringLiteral("\r\n")
-                                                                  : QStringLiteral("\n");
+                                                                 : QStringLiteral("\n");
 }
 
 // Where the line holding position `at` starts, and its leading white space.
@@ -62,19 +63,18 @@ QString indentAt(const QString& text, qsizetype at) {
 }
 
 QString blockText(const QString& indent, const QString& eol, quint16 port) {
-    const QString inner = indent + (indent.contains(QLatin1Char('\t')) ? QStringLiteral("\t")
-                                                                       : QStringLiteral("    "));
+    const QString inner =
+        indent + (indent.contains(QLatin1Char('\t')) ? QStringLiteral("\t") : QStringLiteral("    "));
     QString out = indent + QStringLiteral("<SimConnect.Comm>") + eol;
-    const QList<QPair<QString, QString>> elements{
-        {QStringLiteral("Descr"), listenerName()},
-        {QStringLiteral("Disabled"), QStringLiteral("False")},
-        {QStringLiteral("Protocol"), QStringLiteral("IPv4")},
-        {QStringLiteral("Scope"), QStringLiteral("global")},
-        {QStringLiteral("Address"), QStringLiteral("127.0.0.1")},
-        {QStringLiteral("Port"), QString::number(port)},
-        {QStringLiteral("MaxClients"), QStringLiteral("64")},
-        {QStringLiteral("MaxRecvSize"), QStringLiteral("41088")},
-        {QStringLiteral("DisableNagle"), QStringLiteral("True")}};
+    const QList<QPair<QString, QString>> elements{{QStringLiteral("Descr"), listenerName()},
+                                                  {QStringLiteral("Disabled"), QStringLiteral("False")},
+                                                  {QStringLiteral("Protocol"), QStringLiteral("IPv4")},
+                                                  {QStringLiteral("Scope"), QStringLiteral("global")},
+                                                  {QStringLiteral("Address"), QStringLiteral("127.0.0.1")},
+                                                  {QStringLiteral("Port"), QString::number(port)},
+                                                  {QStringLiteral("MaxClients"), QStringLiteral("64")},
+                                                  {QStringLiteral("MaxRecvSize"), QStringLiteral("41088")},
+                                                  {QStringLiteral("DisableNagle"), QStringLiteral("True")}};
     for (const auto& [name, value] : elements) {
         out += inner + QLatin1Char('<') + name + QLatin1Char('>') + value + QStringLiteral("</") + name +
                QLatin1Char('>') + eol;
@@ -101,11 +101,12 @@ Found findOurs(const QString& xml) {
         l.found = true;
         l.address = element(block, QStringLiteral("Address"));
         l.port = portOf(block);
-        l.usable = element(block, QStringLiteral("Disabled")).compare(QStringLiteral("True"),
-                                                                      Qt::CaseInsensitive) != 0 &&
-                   element(block, QStringLiteral("Protocol")).compare(QStringLiteral("IPv4"),
-                                                                      Qt::CaseInsensitive) == 0 &&
-                   !l.address.isEmpty() && l.port >= 1024 && l.port <= 65535;
+        l.usable =
+            element(block, QStringLiteral("Disabled")).compare(QStringLiteral("True"), Qt::CaseInsensitive) !=
+                0 &&
+            element(block, QStringLiteral("Protocol")).compare(QStringLiteral("IPv4"), Qt::CaseInsensitive) ==
+                0 &&
+            !l.address.isEmpty() && l.port >= 1024 && l.port <= 65535;
         found.start = m.capturedStart();
         found.end = m.capturedEnd();
         return found;

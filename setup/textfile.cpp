@@ -27,12 +27,11 @@ Decoded utf16(const QByteArray& bytes, Encoding encoding) {
     if (bytes.size() % 2 != 0) {
         return failure(QStringLiteral("it is marked as UTF-16 but ends in half a character"));
     }
-    QStringDecoder decoder(encoding == Encoding::Utf16Le ? QStringConverter::Utf16LE
-                                                         : QStringConverter::Utf16BE,
-                           DecodeFlags);
+    QStringDecoder decoder(
+        encoding == Encoding::Utf16Le ? QStringConverter::Utf16LE : QStringConverter::Utf16BE, DecodeFlags);
     Decoded d;
     d.encoding = encoding;
-    d.text = decoder.decode(QByteArrayView(bytes).mid(2));
+    d.text = decoder.decode(QByteArrayView(bytes).sliced(2));
     if (decoder.hasError()) {
         return failure(QStringLiteral("it is marked as UTF-16 but is not valid UTF-16"));
     }
@@ -46,7 +45,7 @@ Decoded decode(const QByteArray& bytes) {
         QStringDecoder decoder(QStringConverter::Utf8, DecodeFlags);
         Decoded d;
         d.encoding = Encoding::Utf8Bom;
-        d.text = decoder.decode(QByteArrayView(bytes).mid(Utf8Mark.size()));
+        d.text = decoder.decode(QByteArrayView(bytes).sliced(Utf8Mark.size()));
         if (decoder.hasError()) {
             return failure(QStringLiteral("it is marked as UTF-8 but holds bytes that are not UTF-8"));
         }

@@ -1,3 +1,6 @@
+#include "app/instancelock.h"
+
+#include <QLockFile>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -81,6 +84,66 @@ class TestProgramInstance : public QObject {
     }
 
 private slots:
+    // What a failed lock says: "already running" only when a live instance holds it.
+    void lockProblems_data() {
+        QTest::addColumn<QString>("setup"); // what stands in the lock's way
+        QTest::addColumn<QString>("message");
+        QTest::newRow("a live instance") << "held"
+                                         << "Grovik Trennal is already running.";
+        QTest::newRow("a directory in the lock's place") << "directory"
+                                                         << "Grovik Trennal cannot start: its lock file";
+        QTest::newRow("a folder that cannot be made") << "file-as-folder"
+                                                      << "cannot be created.";
+        QTest::newRow("a folder every user may write to") << "world-writable"
+                                                          << "writable by every user";
+    }
+    void lockProblems() {
+        QFETCH(QString, setup);
+        QFETCH(QString, message);
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        QString path = dir.filePath(QStringLiteral("grovik-trennal.lock"));
+        QLockFile holder(path);
+        if (setup == QStringLiteral("held")) {
+            QVERIFY(holder.tryLock(0));
+        } else if (setup == QStringLiteral("directory")) {
+            QVERIFY(QDir().mkpath(path));
+        } else if (setup == QStringLiteral("file-as-folder")) {
+            QFile file(dir.filePath(QStringLiteral("plain")));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            path = dir.filePath(QStringLiteral("plain/runtime/grovik-trennal.lock"));
+        } else if (setup == QStringLiteral("world-writable")) {
+            QVERIFY(QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                          QFileDevice::ExeOwner | QFileDevice::ReadOther |
+                                                          QFileDevice::WriteOther | QFileDevice::ExeOther));
+        }
+        QLockFile lock(path);
+        QString problem;
+        QVERIFY(!tryInstanceLock(lock, &problem));
+        QVERIFY2(problem.contains(message), qPrintable(problem));
+        QCOMPARE(problem.contains(QStringLiteral("already running")), setup == QStringLiteral("held"));
+        QFile::setPermissions(dir.path(),
+                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    }
+
+    // The program itself says what failed, and leaves the devices alone.
+    void lockFailureIsReportedByTheProgram() {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        QVERIFY(QDir().mkpath(dir.filePath(QStringLiteral("grovik-trennal.lock"))));
+        QProcess program;
+        start(program, dir, QStringLiteral("summary"));
+        QVERIFY(program.waitForFinished(30000));
+        QCOMPARE(program.exitCode(), 1);
+        const QByteArray err = program.readAllStandardError();
+        QVERIFY2(err.contains("Grovik Trennal cannot start: its lock file") &&
+                     !err.contains("already running"),
+                 err.constData());
+        for (const DeviceSummary& d : readSummary(dir.filePath(QStringLiteral("summary")))) {
+            QCOMPARE(d.opens, 0);
+        }
+    }
+
     void signalLeavesTheDevicesAtZeroAndExitsWith0_data() {
         QTest::addColumn<int>("signal");
 #ifdef Q_OS_UNIX
