@@ -55,14 +55,17 @@ class TestProgramInstance : public QObject {
 
     // Starts the program in `dir` (its working and runtime directory: profiles, lock file)
     // with both devices plugged; its summary goes to dir/name.
-    void start(QProcess& process, const QTemporaryDir& dir, const QString& name) {
+    void start(QProcess& process, const QTemporaryDir& dir, const QString& name,
+               const QStringList& arguments = {}) {
+        // Profiles here make this the program's data directory, never the user's own.
+        QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("effect_profiles")));
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         env.insert(QStringLiteral("XDG_RUNTIME_DIR"), dir.path());
         env.insert(QStringLiteral("TRENNAL_FAKE_SUMMARY"), dir.filePath(name));
         process.setProcessEnvironment(env);
         process.setWorkingDirectory(dir.path());
-        process.start(QStringLiteral(TRENNAL_FAKE_PROGRAM), QStringList());
+        process.start(QStringLiteral(TRENNAL_FAKE_PROGRAM), arguments);
         QVERIFY(process.waitForStarted(30000));
     }
 
@@ -124,6 +127,45 @@ private slots:
         QCOMPARE(problem.contains(QStringLiteral("already running")), setup == QStringLiteral("held"));
         QFile::setPermissions(dir.path(),
                               QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    }
+
+    // Problems with the files named at start-up reach the terminal (and the window), and the
+    // program runs on.
+    void fileProblemsReachTheTerminal_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QByteArray>("cfg"); // SimConnect.cfg in the data directory; empty: none
+        QTest::addColumn<QByteArray>("message");
+        QTest::newRow("--replay of a file that is not a recording")
+            << QStringList{"--replay", "notes.txt"} << QByteArray() << QByteArray("lacks the columns");
+        QTest::newRow("--record into a missing folder") << QStringList{"--record", "missing/flight.csv"}
+                                                        << QByteArray() << QByteArray("cannot be written");
+        QTest::newRow("malformed SimConnect.cfg")
+            << QStringList{} << QByteArray("[SimConnect]\nPort=many\n")
+            << QByteArray("SimConnect.cfg: no Address; using 127.0.0.1:500");
+    }
+    void fileProblemsReachTheTerminal() {
+        QFETCH(QStringList, arguments);
+        QFETCH(QByteArray, cfg);
+        QFETCH(QByteArray, message);
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        QFile notes(dir.filePath(QStringLiteral("notes.txt")));
+        QVERIFY(notes.open(QIODevice::WriteOnly));
+        notes.write("shopping list\nmilk\n");
+        notes.close();
+        if (!cfg.isEmpty()) {
+            QFile file(dir.filePath(QStringLiteral("SimConnect.cfg")));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(cfg);
+        }
+        QProcess program;
+        start(program, dir, QStringLiteral("summary"), arguments);
+        QByteArray err;
+        QTRY_VERIFY_WITH_TIMEOUT((err += program.readAllStandardError(), err.contains(message)), 30000);
+        QCOMPARE(program.state(), QProcess::Running);
+        QCOMPARE(::kill(static_cast<pid_t>(program.processId()), SIGTERM), 0);
+        QVERIFY(program.waitForFinished(30000));
+        QCOMPARE(program.exitCode(), 0);
     }
 
     // The program itself says what failed, and leaves the devices alone.
