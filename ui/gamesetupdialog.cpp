@@ -92,8 +92,9 @@ GameSetupDialog::GameSetupDialog(QWidget* parent) : QDialog(parent) {
     result_->setObjectName(QStringLiteral("setup_result"));
     result_->setAccessibleName(tr("Set-up result"));
     result_->setReadOnly(true);
-    result_->setMaximumHeight(fontMetrics().lineSpacing() * 8);
-    result_->setPlaceholderText(tr("What a set-up changed appears here."));
+    result_->setMaximumHeight(fontMetrics().lineSpacing() * 7);
+    // Shown with the first report, so the guide has the room until then.
+    result_->hide();
     layout->addWidget(result_);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
@@ -137,5 +138,6 @@ bool GameSetupDialog::runSetup(Game game, const QString& dir) {
     const QString heading = outcome.ok ? tr("%1: set up.").arg(QString::fromLatin1(entry(game).name))
                                        : tr("%1: not set up.").arg(QString::fromLatin1(entry(game).name));
     result_->setPlainText(heading + QLatin1Char('\n') + outcome.report.trimmed());
+    result_->show();
     return outcome.ok;
 }
