@@ -10,8 +10,10 @@ namespace {
 const QRegularExpression::PatternOptions Options =
     QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption;
 const QRegularExpression Comment(QStringLiteral("<!--.*?-->"), Options);
-const QRegularExpression Block(QStringLiteral(R"(<SimConnect\.Comm\s*>(.*?)</SimConnect\.Comm\s*>)"),
-                               Options);
+// A block holds no other block's start: an unclosed one before it does not swallow it.
+const QRegularExpression
+    Block(QStringLiteral(R"(<SimConnect\.Comm\s*>((?:(?!<SimConnect\.Comm\s*>).)*?)</SimConnect\.Comm\s*>)"),
+          Options);
 const QRegularExpression DocumentStart(QStringLiteral(R"(<SimBase\.Document\b)"), Options);
 const QRegularExpression DocumentEnd(QStringLiteral(R"(</SimBase\.Document\s*>)"), Options);
 
@@ -93,7 +95,7 @@ Found findOurs(const QString& xml) {
     QRegularExpressionMatchIterator it = Block.globalMatch(masked(xml));
     while (it.hasNext()) {
         const QRegularExpressionMatch m = it.next();
-        const QString block = xml.mid(m.capturedStart(1), m.capturedLength(1));
+        const QString block = m.captured(1);
         if (element(block, QStringLiteral("Descr")).compare(listenerName(), Qt::CaseInsensitive) != 0) {
             continue;
         }
