@@ -1,7 +1,6 @@
 #include "telemetry/msfsdata.h"
 
 #include "forces/effectcurves.h"
-#include "telemetry/aircraftname.h"
 
 #include <cstring>
 
@@ -143,6 +142,5 @@ QString msfsTitle(const unsigned char* block, size_t size) {
     const void* zero = std::memchr(title, 0, available);
     const size_t length =
         zero ? static_cast<size_t>(static_cast<const unsigned char*>(zero) - title) : available;
-    return AircraftName::cut(
-        QString::fromUtf8(reinterpret_cast<const char*>(title), static_cast<qsizetype>(length)));
+    return QString::fromUtf8(reinterpret_cast<const char*>(title), static_cast<qsizetype>(length));
 }

@@ -21,6 +21,7 @@
 #include <QStandardPaths>
 #include <QTcpServer>
 #include <QTemporaryDir>
+#include <QTextBrowser>
 #include <QtTest>
 
 #include <cmath>
@@ -621,6 +622,13 @@ private slots:
             const QPushButton* button = dialog.findChild<QPushButton*>(name);
             QVERIFY2(button, qPrintable(name));
             QVERIFY(button->text().startsWith(QStringLiteral("Set up")));
+        }
+        // The guide is for pilots: no build notes.
+        const auto* guide = dialog.findChild<QTextBrowser*>(QStringLiteral("guide_text"));
+        QVERIFY(guide);
+        for (const QString& note : {QStringLiteral("scripts/"), QStringLiteral("-DTRENNAL"),
+                                    QStringLiteral("integrations/"), QStringLiteral("--setup-msfs")}) {
+            QCOMPARE(guide->toPlainText().contains(note), note == QStringLiteral("--setup-msfs"));
         }
         auto* result = dialog.findChild<QPlainTextEdit*>(QStringLiteral("setup_result"));
         QVERIFY(result);
