@@ -80,8 +80,8 @@ GameSetupDialog::GameSetupDialog(QWidget* parent) : QDialog(parent) {
     for (const GameEntry& e : Games) {
         auto* button = new QPushButton(tr(e.label), this);
         button->setObjectName(QString::fromLatin1(e.objectName));
-        button->setToolTip(tr("Asks for %1 and sets the game up to send its telemetry here.")
-                               .arg(tr(e.folder).left(1).toLower() + tr(e.folder).mid(1)));
+        button->setToolTip(tr("Asks for the folder, then sets %1 up to send its telemetry here.")
+                               .arg(QString::fromLatin1(e.name)));
         connect(button, &QPushButton::clicked, this, [this, game = e.game] { chooseFolder(game); });
         buttonsRow->addWidget(button);
     }
