@@ -3,10 +3,11 @@
 #include <QList>
 #include <QString>
 
-// The one-command set-up of each UDP game: finds the game's file under the folder the user
-// names and applies the edit to it. Running a set-up twice changes nothing the second time.
+// The one-command set-up of each game: finds the game's file under the folder the user names
+// and applies the edit to it (the command line and Help > Setting up the games run the same). Running a
+// set-up twice changes nothing the second time.
 //
-// Threading: main thread; file system only.
+// Threading: main thread; the file system, and for MSFS a probe of local TCP ports.
 class GameSetup {
 public:
     struct Outcome {
