@@ -1,10 +1,13 @@
 #include "app/commandline.h"
 
+#include "app/datadirectory.h"
 #include "device/deviceaccess.h"
 #include "setup/gamesetup.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QGuiApplication>
+#include <QStandardPaths>
 #include <QTextStream>
 
 CommandLine::CommandLine()
@@ -30,6 +33,11 @@ CommandLine::CommandLine()
       setupCondor_(QStringLiteral("setup-condor"),
                    QStringLiteral("Set up Condor 2 or 3: DIR/Settings/UDP.ini (DIR: the game's folder)."),
                    QStringLiteral("DIR")),
+      setupMsfs_(
+          QStringLiteral("setup-msfs"),
+          QStringLiteral("Set up MSFS: a listener for this program in DIR/SimConnect.xml (DIR: the folder "
+                         "holding it) and the matching SimConnect.cfg in the data directory."),
+          QStringLiteral("DIR")),
       simconnect_(QStringLiteral("simconnect"),
                   QStringLiteral("Where MSFS's SimConnect listens (default: SimConnect.cfg in the working "
                                  "directory, else 127.0.0.1:500)."),
@@ -43,7 +51,7 @@ CommandLine::CommandLine()
         QStringLiteral("Grovik Trennal: forces for the Grovik joystick base and rudder unit from the flight "
                        "simulator's telemetry."));
     parser_.addOptions({help_, version_, dataDir_, listDevices_, installDcsExport_, setupIl2_, setupCondor_,
-                        simconnect_, record_, replay_});
+                        setupMsfs_, simconnect_, record_, replay_});
 }
 
 void CommandLine::setApplicationIdentity() {
@@ -70,13 +78,14 @@ bool CommandLine::parse(const QStringList& arguments) {
         return false;
     }
     int commands = 0;
-    for (const QCommandLineOption* option : {&listDevices_, &installDcsExport_, &setupIl2_, &setupCondor_}) {
+    for (const QCommandLineOption* option :
+         {&listDevices_, &installDcsExport_, &setupIl2_, &setupCondor_, &setupMsfs_}) {
         commands += parser_.isSet(*option) ? 1 : 0;
     }
     if (commands > 1) {
-        error_ =
-            QStringLiteral("Give one of --list-devices, --install-dcs-export, --setup-il2 and --setup-condor "
-                           "at a time.");
+        error_ = QStringLiteral(
+            "Give one of --list-devices, --install-dcs-export, --setup-il2, --setup-condor and "
+            "--setup-msfs at a time.");
         return false;
     }
     return true;
@@ -101,6 +110,9 @@ CommandLine::Command CommandLine::command() const {
     if (parser_.isSet(setupCondor_)) {
         return Command::SetupCondor;
     }
+    if (parser_.isSet(setupMsfs_)) {
+        return Command::SetupMsfs;
+    }
     return Command::Window;
 }
 
@@ -112,6 +124,8 @@ QString CommandLine::commandDirectory() const {
         return parser_.value(setupIl2_);
     case Command::SetupCondor:
         return parser_.value(setupCondor_);
+    case Command::SetupMsfs:
+        return parser_.value(setupMsfs_);
     default:
         return QString();
     }
@@ -155,6 +169,13 @@ int CommandLine::run(QTextStream& out, QTextStream& err) const {
         break;
     case Command::SetupCondor:
         outcome = GameSetup::setupCondor(commandDirectory());
+        break;
+    case Command::SetupMsfs:
+        // SimConnect.cfg goes where the window started from here would work.
+        outcome = GameSetup::setupMsfs(
+            commandDirectory(),
+            DataDirectory::choose(dataDirectory(), QDir::currentPath(),
+                                  QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)));
         break;
     }
     (outcome.ok ? out : err) << outcome.report;

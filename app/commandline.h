@@ -16,7 +16,16 @@ class QTextStream;
 // Threading: main thread, before and around the creation of the application object.
 class CommandLine {
 public:
-    enum class Command { Window, Help, Version, ListDevices, InstallDcsExport, SetupIl2, SetupCondor };
+    enum class Command {
+        Window,
+        Help,
+        Version,
+        ListDevices,
+        InstallDcsExport,
+        SetupIl2,
+        SetupCondor,
+        SetupMsfs
+    };
 
     CommandLine();
 
@@ -32,7 +41,7 @@ public:
     QString errorText() const { return error_; }
 
     Command command() const;
-    // The DIR of --install-dcs-export, --setup-il2 or --setup-condor.
+    // The DIR of --install-dcs-export, --setup-il2, --setup-condor or --setup-msfs.
     QString commandDirectory() const;
     // The DIR of --data-dir, empty when not given.
     QString dataDirectory() const;
@@ -57,6 +66,7 @@ private:
     QCommandLineOption installDcsExport_;
     QCommandLineOption setupIl2_;
     QCommandLineOption setupCondor_;
+    QCommandLineOption setupMsfs_;
     QCommandLineOption simconnect_;
     QCommandLineOption record_;
     QCommandLineOption replay_;

@@ -14,6 +14,7 @@
 #include <QFileInfo>
 #include <QLockFile>
 #include <QMessageBox>
+#include <QStatusBar>
 #include <QTextStream>
 #include <QThread>
 
@@ -22,6 +23,22 @@
 #include <cstdlib>
 
 namespace {
+
+bool interactive() {
+    const QString platform = QGuiApplication::platformName();
+    return platform != QLatin1String("offscreen") && platform != QLatin1String("minimal");
+}
+
+// A problem that ends the program before its window opens: on the terminal, and in a message
+// for a user who started it from the menu.
+int fatal(const QString& text) {
+    std::fprintf(stderr, "%s\n", qPrintable(text));
+    if (interactive()) {
+        QMessageBox::warning(nullptr, QStringLiteral("Grovik Trennal"), text);
+    }
+    return 1;
+}
+
 QStringList argumentList(int argc, char* argv[]) {
     QStringList arguments;
     for (int i = 0; i < argc; ++i) {
@@ -68,8 +85,7 @@ int main(int argc, char* argv[]) {
     // The toolkit has taken its own options (-platform, -style ...) out of the arguments.
     CommandLine commandLine;
     if (!commandLine.parse(app.arguments())) {
-        err << commandLine.errorText() << "\nSee --help.\n";
-        return 1;
+        return fatal(commandLine.errorText() + QStringLiteral("\nSee --help."));
     }
     // A FILE given on the command line is named from where the program was started, before
     // it changes into its data directory.
@@ -80,26 +96,24 @@ int main(int argc, char* argv[]) {
     const QString replayFile = startPath(commandLine.replayFile());
     QString error;
     if (!DataDirectory::enter(commandLine.dataDirectory(), &error)) {
-        err << error << '\n';
-        return 1;
+        return fatal(error);
     }
+    // What goes wrong at start-up without stopping the program: on the terminal at once, and in
+    // the window once it is shown.
+    QStringList problems;
     // SimConnect.cfg is read from the directory the program works in.
     const QString simconnectProblem = configureSimConnect(commandLine.simconnectEndpoint());
     if (!simconnectProblem.isEmpty()) {
         err << simconnectProblem << '\n';
         err.flush();
+        problems << simconnectProblem.split(QLatin1Char('\n'));
     }
 
     // A second instance would open the same devices and fight the first one at 200 Hz.
     QLockFile instanceLock(instanceLockPath());
-    if (!tryInstanceLock(instanceLock)) {
-        const QString text = QStringLiteral("Grovik Trennal is already running.");
-        std::fprintf(stderr, "%s\n", qPrintable(text));
-        const QString platform = QGuiApplication::platformName();
-        if (platform != QLatin1String("offscreen") && platform != QLatin1String("minimal")) {
-            QMessageBox::information(nullptr, QStringLiteral("Grovik Trennal"), text);
-        }
-        return 1;
+    QString lockProblem;
+    if (!tryInstanceLock(instanceLock, &lockProblem)) {
+        return fatal(lockProblem);
     }
     // Lets go of the devices should this process be killed, crash or freeze. Only the instance
     // holding the lock starts one, so a second instance never touches a device.
@@ -121,6 +135,21 @@ int main(int argc, char* argv[]) {
     // where the window asks, while the frame's size is still unknown.
     window.centre();
     window.show();
+    // Problems of the recorder and the replay (a --record path that cannot be written, a
+    // --replay file that is not a recording) reach the terminal as well as the window.
+    QObject::connect(window.recording(), &RecordingController::problem, &app, [](const QString& text) {
+        std::fprintf(stderr, "%s\n", qPrintable(text));
+        std::fflush(stderr);
+    });
+    if (!problems.isEmpty()) {
+        window.statusBar()->showMessage(problems.constFirst());
+        auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Grovik Trennal"),
+                                    problems.join(QLatin1Char('\n')), QMessageBox::Ok, &window);
+        box->setObjectName(QStringLiteral("startup_problems"));
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->setModal(false);
+        box->show();
+    }
     if (!recordFile.isEmpty()) {
         window.recording()->startRecording(recordFile);
     }

@@ -1,11 +1,16 @@
 #include "setup/configfileeditor.h"
 
+#include "setup/textfile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace {
+
+// A settings file is a few kilobytes; more is not one of the games' files.
+constexpr qint64 MaxBytes = 4 * 1024 * 1024;
+
 QString freeBackupPath(const QString& path) {
     const QString base = path + QStringLiteral(".grovik-trennal.bak");
     QString candidate = base;
@@ -14,29 +19,81 @@ QString freeBackupPath(const QString& path) {
     }
     return candidate;
 }
+
+// Windows' settings reader takes a UTF-8 byte order mark as part of the first line, so a
+// section named there is never found: a line end after the mark moves the section to line 2.
+bool sectionOnMarkedLine(const QString& text) {
+    return text.left(text.indexOf(QLatin1Char('\n'))).trimmed().startsWith(QLatin1Char('['));
+}
+
 } // namespace
 
 ConfigFileEditor::Result ConfigFileEditor::apply(const QString& path, const Transform& transform,
                                                  bool createIfMissing) {
+    Options options;
+    options.createIfMissing = createIfMissing;
+    return apply(path, transform, options);
+}
+
+ConfigFileEditor::Result ConfigFileEditor::apply(const QString& path, const Transform& transform,
+                                                 const Options& options) {
     Result result;
     const QString shown = QDir::toNativeSeparators(path);
     const QFileInfo info(path);
     const bool exists = info.exists();
     QString original;
+    TextFile::Encoding encoding = TextFile::Encoding::Bytes;
     if (exists) {
         QFile file(path);
         if (!info.isFile() || !file.open(QIODevice::ReadOnly)) {
             result.message = QStringLiteral("Cannot read %1; nothing changed.").arg(shown);
             return result;
         }
-        original = QString::fromLatin1(file.readAll());
-    } else if (!createIfMissing) {
+        const QByteArray bytes = file.read(MaxBytes + 1);
+        if (bytes.size() > MaxBytes) {
+            result.message = QStringLiteral("%1 is larger than %2 MiB, too large for a settings file; "
+                                            "nothing changed.")
+                                 .arg(shown)
+                                 .arg(MaxBytes / (1024 * 1024));
+            return result;
+        }
+        const TextFile::Decoded decoded = TextFile::decode(bytes);
+        if (!decoded.error.isEmpty()) {
+            result.message = QStringLiteral("Cannot edit %1: %2; nothing changed. Save it as UTF-8 and run "
+                                            "this again.")
+                                 .arg(shown, decoded.error);
+            return result;
+        }
+        encoding = decoded.encoding;
+        if (!options.readsUtf16 &&
+            (encoding == TextFile::Encoding::Utf16Le || encoding == TextFile::Encoding::Utf16Be)) {
+            result.message = QStringLiteral("%1 is saved as %2, which %3 cannot read; nothing changed. Save "
+                                            "it as UTF-8 and run this again.")
+                                 .arg(shown, TextFile::encodingName(encoding), options.reader);
+            return result;
+        }
+        original = decoded.text;
+    } else if (!options.createIfMissing) {
         result.message = QStringLiteral("%1 does not exist; nothing changed.").arg(shown);
         return result;
     }
+    if (options.check) {
+        const QString refusal = options.check(original);
+        if (!refusal.isEmpty()) {
+            result.message = QStringLiteral("%1: %2; nothing changed.").arg(shown, refusal);
+            return result;
+        }
+    }
 
-    const ConfigEdit edit = transform(original);
-    result.notes = edit.notes;
+    QString start = original;
+    if (encoding == TextFile::Encoding::Utf8Bom && sectionOnMarkedLine(original)) {
+        start.prepend(original.contains(QStringLiteral("\r\n")) ? QStringLiteral("\r\n")
+                                                                : QStringLiteral("\n"));
+        result.notes << QStringLiteral("Added a line end after the byte order mark, so that Windows reads "
+                                       "the first section.");
+    }
+    const ConfigEdit edit = transform(start);
+    result.notes << edit.notes;
     if (exists && edit.text == original) {
         result.ok = true;
         result.message = QStringLiteral("%1 is already set up; nothing changed.").arg(shown);
@@ -55,19 +112,19 @@ ConfigFileEditor::Result ConfigFileEditor::apply(const QString& path, const Tran
         if (!QFile::copy(path, result.backupPath)) {
             result.message = QStringLiteral("Cannot back up %1 to %2; nothing changed.")
                                  .arg(shown, QDir::toNativeSeparators(result.backupPath));
+            // A copy cut short by a full disk is no backup.
+            QFile::remove(result.backupPath);
             result.backupPath.clear();
             return result;
         }
     }
-    QSaveFile file(path);
-    const QByteArray bytes = edit.text.toLatin1();
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+    QString reason;
+    if (!TextFile::write(path, TextFile::encode(edit.text, encoding), &reason)) {
         if (!result.backupPath.isEmpty()) {
             QFile::remove(result.backupPath);
             result.backupPath.clear();
         }
-        result.message =
-            QStringLiteral("Cannot write %1 (%2); nothing changed.").arg(shown, file.errorString());
+        result.message = QStringLiteral("Cannot write %1 (%2); nothing changed.").arg(shown, reason);
         return result;
     }
     result.ok = true;

@@ -5,8 +5,8 @@
 
 // A text file as a list of lines that are changed in place, so that every line the set-up does
 // not touch is written back byte for byte: its own end (LF or CR LF), its indentation, its
-// comments. New lines take the file's end-of-line style. The game files are read as Latin-1,
-// which maps every byte to one character and back.
+// comments. New lines take the file's end-of-line style. The text comes decoded in the file's
+// own encoding (see TextFile), and goes back in it.
 //
 // Threading: a plain value; no shared state.
 class ConfigText {

@@ -1,11 +1,13 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 
-// The one-command set-up of each UDP game: finds the game's file under the folder the user
-// names and applies the edit to it. Running a set-up twice changes nothing the second time.
+// The one-command set-up of each game: finds the game's file under the folder the user names
+// and applies the edit to it (the command line and Help > Setting up the games run the same). Running a
+// set-up twice changes nothing the second time.
 //
-// Threading: main thread; file system only.
+// Threading: main thread; the file system, and for MSFS a probe of local TCP ports.
 class GameSetup {
 public:
     struct Outcome {
@@ -21,4 +23,11 @@ public:
     // dir: the Condor 2 or Condor 3 installation folder holding Settings/ (both keep UDP.ini
     // there; it is created when missing).
     static Outcome setupCondor(const QString& dir);
+    // dir: the folder holding MSFS's SimConnect.xml; dataDir: the folder the program works in,
+    // where SimConnect.cfg goes. The simulator gets a listener of its own on 127.0.0.1 and a
+    // port of 1024 or above that is free here and in the file; the program connects there.
+    static Outcome setupMsfs(const QString& dir, const QString& dataDir);
+    // The first port from `first` up that no listener in `taken` names and nothing on this
+    // computer listens on; 0 when none of the next few hundred is.
+    static quint16 freePort(quint16 first, const QList<int>& taken);
 };

@@ -1,6 +1,7 @@
 #include "telemetry/dcsdatagram.h"
 
 #include "forces/effectcurves.h"
+#include "telemetry/aircraftname.h"
 
 #include <QByteArrayView>
 
@@ -47,7 +48,6 @@ DCSTelemetry parseDcsDatagram(const QByteArray& datagram) {
 }
 
 QString dcsStreamName(const QByteArray& datagram) {
-    const QString text = QString::fromUtf8(datagram);
-    const qsizetype end = text.indexOf(u';');
-    return end < 0 ? text : text.left(end);
+    const qsizetype end = datagram.indexOf(';');
+    return AircraftName::cut(QString::fromUtf8(end < 0 ? datagram : datagram.left(end)));
 }

@@ -1,5 +1,6 @@
 #include "telemetry/flightrecorder.h"
 
+#include "telemetry/aircraftname.h"
 #include "telemetry/recordingcsv.h"
 
 #include <QDir>
@@ -23,6 +24,16 @@ QString FlightRecorder::defaultDirectory() {
     return QStringLiteral("recordings");
 }
 
+QString FlightRecorder::numberedPath(const QString& path, int number) {
+    if (number < 2) {
+        return path;
+    }
+    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    const qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
+    const qsizetype at = dot > slash + 1 ? dot : path.size();
+    return path.left(at) + QLatin1Char('-') + QString::number(number) + path.mid(at);
+}
+
 void FlightRecorder::start(const QString& requested) {
     if (file_.isOpen()) {
         stop();
@@ -35,11 +46,21 @@ void FlightRecorder::start(const QString& requested) {
         }
         path = QDir(defaultDirectory()).filePath(defaultFileName(QDateTime::currentDateTime(), aircraft_));
     }
-    file_.setFileName(path);
-    if (!file_.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
+    // A new file every time, never one that exists (names of the same second, a name given
+    // twice): the creation itself is exclusive, so a file made meanwhile is not replaced either.
+    bool opened = false;
+    for (int number = 1; number <= 1000 && !opened; ++number) {
+        file_.setFileName(numberedPath(path, number));
+        opened = file_.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered);
+        if (!opened && !QFileInfo::exists(file_.fileName())) {
+            break; // not a name taken: the directory refuses
+        }
+    }
+    if (!opened) {
         emit recordingFailed(tr("The recording \"%1\" cannot be written: %2").arg(path, file_.errorString()));
         return;
     }
+    path = file_.fileName();
     firstTime_ = -1;
     rows_ = 0;
     written_ = 0;
@@ -71,6 +92,13 @@ void FlightRecorder::writeRow(RecordingRow row) {
     row.time -= firstTime_;
     row.aircraft = aircraft_;
     const QByteArray line = RecordingCsv::line(row);
+    // The recording stays one the reader takes back whole.
+    if (rows_ >= RecordingCsv::MaxRows || written_ + line.size() > RecordingCsv::MaxFileBytes) {
+        fail(tr("a recording holds at most %1 rows and %2 MiB")
+                 .arg(RecordingCsv::MaxRows)
+                 .arg(RecordingCsv::MaxFileBytes / (1024 * 1024)));
+        return;
+    }
     if (file_.write(line) != line.size()) {
         fail(file_.errorString());
         return;
@@ -80,7 +108,7 @@ void FlightRecorder::writeRow(RecordingRow row) {
 }
 
 void FlightRecorder::changeSource(Telemetry::Source /*source*/, QString aircraft) {
-    aircraft_ = aircraft;
+    aircraft_ = AircraftName::cut(aircraft);
 }
 
 void FlightRecorder::fail(const QString& reason) {

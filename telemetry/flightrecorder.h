@@ -11,7 +11,8 @@
 // Writes the flight recording file: the header, then one line per row the control loop hands
 // over, with the aircraft of the stream the loop last announced. Every line goes to the disk
 // as it comes, so a failed write (a full disk) loses nothing written before: the file is cut
-// back to its last whole line, closed, and the recording ends with a message.
+// back to its last whole line, closed, and the recording ends with a message. A recording
+// also ends at the reader's limits, so every file written can be replayed.
 //
 // Threading: created without parent on the GUI thread, then moved to a thread of its own;
 // every slot runs there. Rows reach it by queued connections, so the control thread never
@@ -28,10 +29,13 @@ public:
     static QString defaultFileName(const QDateTime& when, const QString& aircraft);
     // "recordings" beside "effect_profiles", in the working directory.
     static QString defaultDirectory();
+    // path with "-<number>" before its extension; path itself for number 1.
+    static QString numberedPath(const QString& path, int number);
 
 public slots:
-    // Starts writing to `path`, replacing the file; an empty path takes a default name in
-    // the default directory. A recording already running ends first.
+    // Starts writing to a new file `path`; when that name exists, "-2", "-3", ... is added
+    // before the extension. An empty path takes a default name in the default directory. A
+    // recording already running ends first.
     void start(const QString& path);
     void stop();
     void writeRow(RecordingRow row);

@@ -164,13 +164,15 @@ RecordingFile parse(QIODevice& device) {
     // Reads one line of at most MaxLineBytes; false at the end of the data, with *tooLong set
     // when the line did not fit.
     int lineNumber = 0;
-    auto nextLine = [&device, &lineNumber](QByteArray* line, bool* tooLong) {
+    qint64 consumed = 0;
+    auto nextLine = [&device, &lineNumber, &consumed](QByteArray* line, bool* tooLong) {
         *tooLong = false;
         if (device.atEnd()) {
             return false;
         }
         *line = device.readLine(MaxLineBytes + 1);
         ++lineNumber;
+        consumed += line->size();
         if (line->endsWith('\n')) {
             line->chop(1);
         } else if (line->size() > MaxLineBytes || !device.atEnd()) {
@@ -234,6 +236,10 @@ RecordingFile parse(QIODevice& device) {
         }
         if (lineNumber > MaxRows + 1) {
             return failure(QStringLiteral("The recording has more than %1 rows.").arg(MaxRows));
+        }
+        if (consumed > MaxFileBytes) {
+            return failure(
+                QStringLiteral("The recording is larger than %1 MiB.").arg(MaxFileBytes / (1024 * 1024)));
         }
         if (text.trimmed().isEmpty()) {
             continue;

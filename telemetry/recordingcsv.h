@@ -29,6 +29,8 @@ namespace RecordingCsv {
 // half hours of flight.
 constexpr int MaxLineBytes = 4096;
 constexpr int MaxRows = 1000000;
+// Most bytes read from a file: a million rows of a few hundred bytes.
+constexpr qint64 MaxFileBytes = 256 * 1024 * 1024;
 
 // The names of the columns, in the order they are written.
 QStringList columns();

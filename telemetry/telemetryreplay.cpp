@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QThreadPool>
 #include <QTimer>
 
 #include <algorithm>
@@ -29,7 +30,8 @@ template <typename Record> Record recordOf(const Telemetry& telemetry) {
 } // namespace
 
 TelemetryReplay::TelemetryReplay(QObject* parent)
-    : QObject(parent), clock_(&monotonicMs), timer_(new QTimer(this)) {
+    : QObject(parent), clock_(&monotonicMs), timer_(new QTimer(this)), pool_(new QThreadPool(this)) {
+    pool_->setMaxThreadCount(1);
     timer_->setTimerType(Qt::PreciseTimer);
     timer_->setInterval(5);
     connect(timer_, &QTimer::timeout, this, &TelemetryReplay::step);
@@ -43,18 +45,52 @@ qint64 TelemetryReplay::position() const {
     return std::clamp(p, qint64(0), length());
 }
 
-void TelemetryReplay::start(const QString& path) {
+TelemetryReplay::~TelemetryReplay() {
+    // A file still being read is waited for; its answer, posted to this object, goes with it.
+    ++loadId_;
+    pool_->waitForDone();
+}
+
+TelemetryReplay::Loaded TelemetryReplay::load(const QString& path) {
+    Loaded loaded;
+    const QFileInfo info(path);
+    loaded.name = info.fileName();
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        emit replayFailed(tr("The recording \"%1\" cannot be opened: %2").arg(path, file.errorString()));
-        return;
+    // A pipe or a device would keep the reader waiting, or reading, for ever.
+    if (info.exists() && !info.isFile()) {
+        loaded.error = tr("The recording \"%1\" cannot be replayed: it is not a file.").arg(path);
+    } else if (!file.open(QIODevice::ReadOnly)) {
+        loaded.error = tr("The recording \"%1\" cannot be opened: %2").arg(path, file.errorString());
+    } else {
+        RecordingFile recording = RecordingCsv::parse(file);
+        if (!recording.ok()) {
+            loaded.error = tr("The recording \"%1\" cannot be replayed. %2").arg(path, recording.error);
+        } else {
+            loaded.rows = std::move(recording.rows);
+        }
     }
-    const RecordingFile recording = RecordingCsv::parse(file);
-    if (!recording.ok()) {
-        emit replayFailed(tr("The recording \"%1\" cannot be replayed. %2").arg(path, recording.error));
-        return;
-    }
-    play(recording.rows, QFileInfo(path).fileName());
+    return loaded;
+}
+
+void TelemetryReplay::start(const QString& path) {
+    const quint64 id = ++loadId_;
+    pool_->start([this, path, id]() {
+        const Loaded loaded = load(path);
+        QMetaObject::invokeMethod(
+            this,
+            [this, loaded, id]() {
+                // A later start or a stop meanwhile makes this file's answer stale.
+                if (id != loadId_) {
+                    return;
+                }
+                if (!loaded.error.isEmpty()) {
+                    emit replayFailed(loaded.error);
+                } else {
+                    play(loaded.rows, loaded.name);
+                }
+            },
+            Qt::QueuedConnection);
+    });
 }
 
 void TelemetryReplay::play(const QVector<RecordingRow>& rows, const QString& name) {
@@ -77,6 +113,7 @@ void TelemetryReplay::play(const QVector<RecordingRow>& rows, const QString& nam
 }
 
 void TelemetryReplay::stop() {
+    ++loadId_;
     if (!running_) {
         return;
     }

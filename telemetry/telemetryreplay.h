@@ -14,6 +14,7 @@
 
 #include <functional>
 
+class QThreadPool;
 class QTimer;
 
 // Plays a flight recording in real time as if its game were running: the stream opens with
@@ -23,12 +24,14 @@ class QTimer;
 // telemetryEnded. The telemetry worker passes its signals on exactly as a source's.
 //
 // Threading: lives on the telemetry thread as a child of TelemetryThread; every slot and its
-// 5 ms timer run there. The file is read when a replay starts.
+// 5 ms timer run there. A file is read and parsed on a worker thread of its own (capped in
+// bytes by the reader), and the replay starts, or replayFailed comes, when it is done.
 class TelemetryReplay : public QObject {
     Q_OBJECT
 
 public:
     explicit TelemetryReplay(QObject* parent = nullptr);
+    ~TelemetryReplay() override;
 
     // The time base in monotonic milliseconds; tests drive it by hand.
     void setClock(std::function<qint64()> clock) { clock_ = std::move(clock); }
@@ -44,8 +47,9 @@ public:
     void play(const QVector<RecordingRow>& rows, const QString& name);
 
 public slots:
-    // Reads the recording at `path` and plays it; an unreadable file gives replayFailed and
-    // leaves a running replay alone.
+    // Reads the recording at `path` off this thread and plays it; an unreadable file gives
+    // replayFailed and leaves a running replay alone. Only the latest start counts, and a
+    // stop before the file is read cancels it.
     void start(const QString& path);
     void stop();
     void setPaused(bool paused);
@@ -73,12 +77,21 @@ signals:
     void replayFailed(QString message);
 
 private:
+    struct Loaded {
+        QVector<RecordingRow> rows;
+        QString name;
+        QString error;
+    };
+    // Runs on the worker: reads and parses the file.
+    static Loaded load(const QString& path);
     void send(const RecordingRow& row);
     void sendRecord(Telemetry::Source source, const Telemetry& telemetry);
     void reportPosition(bool always);
 
     std::function<qint64()> clock_;
     QTimer* timer_;
+    QThreadPool* pool_;
+    quint64 loadId_ = 0; // the start whose file is awaited
     QVector<RecordingRow> rows_;
     int next_ = 0;
     bool running_ = false;

@@ -1,5 +1,6 @@
 #include "telemetry/telemetrythread.h"
 
+#include "telemetry/aircraftname.h"
 #include "telemetry/telemetryreplay.h"
 #include "telemetry/telemetrysource.h"
 #include "telemetry/telemetrysourcecondor2.h"
@@ -104,7 +105,8 @@ void TelemetryThread::adoptSource(TelemetrySource* source, Telemetry::Source ind
         source, &TelemetrySource::telemetrySourceChanged, this,
         [this](Telemetry::Source s, const QString& name) {
             currentSource_ = s;
-            emit telemetrySourceChanged(s, name);
+            // Whatever a source reads, a name stays short enough for every row it is part of.
+            emit telemetrySourceChanged(s, AircraftName::cut(name));
         },
         Qt::DirectConnection);
     connect(

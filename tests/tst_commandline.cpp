@@ -50,6 +50,11 @@ private slots:
         QTest::newRow("condor") << QStringList{"--setup-condor", "C:/Condor2"} << true << C::SetupCondor
                                 << "C:/Condor2"
                                 << "";
+        QTest::newRow("msfs") << QStringList{"--setup-msfs", "/g/MSFS"} << true << C::SetupMsfs << "/g/MSFS"
+                              << "";
+        QTest::newRow("msfs and another set-up")
+            << QStringList{"--setup-msfs", "a", "--install-dcs-export", "b"} << false << C::SetupMsfs << ""
+            << "";
         QTest::newRow("two commands")
             << QStringList{"--list-devices", "--setup-condor", "x"} << false << C::ListDevices << ""
             << "";
@@ -340,17 +345,49 @@ private slots:
         QVERIFY(!out.contains(QStringLiteral("Joystick")));
     }
 
-    void setupCommandReportsFailure() {
+    // --setup-msfs writes SimConnect.cfg where the window would read it: the --data-dir folder.
+    void setupMsfsWritesTheCfgIntoTheDataDirectory() {
+        QTemporaryDir dir;
+        QFile xml(dir.filePath(QStringLiteral("SimConnect.xml")));
+        QVERIFY(xml.open(QIODevice::WriteOnly));
+        xml.write("<SimBase.Document Type=\"SimConnect\" version=\"1,0\">\n</SimBase.Document>\n");
+        xml.close();
+        const QString data = dir.filePath(QStringLiteral("data"));
         CommandLine line;
-        QVERIFY(line.parse({QStringLiteral("grovik-trennal"), QStringLiteral("--setup-il2"),
-                            QStringLiteral("/nonexistent/IL-2")}));
+        QVERIFY(line.parse({QStringLiteral("grovik-trennal"), QStringLiteral("--data-dir"), data,
+                            QStringLiteral("--setup-msfs"), dir.path()}));
+        QCOMPARE(line.command(), CommandLine::Command::SetupMsfs);
+        QString out;
+        QString err;
+        QTextStream outStream(&out);
+        QTextStream errStream(&err);
+        QCOMPARE(line.run(outStream, errStream), 0);
+        outStream.flush();
+        QVERIFY2(out.contains(QStringLiteral("Created ") + data + QStringLiteral("/SimConnect.cfg")),
+                 qPrintable(out));
+        QVERIFY(out.contains(QStringLiteral("MSFS listens for Grovik Trennal on 127.0.0.1:")));
+    }
+
+    void setupCommandReportsFailure_data() {
+        QTest::addColumn<QString>("option");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("IL-2") << "--setup-il2"
+                              << "No data/startup.cfg in /nonexistent/IL-2";
+        QTest::newRow("MSFS") << "--setup-msfs"
+                              << "No SimConnect.xml in /nonexistent/IL-2";
+    }
+    void setupCommandReportsFailure() {
+        QFETCH(QString, option);
+        QFETCH(QString, message);
+        CommandLine line;
+        QVERIFY(line.parse({QStringLiteral("grovik-trennal"), option, QStringLiteral("/nonexistent/IL-2")}));
         QString out;
         QString err;
         QTextStream outStream(&out);
         QTextStream errStream(&err);
         QCOMPARE(line.run(outStream, errStream), 1);
         errStream.flush();
-        QVERIFY(err.contains(QStringLiteral("No data/startup.cfg in /nonexistent/IL-2")));
+        QVERIFY2(err.contains(message), qPrintable(err));
     }
 };
 

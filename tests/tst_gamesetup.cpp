@@ -7,16 +7,28 @@
 #include "setup/dcsexportlua.h"
 #include "setup/gamesetup.h"
 #include "setup/il2startupconfig.h"
+#include "setup/msfssimconnect.h"
+#include "setup/textfile.h"
 #include "telemetry/dcsdatagram.h"
+#include "telemetry/simconnect/simconnectconfig.h"
+#include "ui/gamesetupdialog.h"
 
 #include <QDir>
 #include <QFile>
+#include <QPlainTextEdit>
 #include <QProcess>
+#include <QPushButton>
 #include <QStandardPaths>
+#include <QTcpServer>
 #include <QTemporaryDir>
+#include <QTextBrowser>
 #include <QtTest>
 
 #include <cmath>
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -35,6 +47,36 @@ void writeBytes(const QString& path, const QByteArray& bytes) {
     QFile f(path);
     QVERIFY(f.open(QIODevice::WriteOnly));
     f.write(bytes);
+}
+
+// The fixture's text stored the way a Windows editor may have saved it: "bytes" as it is,
+// "utf8bom", "utf16le" and "utf16be" with their byte order mark; "utf16-no-mark" and
+// "bad-utf8" are files the set-up must refuse.
+QByteArray encoded(const QByteArray& plain, const QString& encoding) {
+    const QString text = QString::fromLatin1(plain);
+    if (encoding == QStringLiteral("utf8bom")) {
+        return TextFile::encode(text, TextFile::Encoding::Utf8Bom);
+    }
+    if (encoding == QStringLiteral("utf16le")) {
+        return TextFile::encode(text, TextFile::Encoding::Utf16Le);
+    }
+    if (encoding == QStringLiteral("utf16be")) {
+        return TextFile::encode(text, TextFile::Encoding::Utf16Be);
+    }
+    if (encoding == QStringLiteral("utf16-no-mark")) {
+        return TextFile::encode(text, TextFile::Encoding::Utf16Le).mid(2);
+    }
+    if (encoding == QStringLiteral("bad-utf8")) {
+        return QByteArray("\xEF\xBB\xBF") + plain + "\xC3(\r\n";
+    }
+    return plain;
+}
+
+GameSetup::Outcome runSetup(const QString& game, const QString& root) {
+    return game == QStringLiteral("il2")      ? GameSetup::setupIl2(root)
+           : game == QStringLiteral("condor") ? GameSetup::setupCondor(root)
+           : game == QStringLiteral("msfs")   ? GameSetup::setupMsfs(root, root + QStringLiteral("/data"))
+                                              : GameSetup::installDcsExport(root);
 }
 
 QString crlf(QString text) {
@@ -230,24 +272,44 @@ private slots:
         QTest::addColumn<QString>("sample");
         QTest::addColumn<bool>("readOnly");
         QTest::addColumn<bool>("ok");
+        QTest::addColumn<QString>("encoding"); // see encoded(); empty: as the fixture is
         const QString il2 = QStringLiteral("il2"), condor = QStringLiteral("condor"),
                       dcs = QStringLiteral("dcs");
         const QString startup = QStringLiteral("data/startup.cfg"), udp = QStringLiteral("Settings/UDP.ini"),
                       exportLua = QStringLiteral("Scripts/Export.lua"), none;
-        QTest::newRow("IL-2") << il2 << startup << "il2_startup_receivers.cfg" << false << true;
-        QTest::newRow("IL-2 read-only") << il2 << startup << "il2_startup.cfg" << true << false;
-        QTest::newRow("IL-2 without startup.cfg") << il2 << none << "" << false << false;
-        QTest::newRow("Condor") << condor << udp << "condor_udp.ini" << false << true;
-        QTest::newRow("Condor read-only") << condor << udp << "condor_udp.ini" << true << false;
-        QTest::newRow("Condor 3") << condor << udp << "condor3_udp.ini" << false << true;
-        QTest::newRow("Condor without Settings") << condor << none << "" << false << false;
+        QTest::newRow("IL-2") << il2 << startup << "il2_startup_receivers.cfg" << false << true << "";
+        QTest::newRow("IL-2 read-only") << il2 << startup << "il2_startup.cfg" << true << false << "";
+        QTest::newRow("IL-2 without startup.cfg") << il2 << none << "" << false << false << "";
+        QTest::newRow("Condor") << condor << udp << "condor_udp.ini" << false << true << "";
+        QTest::newRow("Condor read-only") << condor << udp << "condor_udp.ini" << true << false << "";
+        QTest::newRow("Condor 3") << condor << udp << "condor3_udp.ini" << false << true << "";
+        QTest::newRow("Condor without Settings") << condor << none << "" << false << false << "";
         QTest::newRow("Condor without UDP.ini") << condor << "Settings/"
-                                                << "" << false << true;
-        QTest::newRow("DCS") << dcs << exportLua << "dcs_export.lua" << false << true;
-        QTest::newRow("DCS read-only") << dcs << exportLua << "dcs_export.lua" << true << false;
+                                                << "" << false << true << "";
+        QTest::newRow("DCS") << dcs << exportLua << "dcs_export.lua" << false << true << "";
+        QTest::newRow("DCS read-only") << dcs << exportLua << "dcs_export.lua" << true << false << "";
         QTest::newRow("DCS without Export.lua") << dcs << "Config/"
-                                                << "" << false << true;
-        QTest::newRow("DCS: not the game's folder") << dcs << none << "" << false << false;
+                                                << "" << false << true << "";
+        QTest::newRow("DCS: not the game's folder") << dcs << none << "" << false << false << "";
+        // Files saved by Windows editors keep their encoding; new lines never mix another in.
+        QTest::newRow("Condor, UTF-8 with mark")
+            << condor << udp << "condor_udp.ini" << false << true << "utf8bom";
+        QTest::newRow("Condor, UTF-16 LE") << condor << udp << "condor_udp.ini" << false << true << "utf16le";
+        QTest::newRow("Condor, UTF-16 BE") << condor << udp << "condor_udp.ini" << false << true << "utf16be";
+        QTest::newRow("Condor, UTF-16 without mark")
+            << condor << udp << "condor_udp.ini" << false << false << "utf16-no-mark";
+        QTest::newRow("Condor, marked UTF-8 that is not")
+            << condor << udp << "condor_udp.ini" << false << false << "bad-utf8";
+        QTest::newRow("IL-2, UTF-8 with mark")
+            << il2 << startup << "il2_startup_receivers.cfg" << false << true << "utf8bom";
+        QTest::newRow("IL-2, UTF-16 LE") << il2 << startup << "il2_startup.cfg" << false << true << "utf16le";
+        QTest::newRow("IL-2, UTF-16 BE")
+            << il2 << startup << "il2_startup_receivers.cfg" << false << true << "utf16be";
+        QTest::newRow("DCS, UTF-8 with mark")
+            << dcs << exportLua << "dcs_export.lua" << false << true << "utf8bom";
+        // DCS's Lua reads bytes: a UTF-16 script is refused, not extended.
+        QTest::newRow("DCS, UTF-16 LE")
+            << dcs << exportLua << "dcs_export.lua" << false << false << "utf16le";
     }
 
     void commands() {
@@ -256,6 +318,7 @@ private slots:
         QFETCH(QString, sample);
         QFETCH(bool, readOnly);
         QFETCH(bool, ok);
+        QFETCH(QString, encoding);
         QTemporaryDir dir;
         QVERIFY(dir.isValid());
         const QString root = dir.path();
@@ -265,17 +328,13 @@ private slots:
             QVERIFY(QDir(root).mkpath(file));
             file.clear();
         } else if (!file.isEmpty()) {
-            original = fixture(sample).toLatin1();
+            original = encoded(fixture(sample).toLatin1(), encoding);
             writeBytes(root + '/' + file, original);
             if (readOnly) {
                 QVERIFY(QFile::setPermissions(root + '/' + file, QFile::ReadOwner | QFile::ReadGroup));
             }
         }
-        const auto run = [&] {
-            return game == QStringLiteral("il2")      ? GameSetup::setupIl2(root)
-                   : game == QStringLiteral("condor") ? GameSetup::setupCondor(root)
-                                                      : GameSetup::installDcsExport(root);
-        };
+        const auto run = [&] { return runSetup(game, root); };
         const QStringList before = QDir(root).entryList(QDir::Files | QDir::Hidden, QDir::Name);
 
         const GameSetup::Outcome first = run();
@@ -292,6 +351,16 @@ private slots:
                 QCOMPARE(QDir(QFileInfo(root + '/' + file).path()).entryList(QDir::Files).size(), 1);
             }
             QCOMPARE(QDir(root).entryList(QDir::Files | QDir::Hidden, QDir::Name), before);
+            if (!file.isEmpty()) {
+                // Refused: the file as it was, no backup, a reason naming the file.
+                QCOMPARE(readBytes(root + '/' + file), original);
+                QCOMPARE(QDir(QFileInfo(root + '/' + file).path()).entryList(QDir::Files).size(), 1);
+                QVERIFY2(first.report.contains(QStringLiteral("nothing changed")), qPrintable(first.report));
+            }
+            if (encoding == QStringLiteral("utf16le") && game == QStringLiteral("dcs")) {
+                QVERIFY2(first.report.contains(QStringLiteral("which DCS cannot read")),
+                         qPrintable(first.report));
+            }
             return;
         }
         const QString target = root + '/' +
@@ -300,6 +369,25 @@ private slots:
                                                                    : QStringLiteral("Scripts/Export.lua"));
         const QByteArray once = readBytes(target);
         QVERIFY(once != original);
+        // The whole file in the encoding it had, each line with the file's line end.
+        const TextFile::Decoded decodedBefore = TextFile::decode(original);
+        const TextFile::Decoded after = TextFile::decode(once);
+        QVERIFY2(after.error.isEmpty(), qPrintable(after.error));
+        QCOMPARE(int(after.encoding), int(decodedBefore.encoding));
+        if (decodedBefore.text.contains(QStringLiteral("\r\n"))) {
+            QCOMPARE(after.text.count(QLatin1Char('\n')), after.text.count(QStringLiteral("\r\n")));
+        }
+        // The edit is the one made on the plain text, with the marked first section of a UTF-8
+        // file moved off the mark's line (Windows reads that line as the mark and a name).
+        QString plainEdit = decodedBefore.text;
+        if (decodedBefore.encoding == TextFile::Encoding::Utf8Bom &&
+            decodedBefore.text.startsWith(QLatin1Char('['))) {
+            plainEdit.prepend(QStringLiteral("\r\n"));
+        }
+        plainEdit = game == QStringLiteral("il2")      ? Il2StartupConfig::withTelemetry(plainEdit).text
+                    : game == QStringLiteral("condor") ? CondorUdpIni::withTelemetry(plainEdit).text
+                                                       : DcsExportLua::withDofile(plainEdit).text;
+        QCOMPARE(after.text, plainEdit);
         // The old file is kept beside the new one, byte for byte.
         const QString backup = target + QStringLiteral(".grovik-trennal.bak");
         QCOMPARE(QFileInfo::exists(backup), !file.isEmpty());
@@ -316,6 +404,250 @@ private slots:
             QCOMPARE(readBytes(root + QStringLiteral("/Scripts/grovik-trennal-export.lua")),
                      DcsExportLua::script());
         }
+    }
+
+    // MSFS: a listener of its own in SimConnect.xml and the matching SimConnect.cfg, run twice.
+    void msfsSetup_data() {
+        QTest::addColumn<QString>("encoding");
+        QTest::addColumn<QString>("cfgBefore"); // the data folder's SimConnect.cfg; empty: none
+        QTest::addColumn<bool>("occupyFirstPort");
+        QTest::newRow("as the simulator writes it") << ""
+                                                    << "" << false;
+        QTest::newRow("UTF-16 LE, an old cfg kept around")
+            << "utf16le"
+            << "; mine\r\n[SimConnect]\r\nProtocol=IPv4\r\nAddress=10.0.0.5\r\nPort=600\r\n\r\n"
+               "[SimConnect.1]\r\nAddress=h\r\nPort=9\r\n"
+            << false;
+        QTest::newRow("UTF-8 with mark, first port taken here") << "utf8bom"
+                                                                << "" << true;
+    }
+    void msfsSetup() {
+        QFETCH(QString, encoding);
+        QFETCH(QString, cfgBefore);
+        QFETCH(bool, occupyFirstPort);
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        QTcpServer occupant;
+        if (occupyFirstPort) {
+            occupant.listen(QHostAddress::LocalHost, MsfsSimConnect::FirstPort);
+        }
+        // The fixture's listeners name 500, 501, 0 and 5112.
+        const quint16 expectedPort = GameSetup::freePort(MsfsSimConnect::FirstPort, {500, 501, 0, 5112});
+        QVERIFY(expectedPort >= 1024);
+        const QString xmlPath = dir.filePath(QStringLiteral("SimConnect.xml"));
+        const QString cfgPath = dir.filePath(QStringLiteral("data/SimConnect.cfg"));
+        const QByteArray original =
+            encoded(fixture(QStringLiteral("msfs_simconnect.xml")).toLatin1(), encoding);
+        writeBytes(xmlPath, original);
+        if (!cfgBefore.isEmpty()) {
+            writeBytes(cfgPath, cfgBefore.toLatin1());
+        }
+
+        const GameSetup::Outcome first = runSetup(QStringLiteral("msfs"), dir.path());
+        QVERIFY2(first.ok, qPrintable(first.report));
+        const TextFile::Decoded xml = TextFile::decode(readBytes(xmlPath));
+        QVERIFY(xml.error.isEmpty());
+        QCOMPARE(int(xml.encoding), int(TextFile::decode(original).encoding));
+        const MsfsSimConnect::Listener ours = MsfsSimConnect::ourListener(xml.text);
+        QVERIFY(ours.usable);
+        QCOMPARE(ours.address, QStringLiteral("127.0.0.1"));
+        // A port of 1024 or above that no other listener names (5112 is another add-on's).
+        QVERIFY(ours.port >= 1024);
+        QCOMPARE(MsfsSimConnect::ports(xml.text).count(ours.port), 1);
+        QCOMPARE(ours.port, int(expectedPort));
+        if (occupant.isListening()) {
+            QVERIFY(ours.port != MsfsSimConnect::FirstPort);
+        }
+        // Added as a whole block before the document's end, every old line kept, CR LF throughout.
+        const QString before = TextFile::decode(original).text;
+        QCOMPARE(xml.text.count(QStringLiteral("<SimConnect.Comm>")),
+                 before.count(QStringLiteral("<SimConnect.Comm>")) + 1);
+        QVERIFY(keepsOtherLines(before, xml.text, {}));
+        QCOMPARE(xml.text.count(QLatin1Char('\n')), xml.text.count(QStringLiteral("\r\n")));
+        QVERIFY(xml.text.trimmed().endsWith(QStringLiteral("</SimConnect.Comm>\r\n</SimBase.Document>")));
+        QCOMPARE(readBytes(xmlPath + QStringLiteral(".grovik-trennal.bak")), original);
+        // The program reads the cfg as the same endpoint; other sections of an old one stay.
+        const SimConnectConfig cfg = parseSimConnectConfig(readBytes(cfgPath));
+        QVERIFY2(cfg.error.isEmpty(), qPrintable(cfg.error));
+        QCOMPARE(cfg.endpoint.address, QStringLiteral("127.0.0.1"));
+        QCOMPARE(int(cfg.endpoint.port), ours.port);
+        if (!cfgBefore.isEmpty()) {
+            QVERIFY(readBytes(cfgPath).contains(
+                "; mine\r\n[SimConnect]\r\nProtocol=IPv4\r\nAddress=127.0.0.1\r\n"));
+            QVERIFY(readBytes(cfgPath).endsWith("[SimConnect.1]\r\nAddress=h\r\nPort=9\r\n"));
+            QCOMPARE(readBytes(cfgPath + QStringLiteral(".grovik-trennal.bak")), cfgBefore.toLatin1());
+        }
+
+        const QByteArray xmlOnce = readBytes(xmlPath);
+        const QByteArray cfgOnce = readBytes(cfgPath);
+        const GameSetup::Outcome second = runSetup(QStringLiteral("msfs"), dir.path());
+        QVERIFY2(second.ok, qPrintable(second.report));
+        QCOMPARE(second.report.count(QStringLiteral("already set up")), 2);
+        QCOMPARE(readBytes(xmlPath), xmlOnce);
+        QCOMPARE(readBytes(cfgPath), cfgOnce);
+        QVERIFY(!QFileInfo::exists(xmlPath + QStringLiteral(".grovik-trennal.bak.1")));
+    }
+
+    void msfsRefusals_data() {
+        QTest::addColumn<QByteArray>("xml"); // empty: no file
+        QTest::addColumn<QString>("message");
+        QTest::newRow("no SimConnect.xml") << QByteArray() << "No SimConnect.xml in";
+        QTest::newRow("not the simulator's file")
+            << QByteArray("<?xml version=\"1.0\"?>\n<Other/>\n") << "not MSFS's SimConnect.xml";
+        QTest::newRow("the document only inside a comment")
+            << QByteArray("<!-- <SimBase.Document Type=\"SimConnect\"> </SimBase.Document> -->\n")
+            << "not MSFS's SimConnect.xml";
+    }
+    void msfsRefusals() {
+        QFETCH(QByteArray, xml);
+        QFETCH(QString, message);
+        QTemporaryDir dir;
+        if (!xml.isEmpty()) {
+            writeBytes(dir.filePath(QStringLiteral("SimConnect.xml")), xml);
+        }
+        const GameSetup::Outcome outcome = runSetup(QStringLiteral("msfs"), dir.path());
+        QVERIFY(!outcome.ok);
+        QVERIFY2(outcome.report.contains(message), qPrintable(outcome.report));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot),
+                 xml.isEmpty() ? QStringList() : QStringList{QStringLiteral("SimConnect.xml")});
+        if (!xml.isEmpty()) {
+            QCOMPARE(readBytes(dir.filePath(QStringLiteral("SimConnect.xml"))), xml);
+        }
+    }
+
+    // A listener of ours the user switched off comes back on, in place; one that works stays.
+    void msfsListenerEdit_data() {
+        QTest::addColumn<QString>("block");
+        QTest::addColumn<bool>("replaced");
+        QTest::newRow("switched off") << "<SimConnect.Comm><Descr>Grovik "
+                                         "Trennal</Descr><Disabled>True</Disabled><Protocol>IPv4</Protocol>"
+                                         "<Address>127.0.0.1</Address><Port>6000</Port></SimConnect.Comm>"
+                                      << true;
+        QTest::newRow("port below 1024")
+            << "<SimConnect.Comm><Descr>grovik trennal</Descr><Protocol>IPv4</Protocol>"
+               "<Address>127.0.0.1</Address><Port>500</Port></SimConnect.Comm>"
+            << true;
+        QTest::newRow("for a second computer, kept")
+            << "<SimConnect.Comm><Descr>Grovik Trennal</Descr><Protocol>IPv4</Protocol>"
+               "<Address>0.0.0.0</Address><Port>7000</Port></SimConnect.Comm>"
+            << false;
+    }
+    void msfsListenerEdit() {
+        QFETCH(QString, block);
+        QFETCH(bool, replaced);
+        const QString xml = QStringLiteral("<SimBase.Document Type=\"SimConnect\">\n  ") + block +
+                            QStringLiteral("\n</SimBase.Document>\n");
+        const ConfigEdit edit = MsfsSimConnect::withListener(xml, 6001);
+        QCOMPARE(edit.text != xml, replaced);
+        QCOMPARE(edit.text.count(QStringLiteral("<SimConnect.Comm>")), 1);
+        const MsfsSimConnect::Listener ours = MsfsSimConnect::ourListener(edit.text);
+        QVERIFY(ours.usable);
+        QCOMPARE(ours.port, replaced ? 6001 : 7000);
+        QCOMPARE(MsfsSimConnect::withListener(edit.text, 6002).text, edit.text);
+    }
+
+    // A full disk while the new file is written: the size limit lets the backup be made and
+    // stops the new, longer file. The set-up reports the failure and the game's file stays
+    // whole, with no backup and no temporary left behind. Run in a child process, so the limit
+    // and its signal touch nothing else.
+    void fullDiskLeavesTheFileIntact_data() {
+        QTest::addColumn<QString>("game");
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("sample");
+        QTest::newRow("IL-2") << "il2"
+                              << "data/startup.cfg"
+                              << "il2_startup.cfg";
+        QTest::newRow("Condor") << "condor"
+                                << "Settings/UDP.ini"
+                                << "condor_udp.ini";
+        QTest::newRow("DCS") << "dcs"
+                             << "Scripts/Export.lua"
+                             << "dcs_export.lua";
+        QTest::newRow("MSFS") << "msfs"
+                              << "SimConnect.xml"
+                              << "msfs_simconnect.xml";
+    }
+    void fullDiskLeavesTheFileIntact() {
+        QFETCH(QString, game);
+        QFETCH(QString, file);
+        QFETCH(QString, sample);
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString path = dir.filePath(file);
+        QByteArray original = fixture(sample).toLatin1();
+        if (game == QStringLiteral("condor")) {
+            // As shipped the edit changes digits only; without its last line the file grows.
+            original.chop(QByteArrayView("ExtendedData=0\r\n").size());
+        }
+        writeBytes(path, original);
+        if (game == QStringLiteral("dcs")) {
+            // The export script is in place already: the limit meets Export.lua itself.
+            writeBytes(dir.filePath(QStringLiteral("Scripts/grovik-trennal-export.lua")),
+                       DcsExportLua::script());
+        }
+        const QStringList filesBefore = QDir(QFileInfo(path).path()).entryList(QDir::Files | QDir::Hidden);
+        int pipeEnds[2];
+        QCOMPARE(::pipe(pipeEnds), 0);
+        const pid_t child = ::fork();
+        QVERIFY(child >= 0);
+        if (child == 0) {
+            ::close(pipeEnds[0]);
+            std::signal(SIGXFSZ, SIG_IGN);
+            struct rlimit limit {};
+            limit.rlim_cur = limit.rlim_max = static_cast<rlim_t>(original.size() + 8);
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+            const GameSetup::Outcome outcome = runSetup(game, dir.path());
+            const QByteArray report = outcome.report.toUtf8();
+            const ssize_t written =
+                ::write(pipeEnds[1], report.constData(), static_cast<size_t>(report.size()));
+            ::_exit(written == report.size() ? (outcome.ok ? 2 : 1) : 3);
+        }
+        ::close(pipeEnds[1]);
+        QByteArray report;
+        char buffer[4096];
+        for (ssize_t n; (n = ::read(pipeEnds[0], buffer, sizeof buffer)) > 0;) {
+            report.append(buffer, n);
+        }
+        ::close(pipeEnds[0]);
+        int status = 0;
+        QCOMPARE(::waitpid(child, &status, 0), child);
+        QVERIFY(WIFEXITED(status));
+        QVERIFY2(WEXITSTATUS(status) == 1, report.constData());
+        QVERIFY2(report.contains("Cannot write") && report.contains("nothing changed"), report.constData());
+        QVERIFY2(!report.contains("Updated"), report.constData());
+        QCOMPARE(readBytes(path), original);
+        QCOMPARE(QDir(QFileInfo(path).path()).entryList(QDir::Files | QDir::Hidden), filesBefore);
+    }
+
+    // Help > Setting up the games: a button per game, and a set-up run from there shows its report.
+    void setupDialog() {
+        GameSetupDialog dialog;
+        const QStringList names{QStringLiteral("setup_dcs"), QStringLiteral("setup_il2"),
+                                QStringLiteral("setup_condor"), QStringLiteral("setup_msfs")};
+        for (const QString& name : names) {
+            const QPushButton* button = dialog.findChild<QPushButton*>(name);
+            QVERIFY2(button, qPrintable(name));
+            QVERIFY(button->text().startsWith(QStringLiteral("Set up")));
+        }
+        // The guide is for pilots: no build notes.
+        const auto* guide = dialog.findChild<QTextBrowser*>(QStringLiteral("guide_text"));
+        QVERIFY(guide);
+        for (const QString& note : {QStringLiteral("scripts/"), QStringLiteral("-DTRENNAL"),
+                                    QStringLiteral("integrations/"), QStringLiteral("--setup-msfs")}) {
+            QCOMPARE(guide->toPlainText().contains(note), note == QStringLiteral("--setup-msfs"));
+        }
+        auto* result = dialog.findChild<QPlainTextEdit*>(QStringLiteral("setup_result"));
+        QVERIFY(result);
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("Settings")));
+        QVERIFY(dialog.runSetup(GameSetupDialog::Game::Condor, dir.path()));
+        QVERIFY2(result->toPlainText().startsWith(QStringLiteral("Condor: set up.")),
+                 qPrintable(result->toPlainText()));
+        QVERIFY(result->toPlainText().contains(QStringLiteral("Created")));
+        QVERIFY(QFileInfo::exists(dir.filePath(QStringLiteral("Settings/UDP.ini"))));
+        QVERIFY(!dialog.runSetup(GameSetupDialog::Game::Il2, dir.path()));
+        QVERIFY(result->toPlainText().startsWith(QStringLiteral("IL-2 Sturmovik: not set up.")));
+        QVERIFY(result->toPlainText().contains(QStringLiteral("No data/startup.cfg")));
     }
 
     void shippedScriptIsTheRepositoryFile() {

@@ -1,8 +1,10 @@
+#include "app/instancelock.h"
 #include "profiles/profilejson.h"
 #include "profiles/profilestore.h"
 #include "records/effectsprofile.h"
 #include "telemetry/recordingcsv.h"
 
+#include <QLockFile>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -145,8 +147,9 @@ class TestProgramInstance : public QObject {
     // Starts the program in `dir` (its working, runtime and home directory: profiles, lock file,
     // settings) with both devices plugged, replaying dir/flight.csv; its summary goes to
     // dir/name, its log to dir/name.log, and every start of it or its guardian to dir/starts.
+    // With `arguments`, the program starts with those instead of the replay.
     void start(QProcess& process, const QTemporaryDir& dir, const QString& name,
-               const QProcessEnvironment& extra = QProcessEnvironment()) {
+               const QProcessEnvironment& extra = QProcessEnvironment(), const QStringList& arguments = {}) {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         env.insert(QStringLiteral("XDG_RUNTIME_DIR"), dir.path());
@@ -166,6 +169,13 @@ class TestProgramInstance : public QObject {
             ::setrlimit(RLIMIT_CORE, &none);
         });
 #endif
+        if (!arguments.isEmpty()) {
+            // Profiles here make this the program's data directory, never the user's own.
+            QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("effect_profiles")));
+            process.start(QStringLiteral(TRENNAL_FAKE_PROGRAM), arguments);
+            QVERIFY(process.waitForStarted(30000));
+            return;
+        }
         writeFlight(dir);
         process.start(QStringLiteral(TRENNAL_FAKE_PROGRAM),
                       {QStringLiteral("--replay"), dir.filePath(QStringLiteral("flight.csv"))});
@@ -244,6 +254,105 @@ class TestProgramInstance : public QObject {
 private slots:
     void initTestCase() {
         QStandardPaths::setTestModeEnabled(true);
+    }
+
+    // What a failed lock says: "already running" only when a live instance holds it.
+    void lockProblems_data() {
+        QTest::addColumn<QString>("setup"); // what stands in the lock's way
+        QTest::addColumn<QString>("message");
+        QTest::newRow("a live instance") << "held"
+                                         << "Grovik Trennal is already running.";
+        QTest::newRow("a directory in the lock's place") << "directory"
+                                                         << "Grovik Trennal cannot start: its lock file";
+        QTest::newRow("a folder that cannot be made") << "file-as-folder"
+                                                      << "cannot be created.";
+        QTest::newRow("a folder every user may write to") << "world-writable"
+                                                          << "writable by every user";
+    }
+    void lockProblems() {
+        QFETCH(QString, setup);
+        QFETCH(QString, message);
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        QString path = dir.filePath(QStringLiteral("grovik-trennal.lock"));
+        QLockFile holder(path);
+        if (setup == QStringLiteral("held")) {
+            QVERIFY(holder.tryLock(0));
+        } else if (setup == QStringLiteral("directory")) {
+            QVERIFY(QDir().mkpath(path));
+        } else if (setup == QStringLiteral("file-as-folder")) {
+            QFile file(dir.filePath(QStringLiteral("plain")));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            path = dir.filePath(QStringLiteral("plain/runtime/grovik-trennal.lock"));
+        } else if (setup == QStringLiteral("world-writable")) {
+            QVERIFY(QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                          QFileDevice::ExeOwner | QFileDevice::ReadOther |
+                                                          QFileDevice::WriteOther | QFileDevice::ExeOther));
+        }
+        QLockFile lock(path);
+        QString problem;
+        QVERIFY(!tryInstanceLock(lock, &problem));
+        QVERIFY2(problem.contains(message), qPrintable(problem));
+        QCOMPARE(problem.contains(QStringLiteral("already running")), setup == QStringLiteral("held"));
+        QFile::setPermissions(dir.path(),
+                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    }
+
+    // Problems with the files named at start-up reach the terminal (and the window), and the
+    // program runs on.
+    void fileProblemsReachTheTerminal_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QByteArray>("cfg"); // SimConnect.cfg in the data directory; empty: none
+        QTest::addColumn<QByteArray>("message");
+        QTest::newRow("--replay of a file that is not a recording")
+            << QStringList{"--replay", "notes.txt"} << QByteArray() << QByteArray("lacks the columns");
+        QTest::newRow("--record into a missing folder") << QStringList{"--record", "missing/flight.csv"}
+                                                        << QByteArray() << QByteArray("cannot be written");
+        QTest::newRow("malformed SimConnect.cfg")
+            << QStringList{} << QByteArray("[SimConnect]\nPort=many\n")
+            << QByteArray("SimConnect.cfg: no Address; using 127.0.0.1:500");
+    }
+    void fileProblemsReachTheTerminal() {
+        QFETCH(QStringList, arguments);
+        QFETCH(QByteArray, cfg);
+        QFETCH(QByteArray, message);
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        QFile notes(dir.filePath(QStringLiteral("notes.txt")));
+        QVERIFY(notes.open(QIODevice::WriteOnly));
+        notes.write("shopping list\nmilk\n");
+        notes.close();
+        if (!cfg.isEmpty()) {
+            QFile file(dir.filePath(QStringLiteral("SimConnect.cfg")));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(cfg);
+        }
+        QProcess program;
+        start(program, dir, QStringLiteral("summary"), QProcessEnvironment(), arguments);
+        QByteArray err;
+        QTRY_VERIFY_WITH_TIMEOUT((err += program.readAllStandardError(), err.contains(message)), 30000);
+        QCOMPARE(program.state(), QProcess::Running);
+        QCOMPARE(::kill(static_cast<pid_t>(program.processId()), SIGTERM), 0);
+        QVERIFY(program.waitForFinished(30000));
+        QCOMPARE(program.exitCode(), 0);
+    }
+
+    // The program itself says what failed, and leaves the devices alone.
+    void lockFailureIsReportedByTheProgram() {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        QVERIFY(QDir().mkpath(dir.filePath(QStringLiteral("grovik-trennal.lock"))));
+        QProcess program;
+        start(program, dir, QStringLiteral("summary"));
+        QVERIFY(program.waitForFinished(30000));
+        QCOMPARE(program.exitCode(), 1);
+        const QByteArray err = program.readAllStandardError();
+        QVERIFY2(err.contains("Grovik Trennal cannot start: its lock file") &&
+                     !err.contains("already running"),
+                 err.constData());
+        for (const DeviceSummary& d : readSummary(dir.filePath(QStringLiteral("summary")))) {
+            QCOMPARE(d.opens, 0);
+        }
     }
 
     // Every way out of a flying program, and what the devices receive.

@@ -5,10 +5,12 @@
 #include "records/metatypes.h"
 #include "support/fakehid.h"
 #include "support/loophelpers.h"
+#include "telemetry/dcsdatagram.h"
 #include "telemetry/flightrecorder.h"
 #include "telemetry/recordingcsv.h"
 #include "telemetry/telemetryreplay.h"
 
+#include <QSet>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -428,24 +430,143 @@ private slots:
         QCOMPARE(log, expected);
     }
 
+    // Read off the telemetry thread: the answer comes later, as replayFailed.
+    void replayOfAnUnreadableFileFails_data() {
+        QTest::addColumn<QByteArray>("content"); // "missing": no file; "directory": a folder
+        QTest::addColumn<QString>("message");
+        QTest::newRow("broken row") << kHeader + rowWith(3, "fast") << "airspeed is not a number";
+        QTest::newRow("not a recording") << QByteArray("hello world\n") << "lacks the columns";
+        QTest::newRow("missing") << QByteArray("missing") << "cannot be opened";
+        QTest::newRow("a directory") << QByteArray("directory") << "it is not a file";
+    }
     void replayOfAnUnreadableFileFails() {
+        QFETCH(QByteArray, content);
+        QFETCH(QString, message);
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("bad.csv"));
-        QFile bad(path);
-        QVERIFY(bad.open(QIODevice::WriteOnly));
-        bad.write(kHeader + rowWith(3, "fast"));
-        bad.close();
+        if (content == "directory") {
+            QVERIFY(QDir().mkpath(path));
+        } else if (content != "missing") {
+            QFile bad(path);
+            QVERIFY(bad.open(QIODevice::WriteOnly));
+            bad.write(content);
+        }
         TelemetryReplay replay;
         QSignalSpy failed(&replay, &TelemetryReplay::replayFailed);
         QSignalSpy source(&replay, &TelemetryReplay::telemetrySourceChanged);
         replay.start(path);
-        replay.start(dir.filePath(QStringLiteral("missing.csv")));
-        QCOMPARE(failed.size(), 2);
-        QVERIFY2(failed[0].at(0).toString().contains(QStringLiteral("airspeed is not a number")),
-                 qPrintable(failed[0].at(0).toString()));
-        QVERIFY(failed[1].at(0).toString().contains(QStringLiteral("cannot be opened")));
+        QTRY_COMPARE_WITH_TIMEOUT(failed.size(), 1, 30000);
+        QVERIFY2(failed[0].at(0).toString().contains(message), qPrintable(failed[0].at(0).toString()));
+        QVERIFY(failed[0].at(0).toString().contains(path));
         QVERIFY(!replay.isRunning());
         QCOMPARE(source.size(), 0);
+    }
+
+    // Only the latest request counts: a stop, or another start, before a file is read drops it.
+    void replayStartedThenStoppedNeverPlays() {
+        QTemporaryDir dir;
+        const QString good = dir.filePath(QStringLiteral("good.csv"));
+        QFile file(good);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(kHeader + rowWith(0, "0") + rowWith(0, "100000"));
+        file.close();
+        TelemetryReplay replay;
+        QSignalSpy started(&replay, &TelemetryReplay::replayStarted);
+        QSignalSpy failed(&replay, &TelemetryReplay::replayFailed);
+        replay.start(good);
+        replay.stop();
+        replay.start(dir.filePath(QStringLiteral("missing.csv")));
+        QTRY_COMPARE_WITH_TIMEOUT(failed.size(), 1, 30000);
+        replay.start(good);
+        QTRY_COMPARE_WITH_TIMEOUT(started.size(), 1, 30000);
+        QCOMPARE(started.first().at(0).toString(), QStringLiteral("good.csv"));
+        QCOMPARE(failed.size(), 1);
+        QVERIFY(replay.isRunning());
+        replay.stop();
+    }
+
+    void numberedPaths_data() {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<int>("number");
+        QTest::addColumn<QString>("numbered");
+        QTest::newRow("first is the name")
+            << "r/2026-03-04_05-06-07_F-16C.csv" << 1 << "r/2026-03-04_05-06-07_F-16C.csv";
+        QTest::newRow("second") << "r/2026-03-04_05-06-07_F-16C.csv" << 2
+                                << "r/2026-03-04_05-06-07_F-16C-2.csv";
+        QTest::newRow("no extension, dotted folder") << "/r.v1/flight" << 3 << "/r.v1/flight-3";
+        QTest::newRow("hidden file") << "/r/.flight" << 2 << "/r/.flight-2";
+    }
+    void numberedPaths() {
+        QFETCH(QString, path);
+        QFETCH(int, number);
+        QFETCH(QString, numbered);
+        QCOMPARE(FlightRecorder::numberedPath(path, number), numbered);
+    }
+
+    // Record, Stop, Record within one second gives two files; the first keeps its rows.
+    void twoRecordingsInOneSecondKeepBoth() {
+        QTemporaryDir dir;
+        const QString before = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(dir.path()));
+        FlightRecorder recorder;
+        QSignalSpy started(&recorder, &FlightRecorder::recordingStarted);
+        recorder.changeSource(Telemetry::TELEMETRY_SOURCE_DCS, QStringLiteral("F-16C"));
+        for (int i = 0; i < 3; ++i) {
+            recorder.start(QString());
+            recorder.writeRow(row(0, Telemetry::TELEMETRY_SOURCE_DCS, QString(), 100.0f + float(i), 0.0f));
+            recorder.stop();
+        }
+        // And a name given twice.
+        const QString given = dir.filePath(QStringLiteral("given.csv"));
+        recorder.start(given);
+        recorder.stop();
+        recorder.start(given);
+        recorder.stop();
+        QDir::setCurrent(before);
+        QCOMPARE(started.size(), 5);
+        QStringList paths;
+        for (const QList<QVariant>& signal : started) {
+            paths << signal.at(0).toString();
+        }
+        QCOMPARE(QSet<QString>(paths.cbegin(), paths.cend()).size(), 5);
+        QCOMPARE(paths[4], dir.filePath(QStringLiteral("given-2.csv")));
+        for (int i = 0; i < 3; ++i) {
+            QFile file(QDir(dir.path()).filePath(paths[i]));
+            QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(paths[i]));
+            const RecordingFile read = RecordingCsv::parse(file);
+            QVERIFY2(read.ok(), qPrintable(read.error));
+            QCOMPARE(read.rows.size(), 1);
+            QCOMPARE(read.rows.first().telemetry.airspeed, 100.0f + float(i));
+        }
+    }
+
+    // A DCS stream whose aircraft name fills a datagram: the name is cut where it is read, and
+    // the program replays the recording it made of it.
+    void longAircraftNameIsRecordedAndReplayed() {
+        const QString longName = QString(64 * 1024, QChar(0x042F)); // two bytes each in UTF-8
+        const QString cut = dcsStreamName(longName.toUtf8() + ";100;0;2;1;0;0;0;50;0");
+        QCOMPARE(cut, longName.left(128));
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("long.csv"));
+        FlightRecorder recorder;
+        // The recorder cuts a name that comes any other way too.
+        recorder.changeSource(Telemetry::TELEMETRY_SOURCE_DCS, longName + QStringLiteral("\"x,"));
+        recorder.start(path);
+        recorder.writeRow(row(0, Telemetry::TELEMETRY_SOURCE_DCS, QString(), 100.0f, 1.0f));
+        recorder.changeSource(Telemetry::TELEMETRY_SOURCE_DCS, cut);
+        recorder.writeRow(row(20, Telemetry::TELEMETRY_SOURCE_DCS, QString(), 110.0f, 2.0f));
+        recorder.stop();
+
+        TelemetryReplay replay;
+        QSignalSpy started(&replay, &TelemetryReplay::replayStarted);
+        QSignalSpy failed(&replay, &TelemetryReplay::replayFailed);
+        QSignalSpy source(&replay, &TelemetryReplay::telemetrySourceChanged);
+        replay.start(path);
+        QTRY_VERIFY_WITH_TIMEOUT(started.size() + failed.size() == 1, 30000);
+        QVERIFY2(failed.isEmpty(), failed.isEmpty() ? "" : qPrintable(failed.first().at(0).toString()));
+        QCOMPARE(source.size(), 1);
+        QCOMPARE(source.first().at(1).toString(), cut);
+        replay.stop();
     }
 
     // Record a scripted flight from the control loop, replay the file into the loop with the

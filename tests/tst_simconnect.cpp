@@ -335,6 +335,11 @@ private slots:
                           "7\0\r\0\n\0A\0d\0d\0r\0e\0s\0s\0=\0h\0\n\0",
                           66)
             << "h" << 7 << true;
+        QTest::newRow("UTF-16 big-endian with byte order mark")
+            << QByteArray("\xFE\xFF\0[\0S\0i\0m\0C\0o\0n\0n\0e\0c\0t\0]\0\r\0\n\0P\0o\0r\0t\0="
+                          "\0007\0\r\0\n\0A\0d\0d\0r\0e\0s\0s\0=\0h\0\n",
+                          66)
+            << "h" << 7 << true;
         const QString fallback = QStringLiteral("127.0.0.1");
         QTest::newRow("empty file") << QByteArray() << fallback << 500 << false;
         QTest::newRow("only another section")

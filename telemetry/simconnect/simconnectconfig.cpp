@@ -36,16 +36,17 @@ SimConnectConfig malformed(const QString& why) {
 
 SimConnectConfig parseSimConnectConfig(const QByteArray& bytes, int index) {
     // Windows editors save with a byte order mark: UTF-8 ("UTF-8 with BOM") or UTF-16
-    // ("Unicode"). Every character that matters is ASCII.
+    // ("Unicode", "Unicode big endian"). Every character that matters is ASCII.
     QByteArray text = bytes;
     if (text.startsWith("\xEF\xBB\xBF")) {
         text.remove(0, 3);
-    } else if (text.startsWith("\xFF\xFE")) {
-        // Little-endian UTF-16, read byte by byte (the bytes need not be aligned).
+    } else if (text.startsWith("\xFF\xFE") || text.startsWith("\xFE\xFF")) {
+        // UTF-16 of either byte order, read byte by byte (the bytes need not be aligned).
+        const qsizetype low = text.startsWith("\xFF\xFE") ? 0 : 1;
         QByteArray narrow;
         for (qsizetype i = 2; i + 1 < text.size(); i += 2) {
-            const char high = text[i + 1];
-            narrow.append(high == '\0' ? text[i] : '?');
+            const char high = text[i + 1 - low];
+            narrow.append(high == '\0' ? text[i + low] : '?');
         }
         text = narrow;
     }
