@@ -122,6 +122,7 @@ private slots:
         loop.start();
         tick(loop, 5);
         loop.changeSettingsModerately(springAndDamperOnRoll());
+        settle(loop);
         QCOMPARE(countCommand(FakeHid::writes(Device::Joystick), 0x21), 2); // on connect, on change
         FakeHid::unplug(Device::Joystick);
         tick(loop); // the loss is noticed by this tick's read
@@ -183,6 +184,7 @@ private slots:
         s.axes[0].direct_x.total_effect_strength = 50.0f;
         s.axes[0].direct_x.trimmer = 80.0f;
         loop.changeSettingsModerately(s);
+        settle(loop);
         const auto afterChange = FakeHid::writes(Device::Joystick);
         QCOMPARE(countCommand(afterChange, 0x21), 1);
         QCOMPARE(reportFloat(afterChange.back().bytes, 2), 0.8f);
@@ -193,6 +195,7 @@ private slots:
         QCOMPARE(countCommand(FakeHid::writes(Device::Rudder), 0x21), 1);
         QVERIFY(countCommand(FakeHid::writes(Device::Rudder), 0x20) > 0);
         loop.changeSettingsSuddenly(s);
+        settle(loop);
         QCOMPARE(countCommand(FakeHid::writes(Device::Rudder), 0x21), 2);
         QCOMPARE(countCommand(FakeHid::writes(Device::Joystick), 0x21), 2);
     }
@@ -214,8 +217,7 @@ private slots:
         MainBackgroundThread loop;
         loop.start();
         tick(loop, ticks);
-        loop.opener(DeviceOpener::Joystick)->waitUntilIdle();
-        loop.opener(DeviceOpener::Rudder)->waitUntilIdle();
+        settle(loop);
         QCOMPARE(FakeHid::openAttempts(Device::Joystick), attempts);
         QCOMPARE(FakeHid::openAttempts(Device::Rudder), attempts);
     }
@@ -283,8 +285,8 @@ private slots:
         QFETCH(int, hanging);
         const Device hung = static_cast<Device>(hanging);
         const Device other = hung == Device::Joystick ? Device::Rudder : Device::Joystick;
-        const auto hungOpener = hung == Device::Joystick ? DeviceOpener::Joystick : DeviceOpener::Rudder;
-        const auto otherOpener = hung == Device::Joystick ? DeviceOpener::Rudder : DeviceOpener::Joystick;
+        const auto hungLink = hung == Device::Joystick ? DeviceLink::Joystick : DeviceLink::Rudder;
+        const auto otherLink = hung == Device::Joystick ? DeviceLink::Rudder : DeviceLink::Joystick;
         FakeHid::plug(Device::Joystick);
         FakeHid::plug(Device::Rudder);
         FakeHid::holdVersionReads(hung, true);
@@ -296,18 +298,19 @@ private slots:
         loop.start();
         QTRY_COMPARE_WITH_TIMEOUT(FakeHid::heldVersionReads(hung), 1, 10000);
         FakeHid::clearWrites(); // of the ticks the loop's own timer ran while this test waited
-        // Ticks run on this thread while the hung open waits on the opener's.
+        // Ticks run on this thread while the hung open waits on the device's link thread.
         for (int i = 0; i < 50; ++i) {
-            loop.opener(otherOpener)->waitUntilIdle();
+            loop.link(otherLink)->waitUntilIdle();
             QMetaObject::invokeMethod(&loop, "onTimout", Qt::DirectConnection);
         }
+        loop.link(otherLink)->waitUntilIdle();
         QCOMPARE(otherConnected.size(), 1);
         QCOMPARE(hungConnected.size(), 0);
         QCOMPARE(countCommand(FakeHid::writes(other), 0x20), 50);
         QVERIFY(FakeHid::writes(hung).empty());
 
         FakeHid::holdVersionReads(hung, false);
-        loop.opener(hungOpener)->waitUntilIdle();
+        loop.link(hungLink)->waitUntilIdle();
         tick(loop);
         QCOMPARE(hungConnected.size(), 1);
         QCOMPARE(countCommand(FakeHid::writes(hung), 0x21), 1);
@@ -360,8 +363,9 @@ private slots:
         loop.setClock(clock.function());
         loop.changeSettingsModerately(springAndDamperOnRoll());
         loop.start();
+        tick(loop); // both open: each device's forces ramp in from here
         clock.now += 5000;
-        tick(loop, 3);
+        tick(loop, 2);
         QVERIFY(reportFloat(FakeHid::writes(Device::Joystick).back().bytes, 10) != 0.0f);
         loop.shutDown();
         for (Device d : {Device::Joystick, Device::Rudder}) {

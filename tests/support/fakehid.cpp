@@ -2,11 +2,14 @@
 
 #include <hidapi.h>
 
+#include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
 #include <mutex>
+#include <thread>
 
 struct hid_device_ {
     int device;
@@ -55,6 +58,11 @@ struct Enumeration {
     std::string paths[2] = {"/dev/null", "/dev/null"};
 };
 
+// Held writes poll these instead of waiting on the state's condition variable, so a write left
+// blocked in a thread that is never joined cannot hold up the destruction of the state at exit.
+std::atomic<bool> writeHeld[2];
+std::atomic<int> writesBlocked[2];
+
 Enumeration& enumeration() {
     static Enumeration e;
     return e;
@@ -97,6 +105,8 @@ void reset() {
     s.logging = true;
     s.observer = nullptr;
     s.released.notify_all();
+    writeHeld[0] = false;
+    writeHeld[1] = false;
 }
 
 void plug(Device device) {
@@ -227,6 +237,14 @@ int heldVersionReads(Device device) {
     return dev(s, device).heldVersion;
 }
 
+void holdWrites(Device device, bool held) {
+    writeHeld[static_cast<int>(device)] = held;
+}
+
+int heldWrites(Device device) {
+    return writesBlocked[static_cast<int>(device)];
+}
+
 void setWriteObserver(WriteObserver observer) {
     State& s = state();
     std::lock_guard<std::mutex> lock(s.mutex);
@@ -324,6 +342,14 @@ void HID_API_EXPORT hid_free_enumeration(struct hid_device_info* devs) {
 
 int HID_API_EXPORT hid_write(hid_device* dev, const unsigned char* data, size_t length) {
     State& s = state();
+    // Handles are never freed, so the device index of a closed one can still be read.
+    if (dev && writeHeld[dev->device]) {
+        ++writesBlocked[dev->device];
+        while (writeHeld[dev->device]) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        --writesBlocked[dev->device];
+    }
     WriteObserver observer;
     Device device;
     {
