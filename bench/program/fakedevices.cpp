@@ -7,6 +7,8 @@
 //                         float force Y, 4 bytes padding
 //   TRENNAL_FAKE_SUMMARY  file written at exit, one line per device:
 //                         "<device> opens <n> writes <n> last <65 bytes in hex>"
+//   TRENNAL_FAKE_HANG_WRITES  "joystick" or "rudder": after its first force report, every
+//                         write to that device blocks, as with firmware that stops taking reports
 // On stdout, "driven joystick" and "driven rudder" at each device's first force report.
 
 #include "support/fakehid.h"
@@ -51,6 +53,9 @@ public:
         if (const char* path = std::getenv("TRENNAL_FAKE_SUMMARY")) {
             summaryPath_ = path;
         }
+        if (const char* hang = std::getenv("TRENNAL_FAKE_HANG_WRITES")) {
+            hang_ = std::string(hang) == "joystick" ? 0 : (std::string(hang) == "rudder" ? 1 : -1);
+        }
         FakeHid::setWriteObserver([this](FakeHid::Device d, const unsigned char* bytes, size_t length) {
             observe(d, bytes, length);
         });
@@ -90,6 +95,9 @@ private:
             driven_[d] = true;
             std::printf("driven %s\n", d == 0 ? "joystick" : "rudder");
             std::fflush(stdout);
+            if (d == hang_) {
+                FakeHid::holdWrites(device, true);
+            }
         }
         if (log_) {
             Record r{};
@@ -110,6 +118,7 @@ private:
     long writes_[2] = {0, 0};
     unsigned char last_[2][65] = {};
     bool driven_[2] = {false, false};
+    int hang_ = -1; // the device whose writes hang once it has been driven
 };
 
 FakeDevices fakeDevices;
