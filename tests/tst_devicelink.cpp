@@ -100,6 +100,32 @@ private slots:
         QCOMPARE(order.size(), 2);
     }
 
+    // Opens take turns in the order the loop asks for them: the joystick first, at start and
+    // whenever both are due at one tick, whichever device's thread runs first.
+    void opensRunJoystickFirst_data() {
+        QTest::addColumn<bool>("plugged");
+        QTest::newRow("both plugged") << true;
+        QTest::newRow("both absent") << false;
+    }
+    void opensRunJoystickFirst() {
+        QFETCH(bool, plugged);
+        for (int run = 0; run < 20; ++run) {
+            FakeHid::reset();
+            if (plugged) {
+                FakeHid::plug(Device::Joystick);
+                FakeHid::plug(Device::Rudder);
+            }
+            MainBackgroundThread loop;
+            loop.start();
+            tick(loop, plugged ? 1 : 202);
+            const std::vector<Device> expected =
+                plugged
+                    ? std::vector<Device>{Device::Joystick, Device::Rudder}
+                    : std::vector<Device>{Device::Joystick, Device::Rudder, Device::Joystick, Device::Rudder};
+            QVERIFY2(FakeHid::openOrder() == expected, qPrintable(QString::number(run)));
+        }
+    }
+
     void failedVersionReadStillConnectsWith37() {
         FakeHid::plug(Device::Joystick);
         FakeHid::setVersionBytes(Device::Joystick, 9, 9, 9);

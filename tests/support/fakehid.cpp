@@ -39,6 +39,7 @@ struct State {
     std::mutex mutex;
     DeviceState devices[2];
     std::vector<WrittenReport> log;
+    std::vector<Device> openOrder;
     int misuse = 0;
     bool logging = true;
     WriteObserver observer;
@@ -100,6 +101,7 @@ void reset() {
         d.heldVersion = held;
     }
     s.log.clear();
+    s.openOrder.clear();
     s.misuse = 0;
     resetPaths();
     s.logging = true;
@@ -198,6 +200,12 @@ int openAttempts(Device device) {
     return dev(s, device).attempts;
 }
 
+std::vector<Device> openOrder() {
+    State& s = state();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    return s.openOrder;
+}
+
 int closeCount(Device device) {
     State& s = state();
     std::lock_guard<std::mutex> lock(s.mutex);
@@ -292,6 +300,7 @@ hid_device* HID_API_EXPORT hid_open(unsigned short vendor_id, unsigned short pro
     }
     DeviceState& d = s.devices[index];
     ++d.attempts;
+    s.openOrder.push_back(static_cast<Device>(index));
     if (!d.plugged) {
         return nullptr;
     }

@@ -49,6 +49,8 @@ void clearWrites();
 int openCount(Device device);
 // Every hid_open of the device, whether it was plugged or not.
 int openAttempts(Device device);
+// The devices of every hid_open since the last reset, plugged or not, in the order they ran.
+std::vector<Device> openOrder();
 int closeCount(Device device);
 int positionReads(Device device);
 // Calls made on a handle after hid_close, or with a null handle: must stay 0.
