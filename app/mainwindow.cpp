@@ -2,9 +2,6 @@
 
 #include "app/mainbackgroundthread.h"
 #include "app/recordingcontroller.h"
-#ifdef Q_OS_LINUX
-#include "app/tickdispatcher.h"
-#endif
 #include "telemetry/flightrecorder.h"
 #include "ui/aboutdialog.h"
 #include "ui/forcesviewwidget.h"
@@ -179,10 +176,6 @@ MainWindow::MainWindow(QWidget* parent)
     controlThread_ = new QThread();
     controlThread_->setObjectName(QStringLiteral("control"));
     connect(controlThread_, &QThread::finished, background_, &QObject::deleteLater);
-#ifdef Q_OS_LINUX
-    // Between ticks the thread sleeps in one poll(), and a tick is a direct call.
-    controlThread_->setEventDispatcher(new TickDispatcher());
-#endif
     // Time-critical: the 5 ms period must hold while the machine is busy with a simulator.
     controlThread_->start(QThread::TimeCriticalPriority);
     background_->moveToThread(controlThread_);
@@ -197,7 +190,7 @@ MainWindow::~MainWindow() {
     } else {
         QMetaObject::invokeMethod(background_, &MainBackgroundThread::shutDown, Qt::BlockingQueuedConnection);
     }
-    // The shut-down joined the telemetry and opener threads; the control thread ends here and
+    // The shut-down joined the telemetry and device threads; the control thread ends here and
     // destroys the control object on its way out, all before the application object goes.
     controlThread_->quit();
     controlThread_->wait();

@@ -9,6 +9,11 @@
 #include <QSignalSpy>
 #include <QtTest>
 
+#include <algorithm>
+#include <chrono>
+#include <limits>
+#include <thread>
+
 using FakeHid::Device;
 
 namespace {
@@ -19,6 +24,32 @@ int countCommand(const std::vector<FakeHid::WrittenReport>& reports, uint8_t com
         n += r.bytes[1] == command ? 1 : 0;
     }
     return n;
+}
+
+bool isZeroForceReport(const std::array<uint8_t, 65>& bytes) {
+    return bytes[0] == 0x02 && bytes[1] == 0x20 &&
+           std::all_of(bytes.begin() + 2, bytes.end(), [](uint8_t b) { return b == 0; });
+}
+
+// The force of the device's first axis in its latest direct-control report; NaN when none.
+float lastForce(Device d) {
+    const auto w = FakeHid::writes(d);
+    for (auto r = w.rbegin(); r != w.rend(); ++r) {
+        if (r->bytes[1] == 0x20) {
+            return reportFloat(r->bytes, 10);
+        }
+    }
+    return std::numeric_limits<float>::quiet_NaN();
+}
+
+// A spring at half strength on the ailerons and on the rudder: force -20 at position 0.4.
+EffectsSettings springOnRollAndYaw() {
+    EffectsSettings s;
+    for (int axis : {0, 2}) {
+        s.axes[axis].simple_spring.active = true;
+        s.axes[axis].simple_spring.total_effect_strength = 50.0f;
+    }
+    return s;
 }
 
 EffectsSettings springAndDamperOnRoll() {
@@ -67,6 +98,32 @@ private slots:
         QCOMPARE(FakeHid::positionReads(Device::Joystick), 1);
         QCOMPARE(FakeHid::positionReads(Device::Rudder), 1);
         QCOMPARE(order.size(), 2);
+    }
+
+    // Opens take turns in the order the loop asks for them: the joystick first, at start and
+    // whenever both are due at one tick, whichever device's thread runs first.
+    void opensRunJoystickFirst_data() {
+        QTest::addColumn<bool>("plugged");
+        QTest::newRow("both plugged") << true;
+        QTest::newRow("both absent") << false;
+    }
+    void opensRunJoystickFirst() {
+        QFETCH(bool, plugged);
+        for (int run = 0; run < 20; ++run) {
+            FakeHid::reset();
+            if (plugged) {
+                FakeHid::plug(Device::Joystick);
+                FakeHid::plug(Device::Rudder);
+            }
+            MainBackgroundThread loop;
+            loop.start();
+            tick(loop, plugged ? 1 : 202);
+            const std::vector<Device> expected =
+                plugged
+                    ? std::vector<Device>{Device::Joystick, Device::Rudder}
+                    : std::vector<Device>{Device::Joystick, Device::Rudder, Device::Joystick, Device::Rudder};
+            QVERIFY2(FakeHid::openOrder() == expected, qPrintable(QString::number(run)));
+        }
     }
 
     void failedVersionReadStillConnectsWith37() {
@@ -122,6 +179,7 @@ private slots:
         loop.start();
         tick(loop, 5);
         loop.changeSettingsModerately(springAndDamperOnRoll());
+        settle(loop);
         QCOMPARE(countCommand(FakeHid::writes(Device::Joystick), 0x21), 2); // on connect, on change
         FakeHid::unplug(Device::Joystick);
         tick(loop); // the loss is noticed by this tick's read
@@ -183,6 +241,7 @@ private slots:
         s.axes[0].direct_x.total_effect_strength = 50.0f;
         s.axes[0].direct_x.trimmer = 80.0f;
         loop.changeSettingsModerately(s);
+        settle(loop);
         const auto afterChange = FakeHid::writes(Device::Joystick);
         QCOMPARE(countCommand(afterChange, 0x21), 1);
         QCOMPARE(reportFloat(afterChange.back().bytes, 2), 0.8f);
@@ -193,6 +252,7 @@ private slots:
         QCOMPARE(countCommand(FakeHid::writes(Device::Rudder), 0x21), 1);
         QVERIFY(countCommand(FakeHid::writes(Device::Rudder), 0x20) > 0);
         loop.changeSettingsSuddenly(s);
+        settle(loop);
         QCOMPARE(countCommand(FakeHid::writes(Device::Rudder), 0x21), 2);
         QCOMPARE(countCommand(FakeHid::writes(Device::Joystick), 0x21), 2);
     }
@@ -214,8 +274,7 @@ private slots:
         MainBackgroundThread loop;
         loop.start();
         tick(loop, ticks);
-        loop.opener(DeviceOpener::Joystick)->waitUntilIdle();
-        loop.opener(DeviceOpener::Rudder)->waitUntilIdle();
+        settle(loop);
         QCOMPARE(FakeHid::openAttempts(Device::Joystick), attempts);
         QCOMPARE(FakeHid::openAttempts(Device::Rudder), attempts);
     }
@@ -283,8 +342,8 @@ private slots:
         QFETCH(int, hanging);
         const Device hung = static_cast<Device>(hanging);
         const Device other = hung == Device::Joystick ? Device::Rudder : Device::Joystick;
-        const auto hungOpener = hung == Device::Joystick ? DeviceOpener::Joystick : DeviceOpener::Rudder;
-        const auto otherOpener = hung == Device::Joystick ? DeviceOpener::Rudder : DeviceOpener::Joystick;
+        const auto hungLink = hung == Device::Joystick ? DeviceLink::Joystick : DeviceLink::Rudder;
+        const auto otherLink = hung == Device::Joystick ? DeviceLink::Rudder : DeviceLink::Joystick;
         FakeHid::plug(Device::Joystick);
         FakeHid::plug(Device::Rudder);
         FakeHid::holdVersionReads(hung, true);
@@ -296,23 +355,188 @@ private slots:
         loop.start();
         QTRY_COMPARE_WITH_TIMEOUT(FakeHid::heldVersionReads(hung), 1, 10000);
         FakeHid::clearWrites(); // of the ticks the loop's own timer ran while this test waited
-        // Ticks run on this thread while the hung open waits on the opener's.
+        // Ticks run on this thread while the hung open waits on the device's link thread.
         for (int i = 0; i < 50; ++i) {
-            loop.opener(otherOpener)->waitUntilIdle();
+            loop.link(otherLink)->waitUntilIdle();
             QMetaObject::invokeMethod(&loop, "onTimout", Qt::DirectConnection);
         }
+        loop.link(otherLink)->waitUntilIdle();
         QCOMPARE(otherConnected.size(), 1);
         QCOMPARE(hungConnected.size(), 0);
         QCOMPARE(countCommand(FakeHid::writes(other), 0x20), 50);
         QVERIFY(FakeHid::writes(hung).empty());
 
         FakeHid::holdVersionReads(hung, false);
-        loop.opener(hungOpener)->waitUntilIdle();
+        loop.link(hungLink)->waitUntilIdle();
         tick(loop);
         QCOMPARE(hungConnected.size(), 1);
         QCOMPARE(countCommand(FakeHid::writes(hung), 0x21), 1);
         QCOMPARE(countCommand(FakeHid::writes(hung), 0x20), 1);
         QCOMPARE(FakeHid::misuseCount(), 0);
+    }
+
+    // A device whose writes hang (firmware that stopped taking reports) holds up neither the
+    // tick nor the other device, which gets every tick's report. The hung device's reports are
+    // latched, not queued: once it takes reports again it gets the newest. Holding the forces
+    // and the shut-down both zero the healthy device at once and return without the hung one.
+    void aHungWriteStallsNeitherTheLoopNorTheOtherDevice_data() {
+        QTest::addColumn<int>("hanging");
+        QTest::addColumn<bool>("shutDown"); // else the forces are held
+        QTest::newRow("joystick hangs, shut-down") << int(Device::Joystick) << true;
+        QTest::newRow("rudder hangs, shut-down") << int(Device::Rudder) << true;
+        QTest::newRow("joystick hangs, held") << int(Device::Joystick) << false;
+        QTest::newRow("rudder hangs, held") << int(Device::Rudder) << false;
+    }
+    void aHungWriteStallsNeitherTheLoopNorTheOtherDevice() {
+        QFETCH(int, hanging);
+        QFETCH(bool, shutDown);
+        const Device hung = static_cast<Device>(hanging);
+        const Device other = hung == Device::Joystick ? Device::Rudder : Device::Joystick;
+        DeviceLink::Device otherLink = hung == Device::Joystick ? DeviceLink::Rudder : DeviceLink::Joystick;
+        FakeHid::plug(Device::Joystick);
+        FakeHid::plug(Device::Rudder);
+        FakeHid::setPosition(Device::Joystick, 0.4f);
+        FakeHid::setPosition(Device::Rudder, 0.4f);
+        MainBackgroundThread loop;
+        ManualClock clock;
+        loop.setClock(clock.function());
+        loop.changeSettingsModerately(springOnRollAndYaw());
+        loop.start();
+        tick(loop);
+        clock.now += 3000;
+        tick(loop, 2);
+        const auto ticksToOther = [&](int n) {
+            for (int i = 0; i < n; ++i) {
+                QMetaObject::invokeMethod(&loop, "onTimout", Qt::DirectConnection);
+                loop.link(otherLink)->waitUntilIdle();
+            }
+        };
+
+        FakeHid::holdWrites(hung, true);
+        ticksToOther(1);
+        QTRY_COMPARE_WITH_TIMEOUT(FakeHid::heldWrites(hung), 1, 10000);
+        FakeHid::clearWrites();
+        ticksToOther(50);
+        QCOMPARE(countCommand(FakeHid::writes(other), 0x20), 50);
+        QCOMPARE(lastForce(other), -20.0f);
+        QVERIFY(FakeHid::writes(hung).empty());
+        QCOMPARE(FakeHid::heldWrites(hung), 1);
+
+        if (shutDown) {
+            loop.shutDown();
+        } else {
+            loop.setForcesHeld(true);
+        }
+        // Returned while the hung write still blocks, the healthy device already at zero.
+        QCOMPARE(FakeHid::heldWrites(hung), 1);
+        QVERIFY(isZeroForceReport(FakeHid::writes(other).back().bytes));
+
+        FakeHid::holdWrites(hung, false);
+        QTRY_COMPARE_WITH_TIMEOUT(FakeHid::heldWrites(hung), 0, 10000);
+        // The blocked report, then only the newest: zero reports, none of the 50 latched forces
+        // (while held, the loop's own timer ticks meanwhile).
+        QTRY_VERIFY_WITH_TIMEOUT(FakeHid::writes(hung).size() >= 2, 10000);
+        const auto after = FakeHid::writes(hung);
+        QCOMPARE(reportFloat(after.front().bytes, 10), -20.0f);
+        QVERIFY(std::all_of(after.begin() + 1, after.end(),
+                            [](const FakeHid::WrittenReport& r) { return isZeroForceReport(r.bytes); }));
+        if (shutDown) {
+            QCOMPARE(after.size(), size_t(2));
+        }
+        // Left behind by the shut-down, its thread still closes the handle once the call returns.
+        QTRY_COMPARE_WITH_TIMEOUT(FakeHid::closeCount(hung), shutDown ? 1 : 0, 10000);
+        QCOMPARE(FakeHid::misuseCount(), 0);
+    }
+
+    // A device that comes back mid-flight has its forces ramped in from zero over 2 s, while
+    // the other device keeps its full forces.
+    void aReopenedDeviceRampsInOnItsOwn_data() {
+        QTest::addColumn<int>("device");
+        QTest::newRow("joystick replugged") << int(Device::Joystick);
+        QTest::newRow("rudder replugged") << int(Device::Rudder);
+    }
+    void aReopenedDeviceRampsInOnItsOwn() {
+        QFETCH(int, device);
+        const Device replugged = static_cast<Device>(device);
+        const Device other = replugged == Device::Joystick ? Device::Rudder : Device::Joystick;
+        FakeHid::plug(Device::Joystick);
+        FakeHid::plug(Device::Rudder);
+        FakeHid::setPosition(Device::Joystick, 0.4f);
+        FakeHid::setPosition(Device::Rudder, 0.4f);
+        MainBackgroundThread loop;
+        ManualClock clock;
+        loop.setClock(clock.function());
+        loop.changeSettingsModerately(springOnRollAndYaw());
+        loop.start();
+        tick(loop);
+        clock.now += 3000;
+        tick(loop, 2);
+        QCOMPARE(lastForce(Device::Joystick), -20.0f);
+        QCOMPARE(lastForce(Device::Rudder), -20.0f);
+
+        FakeHid::unplug(replugged);
+        tick(loop);
+        FakeHid::plug(replugged);
+        FakeHid::clearWrites();
+        tick(loop, 201); // reopened at the 201st tick after the loss
+        QCOMPARE(FakeHid::openCount(replugged), 2);
+        const auto first = FakeHid::writes(replugged);
+        QCOMPARE(countCommand(first, 0x20), 1);
+        QCOMPARE(lastForce(replugged), 0.0f);
+        QCOMPARE(reportFloat(first.back().bytes, 2), 0.0f); // nor any spring
+        QCOMPARE(lastForce(other), -20.0f);
+
+        clock.now += 1000;
+        tick(loop, 2); // the first read after the open reaches the forces a tick later
+        QCOMPARE(lastForce(replugged), -10.0f);
+        QCOMPARE(lastForce(other), -20.0f);
+        clock.now += 1001;
+        tick(loop);
+        QCOMPARE(lastForce(replugged), -20.0f);
+    }
+
+    // A device whose position read fails gets one all-zero report before it is closed, so a
+    // device that is still listening is not left pushing.
+    void aFailedReadLeavesTheDeviceAtZero() {
+        FakeHid::plug(Device::Joystick);
+        FakeHid::setPosition(Device::Joystick, 0.4f);
+        MainBackgroundThread loop;
+        ManualClock clock;
+        loop.setClock(clock.function());
+        loop.changeSettingsModerately(springAndDamperOnRoll());
+        QSignalSpy lost(&loop, &MainBackgroundThread::joystickDisconnected);
+        loop.start();
+        tick(loop);
+        clock.now += 3000;
+        tick(loop, 2);
+        QCOMPARE(lastForce(Device::Joystick), -20.0f);
+        FakeHid::failNextPositionRead(Device::Joystick);
+        FakeHid::clearWrites();
+        tick(loop);
+        QCOMPARE(lost.size(), 1);
+        const auto w = FakeHid::writes(Device::Joystick);
+        QCOMPARE(w.size(), size_t(1));
+        QVERIFY(isZeroForceReport(w.back().bytes));
+        QCOMPARE(FakeHid::closeCount(Device::Joystick), 1);
+    }
+
+    // A loop that did not tick for more than 100 ms (frozen, starved) ramps the forces in from
+    // zero again: the stick may have moved meanwhile. The loop runs on its kernel timer here.
+    void aStalledLoopRampsTheForcesIn() {
+        FakeHid::plug(Device::Joystick);
+        FakeHid::setPosition(Device::Joystick, 0.4f);
+        MainBackgroundThread loop;
+        ManualClock clock;
+        loop.setClock(clock.function());
+        loop.changeSettingsModerately(springAndDamperOnRoll());
+        loop.start();
+        // Ramps that a loaded test machine's own stalls restart pass as the clock moves on.
+        QTRY_VERIFY_WITH_TIMEOUT((clock.now += 100, lastForce(Device::Joystick) == -20.0f), 20000);
+        std::this_thread::sleep_for(std::chrono::milliseconds(150)); // no tick can run meanwhile
+        QTRY_COMPARE_WITH_TIMEOUT(lastForce(Device::Joystick), 0.0f, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT((clock.now += 100, lastForce(Device::Joystick) == -20.0f), 20000);
+        loop.shutDown();
+        QVERIFY(isZeroForceReport(FakeHid::writes(Device::Joystick).back().bytes));
     }
 
     void rampScalesForcesButNotDampers() {
@@ -360,8 +584,9 @@ private slots:
         loop.setClock(clock.function());
         loop.changeSettingsModerately(springAndDamperOnRoll());
         loop.start();
+        tick(loop); // both open: each device's forces ramp in from here
         clock.now += 5000;
-        tick(loop, 3);
+        tick(loop, 2);
         QVERIFY(reportFloat(FakeHid::writes(Device::Joystick).back().bytes, 10) != 0.0f);
         loop.shutDown();
         for (Device d : {Device::Joystick, Device::Rudder}) {

@@ -1,4 +1,6 @@
+#include "app/controlloop.h"
 #include "app/mainbackgroundthread.h"
+#include "app/panelfeed.h"
 #include "forces/commontelemetryforcecalculator.h"
 #include "records/metatypes.h"
 #include "support/fakehid.h"
@@ -328,7 +330,7 @@ private slots:
         MainBackgroundThread loop;
         QSignalSpy changed(&loop, &MainBackgroundThread::telemetryChanged);
         QSignalSpy positionSpy(&loop, &MainBackgroundThread::positionChanged);
-        loop.start(); // the device openers; the ticks below are driven by hand
+        loop.start(); // the first open attempts; the ticks below are driven by hand
         for (int i = 0; i < ticks; ++i) {
             if (recordEvery < 0) {
                 loop.setDcsTelemetry(withG<DCSTelemetry>(1.0f));
@@ -491,16 +493,23 @@ private slots:
         QCOMPARE(row.time, clock.now);
     }
 
-    // The loop owns its timer and calculators; the telemetry worker has no parent and runs on a
+    // The control object owns its parts: the device links, the panel feed and the control loop,
+    // which owns its timer and calculators. The telemetry worker has no parent and runs on a
     // thread of its own with everything it owns, and its timer was started there: with no game
     // sending, it waits about a second between scans.
     void everyObjectLivesOnItsOwnThread() {
         MainBackgroundThread loop;
         QCOMPARE(loop.parent(), nullptr);
-        const QList<QTimer*> loopTimers = loop.findChildren<QTimer*>(Qt::FindDirectChildrenOnly);
+        QCOMPARE(loop.findChildren<DeviceLink*>(Qt::FindDirectChildrenOnly).size(), 2);
+        QCOMPARE(loop.findChildren<PanelFeed*>(Qt::FindDirectChildrenOnly).size(), 1);
+        QCOMPARE(loop.children().size(), 4);
+        ControlLoop* control = loop.findChild<ControlLoop*>(QString(), Qt::FindDirectChildrenOnly);
+        QVERIFY(control);
+        const QList<QTimer*> loopTimers = control->findChildren<QTimer*>(Qt::FindDirectChildrenOnly);
         QCOMPARE(loopTimers.size(), 1);
-        QCOMPARE(loop.findChildren<CommonTelemetryForceCalculator*>(Qt::FindDirectChildrenOnly).size(), 3);
-        QCOMPARE(loop.children().size(), 7);
+        QCOMPARE(control->findChildren<CommonTelemetryForceCalculator*>(Qt::FindDirectChildrenOnly).size(),
+                 3);
+        QCOMPARE(control->children().size(), 7);
 
         TelemetryThread* telemetry = loop.telemetry();
         QCOMPARE(telemetry->parent(), nullptr);
@@ -533,7 +542,8 @@ private slots:
         loop.start();
 #ifdef Q_OS_LINUX
         // A kernel timer drives the tick; the QTimer is only the fallback.
-        const QList<QSocketNotifier*> tick = loop.findChildren<QSocketNotifier*>(Qt::FindDirectChildrenOnly);
+        const QList<QSocketNotifier*> tick =
+            control->findChildren<QSocketNotifier*>(Qt::FindDirectChildrenOnly);
         QCOMPARE(tick.size(), 1);
         QVERIFY(tick.first()->isEnabled());
         QVERIFY(!loopTimers.first()->isActive());
@@ -544,7 +554,7 @@ private slots:
         QCOMPARE(loopTimers.first()->timerType(), Qt::PreciseTimer);
 #endif
         loop.shutDown();
-        QVERIFY(loop.findChildren<QSocketNotifier*>(Qt::FindDirectChildrenOnly).isEmpty());
+        QVERIFY(control->findChildren<QSocketNotifier*>(Qt::FindDirectChildrenOnly).isEmpty());
         QVERIFY(!loopTimers.first()->isActive());
         QCOMPARE(loop.telemetry(), nullptr); // the worker is gone with its thread
     }

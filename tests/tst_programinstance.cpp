@@ -487,6 +487,31 @@ private slots:
 #endif
     }
 
+    // A device that takes no more reports holds up neither the other one nor the way out: the
+    // rudder is left at zero and the program exits 0 while the joystick's write still hangs.
+    void hungDeviceDoesNotHoldTheShutDown() {
+#ifndef Q_OS_UNIX
+        QSKIP("Unix signals");
+#else
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        QProcessEnvironment hang;
+        hang.insert(QStringLiteral("TRENNAL_FAKE_HANG_WRITES"), QStringLiteral("joystick"));
+        QProcess program;
+        start(program, dir, QStringLiteral("summary"), hang);
+        QByteArray out;
+        waitUntilDriven(program, out);
+        QCOMPARE(::kill(static_cast<pid_t>(program.processId()), SIGTERM), 0);
+        QVERIFY(program.waitForFinished(30000));
+        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(program.exitCode(), 0);
+        const QMap<QString, DeviceSummary> devices = readSummary(dir.filePath(QStringLiteral("summary")));
+        QVERIFY(devices.contains(QStringLiteral("rudder")));
+        QVERIFY(devices[QStringLiteral("rudder")].writes > 2);
+        QCOMPARE(devices[QStringLiteral("rudder")].last.toHex(), zeroForceReport().toHex());
+#endif
+    }
+
     // A second start while one runs opens nothing and starts no guardian; a lock left by a
     // killed instance does not keep the next one from starting.
     void oneInstanceAtATime_data() {

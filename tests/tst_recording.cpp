@@ -595,9 +595,10 @@ private slots:
         connect(&loop, &MainBackgroundThread::recordReceived, this,
                 [&sent, &phase](const RecordingRow& r) { sent[phase].append(r); });
 
-        // Past the start ramp, the devices found; then a record every 20 ms, a tick every 5.
+        // The devices found, past their ramp; then a record every 20 ms, a tick every 5.
+        tick(loop);
         clock.now += 2500;
-        tick(loop, 210);
+        tick(loop, 209);
         recorder.changeSource(Telemetry::TELEMETRY_SOURCE_DCS, QStringLiteral("F-16C_50"));
         recorder.start(first);
         const int records = 200;

@@ -15,6 +15,8 @@
 //                         the process that wrote it
 //   TRENNAL_FAKE_STARTS   file that receives a line "program <pid>" or "guardian <pid>" as each
 //                         process starts
+//   TRENNAL_FAKE_HANG_WRITES  "joystick" or "rudder": after its first force report, every
+//                         write to that device blocks, as with firmware that stops taking reports
 // On stdout, "driven joystick" and "driven rudder" at each device's first force report.
 
 #include "support/fakehid.h"
@@ -98,6 +100,9 @@ public:
             appendLine(path,
                        std::string(guardian_ ? "guardian " : "program ") + std::to_string(::getpid()) + "\n");
         }
+        if (const char* hang = std::getenv("TRENNAL_FAKE_HANG_WRITES")) {
+            hang_ = std::string(hang) == "joystick" ? 0 : (std::string(hang) == "rudder" ? 1 : -1);
+        }
         FakeHid::setWriteObserver([this](FakeHid::Device d, const unsigned char* bytes, size_t length) {
             observe(d, bytes, length);
         });
@@ -126,6 +131,9 @@ private:
             driven_[d] = true;
             std::printf("driven %s\n", d == 0 ? "joystick" : "rudder");
             std::fflush(stdout);
+            if (d == hang_) {
+                FakeHid::holdWrites(device, true);
+            }
         }
         if (log_) {
             Record r{};
@@ -178,6 +186,7 @@ private:
     long writes_[2] = {0, 0};
     unsigned char last_[2][65] = {};
     bool driven_[2] = {false, false};
+    int hang_ = -1; // the device whose writes hang once it has been driven
 };
 
 FakeDevices fakeDevices;

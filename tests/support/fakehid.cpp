@@ -2,11 +2,14 @@
 
 #include <hidapi.h>
 
+#include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
 #include <mutex>
+#include <thread>
 
 struct hid_device_ {
     int device;
@@ -36,6 +39,7 @@ struct State {
     std::mutex mutex;
     DeviceState devices[2];
     std::vector<WrittenReport> log;
+    std::vector<Device> openOrder;
     int misuse = 0;
     bool logging = true;
     WriteObserver observer;
@@ -54,6 +58,11 @@ struct Enumeration {
     std::mutex mutex;
     std::string paths[2] = {"/dev/null", "/dev/null"};
 };
+
+// Held writes poll these instead of waiting on the state's condition variable, so a write left
+// blocked in a thread that is never joined cannot hold up the destruction of the state at exit.
+std::atomic<bool> writeHeld[2];
+std::atomic<int> writesBlocked[2];
 
 Enumeration& enumeration() {
     static Enumeration e;
@@ -92,11 +101,14 @@ void reset() {
         d.heldVersion = held;
     }
     s.log.clear();
+    s.openOrder.clear();
     s.misuse = 0;
     resetPaths();
     s.logging = true;
     s.observer = nullptr;
     s.released.notify_all();
+    writeHeld[0] = false;
+    writeHeld[1] = false;
 }
 
 void plug(Device device) {
@@ -188,6 +200,12 @@ int openAttempts(Device device) {
     return dev(s, device).attempts;
 }
 
+std::vector<Device> openOrder() {
+    State& s = state();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    return s.openOrder;
+}
+
 int closeCount(Device device) {
     State& s = state();
     std::lock_guard<std::mutex> lock(s.mutex);
@@ -225,6 +243,14 @@ int heldVersionReads(Device device) {
     State& s = state();
     std::lock_guard<std::mutex> lock(s.mutex);
     return dev(s, device).heldVersion;
+}
+
+void holdWrites(Device device, bool held) {
+    writeHeld[static_cast<int>(device)] = held;
+}
+
+int heldWrites(Device device) {
+    return writesBlocked[static_cast<int>(device)];
 }
 
 void setWriteObserver(WriteObserver observer) {
@@ -274,6 +300,7 @@ hid_device* HID_API_EXPORT hid_open(unsigned short vendor_id, unsigned short pro
     }
     DeviceState& d = s.devices[index];
     ++d.attempts;
+    s.openOrder.push_back(static_cast<Device>(index));
     if (!d.plugged) {
         return nullptr;
     }
@@ -324,6 +351,14 @@ void HID_API_EXPORT hid_free_enumeration(struct hid_device_info* devs) {
 
 int HID_API_EXPORT hid_write(hid_device* dev, const unsigned char* data, size_t length) {
     State& s = state();
+    // Handles are never freed, so the device index of a closed one can still be read.
+    if (dev && writeHeld[dev->device]) {
+        ++writesBlocked[dev->device];
+        while (writeHeld[dev->device]) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        --writesBlocked[dev->device];
+    }
     WriteObserver observer;
     Device device;
     {

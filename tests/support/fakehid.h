@@ -49,6 +49,8 @@ void clearWrites();
 int openCount(Device device);
 // Every hid_open of the device, whether it was plugged or not.
 int openAttempts(Device device);
+// The devices of every hid_open since the last reset, plugged or not, in the order they ran.
+std::vector<Device> openOrder();
 int closeCount(Device device);
 int positionReads(Device device);
 // Calls made on a handle after hid_close, or with a null handle: must stay 0.
@@ -63,6 +65,11 @@ void setPath(Device device, const std::string& path);
 void holdVersionReads(Device device, bool held);
 // Number of version requests of the device blocked at this moment.
 int heldVersionReads(Device device);
+// While held, every write to the device blocks, as with firmware that stops taking reports,
+// until released; reset() releases it too. A write blocked at exit does not hold the exit up.
+void holdWrites(Device device, bool held);
+// Number of writes of the device blocked at this moment.
+int heldWrites(Device device);
 
 // Called on every successful write, outside the fake's lock, on the writing thread.
 using WriteObserver = std::function<void(Device device, const unsigned char* bytes, size_t length)>;

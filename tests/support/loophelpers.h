@@ -4,16 +4,21 @@
 
 #include <QMetaObject>
 
-// Drives the control loop's private slots by name, as the event loop would. Before each tick
-// it lets a device open requested by the tick before finish, as it does between real ticks.
+// Lets every device link finish what it was given (an open, the reports of a tick), as the
+// devices' own time passes between real ticks.
+inline void settle(MainBackgroundThread& loop) {
+    for (DeviceLink::Device d : {DeviceLink::Joystick, DeviceLink::Rudder}) {
+        loop.link(d)->waitUntilIdle();
+    }
+}
+
+// Drives the control loop's tick slot by name, as the event loop would. Around each tick it
+// lets the device links finish, so that a test sees what the devices were sent and read.
 inline void tick(MainBackgroundThread& loop, int count = 1) {
     for (int i = 0; i < count; ++i) {
-        for (DeviceOpener::Device d : {DeviceOpener::Joystick, DeviceOpener::Rudder}) {
-            if (loop.opener(d)) {
-                loop.opener(d)->waitUntilIdle();
-            }
-        }
+        settle(loop);
         QMetaObject::invokeMethod(&loop, "onTimout", Qt::DirectConnection);
+        settle(loop);
     }
 }
 

@@ -1,0 +1,117 @@
+#pragma once
+
+#include "device/hidreports.h"
+#include "forces/forceramp.h"
+#include "records/condor2telemetry.h"
+#include "records/dcstelemetry.h"
+#include "records/effectssettings.h"
+#include "records/forces.h"
+#include "records/msfstelemetry.h"
+#include "records/positioninput.h"
+#include "records/shturmoviktelemetry.h"
+#include "records/telemetry.h"
+#include "records/warthundertelemetry.h"
+
+#include <QObject>
+
+#include <cstdint>
+#include <functional>
+
+class CommonTelemetryForceCalculator;
+class CondorTelemetryForceCalculator;
+class DCSTelemetryForceCalculator;
+class DeviceLink;
+class MSFSTelemetryForceCalculator;
+class PanelFeed;
+class QSocketNotifier;
+class QTimer;
+class ShturmovikTelemetryForceCalculator;
+class TelemetryMailbox;
+class WarthunderForceCalculator;
+
+// The 5 ms tick: takes the records posted since the last one, reads the positions the device
+// links last read, computes the forces of the three axes from the record of the current game
+// and the effect settings, ramps and scales them, and hands each link its newest report. It
+// holds the settings, the last record of every game and the force calculators; it never calls
+// the HID library itself.
+//
+// The tick comes from a periodic kernel timer (timerfd) read through a socket notifier of the
+// thread's ordinary event loop, or from a precise QTimer where there is none. A stall of more
+// than 100 ms between ticks (a frozen or starved process) ramps the forces in again.
+//
+// Threading: lives on the control thread; every member runs there, one at a time.
+class ControlLoop : public QObject {
+    Q_OBJECT
+
+public:
+    ControlLoop(DeviceLink* joystick, DeviceLink* rudder, PanelFeed* feed, TelemetryMailbox* mailbox,
+                QObject* parent = nullptr);
+
+    // The time base of the effects and the ramps, in monotonic milliseconds; tests replace it.
+    void setClock(std::function<qint64()> clock) { clock_ = std::move(clock); }
+    qint64 now() const { return clock_(); }
+
+    // Starts the run and ramp clocks and the tick; the first tick is an attempt for both devices.
+    void start();
+    void stopTicking();
+    // One tick; `periods` is how many 5 ms periods have passed since the last one.
+    void tick(uint64_t periods = 1);
+    Forces calculateForces(const PositionInput& position);
+
+    void changeSettings(const EffectsSettings& settings, bool sudden);
+    const EffectsSettings& settings() const { return settings_; }
+    // The DirectX override reports of the current settings, to both connected devices.
+    void sendGains();
+    HidReports::Report joystickReport(const Forces& forces) const;
+    HidReports::Report rudderReport(const Forces& forces) const;
+
+    void setOverride(bool on);
+    void overrideTelemetry(const Telemetry& record);
+    void accept(const MSFSTelemetry& record);
+    void accept(const DCSTelemetry& record);
+    void accept(const ShturmovikTelemetry& record);
+    void accept(const WarthunderTelemetry& record);
+    void accept(const Condor2Telemetry& record);
+    void land(float verticalSpeed, float airspeed);
+
+    void setMasterGain(double percent);
+    // Held: zero reports from now on, the first written before this returns (at most 100 ms,
+    // never waiting on a device that is stuck); released: the forces ramp in.
+    void setForcesHeld(bool held);
+    // At exit: both devices get the all-zero report at once; waits for them until `deadlineMs`.
+    void zeroDevices(qint64 deadlineMs);
+
+private:
+    const Telemetry& drivingRecord() const;
+    void store(Telemetry::Source source, const Telemetry& record);
+
+    std::function<qint64()> clock_;
+    qint64 runStart_ = -1;
+    ForceRamp ramp_;          // start, sudden changes, release of held forces, stalls
+    ForceRamp deviceRamp_[2]; // each device's own, from the tick it was opened
+    QTimer* timer_;
+    QSocketNotifier* tickNotifier_ = nullptr;
+    int tickFd_ = -1;
+    qint64 lastTimeout_ = -1; // the QTimer's, to tell a stall where the kernel timer is missing
+    DeviceLink* links_[2];
+    PanelFeed* feed_;
+    TelemetryMailbox* mailbox_;
+    float positionOffset_[3] = {0.0f, 0.0f, 0.0f};
+    EffectsSettings settings_;
+    bool telemetryOverride_ = false;
+    Telemetry::Source currentSource_ = Telemetry::TELEMETRY_SOURCE_NONE;
+    Telemetry overrideRecord_;
+    MSFSTelemetry msfsRecord_;
+    DCSTelemetry dcsRecord_;
+    ShturmovikTelemetry shturmovikRecord_;
+    WarthunderTelemetry warthunderRecord_;
+    Condor2Telemetry condorRecord_;
+    CommonTelemetryForceCalculator* commonCalculator_;
+    MSFSTelemetryForceCalculator* msfsCalculator_;
+    DCSTelemetryForceCalculator* dcsCalculator_;
+    ShturmovikTelemetryForceCalculator* shturmovikCalculator_;
+    WarthunderForceCalculator* warthunderCalculator_;
+    CondorTelemetryForceCalculator* condorCalculator_;
+    float masterGain_ = 1.0f;
+    bool forcesHeld_ = false;
+};

@@ -1,0 +1,80 @@
+#include "app/panelfeed.h"
+
+#include "forces/effectcurves.h"
+
+PanelFeed::PanelFeed(QObject* parent) : QObject(parent) {}
+
+void PanelFeed::setInterval(int ticks) {
+    if (ticks != 0 && (interval_ == 0 || ticks < interval_)) {
+        ticks_ = 0;
+    }
+    interval_ = ticks;
+}
+
+void PanelFeed::offerRecord(qint64 now, Telemetry::Source source, const Telemetry& record) {
+    pendingTelemetry_ = record;
+    telemetryPending_ = true;
+    emit recordReceived(RecordingRow{
+        now, source, QString(), record, {sent_.axis[0].force, sent_.axis[1].force, sent_.axis[2].force}});
+}
+
+void PanelFeed::forgetRecord() {
+    telemetryPending_ = false;
+    telemetryShown_ = false;
+}
+
+void PanelFeed::tick(const PositionInput& position) {
+    // A hidden window hears nothing; what it missed waits here for it.
+    if (interval_ == 0) {
+        return;
+    }
+    if (ticks_ > 0) {
+        --ticks_;
+        return;
+    }
+    ticks_ = interval_ - 1;
+    // A stick at rest wakes nobody: the panel already shows this position.
+    if (!positionShown_ || position.roll != shownPosition_.roll || position.pitch != shownPosition_.pitch ||
+        position.yaw != shownPosition_.yaw) {
+        positionShown_ = true;
+        shownPosition_ = position;
+        emit positionChanged(position);
+    }
+    // Nor does a game that repeats itself (paused, or parked on the ground).
+    if (telemetryPending_) {
+        telemetryPending_ = false;
+        if (!telemetryShown_ || !sameRecord(pendingTelemetry_, shownTelemetry_)) {
+            telemetryShown_ = true;
+            shownTelemetry_ = pendingTelemetry_;
+            emit telemetryChanged(pendingTelemetry_);
+        }
+    }
+}
+
+void PanelFeed::sent(qint64 now, const Forces& forces, const Telemetry& driving) {
+    sent_ = forces;
+    // 17 ms apart at least: under 60 samples a second whatever the tick rate.
+    if (lastPublished_ >= 0 && now - lastPublished_ < 17) {
+        return;
+    }
+    lastPublished_ = now;
+    ForcesSample sample;
+    sample.time = now;
+    for (int axis = 0; axis < 3; ++axis) {
+        sample.force[axis] = forces.axis[axis].force;
+        sample.vibration[axis] = forces.axis[axis].vibration;
+        sample.springMagnitude[axis] = forces.axis[axis].springMagnitude;
+    }
+    sample.airspeed = finiteOrZero(driving.airspeed);
+    sample.aoa = finiteOrZero(driving.aoa);
+    sample.gForce = finiteOrZero(driving.gForce);
+    emit forcesSent(sample);
+}
+
+bool PanelFeed::sameRecord(const Telemetry& a, const Telemetry& b) {
+    return a.airspeed == b.airspeed && a.verticalSpeed == b.verticalSpeed && a.aileronAoa == b.aileronAoa &&
+           a.aoa == b.aoa && a.sideslip == b.sideslip && a.rollRate == b.rollRate && a.gForce == b.gForce &&
+           a.propAirflow == b.propAirflow && a.trimmerRoll == b.trimmerRoll &&
+           a.trimmerPitch == b.trimmerPitch && a.trimmerYaw == b.trimmerYaw && a.gear == b.gear &&
+           a.airbrake == b.airbrake && a.flaps == b.flaps && a.onGround == b.onGround;
+}

@@ -1,0 +1,62 @@
+#pragma once
+
+#include "records/forces.h"
+#include "records/forcessample.h"
+#include "records/positioninput.h"
+#include "records/recordingrow.h"
+#include "records/telemetry.h"
+
+#include <QObject>
+
+// What the window and the recorder hear of the control loop: positions and the latest record
+// at the panels' rate (a view that sees less hears less), what the devices were sent at most
+// 60 times a second, and every accepted record with the forces being sent when it arrived.
+// Nothing is sent twice: a stick at rest and a game that repeats itself wake nobody.
+//
+// Threading: lives on the control thread and is called there by the tick and the loop's slots;
+// its signals reach the other threads queued.
+class PanelFeed : public QObject {
+    Q_OBJECT
+
+public:
+    // Ticks between panel updates while the window is in front, and while it is behind.
+    static constexpr int InFrontTicks = 7;
+    static constexpr int BehindTicks = 100;
+
+    explicit PanelFeed(QObject* parent = nullptr);
+
+    // Ticks between updates; 0 while the window is hidden. A view that shows more than before
+    // hears of the latest at the next tick.
+    void setInterval(int ticks);
+    // A record accepted from `source` at `now`: shown at the next panel tick, recorded now.
+    void offerRecord(qint64 now, Telemetry::Source source, const Telemetry& record);
+    // The stream ended: a record still waiting is stale, and the next one is shown whatever it is.
+    void forgetRecord();
+    // The panel shows something else (the hand-set record): the next game record is shown.
+    void forgetShown() { telemetryShown_ = false; }
+    // Once per tick with the corrected positions.
+    void tick(const PositionInput& position);
+    // What this tick sent, with the record that drove it.
+    void sent(qint64 now, const Forces& forces, const Telemetry& driving);
+
+signals:
+    void positionChanged(PositionInput position);
+    void telemetryChanged(Telemetry telemetry);
+    void forcesSent(ForcesSample sample);
+    void recordReceived(RecordingRow row);
+
+private:
+    static bool sameRecord(const Telemetry& a, const Telemetry& b);
+
+    int ticks_ = 0;
+    int interval_ = InFrontTicks;
+    bool positionShown_ = false;
+    PositionInput shownPosition_;
+    bool telemetryPending_ = false;
+    Telemetry pendingTelemetry_;
+    // What the panel was last sent; cleared when it shows something else (override, stream end).
+    bool telemetryShown_ = false;
+    Telemetry shownTelemetry_;
+    Forces sent_;
+    qint64 lastPublished_ = -1;
+};

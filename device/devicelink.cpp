@@ -1,0 +1,423 @@
+#include "device/devicelink.h"
+
+#include <QElapsedTimer>
+#include <QThread>
+
+#include <condition_variable>
+#include <mutex>
+#include <optional>
+
+#include <hidapi.h>
+
+namespace {
+
+// Ticks between open attempts for an absent device: an attempt when the counter exceeds
+// this, that is every 201 ticks (1005 ms).
+constexpr int32_t ReconnectTicks = 199;
+
+// The opens of every link take turns by ticket, in the order the control thread asked for
+// them; hid_open also enumerates through the library's process-wide state.
+struct OpenTurns {
+    std::mutex mutex;
+    std::condition_variable turn;
+    uint64_t next = 0;
+    uint64_t serving = 0;
+};
+
+OpenTurns& openTurns() {
+    static OpenTurns turns;
+    return turns;
+}
+
+} // namespace
+
+struct DeviceLink::Shared {
+    Device device;
+    std::mutex mutex;
+    std::condition_variable wake; // the I/O thread waits here for work
+    std::condition_variable done; // the control thread waits here for the I/O thread
+    DeviceLink* owner = nullptr;  // null once the link is gone; emits under `emitting`
+    bool emitting = false;
+
+    // Asked of the I/O thread.
+    bool openRequested = false;
+    uint64_t ticket = 0;
+    bool closeRequested = false;
+    bool quit = false;
+    std::function<void()> setup;
+    std::optional<HidReports::Report> gains;
+    std::optional<HidReports::Report> forces;
+    bool readFirst = true;
+    uint64_t forcesSequence = 0;
+    uint64_t writtenSequence = 0;
+
+    // The device as the I/O thread left it.
+    hid_device* handle = nullptr;
+    bool opened = false;    // open finished, not yet announced by step()
+    bool connected = false; // announced and in use
+    bool freshOpen = false; // no position read since the open
+    uint32_t version = 0;
+    HidReports::DevicePosition position;
+    bool busy = false;
+    qint64 busySince = 0;
+    bool finished = false;
+
+    bool hasWork() const { return quit || openRequested || closeRequested || setup || gains || forces; }
+};
+
+DeviceLink::DeviceLink(Device device, QObject* parent)
+    : QObject(parent), device_(device), shared_(std::make_shared<Shared>()) {
+    shared_->device = device;
+    shared_->owner = this;
+    std::shared_ptr<Shared> shared = shared_;
+    // Without a parent: a thread stuck in a call outlives the link rather than be destroyed running.
+    thread_ = QThread::create([shared] { run(shared); });
+    thread_->setObjectName(device == Joystick ? QStringLiteral("joystick link")
+                                              : QStringLiteral("rudder link"));
+    thread_->start(QThread::InheritPriority);
+}
+
+DeviceLink::~DeviceLink() {
+    stop(1000);
+    std::unique_lock<std::mutex> lock(shared_->mutex);
+    shared_->owner = nullptr;
+    shared_->done.wait(lock, [this] { return !shared_->emitting; });
+}
+
+qint64 DeviceLink::monotonicMs() {
+    static QElapsedTimer clock = [] {
+        QElapsedTimer t;
+        t.start();
+        return t;
+    }();
+    return clock.elapsed();
+}
+
+HidReports::Report DeviceLink::zeroReport() const {
+    const float noOffset[3] = {0.0f, 0.0f, 0.0f};
+    const EffectsSettings noDampers;
+    return device_ == Joystick ? HidReports::joystickDirectControl(Forces(), noOffset, noDampers)
+                               : HidReports::rudderDirectControl(Forces(), noOffset, noDampers);
+}
+
+DeviceLink::State DeviceLink::step() {
+    std::unique_lock<std::mutex> lock(shared_->mutex);
+    if (shared_->connected) {
+        return State::Connected;
+    }
+    if (shared_->opened) {
+        shared_->opened = false;
+        shared_->connected = true;
+        reconnectCounter_ = 0;
+        const uint32_t version = shared_->version;
+        lock.unlock();
+        emit connected(version);
+        return State::Opened;
+    }
+    if (reconnectCounter_ <= ReconnectTicks) {
+        ++reconnectCounter_;
+        if (reconnectCounter_ > ReconnectTicks) {
+            lock.unlock();
+            requestOpen();
+        }
+    } else {
+        reconnectCounter_ = 0;
+    }
+    return State::Absent;
+}
+
+void DeviceLink::requestOpen() {
+    std::lock_guard<std::mutex> lock(shared_->mutex);
+    // A busy thread (stuck, perhaps) gets no ticket: the other link's opens never wait behind it.
+    if (shared_->quit || shared_->openRequested || shared_->busy || shared_->opened || shared_->connected ||
+        shared_->handle) {
+        return;
+    }
+    {
+        OpenTurns& turns = openTurns();
+        std::lock_guard<std::mutex> turnLock(turns.mutex);
+        shared_->ticket = turns.next++;
+    }
+    shared_->openRequested = true;
+    shared_->wake.notify_one();
+}
+
+bool DeviceLink::isConnected() const {
+    std::lock_guard<std::mutex> lock(shared_->mutex);
+    return shared_->connected;
+}
+
+uint32_t DeviceLink::version() const {
+    std::lock_guard<std::mutex> lock(shared_->mutex);
+    return shared_->connected ? shared_->version : 0;
+}
+
+HidReports::DevicePosition DeviceLink::position() const {
+    std::lock_guard<std::mutex> lock(shared_->mutex);
+    return shared_->position;
+}
+
+void DeviceLink::sendForces(const HidReports::Report& report) {
+    std::lock_guard<std::mutex> lock(shared_->mutex);
+    if (!shared_->connected) {
+        return;
+    }
+    shared_->forces = report;
+    shared_->readFirst = true;
+    ++shared_->forcesSequence;
+    shared_->wake.notify_one();
+}
+
+void DeviceLink::sendGains(const HidReports::Report& report) {
+    std::lock_guard<std::mutex> lock(shared_->mutex);
+    if (!shared_->connected) {
+        return;
+    }
+    shared_->gains = report;
+    shared_->wake.notify_one();
+}
+
+uint64_t DeviceLink::sendZero() {
+    const HidReports::Report zero = zeroReport();
+    std::lock_guard<std::mutex> lock(shared_->mutex);
+    if (!shared_->connected) {
+        return 0;
+    }
+    shared_->forces = zero;
+    shared_->readFirst = false;
+    shared_->wake.notify_one();
+    return ++shared_->forcesSequence;
+}
+
+bool DeviceLink::waitWritten(uint64_t sequence, qint64 deadlineMs) {
+    std::unique_lock<std::mutex> lock(shared_->mutex);
+    const auto written = [&] {
+        // A device lost meanwhile has nothing left to write to.
+        return sequence == 0 || shared_->writtenSequence >= sequence || !shared_->connected ||
+               shared_->finished;
+    };
+    while (!written()) {
+        const qint64 left = deadlineMs - monotonicMs();
+        if (left <= 0) {
+            return false;
+        }
+        shared_->done.wait_for(lock, std::chrono::milliseconds(left));
+    }
+    return true;
+}
+
+bool DeviceLink::isStalled(qint64 ms) const {
+    std::lock_guard<std::mutex> lock(shared_->mutex);
+    return shared_->busy && monotonicMs() - shared_->busySince > ms;
+}
+
+void DeviceLink::close() {
+    std::lock_guard<std::mutex> lock(shared_->mutex);
+    if (shared_->connected) {
+        shared_->closeRequested = true;
+        shared_->wake.notify_one();
+    }
+}
+
+void DeviceLink::runOnIoThread(std::function<void()> setup) {
+    std::lock_guard<std::mutex> lock(shared_->mutex);
+    shared_->setup = std::move(setup);
+    shared_->wake.notify_one();
+}
+
+bool DeviceLink::waitUntilIdle(int timeoutMs) {
+    std::unique_lock<std::mutex> lock(shared_->mutex);
+    const auto idle = [this] {
+        return shared_->finished || (!shared_->busy && !shared_->emitting && !shared_->hasWork());
+    };
+    if (timeoutMs < 0) {
+        shared_->done.wait(lock, idle);
+        return true;
+    }
+    return shared_->done.wait_for(lock, std::chrono::milliseconds(timeoutMs), idle);
+}
+
+bool DeviceLink::stop(int timeoutMs) {
+    if (!thread_) {
+        return true;
+    }
+    {
+        std::unique_lock<std::mutex> lock(shared_->mutex);
+        shared_->quit = true;
+        shared_->wake.notify_one();
+        if (!shared_->done.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                                    [this] { return shared_->finished; })) {
+            // Stuck in a call that may never return: left behind with the state it holds, and
+            // silent from now on, whatever it finds when (if ever) the call returns.
+            thread_ = nullptr;
+            shared_->owner = nullptr;
+            shared_->done.wait(lock, [this] { return !shared_->emitting; });
+            return false;
+        }
+    }
+    thread_->wait();
+    delete thread_;
+    thread_ = nullptr;
+    return true;
+}
+
+// ---- The I/O thread -----------------------------------------------------------------------
+
+void DeviceLink::run(const std::shared_ptr<Shared>& shared) {
+    Shared& s = *shared;
+    const unsigned short productId =
+        s.device == Joystick ? HidReports::JoystickProductId : HidReports::RudderProductId;
+    const auto emitDisconnected = [&s](std::unique_lock<std::mutex>& lock) {
+        if (!s.owner) {
+            return;
+        }
+        s.emitting = true;
+        DeviceLink* owner = s.owner;
+        lock.unlock();
+        emit owner->disconnected();
+        lock.lock();
+        s.emitting = false;
+    };
+    const auto finishCall = [&s] {
+        s.busy = false;
+        s.done.notify_all();
+    };
+
+    std::unique_lock<std::mutex> lock(s.mutex);
+    for (;;) {
+        s.wake.wait(lock, [&s] { return s.hasWork(); });
+        if (s.setup) {
+            const std::function<void()> setup = std::move(s.setup);
+            s.setup = nullptr;
+            lock.unlock();
+            setup();
+            lock.lock();
+            continue;
+        }
+        if (s.openRequested) {
+            const uint64_t ticket = s.ticket;
+            const bool skip = s.quit;
+            s.busy = true;
+            s.busySince = monotonicMs();
+            lock.unlock();
+            hid_device* handle = nullptr;
+            {
+                OpenTurns& turns = openTurns();
+                std::unique_lock<std::mutex> turn(turns.mutex);
+                turns.turn.wait(turn, [&] { return turns.serving == ticket; });
+                if (!skip) {
+                    handle = hid_open(HidReports::VendorId, productId, nullptr);
+                }
+                ++turns.serving;
+                turns.turn.notify_all();
+            }
+            uint32_t version = 0;
+            if (handle) {
+                // The result is not examined: a failed request leaves the report id alone, version 37.
+                HidReports::Report report = HidReports::featureRequest(HidReports::VersionReportId);
+                hid_get_feature_report(handle, report.data(), report.size());
+                version = HidReports::parseVersion(report);
+            }
+            lock.lock();
+            s.openRequested = false;
+            if (handle) {
+                s.handle = handle;
+                s.version = version;
+                s.opened = true;
+                s.freshOpen = true;
+            }
+            finishCall();
+            continue;
+        }
+        if (!s.handle || !s.connected) {
+            // Nothing to write to: what was left for a device now gone is dropped.
+            s.gains.reset();
+            s.forces.reset();
+            s.closeRequested = false;
+            if (s.quit) {
+                break;
+            }
+            s.done.notify_all();
+            continue;
+        }
+        if (s.closeRequested) {
+            s.closeRequested = false;
+            hid_close(s.handle);
+            s.handle = nullptr;
+            s.connected = false;
+            s.position = HidReports::DevicePosition();
+            emitDisconnected(lock);
+            s.done.notify_all();
+            continue;
+        }
+        if (!s.gains && !s.forces) {
+            break; // quit, everything given written
+        }
+        const std::optional<HidReports::Report> gains = s.gains;
+        const std::optional<HidReports::Report> forces = s.forces;
+        const bool read = forces && s.readFirst && !s.freshOpen;
+        const uint64_t sequence = s.forcesSequence;
+        s.gains.reset();
+        s.forces.reset();
+        hid_device* const handle = s.handle;
+        s.busy = true;
+        s.busySince = monotonicMs();
+        lock.unlock();
+
+        bool lost = false;
+        HidReports::DevicePosition position;
+        if (read) {
+            HidReports::Report report = HidReports::featureRequest(HidReports::PositionReportId);
+            if (hid_get_feature_report(handle, report.data(), report.size()) <= 0) {
+                // A failed read is how a lost device shows itself. One last word, in case it is
+                // still listening, so that it is not left pushing.
+                lost = true;
+                const float noOffset[3] = {0.0f, 0.0f, 0.0f};
+                const EffectsSettings noDampers;
+                const HidReports::Report zero =
+                    s.device == Joystick ? HidReports::joystickDirectControl(Forces(), noOffset, noDampers)
+                                         : HidReports::rudderDirectControl(Forces(), noOffset, noDampers);
+                hid_write(handle, zero.data(), zero.size());
+                hid_close(handle);
+            } else {
+                position = HidReports::parsePosition(report);
+            }
+        }
+        if (!lost) {
+            if (gains) {
+                hid_write(handle, gains->data(), gains->size());
+            }
+            if (forces) {
+                hid_write(handle, forces->data(), forces->size());
+            }
+        }
+
+        lock.lock();
+        if (lost) {
+            s.handle = nullptr;
+            s.connected = false;
+            s.position = HidReports::DevicePosition();
+            s.gains.reset();
+            s.forces.reset();
+            finishCall();
+            emitDisconnected(lock);
+            s.done.notify_all();
+            continue;
+        }
+        if (read) {
+            s.position = position;
+        }
+        if (forces) {
+            s.freshOpen = false;
+            s.writtenSequence = sequence;
+        }
+        finishCall();
+    }
+    if (s.handle) {
+        hid_close(s.handle);
+        s.handle = nullptr;
+    }
+    s.connected = false;
+    s.finished = true;
+    s.done.notify_all();
+}
