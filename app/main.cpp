@@ -63,7 +63,11 @@ int main(int argc, char* argv[]) {
         return 1;
     }
     // SimConnect.cfg is read from the directory the program works in.
-    const QString simconnectProblem = configureSimConnect(commandLine.simconnectEndpoint());
+    // A host name is looked up in the background; what it finds wrong is told when it answers.
+    const QString simconnectProblem =
+        configureSimConnect(commandLine.simconnectEndpoint(), [](const QString& problem) {
+            std::fprintf(stderr, "%s\n", qPrintable(problem));
+        });
     if (!simconnectProblem.isEmpty()) {
         err << simconnectProblem << '\n';
         err.flush();
@@ -86,6 +90,9 @@ int main(int argc, char* argv[]) {
     QObject::connect(&shutdownSignals, &ShutdownSignals::received, &app, &QCoreApplication::quit);
 
     MainWindow window;
+    if (commandLine.acceptRemoteTelemetry()) {
+        window.acceptRemoteTelemetryForThisRun();
+    }
     // Placed before it is shown: a window manager then puts the frame, title bar included,
     // where the window asks, while the frame's size is still unknown.
     window.centre();

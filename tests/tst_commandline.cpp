@@ -50,6 +50,9 @@ private slots:
         QTest::newRow("condor") << QStringList{"--setup-condor", "C:/Condor2"} << true << C::SetupCondor
                                 << "C:/Condor2"
                                 << "";
+        QTest::newRow("other computers' telemetry for this run")
+            << QStringList{"--accept-remote-telemetry"} << true << C::Window << ""
+            << "";
         QTest::newRow("two commands")
             << QStringList{"--list-devices", "--setup-condor", "x"} << false << C::ListDevices << ""
             << "";
@@ -75,6 +78,8 @@ private slots:
             QCOMPARE(line.command(), command);
             QCOMPARE(line.commandDirectory(), directory);
             QCOMPARE(line.dataDirectory(), dataDirectory);
+            QCOMPARE(line.acceptRemoteTelemetry(),
+                     arguments.contains(QStringLiteral("--accept-remote-telemetry")));
         }
     }
 

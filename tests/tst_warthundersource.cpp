@@ -10,17 +10,22 @@
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTimer>
 #include <QtTest>
 
 #include <memory>
 
+#include <unistd.h>
+
 namespace {
 
 // A stand-in for the game's telemetry server on 127.0.0.1: answers each GET with a JSON body,
-// with an HTTP error, not at all, or holds the answer until the test releases it.
+// with an HTTP error, not at all, or holds the answer until the test releases it; or, as other
+// programs on that port might, with a redirect to the game's page, a body that never ends, or
+// one that drips a byte every 10 ms.
 class GameServer : public QObject {
 public:
-    enum class Mode { Json, HttpError, Silent, Hold };
+    enum class Mode { Json, HttpError, Silent, Hold, Redirect, Endless, Drip };
 
     GameServer() {
         listen(0);
@@ -38,6 +43,7 @@ public:
     int requests() const { return requestLines_.size(); }
     QList<QByteArray> requestLines() const { return requestLines_; }
     int disconnects() const { return disconnects_; }
+    qint64 bytesSent() const { return bytesSent_; }
 
     // Answers every held request with the JSON body.
     void releaseHeld() {
@@ -83,6 +89,37 @@ private:
         case Mode::Hold:
             held_.append(socket);
             break;
+        case Mode::Redirect:
+            socket->write("HTTP/1.1 302 Found\r\nLocation: " + url().toEncoded() +
+                          "\r\nContent-Type: application/json\r\nContent-Length: " +
+                          QByteArray::number(body_.size()) + "\r\nConnection: close\r\n\r\n" + body_);
+            socket->disconnectFromHost();
+            break;
+        case Mode::Endless: {
+            // As fast as the client takes it, with little held in this process.
+            socket->write("HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nConnection: close\r\n\r\n[");
+            const auto more = [this, socket]() {
+                while (socket->state() == QAbstractSocket::ConnectedState && socket->bytesToWrite() < 65536) {
+                    const QByteArray chunk(16384, '1');
+                    socket->write(chunk);
+                    bytesSent_ += chunk.size();
+                }
+            };
+            connect(socket, &QTcpSocket::bytesWritten, this, more);
+            more();
+            break;
+        }
+        case Mode::Drip: {
+            socket->write(
+                "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nContent-Length: 1000\r\n\r\n");
+            auto* drip = new QTimer(socket);
+            connect(drip, &QTimer::timeout, socket, [this, socket]() {
+                socket->write(" ");
+                ++bytesSent_;
+            });
+            drip->start(10);
+            break;
+        }
         }
     }
 
@@ -99,7 +136,18 @@ private:
     QList<QByteArray> requestLines_;
     QList<QPointer<QTcpSocket>> held_;
     int disconnects_ = 0;
+    qint64 bytesSent_ = 0;
 };
+
+// Resident memory of this process in bytes (Linux), 0 when unknown.
+qint64 residentBytes() {
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly)) {
+        return 0;
+    }
+    const QList<QByteArray> fields = statm.readAll().split(' ');
+    return fields.size() > 1 ? fields.at(1).toLongLong() * sysconf(_SC_PAGESIZE) : 0;
+}
 
 QByteArray fixture(const char* name) {
     QFile file(QStringLiteral(TRENNAL_FIXTURES_DIR "/") + QLatin1String(name));
@@ -154,11 +202,11 @@ private:
         connect(&source, &TelemetrySource::inputReady, &source, &TelemetrySource::poll);
     }
 
-    // A second later (so that a request is due whatever came before), polls once and waits until
-    // the reply of that poll has been handled (the manager announces it in the same call chain
-    // as the reply's own finished signal, which has the source poll).
-    [[nodiscard]] bool pollAndWait(TelemetrySourceWarthunder& source, QSignalSpy& finished) {
-        now_ += 1000;
+    // `step` ms later (20: the next request of a running stream is due; 1000: any request is),
+    // polls once and waits until the reply of that poll has been handled (the manager announces
+    // it in the same call chain as the reply's own finished signal, which has the source poll).
+    [[nodiscard]] bool pollAndWait(TelemetrySourceWarthunder& source, QSignalSpy& finished, int step = 20) {
+        now_ += step;
         const int before = finished.count();
         source.poll();
         return QTest::qWaitFor([&]() { return finished.count() > before; }, 10000);
@@ -247,6 +295,8 @@ private slots:
         QTest::newRow("no answer within 100 ms") << 2;
         QTest::newRow("hangar: valid false") << 3;
         QTest::newRow("hangar: valid false with stale values") << 4;
+        QTest::newRow("a web page") << 5;
+        QTest::newRow("a redirect") << 6;
     }
 
     // What the game says to the source, as a failure of the table above.
@@ -259,11 +309,17 @@ private slots:
             server.setMode(GameServer::Mode::Silent);
         } else if (failure == 3) {
             server.setBody(fixture("warthunder_state_not_in_flight.json"));
-        } else {
+        } else if (failure == 4) {
             server.setBody(R"({"valid": false, "IAS, km/h": 320.5, "Ny": 1.5, "AoA, deg": 3})");
+        } else if (failure == 5) {
+            server.setBody("<html><body>Router login</body></html>");
+        } else {
+            server.setMode(GameServer::Mode::Redirect);
         }
     }
 
+    // Failed answers keep a running stream for 300 ms after the last answer with flight data,
+    // retried every 20 ms; then the stream ends with an all-zero record.
     void failedRequestEndsStream() {
         QFETCH(int, failure);
         GameServer server;
@@ -275,11 +331,17 @@ private slots:
         QVERIFY(pollAndWait(source, *finished));
         QCOMPARE(log.entries, QStringList{"start 4 Generic warbird"});
         QVERIFY(pollAndWait(source, *finished));
+        const qint64 lastAnswer = now_;
+        const QStringList streaming{"start 4 Generic warbird", "data 320.5 1.5 3"};
 
         fail(server, failure);
         QVERIFY(pollAndWait(source, *finished));
-        QCOMPARE(log.entries,
-                 (QStringList{"start 4 Generic warbird", "data 320.5 1.5 3", "data 0 0 0", "end"}));
+        QVERIFY(pollAndWait(source, *finished));
+        QVERIFY(pollAndWait(source, *finished, int(lastAnswer + 300 - now_)));
+        QCOMPARE(log.entries, streaming);
+        now_ = lastAnswer + 301;
+        source.poll();
+        QCOMPARE(log.entries, streaming + QStringList{"data 0 0 0", "end"});
         QCOMPARE(fields(records.last().at(0).value<WarthunderTelemetry>()), fields(WarthunderTelemetry{}));
 
         // The game answers again: a new stream, announced only.
@@ -288,9 +350,81 @@ private slots:
         }
         server.setMode(GameServer::Mode::Json);
         server.setBody(R"({"valid": true, "IAS, km/h": 320.5, "Ny": 1.5, "AoA, deg": 3})");
-        QVERIFY(pollAndWait(source, *finished));
+        QVERIFY(pollAndWait(source, *finished, 1000));
         QCOMPARE(log.entries.size(), 5);
         QCOMPARE(log.entries.last(), QStringLiteral("start 4 Generic warbird"));
+    }
+
+    // Whatever else answers on the game's port is not the game: no stream starts, a redirect
+    // is not followed (one request per poll), and a body that never ends is cut off with little
+    // memory spent.
+    void notTheGame_data() {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<QByteArray>("body");
+        const int json = int(GameServer::Mode::Json);
+        QTest::newRow("a web page") << json << QByteArray("<!DOCTYPE html><html><body>Welcome</body></html>");
+        QTest::newRow("other JSON") << json << QByteArray(R"({"status": "ok", "IAS, km/h": 300})");
+        QTest::newRow("valid as text") << json << QByteArray(R"({"valid": "true", "IAS, km/h": 300})");
+        QTest::newRow("valid as a number") << json << QByteArray(R"({"valid": 1, "IAS, km/h": 300})");
+        QTest::newRow("an array") << json << QByteArray(R"([{"valid": true}])");
+        QTest::newRow("empty") << json << QByteArray();
+        QTest::newRow("the game's answer, padded past 64 KiB")
+            << json << QByteArray(R"({"valid": true, "IAS, km/h": 300})") + QByteArray(65536, ' ');
+        QTest::newRow("a redirect to the game's answer")
+            << int(GameServer::Mode::Redirect) << QByteArray(R"({"valid": true, "IAS, km/h": 300})");
+        QTest::newRow("an endless body") << int(GameServer::Mode::Endless) << QByteArray();
+    }
+
+    void notTheGame() {
+        QFETCH(int, mode);
+        QFETCH(QByteArray, body);
+        GameServer server;
+        server.setMode(GameServer::Mode(mode));
+        server.setBody(body);
+        TelemetrySourceWarthunder source(nullptr, server.url());
+        drive(source);
+        std::unique_ptr<QSignalSpy> finished(finishedSpy(source));
+        EventLog log(&source);
+        // Measured once the manager has set itself up for the first answer.
+        QVERIFY(pollAndWait(source, *finished, 1000));
+        const qint64 before = residentBytes();
+        for (int i = 0; i < 2; ++i) {
+            QVERIFY(pollAndWait(source, *finished, 1000));
+        }
+        QCOMPARE(log.entries, QStringList());
+        QCOMPARE(server.requests(), 3);
+        QVERIFY2(residentBytes() - before < 4 * 1024 * 1024,
+                 qPrintable(QStringLiteral("%1 bytes more").arg(residentBytes() - before)));
+        if (mode == int(GameServer::Mode::Endless)) {
+            QTRY_COMPARE_WITH_TIMEOUT(server.disconnects(), 3, 10000); // each cut off by the source
+        }
+        QCOMPARE(source.pollDelay(), qint64(1000)); // asked about once a second, as for no game
+    }
+
+    // An answer that drips in is ended by the request's deadline, and a stream it interrupts ends
+    // 300 ms after the last answer with flight data, however the drip goes on.
+    void dripEndsTheStream() {
+        GameServer server;
+        TelemetrySourceWarthunder source(nullptr, server.url());
+        drive(source);
+        std::unique_ptr<QSignalSpy> finished(finishedSpy(source));
+        EventLog log(&source);
+        QVERIFY(pollAndWait(source, *finished));
+        QVERIFY(pollAndWait(source, *finished));
+        const qint64 lastAnswer = now_;
+        const QStringList streaming{"start 4 Generic warbird", "data 320.5 1.5 3"};
+        QCOMPARE(log.entries, streaming);
+
+        server.setMode(GameServer::Mode::Drip);
+        const int disconnects = server.disconnects();
+        QVERIFY(pollAndWait(source, *finished));
+        QVERIFY(server.bytesSent() > 0);
+        QTRY_COMPARE_WITH_TIMEOUT(server.disconnects(), disconnects + 1, 10000); // the source hung up
+        QVERIFY(pollAndWait(source, *finished, int(lastAnswer + 300 - now_)));
+        QCOMPARE(log.entries, streaming);
+        now_ = lastAnswer + 301;
+        source.poll();
+        QCOMPARE(log.entries, streaming + QStringList{"data 0 0 0", "end"});
     }
 
     void failuresWhileIdleEmitNothing_data() { failedRequestEndsStream_data(); }
@@ -304,15 +438,15 @@ private slots:
         std::unique_ptr<QSignalSpy> finished(finishedSpy(source));
         EventLog log(&source);
         for (int i = 0; i < 3; ++i) {
-            QVERIFY(pollAndWait(source, *finished));
+            QVERIFY(pollAndWait(source, *finished, 1000));
         }
         QCOMPARE(finished->count(), 3);
         QCOMPARE(server.requests(), failure == 1 ? 0 : 3);
         QCOMPARE(log.entries, QStringList());
     }
 
-    // How often the game is asked: every 20 ms while it answers with flight data, about once a
-    // second while it refuses or sits in the hangar, with one quick retry when it stops answering.
+    // How often the game is asked: every 20 ms while a stream runs, about once a second while it
+    // refuses or sits in the hangar.
     // Steps: a number polls at that time (and waits for the reply it sends); a word changes what
     // the game does.
     void requestSchedule_data() {
@@ -325,10 +459,10 @@ private slots:
         QTest::newRow("hangar: once a second")
             << QStringList{"hangar", "0", "20", "500", "1000"} << 2 << 1000;
         QTest::newRow("HTTP error: once a second") << QStringList{"error", "0", "20", "999"} << 1 << 1;
-        QTest::newRow("stops answering: one quick retry, then a second")
-            << QStringList{"0", "20", "refuse", "40", "60", "80", "1059", "1060"} << 5 << 1000;
-        QTest::newRow("lands in the hangar: one quick retry, then a second")
-            << QStringList{"0", "20", "hangar", "40", "60", "80", "1060"} << 5 << 1000;
+        QTest::newRow("stops answering: every 20 ms until the stream ends, then once a second")
+            << QStringList{"0", "20", "refuse", "40", "60", "80", "400", "1399", "1400"} << 7 << 1000;
+        QTest::newRow("lands in the hangar: every 20 ms until the stream ends, then once a second")
+            << QStringList{"0", "20", "hangar", "40", "60", "80", "400", "1400"} << 7 << 1000;
         QTest::newRow("game starts: noticed within a second")
             << QStringList{"refuse", "0", "json", "500", "1000", "1010", "1020"} << 3 << 20;
     }
@@ -378,7 +512,8 @@ private slots:
         QTest::addColumn<QStringList>("expected");
         QTest::addColumn<int>("delay"); // pollDelay() after that poll; -1: it sent the next request
         QTest::newRow("polled at once") << 0 << QStringList{"start 4 Generic warbird"} << 20;
-        QTest::newRow("polled after 100 ms") << 100 << QStringList{"start 4 Generic warbird"} << -1;
+        // The next request is in flight; the stream's time-out is due in 301 ms.
+        QTest::newRow("polled after 100 ms") << 100 << QStringList{"start 4 Generic warbird"} << 301;
         QTest::newRow("polled after 101 ms: dropped") << 101 << QStringList() << -1;
         QTest::newRow("polled after a minute: dropped") << 60000 << QStringList() << -1;
     }
