@@ -576,7 +576,7 @@ private slots:
         QCOMPARE(log.entries, streaming);
         now = 1021;
         source.poll();
-        QCOMPARE(log.entries, streaming + QStringList{"data 0", "end"});
+        QCOMPARE(log.entries, (streaming + QStringList{"data 0", "end"}));
         QCOMPARE(fields(records.last().at(0).value<MSFSTelemetry>()), fields(MSFSTelemetry{}));
         now = 5000; // an ended stream is not ended again
         source.poll();
