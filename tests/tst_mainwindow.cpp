@@ -284,13 +284,13 @@ private slots:
         QVERIFY(window.findChild<QWidget*>(QStringLiteral("effect_settings_widget")));
         QVERIFY(window.findChild<QWidget*>(QStringLiteral("status_widget")));
         QCOMPARE(window.menuBar()->objectName(), QStringLiteral("menubar"));
-        // File, Edit and Help, in that order; File drives the recorder and the replay.
+        // File, Edit, Settings and Help, in that order; File drives the recorder and the replay.
         QStringList menus;
         for (const QAction* action : window.menuBar()->actions()) {
             menus << action->text();
         }
-        QCOMPARE(menus,
-                 (QStringList{QStringLiteral("&File"), QStringLiteral("&Edit"), QStringLiteral("&Help")}));
+        QCOMPARE(menus, (QStringList{QStringLiteral("&File"), QStringLiteral("&Edit"),
+                                     QStringLiteral("&Settings"), QStringLiteral("&Help")}));
         QMenu* file = window.menuBar()->actions().first()->menu();
         QVERIFY(file);
         QStringList items;

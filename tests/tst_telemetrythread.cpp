@@ -134,17 +134,18 @@ private slots:
     // The control loop connects to these by name and type; their order is the worker's interface.
     void interfaceInDeclarationOrder() {
         QCOMPARE(ownMethods(TelemetryThread::staticMetaObject, QMetaMethod::Signal),
-                 (QStringList{"public msfsTelemetryChanged(MSFSTelemetry)",
-                              "public dcsTelemetryChanged(DCSTelemetry)",
-                              "public shturmovikTelemetryChanged(ShturmovikTelemetry)",
-                              "public condor2TelemetryChanged(Condor2Telemetry)",
-                              "public warthunderTelemetryChanged(WarthunderTelemetry)",
-                              "public telemetrySourceChanged(Telemetry::Source,QString)",
-                              "public telemetryEnded()", "public landed(float,float)"}));
+                 (QStringList{
+                     "public msfsTelemetryChanged(MSFSTelemetry)", "public dcsTelemetryChanged(DCSTelemetry)",
+                     "public shturmovikTelemetryChanged(ShturmovikTelemetry)",
+                     "public condor2TelemetryChanged(Condor2Telemetry)",
+                     "public warthunderTelemetryChanged(WarthunderTelemetry)",
+                     "public telemetrySourceChanged(Telemetry::Source,QString)", "public telemetryEnded()",
+                     "public landed(float,float)", "public remoteTelemetryRefused(QString)"}));
         QCOMPARE(ownMethods(TelemetryThread::staticMetaObject, QMetaMethod::Slot),
                  (QStringList{"public start()", "public startReplay(QString)", "public stopReplay()",
                               "public pauseReplay(bool)", "public seekReplay(qlonglong)",
-                              "public setReplayLooping(bool)", "private onTimeout()"}));
+                              "public setReplayLooping(bool)", "public setAcceptRemoteTelemetry(bool)",
+                              "private onTimeout()"}));
         QCOMPARE(ownMethods(TelemetrySource::staticMetaObject, QMetaMethod::Signal),
                  (QStringList{"public telemetrySourceChanged(Telemetry::Source,QString)",
                               "public telemetryEnded()", "public landed(float)", "public inputReady()"}));
