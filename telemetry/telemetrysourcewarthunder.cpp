@@ -100,7 +100,7 @@ void TelemetrySourceWarthunder::send(qint64 at) {
     reply_ = sent;
     // Once the kept bytes reach the cap the reply stops reading, and the check below aborts it.
     sent->setReadBufferSize(kMaxBodyBytes + 1);
-    const auto tooLong = [this, sent]() {
+    const auto tooLong = [sent]() {
         const QVariant length = sent->header(QNetworkRequest::ContentLengthHeader);
         if (sent->bytesAvailable() > kMaxBodyBytes ||
             (length.isValid() && length.toLongLong() > kMaxBodyBytes)) {
