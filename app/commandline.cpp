@@ -46,12 +46,15 @@ CommandLine::CommandLine()
               QStringLiteral("Record the flight's telemetry and the forces sent to FILE (CSV)."),
               QStringLiteral("FILE")),
       replay_(QStringLiteral("replay"), QStringLiteral("Replay the recording FILE as if a game sent it."),
-              QStringLiteral("FILE")) {
+              QStringLiteral("FILE")),
+      acceptRemoteTelemetry_(QStringLiteral("accept-remote-telemetry"),
+                             QStringLiteral("For this run, accept game telemetry sent from other computers "
+                                            "(by default only this computer is heard).")) {
     parser_.setApplicationDescription(
         QStringLiteral("Grovik Trennal: forces for the Grovik joystick base and rudder unit from the flight "
                        "simulator's telemetry."));
     parser_.addOptions({help_, version_, dataDir_, listDevices_, installDcsExport_, setupIl2_, setupCondor_,
-                        setupMsfs_, simconnect_, record_, replay_});
+                        setupMsfs_, simconnect_, record_, replay_, acceptRemoteTelemetry_});
 }
 
 void CommandLine::setApplicationIdentity() {
@@ -145,6 +148,10 @@ QString CommandLine::recordFile() const {
 
 QString CommandLine::replayFile() const {
     return parser_.value(replay_);
+}
+
+bool CommandLine::acceptRemoteTelemetry() const {
+    return parser_.isSet(acceptRemoteTelemetry_);
 }
 
 int CommandLine::run(QTextStream& out, QTextStream& err) const {

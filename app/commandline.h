@@ -50,6 +50,8 @@ public:
     // The FILE of --record and of --replay, empty when not given.
     QString recordFile() const;
     QString replayFile() const;
+    // --accept-remote-telemetry: telemetry from other computers counts for this run.
+    bool acceptRemoteTelemetry() const;
 
     // Runs the command given (not Window): writes its report to out, errors to err, and
     // returns the process exit code.
@@ -70,5 +72,6 @@ private:
     QCommandLineOption simconnect_;
     QCommandLineOption record_;
     QCommandLineOption replay_;
+    QCommandLineOption acceptRemoteTelemetry_;
     QString error_;
 };

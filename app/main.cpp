@@ -14,6 +14,7 @@
 #include <QFileInfo>
 #include <QLockFile>
 #include <QMessageBox>
+#include <QPointer>
 #include <QStatusBar>
 #include <QTextStream>
 #include <QThread>
@@ -102,7 +103,16 @@ int main(int argc, char* argv[]) {
     // the window once it is shown.
     QStringList problems;
     // SimConnect.cfg is read from the directory the program works in.
-    const QString simconnectProblem = configureSimConnect(commandLine.simconnectEndpoint());
+    // A host name is looked up in the background; what it finds wrong is told when it answers.
+    // The answer comes on this thread's event loop, by then usually with the window shown.
+    static QPointer<MainWindow> shownWindow;
+    const QString simconnectProblem =
+        configureSimConnect(commandLine.simconnectEndpoint(), [](const QString& problem) {
+            std::fprintf(stderr, "%s\n", qPrintable(problem));
+            if (shownWindow) {
+                shownWindow->statusBar()->showMessage(problem);
+            }
+        });
     if (!simconnectProblem.isEmpty()) {
         err << simconnectProblem << '\n';
         err.flush();
@@ -131,10 +141,14 @@ int main(int argc, char* argv[]) {
         ShutdownSignals::stopHere();
         window.holdForces(false);
     });
+    if (commandLine.acceptRemoteTelemetry()) {
+        window.acceptRemoteTelemetryForThisRun();
+    }
     // Placed before it is shown: a window manager then puts the frame, title bar included,
     // where the window asks, while the frame's size is still unknown.
     window.centre();
     window.show();
+    shownWindow = &window;
     // Problems of the recorder and the replay (a --record path that cannot be written, a
     // --replay file that is not a recording) reach the terminal as well as the window.
     QObject::connect(window.recording(), &RecordingController::problem, &app, [](const QString& text) {

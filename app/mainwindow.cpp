@@ -3,6 +3,7 @@
 #include "app/mainbackgroundthread.h"
 #include "app/recordingcontroller.h"
 #include "telemetry/flightrecorder.h"
+#include "telemetry/telemetrythread.h"
 #include "ui/aboutdialog.h"
 #include "ui/forcesviewwidget.h"
 #include "ui/gamesetupdialog.h"
@@ -36,6 +37,7 @@ namespace {
 const QMargins kFrameAllowance(8, 32, 8, 8);
 
 const QString kGeometryKey = QStringLiteral("window/geometry");
+const QString kAcceptRemoteKey = QStringLiteral("telemetry/acceptRemote");
 const QString kTabsGroup = QStringLiteral("tabs");
 
 // A tab widget's key: the object names from the window down to it.
@@ -152,6 +154,28 @@ MainWindow::MainWindow(QWidget* parent)
             resize(wanted.boundedTo(area.size()).expandedTo(minimumSizeHint()));
         }
     }
+    // Settings: whether other computers may drive the stick. The worker hears of every change
+    // by a queued call; the stored choice is the user's, a one-run command-line choice is not.
+    QMenu* settingsMenu = menuBar()->addMenu(tr("&Settings"));
+    settingsMenu->setObjectName(QStringLiteral("settings_menu"));
+    acceptRemoteAction_ = settingsMenu->addAction(tr("Accept telemetry from other computers"));
+    acceptRemoteAction_->setObjectName(QStringLiteral("accept_remote_action"));
+    acceptRemoteAction_->setCheckable(true);
+    if (TelemetryThread* telemetry = background_->telemetry()) {
+        connect(acceptRemoteAction_, &QAction::toggled, telemetry,
+                &TelemetryThread::setAcceptRemoteTelemetry);
+        connect(telemetry, &TelemetryThread::remoteTelemetryRefused, this, [this](const QString& sender) {
+            statusBar()->showMessage(
+                tr("Ignored telemetry from %1, another computer. To fly a game on another computer, check "
+                   "Settings > Accept telemetry from other computers (or start with "
+                   "--accept-remote-telemetry).")
+                    .arg(sender));
+        });
+    }
+    connect(acceptRemoteAction_, &QAction::triggered, this,
+            [](bool on) { windowSettings()->setValue(kAcceptRemoteKey, on); });
+    acceptRemoteAction_->setChecked(windowSettings()->value(kAcceptRemoteKey, false).toBool());
+
     // Help: the set-up guide and the About box, each opened without blocking the window.
     QMenu* help = menuBar()->addMenu(tr("&Help"));
     help->setObjectName(QStringLiteral("help_menu"));
@@ -260,6 +284,10 @@ void MainWindow::centre() {
     // move() places the frame of a window not yet shown, or shown and framed, so the title bar
     // lands inside the area.
     move(topLeft);
+}
+
+void MainWindow::acceptRemoteTelemetryForThisRun() {
+    acceptRemoteAction_->setChecked(true);
 }
 
 std::unique_ptr<QSettings> MainWindow::windowSettings() {

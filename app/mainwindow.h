@@ -43,6 +43,9 @@ public:
     void centre();
     // Where the window's size, position and selected tabs are remembered between runs.
     static std::unique_ptr<QSettings> windowSettings();
+    // Telemetry from other computers counts until the program ends, without changing the
+    // remembered setting ("--accept-remote-telemetry").
+    void acceptRemoteTelemetryForThisRun();
 
 protected:
     // Closing with unsaved profile edits asks first; a close that goes ahead remembers the
@@ -79,6 +82,7 @@ private:
     QThread* controlThread_ = nullptr;
     QTimer* startTimer_ = nullptr; // parentless, GUI thread; queues the loop's start once the event loop runs
     QAction* restoreUnsavedAction_ = nullptr;
+    QAction* acceptRemoteAction_ = nullptr;
     bool geometryRestored_ = false;
     bool tabsRestored_ = false;
     MainBackgroundThread::PanelView panelView_ = MainBackgroundThread::PanelView::InFront;

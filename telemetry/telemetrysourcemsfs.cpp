@@ -17,6 +17,9 @@ constexpr qint64 kDispatchIntervalMs = 20;
 // Open attempts while the simulator is not there: a simulator that starts is still found within
 // about a second.
 constexpr qint64 kOpenRetryMs = 1000;
+// A stream ends once no data answer has come for this long on an open connection (a simulator
+// that hangs, or a network cut); the connection stays, and the next answer starts a new stream.
+constexpr qint64 kSilenceTimeoutMs = 1000;
 
 } // namespace
 
@@ -79,6 +82,10 @@ void TelemetrySourceMSFS::poll() {
 
     SIMCONNECT_RECV* received = nullptr;
     DWORD cbData = 0;
+    // Checked before the next message, so that a stream of events without data still ends.
+    if (active_ && t - lastDataAt_ > kSilenceTimeoutMs) {
+        endStream();
+    }
     if (SimConnect_GetNextDispatch(connection_, &received, &cbData) < 0 || !received) {
         return; // nothing waiting
     }
@@ -92,6 +99,7 @@ void TelemetrySourceMSFS::poll() {
         if (!message.hasRequestId || message.requestId != kRequest) {
             return;
         }
+        lastDataAt_ = t;
         if (!active_) {
             // The first answer only starts the stream; its values are not published.
             active_ = true;

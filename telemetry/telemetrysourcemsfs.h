@@ -8,7 +8,9 @@
 // when the simulator is there, asks for the user aircraft's data one answer at a time, and
 // handles at most one SimConnect message per poll: the first answer starts a stream named after
 // the aircraft title, each later one is published, and "SimStop" or the simulator quitting end
-// it. After a quit the dead connection is closed so that a restarted simulator is found again.
+// it, as does a second without a data answer (the next answer starts a new stream for the same
+// aircraft). After a quit the dead connection is closed so that a restarted simulator is found
+// again.
 // Polled every 20 ms while a connection is open or being made (SimConnect_Open answering
 // E_PENDING); while the simulator is not there, opening is tried about once a second.
 //
@@ -35,6 +37,7 @@ private:
 
     HANDLE connection_ = nullptr;
     bool active_ = false;
+    qint64 lastDataAt_ = 0;
     qint64 nextOpenAt_ = 0;
     qint64 nextPollAt_ = 0;
     const MSFSTelemetry default_{};

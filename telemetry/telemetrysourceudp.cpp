@@ -12,10 +12,27 @@ constexpr qint64 kMaxDatagramSize = 65536;
 constexpr qint64 kStreamTimeoutMs = 1000;
 // The warm-up hook runs while the stream is younger than this.
 constexpr qint64 kWarmupMs = 1000;
+// Refused senders remembered for their one report; beyond this many, further ones go unreported.
+constexpr qsizetype kMaxRefusedSenders = 256;
+
+// An IPv4 address mapped into IPv6 (how a dual-stack socket sees IPv4 senders) as plain IPv4.
+QHostAddress plain(const QHostAddress& address) {
+    bool isIpv4 = false;
+    const quint32 ipv4 = address.toIPv4Address(&isIpv4);
+    return isIpv4 ? QHostAddress(ipv4) : address;
+}
 } // namespace
 
+bool TelemetrySourceUdp::isThisComputer(const QHostAddress& sender) {
+    const QHostAddress address = plain(sender);
+    if (address.protocol() == QAbstractSocket::IPv4Protocol) {
+        return (address.toIPv4Address() >> 24) == 127;
+    }
+    return address == QHostAddress(QHostAddress::LocalHostIPv6);
+}
+
 TelemetrySourceUdp::TelemetrySourceUdp(QObject* parent, quint16 port)
-    : TelemetrySource(parent), socket_(new QUdpSocket(this)) {
+    : TelemetrySource(parent), socket_(new QUdpSocket(this)), isThisComputer_(&isThisComputer) {
     // A port taken by another program leaves this source silent; nothing else depends on it.
     socket_->bind(QHostAddress::Any, port);
     buffer_.reserve(kMaxDatagramSize);
@@ -30,6 +47,22 @@ TelemetrySourceUdp::TelemetrySourceUdp(QObject* parent, quint16 port)
 }
 
 void TelemetrySourceUdp::streamWarmup(float) {}
+
+void TelemetrySourceUdp::setSenderCheck(SenderCheck check) {
+    isThisComputer_ = check ? std::move(check) : SenderCheck(&isThisComputer);
+}
+
+bool TelemetrySourceUdp::accept(const QHostAddress& sender) {
+    if (acceptRemote_ || isThisComputer_(sender)) {
+        return true;
+    }
+    const QHostAddress address = plain(sender);
+    if (!refused_.contains(address) && refused_.size() < kMaxRefusedSenders) {
+        refused_.insert(address);
+        emit senderRefused(address.toString());
+    }
+    return false;
+}
 
 qint64 TelemetrySourceUdp::pollDelay() const {
     if (socket_->state() != QAbstractSocket::BoundState) {
@@ -46,7 +79,10 @@ qint64 TelemetrySourceUdp::pollDelay() const {
 
 TelemetrySourceUdp::Read TelemetrySourceUdp::readNewestDatagram() {
     Read result = Read::Nothing;
-    for (;;) {
+    QHostAddress sender;
+    // More may wait once the bound is reached: the next poll is due at once.
+    mayHaveDatagrams_ = true;
+    for (int reads = 0; reads < kMaxDatagramsPerPoll; ++reads) {
         // The size of the next datagram, or -1 when none is queued.
         const qint64 pending = socket_->pendingDatagramSize();
         if (pending < 0) {
@@ -57,13 +93,13 @@ TelemetrySourceUdp::Read TelemetrySourceUdp::readNewestDatagram() {
             result = Read::Unusable;
         }
         scratch_.resize(pending > 0 && pending <= kMaxDatagramSize ? pending : kMaxDatagramSize);
-        const qint64 n = socket_->readDatagram(scratch_.data(), scratch_.size());
+        const qint64 n = socket_->readDatagram(scratch_.data(), scratch_.size(), &sender);
         if (n < 0) {
             // A failing read may leave its datagram queued; trying again now would spin.
             readFailed_ = true;
             break;
         }
-        if (n > 0) {
+        if (n > 0 && accept(sender)) {
             scratch_.resize(n);
             buffer_.swap(scratch_);
             result = Read::Got;
@@ -77,12 +113,9 @@ void TelemetrySourceUdp::poll() {
     if (socket_->state() != QAbstractSocket::BoundState) {
         return;
     }
-    const Read read = readFailed_ ? Read::Nothing : readNewestDatagram();
-    if (read != Read::Nothing) {
-        // Reads that all failed or were empty change nothing, not even the time-out.
-        if (read == Read::Unusable) {
-            return;
-        }
+    // Reads that all failed, were empty or were refused do not count as the game's datagram: they
+    // leave the time-out running (a flood from elsewhere cannot keep a stream alive).
+    if ((readFailed_ ? Read::Nothing : readNewestDatagram()) == Read::Got) {
         const qint64 t = now();
         if (active_) {
             parseDatagram(buffer_);

@@ -4,15 +4,22 @@
 #include "telemetry/telemetrysource.h"
 
 #include <QByteArray>
+#include <QHostAddress>
+#include <QSet>
 #include <QString>
+
+#include <functional>
 
 class QUdpSocket;
 
 // A telemetry source fed by UDP datagrams from a game. It owns the socket and the stream rules
 // every UDP game shares: datagrams are handled as they arrive, only the newest of those waiting
 // counts, the datagram that starts a stream only announces it, and a stream ends with the
-// default record once the socket has been silent for more than 1000 ms. Subclasses supply the
-// datagram grammar, the stream name and their own telemetryChanged signal.
+// default record once the socket has been silent for more than 1000 ms. Only this computer is
+// heard unless other computers are allowed: a datagram from any other sender is read and dropped
+// unparsed, and the first one from each sender is reported with senderRefused. At most 64
+// datagrams are read per poll, so a flood cannot hold the thread. Subclasses supply the datagram
+// grammar, the stream name and their own telemetryChanged signal.
 //
 // Threading: lives on the telemetry thread as a child of TelemetryThread. The socket's readyRead
 // raises inputReady; the worker then calls poll() if this source may run, otherwise the
@@ -21,9 +28,19 @@ class TelemetrySourceUdp : public TelemetrySource {
     Q_OBJECT
 
 public:
-    // Binds the socket to every local address and the given port; a failed bind leaves the
-    // source silent.
+    // Tells whether a sender is this computer; tests narrow it to play another computer on loopback.
+    using SenderCheck = std::function<bool(const QHostAddress&)>;
+
+    // Binds the socket to every local address and the given port, so that other computers can be
+    // allowed; a failed bind leaves the source silent.
     TelemetrySourceUdp(QObject* parent, quint16 port);
+
+    // Whether datagrams from other computers count; off by default.
+    void setAcceptRemote(bool accept) { acceptRemote_ = accept; }
+    bool acceptsRemote() const { return acceptRemote_; }
+    void setSenderCheck(SenderCheck check);
+    // A loopback address (IPv4 127/8, ::1, or IPv4 loopback mapped into IPv6): this computer.
+    static bool isThisComputer(const QHostAddress& sender);
 
     void poll() override;
     // At once while datagrams wait; while a stream runs, when its time-out expires.
@@ -34,6 +51,14 @@ public:
     virtual Telemetry::Source source() const = 0;
 
     bool isActive() const { return active_; }
+
+    // Most datagrams read by one poll; more wait for the next, which the worker runs at once.
+    static constexpr int kMaxDatagramsPerPoll = 64;
+
+signals:
+    // A datagram from another computer was dropped; once per sender, which is named as the user
+    // reads it (an IPv4 address in its plain form).
+    void senderRefused(QString sender);
 
 protected:
     // Updates the current record from one datagram.
@@ -49,9 +74,12 @@ protected:
 
 private:
     enum class Read { Nothing, Unusable, Got };
-    // Reads every pending datagram, keeping the newest one that carried bytes in buffer_:
-    // Nothing when none was pending, Unusable when the reads all failed or were empty.
+    // Reads the pending datagrams (at most kMaxDatagramsPerPoll), keeping the newest one that
+    // carried bytes from an accepted sender in buffer_: Nothing when none was pending, Unusable
+    // when the reads all failed, were empty or came from refused senders.
     Read readNewestDatagram();
+    // Whether a datagram from this sender counts; reports a refused sender the first time.
+    bool accept(const QHostAddress& sender);
 
     QUdpSocket* socket_;
     qint64 lastDatagramTime_ = 0;
@@ -62,6 +90,10 @@ private:
     // Datagrams may be waiting: set by readyRead, cleared once a read finds the queue empty.
     // Saves asking the kernel again after each datagram (each ask is a system call).
     bool mayHaveDatagrams_ = false;
+    bool acceptRemote_ = false;
+    SenderCheck isThisComputer_;
+    // Senders already reported, bounded so that forged addresses cannot grow it.
+    QSet<QHostAddress> refused_;
     QByteArray buffer_;
     QByteArray scratch_;
 };

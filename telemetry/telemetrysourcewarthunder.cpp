@@ -5,13 +5,21 @@
 #include <QNetworkAccessManager>
 #include <QNetworkProxy>
 #include <QNetworkReply>
+#include <QTimer>
 
 #include <algorithm>
 
 namespace {
-// A game that stops answering ends the stream after this long instead of the default 30 s.
+// A request that sees no byte for this long fails at once, so that a silent game is asked again.
 constexpr int kTransferTimeoutMs = 100;
-// Request period while the game answers with flight data.
+// Every request ends within this long, however its answer trickles in.
+constexpr int kRequestDeadlineMs = 200;
+// A stream ends once no answer with flight data has come for this long: a single slow or
+// failed answer in flight costs nothing.
+constexpr qint64 kStreamTimeoutMs = 300;
+// The game's answer is a few KiB; a longer one is not the game and is cut off unread.
+constexpr qint64 kMaxBodyBytes = 64 * 1024;
+// Request period while the game answers with flight data or a stream is still running.
 constexpr qint64 kRequestIntervalMs = 20;
 // Request period while it refuses, stays silent or is outside a flight: a game that starts is
 // still noticed within about a second.
@@ -21,11 +29,22 @@ constexpr qint64 kStaleReplyMs = kTransferTimeoutMs;
 } // namespace
 
 TelemetrySourceWarthunder::TelemetrySourceWarthunder(QObject* parent, const QUrl& url)
-    : TelemetrySource(parent), network_(new QNetworkAccessManager(this)), request_(url) {
+    : TelemetrySource(parent), network_(new QNetworkAccessManager(this)), deadline_(new QTimer(this)),
+      request_(url) {
     // The game's server is on this machine: a proxy configured for the outside world would
     // only get in the way.
     network_->setProxy(QNetworkProxy::NoProxy);
     request_.setTransferTimeout(kTransferTimeoutMs);
+    // The game answers where it was asked; an answer sending us elsewhere is not the game.
+    request_.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
+    // Bodies come as sent, so the size cap holds for what is kept (no inflated archive).
+    request_.setRawHeader("Accept-Encoding", "identity");
+    deadline_->setSingleShot(true);
+    connect(deadline_, &QTimer::timeout, this, [this]() {
+        if (reply_ && !replyFinished_) {
+            reply_->abort();
+        }
+    });
 }
 
 TelemetrySourceWarthunder::~TelemetrySourceWarthunder() {
@@ -37,10 +56,20 @@ TelemetrySourceWarthunder::~TelemetrySourceWarthunder() {
 }
 
 qint64 TelemetrySourceWarthunder::pollDelay() const {
+    const qint64 t = now();
+    qint64 delay = -1;
     if (reply_) {
-        return replyFinished_ ? 0 : -1;
+        if (replyFinished_) {
+            return 0;
+        }
+    } else {
+        delay = std::max<qint64>(0, nextRequestAt_ - t);
     }
-    return std::max<qint64>(0, nextRequestAt_ - now());
+    if (active_) {
+        const qint64 end = std::max<qint64>(0, lastValidAt_ + kStreamTimeoutMs + 1 - t);
+        delay = delay < 0 ? end : std::min(delay, end);
+    }
+    return delay;
 }
 
 void TelemetrySourceWarthunder::poll() {
@@ -50,9 +79,14 @@ void TelemetrySourceWarthunder::poll() {
         reply_ = nullptr;
         replyFinished_ = false;
         if (t - finishedAt_ <= kStaleReplyMs) {
-            handleReply(finished);
+            handleReply(finished, t);
         }
         finished->deleteLater();
+    }
+    if (active_ && t - lastValidAt_ > kStreamTimeoutMs) {
+        active_ = false;
+        emit telemetryChanged(default_);
+        emit telemetryEnded();
     }
     if (!reply_ && t >= nextRequestAt_) {
         send(t);
@@ -64,22 +98,39 @@ void TelemetrySourceWarthunder::send(qint64 at) {
     nextRequestAt_ = at + kRequestIntervalMs;
     QNetworkReply* sent = network_->get(request_);
     reply_ = sent;
+    // Once the kept bytes reach the cap the reply stops reading, and the check below aborts it.
+    sent->setReadBufferSize(kMaxBodyBytes + 1);
+    const auto tooLong = [sent]() {
+        const QVariant length = sent->header(QNetworkRequest::ContentLengthHeader);
+        if (sent->bytesAvailable() > kMaxBodyBytes ||
+            (length.isValid() && length.toLongLong() > kMaxBodyBytes)) {
+            sent->abort();
+        }
+    };
+    connect(sent, &QNetworkReply::metaDataChanged, this, tooLong);
+    connect(sent, &QNetworkReply::readyRead, this, tooLong);
     connect(sent, &QNetworkReply::finished, this, [this, sent]() {
         if (reply_ == sent) {
+            deadline_->stop();
             replyFinished_ = true;
             finishedAt_ = now();
             emit inputReady();
         }
     });
+    deadline_->start(kRequestDeadlineMs);
 }
 
-void TelemetrySourceWarthunder::handleReply(QNetworkReply* finished) {
+void TelemetrySourceWarthunder::handleReply(QNetworkReply* finished, qint64 at) {
+    // Only the game's own answer counts: status 200 as asked (no redirect), a whole body within
+    // the cap, and a JSON object that says "valid": true.
     WarthunderAnswer answer;
-    if (finished->error() == QNetworkReply::NoError) {
-        answer = parseWarthunderAnswer(finished->readAll());
+    if (finished->error() == QNetworkReply::NoError &&
+        finished->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() == 200 &&
+        finished->bytesAvailable() <= kMaxBodyBytes) {
+        answer = parseWarthunderAnswer(finished->read(kMaxBodyBytes));
     }
     if (answer.inFlight) {
-        answering_ = true;
+        lastValidAt_ = at;
         if (!active_) {
             // The first answer only tells that the game is flying; its values are not published.
             active_ = true;
@@ -91,16 +142,9 @@ void TelemetrySourceWarthunder::handleReply(QNetworkReply* finished) {
         }
         return;
     }
-    // Refused, failed, slow or outside a flight: one such answer is enough to end the stream.
-    if (active_) {
-        active_ = false;
-        emit telemetryChanged(default_);
-        emit telemetryEnded();
-    }
-    // A game that was answering gets one quick retry, so that a single slow answer in flight
-    // costs no more than a fresh announce; after that, about once a second.
-    if (!answering_) {
+    // Refused, failed, slow, not the game or outside a flight: a running stream asks again at
+    // once until its time-out; otherwise about once a second.
+    if (!active_) {
         nextRequestAt_ = sentAt_ + kIdleIntervalMs;
     }
-    answering_ = false;
 }

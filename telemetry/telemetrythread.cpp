@@ -7,6 +7,7 @@
 #include "telemetry/telemetrysourcedcs.h"
 #include "telemetry/telemetrysourcemsfs.h"
 #include "telemetry/telemetrysourceshturmovik.h"
+#include "telemetry/telemetrysourceudp.h"
 #include "telemetry/telemetrysourcewarthunder.h"
 
 #include <algorithm>
@@ -99,8 +100,20 @@ void TelemetryThread::setReplayLooping(bool looping) {
     replay_->setLooping(looping);
 }
 
+void TelemetryThread::setAcceptRemoteTelemetry(bool accept) {
+    for (TelemetrySource* s : sources_) {
+        if (auto* udp = qobject_cast<TelemetrySourceUdp*>(s)) {
+            udp->setAcceptRemote(accept);
+        }
+    }
+}
+
 void TelemetryThread::adoptSource(TelemetrySource* source, Telemetry::Source index) {
     sources_[index] = source;
+    if (auto* udp = qobject_cast<TelemetrySourceUdp*>(source)) {
+        connect(udp, &TelemetrySourceUdp::senderRefused, this, &TelemetryThread::remoteTelemetryRefused,
+                Qt::DirectConnection);
+    }
     connect(
         source, &TelemetrySource::telemetrySourceChanged, this,
         [this](Telemetry::Source s, const QString& name) {

@@ -54,6 +54,8 @@ signals:
     void telemetryEnded();
     // Part of the interface the control loop connects; no source raises it.
     void landed(float verticalSpeed, float airspeed);
+    // A game's datagram from another computer was dropped: once per sender and game.
+    void remoteTelemetryRefused(QString sender);
 
 public slots:
     // Lets the sources run: a first scan at once, then arriving input and the schedules.
@@ -63,6 +65,8 @@ public slots:
     void pauseReplay(bool paused);
     void seekReplay(qint64 position);
     void setReplayLooping(bool looping);
+    // Whether the UDP games' datagrams from other computers count; off until the user allows them.
+    void setAcceptRemoteTelemetry(bool accept);
 
 private slots:
     // Polls, in scan order, every source that may run and is due; then sets the timer again.

@@ -20,10 +20,11 @@ float member(const QJsonObject& object, const QString& key) {
 
 WarthunderAnswer parseWarthunderAnswer(const QByteArray& body) {
     // A parse error leaves a null document, whose object() is empty: every member then reads 0.
-    const QJsonObject object = QJsonDocument::fromJson(body).object();
+    const QJsonDocument document = QJsonDocument::fromJson(body);
+    const QJsonObject object = document.object();
     WarthunderAnswer answer;
     const QJsonValue valid = object.value(QStringLiteral("valid"));
-    answer.inFlight = !(valid.isBool() && !valid.toBool());
+    answer.inFlight = document.isObject() && valid.isBool() && valid.toBool();
     answer.record.airspeed = member(object, QStringLiteral("IAS, km/h"));
     answer.record.gForce = member(object, QStringLiteral("Ny"));
     answer.record.aoa = member(object, QStringLiteral("AoA, deg"));

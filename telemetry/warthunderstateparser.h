@@ -10,9 +10,9 @@
 // fit a float all read as 0. Pure: safe on any bytes.
 WarthunderTelemetry parseWarthunderState(const QByteArray& body);
 
-// An answer with what it says about the game: in the hangar and the menus the game answers
-// "valid": false, which is no flight data. Only that literal false counts; a body without the
-// member reads as flight data.
+// An answer with what it says about the game: in flight the game answers "valid": true; in the
+// hangar and the menus "valid": false. Only a JSON object with that literal true is flight data;
+// a web page, other JSON or a body without the member is not the game.
 struct WarthunderAnswer {
     bool inFlight = false;
     WarthunderTelemetry record;

@@ -55,6 +55,9 @@ private slots:
         QTest::newRow("msfs and another set-up")
             << QStringList{"--setup-msfs", "a", "--install-dcs-export", "b"} << false << C::SetupMsfs << ""
             << "";
+        QTest::newRow("other computers' telemetry for this run")
+            << QStringList{"--accept-remote-telemetry"} << true << C::Window << ""
+            << "";
         QTest::newRow("two commands")
             << QStringList{"--list-devices", "--setup-condor", "x"} << false << C::ListDevices << ""
             << "";
@@ -80,6 +83,8 @@ private slots:
             QCOMPARE(line.command(), command);
             QCOMPARE(line.commandDirectory(), directory);
             QCOMPARE(line.dataDirectory(), dataDirectory);
+            QCOMPARE(line.acceptRemoteTelemetry(),
+                     arguments.contains(QStringLiteral("--accept-remote-telemetry")));
         }
     }
 

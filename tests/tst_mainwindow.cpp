@@ -7,6 +7,8 @@
 #include "support/fakehid.h"
 #include "support/reportbytes.h"
 #include "telemetry/recordingcsv.h"
+#include "telemetry/telemetrysourceudp.h"
+#include "telemetry/telemetrythread.h"
 #include "ui/forcesviewwidget.h"
 #include "ui/threeaxiseffectswidget.h"
 
@@ -282,13 +284,13 @@ private slots:
         QVERIFY(window.findChild<QWidget*>(QStringLiteral("effect_settings_widget")));
         QVERIFY(window.findChild<QWidget*>(QStringLiteral("status_widget")));
         QCOMPARE(window.menuBar()->objectName(), QStringLiteral("menubar"));
-        // File, Edit and Help, in that order; File drives the recorder and the replay.
+        // File, Edit, Settings and Help, in that order; File drives the recorder and the replay.
         QStringList menus;
         for (const QAction* action : window.menuBar()->actions()) {
             menus << action->text();
         }
-        QCOMPARE(menus,
-                 (QStringList{QStringLiteral("&File"), QStringLiteral("&Edit"), QStringLiteral("&Help")}));
+        QCOMPARE(menus, (QStringList{QStringLiteral("&File"), QStringLiteral("&Edit"),
+                                     QStringLiteral("&Settings"), QStringLiteral("&Help")}));
         QMenu* file = window.menuBar()->actions().first()->menu();
         QVERIFY(file);
         QStringList items;
@@ -343,6 +345,69 @@ private slots:
                                                                     : text->property("text").toString();
         QVERIFY2(shown.contains(expected), qPrintable(shown));
         dialog->close();
+    }
+
+    // Other computers are refused until the user allows them: the choice is remembered and
+    // reaches the telemetry worker, and a refused sender is named in the status bar.
+    void otherComputersAreAllowedFromTheSettingsMenu_data() {
+        QTest::addColumn<bool>("stored");
+        QTest::addColumn<bool>("forThisRun");
+        QTest::addColumn<bool>("check"); // the user checks the action
+        QTest::addColumn<bool>("accepted");
+        QTest::addColumn<bool>("remembered");
+        QTest::newRow("by default refused") << false << false << false << false << false;
+        QTest::newRow("checked by the user") << false << false << true << true << true;
+        QTest::newRow("remembered from a run before") << true << false << false << true << true;
+        QTest::newRow("for this run only") << false << true << false << true << false;
+    }
+
+    void otherComputersAreAllowedFromTheSettingsMenu() {
+        QFETCH(bool, stored);
+        QFETCH(bool, forThisRun);
+        QFETCH(bool, check);
+        QFETCH(bool, accepted);
+        QFETCH(bool, remembered);
+        if (stored) {
+            MainWindow::windowSettings()->setValue(QStringLiteral("telemetry/acceptRemote"), true);
+        }
+        MainWindow window;
+        if (forThisRun) {
+            window.acceptRemoteTelemetryForThisRun();
+        }
+        auto* action = window.findChild<QAction*>(QStringLiteral("accept_remote_action"));
+        QVERIFY(action);
+        QCOMPARE(action->text(), QStringLiteral("Accept telemetry from other computers"));
+        auto* menu = window.menuBar()->findChild<QMenu*>(QStringLiteral("settings_menu"));
+        QVERIFY(menu && menu->actions().contains(action));
+        if (check) {
+            action->trigger();
+        }
+        QCOMPARE(action->isChecked(), accepted);
+        TelemetryThread* telemetry = window.background()->telemetry();
+        const auto acceptsRemote = [telemetry]() {
+            bool all = true;
+            QMetaObject::invokeMethod(
+                telemetry,
+                [&all, telemetry]() {
+                    for (int s : {Telemetry::TELEMETRY_SOURCE_DCS, Telemetry::TELEMETRY_SOURCE_IL2,
+                                  Telemetry::TELEMETRY_SOURCE_CONDOR}) {
+                        all = all && static_cast<TelemetrySourceUdp*>(telemetry->source(s))->acceptsRemote();
+                    }
+                },
+                Qt::BlockingQueuedConnection);
+            return all;
+        };
+        QTRY_COMPARE_WITH_TIMEOUT(acceptsRemote(), accepted, 5000);
+        QCOMPARE(
+            MainWindow::windowSettings()->value(QStringLiteral("telemetry/acceptRemote"), false).toBool(),
+            remembered);
+
+        QMetaObject::invokeMethod(
+            telemetry, [telemetry]() { emit telemetry->remoteTelemetryRefused(QStringLiteral("192.0.2.7")); },
+            Qt::QueuedConnection);
+        QTRY_VERIFY_WITH_TIMEOUT(window.statusBar()->currentMessage().contains(QStringLiteral("192.0.2.7")),
+                                 5000);
+        QVERIFY(window.statusBar()->currentMessage().contains(action->text()));
     }
 
     void controlLoopRunsOnItsOwnThread() {

@@ -553,6 +553,45 @@ private slots:
                  (QStringList{"start 1 First", "data 210", "data 0", "end", "start 1 Second", "data 150"}));
     }
 
+    // A simulator that stays connected but sends no data for more than a second ends the stream
+    // with an all-zero record; the connection stays, and its next answer starts the stream again
+    // under the same aircraft name.
+    void silenceEndsStream() {
+        FakeSimConnect::setSimulatorRunning(true);
+        TelemetrySourceMSFS source;
+        qint64 now = 0;
+        source.setClock([&now]() { return now; });
+        QSignalSpy records(&source, &TelemetrySourceMSFS::telemetryChanged);
+        EventLog log(&source);
+        FakeSimConnect::queueData(cruise(), "Quiet");
+        FakeSimConnect::queueData(cruise(), "Quiet");
+        source.poll();
+        now = 20;
+        source.poll();
+        const QStringList streaming{"start 1 Quiet", "data 210"};
+        QCOMPARE(log.entries, streaming);
+        for (now = 40; now <= 1020; now += 20) { // exactly a second since the last data
+            source.poll();
+        }
+        QCOMPARE(log.entries, streaming);
+        now = 1021;
+        source.poll();
+        QCOMPARE(log.entries, (streaming + QStringList{"data 0", "end"}));
+        QCOMPARE(fields(records.last().at(0).value<MSFSTelemetry>()), fields(MSFSTelemetry{}));
+        now = 5000; // an ended stream is not ended again
+        source.poll();
+        QCOMPARE(log.entries.size(), 4);
+        QCOMPARE(FakeSimConnect::closes().size(), size_t(0));
+
+        FakeSimConnect::queueData(cruise(), "Quiet");
+        FakeSimConnect::queueData(cruise(), "Quiet");
+        source.poll();
+        now = 5020;
+        source.poll();
+        QCOMPARE(log.entries.mid(4), streaming);
+        QCOMPARE(FakeSimConnect::openAttempts(), 1);
+    }
+
     // After the simulator quits, the dead connection is closed and a restarted simulator is
     // found again by a new connection.
     void quitThenRestartedSimulator() {

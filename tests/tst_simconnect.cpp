@@ -577,6 +577,59 @@ private slots:
         QCOMPARE(simulator->definitions.size(), kMsfsDatumCount);
     }
 
+    // A simulator that keeps its connection but stops answering: the stream ends within about a
+    // second, on the same connection, and resumes with the next answer.
+    void silentSimulatorEndsStream() {
+        TelemetrySourceMSFS source;
+        EventLog log(&source);
+        simulator->queueData(cruise(100), "Quiet");
+        simulator->queueData(cruise(110), "Quiet");
+        QVERIFY(pollUntil(source, [&] { return log.entries.size() >= 2; }));
+        QVERIFY(pollUntil(source, [&] { return log.entries.last() == QLatin1String("end"); }));
+        QCOMPARE(log.entries, (QStringList{"start 1 Quiet", "data 110", "data 0", "end"}));
+        simulator->queueData(cruise(120), "Quiet");
+        simulator->queueData(cruise(130), "Quiet");
+        QVERIFY(pollUntil(source, [&] { return log.entries.size() >= 6; }));
+        QCOMPARE(log.entries.mid(4), (QStringList{"start 1 Quiet", "data 130"}));
+        QCOMPARE(simulator->connections(), 1);
+    }
+
+    // An Open the simulator never answers is given up after its deadline and tried again on a
+    // new connection, which is set up once the simulator answers.
+    void unansweredOpenIsRetried() {
+        simulator->setHoldOpenAnswer(true);
+        TelemetrySourceMSFS source;
+        EventLog log(&source);
+        QVERIFY(pollUntil(source, [&] { return simulator->connections() == 2; }));
+        QCOMPARE(simulator->opens.size(), 2);
+        QCOMPARE(simulator->opens[1].connection, 2);
+        QVERIFY(simulator->definitions.isEmpty());
+        simulator->setStreaming(cruise(), "Late");
+        simulator->setHoldOpenAnswer(false);
+        QVERIFY(pollUntil(source, [&] { return !log.entries.isEmpty(); }));
+        QCOMPARE(log.entries.first(), QStringLiteral("start 1 Late"));
+        QCOMPARE(simulator->definitions.size(), kMsfsDatumCount);
+        QCOMPARE(simulator->definitions.first().connection, 2);
+    }
+
+    // A host name is looked up in the background: the call returns at once with the name set,
+    // and its IPv4 address replaces it once known.
+    void hostNameLookedUpLater() {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString previous = QDir::currentPath();
+        QDir::setCurrent(dir.path());
+        QStringList late;
+        const QString problem =
+            configureSimConnect(QStringLiteral("localhost:6001"), [&late](const QString& p) { late << p; });
+        QDir::setCurrent(previous);
+        QCOMPARE(problem, QString());
+        QCOMPARE(simConnectEndpoint().address, QStringLiteral("localhost"));
+        QTRY_COMPARE_WITH_TIMEOUT(simConnectEndpoint().address, QStringLiteral("127.0.0.1"), 10000);
+        QCOMPARE(int(simConnectEndpoint().port), 6001);
+        QCOMPARE(late, QStringList());
+    }
+
     void versionMismatchRetry() {
         simulator->setRefusedVersionFrom(5);
         simulator->setStreaming(cruise(), "Old sim");

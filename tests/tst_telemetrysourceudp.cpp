@@ -248,6 +248,105 @@ private slots:
         QCOMPARE(records.at(0).at(0).value<DCSTelemetry>().airspeed, 77.0f);
     }
 
+    // Only loopback is this computer, however a dual-stack socket spells the sender.
+    void senderIsThisComputer_data() {
+        QTest::addColumn<QString>("sender");
+        QTest::addColumn<bool>("local");
+        QTest::newRow("IPv4 loopback") << "127.0.0.1" << true;
+        QTest::newRow("IPv4 loopback range") << "127.255.0.9" << true;
+        QTest::newRow("IPv6 loopback") << "::1" << true;
+        QTest::newRow("mapped IPv4 loopback") << "::ffff:127.0.0.2" << true;
+        QTest::newRow("LAN") << "192.168.1.20" << false;
+        QTest::newRow("mapped LAN") << "::ffff:192.168.1.20" << false;
+        QTest::newRow("just below loopback") << "126.255.255.255" << false;
+        QTest::newRow("just above loopback") << "128.0.0.1" << false;
+        QTest::newRow("IPv6 link-local") << "fe80::1" << false;
+        QTest::newRow("unspecified") << "0.0.0.0" << false;
+        QTest::newRow("IPv6 unspecified") << "::" << false;
+        QTest::newRow("no address") << "" << false;
+    }
+
+    void senderIsThisComputer() {
+        QFETCH(QString, sender);
+        QFETCH(bool, local);
+        QCOMPARE(TelemetrySourceUdp::isThisComputer(QHostAddress(sender)), local);
+    }
+
+    // 127.0.0.2 plays another computer (the check is narrowed to 127.0.0.1): its datagrams drive
+    // nothing and do not keep a stream alive unless other computers are allowed, and each such
+    // sender is reported once.
+    void otherComputers_data() {
+        QTest::addColumn<bool>("allowed");
+        QTest::addColumn<QStringList>("events");
+        QTest::addColumn<QStringList>("refused");
+        QTest::newRow("refused by default")
+            << false << QStringList{"start 2 Local", "record 0", "end", "start 2 Local"}
+            << QStringList{"127.0.0.2"};
+        QTest::newRow("allowed") << true
+                                 << QStringList{"start 2 Remote", "record 2", "record 3", "record 4",
+                                                "record 5"}
+                                 << QStringList();
+    }
+
+    void otherComputers() {
+        QFETCH(bool, allowed);
+        QFETCH(QStringList, events);
+        QFETCH(QStringList, refused);
+        const quint16 port = UdpTesting::freePort();
+        TelemetrySourceDCS source(nullptr, port);
+        useManualClock(source);
+        source.setSenderCheck([](const QHostAddress& a) {
+            return a.isEqual(QHostAddress(QStringLiteral("127.0.0.1")), QHostAddress::TolerantConversion);
+        });
+        QVERIFY(!source.acceptsRemote());
+        source.setAcceptRemote(allowed);
+        Recorder<TelemetrySourceDCS, DCSTelemetry> log(&source);
+        QSignalSpy refusals(&source, &TelemetrySourceUdp::senderRefused);
+
+        for (int i = 1; i <= 4; ++i) {
+            if (i == 2 && !allowed) {
+                // A stream started here is not kept alive by the other computer.
+                QVERIFY(UdpTesting::send(port, dcs("Local", 1)));
+                POLL_UNTIL(source, log.events.size() == 1);
+            }
+            now_ = i * 800;
+            QVERIFY(UdpTesting::sendFrom(QStringLiteral("127.0.0.2"), port, dcs("Remote", float(i))));
+            if (allowed) {
+                POLL_UNTIL(source, log.events.size() == i);
+            } else {
+                // One poll, which reads only the refused datagram (loopback delivers at once).
+                source.poll();
+                QCOMPARE(refusals.count(), 1);
+            }
+        }
+        QVERIFY(UdpTesting::send(port, dcs("Local", 5)));
+        POLL_UNTIL(source, log.events.size() == events.size());
+        QCOMPARE(log.events, events);
+        QStringList senders;
+        for (const QList<QVariant>& r : refusals) {
+            senders << r.at(0).toString();
+        }
+        QCOMPARE(senders, refused);
+    }
+
+    // A flood is read in bounded bites: the newest datagram of the first 64 counts for one poll,
+    // and the source asks for another poll at once while more wait.
+    void readsBoundedPerPoll() {
+        const quint16 port = UdpTesting::freePort();
+        ProbeSource source(nullptr, port);
+        const int count = TelemetrySourceUdp::kMaxDatagramsPerPoll + 36;
+        for (int i = 0; i < count; ++i) {
+            QVERIFY(UdpTesting::send(port, QByteArray::number(i)));
+        }
+        source.poll();
+        QCOMPARE(source.calls,
+                 QStringList{QStringLiteral("name %1").arg(TelemetrySourceUdp::kMaxDatagramsPerPoll - 1)});
+        QCOMPARE(source.pollDelay(), qint64(0));
+        source.poll();
+        QCOMPARE(source.calls.mid(1),
+                 (QStringList{QStringLiteral("parse %1").arg(count - 1), "warmup 0", "publish"}));
+    }
+
     void fixedStreamNames_data() {
         QTest::addColumn<int>("game");
         QTest::addColumn<QByteArray>("datagram");

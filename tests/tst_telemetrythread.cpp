@@ -134,20 +134,49 @@ private slots:
     // The control loop connects to these by name and type; their order is the worker's interface.
     void interfaceInDeclarationOrder() {
         QCOMPARE(ownMethods(TelemetryThread::staticMetaObject, QMetaMethod::Signal),
-                 (QStringList{"public msfsTelemetryChanged(MSFSTelemetry)",
-                              "public dcsTelemetryChanged(DCSTelemetry)",
-                              "public shturmovikTelemetryChanged(ShturmovikTelemetry)",
-                              "public condor2TelemetryChanged(Condor2Telemetry)",
-                              "public warthunderTelemetryChanged(WarthunderTelemetry)",
-                              "public telemetrySourceChanged(Telemetry::Source,QString)",
-                              "public telemetryEnded()", "public landed(float,float)"}));
+                 (QStringList{
+                     "public msfsTelemetryChanged(MSFSTelemetry)", "public dcsTelemetryChanged(DCSTelemetry)",
+                     "public shturmovikTelemetryChanged(ShturmovikTelemetry)",
+                     "public condor2TelemetryChanged(Condor2Telemetry)",
+                     "public warthunderTelemetryChanged(WarthunderTelemetry)",
+                     "public telemetrySourceChanged(Telemetry::Source,QString)", "public telemetryEnded()",
+                     "public landed(float,float)", "public remoteTelemetryRefused(QString)"}));
         QCOMPARE(ownMethods(TelemetryThread::staticMetaObject, QMetaMethod::Slot),
                  (QStringList{"public start()", "public startReplay(QString)", "public stopReplay()",
                               "public pauseReplay(bool)", "public seekReplay(qlonglong)",
-                              "public setReplayLooping(bool)", "private onTimeout()"}));
+                              "public setReplayLooping(bool)", "public setAcceptRemoteTelemetry(bool)",
+                              "private onTimeout()"}));
         QCOMPARE(ownMethods(TelemetrySource::staticMetaObject, QMetaMethod::Signal),
                  (QStringList{"public telemetrySourceChanged(Telemetry::Source,QString)",
                               "public telemetryEnded()", "public landed(float)", "public inputReady()"}));
+    }
+
+    // Each UDP game refuses another computer (127.0.0.2 plays one) until the worker is told to
+    // accept it; the refused sender reaches the worker's own signal.
+    void otherComputersThroughTheWorker_data() {
+        QTest::addColumn<int>("game");
+        QTest::newRow("DCS") << int(Telemetry::TELEMETRY_SOURCE_DCS);
+        QTest::newRow("IL-2") << int(Telemetry::TELEMETRY_SOURCE_IL2);
+        QTest::newRow("Condor") << int(Telemetry::TELEMETRY_SOURCE_CONDOR);
+    }
+
+    void otherComputersThroughTheWorker() {
+        QFETCH(int, game);
+        const QHostAddress self(QStringLiteral("127.0.0.1"));
+        udp(Telemetry::Source(game))->setSenderCheck([self](const QHostAddress& a) {
+            return a.isEqual(self, QHostAddress::TolerantConversion);
+        });
+        QSignalSpy refused(worker_.data(), &TelemetryThread::remoteTelemetryRefused);
+        QVERIFY(UdpTesting::sendFrom(QStringLiteral("127.0.0.2"), port(game), dcs("F-16C", 1)));
+        QTRY_COMPARE_WITH_TIMEOUT(refused.count(), 1, 5000);
+        QCOMPARE(refused.at(0).at(0).toString(), QStringLiteral("127.0.0.2"));
+        QCOMPARE(log_, QStringList());
+
+        worker_->setAcceptRemoteTelemetry(true);
+        QVERIFY(UdpTesting::sendFrom(QStringLiteral("127.0.0.2"), port(game), dcs("F-16C", 1)));
+        QTRY_COMPARE_WITH_TIMEOUT(log_.size(), 1, 5000);
+        QVERIFY(log_.at(0).startsWith(QStringLiteral("source %1 ").arg(game)));
+        QCOMPARE(refused.count(), 1);
     }
 
     // While no game sends, the worker wakes about once a second: the simulator is looked for and

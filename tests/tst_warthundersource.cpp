@@ -6,21 +6,26 @@
 #include <QFile>
 #include <QList>
 #include <QNetworkAccessManager>
+#include <QNetworkReply>
 #include <QPointer>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTimer>
 #include <QtTest>
 
+#include <algorithm>
 #include <memory>
 
 namespace {
 
 // A stand-in for the game's telemetry server on 127.0.0.1: answers each GET with a JSON body,
-// with an HTTP error, not at all, or holds the answer until the test releases it.
+// with an HTTP error, not at all, or holds the answer until the test releases it; or, as other
+// programs on that port might, with a redirect to the game's page, a body that never ends, or
+// one that drips a byte every 10 ms.
 class GameServer : public QObject {
 public:
-    enum class Mode { Json, HttpError, Silent, Hold };
+    enum class Mode { Json, HttpError, Silent, Hold, Redirect, Endless, Drip };
 
     GameServer() {
         listen(0);
@@ -38,6 +43,7 @@ public:
     int requests() const { return requestLines_.size(); }
     QList<QByteArray> requestLines() const { return requestLines_; }
     int disconnects() const { return disconnects_; }
+    qint64 bytesSent() const { return bytesSent_; }
 
     // Answers every held request with the JSON body.
     void releaseHeld() {
@@ -83,6 +89,38 @@ private:
         case Mode::Hold:
             held_.append(socket);
             break;
+        case Mode::Redirect:
+            socket->write("HTTP/1.1 302 Found\r\nLocation: " + url().toEncoded() +
+                          "\r\nContent-Type: application/json\r\nContent-Length: " +
+                          QByteArray::number(body_.size()) + "\r\nConnection: close\r\n\r\n" + body_);
+            socket->disconnectFromHost();
+            break;
+        case Mode::Endless: {
+            // As fast as the client takes it, with at most about a MiB held in this process.
+            socket->write("HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nConnection: close\r\n\r\n[");
+            const auto more = [this, socket]() {
+                static const QByteArray chunk(256 * 1024, '1');
+                while (socket->state() == QAbstractSocket::ConnectedState &&
+                       socket->bytesToWrite() < 1024 * 1024) {
+                    socket->write(chunk);
+                    bytesSent_ += chunk.size();
+                }
+            };
+            connect(socket, &QTcpSocket::bytesWritten, this, more);
+            more();
+            break;
+        }
+        case Mode::Drip: {
+            socket->write(
+                "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nContent-Length: 1000\r\n\r\n");
+            auto* drip = new QTimer(socket);
+            connect(drip, &QTimer::timeout, socket, [this, socket]() {
+                socket->write(" ");
+                ++bytesSent_;
+            });
+            drip->start(10);
+            break;
+        }
         }
     }
 
@@ -99,7 +137,29 @@ private:
     QList<QByteArray> requestLines_;
     QList<QPointer<QTcpSocket>> held_;
     int disconnects_ = 0;
+    qint64 bytesSent_ = 0;
 };
+
+// The peak resident memory of this process since the last resetPeakMemory(), in bytes (Linux;
+// 0 when unknown).
+qint64 peakMemory() {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly)) {
+        return 0;
+    }
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:")) {
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong() * 1024;
+        }
+    }
+    return 0;
+}
+
+// Starts a new peak at the present resident size.
+bool resetPeakMemory() {
+    QFile clear(QStringLiteral("/proc/self/clear_refs"));
+    return clear.open(QIODevice::WriteOnly) && clear.write("5") == 1;
+}
 
 QByteArray fixture(const char* name) {
     QFile file(QStringLiteral(TRENNAL_FIXTURES_DIR "/") + QLatin1String(name));
@@ -154,11 +214,11 @@ private:
         connect(&source, &TelemetrySource::inputReady, &source, &TelemetrySource::poll);
     }
 
-    // A second later (so that a request is due whatever came before), polls once and waits until
-    // the reply of that poll has been handled (the manager announces it in the same call chain
-    // as the reply's own finished signal, which has the source poll).
-    [[nodiscard]] bool pollAndWait(TelemetrySourceWarthunder& source, QSignalSpy& finished) {
-        now_ += 1000;
+    // `step` ms later (20: the next request of a running stream is due; 1000: any request is),
+    // polls once and waits until the reply of that poll has been handled (the manager announces
+    // it in the same call chain as the reply's own finished signal, which has the source poll).
+    [[nodiscard]] bool pollAndWait(TelemetrySourceWarthunder& source, QSignalSpy& finished, int step = 20) {
+        now_ += step;
         const int before = finished.count();
         source.poll();
         return QTest::qWaitFor([&]() { return finished.count() > before; }, 10000);
@@ -277,6 +337,8 @@ private slots:
         QTest::newRow("no answer within 100 ms") << 2;
         QTest::newRow("hangar: valid false") << 3;
         QTest::newRow("hangar: valid false with stale values") << 4;
+        QTest::newRow("a web page") << 5;
+        QTest::newRow("a redirect") << 6;
     }
 
     // What the game says to the source, as a failure of the table above.
@@ -289,11 +351,17 @@ private slots:
             server.setMode(GameServer::Mode::Silent);
         } else if (failure == 3) {
             server.setBody(fixture("warthunder_state_not_in_flight.json"));
-        } else {
+        } else if (failure == 4) {
             server.setBody(R"({"valid": false, "IAS, km/h": 320.5, "Ny": 1.5, "AoA, deg": 3})");
+        } else if (failure == 5) {
+            server.setBody("<html><body>Router login</body></html>");
+        } else {
+            server.setMode(GameServer::Mode::Redirect);
         }
     }
 
+    // Failed answers keep a running stream for 300 ms after the last answer with flight data,
+    // retried every 20 ms; then the stream ends with an all-zero record.
     void failedRequestEndsStream() {
         QFETCH(int, failure);
         GameServer server;
@@ -305,11 +373,17 @@ private slots:
         QVERIFY(pollAndWait(source, *finished));
         QCOMPARE(log.entries, QStringList{"start 4 Generic warbird"});
         QVERIFY(pollAndWait(source, *finished));
+        const qint64 lastAnswer = now_;
+        const QStringList streaming{"start 4 Generic warbird", "data 320.5 1.5 3"};
 
         fail(server, failure);
         QVERIFY(pollAndWait(source, *finished));
-        QCOMPARE(log.entries,
-                 (QStringList{"start 4 Generic warbird", "data 320.5 1.5 3", "data 0 0 0", "end"}));
+        QVERIFY(pollAndWait(source, *finished));
+        QVERIFY(pollAndWait(source, *finished, int(lastAnswer + 300 - now_)));
+        QCOMPARE(log.entries, streaming);
+        now_ = lastAnswer + 301;
+        source.poll();
+        QCOMPARE(log.entries, (streaming + QStringList{"data 0 0 0", "end"}));
         QCOMPARE(fields(records.last().at(0).value<WarthunderTelemetry>()), fields(WarthunderTelemetry{}));
 
         // The game answers again: a new stream, announced only.
@@ -318,9 +392,85 @@ private slots:
         }
         server.setMode(GameServer::Mode::Json);
         server.setBody(R"({"valid": true, "IAS, km/h": 320.5, "Ny": 1.5, "AoA, deg": 3})");
-        QVERIFY(pollAndWait(source, *finished));
+        QVERIFY(pollAndWait(source, *finished, 1000));
         QCOMPARE(log.entries.size(), 5);
         QCOMPARE(log.entries.last(), QStringLiteral("start 4 Generic warbird"));
+    }
+
+    // Whatever else answers on the game's port is not the game: no stream starts, a redirect
+    // is not followed (one request per poll), and a body that never ends is cut off with little
+    // memory spent.
+    void notTheGame_data() {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<QByteArray>("body");
+        const int json = int(GameServer::Mode::Json);
+        QTest::newRow("a web page") << json << QByteArray("<!DOCTYPE html><html><body>Welcome</body></html>");
+        QTest::newRow("other JSON") << json << QByteArray(R"({"status": "ok", "IAS, km/h": 300})");
+        QTest::newRow("valid as text") << json << QByteArray(R"({"valid": "true", "IAS, km/h": 300})");
+        QTest::newRow("valid as a number") << json << QByteArray(R"({"valid": 1, "IAS, km/h": 300})");
+        QTest::newRow("an array") << json << QByteArray(R"([{"valid": true}])");
+        QTest::newRow("empty") << json << QByteArray();
+        QTest::newRow("the game's answer, padded past 64 KiB")
+            << json << QByteArray(R"({"valid": true, "IAS, km/h": 300})") + QByteArray(65536, ' ');
+        QTest::newRow("a redirect to the game's answer")
+            << int(GameServer::Mode::Redirect) << QByteArray(R"({"valid": true, "IAS, km/h": 300})");
+        QTest::newRow("an endless body") << int(GameServer::Mode::Endless) << QByteArray();
+    }
+
+    void notTheGame() {
+        QFETCH(int, mode);
+        QFETCH(QByteArray, body);
+        GameServer server;
+        server.setMode(GameServer::Mode(mode));
+        server.setBody(body);
+        TelemetrySourceWarthunder source(nullptr, server.url());
+        drive(source);
+        std::unique_ptr<QSignalSpy> finished(finishedSpy(source));
+        EventLog log(&source);
+        // Measured once the manager has set itself up for the first answer.
+        QVERIFY(pollAndWait(source, *finished, 1000));
+        const bool measured = resetPeakMemory();
+        const qint64 before = peakMemory();
+        for (int i = 0; i < 2; ++i) {
+            QVERIFY(pollAndWait(source, *finished, 1000));
+        }
+        const qint64 grown = peakMemory() - before;
+        QCOMPARE(log.entries, QStringList());
+        QCOMPARE(server.requests(), 3);
+        if (measured) {
+            QVERIFY2(grown < 2 * 1024 * 1024,
+                     qPrintable(QStringLiteral("%1 bytes more at the peak").arg(grown)));
+        }
+        if (mode == int(GameServer::Mode::Endless)) {
+            QTRY_COMPARE_WITH_TIMEOUT(server.disconnects(), 3, 10000); // each cut off by the source
+        }
+        QCOMPARE(source.pollDelay(), qint64(1000)); // asked about once a second, as for no game
+    }
+
+    // An answer that drips in is ended by the request's deadline, and a stream it interrupts ends
+    // 300 ms after the last answer with flight data, however the drip goes on.
+    void dripEndsTheStream() {
+        GameServer server;
+        TelemetrySourceWarthunder source(nullptr, server.url());
+        drive(source);
+        std::unique_ptr<QSignalSpy> finished(finishedSpy(source));
+        EventLog log(&source);
+        QVERIFY(pollAndWait(source, *finished));
+        QVERIFY(pollAndWait(source, *finished));
+        const qint64 lastAnswer = now_;
+        const QStringList streaming{"start 4 Generic warbird", "data 320.5 1.5 3"};
+        QCOMPARE(log.entries, streaming);
+
+        server.setMode(GameServer::Mode::Drip);
+        const int disconnects = server.disconnects();
+        QVERIFY(pollAndWait(source, *finished));
+        QVERIFY(server.bytesSent() > 0);
+        QTRY_COMPARE_WITH_TIMEOUT(server.disconnects(), disconnects + 1, 10000); // the source hung up
+        QVERIFY(pollAndWait(source, *finished, int(lastAnswer + 300 - now_)));
+        QCOMPARE(log.entries, streaming);
+        now_ = lastAnswer + 301;
+        source.poll();
+        QCOMPARE(log.entries, (streaming + QStringList{"data 0 0 0", "end"}));
     }
 
     void failuresWhileIdleEmitNothing_data() { failedRequestEndsStream_data(); }
@@ -334,15 +484,15 @@ private slots:
         std::unique_ptr<QSignalSpy> finished(finishedSpy(source));
         EventLog log(&source);
         for (int i = 0; i < 3; ++i) {
-            QVERIFY(pollAndWait(source, *finished));
+            QVERIFY(pollAndWait(source, *finished, 1000));
         }
         QCOMPARE(finished->count(), 3);
         QCOMPARE(server.requests(), failure == 1 ? 0 : 3);
         QCOMPARE(log.entries, QStringList());
     }
 
-    // How often the game is asked: every 20 ms while it answers with flight data, about once a
-    // second while it refuses or sits in the hangar, with one quick retry when it stops answering.
+    // How often the game is asked: every 20 ms while a stream runs, about once a second while it
+    // refuses or sits in the hangar.
     // Steps: a number polls at that time (and waits for the reply it sends); a word changes what
     // the game does.
     void requestSchedule_data() {
@@ -355,10 +505,10 @@ private slots:
         QTest::newRow("hangar: once a second")
             << QStringList{"hangar", "0", "20", "500", "1000"} << 2 << 1000;
         QTest::newRow("HTTP error: once a second") << QStringList{"error", "0", "20", "999"} << 1 << 1;
-        QTest::newRow("stops answering: one quick retry, then a second")
-            << QStringList{"0", "20", "refuse", "40", "60", "80", "1059", "1060"} << 5 << 1000;
-        QTest::newRow("lands in the hangar: one quick retry, then a second")
-            << QStringList{"0", "20", "hangar", "40", "60", "80", "1060"} << 5 << 1000;
+        QTest::newRow("stops answering: every 20 ms until the stream ends, then once a second")
+            << QStringList{"0", "20", "refuse", "40", "60", "80", "400", "1399", "1400"} << 7 << 1000;
+        QTest::newRow("lands in the hangar: every 20 ms until the stream ends, then once a second")
+            << QStringList{"0", "20", "hangar", "40", "60", "80", "400", "1400"} << 7 << 1000;
         QTest::newRow("game starts: noticed within a second")
             << QStringList{"refuse", "0", "json", "500", "1000", "1010", "1020"} << 3 << 20;
     }
@@ -392,7 +542,9 @@ private slots:
             const int before = finished->count();
             source.poll();
             // A request sent by this poll is in flight until its reply has been handled.
-            if (source.pollDelay() < 0) {
+            const QList<QNetworkReply*> replies = source.findChildren<QNetworkReply*>();
+            if (std::any_of(replies.begin(), replies.end(),
+                            [](QNetworkReply* r) { return !r->isFinished(); })) {
                 QVERIFY(QTest::qWaitFor([&]() { return finished->count() > before; }, 10000));
             }
             QVERIFY2(source.pollDelay() >= 0, qPrintable(step));
@@ -408,7 +560,8 @@ private slots:
         QTest::addColumn<QStringList>("expected");
         QTest::addColumn<int>("delay"); // pollDelay() after that poll; -1: it sent the next request
         QTest::newRow("polled at once") << 0 << QStringList{"start 4 Generic warbird"} << 20;
-        QTest::newRow("polled after 100 ms") << 100 << QStringList{"start 4 Generic warbird"} << -1;
+        // The next request is in flight; the stream's time-out is due in 301 ms.
+        QTest::newRow("polled after 100 ms") << 100 << QStringList{"start 4 Generic warbird"} << 301;
         QTest::newRow("polled after 101 ms: dropped") << 101 << QStringList() << -1;
         QTest::newRow("polled after a minute: dropped") << 60000 << QStringList() << -1;
     }

@@ -26,6 +26,9 @@ namespace {
 
 // Bytes read per call at most, so that a flooding peer cannot hold the telemetry thread.
 constexpr size_t kReadPerCall = 256 * 1024;
+// Sent data unacknowledged for this long, or keep-alive probes unanswered as long, ends the
+// connection: a cut network is noticed within seconds, not minutes.
+constexpr int kUserTimeoutMs = 5000;
 
 #ifdef _WIN32
 constexpr intptr_t kNoSocket = static_cast<intptr_t>(INVALID_SOCKET);
@@ -134,10 +137,16 @@ bool SimConnectClient::connect() {
     setOption(s, IPPROTO_TCP, TCP_NODELAY, 1);
     setOption(s, SOL_SOCKET, SO_KEEPALIVE, 1);
 #ifdef TCP_KEEPIDLE
-    setOption(s, IPPROTO_TCP, TCP_KEEPIDLE, 10);
-    setOption(s, IPPROTO_TCP, TCP_KEEPINTVL, 2);
-    setOption(s, IPPROTO_TCP, TCP_KEEPCNT, 5);
+    setOption(s, IPPROTO_TCP, TCP_KEEPIDLE, 2);
+    setOption(s, IPPROTO_TCP, TCP_KEEPINTVL, 1);
+    setOption(s, IPPROTO_TCP, TCP_KEEPCNT, 3);
 #endif
+#if defined(TCP_USER_TIMEOUT)
+    setOption(s, IPPROTO_TCP, TCP_USER_TIMEOUT, kUserTimeoutMs);
+#elif defined(TCP_MAXRT)
+    setOption(s, IPPROTO_TCP, TCP_MAXRT, kUserTimeoutMs / 1000);
+#endif
+    attemptStarted_ = std::chrono::steady_clock::now();
     if (::connect(s, reinterpret_cast<const sockaddr*>(&peer), sizeof peer) == 0) {
         connected_ = true;
         return true;
@@ -204,6 +213,11 @@ SimConnectClient::OpenStatus SimConnectClient::advanceOpen() {
         case SimConnectProtocol::State::Opening:
             break;
         default:
+            return OpenStatus::Failed;
+        }
+        if (socket_ != kNoSocket && std::chrono::steady_clock::now() - attemptStarted_ > kOpenDeadline) {
+            // Connected and never answered, or never connected: give up; the caller tries anew.
+            closeSocket();
             return OpenStatus::Failed;
         }
         if (socket_ == kNoSocket && !connect()) {

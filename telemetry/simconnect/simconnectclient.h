@@ -2,6 +2,7 @@
 
 #include "telemetry/simconnect/simconnectprotocol.h"
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -11,12 +12,16 @@
 // once: the socket is non-blocking, so connecting, the Open handshake (which the simulator may
 // hold back for seconds while it loads) and reading advance a step at each call. A simulator
 // that refuses the MSFS 2020 client version is asked again, on a new connection, as FSX SP2.
-// TCP keep-alive probes notice a simulator PC that vanished without closing the connection.
+// A connection that is not open within kOpenDeadline of its start fails, so that the caller
+// tries afresh. TCP keep-alive probes and a user time-out notice a simulator PC that vanished
+// without closing the connection within a few seconds.
 //
 // Threading: used from one thread (the telemetry thread); never blocks.
 class SimConnectClient {
 public:
     enum class OpenStatus { Pending, Open, Failed };
+    // How long connecting and the Open handshake may take on one connection.
+    static constexpr std::chrono::milliseconds kOpenDeadline{3000};
 
     // address: an IPv4 address in dotted form.
     SimConnectClient(std::string address, uint16_t port, std::string applicationName);
@@ -54,4 +59,5 @@ private:
     std::unique_ptr<SimConnectProtocol> protocol_;
     intptr_t socket_ = -1;
     bool connected_ = false;
+    std::chrono::steady_clock::time_point attemptStarted_;
 };

@@ -1,5 +1,6 @@
 #include "telemetry/simconnect/simconnectconfig.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QHostAddress>
 #include <QHostInfo>
@@ -127,7 +128,7 @@ bool parseSimConnectEndpoint(const QString& text, SimConnectEndpoint* endpoint) 
     return true;
 }
 
-QString configureSimConnect(const QString& override) {
+QString configureSimConnect(const QString& override, const std::function<void(const QString&)>& lateProblem) {
     QStringList problems;
     SimConnectEndpoint endpoint;
     bool overridden = false;
@@ -148,25 +149,37 @@ QString configureSimConnect(const QString& override) {
             }
         }
     }
+    setSimConnectEndpoint(endpoint.address, endpoint.port);
     QHostAddress address;
     if (!address.setAddress(endpoint.address) || address.protocol() != QAbstractSocket::IPv4Protocol) {
-        // A host name: the client connects to IPv4 addresses only, so look it up once here.
-        QString resolved;
-        const QHostInfo info = QHostInfo::fromName(endpoint.address);
-        for (const QHostAddress& candidate : info.addresses()) {
-            if (candidate.protocol() == QAbstractSocket::IPv4Protocol) {
-                resolved = candidate.toString();
-                break;
-            }
+        // A host name: the client connects to IPv4 addresses only. It is looked up in the
+        // background (a resolver can take seconds); until the answer, opening fails and is retried.
+        QObject* context = QCoreApplication::instance();
+        if (context) {
+            const SimConnectEndpoint named = endpoint;
+            QHostInfo::lookupHost(named.address, context, [named, lateProblem](const QHostInfo& info) {
+                QString resolved;
+                for (const QHostAddress& candidate : info.addresses()) {
+                    if (candidate.protocol() == QAbstractSocket::IPv4Protocol) {
+                        resolved = candidate.toString();
+                        break;
+                    }
+                }
+                const SimConnectEndpoint current = simConnectEndpoint();
+                if (current.address != named.address || current.port != named.port) {
+                    return; // set elsewhere since
+                }
+                if (resolved.isEmpty()) {
+                    resolved = QStringLiteral("127.0.0.1");
+                    if (lateProblem) {
+                        lateProblem(QStringLiteral("SimConnect: %1 has no IPv4 address; using 127.0.0.1")
+                                        .arg(named.address));
+                    }
+                }
+                setSimConnectEndpoint(resolved, named.port);
+            });
         }
-        if (resolved.isEmpty()) {
-            problems << QStringLiteral("SimConnect: %1 has no IPv4 address; using 127.0.0.1")
-                            .arg(endpoint.address);
-            resolved = QStringLiteral("127.0.0.1");
-        }
-        endpoint.address = resolved;
     }
-    setSimConnectEndpoint(endpoint.address, endpoint.port);
     return problems.join(QLatin1Char('\n'));
 }
 

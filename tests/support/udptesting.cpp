@@ -18,4 +18,10 @@ bool send(quint16 port, const QByteArray& datagram) {
     return sender.writeDatagram(datagram, QHostAddress(QHostAddress::LocalHost), port) == datagram.size();
 }
 
+bool sendFrom(const QString& from, quint16 port, const QByteArray& datagram) {
+    QUdpSocket sender;
+    return sender.bind(QHostAddress(from), 0) &&
+           sender.writeDatagram(datagram, QHostAddress(QHostAddress::LocalHost), port) == datagram.size();
+}
+
 } // namespace UdpTesting
