@@ -1,6 +1,7 @@
 #include "telemetry/condor2datagram.h"
 
 #include "forces/effectcurves.h"
+#include "telemetry/telemetryranges.h"
 
 #include <QByteArrayView>
 
@@ -42,5 +43,6 @@ Condor2Telemetry parseCondor2Datagram(const QByteArray& datagram) {
     t.airspeed = finiteOrZero(static_cast<float>(static_cast<double>(lineValue(lines[1])) * 3.6));
     t.gForce = lineValue(lines[28]);
     t.line31Value = lineValue(lines[kLastLineUsed]);
+    TelemetryRanges::clampToPhysicalRanges(t);
     return t;
 }

@@ -1,6 +1,7 @@
 #include "telemetry/dcsdatagram.h"
 
 #include "forces/effectcurves.h"
+#include "telemetry/telemetryranges.h"
 
 #include <QByteArrayView>
 
@@ -43,6 +44,7 @@ DCSTelemetry parseDcsDatagram(const QByteArray& datagram) {
     t.propAirflow = number(fields[8]);
     // Only a base-10 integer that fits in 32 bits counts; "1.0" or "yes" mean airborne.
     t.onGround = fields[9].toInt(nullptr, 10) != 0;
+    TelemetryRanges::clampToPhysicalRanges(t);
     return t;
 }
 
