@@ -19,28 +19,46 @@
 
 namespace {
 
-std::atomic<int> recordedPolicy{static_cast<int>(RealtimeScheduling::Policy::Ordinary)};
-std::atomic<int> recordedPriority{0};
+// The thread that asked, and the way it asked: Direct when the kernel granted SCHED_FIFO at
+// once, RealtimeKit when the service was asked. What the thread has is read from the kernel
+// whenever it is wanted, so a grant that answers late, or a service that later takes the
+// policy back, still shows as it is.
+std::atomic<long> askingThread{0};
+std::atomic<int> askedWay{static_cast<int>(RealtimeScheduling::Policy::Ordinary)};
 
-RealtimeScheduling::Policy record(RealtimeScheduling::Policy policy, int priority) {
-    recordedPriority.store(priority);
-    recordedPolicy.store(static_cast<int>(policy));
-    return policy;
-}
+struct KernelPolicy {
+    bool realtime = false;
+    bool roundRobin = false;
+    int priority = 0;
+};
 
 #ifdef Q_OS_LINUX
 const QString kService = QStringLiteral("org.freedesktop.RealtimeKit1");
 const QString kPath = QStringLiteral("/org/freedesktop/RealtimeKit1");
+// RealtimeKit asks the desktop's authority before it grants, which can take longer than a
+// property read; still short enough not to hold the loop's start for long.
+constexpr int kGrantTimeoutMs = 1000;
 
-// The thread's policy is SCHED_FIFO now; its priority in *priority.
-bool isFifo(int* priority) {
-    int policy = 0;
-    sched_param param{};
-    if (pthread_getschedparam(pthread_self(), &policy, &param) != 0 || policy != SCHED_FIFO) {
-        return false;
+long currentThreadId() {
+    return static_cast<long>(syscall(SYS_gettid));
+}
+
+// RealtimeKit grants SCHED_RR unless it is set up for FIFO, and adds SCHED_RESET_ON_FORK.
+KernelPolicy kernelPolicy(long thread) {
+    KernelPolicy out;
+    if (thread <= 0) {
+        return out;
     }
-    *priority = param.sched_priority;
-    return true;
+    const int policy = sched_getscheduler(static_cast<pid_t>(thread));
+    sched_param param{};
+    if (policy < 0 || sched_getparam(static_cast<pid_t>(thread), &param) != 0) {
+        return out;
+    }
+    const int base = policy & ~SCHED_RESET_ON_FORK;
+    out.realtime = base == SCHED_FIFO || base == SCHED_RR;
+    out.roundRobin = base == SCHED_RR;
+    out.priority = out.realtime ? param.sched_priority : 0;
+    return out;
 }
 
 // A property of RealtimeKit as a 64-bit integer; false when the bus or the service does not answer.
@@ -57,9 +75,10 @@ bool rtkitProperty(QDBusConnection& bus, const QString& name, qlonglong* value) 
     return ok;
 }
 
-// RealtimeKit grants SCHED_FIFO only to a process that has promised, with RLIMIT_RTTIME, to
-// block at least every RTTimeUSecMax microseconds of real-time CPU; the tick blocks every 5 ms.
-bool askRealtimeKit(int* granted) {
+// RealtimeKit grants a real-time policy only to a process that has promised, with
+// RLIMIT_RTTIME, to block at least every RTTimeUSecMax microseconds of real-time CPU; the tick
+// blocks every 5 ms. False when the service is absent or refuses before being asked.
+bool askRealtimeKit(long thread) {
     QDBusConnection bus = QDBusConnection::systemBus();
     if (!bus.isConnected()) {
         return false;
@@ -88,52 +107,69 @@ bool askRealtimeKit(int* granted) {
     const uint priority = static_cast<uint>(qMin<qlonglong>(RealtimeScheduling::Priority, maxPriority));
     QDBusMessage make =
         QDBusMessage::createMethodCall(kService, kPath, kService, QStringLiteral("MakeThreadRealtime"));
-    make << QVariant::fromValue(static_cast<qulonglong>(syscall(SYS_gettid)))
-         << QVariant::fromValue(priority);
-    const QDBusMessage reply = bus.call(make, QDBus::Block, RealtimeScheduling::BusTimeoutMs);
-    return reply.type() == QDBusMessage::ReplyMessage && isFifo(granted);
+    make << QVariant::fromValue(static_cast<qulonglong>(thread)) << QVariant::fromValue(priority);
+    bus.call(make, QDBus::Block, kGrantTimeoutMs);
+    return true;
+}
+#else
+KernelPolicy kernelPolicy(long) {
+    return KernelPolicy{};
 }
 #endif
+
+// A real-time thread whose grant did not come through RealtimeKit got it from the kernel.
+RealtimeScheduling::Policy wayOf(const KernelPolicy& now) {
+    if (!now.realtime) {
+        return RealtimeScheduling::Policy::Ordinary;
+    }
+    const auto way = static_cast<RealtimeScheduling::Policy>(askedWay.load());
+    return way == RealtimeScheduling::Policy::RealtimeKit ? way : RealtimeScheduling::Policy::Direct;
+}
 
 } // namespace
 
 RealtimeScheduling::Policy RealtimeScheduling::makeCurrentThreadRealtime(Ask ask) {
 #ifdef Q_OS_LINUX
+    const long thread = currentThreadId();
+    askingThread.store(thread);
+    askedWay.store(static_cast<int>(Policy::Ordinary));
     if (ask == Ask::DirectThenRealtimeKit) {
         sched_param param{};
         param.sched_priority = Priority;
         if (pthread_setschedparam(pthread_self(), SCHED_FIFO, &param) == 0) {
-            return record(Policy::Direct, Priority);
+            askedWay.store(static_cast<int>(Policy::Direct));
+            return Policy::Direct;
         }
     }
-    int granted = 0;
-    if (askRealtimeKit(&granted)) {
-        return record(Policy::RealtimeKit, granted);
+    if (askRealtimeKit(thread)) {
+        askedWay.store(static_cast<int>(Policy::RealtimeKit));
     }
 #else
     Q_UNUSED(ask);
 #endif
-    return record(Policy::Ordinary, 0);
+    return policy();
 }
 
 RealtimeScheduling::Policy RealtimeScheduling::policy() {
-    return static_cast<Policy>(recordedPolicy.load());
+    return wayOf(kernelPolicy(askingThread.load()));
 }
 
 int RealtimeScheduling::priority() {
-    return recordedPriority.load();
+    return kernelPolicy(askingThread.load()).priority;
 }
 
 QString RealtimeScheduling::policyText() {
-    return describe(policy(), priority());
+    const KernelPolicy now = kernelPolicy(askingThread.load());
+    return describe(wayOf(now), now.priority, now.roundRobin);
 }
 
-QString RealtimeScheduling::describe(Policy policy, int priority) {
+QString RealtimeScheduling::describe(Policy policy, int priority, bool roundRobin) {
+    const QString kernelPolicy = roundRobin ? QStringLiteral("SCHED_RR") : QStringLiteral("SCHED_FIFO");
     switch (policy) {
     case Policy::Direct:
-        return QStringLiteral("real-time (SCHED_FIFO %1)").arg(priority);
+        return QStringLiteral("real-time (%1 %2)").arg(kernelPolicy).arg(priority);
     case Policy::RealtimeKit:
-        return QStringLiteral("real-time through RealtimeKit (SCHED_FIFO %1)").arg(priority);
+        return QStringLiteral("real-time through RealtimeKit (%1 %2)").arg(kernelPolicy).arg(priority);
     case Policy::Ordinary:
         break;
     }

@@ -10,14 +10,16 @@
 // the thread stays ordinary.
 //
 // Threading: makeCurrentThreadRealtime() runs on the thread that wants the policy, once, as
-// that thread starts; it may block on the system bus for up to about 0.2 s per call there
-// (three calls at most), never longer. The accessors may be called from any thread.
+// that thread starts. Where RealtimeKit is asked it may block there on the system bus: up to
+// 0.2 s for each of its two limits (an absent service answers at once), and up to 1 s for the
+// grant, which the service checks with the desktop's authority. The accessors may be called
+// from any thread.
 class RealtimeScheduling {
 public:
     enum class Policy {
         Ordinary,    // no real-time priority
         Direct,      // SCHED_FIFO, granted to the thread itself
-        RealtimeKit, // SCHED_FIFO, granted by RealtimeKit
+        RealtimeKit, // SCHED_RR or SCHED_FIFO (as the service is set up), granted by RealtimeKit
     };
 
     // The SCHED_FIFO priority asked for: low among real-time threads, above every ordinary
@@ -28,16 +30,18 @@ public:
 
     enum class Ask { DirectThenRealtimeKit, RealtimeKitOnly };
 
-    // Gives the calling thread SCHED_FIFO if it can, records the policy and priority it got,
-    // and returns the policy. RealtimeKitOnly skips the direct attempt (a test as root uses it
-    // to reach the bus).
+    // Gives the calling thread a real-time policy if it can, remembers the thread and the way
+    // it asked, and returns the policy it has now. RealtimeKitOnly skips the direct attempt (a
+    // test as root uses it to reach the bus).
     static Policy makeCurrentThreadRealtime(Ask ask = Ask::DirectThenRealtimeKit);
 
-    // What the last call recorded: Ordinary before any call.
+    // What the thread of the last call has, as the kernel says now (a late grant counts; a
+    // thread that has ended is ordinary): Ordinary before any call.
     static Policy policy();
     static int priority();
     // The policy in words, as Help > About shows it: "real-time (SCHED_FIFO 10)",
-    // "real-time through RealtimeKit (SCHED_FIFO 10)" or "ordinary (no real-time priority)".
+    // "real-time through RealtimeKit (SCHED_RR 10)" or "ordinary (no real-time priority)".
+    // RealtimeKit grants SCHED_RR unless its service is set to FIFO; the text says which.
     static QString policyText();
-    static QString describe(Policy policy, int priority);
+    static QString describe(Policy policy, int priority, bool roundRobin = false);
 };

@@ -21,7 +21,8 @@
 namespace {
 
 // Answers like RealtimeKit: its two limits as properties, and MakeThreadRealtime, which sets
-// SCHED_FIFO for the thread as the real service does (that takes root here) and records the call.
+// SCHED_RR with SCHED_RESET_ON_FORK for the thread as the real service does by default (that
+// takes root here) and records the call.
 class FakeRealtimeKit : public QObject {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.RealtimeKit1")
@@ -41,7 +42,7 @@ public slots:
         askedPriority = priority;
         sched_param param{};
         param.sched_priority = static_cast<int>(priority);
-        sched_setscheduler(static_cast<pid_t>(thread), SCHED_FIFO, &param);
+        sched_setscheduler(static_cast<pid_t>(thread), SCHED_RR | SCHED_RESET_ON_FORK, &param);
     }
 };
 
@@ -49,6 +50,7 @@ struct Outcome {
     RealtimeScheduling::Policy policy = RealtimeScheduling::Policy::Ordinary;
     qulonglong thread = 0;
     int kernelPolicy = -1;
+    QString text; // what About would show while the thread runs
 };
 
 // Runs the request on a thread of its own, so the test's thread keeps its policy.
@@ -59,6 +61,8 @@ Outcome askOnNewThread(RealtimeScheduling::Ask ask) {
         out.policy = RealtimeScheduling::makeCurrentThreadRealtime(ask);
         sched_param param{};
         pthread_getschedparam(pthread_self(), &out.kernelPolicy, &param);
+        out.kernelPolicy &= ~SCHED_RESET_ON_FORK;
+        out.text = RealtimeScheduling::policyText();
     });
     thread->start();
     thread->wait();
@@ -104,18 +108,23 @@ private slots:
     void policyTexts_data() {
         QTest::addColumn<int>("policy");
         QTest::addColumn<int>("priority");
+        QTest::addColumn<bool>("roundRobin");
         QTest::addColumn<QString>("text");
         using P = RealtimeScheduling::Policy;
-        QTest::newRow("direct") << int(P::Direct) << 10 << "real-time (SCHED_FIFO 10)";
-        QTest::newRow("RealtimeKit") << int(P::RealtimeKit) << 5
-                                     << "real-time through RealtimeKit (SCHED_FIFO 5)";
-        QTest::newRow("ordinary") << int(P::Ordinary) << 0 << "ordinary (no real-time priority)";
+        QTest::newRow("direct") << int(P::Direct) << 10 << false << "real-time (SCHED_FIFO 10)";
+        QTest::newRow("RealtimeKit, FIFO")
+            << int(P::RealtimeKit) << 5 << false << "real-time through RealtimeKit (SCHED_FIFO 5)";
+        QTest::newRow("RealtimeKit, round-robin")
+            << int(P::RealtimeKit) << 10 << true << "real-time through RealtimeKit (SCHED_RR 10)";
+        QTest::newRow("ordinary") << int(P::Ordinary) << 0 << false << "ordinary (no real-time priority)";
     }
     void policyTexts() {
         QFETCH(int, policy);
         QFETCH(int, priority);
+        QFETCH(bool, roundRobin);
         QFETCH(QString, text);
-        QCOMPARE(RealtimeScheduling::describe(RealtimeScheduling::Policy(policy), priority), text);
+        QCOMPARE(RealtimeScheduling::describe(RealtimeScheduling::Policy(policy), priority, roundRobin),
+                 text);
     }
 
     // No RealtimeKit on the bus: the thread stays ordinary, and says so.
@@ -123,7 +132,7 @@ private slots:
         const Outcome out = askOnNewThread(RealtimeScheduling::Ask::RealtimeKitOnly);
         QCOMPARE(out.policy, RealtimeScheduling::Policy::Ordinary);
         QCOMPARE(out.kernelPolicy, SCHED_OTHER);
-        QCOMPARE(RealtimeScheduling::policyText(), QStringLiteral("ordinary (no real-time priority)"));
+        QCOMPARE(out.text, QStringLiteral("ordinary (no real-time priority)"));
     }
 
     // RealtimeKit is asked for the calling thread at a priority within its cap, after the
@@ -148,8 +157,8 @@ private slots:
         QVERIFY(limit.rlim_cur <= limit.rlim_max);
         if (isRoot()) {
             QCOMPARE(out.policy, RealtimeScheduling::Policy::RealtimeKit);
-            QCOMPARE(RealtimeScheduling::policyText(),
-                     QStringLiteral("real-time through RealtimeKit (SCHED_FIFO 5)"));
+            QCOMPARE(out.kernelPolicy, SCHED_RR);
+            QCOMPARE(out.text, QStringLiteral("real-time through RealtimeKit (SCHED_RR 5)"));
         } else {
             // The stand-in could not grant it: no claim without the policy.
             QCOMPARE(out.policy, RealtimeScheduling::Policy::Ordinary);
@@ -164,7 +173,9 @@ private slots:
         const Outcome out = askOnNewThread(RealtimeScheduling::Ask::DirectThenRealtimeKit);
         QCOMPARE(out.policy, RealtimeScheduling::Policy::Direct);
         QCOMPARE(out.kernelPolicy, SCHED_FIFO);
-        QCOMPARE(RealtimeScheduling::policyText(), QStringLiteral("real-time (SCHED_FIFO 10)"));
+        QCOMPARE(out.text, QStringLiteral("real-time (SCHED_FIFO 10)"));
+        // Once the thread has ended, nothing runs under the policy any more.
+        QCOMPARE(RealtimeScheduling::policyText(), QStringLiteral("ordinary (no real-time priority)"));
     }
 
 private:
