@@ -2,17 +2,13 @@
 
 #include "app/controlloop.h"
 #include "app/panelfeed.h"
+#include "app/realtimescheduling.h"
 #include "telemetry/telemetrythread.h"
 
 #include <QThread>
 #include <QTimer>
 
 #include <algorithm>
-
-#ifdef Q_OS_LINUX
-#include <pthread.h>
-#include <sched.h>
-#endif
 
 #include <hidapi.h>
 
@@ -21,17 +17,6 @@ namespace {
 // How long the shut-down waits for the devices' last reports and their threads.
 constexpr qint64 DeviceStopMs = 1000;
 constexpr unsigned long TelemetryJoinMs = 3000;
-
-// Qt gives a time-critical thread its priority on Windows and macOS; on Linux that takes the
-// real-time policy, which only a user allowed to (root, or an RLIMIT_RTPRIO) gets. Low among
-// real-time threads: above every ordinary one, below the kernel's interrupt threads.
-void useRealTimeScheduling() {
-#ifdef Q_OS_LINUX
-    sched_param param{};
-    param.sched_priority = 10;
-    pthread_setschedparam(pthread_self(), SCHED_FIFO, &param);
-#endif
-}
 
 } // namespace
 
@@ -110,9 +95,11 @@ void MainBackgroundThread::start() {
     // Only the program's own control thread runs time-critical; tests drive the loop from theirs.
     // The devices' threads write the tick's reports, so they keep its pace with it.
     if (thread()->priority() == QThread::TimeCriticalPriority) {
-        useRealTimeScheduling();
+        // Qt gives a time-critical thread its priority on Windows and macOS; on Linux that takes
+        // the real-time policy, asked of the kernel or of RealtimeKit.
+        RealtimeScheduling::makeCurrentThreadRealtime();
         for (DeviceLink* link : links_) {
-            link->runOnIoThread(&useRealTimeScheduling);
+            link->runOnIoThread(&RealtimeScheduling::makeHelperThreadRealtime);
         }
     }
     loop_->start();

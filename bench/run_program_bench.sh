@@ -7,6 +7,8 @@
 #
 #   bench/run_program_bench.sh [BUILD_DIR]
 #   IDLE_S=30 STREAM_S=30 (seconds per phase); PROGRAM=path runs another build of the program.
+#   LOAD=N keeps N busy loops running at ordinary priority through every phase, as a game
+#   loading the CPU does (LOAD=2 fills both cores of a two-core machine).
 # Needs the targets grovik-trennal-fakehid and trennal-bench-profile, and python3.
 #
 # Where it can, it runs in a network namespace of its own, so that tests or other instances
@@ -30,7 +32,7 @@ if [ -z "${TRENNAL_BENCH_NETNS:-}" ]; then
     echo "(no network namespace: other programs on the games' ports may spoil the stream figures)"
 fi
 exec python3 - "$build" <<'PY'
-import bisect, math, os, random, shutil, signal, socket, struct, subprocess, sys, tempfile, time
+import atexit, bisect, math, os, random, shutil, signal, socket, struct, subprocess, sys, tempfile, time
 
 build = sys.argv[1]
 program = os.environ.get("PROGRAM", os.path.join(build, "bench", "grovik-trennal-fakehid"))
@@ -73,6 +75,8 @@ def x(*args):
                           timeout=20).stdout.strip()
 
 
+load = [subprocess.Popen(["sh", "-c", "while :; do :; done"]) for _ in range(int(os.environ.get("LOAD", "0")))]
+atexit.register(lambda: [p.kill() for p in load])
 proc = subprocess.Popen([program], cwd=work, env=env, stdout=subprocess.PIPE,
                         stderr=subprocess.DEVNULL)
 pid = proc.pid
@@ -82,6 +86,22 @@ while len(driven) < 2:
     if not line:
         sys.exit("the program ended before both devices were driven")
     driven.add(line.strip())
+
+
+def thread_policies():
+    """Threads that run under a real-time policy: name, policy number and priority."""
+    out = []
+    for tid in os.listdir(f"/proc/{pid}/task"):
+        try:
+            with open(f"/proc/{pid}/task/{tid}/stat") as f:
+                stat = f.read()
+        except OSError:
+            continue
+        name = stat[stat.index("(") + 1:stat.rindex(")")]
+        fields = stat[stat.rindex(")") + 2:].split()
+        if int(fields[38]) != 0:
+            out.append(f"{name} (policy {fields[38]}, priority {fields[37]})")
+    return out
 
 
 def thread_cpu():
@@ -184,6 +204,7 @@ if helpers:
     window = x("search", "--sync", "--onlyvisible", "--name", "^Grovik Trennal$").split()[0]
     x("windowactivate", "--sync", window)
     time.sleep(1)
+realtime = thread_policies()
 phases = [("idle", idle_s, phase(idle_s, False))]
 port_shared()
 phase(3.0, True)  # the stream is detected, its profile loaded and the 2 s ramp has passed
@@ -205,7 +226,7 @@ if helpers:
 
 proc.send_signal(signal.SIGTERM)
 code = proc.wait(timeout=30)
-for helper in reversed(helpers):
+for helper in reversed(helpers + load):
     helper.terminate()
     helper.wait(timeout=10)
 
@@ -230,7 +251,9 @@ def ticks(ph):
     return pct(d, 50), pct(d, 99), max(d), rate
 
 
-print(f"program: {program}, window {'on X display ' + env['DISPLAY'] if helpers else 'offscreen'}")
+print(f"program: {program}, window {'on X display ' + env['DISPLAY'] if helpers else 'offscreen'}, "
+      f"uid {os.getuid()}, {len(load)} busy loops")
+print("real-time threads: " + (", ".join(realtime) if realtime else "none"))
 print(f"{'phase':18} {'seconds':>7} {'median ms':>9} {'p99 ms':>7} {'max ms':>7} {'ticks/s':>8} "
       f"{'CPU %':>6} {'RSS MiB (start..end, max)':>26}")
 for name, s, ph in phases:

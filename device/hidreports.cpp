@@ -2,6 +2,7 @@
 
 #include "forces/effectcurves.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace HidReports {
@@ -34,23 +35,28 @@ Report outputReport(uint8_t command) {
     return report;
 }
 
-// dampening * total / 100 / 100, each step rounded to single precision.
+// dampening * total / 100 / 100, each step rounded to single precision, as a gain.
 float percentOfPercent(float value, float total) {
     float gain = value * total;
     gain = gain / 100.0f;
     gain = gain / 100.0f;
-    return finiteOrZero(gain);
+    return bounded(gain, 0.0f, GainLimit);
 }
 
-void putAxes(Report& report, int offset, float x, float y) {
-    putFloat(report, offset, x);
-    putFloat(report, offset + 4, y);
+void putAxes(Report& report, int offset, float x, float y, float limit) {
+    putFloat(report, offset, bounded(x, -limit, limit));
+    putFloat(report, offset + 4, bounded(y, -limit, limit));
+}
+
+void putGains(Report& report, int offset, float x, float y) {
+    putFloat(report, offset, bounded(x, 0.0f, GainLimit));
+    putFloat(report, offset + 4, bounded(y, 0.0f, GainLimit));
 }
 
 DirectXOverrideTypeDef axisGains(const DirectXSettings& dx) {
     DirectXOverrideTypeDef d;
     if (dx.active) {
-        d.trimmerX = finiteOrZero(dx.trimmer / 100.0f);
+        d.trimmerX = bounded(dx.trimmer / 100.0f, 0.0f, GainLimit);
         d.springX = percentOfPercent(dx.force, dx.total_effect_strength);
         d.periodicX = percentOfPercent(dx.periodic, dx.total_effect_strength);
     }
@@ -58,6 +64,10 @@ DirectXOverrideTypeDef axisGains(const DirectXSettings& dx) {
 }
 
 } // namespace
+
+float bounded(float value, float lo, float hi) {
+    return std::clamp(finiteOrZero(value), lo, hi);
+}
 
 Report featureRequest(uint8_t reportId) {
     Report report{};
@@ -94,12 +104,12 @@ Report joystickDirectControl(const Forces& forces, const float positionOffset[3]
     const SmartDamperSettings& dx = settings.axes[0].smart_damper;
     const SmartDamperSettings& dy = settings.axes[1].smart_damper;
     Report report = outputReport(DirectControlCommand);
-    putAxes(report, 2, x.springMagnitude, y.springMagnitude);
-    putAxes(report, 10, x.force, y.force);
-    putAxes(report, 18, x.vibration, y.vibration);
-    putAxes(report, 26, staticDamperGain(dx), staticDamperGain(dy));
-    putAxes(report, 34, dynamicDamperGain(dx), dynamicDamperGain(dy));
-    putAxes(report, 42, positionOffset[0], positionOffset[1]);
+    putAxes(report, 2, x.springMagnitude, y.springMagnitude, ForceLimit);
+    putAxes(report, 10, x.force, y.force, ForceLimit);
+    putAxes(report, 18, x.vibration, y.vibration, ForceLimit);
+    putGains(report, 26, staticDamperGain(dx), staticDamperGain(dy));
+    putGains(report, 34, dynamicDamperGain(dx), dynamicDamperGain(dy));
+    putAxes(report, 42, positionOffset[0], positionOffset[1], OffsetLimit);
     return report;
 }
 
@@ -108,12 +118,12 @@ Report rudderDirectControl(const Forces& forces, const float positionOffset[3],
     const AxisForce& x = forces.axis[2];
     const SmartDamperSettings& dx = settings.axes[2].smart_damper;
     Report report = outputReport(DirectControlCommand);
-    putAxes(report, 2, x.springMagnitude, 0.0f);
-    putAxes(report, 10, x.force, 0.0f);
-    putAxes(report, 18, x.vibration, 0.0f);
-    putAxes(report, 26, staticDamperGain(dx), 0.0f);
-    putAxes(report, 34, dynamicDamperGain(dx), 0.0f);
-    putAxes(report, 42, positionOffset[2], 0.0f);
+    putAxes(report, 2, x.springMagnitude, 0.0f, ForceLimit);
+    putAxes(report, 10, x.force, 0.0f, ForceLimit);
+    putAxes(report, 18, x.vibration, 0.0f, ForceLimit);
+    putGains(report, 26, staticDamperGain(dx), 0.0f);
+    putGains(report, 34, dynamicDamperGain(dx), 0.0f);
+    putAxes(report, 42, positionOffset[2], 0.0f, OffsetLimit);
     return report;
 }
 
@@ -136,9 +146,9 @@ DirectXOverrideTypeDef rudderDirectXOverride(const EffectsSettings& settings) {
 
 Report directXOverride(const DirectXOverrideTypeDef& gains) {
     Report report = outputReport(DirectXOverrideCommand);
-    putAxes(report, 2, gains.trimmerX, gains.trimmerY);
-    putAxes(report, 10, gains.springX, gains.springY);
-    putAxes(report, 18, gains.periodicX, gains.periodicY);
+    putGains(report, 2, gains.trimmerX, gains.trimmerY);
+    putGains(report, 10, gains.springX, gains.springY);
+    putGains(report, 18, gains.periodicX, gains.periodicY);
     return report;
 }
 

@@ -10,8 +10,20 @@
 // Every HID report exchanged with the Grovik joystick base and rudder unit, as pure
 // functions: 65-byte buffers (report id in byte 0), little-endian, IEEE single-precision
 // floats at even unaligned offsets, every byte not named 0. No float that leaves here is
-// ever NaN or infinite: such a value goes out as 0.0.
+// ever NaN or infinite: such a value goes out as 0.0. Every float is then held to the range
+// below, whatever the synthesis, the settings or the caller hand in, because the devices
+// apply what they get to a motor in the pilot's hand.
 namespace HidReports {
+
+// Largest spring magnitude, force and vibration a direct-control report carries, either sign.
+constexpr float ForceLimit = 100.0f;
+// Damper gains and DirectX gains lie in 0..GainLimit.
+constexpr float GainLimit = 1.0f;
+// Position offsets lie in -OffsetLimit..OffsetLimit, the travel of an axis.
+constexpr float OffsetLimit = 1.0f;
+
+// The value held to lo..hi, with NaN and infinities read as 0 first.
+float bounded(float value, float lo, float hi);
 
 constexpr int ReportSize = 65;
 using Report = std::array<uint8_t, ReportSize>;
@@ -43,25 +55,27 @@ struct DevicePosition {
 DevicePosition parsePosition(const Report& report);
 
 // Damper gain of the direct-control report: dampening * total / 100 / 100 in single
-// precision, multiplied first; 0 when the smart damper is not active.
+// precision, multiplied first, held to 0..GainLimit; 0 when the smart damper is not active.
 float staticDamperGain(const SmartDamperSettings& damper);
 float dynamicDamperGain(const SmartDamperSettings& damper);
 
 // Direct-control reports (0x02, 0x20): spring magnitude, force, vibration, static and dynamic
 // damper gain and position offset of each of the device's axes. The joystick carries axes 0
-// and 1, the rudder axis 2 in its X slots with 0.0 in the Y slots.
+// and 1, the rudder axis 2 in its X slots with 0.0 in the Y slots. Each value is bounded
+// (ForceLimit, GainLimit, OffsetLimit).
 Report joystickDirectControl(const Forces& forces, const float positionOffset[3],
                              const EffectsSettings& settings);
 Report rudderDirectControl(const Forces& forces, const float positionOffset[3],
                            const EffectsSettings& settings);
 
 // Gains of the game's own force-feedback effects from the direct_x settings of the device's
-// axes; all 0.0 for an axis whose direct_x effect is not active. The trimmer gain is not
-// scaled by the total strength.
+// axes, each held to 0..GainLimit; all 0.0 for an axis whose direct_x effect is not active.
+// The trimmer gain is not scaled by the total strength.
 DirectXOverrideTypeDef joystickDirectXOverride(const EffectsSettings& settings);
 DirectXOverrideTypeDef rudderDirectXOverride(const EffectsSettings& settings);
 
-// DirectX override report (0x02, 0x21) carrying the six gains in their order.
+// DirectX override report (0x02, 0x21) carrying the six gains in their order, each held to
+// 0..GainLimit.
 Report directXOverride(const DirectXOverrideTypeDef& gains);
 
 } // namespace HidReports

@@ -1,5 +1,7 @@
 #include "profiles/profilejson.h"
 
+#include "profiles/editorranges.h"
+
 #include <QJsonDocument>
 #include <QJsonValue>
 
@@ -12,24 +14,27 @@ namespace ProfileJson {
 
 namespace {
 
-// A JSON number narrowed to a float; anything else, or a number that would narrow to an
-// infinity, is the fallback. The comparison also rejects NaN.
-float readFloat(const QJsonObject& object, QLatin1StringView key, float fallback) {
+using EditorRanges::clampTo;
+
+// A JSON number narrowed to a float and held to what its editor control allows; anything
+// else, or a number that would narrow to an infinity, is the fallback. The comparison also
+// rejects NaN.
+float readFloat(const QJsonObject& object, QLatin1StringView key, float fallback, EditorRanges::Range range) {
     const QJsonValue value = object.value(key);
     if (!value.isDouble()) {
-        return fallback;
+        return clampTo(fallback, range);
     }
     // Halfway between the largest float and the next power of two: anything from there
     // up would round to infinity. Just below it, rounding gives the largest float.
     constexpr double overflow = 3.4028235677973366e38;
     const double number = value.toDouble();
     if (!(std::fabs(number) < overflow)) {
-        return fallback;
+        return clampTo(fallback, range);
     }
     if (std::fabs(number) > static_cast<double>(FLT_MAX)) {
-        return number < 0 ? -FLT_MAX : FLT_MAX;
+        return clampTo(number < 0 ? -FLT_MAX : FLT_MAX, range);
     }
-    return static_cast<float>(number);
+    return clampTo(static_cast<float>(number), range);
 }
 
 // The exact double of a float; a non-finite float is written as its (finite) default.
@@ -66,10 +71,11 @@ void readEffectMember(const QJsonObject& axis, QLatin1StringView key, Settings& 
     }
 }
 
-void readRangeMember(const QJsonObject& effect, QLatin1StringView key, EffectRange& range) {
+void readRangeMember(const QJsonObject& effect, QLatin1StringView key, EffectRange& range,
+                     EditorRanges::Range bounds) {
     const QJsonValue value = effect.value(key);
     if (value.isObject()) {
-        readRange(value.toObject(), range);
+        readRange(value.toObject(), range, bounds);
     } else {
         range.resetToDefaults();
     }
@@ -95,10 +101,10 @@ QJsonObject writeRange(const EffectRange& range) {
     return object;
 }
 
-void readRange(const QJsonObject& object, EffectRange& range) {
-    range.min = readFloat(object, QLatin1StringView("min"), range.min_default);
-    range.max = readFloat(object, QLatin1StringView("max"), range.max_default);
-    range.exp = readFloat(object, QLatin1StringView("exp"), range.exp_default);
+void readRange(const QJsonObject& object, EffectRange& range, EditorRanges::Range bounds) {
+    range.min = readFloat(object, QLatin1StringView("min"), range.min_default, bounds);
+    range.max = readFloat(object, QLatin1StringView("max"), range.max_default, bounds);
+    range.exp = readFloat(object, QLatin1StringView("exp"), range.exp_default, EditorRanges::Exponent);
 }
 
 QJsonObject writeEffect(const SimpleEffectSettings& settings) {
@@ -113,7 +119,8 @@ void readEffect(const QJsonObject& object, SimpleEffectSettings& settings) {
     const QJsonValue active = object.value(QLatin1StringView("active"));
     settings.active = active.isBool() ? active.toBool() : settings.active_default;
     settings.total_effect_strength =
-        readFloat(object, QLatin1StringView("total_effect_strength"), settings.total_effect_strength_default);
+        readFloat(object, QLatin1StringView("total_effect_strength"), settings.total_effect_strength_default,
+                  EditorRanges::Strength);
 }
 
 QJsonObject writeEffect(const GenericSpeedDependantShakerSettings& settings) {
@@ -125,8 +132,8 @@ QJsonObject writeEffect(const GenericSpeedDependantShakerSettings& settings) {
 
 void readEffect(const QJsonObject& object, GenericSpeedDependantShakerSettings& settings) {
     readEffect(object, static_cast<SimpleEffectSettings&>(settings));
-    readRangeMember(object, QLatin1StringView("speed"), settings.speed);
-    readRangeMember(object, QLatin1StringView("frequency"), settings.frequency);
+    readRangeMember(object, QLatin1StringView("speed"), settings.speed, EditorRanges::ShakerSpeed);
+    readRangeMember(object, QLatin1StringView("frequency"), settings.frequency, EditorRanges::Frequency);
 }
 
 QJsonObject writeEffect(const AoAShakerSettings& settings) {
@@ -137,7 +144,7 @@ QJsonObject writeEffect(const AoAShakerSettings& settings) {
 
 void readEffect(const QJsonObject& object, AoAShakerSettings& settings) {
     readEffect(object, static_cast<GenericSpeedDependantShakerSettings&>(settings));
-    readRangeMember(object, QLatin1StringView("aoa"), settings.aoa);
+    readRangeMember(object, QLatin1StringView("aoa"), settings.aoa, EditorRanges::AoaAngle);
 }
 
 QJsonObject writeEffect(const JoltSettings& settings) {
@@ -155,6 +162,8 @@ void readEffect(const QJsonObject& object, JoltSettings& settings) {
     qint64 time = 0;
     if (!value.isDouble()) {
         settings.effect_time = settings.effect_time_default;
+    } else if (value.toDouble() >= static_cast<double>(EditorRanges::JoltTimeMax)) {
+        settings.effect_time = EditorRanges::JoltTimeMax;
     } else if (readIntegral(value, time) && time >= 0) {
         settings.effect_time = static_cast<uint64_t>(time);
     } else {
@@ -185,20 +194,21 @@ QJsonObject writeEffect(const AirflowSpringSettings& settings) {
 void readEffect(const QJsonObject& object, AirflowSpringSettings& settings) {
     readEffect(object, static_cast<SimpleEffectSettings&>(settings));
     // Both airspeeds first: they rebuild the attenuation curve together.
-    const float start = readFloat(object, QLatin1StringView("attenuation_start_airspeed"),
-                                  settings.attenuation_start_airspeed_default);
+    const float start =
+        readFloat(object, QLatin1StringView("attenuation_start_airspeed"),
+                  settings.attenuation_start_airspeed_default, EditorRanges::AttenuationStart);
     const float end = readFloat(object, QLatin1StringView("attenuation_end_airspeed"),
-                                settings.attenuation_end_airspeed_default);
+                                settings.attenuation_end_airspeed_default, EditorRanges::AttenuationEnd);
     settings.setAttenuationAirspeeds(start, end);
-    settings.airspeed_force =
-        readFloat(object, QLatin1StringView("airspeed_force"), settings.airspeed_force_default);
-    settings.thrust_force =
-        readFloat(object, QLatin1StringView("thrust_force"), settings.thrust_force_default);
-    settings.attenuation_strength =
-        readFloat(object, QLatin1StringView("attenuation_strength"), settings.attenuation_strength_default);
+    settings.airspeed_force = readFloat(object, QLatin1StringView("airspeed_force"),
+                                        settings.airspeed_force_default, EditorRanges::Strength);
+    settings.thrust_force = readFloat(object, QLatin1StringView("thrust_force"),
+                                      settings.thrust_force_default, EditorRanges::Strength);
+    settings.attenuation_strength = readFloat(object, QLatin1StringView("attenuation_strength"),
+                                              settings.attenuation_strength_default, EditorRanges::Strength);
     settings.local_aoa_influence_strength =
         readFloat(object, QLatin1StringView("local_aoa_influence_strength"),
-                  settings.local_aoa_influence_strength_default);
+                  settings.local_aoa_influence_strength_default, EditorRanges::Strength);
 }
 
 QJsonObject writeEffect(const DirectXSettings& settings) {
@@ -211,9 +221,9 @@ QJsonObject writeEffect(const DirectXSettings& settings) {
 
 void readEffect(const QJsonObject& object, DirectXSettings& settings) {
     readEffect(object, static_cast<SimpleEffectSettings&>(settings));
-    settings.trimmer = readFloat(object, QLatin1StringView("trimmer"), 0.0f);
-    settings.force = readFloat(object, QLatin1StringView("force"), 0.0f);
-    settings.periodic = readFloat(object, QLatin1StringView("periodic"), 0.0f);
+    settings.trimmer = readFloat(object, QLatin1StringView("trimmer"), 0.0f, EditorRanges::Strength);
+    settings.force = readFloat(object, QLatin1StringView("force"), 0.0f, EditorRanges::Strength);
+    settings.periodic = readFloat(object, QLatin1StringView("periodic"), 0.0f, EditorRanges::Strength);
 }
 
 QJsonObject writeEffect(const CondorShakerSettings& settings) {
@@ -224,7 +234,8 @@ QJsonObject writeEffect(const CondorShakerSettings& settings) {
 
 void readEffect(const QJsonObject& object, CondorShakerSettings& settings) {
     readEffect(object, static_cast<SimpleEffectSettings&>(settings));
-    readRangeMember(object, QLatin1StringView("frequency"), settings.frequency);
+    settings.total_effect_strength = clampTo(settings.total_effect_strength, EditorRanges::CondorStrength);
+    readRangeMember(object, QLatin1StringView("frequency"), settings.frequency, EditorRanges::Frequency);
 }
 
 QJsonObject writeEffect(const SmartDamperSettings& settings) {
@@ -238,10 +249,10 @@ QJsonObject writeEffect(const SmartDamperSettings& settings) {
 
 void readEffect(const QJsonObject& object, SmartDamperSettings& settings) {
     readEffect(object, static_cast<SimpleEffectSettings&>(settings));
-    settings.static_dampening =
-        readFloat(object, QLatin1StringView("static_dampening"), settings.static_dampening_default);
-    settings.dynamic_dampening =
-        readFloat(object, QLatin1StringView("dynamic_dampening"), settings.dynamic_dampening_default);
+    settings.static_dampening = readFloat(object, QLatin1StringView("static_dampening"),
+                                          settings.static_dampening_default, EditorRanges::Dampening);
+    settings.dynamic_dampening = readFloat(object, QLatin1StringView("dynamic_dampening"),
+                                           settings.dynamic_dampening_default, EditorRanges::Dampening);
 }
 
 QJsonObject writeAxis(const AxisEffectsSettings& axis) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "profiles/editorranges.h"
 #include "records/effectsprofile.h"
 
 #include <QByteArray>
@@ -17,11 +18,14 @@
 // reads back bit for bit (except that -0 is written and read as 0). A number that does
 // not fit a float (a hand-edited 1e39, or a non-finite value) reads as the field's
 // default, and a non-finite field is written as its default, so the file stays valid JSON
-// and no infinity or NaN ever reaches the synthesis.
+// and no infinity or NaN ever reaches the synthesis. Every value read is then held to the
+// range its editor control allows (profiles/editorranges.h), so the editor shows what the
+// stick gets; a value inside its range reads back exactly.
 namespace ProfileJson {
 
 QJsonObject writeRange(const EffectRange& range);
-void readRange(const QJsonObject& object, EffectRange& range);
+// min and max held to `bounds`, exp to EditorRanges::Exponent.
+void readRange(const QJsonObject& object, EffectRange& range, EditorRanges::Range bounds);
 
 QJsonObject writeEffect(const SimpleEffectSettings& settings);
 QJsonObject writeEffect(const GenericSpeedDependantShakerSettings& settings);

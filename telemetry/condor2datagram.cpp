@@ -1,6 +1,7 @@
 #include "telemetry/condor2datagram.h"
 
 #include "forces/effectcurves.h"
+#include "telemetry/telemetryranges.h"
 
 #include <QByteArrayView>
 
@@ -118,5 +119,6 @@ Condor2Telemetry parseCondor2Datagram(const QByteArray& datagram) {
     t.airspeed = finiteOrZero(static_cast<float>(static_cast<double>(airspeed.value(keyed)) * 3.6));
     t.gForce = gForce.value(keyed);
     t.line31Value = turbulence.value(keyed);
+    TelemetryRanges::clampToPhysicalRanges(t);
     return t;
 }

@@ -2,6 +2,7 @@
 
 #include "forces/effectcurves.h"
 #include "telemetry/aircraftname.h"
+#include "telemetry/telemetryranges.h"
 
 #include <QByteArrayView>
 
@@ -44,6 +45,7 @@ DCSTelemetry parseDcsDatagram(const QByteArray& datagram) {
     t.propAirflow = number(fields[8]);
     // Only a base-10 integer that fits in 32 bits counts; "1.0" or "yes" mean airborne.
     t.onGround = fields[9].toInt(nullptr, 10) != 0;
+    TelemetryRanges::clampToPhysicalRanges(t);
     return t;
 }
 

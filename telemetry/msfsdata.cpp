@@ -1,6 +1,7 @@
 #include "telemetry/msfsdata.h"
 
 #include "forces/effectcurves.h"
+#include "telemetry/telemetryranges.h"
 
 #include <cstring>
 
@@ -129,6 +130,7 @@ MSFSTelemetry msfsRecordFromData(const unsigned char* block, size_t size) {
     record.aileronTrim = toFloat(at(AILERON_TRIM));
     record.elevatorTrim = toFloat(at(ELEVATOR_TRIM));
     record.rudderTrim = toFloat(at(RUDDER_TRIM));
+    TelemetryRanges::clampToPhysicalRanges(record);
     return record;
 }
 

@@ -46,7 +46,8 @@ MsfsMessage decodeMsfsMessage(const unsigned char* bytes, size_t cbData);
 
 // The record of one data block of `size` bytes. Non-finite values read as 0; propAirflow is the
 // mean of the first NUMBER OF ENGINES (at most 4) propeller values, and 0 for no engine; gear
-// and flaps are in percent (0 to 100).
+// and flaps are in percent (0 to 100). Each value is held to what an aircraft reaches
+// (telemetry/telemetryranges.h).
 MSFSTelemetry msfsRecordFromData(const unsigned char* block, size_t size);
 
 // The aircraft title of a data block: its bytes up to the first zero, within the 256 bytes of

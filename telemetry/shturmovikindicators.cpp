@@ -1,6 +1,7 @@
 #include "telemetry/shturmovikindicators.h"
 
 #include "forces/effectcurves.h"
+#include "telemetry/telemetryranges.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -154,5 +155,6 @@ ShturmovikTelemetry shturmovikRecord(const ShturmovikIndicators& s) {
                      mean(s.indicator5, std::min(s.indicator5Count, ShturmovikIndicators::kMaxValues))) > 0.1;
     t.indicator9Value0 = finiteOrZero(s.indicator9[0]);
     t.indicator9Value1 = finiteOrZero(s.indicator9[1]);
+    TelemetryRanges::clampToPhysicalRanges(t);
     return t;
 }

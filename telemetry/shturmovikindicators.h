@@ -37,5 +37,6 @@ struct ShturmovikIndicators {
 // as 0, and stops at the first record that does not fit or announces a negative value count.
 void applyShturmovikDatagram(ShturmovikIndicators& state, const QByteArray& datagram);
 
-// The record the state stands for; no field is ever NaN or infinite.
+// The record the state stands for; no field is ever NaN or infinite, and each is held to what
+// an aircraft reaches (telemetry/telemetryranges.h).
 ShturmovikTelemetry shturmovikRecord(const ShturmovikIndicators& state);

@@ -1,6 +1,7 @@
 #include "telemetry/warthunderstateparser.h"
 
 #include "forces/effectcurves.h"
+#include "telemetry/telemetryranges.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -28,6 +29,7 @@ WarthunderAnswer parseWarthunderAnswer(const QByteArray& body) {
     answer.record.airspeed = member(object, QStringLiteral("IAS, km/h"));
     answer.record.gForce = member(object, QStringLiteral("Ny"));
     answer.record.aoa = member(object, QStringLiteral("AoA, deg"));
+    TelemetryRanges::clampToPhysicalRanges(answer.record);
     return answer;
 }
 

@@ -3,6 +3,7 @@
 
 #include <QtTest>
 
+#include <cfloat>
 #include <cmath>
 #include <limits>
 
@@ -20,6 +21,31 @@ bool zeroFrom(const Report& r, int from) {
         }
     }
     return true;
+}
+
+// Every float of a direct-control report is finite and inside its slot's bounds: spring
+// magnitude, force and vibration +/-100, damper gains 0..1, position offsets +/-1.
+bool directControlInBounds(const Report& r) {
+    for (int offset = 2; offset < 50; offset += 4) {
+        const float v = reportFloat(r, offset);
+        const bool gain = offset >= 26 && offset < 42;
+        const float lo = gain ? 0.0f : (offset >= 42 ? -1.0f : -100.0f);
+        const float hi = gain ? 1.0f : (offset >= 42 ? 1.0f : 100.0f);
+        if (!std::isfinite(v) || v < lo || v > hi) {
+            return false;
+        }
+    }
+    return zeroFrom(r, 50);
+}
+
+bool directXInBounds(const Report& r) {
+    for (int offset = 2; offset < 26; offset += 4) {
+        const float v = reportFloat(r, offset);
+        if (!std::isfinite(v) || v < 0.0f || v > 1.0f) {
+            return false;
+        }
+    }
+    return zeroFrom(r, 26);
 }
 
 Forces distinctForces() {
@@ -75,7 +101,7 @@ private slots:
         QCOMPARE(reportFloat(r, 18), f.axis[0].vibration);
         QCOMPARE(reportFloat(r, 22), f.axis[1].vibration);
         QCOMPARE(reportFloat(r, 26), 0.2f);
-        QCOMPARE(reportFloat(r, 30), 3.0f);
+        QCOMPARE(reportFloat(r, 30), 1.0f); // 300 % of 100 %: a gain never passes 1
         QCOMPARE(reportFloat(r, 34), 0.5f);
         QCOMPARE(reportFloat(r, 38), 0.07f);
         QCOMPARE(reportFloat(r, 42), 0.125f);
@@ -113,7 +139,11 @@ private slots:
         QTest::addColumn<float>("dampening");
         QTest::addColumn<float>("gain");
         QTest::newRow("40 % at total 50") << true << 50.0f << 40.0f << 0.2f;
-        QTest::newRow("500 % at total 100") << true << 100.0f << 500.0f << 5.0f;
+        QTest::newRow("500 % at total 100 held to 1") << true << 100.0f << 500.0f << 1.0f;
+        QTest::newRow("100 % at total 100") << true << 100.0f << 100.0f << 1.0f;
+        QTest::newRow("total 1e30 held to 1") << true << 1e30f << 50.0f << 1.0f;
+        QTest::newRow("negative dampening held to 0") << true << 100.0f << -40.0f << 0.0f;
+        QTest::newRow("negative total held to 0") << true << -1e30f << 40.0f << 0.0f;
         QTest::newRow("total 0") << true << 0.0f << 80.0f << 0.0f;
         QTest::newRow("inactive") << false << 100.0f << 80.0f << 0.0f;
         // Multiply first, then two divisions by 100, each in single precision.
@@ -152,6 +182,13 @@ private slots:
         QTest::newRow("inactive") << false << 100.0f << 80.0f << 60.0f << 20.0f << 0.0f << 0.0f << 0.0f;
         QTest::newRow("overflow") << true << 1e30f << std::numeric_limits<float>::infinity() << 1e30f << 1e30f
                                   << 0.0f << 0.0f << 0.0f;
+        // A hand-edited total of 1e30 once sent gains of 1e28.
+        QTest::newRow("total 1e30 held to 1")
+            << true << 1e30f << 50.0f << 100.0f << 1.0f << 0.5f << 1.0f << 1.0f;
+        QTest::newRow("above 100 % held to 1")
+            << true << 100.0f << 250.0f << 150.0f << 101.0f << 1.0f << 1.0f << 1.0f;
+        QTest::newRow("negative held to 0")
+            << true << 100.0f << -80.0f << -60.0f << -0.5f << 0.0f << 0.0f << 0.0f;
     }
 
     void directXGains() {
@@ -204,12 +241,92 @@ private slots:
     }
 
     void overrideReportCarriesTheSixGainsInOrder() {
-        const DirectXOverrideTypeDef d{1.0f, 2.0f, 3.0f, 4.0f, 5.0f, 6.0f};
+        const DirectXOverrideTypeDef d{0.125f, 0.25f, 0.375f, 0.5f, 0.625f, 1.0f};
         const Report r = directXOverride(d);
+        const float expected[6] = {0.125f, 0.25f, 0.375f, 0.5f, 0.625f, 1.0f};
         for (int i = 0; i < 6; ++i) {
-            QCOMPARE(reportFloat(r, 2 + 4 * i), float(i + 1));
+            QCOMPARE(reportFloat(r, 2 + 4 * i), expected[i]);
         }
         QVERIFY(zeroFrom(r, 26));
+    }
+
+    // Whatever number reaches a report builder, in any one field or in all at once, every float
+    // that leaves is finite and inside its bounds; a number past a bound goes out as that bound
+    // (the same sign), and NaN and infinities as 0.
+    void everyFieldBounded_data() {
+        QTest::addColumn<float>("value");
+        QTest::addColumn<float>("force");  // sent for a force, vibration or spring magnitude
+        QTest::addColumn<float>("offset"); // sent for a position offset
+        QTest::addColumn<float>("gain");   // sent for a DirectX gain given directly
+        const float inf = std::numeric_limits<float>::infinity();
+        QTest::newRow("+FLT_MAX") << FLT_MAX << 100.0f << 1.0f << 1.0f;
+        QTest::newRow("-FLT_MAX") << -FLT_MAX << -100.0f << -1.0f << 0.0f;
+        QTest::newRow("+inf") << inf << 0.0f << 0.0f << 0.0f;
+        QTest::newRow("-inf") << -inf << 0.0f << 0.0f << 0.0f;
+        QTest::newRow("NaN") << std::numeric_limits<float>::quiet_NaN() << 0.0f << 0.0f << 0.0f;
+        QTest::newRow("1e30") << 1e30f << 100.0f << 1.0f << 1.0f;
+        QTest::newRow("-100.5") << -100.5f << -100.0f << -1.0f << 0.0f;
+        QTest::newRow("100 kept") << 100.0f << 100.0f << 1.0f << 1.0f;
+        QTest::newRow("-0.75 kept") << -0.75f << -0.75f << -0.75f << 0.0f;
+        QTest::newRow("0.75 kept") << 0.75f << 0.75f << 0.75f << 0.75f;
+        QTest::newRow("smallest subnormal kept") << 1e-45f << 1e-45f << 1e-45f << 1e-45f;
+    }
+
+    void everyFieldBounded() {
+        QFETCH(float, value);
+        QFETCH(float, force);
+        QFETCH(float, offset);
+        QFETCH(float, gain);
+        // Field -1 sets every field at once; fields 0..N-1 one at a time over ordinary values.
+        constexpr int kForceFields = 9, kOffsetFields = 3, kSettingFields = 3 * 7;
+        for (int field = -1; field < kForceFields + kOffsetFields + kSettingFields; ++field) {
+            const bool all = field < 0;
+            Forces f = distinctForces();
+            float offsets[3] = {0.125f, -0.25f, 0.5f};
+            EffectsSettings settings;
+            int k = 0;
+            for (AxisForce& a : f.axis) {
+                for (float* v : {&a.force, &a.vibration, &a.springMagnitude}) {
+                    *v = all || field == k ? value : *v;
+                    ++k;
+                }
+            }
+            for (float& o : offsets) {
+                o = all || field == k ? value : o;
+                ++k;
+            }
+            for (AxisEffectsSettings& axis : settings.axes) {
+                SmartDamperSettings& d = axis.smart_damper;
+                DirectXSettings& dx = axis.direct_x;
+                d.active = dx.active = true;
+                for (float* v : {&d.total_effect_strength, &d.static_dampening, &d.dynamic_dampening,
+                                 &dx.total_effect_strength, &dx.trimmer, &dx.force, &dx.periodic}) {
+                    *v = all || field == k ? value : 60.0f;
+                    ++k;
+                }
+            }
+            const QByteArray at = QByteArray("field ") + QByteArray::number(field);
+            const Report joystick = joystickDirectControl(f, offsets, settings);
+            const Report rudder = rudderDirectControl(f, offsets, settings);
+            QVERIFY2(directControlInBounds(joystick), at.constData());
+            QVERIFY2(directControlInBounds(rudder), at.constData());
+            QVERIFY2(directXInBounds(directXOverride(joystickDirectXOverride(settings))), at.constData());
+            QVERIFY2(directXInBounds(directXOverride(rudderDirectXOverride(settings))), at.constData());
+            if (all) {
+                // Elevator force (offset 14) and rudder offset (offset 42 of the rudder report).
+                QCOMPARE(floatBits(reportFloat(joystick, 14)), floatBits(force));
+                QCOMPARE(floatBits(reportFloat(joystick, 22)), floatBits(force));
+                QCOMPARE(floatBits(reportFloat(rudder, 2)), floatBits(force));
+                QCOMPARE(floatBits(reportFloat(joystick, 46)), floatBits(offset));
+                QCOMPARE(floatBits(reportFloat(rudder, 42)), floatBits(offset));
+            }
+        }
+        const DirectXOverrideTypeDef d{value, value, value, value, value, value};
+        const Report r = directXOverride(d);
+        QVERIFY(directXInBounds(r));
+        for (int i = 0; i < 6; ++i) {
+            QCOMPARE(floatBits(reportFloat(r, 2 + 4 * i)), floatBits(gain));
+        }
     }
 
     void nonFiniteNeverReachesTheWire() {

@@ -431,7 +431,8 @@ private slots:
         QCOMPARE(record.onGround, wholeDoubles > ON_GROUND);
         QCOMPARE(record.gForce, wholeDoubles > G_FORCE ? 2.0f : 0.0f);
         QCOMPARE(record.airspeed, wholeDoubles > IAS ? 2.0f : 0.0f);
-        QCOMPARE(record.gear, wholeDoubles > GEAR_R ? 200.0f : 0.0f);
+        // Gear fractions of 2 are 200 %, which no gear reaches: held to 100 %.
+        QCOMPARE(record.gear, wholeDoubles > GEAR_R ? 100.0f : 0.0f);
         QCOMPARE(record.propAirflow, wholeDoubles > PROP2 ? 2.0f : 0.0f);
         QCOMPARE(record.verticalSpeed, wholeDoubles > VS ? 2.0f : 0.0f);
         QCOMPARE(msfsTitle(data, bytes.size()), title);

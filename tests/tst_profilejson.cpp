@@ -4,6 +4,7 @@
 #include <QJsonDocument>
 #include <QtTest>
 
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 
@@ -22,6 +23,47 @@ EffectsProfile oddProfile(uint64_t seed = 0) {
     profile.resetToDefaults();
     ProfileFields::fillOdd(profile, seed);
     return profile;
+}
+
+// Odd values the editor allows everywhere: what a saved profile holds.
+EffectsProfile oddInRangeProfile(uint64_t seed = 0) {
+    EffectsProfile profile;
+    profile.resetToDefaults();
+    ProfileFields::fillOddInRange(profile, seed);
+    return profile;
+}
+
+// What each editor control allows, read off the panel forms, by the end of a field's name.
+struct Bounds {
+    double min;
+    double max;
+};
+Bounds editorBounds(const QString& name) {
+    if (name.endsWith(".exp")) {
+        return {-100, 100};
+    }
+    if (name.contains(".speed.")) {
+        return {0, 1000};
+    }
+    if (name.contains(".frequency.")) {
+        return {0, 100};
+    }
+    if (name.contains(".aoa.")) {
+        return {0, 90};
+    }
+    if (name.endsWith("condor_shaker.total_effect_strength")) {
+        return {0, 99};
+    }
+    if (name.endsWith("_dampening")) {
+        return {0, 500};
+    }
+    if (name.endsWith("attenuation_start_airspeed")) {
+        return {0, 500};
+    }
+    if (name.endsWith("attenuation_end_airspeed") || name.endsWith("effect_time")) {
+        return {0, 1000};
+    }
+    return {0, 100};
 }
 
 EffectsProfile roundTrip(const EffectsProfile& profile) {
@@ -53,6 +95,7 @@ private slots:
     void writtenLayoutMatchesHandWrittenDocument();
     void writtenLayoutOfShakersJoltAndAirflow();
     void inactiveEffectIsLeftOutAndReadsBackAsDefault();
+    void everyValueIsHeldToItsEditorRange();
     void readerRules_data();
     void readerRules();
     void invalidDocumentGivesDefaultProfile_data();
@@ -72,7 +115,7 @@ void TestProfileJson::everyEffectTypeRoundTripsBitForBit() {
     QFETCH(int, type);
     // Odd values everywhere, but only this type active: everything else must come back
     // as its default, this type exactly as it was.
-    const EffectsProfile odd = oddProfile(uint64_t(type));
+    const EffectsProfile odd = oddInRangeProfile(uint64_t(type));
     EffectsProfile profile = defaultProfile();
     profile.metadata = odd.metadata;
     for (int axis = 0; axis < 3; ++axis) {
@@ -138,7 +181,7 @@ void TestProfileJson::everyEffectTypeRoundTripsBitForBit() {
 
 void TestProfileJson::wholeOddProfileRoundTripsBitForBit() {
     for (uint64_t seed = 0; seed < 20; ++seed) {
-        const EffectsProfile profile = oddProfile(seed);
+        const EffectsProfile profile = oddInRangeProfile(seed);
         const EffectsProfile back = roundTrip(profile);
         QCOMPARE(differences(fields(profile), fields(back)), QStringList());
         // Writing what was read gives the same bytes again.
@@ -255,6 +298,38 @@ void TestProfileJson::inactiveEffectIsLeftOutAndReadsBackAsDefault() {
     QCOMPARE(fields(back), fields(defaultProfile()));
 }
 
+// A profile full of values no editor control allows (the largest float, negative strengths,
+// times of years) reads back with each value held to its control's range, and every value
+// already inside it exactly as written.
+void TestProfileJson::everyValueIsHeldToItsEditorRange() {
+    for (uint64_t seed = 0; seed < 20; ++seed) {
+        const EffectsProfile profile = oddProfile(seed);
+        const QMap<QString, QVariant> written = fields(profile);
+        const QMap<QString, QVariant> read = fields(roundTrip(profile));
+        int clamped = 0;
+        for (auto it = written.cbegin(); it != written.cend(); ++it) {
+            const QString& name = it.key();
+            if (!name.startsWith("metadata") && !name.contains(".curve.") && !name.endsWith(".active")) {
+                const Bounds b = editorBounds(name);
+                QVariant expected = it.value();
+                if (it.value().typeId() == QMetaType::ULongLong) {
+                    expected =
+                        QVariant::fromValue(std::min<quint64>(it.value().toULongLong(), quint64(b.max)));
+                } else {
+                    float v;
+                    const quint32 u = it.value().toUInt();
+                    std::memcpy(&v, &u, sizeof v);
+                    const float held = std::clamp(v, float(b.min), float(b.max));
+                    expected = QVariant::fromValue(ProfileFields::bits(held));
+                }
+                clamped += expected != it.value();
+                QVERIFY2(read.value(name) == expected, qPrintable(name));
+            }
+        }
+        QVERIFY(clamped > 0); // the odd values do reach past the ranges
+    }
+}
+
 // Each row reads a document into a profile full of odd values and checks one field.
 void TestProfileJson::readerRules_data() {
     QTest::addColumn<QByteArray>("document");
@@ -281,12 +356,17 @@ void TestProfileJson::readerRules_data() {
         << joltDoc("250.0") << "rudder.landing_jolt.effect_time" << t(250);
     QTest::newRow("effect_time 250.5") << joltDoc("250.5") << "rudder.landing_jolt.effect_time" << t(0);
     QTest::newRow("effect_time negative") << joltDoc("-5") << "rudder.landing_jolt.effect_time" << t(0);
-    QTest::newRow("effect_time 1e30") << joltDoc("1e30") << "rudder.landing_jolt.effect_time" << t(0);
+    QTest::newRow("effect_time 1e30 held to 1000")
+        << joltDoc("1e30") << "rudder.landing_jolt.effect_time" << t(1000);
+    QTest::newRow("effect_time 1000") << joltDoc("1000") << "rudder.landing_jolt.effect_time" << t(1000);
+    QTest::newRow("effect_time 1001 held to 1000")
+        << joltDoc("1001") << "rudder.landing_jolt.effect_time" << t(1000);
+    QTest::newRow("effect_time 999.5") << joltDoc("999.5") << "rudder.landing_jolt.effect_time" << t(0);
     QTest::newRow("effect_time string") << joltDoc("\"250\"") << "rudder.landing_jolt.effect_time" << t(250);
     QTest::newRow("effect_time string 300")
         << joltDoc("\"300\"") << "rudder.landing_jolt.effect_time" << t(250);
-    QTest::newRow("effect_time large")
-        << joltDoc("9007199254740993") << "rudder.landing_jolt.effect_time" << t(9007199254740993ull);
+    QTest::newRow("effect_time large held to 1000")
+        << joltDoc("9007199254740993") << "rudder.landing_jolt.effect_time" << t(1000);
     QTest::newRow("jolt active survives bad time")
         << joltDoc("250.5") << "rudder.landing_jolt.active" << QVariant(true);
 
@@ -342,15 +422,72 @@ void TestProfileJson::readerRules_data() {
     QTest::newRow("string airspeed default")
         << airflow << "rudder.airflow_spring.attenuation_end_airspeed" << f(1000.0f);
     QTest::newRow("number narrowed") << airflow << "rudder.airflow_spring.thrust_force" << f(0.1f);
-    QTest::newRow("largest float kept")
-        << airflow << "rudder.airflow_spring.total_effect_strength" << f(FLT_MAX);
+    QTest::newRow("largest float held to 100")
+        << airflow << "rudder.airflow_spring.total_effect_strength" << f(100.0f);
     QTest::newRow("missing airflow member")
         << airflow << "rudder.airflow_spring.attenuation_strength" << f(100.0f);
     const QByteArray nearMax = R"({"effects": {"rudder": {"smart_damper": {"active": true,
         "static_dampening": -3.4028235e38, "dynamic_dampening": 3.4028235677973366e38}}}})";
-    QTest::newRow("rounds to largest float")
-        << nearMax << "rudder.smart_damper.static_dampening" << f(-FLT_MAX);
+    QTest::newRow("rounds to largest float, held to 0")
+        << nearMax << "rudder.smart_damper.static_dampening" << f(0.0f);
     QTest::newRow("rounds to infinity") << nearMax << "rudder.smart_damper.dynamic_dampening" << f(0.0f);
+
+    // Each value is held to the range of its editor control; a value inside stays exact.
+    const auto effect = [](const char* axis, const char* member, const char* body) {
+        return QByteArray(R"({"effects": {")") + axis + R"(": {")" + member + R"(": {"active": true, )" +
+               body + "}}}}";
+    };
+    QTest::newRow("total 1e30 held to 100")
+        << effect("elevator", "simple_spring", R"("total_effect_strength": 1e30)")
+        << "elevator.simple_spring.total_effect_strength" << f(100.0f);
+    QTest::newRow("total -5 held to 0")
+        << effect("elevator", "simple_spring", R"("total_effect_strength": -5)")
+        << "elevator.simple_spring.total_effect_strength" << f(0.0f);
+    QTest::newRow("total 99.5 kept") << effect("elevator", "simple_spring",
+                                               R"("total_effect_strength": 99.5)")
+                                     << "elevator.simple_spring.total_effect_strength" << f(99.5f);
+    QTest::newRow("condor total 100 held to 99")
+        << effect("rudder", "condor_shaker", R"("total_effect_strength": 100)")
+        << "rudder.condor_shaker.total_effect_strength" << f(99.0f);
+    QTest::newRow("dampening 501 held to 500")
+        << effect("ailerons", "smart_damper", R"("static_dampening": 501, "dynamic_dampening": 450.7)")
+        << "ailerons.smart_damper.static_dampening" << f(500.0f);
+    QTest::newRow("dampening 450.7 kept")
+        << effect("ailerons", "smart_damper", R"("static_dampening": 501, "dynamic_dampening": 450.7)")
+        << "ailerons.smart_damper.dynamic_dampening" << f(450.7f);
+    QTest::newRow("trimmer 150 held to 100")
+        << effect("elevator", "direct_x", R"("trimmer": 150)") << "elevator.direct_x.trimmer" << f(100.0f);
+    QTest::newRow("direct_x force -1 held to 0")
+        << effect("elevator", "direct_x", R"("force": -1)") << "elevator.direct_x.force" << f(0.0f);
+    QTest::newRow("airflow thrust 101 held to 100")
+        << effect("rudder", "airflow_spring", R"("thrust_force": 101)")
+        << "rudder.airflow_spring.thrust_force" << f(100.0f);
+    QTest::newRow("attenuation start 501 held to 500")
+        << effect("rudder", "airflow_spring", R"("attenuation_start_airspeed": 501)")
+        << "rudder.airflow_spring.attenuation_start_airspeed" << f(500.0f);
+    QTest::newRow("attenuation end 2000 held to 1000")
+        << effect("rudder", "airflow_spring", R"("attenuation_end_airspeed": 2000)")
+        << "rudder.airflow_spring.attenuation_end_airspeed" << f(1000.0f);
+    QTest::newRow("shaker speed 1e6 held to 1000")
+        << effect("ailerons", "gear_shaker", R"("speed": {"min": -20, "max": 1e6})")
+        << "ailerons.gear_shaker.speed.max" << f(1000.0f);
+    QTest::newRow("shaker speed -20 held to 0")
+        << effect("ailerons", "gear_shaker", R"("speed": {"min": -20, "max": 1e6})")
+        << "ailerons.gear_shaker.speed.min" << f(0.0f);
+    QTest::newRow("frequency 250 held to 100")
+        << effect("ailerons", "flaps_shaker", R"("frequency": {"min": 2.5, "max": 250, "exp": 300})")
+        << "ailerons.flaps_shaker.frequency.max" << f(100.0f);
+    QTest::newRow("exponent 300 held to 100")
+        << effect("ailerons", "flaps_shaker", R"("frequency": {"min": 2.5, "max": 250, "exp": 300})")
+        << "ailerons.flaps_shaker.frequency.exp" << f(100.0f);
+    QTest::newRow("exponent -300 held to -100")
+        << effect("ailerons", "landing_jolt", R"("speed": {"exp": -300})")
+        << "ailerons.landing_jolt.speed.exp" << f(-100.0f);
+    QTest::newRow("aoa 120 held to 90")
+        << effect("elevator", "aoa_shaker", R"("aoa": {"min": 12.5, "max": 120})")
+        << "elevator.aoa_shaker.aoa.max" << f(90.0f);
+    QTest::newRow("aoa 12.5 kept") << effect("elevator", "aoa_shaker", R"("aoa": {"min": 12.5, "max": 120})")
+                                   << "elevator.aoa_shaker.aoa.min" << f(12.5f);
 
     QTest::newRow("axis not an object") << QByteArray(R"({"effects": {"ailerons": 5}})")
                                         << "ailerons.smart_damper.static_dampening" << f(0.0f);
@@ -416,6 +553,13 @@ void TestProfileJson::airflowCurveIsRebuiltFromReadAirspeeds() {
         QCOMPARE(ProfileFields::bits(airflow.attenuationCurve.x[k]), ProfileFields::bits(expected.x[k]));
         QCOMPARE(ProfileFields::bits(airflow.attenuationCurve.y[k]), ProfileFields::bits(expected.y[k]));
     }
+    // Airspeeds past the editor's ranges build the curve of the held values.
+    ProfileJson::fromDocument(R"({"effects": {"elevator": {"airflow_spring": {"active": true,
+        "attenuation_start_airspeed": 900, "attenuation_end_airspeed": 1e9}}}})",
+                              profile);
+    const AttenuationCurve held = AttenuationCurve::build(500.0f, 1000.0f);
+    QCOMPARE(ProfileFields::bits(profile.effects.axes[1].airflow_spring.attenuationCurve.x[4]),
+             ProfileFields::bits(held.x[4]));
     // An absent airflow spring is reset, curve included.
     const AttenuationCurve defaults = AttenuationCurve::build(500.0f, 1000.0f);
     QCOMPARE(ProfileFields::bits(profile.effects.axes[0].airflow_spring.attenuationCurve.x[3]),

@@ -256,7 +256,7 @@ void TestProfileStore::loadReadsBackWhatWasSaved() {
     ProfileStore store;
     EffectsProfile profile;
     profile.resetToDefaults();
-    ProfileFields::fillOdd(profile, 11);
+    ProfileFields::fillOddInRange(profile, 11); // values the editor allows read back exactly
     profile.metadata = meta(3, "Yak-1 ser.69", "stiff");
     const QString name = store.save(profile);
     EffectsProfile back;

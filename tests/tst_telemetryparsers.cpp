@@ -1,11 +1,14 @@
-// The three datagram parsers: the games' worked examples, the fixtures, and hostile input.
+// The game parsers: the games' worked examples, the fixtures, hostile input, and values past
+// what an aircraft reaches.
 
 #include "forces/commontelemetryforcecalculator.h"
 #include "records/effectssettings.h"
 #include "support/il2datagram.h"
 #include "telemetry/condor2datagram.h"
 #include "telemetry/dcsdatagram.h"
+#include "telemetry/msfsdata.h"
 #include "telemetry/shturmovikindicators.h"
+#include "telemetry/warthunderstateparser.h"
 
 #include <QFile>
 #include <QtTest>
@@ -38,6 +41,15 @@ ShturmovikTelemetry il2(std::initializer_list<QByteArray> datagrams) {
         applyShturmovikDatagram(state, d);
     }
     return shturmovikRecord(state);
+}
+
+// An MSFS data block with the given doubles (by their place in the definition) set.
+MSFSTelemetry msfs(std::initializer_list<std::pair<int, double>> values) {
+    unsigned char block[kMsfsDataBlockSize] = {};
+    for (const auto& [index, value] : values) {
+        std::memcpy(block + 8 * index, &value, sizeof value);
+    }
+    return msfsRecordFromData(block, sizeof block);
 }
 
 // A Condor datagram of 33 "keyN=0" lines with the given lines replaced.
@@ -131,7 +143,7 @@ private slots:
         QCOMPARE(t.gear, 100.0f);
         QCOMPARE(t.airbrake, 50.0f);
         QCOMPARE(t.flaps, 25.0f);
-        QCOMPARE(t.propAirflow, 300.0f);
+        QCOMPARE(t.propAirflow, 150.0f); // 300 % of thrust is past any engine: held to 150 %
         QVERIFY(t.onGround);
         QCOMPARE(t.aileronAoa, 0.0f);
         QCOMPARE(t.sideslip, 0.0f);
@@ -201,9 +213,9 @@ private slots:
         }
         const DCSTelemetry t = parseDcsDatagram(d);
         QVERIFY(allFinite(t));
-        // Values that are finite as read stay; only the overflowing percentages become 0.
+        // Values that are finite as read are held to their ranges; overflowing percentages become 0.
         const bool finiteAsRead = value == "3e38";
-        QCOMPARE(t.airspeed, finiteAsRead ? 3e38f : 0.0f);
+        QCOMPARE(t.airspeed, finiteAsRead ? 2000.0f : 0.0f);
         QCOMPARE(t.gear, 0.0f);
         QCOMPARE(t.flaps, 0.0f);
     }
@@ -542,6 +554,101 @@ private slots:
         QCOMPARE(t.flaps, flaps);
         QVERIFY(state.indicator0Count <= 4);
         QVERIFY(allFinite(t));
+    }
+
+    // Every parser holds its record to what an aircraft reaches; a value inside stays exact.
+    void physicalRanges_data() {
+        QTest::addColumn<Telemetry>("record");
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<float>("expected");
+        const auto dcs = [](const char* d) { return Telemetry(parseDcsDatagram(d)); };
+        QTest::newRow("DCS gear 100 (10 000 %)") << dcs("X;250;0;4;1;100;0;0;50;0") << "gear" << 100.0f;
+        QTest::newRow("DCS gear down") << dcs("X;250;0;4;1;1;0;0;50;0") << "gear" << 100.0f;
+        QTest::newRow("DCS gear half") << dcs("X;250;0;4;1;0.5;0;0;50;0") << "gear" << 50.0f;
+        QTest::newRow("DCS air brake negative") << dcs("X;250;0;4;1;0;-0.5;0;50;0") << "airbrake" << 0.0f;
+        QTest::newRow("DCS flaps 3") << dcs("X;250;0;4;1;0;0;3;50;0") << "flaps" << 100.0f;
+        QTest::newRow("DCS airspeed 1e6") << dcs("X;1e6;0;4;1;0;0;0;50;0") << "airspeed" << 2000.0f;
+        QTest::newRow("DCS airspeed negative") << dcs("X;-12;0;4;1;0;0;0;50;0") << "airspeed" << 0.0f;
+        QTest::newRow("DCS airspeed 1999.5 kept")
+            << dcs("X;1999.5;0;4;1;0;0;0;50;0") << "airspeed" << 1999.5f;
+        QTest::newRow("DCS climb 5000 m/s") << dcs("X;250;5000;4;1;0;0;0;50;0") << "verticalSpeed" << 400.0f;
+        QTest::newRow("DCS dive -5000 m/s")
+            << dcs("X;250;-5000;4;1;0;0;0;50;0") << "verticalSpeed" << -400.0f;
+        QTest::newRow("DCS AoA 400") << dcs("X;250;0;400;1;0;0;0;50;0") << "aoa" << 180.0f;
+        QTest::newRow("DCS AoA -179 kept") << dcs("X;250;0;-179;1;0;0;0;50;0") << "aoa" << -179.0f;
+        QTest::newRow("DCS G 50") << dcs("X;250;0;4;50;0;0;0;50;0") << "gForce" << 15.0f;
+        QTest::newRow("DCS G -40") << dcs("X;250;0;4;-40;0;0;0;50;0") << "gForce" << -15.0f;
+        QTest::newRow("DCS G 9.5 kept") << dcs("X;250;0;4;9.5;0;0;0;50;0") << "gForce" << 9.5f;
+        QTest::newRow("DCS thrust 1e9") << dcs("X;250;0;4;1;0;0;0;1e9;0") << "propAirflow" << 150.0f;
+        QTest::newRow("DCS thrust 104 kept") << dcs("X;250;0;4;1;0;0;0;104;0") << "propAirflow" << 104.0f;
+        QTest::newRow("DCS thrust negative") << dcs("X;250;0;4;1;0;0;0;-3;0") << "propAirflow" << 0.0f;
+
+        const auto condor2 = [](std::initializer_list<std::pair<int, QByteArray>> lines) {
+            return Telemetry(parseCondor2Datagram(condor(lines)));
+        };
+        QTest::newRow("Condor airspeed 1000 m/s") << condor2({{1, "airspeed=1000"}}) << "airspeed" << 2000.0f;
+        QTest::newRow("Condor airspeed negative") << condor2({{1, "airspeed=-3"}}) << "airspeed" << 0.0f;
+        QTest::newRow("Condor G 99") << condor2({{28, "gforce=99"}}) << "gForce" << 15.0f;
+        QTest::newRow("Condor G -99") << condor2({{28, "gforce=-99"}}) << "gForce" << -15.0f;
+
+        const auto il2Record = [](const Il2Datagram& d) { return Telemetry(il2({d.bytes()})); };
+        QTest::newRow("IL-2 gear 5") << il2Record(Il2Datagram().indicator(4, {5, 5})) << "gear" << 100.0f;
+        QTest::newRow("IL-2 flaps 2") << il2Record(Il2Datagram().indicator(11, {2})) << "flaps" << 100.0f;
+        QTest::newRow("IL-2 air brakes -1")
+            << il2Record(Il2Datagram().indicator(12, {-1})) << "airbrake" << 0.0f;
+        QTest::newRow("IL-2 airspeed 1000 m/s")
+            << il2Record(Il2Datagram().indicator(6, {1000})) << "airspeed" << 2000.0f;
+        QTest::newRow("IL-2 AoA 10 rad") << il2Record(Il2Datagram().indicator(7, {10})) << "aoa" << 180.0f;
+        QTest::newRow("IL-2 AoA -10 rad") << il2Record(Il2Datagram().indicator(7, {-10})) << "aoa" << -180.0f;
+        QTest::newRow("IL-2 thrust at 9000 rpm")
+            << il2Record(Il2Datagram().indicator(0, {9000}).indicator(1, {140000})) << "propAirflow"
+            << 150.0f;
+        QTest::newRow("IL-2 G of a crash")
+            << il2Record(Il2Datagram().indicator(8, {0, 1000, 0})) << "gForce" << 15.0f;
+        QTest::newRow("IL-2 height jump")
+            << il2Record(Il2Datagram().indicator(10, {-9000})) << "verticalSpeed" << -400.0f;
+
+        QTest::newRow("MSFS gear fraction 50")
+            << Telemetry(msfs({{9, 50}, {10, 50}, {11, 50}})) << "gear" << 100.0f;
+        QTest::newRow("MSFS gear down") << Telemetry(msfs({{9, 1}, {10, 1}, {11, 1}})) << "gear" << 100.0f;
+        QTest::newRow("MSFS flaps -1") << Telemetry(msfs({{1, -1}, {2, -1}})) << "flaps" << 0.0f;
+        QTest::newRow("MSFS flaps 7") << Telemetry(msfs({{1, 7}, {2, 7}})) << "flaps" << 100.0f;
+        QTest::newRow("MSFS G 1e10") << Telemetry(msfs({{6, 1e10}})) << "gForce" << 15.0f;
+        QTest::newRow("MSFS airspeed past the float range")
+            << Telemetry(msfs({{8, 1e40}})) << "airspeed" << 0.0f;
+        QTest::newRow("MSFS airspeed 9000") << Telemetry(msfs({{8, 9000}})) << "airspeed" << 2000.0f;
+        QTest::newRow("MSFS AoA -300") << Telemetry(msfs({{7, -300}})) << "aoa" << -180.0f;
+        QTest::newRow("MSFS prop rpm 500 %")
+            << Telemetry(msfs({{12, 1}, {13, 500}})) << "propAirflow" << 150.0f;
+        QTest::newRow("MSFS vertical speed 1e5") << Telemetry(msfs({{17, 1e5}})) << "verticalSpeed" << 400.0f;
+
+        const auto wt = [](const char* body) { return Telemetry(parseWarthunderState(body)); };
+        QTest::newRow("War Thunder IAS 1e9") << wt(R"({"IAS, km/h": 1e9})") << "airspeed" << 2000.0f;
+        QTest::newRow("War Thunder IAS 812 kept") << wt(R"({"IAS, km/h": 812})") << "airspeed" << 812.0f;
+        QTest::newRow("War Thunder Ny -100") << wt(R"({"Ny": -100})") << "gForce" << -15.0f;
+        QTest::newRow("War Thunder AoA 720") << wt(R"({"AoA, deg": 720})") << "aoa" << 180.0f;
+    }
+
+    void physicalRanges() {
+        QFETCH(Telemetry, record);
+        QFETCH(QString, field);
+        QFETCH(float, expected);
+        const QHash<QString, float> fields = {
+            {"airspeed", record.airspeed}, {"verticalSpeed", record.verticalSpeed},
+            {"aoa", record.aoa},           {"gForce", record.gForce},
+            {"gear", record.gear},         {"flaps", record.flaps},
+            {"airbrake", record.airbrake}, {"propAirflow", record.propAirflow}};
+        QVERIFY(fields.contains(field));
+        QCOMPARE(fields.value(field), expected);
+        QVERIFY(allFinite(record));
+        // Nothing else of the record may leave its range either.
+        QVERIFY(record.airspeed >= 0.0f && record.airspeed <= 2000.0f);
+        QVERIFY(std::fabs(record.verticalSpeed) <= 400.0f);
+        QVERIFY(std::fabs(record.aoa) <= 180.0f && std::fabs(record.gForce) <= 15.0f);
+        QVERIFY(record.propAirflow >= 0.0f && record.propAirflow <= 150.0f);
+        for (float percent : {record.gear, record.flaps, record.airbrake}) {
+            QVERIFY(percent >= 0.0f && percent <= 100.0f);
+        }
     }
 
     void il2MoreThanFourValuesKeepsFour() {

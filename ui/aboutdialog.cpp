@@ -1,5 +1,7 @@
 #include "ui/aboutdialog.h"
 
+#include "app/realtimescheduling.h"
+
 #include <hidapi.h>
 
 #include <QDialogButtonBox>
@@ -34,7 +36,9 @@ QString AboutDialog::text() {
               "\n"
               "Qt %2\n"
               "hidapi %3\n"
-              "Profiles are read from %4")
+              "Control loop: %4\n"
+              "Profiles are read from %5")
         .arg(QStringLiteral(TRENNAL_VERSION), QString::fromLatin1(qVersion()),
-             QString::fromLatin1(hid_version_str()), QDir::toNativeSeparators(profiles));
+             QString::fromLatin1(hid_version_str()), RealtimeScheduling::policyText(),
+             QDir::toNativeSeparators(profiles));
 }

@@ -3,8 +3,9 @@
 #include <QDialog>
 #include <QString>
 
-// Help > About: the program's name and version, the Qt and hidapi versions it runs with and
-// the directory its profiles are read from, as selectable text.
+// Help > About: the program's name and version, the Qt and hidapi versions it runs with, the
+// scheduling policy the control loop got and the directory its profiles are read from, as
+// selectable text.
 //
 // Threading: GUI thread.
 class AboutDialog : public QDialog {

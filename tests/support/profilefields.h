@@ -170,6 +170,33 @@ struct OddFiller {
     void operator()(const QString& n, QString& s) { s = QStringLiteral("odd %1 \u00e9\u6f22/\\..").arg(n); }
 };
 
+// Odd values that every editor control allows (all lie in 0..90), and effect times up to
+// 1000 ms: a profile the editor could have saved, which must read back bit for bit.
+struct OddInRangeFiller : OddFiller {
+    float nextFloat() {
+        static const float odd[] = {0.1f,  1e-45f, 1.0f / 3.0f, 7.0f, 2.5e-38f,   0.7f, 5.877472e-39f,
+                                    1e-7f, 89.99f, 65.504f,     0.0f, 12.345678f, 1.1f, 44.4f};
+        const float v = odd[(k + seed) % (sizeof odd / sizeof odd[0])];
+        ++k;
+        return v;
+    }
+    void operator()(const QString& n, bool& b) { OddFiller::operator()(n, b); }
+    void operator()(const QString&, float& f) { f = nextFloat(); }
+    void operator()(const QString&, uint64_t& t) { t = uint64_t(k++ % 1001); }
+    void operator()(const QString& n, Telemetry::Source& s) { OddFiller::operator()(n, s); }
+    void operator()(const QString& n, QString& s) { OddFiller::operator()(n, s); }
+};
+
+inline void fillOddInRange(EffectsProfile& profile, uint64_t seed = 0) {
+    OddInRangeFiller filler;
+    filler.seed = seed;
+    visitProfile(profile, filler);
+    for (AxisEffectsSettings& a : profile.effects.axes) {
+        a.airflow_spring.setAttenuationAirspeeds(a.airflow_spring.attenuation_start_airspeed,
+                                                 a.airflow_spring.attenuation_end_airspeed);
+    }
+}
+
 inline void fillOdd(EffectsProfile& profile, uint64_t seed = 0) {
     OddFiller filler;
     filler.seed = seed;
