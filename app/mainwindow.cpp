@@ -147,15 +147,14 @@ MainWindow::MainWindow(QWidget* parent)
     connect(editor, &ThreeAxisEffectsWidget::statusMessage, this,
             [this](const QString& text) { statusBar()->showMessage(text); });
 
-    // The editor scrolls as a whole when the window is smaller than its least size. Wrapped
-    // before the status panel moves to its dock, so that Tab goes through the editor first.
-    auto* editorScroll = new QScrollArea(this);
+    // The editor scrolls as a whole when the window is smaller than its least size.
+    auto* editorScroll = new QScrollArea(ui_->centralwidget);
     editorScroll->setObjectName(QStringLiteral("editor_scroll"));
     editorScroll->setWidgetResizable(true);
     editorScroll->setFrameShape(QFrame::NoFrame);
     editorScroll->setFocusPolicy(Qt::NoFocus);
-    editorScroll->setWidget(takeCentralWidget());
-    setCentralWidget(editorScroll);
+    delete ui_->horizontalLayout_2->replaceWidget(ui_->tabWidget, editorScroll);
+    editorScroll->setWidget(ui_->tabWidget);
 
     // The status panel is taller than a small screen: it scrolls, at its full width. It sits in
     // a dock, so that on a narrow screen it can go below the editor or be closed.
