@@ -158,7 +158,7 @@ MainWindow::MainWindow(QWidget* parent)
 
     // The status panel is taller than a small screen: it scrolls, at its full width. It sits in
     // a dock, so that on a narrow screen it can go below the editor or be closed.
-    auto* statusDock = new QDockWidget(tr("Status"), this);
+    auto* statusDock = new QDockWidget(tr("Devices and telemetry"), this);
     statusDock->setObjectName(QStringLiteral("status_dock"));
     statusDock->setAllowedAreas(Qt::LeftDockWidgetArea | Qt::RightDockWidgetArea | Qt::BottomDockWidgetArea);
     statusDock->setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetClosable |
@@ -187,10 +187,13 @@ MainWindow::MainWindow(QWidget* parent)
 
     // The size and position of the last run, else as much of the screen as the window wants.
     geometryRestored_ = restoreGeometry(windowSettings()->value(kGeometryKey).toByteArray());
+    // Wide enough for the whole editor beside the panel: its scroll area alone asks for less.
+    const int wantedWidth = sizeHint().width() + std::max(0, ui_->tabWidget->sizeHint().width() -
+                                                                 editorScroll->sizeHint().width());
     if (!restoreState(windowSettings()->value(kStateKey).toByteArray())) {
         // A screen too narrow for the editor beside the status panel gets the panel below it.
         if (const QScreen* screen = QGuiApplication::primaryScreen();
-            screen && screen->availableGeometry().width() < sizeHint().width() + 16) {
+            screen && screen->availableGeometry().width() < wantedWidth + 16) {
             addDockWidget(Qt::BottomDockWidgetArea, statusDock);
             resizeDocks({statusDock}, {screen->availableGeometry().height() / 4}, Qt::Vertical);
         }
@@ -199,7 +202,7 @@ MainWindow::MainWindow(QWidget* parent)
         if (const QScreen* screen = QGuiApplication::primaryScreen()) {
             // Tall enough for the status panel without scrolling where the screen allows.
             const QRect area = screen->availableGeometry().marginsRemoved(kFrameAllowance);
-            const QSize wanted(sizeHint().width(), std::max(sizeHint().height(), 820));
+            const QSize wanted(wantedWidth, std::max(sizeHint().height(), 820));
             resize(wanted.boundedTo(area.size()).expandedTo(minimumSizeHint()));
         }
     }
@@ -270,8 +273,9 @@ void MainWindow::buildForcesToolBar() {
     forcesOffAction_->setToolTip(tr("While down, both devices get no force at all; released, the forces come "
                                     "back over 2 s (%1)")
                                      .arg(forcesOffAction_->shortcut().toString(QKeySequence::NativeText)));
-    if (QWidget* button = bar->widgetForAction(forcesOffAction_)) {
+    if (auto* button = qobject_cast<QToolButton*>(bar->widgetForAction(forcesOffAction_))) {
         button->setObjectName(QStringLiteral("forces_off_button"));
+        button->setAutoRaise(false); // a button at first sight, not a label
         button->setStyleSheet(QStringLiteral("QToolButton:checked { background: #c62828; color: white; "
                                              "font-weight: bold; }"));
     }
