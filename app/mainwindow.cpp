@@ -155,6 +155,11 @@ MainWindow::MainWindow(QWidget* parent)
     editorScroll->setFocusPolicy(Qt::NoFocus);
     delete ui_->horizontalLayout_2->replaceWidget(ui_->tabWidget, editorScroll);
     editorScroll->setWidget(ui_->tabWidget);
+    // Keys pressed right after start go to the editor's axis tabs; the first control of the
+    // window, the master gain, would otherwise take them.
+    if (auto* axisTabs = editor->findChild<QTabWidget*>(QStringLiteral("tabWidget"))) {
+        axisTabs->setFocus();
+    }
 
     // The status panel is taller than a small screen: it scrolls, at its full width. It sits in
     // a dock, so that on a narrow screen it can go below the editor or be closed.

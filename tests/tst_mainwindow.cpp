@@ -483,6 +483,11 @@ private slots:
             window.show();
             QApplication::setActiveWindow(&window);
             QVERIFY(QTest::qWaitForWindowActive(&window));
+            // Keys pressed right after start go to the editor, never to the gain.
+            QWidget* focused = QApplication::focusWidget();
+            QVERIFY2(
+                window.findChild<QWidget*>(QStringLiteral("effect_settings_widget"))->isAncestorOf(focused),
+                focused ? qPrintable(focused->objectName()) : "nothing");
             auto* elevator = window.findChild<QWidget*>(QStringLiteral("elevator_effects_widget"));
             QTRY_VERIFY_WITH_TIMEOUT(!joystickReports(0x20).empty(), 5000);
             addEffect(elevator, 3);
