@@ -5,6 +5,8 @@
 #include "telemetry/flightrecorder.h"
 #include "telemetry/telemetrythread.h"
 #include "ui/aboutdialog.h"
+#include "ui/boundedspinbox.h"
+#include "ui/focusslider.h"
 #include "ui/forcesviewwidget.h"
 #include "ui/gamesetupdialog.h"
 #include "ui/statuswidget.h"
@@ -12,10 +14,12 @@
 #include "ui_mainwindow.h"
 
 #include <QCloseEvent>
+#include <QDockWidget>
 #include <QEvent>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QHideEvent>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -28,8 +32,11 @@
 #include <QTabWidget>
 #include <QThread>
 #include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -38,12 +45,19 @@ const QMargins kFrameAllowance(8, 32, 8, 8);
 
 const QString kGeometryKey = QStringLiteral("window/geometry");
 const QString kAcceptRemoteKey = QStringLiteral("telemetry/acceptRemote");
+const QString kStateKey = QStringLiteral("window/state");
+const QString kMasterGainKey = QStringLiteral("forces/master_gain");
 const QString kTabsGroup = QStringLiteral("tabs");
 
 // A tab widget's key: the object names from the window down to it.
 QString tabKey(const QWidget* tabs, const QWidget* window) {
     QStringList names;
     for (const QWidget* w = tabs; w && w != window; w = w->parentWidget()) {
+        // Scroll areas around a panel leave its key as it was without them.
+        if (w->inherits("QAbstractScrollArea") ||
+            w->objectName().startsWith(QLatin1String("qt_scrollarea"))) {
+            continue;
+        }
         if (!w->objectName().isEmpty()) {
             names.prepend(w->objectName());
         }
@@ -56,6 +70,8 @@ QString tabKey(const QWidget* tabs, const QWidget* window) {
 MainWindow::MainWindow(QWidget* parent)
     : QMainWindow(parent), ui_(std::make_unique<Ui::MainWindow>()),
       icon_(QStringLiteral("grovik_logo_icon_inverted.png")), background_(new MainBackgroundThread()) {
+    // Made first, so that Tab reaches the forces' controls before the editor's.
+    buildForcesToolBar();
     ui_->setupUi(this);
     setWindowIcon(icon_);
     setWindowTitle(QStringLiteral("Grovik Trennal"));
@@ -100,6 +116,7 @@ MainWindow::MainWindow(QWidget* parent)
     recording_->attach(forces);
     forces->setHome(ui_->tabWidget);
     connect(forces, &ForcesViewWidget::replayOpenRequested, this, &MainWindow::openRecording);
+    connect(recording_, &RecordingController::replayChanged, status, &StatusWidget::showReplay);
     connect(recording_, &RecordingController::message, this,
             [this](const QString& m) { statusBar()->showMessage(m, 10000); });
     connect(recording_, &RecordingController::problem, this, [this](const QString& m) {
@@ -131,26 +148,67 @@ MainWindow::MainWindow(QWidget* parent)
     connect(editor, &ThreeAxisEffectsWidget::statusMessage, this,
             [this](const QString& text) { statusBar()->showMessage(text); });
 
-    // The status panel is taller than a small screen: it scrolls, at its full width.
-    auto* statusScroll = new QScrollArea(ui_->centralwidget);
+    // The editor scrolls as a whole when the window is smaller than its least size.
+    auto* editorScroll = new QScrollArea(ui_->centralwidget);
+    editorScroll->setObjectName(QStringLiteral("editor_scroll"));
+    editorScroll->setWidgetResizable(true);
+    editorScroll->setFrameShape(QFrame::NoFrame);
+    editorScroll->setFocusPolicy(Qt::NoFocus);
+    delete ui_->horizontalLayout_2->replaceWidget(ui_->tabWidget, editorScroll);
+    editorScroll->setWidget(ui_->tabWidget);
+    // Keys pressed right after start go to the editor's axis tabs; the first control of the
+    // window, the master gain, would otherwise take them.
+    if (auto* axisTabs = editor->findChild<QTabWidget*>(QStringLiteral("tabWidget"))) {
+        axisTabs->setFocus();
+    }
+
+    // The status panel is taller than a small screen: it scrolls, at its full width. It sits in
+    // a dock, so that on a narrow screen it can go below the editor or be closed.
+    auto* statusDock = new QDockWidget(tr("Devices and telemetry"), this);
+    statusDock->setObjectName(QStringLiteral("status_dock"));
+    statusDock->setAllowedAreas(Qt::LeftDockWidgetArea | Qt::RightDockWidgetArea | Qt::BottomDockWidgetArea);
+    statusDock->setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetClosable |
+                            QDockWidget::DockWidgetFloatable);
+    auto* statusScroll = new QScrollArea(statusDock);
     statusScroll->setObjectName(QStringLiteral("status_scroll"));
     statusScroll->setWidgetResizable(true);
     statusScroll->setFrameShape(QFrame::NoFrame);
     // Tab goes straight to the panel's controls; the area scrolls to whichever has the focus.
     statusScroll->setFocusPolicy(Qt::NoFocus);
     statusScroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    delete ui_->horizontalLayout_2->replaceWidget(status, statusScroll);
+    ui_->horizontalLayout_2->removeWidget(status);
     statusScroll->setWidget(status);
     statusScroll->setMinimumWidth(status->minimumSizeHint().width() +
                                   statusScroll->verticalScrollBar()->sizeHint().width());
+    statusScroll->setMinimumHeight(120);
+    statusDock->setWidget(statusScroll);
+    addDockWidget(Qt::RightDockWidgetArea, statusDock);
+
+    QAction* statusToggle = statusDock->toggleViewAction();
+    statusToggle->setText(tr("Status panel"));
+    statusToggle->setToolTip(
+        tr("Shows or hides the status panel; drag its title to put it below the editor"));
+    forcesToolBar_->addSeparator();
+    forcesToolBar_->addAction(statusToggle);
 
     // The size and position of the last run, else as much of the screen as the window wants.
     geometryRestored_ = restoreGeometry(windowSettings()->value(kGeometryKey).toByteArray());
+    // Wide enough for the whole editor beside the panel: its scroll area alone asks for less.
+    const int wantedWidth = sizeHint().width() + std::max(0, ui_->tabWidget->sizeHint().width() -
+                                                                 editorScroll->sizeHint().width());
+    if (!restoreState(windowSettings()->value(kStateKey).toByteArray())) {
+        // A screen too narrow for the editor beside the status panel gets the panel below it.
+        if (const QScreen* screen = QGuiApplication::primaryScreen();
+            screen && screen->availableGeometry().width() < wantedWidth + 16) {
+            addDockWidget(Qt::BottomDockWidgetArea, statusDock);
+            resizeDocks({statusDock}, {screen->availableGeometry().height() / 4}, Qt::Vertical);
+        }
+    }
     if (!geometryRestored_) {
         if (const QScreen* screen = QGuiApplication::primaryScreen()) {
             // Tall enough for the status panel without scrolling where the screen allows.
             const QRect area = screen->availableGeometry().marginsRemoved(kFrameAllowance);
-            const QSize wanted(sizeHint().width(), std::max(sizeHint().height(), 820));
+            const QSize wanted(wantedWidth, std::max(sizeHint().height(), 820));
             resize(wanted.boundedTo(area.size()).expandedTo(minimumSizeHint()));
         }
     }
@@ -221,6 +279,77 @@ MainWindow::~MainWindow() {
     delete controlThread_;
 }
 
+void MainWindow::buildForcesToolBar() {
+    // Above everything, on every tab: the pilot's hand on the forces.
+    auto* bar = new QToolBar(tr("Forces"), this);
+    bar->setObjectName(QStringLiteral("forces_toolbar"));
+    bar->setMovable(false);
+    bar->setFloatable(false);
+    bar->toggleViewAction()->setEnabled(false); // never hidden by accident
+    addToolBar(Qt::TopToolBarArea, bar);
+
+    forcesOffAction_ = bar->addAction(tr("Forces off"));
+    forcesOffAction_->setObjectName(QStringLiteral("forces_off_action"));
+    forcesOffAction_->setCheckable(true);
+    // Not a key a simulator binds by default; it works from every window of the program.
+    forcesOffAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Space));
+    forcesOffAction_->setShortcutContext(Qt::ApplicationShortcut);
+    forcesOffAction_->setToolTip(tr("While down, both devices get no force at all; released, the forces come "
+                                    "back over 2 s (%1)")
+                                     .arg(forcesOffAction_->shortcut().toString(QKeySequence::NativeText)));
+    if (auto* button = qobject_cast<QToolButton*>(bar->widgetForAction(forcesOffAction_))) {
+        button->setObjectName(QStringLiteral("forces_off_button"));
+        button->setAutoRaise(false); // a button at first sight, not a label
+        button->setStyleSheet(QStringLiteral("QToolButton:checked { background: #c62828; color: white; "
+                                             "font-weight: bold; }"));
+    }
+    connect(forcesOffAction_, &QAction::toggled, this, [this](bool held) {
+        statusBar()->showMessage(held ? tr("Forces off: both devices hold no force") : tr("Forces back on"),
+                                 held ? 0 : 5000);
+        buttonHeld_ = held;
+        applyHold(false);
+        emit forcesHeldChanged(held);
+    });
+    bar->addSeparator();
+
+    auto* gainLabel = new QLabel(tr("Master gain (%)"), bar);
+    auto* gainSlider = new FocusSlider(Qt::Horizontal, bar);
+    gainSlider->setObjectName(QStringLiteral("master_gain_slider"));
+    gainSlider->setAccessibleName(tr("Master gain (%)"));
+    gainSlider->setRange(0, 100);
+    gainSlider->setMaximumWidth(160);
+    masterGain_ = new BoundedSpinBox(bar);
+    masterGain_->setObjectName(QStringLiteral("master_gain"));
+    masterGain_->setAccessibleName(tr("Master gain (%)"));
+    masterGain_->setRange(0, 100);
+    masterGain_->setKeyboardTracking(false);
+    const QString gainTip = tr("Scales every force, vibration and spring sent to both devices");
+    for (QWidget* w : std::initializer_list<QWidget*>{gainLabel, gainSlider, masterGain_}) {
+        w->setToolTip(gainTip);
+    }
+    gainLabel->setBuddy(masterGain_);
+    bar->addWidget(gainLabel);
+    bar->addWidget(gainSlider);
+    bar->addWidget(masterGain_);
+    connect(gainSlider, &QSlider::valueChanged, masterGain_, &QSpinBox::setValue);
+    connect(masterGain_, &QSpinBox::valueChanged, gainSlider, &QSlider::setValue);
+
+    bool ok = false;
+    const double remembered = windowSettings()->value(kMasterGainKey, 100).toDouble(&ok);
+    masterGain_->setValue(ok && std::isfinite(remembered)
+                              ? static_cast<int>(std::lround(std::clamp(remembered, 0.0, 100.0)))
+                              : 100);
+    gainSlider->setValue(masterGain_->value());
+    // Still on this thread: the loop starts with the remembered gain.
+    background_->setMasterGain(masterGain_->value());
+    connect(masterGain_, &QSpinBox::valueChanged, this, [this](int percent) {
+        windowSettings()->setValue(kMasterGainKey, percent);
+        emit masterGainChanged(percent);
+    });
+    connect(this, &MainWindow::masterGainChanged, background_, &MainBackgroundThread::setMasterGain);
+    forcesToolBar_ = bar;
+}
+
 void MainWindow::showForces() {
     if (auto* forces = findChild<ForcesViewWidget*>(); forces && !forces->isDetached()) {
         ui_->tabWidget->setCurrentWidget(forces);
@@ -228,10 +357,18 @@ void MainWindow::showForces() {
 }
 
 void MainWindow::holdForces(bool held) {
+    stopHeld_ = held;
+    applyHold(held);
+}
+
+// The "Forces off" button and a stop from the terminal each hold the forces; they come back
+// only when neither does, so "fg" after Ctrl+Z leaves a pressed button pressed.
+void MainWindow::applyHold(bool waitForZero) {
     MainBackgroundThread* control = background_;
+    const bool held = buttonHeld_ || stopHeld_;
     QMetaObject::invokeMethod(
         control, [control, held] { control->setForcesHeld(held); },
-        held ? Qt::BlockingQueuedConnection : Qt::QueuedConnection);
+        held && waitForZero ? Qt::BlockingQueuedConnection : Qt::QueuedConnection);
 }
 
 void MainWindow::openRecording() {
@@ -344,6 +481,7 @@ void MainWindow::updatePanelView() {
 void MainWindow::saveWindowState() {
     const std::unique_ptr<QSettings> settings = windowSettings();
     settings->setValue(kGeometryKey, saveGeometry());
+    settings->setValue(kStateKey, saveState());
     settings->beginGroup(kTabsGroup);
     for (const QTabWidget* tabs : findChildren<QTabWidget*>()) {
         const QString key = tabKey(tabs, this);

@@ -11,7 +11,9 @@ namespace Ui {
 class MainWindow;
 }
 class QAction;
+class BoundedSpinBox;
 class QCloseEvent;
+class QToolBar;
 class QSettings;
 class QHideEvent;
 class QShowEvent;
@@ -23,6 +25,8 @@ class QTimer;
 // control object. Its constructor assembles the whole program: it creates the control object
 // (which creates the telemetry worker), builds the form, connects the panels to the loop and
 // moves the control object to a thread of its own, whose loop starts with the event loop.
+// A toolbar above both holds "Forces off" and "Master gain (%)"; the status panel is a dock
+// that can sit beside or below the editor, or be hidden.
 //
 // Threading: GUI thread. The control object and its thread are created without parent; the
 // destructor stops and joins the control thread, which destroys the control object.
@@ -59,6 +63,9 @@ signals:
     // What the user can see of the window changed: in front, behind another program, or
     // minimized or hidden. The control loop feeds the panels accordingly.
     void panelViewChanged(MainBackgroundThread::PanelView view);
+    // The pilot's "Master gain (%)" and "Forces off", on their way to the control loop.
+    void masterGainChanged(double percent);
+    void forcesHeldChanged(bool held);
 
 public slots:
     // Asks for a recording and replays it.
@@ -72,8 +79,11 @@ public slots:
 
 private:
     void saveWindowState();
+    void applyHold(bool waitForZero);
     void updatePanelView();
     void restoreTabs();
+    // The toolbar of "Forces off", "Master gain (%)" and the status panel's switch.
+    void buildForcesToolBar();
 
     std::unique_ptr<Ui::MainWindow> ui_;
     QIcon icon_;
@@ -83,6 +93,11 @@ private:
     QTimer* startTimer_ = nullptr; // parentless, GUI thread; queues the loop's start once the event loop runs
     QAction* restoreUnsavedAction_ = nullptr;
     QAction* acceptRemoteAction_ = nullptr;
+    QAction* forcesOffAction_ = nullptr;
+    bool buttonHeld_ = false;
+    bool stopHeld_ = false;
+    BoundedSpinBox* masterGain_ = nullptr;
+    QToolBar* forcesToolBar_ = nullptr;
     bool geometryRestored_ = false;
     bool tabsRestored_ = false;
     MainBackgroundThread::PanelView panelView_ = MainBackgroundThread::PanelView::InFront;

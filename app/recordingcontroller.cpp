@@ -48,8 +48,12 @@ RecordingController::RecordingController(MainBackgroundThread* loop, QObject* pa
     connect(replay, &TelemetryReplay::replayStarted, this, [this](const QString& name, qint64) {
         replaying_ = true;
         emit message(tr("Replaying %1").arg(name));
+        emit replayChanged(true, name);
     });
-    connect(replay, &TelemetryReplay::replayStopped, this, [this]() { replaying_ = false; });
+    connect(replay, &TelemetryReplay::replayStopped, this, [this]() {
+        replaying_ = false;
+        emit replayChanged(false, QString());
+    });
     connect(replay, &TelemetryReplay::replayFailed, this, &RecordingController::problem);
 }
 

@@ -46,6 +46,8 @@ signals:
     // A sentence for the user: recording ended by a full disk, unreadable recording, ...
     void problem(QString message);
     void message(QString message);
+    // A replay started (with the recording's name) or ended: the stream is not a live game.
+    void replayChanged(bool replaying, QString name);
 
 private:
     MainBackgroundThread* loop_;

@@ -214,6 +214,8 @@ private slots:
         FakeHid::reset();
     }
     void init() {
+        // Tabs and docks as a first run shows them, whatever another test run left behind.
+        MainWindow::windowSettings()->clear();
         // The editor and the window scan the profile directory of the working directory.
         previousDir_ = QDir::currentPath();
         dir_ = std::make_unique<QTemporaryDir>();

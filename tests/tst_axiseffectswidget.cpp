@@ -7,10 +7,14 @@
 #include <QListView>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QSlider>
 #include <QSpinBox>
 #include <QStackedWidget>
+#include <QWheelEvent>
+#include <QtTest/qtestspontaneevent.h>
 #include <QtTest>
 
 namespace {
@@ -52,6 +56,16 @@ const Descriptor descriptors[] = {
     {12, "Smart dampers", "smart_damper", "SmartDampeningSettingsWidget", "smart_damper_disable_button",
      "device itself"},
 };
+
+// One notch of the wheel over the middle of a widget, delivered as the window system delivers
+// it: spontaneous, so that a widget that ignores it passes it on to its parents.
+void turnWheel(QWidget* target, int angle) {
+    const QPointF centre = QRectF(target->rect()).center();
+    QWheelEvent wheel(centre, QPointF(target->mapToGlobal(centre.toPoint())), QPoint(), QPoint(0, angle),
+                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QSpontaneKeyEvent::setSpontaneous(&wheel);
+    qApp->notify(target, &wheel);
+}
 
 QSet<int> allTypes() {
     QSet<int> s;
@@ -194,6 +208,46 @@ private slots:
         QCOMPARE(sudden->count() + moderate->count(), 0);
     }
 
+    // Added in the editor, an effect acts at once at half strength; the defaults that a file
+    // without the key reads stay as they were.
+    void addedEffectStartsAtHalfStrength_data() {
+        QTest::addColumn<int>("type");
+        for (int t = 0; t < EffectsProfile::EffectTypeCount; ++t) {
+            QTest::addRow("%s", descriptors[t].name) << t;
+        }
+    }
+
+    void addedEffectStartsAtHalfStrength() {
+        QFETCH(int, type);
+        widget->setEnabledEffects(allTypes());
+        add(type);
+        const SimpleEffectSettings* e = axis.effect(type);
+        QVERIFY(e->active);
+        QCOMPARE(e->total_effect_strength, 50.0f);
+        QCOMPARE(e->total_effect_strength_default, 0.0f);
+        switch (type) {
+        case EffectsProfile::EFFECT_TYPE_NATURAL_AIRFLOW:
+            QCOMPARE(axis.airflow_spring.airspeed_force, 50.0f);
+            QCOMPARE(axis.airflow_spring.airspeed_force_default, 0.0f);
+            break;
+        case EffectsProfile::EFFECT_TYPE_DIRECT_X_FFB:
+            QCOMPARE(axis.direct_x.force, 50.0f);
+            QCOMPARE(axis.direct_x.periodic, 50.0f);
+            break;
+        case EffectsProfile::EFFECT_TYPE_SMART_DAMPER:
+            QCOMPARE(axis.smart_damper.static_dampening, 50.0f);
+            QCOMPARE(axis.smart_damper.dynamic_dampening, 50.0f);
+            QCOMPARE(axis.smart_damper.static_dampening_default, 0.0f);
+            break;
+        default:
+            break;
+        }
+        // The panel shows what acts.
+        QCOMPARE(
+            stack()->widget(type)->findChild<QSpinBox*>(QStringLiteral("total_effect_strength"))->value(),
+            50);
+    }
+
     void addingIsSuddenAndStartsFromDefaults() {
         widget->setEnabledEffects(allTypes());
         add(EffectsProfile::EFFECT_TYPE_AOA_SHAKER);
@@ -223,10 +277,63 @@ private slots:
 
         add(EffectsProfile::EFFECT_TYPE_AOA_SHAKER);
         QCOMPARE(sudden->count(), 2);
-        QCOMPARE(strength->value(), 0);
+        QCOMPARE(strength->value(), 50);
         QCOMPARE(maxAngle->value(), 15);
         QCOMPARE(axis.aoa_shaker.aoa.max, 15.0f);
         QCOMPARE(moderate->count(), 3); // showing the defaults is not an edit
+    }
+
+    // The wheel changes a value only in the control that has the keyboard focus; over any
+    // other control it scrolls the effect page.
+    void wheelChangesOnlyTheFocusedControl_data() {
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<bool>("focused");
+        QTest::newRow("slider passed over") << "total_effect_strength_slider" << false;
+        QTest::newRow("spin box passed over") << "max_effect_strength_speed" << false;
+        QTest::newRow("slider with the focus") << "total_effect_strength_slider" << true;
+        QTest::newRow("spin box with the focus") << "max_effect_strength_speed" << true;
+    }
+
+    void wheelChangesOnlyTheFocusedControl() {
+        QFETCH(QString, control);
+        QFETCH(bool, focused);
+        widget->setEnabledEffects(allTypes());
+        add(EffectsProfile::EFFECT_TYPE_AOA_SHAKER);
+        widget->resize(720, 260); // shorter than the page, so the page scrolls
+        widget->show();
+        QApplication::setActiveWindow(widget);
+        QVERIFY(QTest::qWaitForWindowActive(widget));
+        QScrollBar* bar =
+            widget->findChild<QScrollArea*>(QStringLiteral("effect_scroll"))->verticalScrollBar();
+        QVERIFY(bar->maximum() > 0);
+        auto* target = qobject_cast<QAbstractSlider*>(
+            stack()->widget(EffectsProfile::EFFECT_TYPE_AOA_SHAKER)->findChild<QSlider*>(control));
+        auto* box = stack()->widget(EffectsProfile::EFFECT_TYPE_AOA_SHAKER)->findChild<QSpinBox*>(control);
+        QWidget* w = target ? static_cast<QWidget*>(target) : box;
+        QVERIFY(w);
+        const auto value = [&] { return target ? target->value() : box->value(); };
+        const int before = value();
+        if (focused) {
+            w->setFocus();
+            QVERIFY(w->hasFocus());
+        } else {
+            list()->setFocus();
+        }
+        const int scrolled = bar->value();
+        const int changes = moderate->count();
+
+        turnWheel(w, -120); // one notch towards the user: down the page, or the value down
+
+        QCOMPARE(w->hasFocus(), focused); // the wheel never takes the focus
+        if (focused) {
+            QVERIFY(value() != before);
+            QCOMPARE(moderate->count(), changes + 1);
+            QCOMPARE(bar->value(), scrolled);
+        } else {
+            QCOMPARE(value(), before);
+            QCOMPARE(moderate->count(), changes);
+            QVERIFY(bar->value() > scrolled);
+        }
     }
 
     void panelEditIsModerateOncePerStep() {

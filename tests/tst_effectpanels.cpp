@@ -1,6 +1,7 @@
 #include "records/axiseffectssettings.h"
 #include "ui/airflowspringsettingswidget.h"
 #include "ui/aoashakersettingswidget.h"
+#include "ui/boundedspinbox.h"
 #include "ui/condorshakersettingswidget.h"
 #include "ui/curvepreviewwidget.h"
 #include "ui/directxsettingswidget.h"
@@ -240,6 +241,11 @@ private slots:
         QCOMPARE(box->maximum(), r.max);
         QCOMPARE(slider->minimum(), r.sliderMin);
         QCOMPARE(slider->maximum(), r.sliderMax);
+        // Hovering tells the range the box takes.
+        auto* bounded = qobject_cast<BoundedSpinBox*>(box);
+        QVERIFY(bounded);
+        QVERIFY2(bounded->rangeToolTip().contains(QStringLiteral("From %1 to %2").arg(r.min).arg(r.max)),
+                 qPrintable(bounded->rangeToolTip()));
 
         // Laid out at its smallest, the panel still leaves the slider a usable length.
         panel->resize(panel->minimumSizeHint());
@@ -597,6 +603,35 @@ private slots:
                                            << "321"
                                            << "enter"
                                            << "total_effect_strength" << 321 << 0 << 1;
+        // Beyond the range the nearest end is taken, never the first digits of the number.
+        QTest::newRow("1200 into maximum 1000") << "jolt"
+                                                << "effect_time"
+                                                << "1200"
+                                                << "enter"
+                                                << "total_effect_strength" << 1000 << 0 << 1;
+        QTest::newRow("999999 into maximum 90") << "aoa" << aMax << "999999"
+                                                << "enter" << aMin << 90 << 10 << 1;
+        QTest::newRow("more digits than a number holds") << "jolt"
+                                                         << "effect_time"
+                                                         << "99999999999999999999"
+                                                         << "enter"
+                                                         << "total_effect_strength" << 1000 << 0 << 1;
+        QTest::newRow("150 into the condor's 99") << "condor"
+                                                  << "total_effect_strength"
+                                                  << "150"
+                                                  << "tab" << fMin << 99 << 10 << 1;
+        QTest::newRow("9999 into dampening 500, focus leaving") << "damper"
+                                                                << "static_dampening_spinner"
+                                                                << "9999"
+                                                                << "tab"
+                                                                << "total_effect_strength" << 500 << 0 << 1;
+        QTest::newRow("-250 below minimum -100") << "generic"
+                                                 << "frequency_exponent"
+                                                 << "-250"
+                                                 << "enter" << fMin << -100 << 10 << 1;
+        // The clamped maximum still pulls the minimum below it.
+        QTest::newRow("frequency max 900 stops at 100") << "generic" << fMax << "900"
+                                                        << "enter" << fMin << 100 << 10 << 1;
     }
 
     void typedValuesTakeEffectWhenComplete() {

@@ -5,6 +5,7 @@
 #include "records/metatypes.h"
 #include "support/fakehid.h"
 #include "support/loophelpers.h"
+#include "support/reportbytes.h"
 #include "telemetry/telemetrythread.h"
 
 #include <QSignalSpy>
@@ -13,6 +14,8 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <cmath>
+#include <limits>
 #include <thread>
 
 namespace {
@@ -582,6 +585,81 @@ private slots:
             QVERIFY2(QMetaType::fromName(name).isValid(), name);
         }
         QCOMPARE(QMetaEnum::fromType<Telemetry::Source>().valueToKey(3), "TELEMETRY_SOURCE_IL2");
+    }
+    // "Master gain (%)" scales what is sent to both devices (here the elevator and rudder forces);
+    // gains beyond the range are held at its ends, a NaN counts as full. Held forces reach both
+    // devices as zeros at once, and come back from zero over 2 s once released.
+    void masterGainAndHeldForcesShapeWhatIsSent_data() {
+        QTest::addColumn<double>("gain");
+        QTest::addColumn<float>("factor");
+        QTest::newRow("full") << 100.0 << 1.0f;
+        QTest::newRow("half") << 50.0 << 0.5f;
+        QTest::newRow("a quarter") << 25.0 << 0.25f;
+        QTest::newRow("none") << 0.0 << 0.0f;
+        QTest::newRow("above the range") << 250.0 << 1.0f;
+        QTest::newRow("below the range") << -20.0 << 0.0f;
+        QTest::newRow("NaN") << std::numeric_limits<double>::quiet_NaN() << 1.0f;
+        QTest::newRow("infinite") << std::numeric_limits<double>::infinity() << 1.0f;
+    }
+
+    void masterGainAndHeldForcesShapeWhatIsSent() {
+        QFETCH(double, gain);
+        QFETCH(float, factor);
+        FakeHid::plug(FakeHid::Device::Joystick);
+        FakeHid::plug(FakeHid::Device::Rudder);
+        ManualClock clock;
+        MainBackgroundThread loop;
+        loop.setClock(clock.function());
+        loop.start();
+        EffectsSettings s = elevatorWeight();
+        s.axes[2].elevator_weight = s.axes[1].elevator_weight; // a force on the rudder too
+        loop.changeSettingsModerately(s);
+        loop.setDcsTelemetry(withG<DCSTelemetry>(2.0f));
+        QSignalSpy samples(&loop, &MainBackgroundThread::forcesSent);
+        const auto run = [&](int ticks) {
+            for (int i = 0; i < ticks; ++i) {
+                clock.now += 20; // every tick is published
+                tick(loop);
+            }
+        };
+        const auto last = [&] { return samples.last().at(0).value<ForcesSample>(); };
+        const auto lastForce = [](FakeHid::Device device, int offset) {
+            return reportFloat(FakeHid::writes(device).back().bytes, offset);
+        };
+        run(300); // both devices open and the start ramp is over
+        const ForcesSample full = last();
+        QVERIFY(full.force[1] != 0.0f && full.force[2] != 0.0f);
+
+        loop.setMasterGain(gain);
+        run(2);
+        const ForcesSample scaled = last();
+        QCOMPARE(scaled.force[1], full.force[1] * factor);
+        QCOMPARE(scaled.force[2], full.force[2] * factor);
+        QCOMPARE(lastForce(FakeHid::Device::Joystick, 14), full.force[1] * factor);
+        QCOMPARE(lastForce(FakeHid::Device::Rudder, 10), full.force[2] * factor);
+
+        // Held: one zero report to each device before the call returns, then zeros every tick.
+        const size_t joystickWrites = FakeHid::writes(FakeHid::Device::Joystick).size();
+        const size_t rudderWrites = FakeHid::writes(FakeHid::Device::Rudder).size();
+        loop.setForcesHeld(true);
+        QCOMPARE(FakeHid::writes(FakeHid::Device::Joystick).size(), joystickWrites + 1);
+        QCOMPARE(FakeHid::writes(FakeHid::Device::Rudder).size(), rudderWrites + 1);
+        for (FakeHid::Device device : {FakeHid::Device::Joystick, FakeHid::Device::Rudder}) {
+            for (int offset = 2; offset < 26; offset += 4) {
+                QCOMPARE(lastForce(device, offset), 0.0f);
+            }
+        }
+        run(20);
+        QCOMPARE(last().force[1], 0.0f);
+        QCOMPARE(last().force[2], 0.0f);
+
+        // Released: half way up after one second, all the way after two.
+        loop.setForcesHeld(false);
+        run(50);
+        QCOMPARE(last().force[1], scaled.force[1] * 0.5f);
+        run(55);
+        QCOMPARE(last().force[1], scaled.force[1]);
+        QCOMPARE(last().force[2], scaled.force[2]);
     }
 };
 

@@ -162,6 +162,36 @@ private slots:
         }
     }
 
+    // Small screens: the window's least size fits 1024 x 600, and 1366 x 768 at 125 % and 150 %
+    // scaling (1093 x 614 and 911 x 512 in the window's units), frame and title bar included.
+    // At that size the forces' controls and both panels are on screen.
+    void fitsSmallScreens_data() {
+        QTest::addColumn<QSize>("screen");
+        QTest::newRow("1024 x 600") << QSize(1024, 600);
+        QTest::newRow("1366 x 768 at 125 %") << QSize(1093, 614);
+        QTest::newRow("1366 x 768 at 150 %") << QSize(911, 512);
+    }
+
+    void fitsSmallScreens() {
+        QFETCH(QSize, screen);
+        MainWindow window;
+        const QSize least = window.minimumSizeHint();
+        QVERIFY2(least.width() + 16 <= screen.width() && least.height() + 40 <= screen.height(),
+                 qPrintable(QStringLiteral("%1 x %2").arg(least.width()).arg(least.height())));
+        window.resize(screen - QSize(16, 40));
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QCOMPARE(window.size(), screen - QSize(16, 40));
+        for (const char* name : {"forces_off_button", "master_gain", "editor_scroll", "status_scroll"}) {
+            auto* w = window.findChild<QWidget*>(QLatin1String(name));
+            QVERIFY2(w && w->isVisible(), name);
+            const QRect place(w->mapTo(&window, QPoint()), w->size());
+            QVERIFY2(window.rect().contains(place) && place.width() >= w->minimumSizeHint().width() &&
+                         place.height() >= 20,
+                     name);
+        }
+    }
+
     void remembersTabs_data() {
         QTest::addColumn<int>("mainTab");
         QTest::addColumn<int>("axisTab");
@@ -518,6 +548,81 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(lastElevatorForce(), 0.0f, 5000);
     }
 
+    // "Master gain (%)" scales what the loop sends and is remembered; "Forces off", by button
+    // or key, takes every force off while it is down and gives them back when released.
+    void masterGainAndForcesOffReachTheLoop_data() {
+        QTest::addColumn<int>("gain");
+        QTest::addColumn<bool>("byKey");
+        QTest::newRow("full gain, button") << 100 << false;
+        QTest::newRow("half gain, key") << 50 << true;
+        QTest::newRow("a fifth, button") << 20 << false;
+    }
+
+    void masterGainAndForcesOffReachTheLoop() {
+        QFETCH(int, gain);
+        QFETCH(bool, byKey);
+        FakeHid::plug(FakeHid::Device::Joystick);
+        {
+            MainWindow window;
+            window.show();
+            QApplication::setActiveWindow(&window);
+            QVERIFY(QTest::qWaitForWindowActive(&window));
+            // Keys pressed right after start go to the editor, never to the gain.
+            QWidget* focused = QApplication::focusWidget();
+            QVERIFY2(
+                window.findChild<QWidget*>(QStringLiteral("effect_settings_widget"))->isAncestorOf(focused),
+                focused ? qPrintable(focused->objectName()) : "nothing");
+            auto* elevator = window.findChild<QWidget*>(QStringLiteral("elevator_effects_widget"));
+            QTRY_VERIFY_WITH_TIMEOUT(!joystickReports(0x20).empty(), 5000);
+            addEffect(elevator, 3);
+            panelSpin(elevator, EffectsProfile::EFFECT_TYPE_ELEVATOR_WEIGHT,
+                      QStringLiteral("total_effect_strength"))
+                ->setValue(100);
+            window.findChild<QCheckBox*>(QStringLiteral("telemetry_override"))->setChecked(true);
+            window.findChild<QSlider*>(QStringLiteral("g_force_slider"))->setValue(5);
+            QTRY_COMPARE_WITH_TIMEOUT(lastElevatorForce(), -50.0f, 10000);
+
+            auto* gainBox = window.findChild<QSpinBox*>(QStringLiteral("master_gain"));
+            QVERIFY(gainBox);
+            QCOMPARE(gainBox->value(), 100);
+            QCOMPARE(gainBox->minimum(), 0);
+            QCOMPARE(gainBox->maximum(), 100);
+            gainBox->setValue(gain);
+            const float scaled = -50.0f * float(gain) / 100.0f;
+            QTRY_COMPARE_WITH_TIMEOUT(lastElevatorForce(), scaled, 5000);
+
+            auto* off = window.findChild<QAction*>(QStringLiteral("forces_off_action"));
+            QVERIFY(off && off->isCheckable());
+            QVERIFY(off->toolTip().contains(off->shortcut().toString(QKeySequence::NativeText)));
+            const auto press = [&] {
+                if (byKey) {
+                    QTest::keyClick(&window, Qt::Key_Space, Qt::ControlModifier | Qt::ShiftModifier);
+                } else {
+                    QTest::mouseClick(window.findChild<QWidget*>(QStringLiteral("forces_off_button")),
+                                      Qt::LeftButton);
+                }
+            };
+            press();
+            QVERIFY(off->isChecked());
+            QTRY_COMPARE_WITH_TIMEOUT(lastElevatorForce(), 0.0f, 5000);
+            // Held, every tick stays at zero.
+            const size_t heldAt = joystickReports(0x20).size();
+            QTRY_VERIFY_WITH_TIMEOUT(joystickReports(0x20).size() > heldAt + 20, 5000);
+            const auto held = joystickReports(0x20);
+            for (size_t i = heldAt; i < held.size(); ++i) {
+                QCOMPARE(reportFloat(held[i].bytes, 14), 0.0f);
+            }
+            press();
+            QVERIFY(!off->isChecked());
+            QTRY_COMPARE_WITH_TIMEOUT(lastElevatorForce(), scaled, 10000);
+        }
+        // The next run starts with the same gain.
+        QCOMPARE(MainWindow::windowSettings()->value(QStringLiteral("forces/master_gain"), 100).toInt(),
+                 gain);
+        MainWindow next;
+        QCOMPARE(next.findChild<QSpinBox*>(QStringLiteral("master_gain"))->value(), gain);
+    }
+
     // The plot listens to the loop only while its tab is on screen, at most 60 samples a second.
     void forcesTabListensOnlyWhileShown() {
         MainWindow window;
@@ -643,6 +748,29 @@ private slots:
             }
         }
         QCOMPARE(timeAxes, 2);
+        // Every value axis names its unit and labels its ticks as round numbers, the ticks
+        // counted up from the first as the chart counts them.
+        int valueAxes = 0;
+        for (const QChartView* chartView : view.findChildren<QChartView*>()) {
+            for (const QAbstractAxis* a : chartView->chart()->axes(Qt::Vertical)) {
+                const auto* axis = qobject_cast<const QValueAxis*>(a);
+                QVERIFY(axis);
+                ++valueAxes;
+                QVERIFY(!axis->titleText().isEmpty());
+                QCOMPARE(axis->tickType(), QValueAxis::TicksDynamic);
+                const QByteArray format = axis->labelFormat().toLatin1();
+                double tick = axis->tickAnchor() -
+                              std::floor((axis->tickAnchor() - axis->min()) / axis->tickInterval()) *
+                                  axis->tickInterval();
+                for (; tick <= axis->max(); tick += axis->tickInterval()) {
+                    const QString label = QString::asprintf(format.constData(), tick);
+                    QVERIFY2(!label.contains(QLatin1Char('e')) && label != QStringLiteral("-0") &&
+                                 label != QStringLiteral("-0.0") && label.size() <= 6,
+                             qPrintable(label));
+                }
+            }
+        }
+        QCOMPARE(valueAxes, 3);
         const auto range = view.forceRange();
         QVERIFY(range.first <= low && range.second >= high);
         // Fitted, not fixed: no more than a fifth of spare room, and at least a unit wide.
@@ -689,7 +817,9 @@ private slots:
         window.recording()->setReplayLooping(true);
         window.recording()->startReplay(QStringLiteral("flight.csv"));
         QTRY_COMPARE_WITH_TIMEOUT(module->text(), QStringLiteral("F-16C_50"), 5000);
-        QCOMPARE(source->text(), QStringLiteral("DCS"));
+        // Not to be taken for a live game: the source names the recording, the game is in the tip.
+        QTRY_COMPARE_WITH_TIMEOUT(source->text(), QStringLiteral("Replay: flight.csv"), 5000);
+        QVERIFY(source->toolTip().contains(QStringLiteral("DCS")));
         QTRY_VERIFY_WITH_TIMEOUT(window.recording()->isReplaying(), 5000);
 
         auto* record = window.findChild<QPushButton*>(QStringLiteral("record_button"));

@@ -105,13 +105,15 @@ private slots:
         }
         for (const Row& row : rows) {
             const QString base = QLatin1String(row.name);
-            QCOMPARE(text(base + QStringLiteral("_field")), QStringLiteral("0"));
+            // No game yet: a dash, not a value that could pass for a reading.
+            QCOMPARE(text(base + QStringLiteral("_field")), QStringLiteral("\u2013"));
+            QVERIFY(child<QLineEdit>(base + QStringLiteral("_field"))->isReadOnly());
             QCOMPARE(slider(base)->minimum(), row.min);
             QCOMPARE(slider(base)->maximum(), row.max);
             QCOMPARE(slider(base)->value(), 0);
             QVERIFY(!slider(base)->isEnabled());
         }
-        QCOMPARE(text(QStringLiteral("on_ground_state_field")), QStringLiteral("NO"));
+        QCOMPARE(text(QStringLiteral("on_ground_state_field")), QStringLiteral("\u2013"));
         QVERIFY(!child<QPushButton>(QStringLiteral("on_ground_state_button"))->isEnabled());
         QVERIFY(!child<QPushButton>(QStringLiteral("reset_telemetry_button"))->isEnabled());
     }
@@ -263,10 +265,16 @@ private slots:
         QCOMPARE(text(QStringLiteral("telemetry_data_source")), shown);
         QCOMPARE(text(QStringLiteral("flight_module")), name);
 
-        // The end of a stream clears the source but keeps the last values shown.
+        // The end of a stream clears the source and every value: none of them is live any more.
         widget->endTelemetry();
         QCOMPARE(text(QStringLiteral("telemetry_data_source")), QStringLiteral("Not detected"));
         QCOMPARE(text(QStringLiteral("flight_module")), QStringLiteral("Not detected"));
+        for (const Row& row : rows) {
+            QCOMPARE(text(QLatin1String(row.name) + QStringLiteral("_field")), QStringLiteral("\u2013"));
+        }
+        QCOMPARE(text(QStringLiteral("on_ground_state_field")), QStringLiteral("\u2013"));
+        // The next stream shows its values again.
+        widget->changeTelemetry(t);
         QCOMPARE(text(QStringLiteral("airspeed_field")), QStringLiteral("99"));
     }
 
@@ -410,7 +418,79 @@ private slots:
         QCOMPARE(events[1].name, QStringLiteral("overrided")); // from the reset itself
         QVERIFY(allZero(events[1].telemetry));
         QCOMPARE(events[2].name, QStringLiteral("disabled"));
-        QCOMPARE(text(QStringLiteral("airspeed_field")), QStringLiteral("0"));
+        // No game streams: the fields go back to showing that nothing arrives.
+        QCOMPARE(text(QStringLiteral("airspeed_field")), QStringLiteral("\u2013"));
+        QVERIFY(child<QLineEdit>(QStringLiteral("airspeed_field"))->isReadOnly());
+    }
+
+    // While the override is on, a value typed into a field moves its slider and is sent;
+    // beyond the slider's range the nearest end is taken; a typo changes nothing.
+    void typedOverrideValues_data() {
+        QTest::addColumn<QString>("row");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("expected");
+        QTest::addColumn<int>("sent");
+        QTest::newRow("airspeed 250") << "airspeed"
+                                      << "250" << 250 << 1;
+        QTest::newRow("airspeed 1200 above 1000") << "airspeed"
+                                                  << "1200" << 1000 << 1;
+        QTest::newRow("aoa -500 below -180") << "aoa"
+                                             << "-500" << -180 << 1;
+        QTest::newRow("g 2.6 rounds") << "g_force"
+                                      << "2.6" << 3 << 1;
+        QTest::newRow("vertical speed -4") << "vertical_speed"
+                                           << "-4" << -4 << 1;
+        QTest::newRow("not a number") << "flaps"
+                                      << "abc" << 0 << 0;
+        QTest::newRow("infinity") << "gear"
+                                  << "inf" << 0 << 0;
+    }
+
+    void typedOverrideValues() {
+        QFETCH(QString, row);
+        QFETCH(QString, typed);
+        QFETCH(int, expected);
+        QFETCH(int, sent);
+        auto* field = child<QLineEdit>(row + QStringLiteral("_field"));
+        overrideBox()->setChecked(true);
+        QVERIFY(!field->isReadOnly());
+        events.clear();
+
+        field->setText(typed);
+        emit field->editingFinished();
+
+        QCOMPARE(slider(row)->value(), expected);
+        QCOMPARE(events.size(), sent);
+        QCOMPARE(field->text(), QString::number(expected));
+        for (const Row& r : rows) {
+            if (QLatin1String(r.name) == row && sent > 0) {
+                QCOMPARE(events.last().telemetry.*(r.field), float(expected));
+            }
+        }
+
+        // Switched off, the fields ignore typing again and look it.
+        overrideBox()->setChecked(false);
+        QVERIFY(field->isReadOnly());
+        QVERIFY(field->palette().color(QPalette::Base) == field->palette().color(QPalette::Window));
+    }
+
+    // A replay feeds the loop as a game would; the panel says it is one.
+    void replayIsMarkedAsSuch() {
+        widget->changeTelemetrySource(Telemetry::TELEMETRY_SOURCE_DCS, QStringLiteral("F-16C_50"));
+        QCOMPARE(text(QStringLiteral("telemetry_data_source")), QStringLiteral("DCS"));
+        widget->showReplay(true, QStringLiteral("dcs-flight.csv"));
+        QCOMPARE(text(QStringLiteral("telemetry_data_source")), QStringLiteral("Replay: dcs-flight.csv"));
+        QCOMPARE(text(QStringLiteral("flight_module")), QStringLiteral("F-16C_50"));
+        QVERIFY(child<QLineEdit>(QStringLiteral("telemetry_data_source"))
+                    ->toolTip()
+                    .contains(QStringLiteral("DCS")));
+        // A source change during the replay keeps the mark; its end removes it.
+        widget->changeTelemetrySource(Telemetry::TELEMETRY_SOURCE_IL2, QStringLiteral("Bf 109"));
+        QCOMPARE(text(QStringLiteral("telemetry_data_source")), QStringLiteral("Replay: dcs-flight.csv"));
+        widget->showReplay(false, QString());
+        QCOMPARE(text(QStringLiteral("telemetry_data_source")), QStringLiteral("Il2 Shturmovik"));
+        widget->endTelemetry();
+        QCOMPARE(text(QStringLiteral("telemetry_data_source")), QStringLiteral("Not detected"));
     }
 
     void resetSendsOneRecordPerMovedSlider() {

@@ -19,6 +19,29 @@ template <typename Descriptor> void showName(QLabel* label, const Descriptor& d)
     label->setToolTip(d.toolTip);
 }
 
+// What the editor gives an effect it adds: enough strength to be felt at once, so a pilot who
+// adds one notices it. Profiles read from files keep their own values and defaults.
+constexpr float kStartingStrength = 50.0f;
+
+void giveStartingStrength(AxisEffectsSettings& axis, int type) {
+    axis.effect(type)->total_effect_strength = kStartingStrength;
+    switch (type) {
+    case ET::EFFECT_TYPE_NATURAL_AIRFLOW:
+        axis.airflow_spring.airspeed_force = kStartingStrength;
+        break;
+    case ET::EFFECT_TYPE_DIRECT_X_FFB:
+        axis.direct_x.force = kStartingStrength;
+        axis.direct_x.periodic = kStartingStrength;
+        break;
+    case ET::EFFECT_TYPE_SMART_DAMPER:
+        axis.smart_damper.static_dampening = kStartingStrength;
+        axis.smart_damper.dynamic_dampening = kStartingStrength;
+        break;
+    default:
+        break;
+    }
+}
+
 } // namespace
 
 AxisEffectsWidget::AxisEffectsWidget(QWidget* parent)
@@ -283,8 +306,11 @@ void AxisEffectsWidget::on_activate_effect_button_clicked() {
     if (!settings) {
         return;
     }
-    // A freshly added effect always starts from its defaults.
+    // A freshly added effect always starts from its defaults, at a strength that can be felt.
     settings->resetToDefaults();
+    if (settings_) {
+        giveStartingStrength(*settings_, type);
+    }
     settings->active = true;
     refresh();
     ui_->effect_stack->setCurrentIndex(type);

@@ -51,8 +51,9 @@ QLineSeries* addSeries(QChart* chart, QValueAxis* x, QValueAxis* y, const QStrin
 
 // A range holding every value, with a tenth of its span to spare on each side and ticks at
 // round values; at least `minimumSpan` wide so a flat line sits in the middle. Values that
-// never go below zero keep zero as the bottom.
-void fit(QValueAxis* axis, double lo, double hi, double minimumSpan) {
+// never go below zero keep zero as the bottom. Ticks are at least `minimumStep` apart; a
+// step of a whole number or a half adds up without rounding errors from tick to tick.
+void fit(QValueAxis* axis, double lo, double hi, double minimumSpan, double minimumStep) {
     const bool positive = lo >= 0.0;
     if (!(lo <= hi)) {
         lo = 0.0;
@@ -75,11 +76,17 @@ void fit(QValueAxis* axis, double lo, double hi, double minimumSpan) {
     const double raw = (top - bottom) / 5.0;
     const double magnitude = std::pow(10.0, std::floor(std::log10(raw)));
     const double n = raw / magnitude;
-    const double step = (n < 1.5 ? 1.0 : n < 3.0 ? 2.0 : n < 7.0 ? 5.0 : 10.0) * magnitude;
+    const double step = std::max((n < 1.5   ? 1.0
+                                  : n < 3.0 ? 2.0
+                                  : n < 7.0 ? 5.0
+                                            : 10.0) *
+                                     magnitude,
+                                 minimumStep);
     axis->setTickType(QValueAxis::TicksDynamic);
     axis->setTickAnchor(0.0);
     axis->setTickInterval(step);
-    axis->setLabelFormat(QStringLiteral("%g"));
+    // Fixed decimals, as many as the step has: "0.5", "10", never "-5.55112e-17".
+    axis->setLabelFormat(step < 1.0 ? QStringLiteral("%.1f") : QStringLiteral("%.0f"));
 }
 
 QChartView* chartView(QChart* chart, QWidget* parent) {
@@ -101,7 +108,7 @@ QChartView* chartView(QChart* chart, QWidget* parent) {
 ForcesViewWidget::ForcesViewWidget(QWidget* parent) : QWidget(parent), redrawTimer_(new QTimer(this)) {
     setObjectName(QStringLiteral("forces_view"));
 
-    pauseButton_ = new QPushButton(tr("Pause"), this);
+    pauseButton_ = new QPushButton(tr("Pause plot"), this);
     pauseButton_->setObjectName(QStringLiteral("pause_plot_button"));
     pauseButton_->setCheckable(true);
     pauseButton_->setToolTip(tr("Holds the plot still; the loop keeps sending forces"));
@@ -184,6 +191,7 @@ void ForcesViewWidget::buildCharts() {
     forceChart->setTitle(tr("Sent to the devices"));
     forceTime_ = timeAxis(this);
     forceAxis_ = new QValueAxis(this);
+    forceAxis_->setTitleText(tr("% of full force"));
     forceChart->addAxis(forceTime_, Qt::AlignBottom);
     forceChart->addAxis(forceAxis_, Qt::AlignLeft);
     const QString axisNames[3] = {tr("Ailerons"), tr("Elevator"), tr("Rudder")};
@@ -327,7 +335,7 @@ void ForcesViewWidget::setPlotPaused(bool paused) {
         const QSignalBlocker block(pauseButton_);
         pauseButton_->setChecked(paused);
     }
-    pauseButton_->setText(paused ? tr("Resume") : tr("Pause"));
+    pauseButton_->setText(paused ? tr("Resume plot") : tr("Pause plot"));
     if (paused) {
         redrawTimer_->stop();
     } else if (listening_) {
@@ -379,9 +387,10 @@ void ForcesViewWidget::redraw() {
     airspeedSeries_->replace(airspeed);
     aoaSeries_->replace(aoa);
     gSeries_->replace(g);
-    fit(forceAxis_, lo, hi, 1.0);
-    fit(airspeedAxis_, 0.0, speedHi, 10.0);
-    fit(angleAxis_, angleLo, angleHi, 2.0);
+    // Forces in whole percent, airspeeds in whole km/h, angles and G in halves.
+    fit(forceAxis_, lo, hi, 1.0, 1.0);
+    fit(airspeedAxis_, 0.0, speedHi, 10.0, 1.0);
+    fit(angleAxis_, angleLo, angleHi, 2.0, 0.5);
 }
 
 void ForcesViewWidget::showRecording(bool recording, const QString& text) {

@@ -4,8 +4,14 @@
 
 #include "device/hidreports.h"
 
+#include <QLocale>
+#include <QPalette>
+#include <QSlider>
 #include <QStyle>
 #include <QTimer>
+
+#include <algorithm>
+#include <cmath>
 
 #include <utility>
 
@@ -56,6 +62,19 @@ void showText(QLineEdit* field, const QString& text) {
     }
 }
 
+// What a telemetry field shows while no game streams.
+const QString kNoValue = QStringLiteral("\u2013");
+
+// A field that ignores typing looks it: the window's colour behind the text.
+void lookEditable(QLineEdit* field, bool editable) {
+    field->setReadOnly(!editable);
+    QPalette palette = field->parentWidget() ? field->parentWidget()->palette() : field->palette();
+    if (!editable) {
+        palette.setColor(QPalette::Base, palette.color(QPalette::Window));
+    }
+    field->setPalette(palette);
+}
+
 QString connectedText(uint32_t version) {
     return QStringLiteral("Connected ") + QStringLiteral("(Version ") + QString::number(version) +
            QStringLiteral(")");
@@ -81,6 +100,30 @@ StatusWidget::StatusWidget(QWidget* parent)
           ui_->yaw_input}) {
         field->setMinimumWidth(valueWidth);
     }
+    for (QLineEdit* field : findChildren<QLineEdit*>()) {
+        lookEditable(field, false);
+    }
+    const std::pair<QLineEdit*, QSlider*> overrides[] = {
+        {ui_->airspeed_field, ui_->airspeed_slider},
+        {ui_->prop_airflow_field, ui_->prop_airflow_slider},
+        {ui_->aoa_field, ui_->aoa_slider},
+        {ui_->sideslip_field, ui_->sideslip_slider},
+        {ui_->roll_rate_field, ui_->roll_rate_slider},
+        {ui_->g_force_field, ui_->g_force_slider},
+        {ui_->trimmer_roll_field, ui_->trimmer_roll_slider},
+        {ui_->trimmer_pitch_field, ui_->trimmer_pitch_slider},
+        {ui_->trimmer_yaw_field, ui_->trimmer_yaw_slider},
+        {ui_->gear_field, ui_->gear_slider},
+        {ui_->flaps_field, ui_->flaps_slider},
+        {ui_->airbrake_field, ui_->airbrake_slider},
+        {ui_->vertical_speed_field, ui_->vertical_speed_slider}};
+    for (const auto& [field, slider] : overrides) {
+        field->setToolTip(tr("Type a value from %1 to %2 while the override is on")
+                              .arg(slider->minimum())
+                              .arg(slider->maximum()));
+        connect(field, &QLineEdit::editingFinished, this,
+                [this, field = field, slider = slider] { takeTypedValue(field, slider); });
+    }
     telemetry_ = Telemetry{};
     overrideEnabled_ = false;
     const QString notDetected = QStringLiteral("Not detected");
@@ -88,7 +131,7 @@ StatusWidget::StatusWidget(QWidget* parent)
     ui_->rudder_state->setText(notDetected);
     ui_->telemetry_data_source->setText(notDetected);
     ui_->flight_module->setText(notDetected);
-    showTelemetry();
+    endTelemetry();
     probeTimer_->setInterval(2000);
     connect(probeTimer_, &QTimer::timeout, this, &StatusWidget::probeDevices);
     probeTimer_->start();
@@ -129,6 +172,7 @@ void StatusWidget::showDeviceAbsent(QLineEdit* field, bool& connected) {
 }
 
 void StatusWidget::changeTelemetry(Telemetry telemetry) {
+    streaming_ = true;
     if (overrideEnabled_) {
         return;
     }
@@ -137,13 +181,83 @@ void StatusWidget::changeTelemetry(Telemetry telemetry) {
 }
 
 void StatusWidget::changeTelemetrySource(Telemetry::Source source, QString name) {
-    showText(ui_->telemetry_data_source, sourceDisplayName(source));
+    source_ = source;
+    showSource();
     showText(ui_->flight_module, name);
 }
 
 void StatusWidget::endTelemetry() {
-    ui_->telemetry_data_source->setText(QStringLiteral("Not detected"));
+    source_ = Telemetry::TELEMETRY_SOURCE_NONE;
+    showSource();
     ui_->flight_module->setText(QStringLiteral("Not detected"));
+    streaming_ = false;
+    if (!overrideEnabled_) {
+        showNoValues(); // the hand-set record stays on show
+    }
+}
+
+void StatusWidget::showNoValues() {
+    // The last game's numbers would read as live ones: every field shows that none arrive.
+    telemetry_ = Telemetry{};
+    for (QLineEdit* field :
+         {ui_->airspeed_field, ui_->prop_airflow_field, ui_->aoa_field, ui_->sideslip_field,
+          ui_->roll_rate_field, ui_->g_force_field, ui_->trimmer_roll_field, ui_->trimmer_pitch_field,
+          ui_->trimmer_yaw_field, ui_->gear_field, ui_->flaps_field, ui_->airbrake_field,
+          ui_->vertical_speed_field, ui_->on_ground_state_field}) {
+        showValue(field, kNoValue);
+    }
+}
+
+void StatusWidget::showReplay(bool replaying, const QString& name) {
+    replaying_ = replaying;
+    replayName_ = name;
+    showSource();
+}
+
+void StatusWidget::showSource() {
+    if (source_ == Telemetry::TELEMETRY_SOURCE_NONE) {
+        showText(ui_->telemetry_data_source, sourceDisplayName(source_));
+        ui_->telemetry_data_source->setToolTip(QString());
+        return;
+    }
+    if (replaying_) {
+        showText(ui_->telemetry_data_source, tr("Replay: %1").arg(replayName_));
+        ui_->telemetry_data_source->setToolTip(
+            tr("A recorded %1 flight, not a running game").arg(sourceDisplayName(source_)));
+    } else {
+        showText(ui_->telemetry_data_source, sourceDisplayName(source_));
+        ui_->telemetry_data_source->setToolTip(QString());
+    }
+}
+
+void StatusWidget::setOverrideFieldsEditable(bool editable) {
+    for (QLineEdit* field :
+         {ui_->airspeed_field, ui_->prop_airflow_field, ui_->aoa_field, ui_->sideslip_field,
+          ui_->roll_rate_field, ui_->g_force_field, ui_->trimmer_roll_field, ui_->trimmer_pitch_field,
+          ui_->trimmer_yaw_field, ui_->gear_field, ui_->flaps_field, ui_->airbrake_field,
+          ui_->vertical_speed_field}) {
+        lookEditable(field, editable);
+    }
+}
+
+void StatusWidget::takeTypedValue(QLineEdit* field, QSlider* slider) {
+    if (!overrideEnabled_) {
+        return;
+    }
+    const QString text = field->text().trimmed();
+    bool ok = false;
+    double value = QLocale().toDouble(text, &ok);
+    if (!ok) {
+        value = QLocale::c().toDouble(text, &ok);
+    }
+    if (ok && std::isfinite(value)) {
+        // Beyond the slider's ends the nearest end is taken, as in every other box.
+        const double clamped =
+            std::clamp(value, static_cast<double>(slider->minimum()), static_cast<double>(slider->maximum()));
+        slider->setValue(static_cast<int>(std::lround(clamped)));
+    }
+    // What is sent is shown, also after a typo or a value the slider already had.
+    showTelemetry();
 }
 
 void StatusWidget::connectJoystick(uint32_t version) {
@@ -183,11 +297,16 @@ void StatusWidget::on_telemetry_override_stateChanged(int arg1) {
         // The hand-set record starts from nothing; it is sent once a control changes it.
         overrideEnabled_ = true;
         telemetry_ = Telemetry{};
+        setOverrideFieldsEditable(true);
         showTelemetry();
         emit telemetryOverrideEnabled();
     } else {
-        overrideEnabled_ = false;
         on_reset_telemetry_button_clicked();
+        overrideEnabled_ = false;
+        setOverrideFieldsEditable(false);
+        if (!streaming_) {
+            showNoValues();
+        }
         emit telemetryOverrideDisabled();
     }
 }

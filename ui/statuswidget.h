@@ -15,6 +15,7 @@ namespace Ui {
 class StatusWidget;
 }
 class QLineEdit;
+class QSlider;
 class QTimer;
 
 // The status panel at the right of the main window: shows the two devices, their positions,
@@ -55,6 +56,8 @@ public slots:
     void connectRudder(uint32_t version);
     void disconnectRudder();
     void changePosition(PositionInput position);
+    // A replay feeds the loop: the source shows as "Replay: NAME" until it ends.
+    void showReplay(bool replaying, const QString& name);
     // Looks for each device shown as not detected and shows what the probe finds.
     void probeDevices();
 
@@ -84,6 +87,14 @@ private:
     void showTelemetry();
 
     void showDeviceAbsent(QLineEdit* field, bool& connected);
+    // Every telemetry field shows a dash: no record arrives.
+    void showNoValues();
+    // The telemetry source field: the game, or the replay that stands in for it.
+    void showSource();
+    // Override fields take typed values while the override is on and look read-only otherwise.
+    void setOverrideFieldsEditable(bool editable);
+    // A value typed into an override field moves its slider, which sends the record.
+    void takeTypedValue(QLineEdit* field, QSlider* slider);
 
     std::unique_ptr<Ui::StatusWidget> ui_;
     DeviceProbe probe_;
@@ -92,4 +103,8 @@ private:
     bool rudderConnected_ = false;
     Telemetry telemetry_;
     bool overrideEnabled_ = false;
+    bool streaming_ = false;
+    Telemetry::Source source_ = Telemetry::TELEMETRY_SOURCE_NONE;
+    bool replaying_ = false;
+    QString replayName_;
 };
