@@ -5,10 +5,10 @@
 #include "telemetry/flightrecorder.h"
 #include "telemetry/telemetrythread.h"
 #include "ui/aboutdialog.h"
-#include "ui/boundedspinbox.h"
-#include "ui/focusslider.h"
+#include "ui/forcestoolbar.h"
 #include "ui/forcesviewwidget.h"
 #include "ui/gamesetupdialog.h"
+#include "ui/statusdock.h"
 #include "ui/statuswidget.h"
 #include "ui/threeaxiseffectswidget.h"
 #include "ui_mainwindow.h"
@@ -25,15 +25,12 @@
 #include <QMessageBox>
 #include <QScreen>
 #include <QScrollArea>
-#include <QScrollBar>
 #include <QSettings>
 #include <QSignalBlocker>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QThread>
 #include <QTimer>
-#include <QToolBar>
-#include <QToolButton>
 
 #include <algorithm>
 #include <cmath>
@@ -164,30 +161,10 @@ MainWindow::MainWindow(QWidget* parent)
 
     // The status panel is taller than a small screen: it scrolls, at its full width. It sits in
     // a dock, so that on a narrow screen it can go below the editor or be closed.
-    auto* statusDock = new QDockWidget(tr("Devices and telemetry"), this);
-    statusDock->setObjectName(QStringLiteral("status_dock"));
-    statusDock->setAllowedAreas(Qt::LeftDockWidgetArea | Qt::RightDockWidgetArea | Qt::BottomDockWidgetArea);
-    statusDock->setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetClosable |
-                            QDockWidget::DockWidgetFloatable);
-    auto* statusScroll = new QScrollArea(statusDock);
-    statusScroll->setObjectName(QStringLiteral("status_scroll"));
-    statusScroll->setWidgetResizable(true);
-    statusScroll->setFrameShape(QFrame::NoFrame);
-    // Tab goes straight to the panel's controls; the area scrolls to whichever has the focus.
-    statusScroll->setFocusPolicy(Qt::NoFocus);
-    statusScroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     ui_->horizontalLayout_2->removeWidget(status);
-    statusScroll->setWidget(status);
-    statusScroll->setMinimumWidth(status->minimumSizeHint().width() +
-                                  statusScroll->verticalScrollBar()->sizeHint().width());
-    statusScroll->setMinimumHeight(120);
-    statusDock->setWidget(statusScroll);
+    auto* statusDock = new StatusDock(status, this);
     addDockWidget(Qt::RightDockWidgetArea, statusDock);
-
     QAction* statusToggle = statusDock->toggleViewAction();
-    statusToggle->setText(tr("Status panel"));
-    statusToggle->setToolTip(
-        tr("Shows or hides the status panel; drag its title to put it below the editor"));
     forcesToolBar_->addSeparator();
     forcesToolBar_->addAction(statusToggle);
 
@@ -281,73 +258,27 @@ MainWindow::~MainWindow() {
 
 void MainWindow::buildForcesToolBar() {
     // Above everything, on every tab: the pilot's hand on the forces.
-    auto* bar = new QToolBar(tr("Forces"), this);
-    bar->setObjectName(QStringLiteral("forces_toolbar"));
-    bar->setMovable(false);
-    bar->setFloatable(false);
-    bar->toggleViewAction()->setEnabled(false); // never hidden by accident
-    addToolBar(Qt::TopToolBarArea, bar);
-
-    forcesOffAction_ = bar->addAction(tr("Forces off"));
-    forcesOffAction_->setObjectName(QStringLiteral("forces_off_action"));
-    forcesOffAction_->setCheckable(true);
-    // Not a key a simulator binds by default; it works from every window of the program.
-    forcesOffAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Space));
-    forcesOffAction_->setShortcutContext(Qt::ApplicationShortcut);
-    forcesOffAction_->setToolTip(tr("While down, both devices get no force at all; released, the forces come "
-                                    "back over 2 s (%1)")
-                                     .arg(forcesOffAction_->shortcut().toString(QKeySequence::NativeText)));
-    if (auto* button = qobject_cast<QToolButton*>(bar->widgetForAction(forcesOffAction_))) {
-        button->setObjectName(QStringLiteral("forces_off_button"));
-        button->setAutoRaise(false); // a button at first sight, not a label
-        button->setStyleSheet(QStringLiteral("QToolButton:checked { background: #c62828; color: white; "
-                                             "font-weight: bold; }"));
-    }
-    connect(forcesOffAction_, &QAction::toggled, this, [this](bool held) {
+    forcesToolBar_ = new ForcesToolBar(this);
+    addToolBar(Qt::TopToolBarArea, forcesToolBar_);
+    connect(forcesToolBar_, &ForcesToolBar::forcesOffToggled, this, [this](bool held) {
         statusBar()->showMessage(held ? tr("Forces off: both devices hold no force") : tr("Forces back on"),
                                  held ? 0 : 5000);
         buttonHeld_ = held;
         applyHold(false);
         emit forcesHeldChanged(held);
     });
-    bar->addSeparator();
-
-    auto* gainLabel = new QLabel(tr("Master gain (%)"), bar);
-    auto* gainSlider = new FocusSlider(Qt::Horizontal, bar);
-    gainSlider->setObjectName(QStringLiteral("master_gain_slider"));
-    gainSlider->setAccessibleName(tr("Master gain (%)"));
-    gainSlider->setRange(0, 100);
-    gainSlider->setMaximumWidth(160);
-    masterGain_ = new BoundedSpinBox(bar);
-    masterGain_->setObjectName(QStringLiteral("master_gain"));
-    masterGain_->setAccessibleName(tr("Master gain (%)"));
-    masterGain_->setRange(0, 100);
-    masterGain_->setKeyboardTracking(false);
-    const QString gainTip = tr("Scales every force, vibration and spring sent to both devices");
-    for (QWidget* w : std::initializer_list<QWidget*>{gainLabel, gainSlider, masterGain_}) {
-        w->setToolTip(gainTip);
-    }
-    gainLabel->setBuddy(masterGain_);
-    bar->addWidget(gainLabel);
-    bar->addWidget(gainSlider);
-    bar->addWidget(masterGain_);
-    connect(gainSlider, &QSlider::valueChanged, masterGain_, &QSpinBox::setValue);
-    connect(masterGain_, &QSpinBox::valueChanged, gainSlider, &QSlider::setValue);
-
     bool ok = false;
     const double remembered = windowSettings()->value(kMasterGainKey, 100).toDouble(&ok);
-    masterGain_->setValue(ok && std::isfinite(remembered)
-                              ? static_cast<int>(std::lround(std::clamp(remembered, 0.0, 100.0)))
-                              : 100);
-    gainSlider->setValue(masterGain_->value());
+    forcesToolBar_->showMasterGain(ok && std::isfinite(remembered)
+                                       ? static_cast<int>(std::lround(std::clamp(remembered, 0.0, 100.0)))
+                                       : 100);
     // Still on this thread: the loop starts with the remembered gain.
-    background_->setMasterGain(masterGain_->value());
-    connect(masterGain_, &QSpinBox::valueChanged, this, [this](int percent) {
+    background_->setMasterGain(forcesToolBar_->masterGain());
+    connect(forcesToolBar_, &ForcesToolBar::masterGainChanged, this, [this](int percent) {
         windowSettings()->setValue(kMasterGainKey, percent);
         emit masterGainChanged(percent);
     });
     connect(this, &MainWindow::masterGainChanged, background_, &MainBackgroundThread::setMasterGain);
-    forcesToolBar_ = bar;
 }
 
 void MainWindow::showForces() {

@@ -11,9 +11,8 @@ namespace Ui {
 class MainWindow;
 }
 class QAction;
-class BoundedSpinBox;
+class ForcesToolBar;
 class QCloseEvent;
-class QToolBar;
 class QSettings;
 class QHideEvent;
 class QShowEvent;
@@ -93,11 +92,9 @@ private:
     QTimer* startTimer_ = nullptr; // parentless, GUI thread; queues the loop's start once the event loop runs
     QAction* restoreUnsavedAction_ = nullptr;
     QAction* acceptRemoteAction_ = nullptr;
-    QAction* forcesOffAction_ = nullptr;
     bool buttonHeld_ = false;
     bool stopHeld_ = false;
-    BoundedSpinBox* masterGain_ = nullptr;
-    QToolBar* forcesToolBar_ = nullptr;
+    ForcesToolBar* forcesToolBar_ = nullptr;
     bool geometryRestored_ = false;
     bool tabsRestored_ = false;
     MainBackgroundThread::PanelView panelView_ = MainBackgroundThread::PanelView::InFront;
