@@ -171,9 +171,8 @@ void DeviceLink::sendForces(const HidReports::Report& report) {
         shared_->forces = report;
         shared_->readFirst = true;
         ++shared_->forcesSequence;
+        shared_->wake.notify_one();
     }
-    // After the unlock: woken under the lock, the I/O thread would only block on it again.
-    shared_->wake.notify_one();
 }
 
 void DeviceLink::sendGains(const HidReports::Report& report) {
