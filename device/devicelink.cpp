@@ -163,31 +163,27 @@ HidReports::DevicePosition DeviceLink::position() const {
 }
 
 void DeviceLink::sendForces(const HidReports::Report& report) {
-    {
-        std::lock_guard<std::mutex> lock(shared_->mutex);
-        if (!shared_->connected) {
-            return;
-        }
-        shared_->forces = report;
-        shared_->readFirst = true;
-        ++shared_->forcesSequence;
-        shared_->wake.notify_one();
+    std::lock_guard<std::mutex> lock(shared_->mutex);
+    if (!shared_->connected) {
+        return;
     }
+    shared_->forces = report;
+    shared_->readFirst = true;
+    ++shared_->forcesSequence;
+    shared_->wake.notify_one();
 }
 
 void DeviceLink::sendGains(const HidReports::Report& report) {
-    {
-        std::lock_guard<std::mutex> lock(shared_->mutex);
-        if (!shared_->connected) {
-            return;
-        }
-        // Each change reaches the device in order; only a device that takes nothing lets them
-        // pile up, and then the oldest go.
-        if (shared_->gains.size() >= MaxPendingGains) {
-            shared_->gains.erase(shared_->gains.begin());
-        }
-        shared_->gains.push_back(report);
+    std::lock_guard<std::mutex> lock(shared_->mutex);
+    if (!shared_->connected) {
+        return;
     }
+    // Each change reaches the device in order; only a device that takes nothing lets them
+    // pile up, and then the oldest go.
+    if (shared_->gains.size() >= MaxPendingGains) {
+        shared_->gains.erase(shared_->gains.begin());
+    }
+    shared_->gains.push_back(report);
     shared_->wake.notify_one();
 }
 
