@@ -1,5 +1,6 @@
 #include "app/controlloop.h"
 
+#include "app/controlthread.h"
 #include "app/heartbeat.h"
 #include "app/panelfeed.h"
 #include "app/telemetrymailbox.h"
@@ -12,6 +13,7 @@
 #include "forces/warthunderforcecalculator.h"
 
 #include <QSocketNotifier>
+#include <QThread>
 #include <QTimer>
 
 #include <algorithm>
@@ -64,20 +66,28 @@ void ControlLoop::start() {
         period.it_interval.tv_nsec = PeriodMs * 1000000;
         period.it_value.tv_nsec = PeriodMs * 1000000;
         if (timerfd_settime(tickFd_, 0, &period, nullptr) == 0) {
-            tickNotifier_ = new QSocketNotifier(tickFd_, QSocketNotifier::Read, this);
-            connect(tickNotifier_, &QSocketNotifier::activated, this, [this] {
+            const auto onTimer = [this] {
                 uint64_t expiries = 0;
                 if (::read(tickFd_, &expiries, sizeof expiries) > 0) {
                     tick(expiries);
                 }
-            });
+            };
+            // The program's own control thread polls the timer itself; a thread of any other
+            // kind (a test's) reads it through its event loop.
+            auto* control = qobject_cast<ControlThread*>(thread());
+            if (control && control->attachTick(tickFd_, onTimer)) {
+                pollThread_ = control;
+            } else {
+                tickNotifier_ = new QSocketNotifier(tickFd_, QSocketNotifier::Read, this);
+                connect(tickNotifier_, &QSocketNotifier::activated, this, onTimer);
+            }
         } else {
             ::close(tickFd_);
             tickFd_ = -1;
         }
     }
 #endif
-    if (!tickNotifier_) {
+    if (!tickNotifier_ && !pollThread_) {
         timer_->start(PeriodMs);
     }
     runStart_ = clock_();
@@ -91,6 +101,10 @@ void ControlLoop::stopTicking() {
     timer_->stop();
     delete tickNotifier_;
     tickNotifier_ = nullptr;
+    if (pollThread_ && QThread::currentThread() == pollThread_) {
+        pollThread_->detachTick();
+    }
+    pollThread_ = nullptr;
 #ifdef Q_OS_LINUX
     if (tickFd_ >= 0) {
         ::close(tickFd_);

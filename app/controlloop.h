@@ -19,6 +19,7 @@
 
 class CommonTelemetryForceCalculator;
 class CondorTelemetryForceCalculator;
+class ControlThread;
 class DCSTelemetryForceCalculator;
 class DeviceLink;
 class MSFSTelemetryForceCalculator;
@@ -35,8 +36,9 @@ class WarthunderForceCalculator;
 // holds the settings, the last record of every game and the force calculators; it never calls
 // the HID library itself.
 //
-// The tick comes from a periodic kernel timer (timerfd) read through a socket notifier of the
-// thread's ordinary event loop, or from a precise QTimer where there is none. A stall of more
+// The tick comes from a periodic kernel timer (timerfd), polled by the control thread itself
+// (ControlThread) or read through a socket notifier of any other thread's event loop, or from
+// a precise QTimer where there is no such timer. A stall of more
 // than 100 ms between ticks (a frozen or starved process) ramps the forces in again.
 //
 // Threading: lives on the control thread; every member runs there, one at a time.
@@ -91,6 +93,7 @@ private:
     ForceRamp deviceRamp_[2]; // each device's own, from the tick it was opened
     QTimer* timer_;
     QSocketNotifier* tickNotifier_ = nullptr;
+    ControlThread* pollThread_ = nullptr; // the thread that polls the timer, when it does
     int tickFd_ = -1;
     qint64 lastTimeout_ = -1; // the QTimer's, to tell a stall where the kernel timer is missing
     DeviceLink* links_[2];

@@ -1,5 +1,6 @@
 #include "app/mainwindow.h"
 
+#include "app/controlthread.h"
 #include "app/mainbackgroundthread.h"
 #include "app/recordingcontroller.h"
 #include "telemetry/flightrecorder.h"
@@ -232,7 +233,7 @@ MainWindow::MainWindow(QWidget* parent)
     startTimer_->setSingleShot(true);
     startTimer_->start(0);
 
-    controlThread_ = new QThread();
+    controlThread_ = new ControlThread();
     controlThread_->setObjectName(QStringLiteral("control"));
     connect(controlThread_, &QThread::finished, background_, &QObject::deleteLater);
     // Time-critical: the 5 ms period must hold while the machine is busy with a simulator.
@@ -251,7 +252,7 @@ MainWindow::~MainWindow() {
     }
     // The shut-down joined the telemetry and device threads; the control thread ends here and
     // destroys the control object on its way out, all before the application object goes.
-    controlThread_->quit();
+    controlThread_->stop();
     controlThread_->wait();
     delete controlThread_;
 }

@@ -17,7 +17,7 @@ class QSettings;
 class QHideEvent;
 class QShowEvent;
 class RecordingController;
-class QThread;
+class ControlThread;
 class QTimer;
 
 // The program's one window: the profile editor and the status panel, wired both ways to the
@@ -88,7 +88,7 @@ private:
     QIcon icon_;
     MainBackgroundThread* background_;
     RecordingController* recording_ = nullptr;
-    QThread* controlThread_ = nullptr;
+    ControlThread* controlThread_ = nullptr;
     QTimer* startTimer_ = nullptr; // parentless, GUI thread; queues the loop's start once the event loop runs
     QAction* restoreUnsavedAction_ = nullptr;
     QAction* acceptRemoteAction_ = nullptr;

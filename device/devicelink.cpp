@@ -6,6 +6,7 @@
 #include <condition_variable>
 #include <mutex>
 #include <optional>
+#include <vector>
 
 #include <hidapi.h>
 
@@ -14,6 +15,8 @@ namespace {
 // Ticks between open attempts for an absent device: an attempt when the counter exceeds
 // this, that is every 201 ticks (1005 ms).
 constexpr int32_t ReconnectTicks = 199;
+// Override reports kept for a device that has not taken them yet.
+constexpr size_t MaxPendingGains = 16;
 
 // The opens of every link take turns by ticket, in the order the control thread asked for
 // them; hid_open also enumerates through the library's process-wide state.
@@ -45,7 +48,7 @@ struct DeviceLink::Shared {
     bool closeRequested = false;
     bool quit = false;
     std::function<void()> setup;
-    std::optional<HidReports::Report> gains;
+    std::vector<HidReports::Report> gains; // oldest first
     std::optional<HidReports::Report> forces;
     bool readFirst = true;
     uint64_t forcesSequence = 0;
@@ -62,7 +65,9 @@ struct DeviceLink::Shared {
     qint64 busySince = 0;
     bool finished = false;
 
-    bool hasWork() const { return quit || openRequested || closeRequested || setup || gains || forces; }
+    bool hasWork() const {
+        return quit || openRequested || closeRequested || setup || !gains.empty() || forces;
+    }
 };
 
 DeviceLink::DeviceLink(Device device, QObject* parent)
@@ -173,7 +178,12 @@ void DeviceLink::sendGains(const HidReports::Report& report) {
     if (!shared_->connected) {
         return;
     }
-    shared_->gains = report;
+    // Each change reaches the device in order; only a device that takes nothing lets them
+    // pile up, and then the oldest go.
+    if (shared_->gains.size() >= MaxPendingGains) {
+        shared_->gains.erase(shared_->gains.begin());
+    }
+    shared_->gains.push_back(report);
     shared_->wake.notify_one();
 }
 
@@ -331,7 +341,7 @@ void DeviceLink::run(const std::shared_ptr<Shared>& shared) {
         }
         if (!s.handle || !s.connected) {
             // Nothing to write to: what was left for a device now gone is dropped.
-            s.gains.reset();
+            s.gains.clear();
             s.forces.reset();
             s.closeRequested = false;
             if (s.quit) {
@@ -350,14 +360,14 @@ void DeviceLink::run(const std::shared_ptr<Shared>& shared) {
             s.done.notify_all();
             continue;
         }
-        if (!s.gains && !s.forces) {
+        if (s.gains.empty() && !s.forces) {
             break; // quit, everything given written
         }
-        const std::optional<HidReports::Report> gains = s.gains;
+        std::vector<HidReports::Report> gains;
+        gains.swap(s.gains);
         const std::optional<HidReports::Report> forces = s.forces;
         const bool read = forces && s.readFirst && !s.freshOpen;
         const uint64_t sequence = s.forcesSequence;
-        s.gains.reset();
         s.forces.reset();
         hid_device* const handle = s.handle;
         s.busy = true;
@@ -384,8 +394,8 @@ void DeviceLink::run(const std::shared_ptr<Shared>& shared) {
             }
         }
         if (!lost) {
-            if (gains) {
-                hid_write(handle, gains->data(), gains->size());
+            for (const HidReports::Report& report : gains) {
+                hid_write(handle, report.data(), report.size());
             }
             if (forces) {
                 hid_write(handle, forces->data(), forces->size());
@@ -397,7 +407,7 @@ void DeviceLink::run(const std::shared_ptr<Shared>& shared) {
             s.handle = nullptr;
             s.connected = false;
             s.position = HidReports::DevicePosition();
-            s.gains.reset();
+            s.gains.clear();
             s.forces.reset();
             finishCall();
             emitDisconnected(lock);

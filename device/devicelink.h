@@ -55,7 +55,7 @@ public:
 
     // The newest direct-control report, written after a position read; replaces one not yet written.
     void sendForces(const HidReports::Report& report);
-    // A DirectX override report, written before the next force report; replaces one not yet written.
+    // A DirectX override report, written before the next force report, after any given before it.
     void sendGains(const HidReports::Report& report);
     // The all-zero direct-control report, written at once without a position read. Returns a
     // number for waitWritten(); 0 when the device is not connected (nothing to wait for).

@@ -448,6 +448,43 @@ private slots:
         QCOMPARE(FakeHid::misuseCount(), 0);
     }
 
+    // Settings changed while a device is not taking reports reach it in order once it does:
+    // each override report after the one before, before the newest forces.
+    void overrideReportsWaitingForADeviceArriveInOrder() {
+        FakeHid::plug(Device::Joystick);
+        MainBackgroundThread loop;
+        loop.start();
+        tick(loop, 2);
+        FakeHid::holdWrites(Device::Joystick, true);
+        QMetaObject::invokeMethod(&loop, "onTimout", Qt::DirectConnection);
+        QTRY_COMPARE_WITH_TIMEOUT(FakeHid::heldWrites(Device::Joystick), 1, 10000);
+        FakeHid::clearWrites();
+        EffectsSettings s;
+        s.axes[0].direct_x.active = true;
+        s.axes[0].direct_x.total_effect_strength = 50.0f;
+        for (float trimmer : {20.0f, 40.0f, 60.0f}) {
+            s.axes[0].direct_x.trimmer = trimmer;
+            loop.changeSettingsModerately(s);
+        }
+        QMetaObject::invokeMethod(&loop, "onTimout", Qt::DirectConnection);
+
+        FakeHid::holdWrites(Device::Joystick, false);
+        QTRY_COMPARE_WITH_TIMEOUT(FakeHid::heldWrites(Device::Joystick), 0, 10000);
+        QVERIFY(loop.link(DeviceLink::Joystick)->waitUntilIdle(10000));
+        const auto writes = FakeHid::writes(Device::Joystick);
+        std::vector<float> trimmers;
+        size_t lastOverride = 0;
+        for (size_t i = 0; i < writes.size(); ++i) {
+            if (writes[i].bytes[1] == 0x21) {
+                trimmers.push_back(reportFloat(writes[i].bytes, 2));
+                lastOverride = i;
+            }
+        }
+        QCOMPARE(trimmers, (std::vector<float>{0.2f, 0.4f, 0.6f}));
+        QVERIFY(lastOverride + 1 < writes.size());
+        QCOMPARE(writes[lastOverride + 1].bytes[1], uint8_t(0x20));
+    }
+
     // A device that comes back mid-flight has its forces ramped in from zero over 2 s, while
     // the other device keeps its full forces.
     void aReopenedDeviceRampsInOnItsOwn_data() {

@@ -1,4 +1,5 @@
 #include "app/controlloop.h"
+#include "app/controlthread.h"
 #include "app/mainbackgroundthread.h"
 #include "app/panelfeed.h"
 #include "forces/commontelemetryforcecalculator.h"
@@ -560,6 +561,65 @@ private slots:
         QVERIFY(control->findChildren<QSocketNotifier*>(Qt::FindDirectChildrenOnly).isEmpty());
         QVERIFY(!loopTimers.first()->isActive());
         QCOMPARE(loop.telemetry(), nullptr); // the worker is gone with its thread
+    }
+
+    // On the program's control thread the loop polls its timer itself, with no notifier;
+    // calls from other threads, blocking ones too, still arrive between ticks, and the thread
+    // ends either after the shut-down (by a plain quit) or while ticking (by stop()).
+    void onTheControlThreadTheLoopPollsItsTimer_data() {
+        QTest::addColumn<bool>("shutDownFirst");
+        QTest::newRow("shut down, then quit") << true;
+        QTest::newRow("stopped while ticking") << false;
+    }
+
+    void onTheControlThreadTheLoopPollsItsTimer() {
+        QFETCH(bool, shutDownFirst);
+        FakeHid::plug(FakeHid::Device::Joystick);
+        ControlThread thread;
+        auto* loop = new MainBackgroundThread();
+        connect(&thread, &QThread::finished, loop, &QObject::deleteLater);
+        thread.start();
+        loop->moveToThread(&thread);
+        QMetaObject::invokeMethod(loop, &MainBackgroundThread::start, Qt::QueuedConnection);
+        ControlLoop* control = loop->findChild<ControlLoop*>(QString(), Qt::FindDirectChildrenOnly);
+        QVERIFY(control);
+
+        // Dampers show in every report at once, so a held stick is told from a resting one.
+        EffectsSettings dampers;
+        dampers.axes[0].smart_damper.active = true;
+        dampers.axes[0].smart_damper.total_effect_strength = 100.0f;
+        dampers.axes[0].smart_damper.static_dampening = 50.0f;
+        QMetaObject::invokeMethod(loop, "changeSettingsModerately", Qt::QueuedConnection,
+                                  Q_ARG(EffectsSettings, dampers));
+        const auto lastByte29 = [] {
+            const auto writes = FakeHid::writes(FakeHid::Device::Joystick);
+            return writes.empty() ? 0 : writes.back().bytes[29];
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(lastByte29() != 0, 5000);
+        int notifiers = -1;
+        QMetaObject::invokeMethod(
+            loop, [&] { notifiers = int(control->findChildren<QSocketNotifier*>().size()); },
+            Qt::BlockingQueuedConnection);
+        QCOMPARE(notifiers, 0);
+
+        QMetaObject::invokeMethod(
+            loop, [loop] { loop->setForcesHeld(true); }, Qt::BlockingQueuedConnection);
+        const auto held = FakeHid::writes(FakeHid::Device::Joystick).back().bytes;
+        QCOMPARE(held[1], uint8_t(0x20));
+        for (int i = 2; i < 65; ++i) {
+            QCOMPARE(held[i], uint8_t(0));
+        }
+
+        if (shutDownFirst) {
+            QMetaObject::invokeMethod(loop, &MainBackgroundThread::shutDown, Qt::BlockingQueuedConnection);
+            thread.quit();
+        } else {
+            thread.stop();
+        }
+        QVERIFY(thread.wait(5000));
+        const size_t written = FakeHid::writes(FakeHid::Device::Joystick).size();
+        QTest::qWait(50);
+        QCOMPARE(FakeHid::writes(FakeHid::Device::Joystick).size(), written);
     }
 
     void recordsCarryTheirSourcePrefix() {
