@@ -97,9 +97,17 @@ void MainBackgroundThread::start() {
     if (thread()->priority() == QThread::TimeCriticalPriority) {
         // Qt gives a time-critical thread its priority on Windows and macOS; on Linux that takes
         // the real-time policy, asked of the kernel or of RealtimeKit.
-        RealtimeScheduling::makeCurrentThreadRealtime();
+        // Real-time, the three threads that run every tick share one CPU: none of them waits
+        // for another there, and no second CPU is woken from idle for each report.
+        const bool realtime =
+            RealtimeScheduling::makeCurrentThreadRealtime() != RealtimeScheduling::Policy::Ordinary;
+        const int cpu = realtime ? RealtimeScheduling::currentCpu() : -1;
+        RealtimeScheduling::keepOnCpu(cpu);
         for (DeviceLink* link : links_) {
-            link->runOnIoThread(&RealtimeScheduling::makeHelperThreadRealtime);
+            link->runOnIoThread([cpu] {
+                RealtimeScheduling::makeHelperThreadRealtime();
+                RealtimeScheduling::keepOnCpu(cpu);
+            });
         }
     }
     loop_->start();

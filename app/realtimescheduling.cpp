@@ -160,6 +160,28 @@ void RealtimeScheduling::makeHelperThreadRealtime() {
 #endif
 }
 
+int RealtimeScheduling::currentCpu() {
+#ifdef Q_OS_LINUX
+    return sched_getcpu();
+#else
+    return -1;
+#endif
+}
+
+void RealtimeScheduling::keepOnCpu(int cpu) {
+#ifdef Q_OS_LINUX
+    if (cpu < 0 || cpu >= CPU_SETSIZE) {
+        return;
+    }
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    CPU_SET(cpu, &set);
+    pthread_setaffinity_np(pthread_self(), sizeof set, &set);
+#else
+    Q_UNUSED(cpu);
+#endif
+}
+
 RealtimeScheduling::Policy RealtimeScheduling::policy() {
     return wayOf(kernelPolicy(askingThread.load()));
 }

@@ -37,6 +37,12 @@ public:
     // The same for a thread that serves the one above (a device's I/O thread): it gets the
     // policy the same way, and the policy shown stays the control thread's.
     static void makeHelperThreadRealtime();
+    // The CPU the calling thread runs on now, -1 where that is not known.
+    static int currentCpu();
+    // Keeps the calling thread on one CPU. The control thread and the devices' threads wake
+    // each other every tick: on one CPU, at equal real-time priority, each runs when the other
+    // sleeps, without the cost of waking a second, idle CPU 600 times a second.
+    static void keepOnCpu(int cpu);
 
     // What the thread of the last call has, as the kernel says now (a late grant counts; a
     // thread that has ended is ordinary): Ordinary before any call.
