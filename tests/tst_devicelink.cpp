@@ -62,6 +62,17 @@ EffectsSettings springAndDamperOnRoll() {
     return s;
 }
 
+// Starts `loop` on `clock` with `settings` and runs it past the start ramp: from here on the
+// devices get the forces in full.
+void startPastTheRamp(MainBackgroundThread& loop, ManualClock& clock, const EffectsSettings& settings) {
+    loop.setClock(clock.function());
+    loop.changeSettingsModerately(settings);
+    loop.start();
+    tick(loop);
+    clock.now += 3000;
+    tick(loop, 2);
+}
+
 } // namespace
 
 // The whole HID conversation of the control loop, read off the fake devices' log.
@@ -399,12 +410,7 @@ private slots:
         FakeHid::setPosition(Device::Rudder, 0.4f);
         MainBackgroundThread loop;
         ManualClock clock;
-        loop.setClock(clock.function());
-        loop.changeSettingsModerately(springOnRollAndYaw());
-        loop.start();
-        tick(loop);
-        clock.now += 3000;
-        tick(loop, 2);
+        startPastTheRamp(loop, clock, springOnRollAndYaw());
         const auto ticksToOther = [&](int n) {
             for (int i = 0; i < n; ++i) {
                 QMetaObject::invokeMethod(&loop, "onTimout", Qt::DirectConnection);
@@ -502,12 +508,7 @@ private slots:
         FakeHid::setPosition(Device::Rudder, 0.4f);
         MainBackgroundThread loop;
         ManualClock clock;
-        loop.setClock(clock.function());
-        loop.changeSettingsModerately(springOnRollAndYaw());
-        loop.start();
-        tick(loop);
-        clock.now += 3000;
-        tick(loop, 2);
+        startPastTheRamp(loop, clock, springOnRollAndYaw());
         QCOMPARE(lastForce(Device::Joystick), -20.0f);
         QCOMPARE(lastForce(Device::Rudder), -20.0f);
 
@@ -539,13 +540,8 @@ private slots:
         FakeHid::setPosition(Device::Joystick, 0.4f);
         MainBackgroundThread loop;
         ManualClock clock;
-        loop.setClock(clock.function());
-        loop.changeSettingsModerately(springAndDamperOnRoll());
         QSignalSpy lost(&loop, &MainBackgroundThread::joystickDisconnected);
-        loop.start();
-        tick(loop);
-        clock.now += 3000;
-        tick(loop, 2);
+        startPastTheRamp(loop, clock, springAndDamperOnRoll());
         QCOMPARE(lastForce(Device::Joystick), -20.0f);
         FakeHid::failNextPositionRead(Device::Joystick);
         FakeHid::clearWrites();
