@@ -5,12 +5,16 @@
 #include "app/realtimescheduling.h"
 #include "telemetry/telemetrythread.h"
 
+#include <QLoggingCategory>
 #include <QThread>
 #include <QTimer>
 
 #include <algorithm>
 
 #include <hidapi.h>
+
+// "QT_LOGGING_RULES=trennal.loop.info=false" silences it.
+Q_LOGGING_CATEGORY(lcControlLoop, "trennal.loop", QtInfoMsg)
 
 namespace {
 
@@ -103,6 +107,9 @@ void MainBackgroundThread::start() {
             RealtimeScheduling::makeCurrentThreadRealtime() != RealtimeScheduling::Policy::Ordinary;
         const int cpu = realtime ? RealtimeScheduling::currentCpu() : -1;
         RealtimeScheduling::keepOnCpu(cpu);
+        // Said once on the terminal as well as in Help > About: a tick that comes late under
+        // a game's load shows first in the pilot's hand, and this is the first thing to ask.
+        qCInfo(lcControlLoop).noquote() << "Control loop:" << RealtimeScheduling::policyText();
         for (DeviceLink* link : links_) {
             link->runOnIoThread([cpu] {
                 RealtimeScheduling::makeHelperThreadRealtime();

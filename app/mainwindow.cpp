@@ -12,6 +12,7 @@
 #include "ui/statusdock.h"
 #include "ui/statuswidget.h"
 #include "ui/threeaxiseffectswidget.h"
+#include "ui/windowplacement.h"
 #include "ui_mainwindow.h"
 
 #include <QCloseEvent>
@@ -38,30 +39,11 @@
 
 namespace {
 
-// Room for a window manager's title bar and borders while the real frame is not yet known.
-const QMargins kFrameAllowance(8, 32, 8, 8);
-
 const QString kGeometryKey = QStringLiteral("window/geometry");
 const QString kAcceptRemoteKey = QStringLiteral("telemetry/acceptRemote");
 const QString kStateKey = QStringLiteral("window/state");
 const QString kMasterGainKey = QStringLiteral("forces/master_gain");
 const QString kTabsGroup = QStringLiteral("tabs");
-
-// A tab widget's key: the object names from the window down to it.
-QString tabKey(const QWidget* tabs, const QWidget* window) {
-    QStringList names;
-    for (const QWidget* w = tabs; w && w != window; w = w->parentWidget()) {
-        // Scroll areas around a panel leave its key as it was without them.
-        if (w->inherits("QAbstractScrollArea") ||
-            w->objectName().startsWith(QLatin1String("qt_scrollarea"))) {
-            continue;
-        }
-        if (!w->objectName().isEmpty()) {
-            names.prepend(w->objectName());
-        }
-    }
-    return names.join(QLatin1Char('.'));
-}
 
 } // namespace
 
@@ -185,7 +167,7 @@ MainWindow::MainWindow(QWidget* parent)
     if (!geometryRestored_) {
         if (const QScreen* screen = QGuiApplication::primaryScreen()) {
             // Tall enough for the status panel without scrolling where the screen allows.
-            const QRect area = screen->availableGeometry().marginsRemoved(kFrameAllowance);
+            const QRect area = screen->availableGeometry().marginsRemoved(WindowPlacement::FrameAllowance);
             const QSize wanted(wantedWidth, std::max(sizeHint().height(), 820));
             resize(wanted.boundedTo(area.size()).expandedTo(minimumSizeHint()));
         }
@@ -313,46 +295,7 @@ void MainWindow::openRecording() {
 }
 
 void MainWindow::centre() {
-    const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
-    if (!screen) {
-        return;
-    }
-    const QRect area = screen->availableGeometry();
-    QMargins frame = kFrameAllowance;
-    if (isVisible() && frameGeometry() != geometry()) {
-        const QRect outer = frameGeometry();
-        const QRect inner = geometry();
-        frame = QMargins(inner.left() - outer.left(), inner.top() - outer.top(),
-                         outer.right() - inner.right(), outer.bottom() - inner.bottom());
-    }
-    const QSize room = area.marginsRemoved(frame).size();
-    resize(size().boundedTo(room).expandedTo(minimumSizeHint().boundedTo(room)));
-    const QSize outer = size().grownBy(frame);
-    QPoint topLeft(area.x() + (area.width() - outer.width()) / 2,
-                   area.y() + (area.height() - outer.height()) / 2);
-    if (geometryRestored_ && !isVisible()) {
-        // Before the first show the remembered place is that of the window's inside; kept
-        // there, not taken for the frame's, it stays put from one run to the next.
-        const QRect inside = area.marginsRemoved(frame);
-        QPoint place = pos();
-        place.setX(
-            std::clamp(place.x(), inside.left(), std::max(inside.left(), inside.right() + 1 - width())));
-        place.setY(
-            std::clamp(place.y(), inside.top(), std::max(inside.top(), inside.bottom() + 1 - height())));
-        setGeometry(QRect(place, size()));
-        return;
-    }
-    if (geometryRestored_) {
-        // A remembered place is kept as far as the window stays whole on the screen.
-        topLeft = pos();
-        topLeft.setX(
-            std::clamp(topLeft.x(), area.left(), std::max(area.left(), area.right() + 1 - outer.width())));
-        topLeft.setY(
-            std::clamp(topLeft.y(), area.top(), std::max(area.top(), area.bottom() + 1 - outer.height())));
-    }
-    // move() places the frame of a window not yet shown, or shown and framed, so the title bar
-    // lands inside the area.
-    move(topLeft);
+    WindowPlacement::centre(this, geometryRestored_);
 }
 
 void MainWindow::acceptRemoteTelemetryForThisRun() {
@@ -415,26 +358,13 @@ void MainWindow::saveWindowState() {
     settings->setValue(kGeometryKey, saveGeometry());
     settings->setValue(kStateKey, saveState());
     settings->beginGroup(kTabsGroup);
-    for (const QTabWidget* tabs : findChildren<QTabWidget*>()) {
-        const QString key = tabKey(tabs, this);
-        if (!key.isEmpty()) {
-            settings->setValue(key, tabs->currentIndex());
-        }
-    }
+    WindowPlacement::saveTabs(*settings, this);
     settings->endGroup();
 }
 
 void MainWindow::restoreTabs() {
     const std::unique_ptr<QSettings> settings = windowSettings();
     settings->beginGroup(kTabsGroup);
-    for (QTabWidget* tabs : findChildren<QTabWidget*>()) {
-        const QString key = tabKey(tabs, this);
-        bool ok = false;
-        const int index = settings->value(key).toInt(&ok);
-        // A tab that no longer exists leaves the widget as it is.
-        if (!key.isEmpty() && ok && index >= 0 && index < tabs->count()) {
-            tabs->setCurrentIndex(index);
-        }
-    }
+    WindowPlacement::restoreTabs(*settings, this);
     settings->endGroup();
 }
