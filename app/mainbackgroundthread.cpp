@@ -75,6 +75,7 @@ MainBackgroundThread::MainBackgroundThread(QObject* parent)
     // thread queues the call there once the event loop runs.
     auto* startTimer = new QTimer();
     connect(startTimer, &QTimer::timeout, telemetry_, &TelemetryThread::start);
+    connect(startTimer, &QTimer::timeout, startTimer, &QObject::deleteLater);
     startTimer->setSingleShot(true);
     startTimer->start(0);
 
