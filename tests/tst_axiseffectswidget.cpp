@@ -1,5 +1,6 @@
 #include "records/axiseffectssettings.h"
 #include "records/effectsprofile.h"
+#include "support/wheel.h"
 #include "ui/axiseffectswidget.h"
 
 #include <QComboBox>
@@ -56,16 +57,6 @@ const Descriptor descriptors[] = {
     {12, "Smart dampers", "smart_damper", "SmartDampeningSettingsWidget", "smart_damper_disable_button",
      "device itself"},
 };
-
-// One notch of the wheel over the middle of a widget, delivered as the window system delivers
-// it: spontaneous, so that a widget that ignores it passes it on to its parents.
-void turnWheel(QWidget* target, int angle) {
-    const QPointF centre = QRectF(target->rect()).center();
-    QWheelEvent wheel(centre, QPointF(target->mapToGlobal(centre.toPoint())), QPoint(), QPoint(0, angle),
-                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
-    QSpontaneKeyEvent::setSpontaneous(&wheel);
-    qApp->notify(target, &wheel);
-}
 
 QSet<int> allTypes() {
     QSet<int> s;

@@ -2,6 +2,7 @@
 #include "records/axiseffectssettings.h"
 #include "records/effectsprofile.h"
 #include "records/metatypes.h"
+#include "support/wheel.h"
 #include "ui/axiseffectswidget.h"
 #include "ui/threeaxiseffectswidget.h"
 
@@ -381,6 +382,59 @@ private slots:
         QCOMPARE(sudden->last().at(0).value<EffectsSettings>().axes[2].simple_spring.total_effect_strength,
                  11.0f);
         QCOMPARE(child<QLineEdit>(QStringLiteral("profile_comment_input"))->text(), QStringLiteral("A"));
+    }
+
+    // The wheel changes a combo box only while it has the keyboard focus: passed over, the
+    // profile's would otherwise load another profile, and other forces.
+    void wheelChangesOnlyTheFocusedCombo_data() {
+        QTest::addColumn<QString>("combo");
+        QTest::addColumn<bool>("focused");
+        QTest::newRow("profile passed over") << "profile_combo" << false;
+        QTest::newRow("game passed over") << "game_combo" << false;
+        QTest::newRow("effects passed over") << "effects_combo" << false;
+        QTest::newRow("profile with the focus") << "profile_combo" << true;
+        QTest::newRow("effects with the focus") << "effects_combo" << true;
+    }
+
+    void wheelChangesOnlyTheFocusedCombo() {
+        QFETCH(QString, combo);
+        QFETCH(bool, focused);
+        const QString a =
+            store(Telemetry::TELEMETRY_SOURCE_MSFS, QStringLiteral("Cessna"), QStringLiteral("A"), 11.0f);
+        const QString b =
+            store(Telemetry::TELEMETRY_SOURCE_MSFS, QStringLiteral("Cessna"), QStringLiteral("B"), 22.0f);
+        build();
+        widget->selectProfileFor(Telemetry::TELEMETRY_SOURCE_MSFS, QStringLiteral("Cessna"));
+        QCOMPARE(profileCombo()->currentIndex(), rowOf(a));
+        QCOMPARE(rowOf(b), rowOf(a) + 1);
+        widget->show();
+        QApplication::setActiveWindow(widget.get());
+        QVERIFY(QTest::qWaitForWindowActive(widget.get()));
+        QComboBox* target = combo == QLatin1String("effects_combo")
+                                ? axisEditor(0)->findChild<QComboBox*>(combo)
+                                : child<QComboBox>(combo);
+        QVERIFY(target);
+        if (combo == QLatin1String("effects_combo")) {
+            target->setCurrentIndex(0);
+        }
+        if (focused) {
+            target->setFocus();
+        } else {
+            child<QLineEdit>(QStringLiteral("profile_comment_input"))->setFocus();
+        }
+        const int before = target->currentIndex();
+        const qsizetype changes = sudden->count() + moderate->count();
+
+        turnWheel(target, -120); // one notch towards the user: the next entry
+
+        QCOMPARE(target->hasFocus(), focused); // the wheel never takes the focus
+        if (focused) {
+            QVERIFY(target->currentIndex() != before);
+        } else {
+            QCOMPARE(target->currentIndex(), before);
+            QCOMPARE(sudden->count() + moderate->count(), changes);
+            QCOMPARE(profileCombo()->currentIndex(), rowOf(a));
+        }
     }
 
     void namesDifferingInCaseKeepTheirOwnRows() {
