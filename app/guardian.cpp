@@ -5,17 +5,33 @@
 #include <initializer_list>
 #include <new>
 
+#include <QElapsedTimer>
+
 #ifdef __linux__
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/mman.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 extern char** environ;
 #endif
+
+namespace {
+
+qint64 monotonicMs() {
+    static QElapsedTimer clock = [] {
+        QElapsedTimer t;
+        t.start();
+        return t;
+    }();
+    return clock.elapsed();
+}
+
+} // namespace
 
 Guardian::~Guardian() {
     farewell();
@@ -26,37 +42,54 @@ bool Guardian::start(const char* programName) {
     if (lifeline_ >= 0) {
         return true;
     }
-    const int counterFd = ::memfd_create("trennal-heartbeat", MFD_CLOEXEC);
-    if (counterFd < 0) {
-        return false;
-    }
-    void* mapping = MAP_FAILED;
-    if (::ftruncate(counterFd, sizeof(Heartbeat::Counter)) == 0) {
-        mapping =
-            ::mmap(nullptr, sizeof(Heartbeat::Counter), PROT_READ | PROT_WRITE, MAP_SHARED, counterFd, 0);
-    }
-    int ends[2] = {-1, -1};
-    if (mapping == MAP_FAILED || ::pipe2(ends, O_CLOEXEC) != 0) {
-        if (mapping != MAP_FAILED) {
-            ::munmap(mapping, sizeof(Heartbeat::Counter));
+    if (counterFd_ < 0) {
+        const int counterFd = ::memfd_create("trennal-heartbeat", MFD_CLOEXEC);
+        if (counterFd < 0) {
+            return false;
         }
-        ::close(counterFd);
+        void* mapping = MAP_FAILED;
+        if (::ftruncate(counterFd, sizeof(Heartbeat::Counter)) == 0) {
+            mapping =
+                ::mmap(nullptr, sizeof(Heartbeat::Counter), PROT_READ | PROT_WRITE, MAP_SHARED, counterFd, 0);
+        }
+        if (mapping == MAP_FAILED) {
+            ::close(counterFd);
+            return false;
+        }
+        counter_ = new (mapping) Heartbeat::Counter(0);
+        // Kept open: a guardian started again watches the same counter.
+        counterFd_ = counterFd;
+    }
+    programName_ = programName ? programName : "grovik-trennal";
+    if (!spawn()) {
         return false;
     }
-    auto* counter = new (mapping) Heartbeat::Counter(0);
+    // The mapping stays for the life of the process: the control thread may be in beat() until
+    // the very end.
+    Heartbeat::attach(static_cast<Heartbeat::Counter*>(counter_));
+    return true;
+#else
+    (void)programName;
+    return false;
+#endif
+}
 
+bool Guardian::spawn() {
+#ifdef __linux__
+    int ends[2] = {-1, -1};
+    if (::pipe2(ends, O_CLOEXEC) != 0) {
+        return false;
+    }
     // Above the numbers the child gets them under, so that neither dup2 clobbers the other.
     const int childLifeline = ::fcntl(ends[0], F_DUPFD_CLOEXEC, 10);
-    const int childCounter = ::fcntl(counterFd, F_DUPFD_CLOEXEC, 10);
+    const int childCounter = ::fcntl(counterFd_, F_DUPFD_CLOEXEC, 10);
     ::close(ends[0]);
-    ::close(counterFd);
     if (childLifeline < 0 || childCounter < 0) {
         for (int fd : {childLifeline, childCounter, ends[1]}) {
             if (fd >= 0) {
                 ::close(fd);
             }
         }
-        ::munmap(mapping, sizeof(Heartbeat::Counter));
         return false;
     }
 
@@ -87,8 +120,7 @@ bool Guardian::start(const char* programName) {
                              POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSID);
 
     char option[] = "--guardian";
-    char name[] = "grovik-trennal";
-    char* const arguments[] = {programName ? const_cast<char*>(programName) : name, option, nullptr};
+    char* const arguments[] = {programName_.data(), option, nullptr};
     pid_t pid = -1;
     // /proc/self/exe: this very executable, even when a package update has replaced its file.
     const int spawned = ::posix_spawn(&pid, "/proc/self/exe", &actions, &attributes, arguments, environ);
@@ -98,22 +130,58 @@ bool Guardian::start(const char* programName) {
     ::close(childCounter);
     if (spawned != 0) {
         ::close(ends[1]);
-        ::munmap(mapping, sizeof(Heartbeat::Counter));
         return false;
     }
     lifeline_ = ends[1];
     pid_ = pid;
-    // The mapping stays for the life of the process: the control thread may be in beat() until
-    // the very end.
-    Heartbeat::attach(counter);
+    exitFd_ = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+    if (exitFd_ >= 0) {
+        ::fcntl(exitFd_, F_SETFD, FD_CLOEXEC);
+    }
+    startedMs_ = monotonicMs();
     return true;
 #else
-    (void)programName;
+    return false;
+#endif
+}
+
+bool Guardian::restartIfGone() {
+#ifdef __linux__
+    if (pid_ < 0) {
+        return isRunning();
+    }
+    // 0: still there. Otherwise collected now, or already (-1), and gone either way.
+    if (::waitpid(static_cast<pid_t>(pid_), nullptr, WNOHANG) == 0) {
+        return true;
+    }
+    // Gone without being told: killed by hand or by the out-of-memory killer. The devices have
+    // no one to let go of them until another guardian watches.
+    pid_ = -1;
+    if (exitFd_ >= 0) {
+        ::close(exitFd_);
+        exitFd_ = -1;
+    }
+    if (lifeline_ >= 0) {
+        ::close(lifeline_);
+        lifeline_ = -1;
+    }
+    if (silenceExpected_) {
+        return false;
+    }
+    // One that dies as soon as it starts is not started for ever: after a few quick ends in a
+    // row, the program flies on without.
+    quickEnds_ = monotonicMs() - startedMs_ < QuickEndMs ? quickEnds_ + 1 : 0;
+    if (quickEnds_ >= MaxQuickEnds) {
+        return false;
+    }
+    return spawn();
+#else
     return false;
 #endif
 }
 
 void Guardian::expectSilence() {
+    silenceExpected_ = true;
     send(SilenceExpected);
 }
 
@@ -125,6 +193,10 @@ void Guardian::farewell() {
     send(Farewell);
     ::close(lifeline_);
     lifeline_ = -1;
+    if (exitFd_ >= 0) {
+        ::close(exitFd_);
+        exitFd_ = -1;
+    }
     // Collected if it has already gone; otherwise it is this process's end that collects it.
     ::waitpid(static_cast<pid_t>(pid_), nullptr, WNOHANG);
 #endif

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 // The guardian: a small second process that lets go of the devices when this one cannot. The
 // devices keep applying their last report until another arrives, so a program that is killed
 // (SIGKILL, the out-of-memory killer), crashes, aborts, loses its display past the window's
@@ -15,9 +17,13 @@
 // locks) before an exec. It runs in a session of its own, so Ctrl+C and Ctrl+Z in a terminal
 // reach the program but not its guardian, and it shows in `ps` as "grovik-trennal --guardian".
 //
+// A guardian that ends while the program flies (killed by hand, or by the out-of-memory killer)
+// is started again on the same heartbeat as soon as main() hears of it through
+// exitDescriptor().
+//
 // Threading: main thread; start() once the instance lock is held (a second instance starts
-// none), expectSilence() when the event loop has returned, the destructor after the window's
-// shut-down has left the devices at zero.
+// none), restartIfGone() from the event loop, expectSilence() when the event loop has returned,
+// the destructor after the window's shut-down has left the devices at zero.
 class Guardian {
 public:
     // Descriptors the guardian finds open at start, and the bytes the program sends it.
@@ -36,6 +42,13 @@ public:
     // cannot be started (not Linux, no memfd, the executable gone); the program runs on without.
     bool start(const char* programName);
     bool isRunning() const { return lifeline_ >= 0; }
+    // Readable once the guardian process has ended; -1 while none runs (or where the kernel
+    // cannot tell). The descriptor changes when a guardian is started again.
+    int exitDescriptor() const { return exitFd_; }
+    // Collects a guardian that has ended and, unless the program is on its way out or the
+    // guardian keeps ending as soon as it starts, starts another on the same heartbeat. True
+    // when a guardian runs afterwards.
+    bool restartIfGone();
 
     // From now on the loop stops on purpose; the guardian still lets go should this process
     // end before the farewell.
@@ -43,8 +56,20 @@ public:
     void farewell();
 
 private:
+    // Ends within this long of its start count as quick; this many in a row, and no more starts.
+    static constexpr long long QuickEndMs = 1000;
+    static constexpr int MaxQuickEnds = 3;
+
+    bool spawn();
     void send(char byte);
 
+    std::string programName_;
+    int counterFd_ = -1;
+    void* counter_ = nullptr;
     int lifeline_ = -1;
+    int exitFd_ = -1;
     long pid_ = -1;
+    long long startedMs_ = 0;
+    int quickEnds_ = 0;
+    bool silenceExpected_ = false;
 };

@@ -15,6 +15,7 @@
 #include <QLockFile>
 #include <QMessageBox>
 #include <QPointer>
+#include <QSocketNotifier>
 #include <QStatusBar>
 #include <QTextStream>
 #include <QThread>
@@ -129,6 +130,22 @@ int main(int argc, char* argv[]) {
     // holding the lock starts one, so a second instance never touches a device.
     Guardian guardian;
     guardian.start(argv[0]);
+    // A guardian killed while the program flies is started again at once.
+    QSocketNotifier guardianEnd(QSocketNotifier::Read);
+    if (guardian.exitDescriptor() >= 0) {
+        guardianEnd.setSocket(guardian.exitDescriptor());
+        guardianEnd.setEnabled(true);
+    }
+    QObject::connect(&guardianEnd, &QSocketNotifier::activated, &app, [&guardian, &guardianEnd] {
+        guardianEnd.setEnabled(false);
+        if (!guardian.restartIfGone()) {
+            std::fprintf(stderr, "The guardian process keeps ending; should this program be killed, "
+                                 "nothing lets go of the devices.\n");
+        } else if (guardian.exitDescriptor() >= 0) {
+            guardianEnd.setSocket(guardian.exitDescriptor());
+            guardianEnd.setEnabled(true);
+        }
+    });
     // Ctrl+C, kill, log-out: the same way out as closing the window (the window's destructor
     // leaves the devices at zero and joins the worker threads).
     ShutdownSignals shutdownSignals;

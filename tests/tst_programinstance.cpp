@@ -126,11 +126,12 @@ char processState(qint64 pid) {
 
 // What a way out of the program is expected to do.
 enum class Outcome {
-    Orderly,     // exits 0 through the window's shut-down, which leaves the devices at zero
-    Killed,      // ends on the signal; the guardian leaves the devices at zero
-    Frozen,      // stops; the devices at zero until SIGCONT, then it flies on
-    FliesOn,     // the signal changes nothing
-    LostDisplay, // its X server goes away
+    Orderly,      // exits 0 through the window's shut-down, which leaves the devices at zero
+    Killed,       // ends on the signal; the guardian leaves the devices at zero
+    Frozen,       // stops; the devices at zero until SIGCONT, then it flies on
+    FliesOn,      // the signal changes nothing
+    LostDisplay,  // its X server goes away
+    GuardianGone, // its guardian is killed first: another takes over, then the program is killed
 };
 
 } // namespace
@@ -244,6 +245,20 @@ class TestProgramInstance : public QObject {
             }
         }
         return true;
+    }
+
+    // The process number of the guardian started last, 0 when none has started.
+    static pid_t lastGuardian(const QTemporaryDir& dir) {
+        QFile starts(dir.filePath(QStringLiteral("starts")));
+        pid_t pid = 0;
+        if (starts.open(QIODevice::ReadOnly)) {
+            for (const QByteArray& line : starts.readAll().split('\n')) {
+                if (line.startsWith("guardian ")) {
+                    pid = static_cast<pid_t>(line.mid(9).toLong());
+                }
+            }
+        }
+        return pid;
     }
 
     int guardianStarts(const QTemporaryDir& dir) {
@@ -372,6 +387,7 @@ private slots:
         QTest::newRow("SIGPIPE") << int(SIGPIPE) << Outcome::FliesOn;
         QTest::newRow("SIGXFSZ") << int(SIGXFSZ) << Outcome::FliesOn;
         QTest::newRow("lost X display") << 0 << Outcome::LostDisplay;
+        QTest::newRow("guardian killed, then the program") << int(SIGKILL) << Outcome::GuardianGone;
 #endif
     }
     void everyWayOutLeavesTheDevicesAtZero() {
@@ -413,6 +429,13 @@ private slots:
         if (outcome == Outcome::LostDisplay) {
             display.kill();
             QVERIFY(display.waitForFinished(30000));
+        } else if (outcome == Outcome::GuardianGone) {
+            const pid_t guardian = lastGuardian(dir);
+            QVERIFY(guardian > 0);
+            QCOMPARE(::kill(guardian, SIGKILL), 0);
+            QTRY_COMPARE_WITH_TIMEOUT(guardianStarts(dir), 2, 30000);
+            QVERIFY(lastGuardian(dir) != guardian);
+            QCOMPARE(::kill(pid, signal), 0);
         } else {
             QCOMPARE(::kill(pid, signal), 0);
         }
@@ -428,6 +451,7 @@ private slots:
             }
             return;
         case Outcome::Killed:
+        case Outcome::GuardianGone:
             QVERIFY(program.waitForFinished(30000));
             QCOMPARE(program.exitStatus(), QProcess::CrashExit);
             // The log first, then the summary: both show the guardian's reports in the end.
