@@ -5,8 +5,6 @@
 #include <initializer_list>
 #include <new>
 
-#include <QElapsedTimer>
-
 #ifdef __linux__
 #include <cerrno>
 #include <csignal>
@@ -19,19 +17,6 @@
 
 extern char** environ;
 #endif
-
-namespace {
-
-qint64 monotonicMs() {
-    static QElapsedTimer clock = [] {
-        QElapsedTimer t;
-        t.start();
-        return t;
-    }();
-    return clock.elapsed();
-}
-
-} // namespace
 
 Guardian::~Guardian() {
     farewell();
@@ -138,7 +123,7 @@ bool Guardian::spawn() {
     if (exitFd_ >= 0) {
         ::fcntl(exitFd_, F_SETFD, FD_CLOEXEC);
     }
-    startedMs_ = monotonicMs();
+    started_.start();
     return true;
 #else
     return false;
@@ -170,7 +155,7 @@ bool Guardian::restartIfGone() {
     }
     // One that dies as soon as it starts is not started for ever: after a few quick ends in a
     // row, the program flies on without.
-    quickEnds_ = monotonicMs() - startedMs_ < QuickEndMs ? quickEnds_ + 1 : 0;
+    quickEnds_ = started_.elapsed() < QuickEndMs ? quickEnds_ + 1 : 0;
     if (quickEnds_ >= MaxQuickEnds) {
         return false;
     }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QElapsedTimer>
+
 #include <string>
 
 // The guardian: a small second process that lets go of the devices when this one cannot. The
@@ -69,7 +71,7 @@ private:
     int lifeline_ = -1;
     int exitFd_ = -1;
     long pid_ = -1;
-    long long startedMs_ = 0;
+    QElapsedTimer started_; // since the running guardian was started
     int quickEnds_ = 0;
     bool silenceExpected_ = false;
 };

@@ -88,33 +88,27 @@ while len(driven) < 2:
     driven.add(line.strip())
 
 
-def thread_policies():
-    """Threads that run under a real-time policy: name, policy number and priority."""
-    out = []
+def thread_stats():
+    """Each thread's name and the fields of its /proc stat after the name."""
     for tid in os.listdir(f"/proc/{pid}/task"):
         try:
             with open(f"/proc/{pid}/task/{tid}/stat") as f:
                 stat = f.read()
         except OSError:
             continue
-        name = stat[stat.index("(") + 1:stat.rindex(")")]
-        fields = stat[stat.rindex(")") + 2:].split()
-        if int(fields[38]) != 0:
-            out.append(f"{name} (policy {fields[38]}, priority {fields[37]})")
-    return out
+        yield stat[stat.index("(") + 1:stat.rindex(")")], stat[stat.rindex(")") + 2:].split()
+
+
+def thread_policies():
+    """Threads that run under a real-time policy: name, policy number and priority."""
+    return [f"{name} (policy {fields[38]}, priority {fields[37]})"
+            for name, fields in thread_stats() if int(fields[38]) != 0]
 
 
 def thread_cpu():
     """CPU seconds (user + system) per thread name; same-named threads are added up."""
     out = {}
-    for tid in os.listdir(f"/proc/{pid}/task"):
-        try:
-            with open(f"/proc/{pid}/task/{tid}/stat") as f:
-                stat = f.read()
-        except OSError:
-            continue
-        name = stat[stat.index("(") + 1:stat.rindex(")")]
-        fields = stat[stat.rindex(")") + 2:].split()
+    for name, fields in thread_stats():
         out[name] = out.get(name, 0.0) + (int(fields[11]) + int(fields[12])) / tck
     return out
 

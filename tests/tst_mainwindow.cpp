@@ -75,6 +75,20 @@ QSpinBox* panelSpin(QWidget* axisEditor, int effectType, const QString& name) {
         ->findChild<QSpinBox*>(name);
 }
 
+// Waits until the joystick is driven, then puts the elevator's weight at full strength (10 per
+// G) and the hand-set record at 5 G, until the joystick's elevator pushes at -50.
+void pullFiveG(QWidget& window) {
+    auto* elevator = window.findChild<QWidget*>(QStringLiteral("elevator_effects_widget"));
+    QVERIFY(elevator);
+    QTRY_VERIFY_WITH_TIMEOUT(!joystickReports(0x20).empty(), 5000);
+    addEffect(elevator, 3);
+    panelSpin(elevator, EffectsProfile::EFFECT_TYPE_ELEVATOR_WEIGHT, QStringLiteral("total_effect_strength"))
+        ->setValue(100);
+    window.findChild<QCheckBox*>(QStringLiteral("telemetry_override"))->setChecked(true);
+    window.findChild<QSlider*>(QStringLiteral("g_force_slider"))->setValue(5);
+    QTRY_COMPARE_WITH_TIMEOUT(lastElevatorForce(), -50.0f, 10000);
+}
+
 } // namespace
 
 // The assembled window: its form, title, placement, threads and shut-down.
@@ -535,19 +549,11 @@ private slots:
     void overrideReachesTheLoopInOrder() {
         FakeHid::plug(FakeHid::Device::Joystick);
         MainWindow window;
-        auto* elevator = window.findChild<QWidget*>(QStringLiteral("elevator_effects_widget"));
-        QVERIFY(elevator);
-        QTRY_VERIFY_WITH_TIMEOUT(!joystickReports(0x20).empty(), 5000);
-        // The elevator's weight pulls by 10 per G at full strength.
-        addEffect(elevator, 3);
-        panelSpin(elevator, EffectsProfile::EFFECT_TYPE_ELEVATOR_WEIGHT,
-                  QStringLiteral("total_effect_strength"))
-            ->setValue(100);
-
         // The record set after switching on is used only if the switch arrives first.
-        window.findChild<QCheckBox*>(QStringLiteral("telemetry_override"))->setChecked(true);
-        window.findChild<QSlider*>(QStringLiteral("g_force_slider"))->setValue(5);
-        QTRY_COMPARE_WITH_TIMEOUT(lastElevatorForce(), -50.0f, 10000);
+        pullFiveG(window);
+        if (QTest::currentTestFailed()) {
+            return;
+        }
 
         // Switching off sends the zero records before the switch, so the hand-set G is gone.
         window.findChild<QCheckBox*>(QStringLiteral("telemetry_override"))->setChecked(false);
@@ -578,15 +584,10 @@ private slots:
             QVERIFY2(
                 window.findChild<QWidget*>(QStringLiteral("effect_settings_widget"))->isAncestorOf(focused),
                 focused ? qPrintable(focused->objectName()) : "nothing");
-            auto* elevator = window.findChild<QWidget*>(QStringLiteral("elevator_effects_widget"));
-            QTRY_VERIFY_WITH_TIMEOUT(!joystickReports(0x20).empty(), 5000);
-            addEffect(elevator, 3);
-            panelSpin(elevator, EffectsProfile::EFFECT_TYPE_ELEVATOR_WEIGHT,
-                      QStringLiteral("total_effect_strength"))
-                ->setValue(100);
-            window.findChild<QCheckBox*>(QStringLiteral("telemetry_override"))->setChecked(true);
-            window.findChild<QSlider*>(QStringLiteral("g_force_slider"))->setValue(5);
-            QTRY_COMPARE_WITH_TIMEOUT(lastElevatorForce(), -50.0f, 10000);
+            pullFiveG(window);
+            if (QTest::currentTestFailed()) {
+                return;
+            }
 
             auto* gainBox = window.findChild<QSpinBox*>(QStringLiteral("master_gain"));
             QVERIFY(gainBox);
