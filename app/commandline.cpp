@@ -3,6 +3,7 @@
 #include "app/datadirectory.h"
 #include "device/deviceaccess.h"
 #include "setup/gamesetup.h"
+#include "telemetry/xplane/telemetrysourcexplane.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -42,6 +43,12 @@ CommandLine::CommandLine()
                   QStringLiteral("Where MSFS's SimConnect listens (default: SimConnect.cfg in the working "
                                  "directory, else 127.0.0.1:500)."),
                   QStringLiteral("HOST:PORT")),
+      xplane_(QStringLiteral("xplane"),
+              QStringLiteral(
+                  "Where X-Plane receives its UDP requests, when it runs on another computer (default: "
+                  "the address in the settings, else 127.0.0.1:49000). Telemetry from another "
+                  "computer must also be accepted."),
+              QStringLiteral("HOST:PORT")),
       record_(QStringLiteral("record"),
               QStringLiteral("Record the flight's telemetry and the forces sent to FILE (CSV)."),
               QStringLiteral("FILE")),
@@ -54,7 +61,7 @@ CommandLine::CommandLine()
         QStringLiteral("Grovik Trennal: forces for the Grovik joystick base and rudder unit from the flight "
                        "simulator's telemetry."));
     parser_.addOptions({help_, version_, dataDir_, listDevices_, installDcsExport_, setupIl2_, setupCondor_,
-                        setupMsfs_, simconnect_, record_, replay_, acceptRemoteTelemetry_});
+                        setupMsfs_, simconnect_, xplane_, record_, replay_, acceptRemoteTelemetry_});
 }
 
 void CommandLine::setApplicationIdentity() {
@@ -79,6 +86,15 @@ bool CommandLine::parse(const QStringList& arguments) {
     if (!parser_.positionalArguments().isEmpty()) {
         error_ = QStringLiteral("Unexpected argument: ") + parser_.positionalArguments().constFirst();
         return false;
+    }
+    if (parser_.isSet(xplane_)) {
+        QString host;
+        quint16 port = 0;
+        if (!TelemetrySourceXPlane::parseEndpoint(parser_.value(xplane_), &host, &port)) {
+            error_ = QStringLiteral("--xplane wants HOST:PORT (a port from 1 to 65535), not: ") +
+                     parser_.value(xplane_);
+            return false;
+        }
     }
     int commands = 0;
     for (const QCommandLineOption* option :
@@ -140,6 +156,10 @@ QString CommandLine::dataDirectory() const {
 
 QString CommandLine::simconnectEndpoint() const {
     return parser_.value(simconnect_);
+}
+
+QString CommandLine::xplaneEndpoint() const {
+    return parser_.value(xplane_);
 }
 
 QString CommandLine::recordFile() const {

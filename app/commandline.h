@@ -47,6 +47,8 @@ public:
     QString dataDirectory() const;
     // The HOST:PORT of --simconnect, empty when not given.
     QString simconnectEndpoint() const;
+    // The HOST:PORT of --xplane, empty when not given.
+    QString xplaneEndpoint() const;
     // The FILE of --record and of --replay, empty when not given.
     QString recordFile() const;
     QString replayFile() const;
@@ -70,6 +72,7 @@ private:
     QCommandLineOption setupCondor_;
     QCommandLineOption setupMsfs_;
     QCommandLineOption simconnect_;
+    QCommandLineOption xplane_;
     QCommandLineOption record_;
     QCommandLineOption replay_;
     QCommandLineOption acceptRemoteTelemetry_;

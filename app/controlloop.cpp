@@ -6,11 +6,6 @@
 #include "app/telemetrymailbox.h"
 #include "device/devicelink.h"
 #include "forces/commontelemetryforcecalculator.h"
-#include "forces/condortelemetryforcecalculator.h"
-#include "forces/dcstelemetryforcecalculator.h"
-#include "forces/msfstelemetryforcecalculator.h"
-#include "forces/shturmoviktelemetryforcecalculator.h"
-#include "forces/warthunderforcecalculator.h"
 
 #include <QSocketNotifier>
 #include <QThread>
@@ -39,12 +34,7 @@ constexpr qint64 StuckMs = 20;
 ControlLoop::ControlLoop(DeviceLink* joystick, DeviceLink* rudder, PanelFeed* feed, TelemetryMailbox* mailbox,
                          QObject* parent)
     : QObject(parent), clock_(&DeviceLink::monotonicMs), timer_(new QTimer(this)), links_{joystick, rudder},
-      feed_(feed), mailbox_(mailbox), commonCalculator_(new CommonTelemetryForceCalculator(this)),
-      msfsCalculator_(new MSFSTelemetryForceCalculator(this)),
-      dcsCalculator_(new DCSTelemetryForceCalculator(this)),
-      shturmovikCalculator_(new ShturmovikTelemetryForceCalculator(this)),
-      warthunderCalculator_(new WarthunderForceCalculator(this)),
-      condorCalculator_(new CondorTelemetryForceCalculator(this)) {
+      feed_(feed), mailbox_(mailbox), commonCalculator_(new CommonTelemetryForceCalculator(this)) {
     // A coarse timer may fire up to 5 % late; even a precise one drifts by a tenth of a
     // millisecond a tick where Qt has no kernel timer under it.
     timer_->setTimerType(Qt::PreciseTimer);
@@ -190,32 +180,8 @@ Forces ControlLoop::calculateForces(const PositionInput& position) {
     for (int axis = 0; axis < 3; ++axis) {
         AxisForce& f = forces.axis[axis];
         const float p = position.axis(axis) + positionOffset_[axis];
-        switch (currentSource_) {
-        case Telemetry::TELEMETRY_SOURCE_MSFS:
-            commonCalculator_->calculateAxis(f, axis, now, p, msfsRecord_, settings_);
-            msfsCalculator_->addSourceForces(f, axis, now, p, msfsRecord_, settings_);
-            break;
-        case Telemetry::TELEMETRY_SOURCE_DCS:
-            commonCalculator_->calculateAxis(f, axis, now, p, dcsRecord_, settings_);
-            dcsCalculator_->addSourceForces(f, axis, now, p, dcsRecord_, settings_);
-            break;
-        case Telemetry::TELEMETRY_SOURCE_IL2:
-            commonCalculator_->calculateAxis(f, axis, now, p, shturmovikRecord_, settings_);
-            shturmovikCalculator_->addSourceForces(f, axis, now, p, shturmovikRecord_, settings_);
-            break;
-        case Telemetry::TELEMETRY_SOURCE_WARTHUNDER:
-            commonCalculator_->calculateAxis(f, axis, now, p, warthunderRecord_, settings_);
-            warthunderCalculator_->addSourceForces(f, axis, now, p, warthunderRecord_, settings_);
-            break;
-        case Telemetry::TELEMETRY_SOURCE_CONDOR:
-            commonCalculator_->calculateAxis(f, axis, now, p, condorRecord_, settings_);
-            condorCalculator_->addSourceForces(f, axis, now, p, condorRecord_, settings_);
-            break;
-        default:
-            // No live source (or the override is in use): the hand-set record drives the forces.
-            commonCalculator_->calculateAxis(f, axis, now, p, overrideRecord_, settings_);
-            break;
-        }
+        // The game's record, or with no live game (or the override in use) the hand-set one.
+        commonCalculator_->calculateAxis(f, axis, now, p, drivingRecord(), settings_);
         clampForce(f);
     }
     return forces;
@@ -248,61 +214,20 @@ void ControlLoop::overrideTelemetry(const Telemetry& record) {
     overrideRecord_ = record;
 }
 
-void ControlLoop::store(Telemetry::Source source, const Telemetry& record) {
-    currentSource_ = source;
-    feed_->offerRecord(clock_(), source, record);
-}
-
-void ControlLoop::accept(const MSFSTelemetry& record) {
-    if (!telemetryOverride_) {
-        msfsRecord_ = record;
-        store(Telemetry::TELEMETRY_SOURCE_MSFS, record);
+void ControlLoop::accept(const TelemetryRecord& record) {
+    if (telemetryOverride_) {
+        return;
     }
-}
-
-void ControlLoop::accept(const DCSTelemetry& record) {
-    if (!telemetryOverride_) {
-        dcsRecord_ = record;
-        store(Telemetry::TELEMETRY_SOURCE_DCS, record);
-    }
-}
-
-void ControlLoop::accept(const ShturmovikTelemetry& record) {
-    if (!telemetryOverride_) {
-        shturmovikRecord_ = record;
-        store(Telemetry::TELEMETRY_SOURCE_IL2, record);
-    }
-}
-
-void ControlLoop::accept(const WarthunderTelemetry& record) {
-    if (!telemetryOverride_) {
-        warthunderRecord_ = record;
-        store(Telemetry::TELEMETRY_SOURCE_WARTHUNDER, record);
-    }
-}
-
-void ControlLoop::accept(const Condor2Telemetry& record) {
-    if (!telemetryOverride_) {
-        condorRecord_ = record;
-        store(Telemetry::TELEMETRY_SOURCE_CONDOR, record);
-    }
+    record_ = record;
+    currentSource_ = record.source;
+    feed_->offerRecord(clock_(), record.source, record.flight());
 }
 
 const Telemetry& ControlLoop::drivingRecord() const {
-    switch (currentSource_) {
-    case Telemetry::TELEMETRY_SOURCE_MSFS:
-        return msfsRecord_;
-    case Telemetry::TELEMETRY_SOURCE_DCS:
-        return dcsRecord_;
-    case Telemetry::TELEMETRY_SOURCE_IL2:
-        return shturmovikRecord_;
-    case Telemetry::TELEMETRY_SOURCE_WARTHUNDER:
-        return warthunderRecord_;
-    case Telemetry::TELEMETRY_SOURCE_CONDOR:
-        return condorRecord_;
-    default:
+    if (currentSource_ == Telemetry::TELEMETRY_SOURCE_NONE || currentSource_ != record_.source) {
         return overrideRecord_;
     }
+    return record_.flight();
 }
 
 void ControlLoop::land(float verticalSpeed, float airspeed) {

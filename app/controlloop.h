@@ -2,15 +2,11 @@
 
 #include "device/hidreports.h"
 #include "forces/forceramp.h"
-#include "records/condor2telemetry.h"
-#include "records/dcstelemetry.h"
 #include "records/effectssettings.h"
 #include "records/forces.h"
-#include "records/msfstelemetry.h"
 #include "records/positioninput.h"
-#include "records/shturmoviktelemetry.h"
 #include "records/telemetry.h"
-#include "records/warthundertelemetry.h"
+#include "records/telemetryrecord.h"
 
 #include <QObject>
 
@@ -18,22 +14,17 @@
 #include <functional>
 
 class CommonTelemetryForceCalculator;
-class CondorTelemetryForceCalculator;
 class ControlThread;
-class DCSTelemetryForceCalculator;
 class DeviceLink;
-class MSFSTelemetryForceCalculator;
 class PanelFeed;
 class QSocketNotifier;
 class QTimer;
-class ShturmovikTelemetryForceCalculator;
 class TelemetryMailbox;
-class WarthunderForceCalculator;
 
 // The 5 ms tick: takes the records posted since the last one, reads the positions the device
 // links last read, computes the forces of the three axes from the record of the current game
 // and the effect settings, ramps and scales them, and hands each link its newest report. It
-// holds the settings, the last record of every game and the force calculators; it never calls
+// holds the settings, the newest game record and the force synthesis; it never calls
 // the HID library itself.
 //
 // The tick comes from a periodic kernel timer (timerfd), polled by the control thread itself
@@ -69,11 +60,8 @@ public:
 
     void setOverride(bool on);
     void overrideTelemetry(const Telemetry& record);
-    void accept(const MSFSTelemetry& record);
-    void accept(const DCSTelemetry& record);
-    void accept(const ShturmovikTelemetry& record);
-    void accept(const WarthunderTelemetry& record);
-    void accept(const Condor2Telemetry& record);
+    // A game's record: from now on it drives the forces, unless the override is in use.
+    void accept(const TelemetryRecord& record);
     void land(float verticalSpeed, float airspeed);
 
     void setMasterGain(double percent);
@@ -85,7 +73,6 @@ public:
 
 private:
     const Telemetry& drivingRecord() const;
-    void store(Telemetry::Source source, const Telemetry& record);
 
     std::function<qint64()> clock_;
     qint64 runStart_ = -1;
@@ -104,17 +91,9 @@ private:
     bool telemetryOverride_ = false;
     Telemetry::Source currentSource_ = Telemetry::TELEMETRY_SOURCE_NONE;
     Telemetry overrideRecord_;
-    MSFSTelemetry msfsRecord_;
-    DCSTelemetry dcsRecord_;
-    ShturmovikTelemetry shturmovikRecord_;
-    WarthunderTelemetry warthunderRecord_;
-    Condor2Telemetry condorRecord_;
+    // The newest game record; it drives the forces while currentSource_ is its game.
+    TelemetryRecord record_;
     CommonTelemetryForceCalculator* commonCalculator_;
-    MSFSTelemetryForceCalculator* msfsCalculator_;
-    DCSTelemetryForceCalculator* dcsCalculator_;
-    ShturmovikTelemetryForceCalculator* shturmovikCalculator_;
-    WarthunderForceCalculator* warthunderCalculator_;
-    CondorTelemetryForceCalculator* condorCalculator_;
     float masterGain_ = 1.0f;
     bool forcesHeld_ = false;
 };

@@ -8,6 +8,8 @@
 #include "app/shutdownsignals.h"
 #include "records/metatypes.h"
 #include "telemetry/simconnect/simconnectconfig.h"
+#include "telemetry/telemetryendpoints.h"
+#include "telemetry/xplane/telemetrysourcexplane.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -118,6 +120,19 @@ int main(int argc, char* argv[]) {
         err << simconnectProblem << '\n';
         err.flush();
         problems << simconnectProblem.split(QLatin1Char('\n'));
+    }
+
+    // X-Plane is asked where --xplane says, else where the settings say, else on this computer.
+    const QString xplane =
+        commandLine.xplaneEndpoint().isEmpty() ? MainWindow::xplaneAddress() : commandLine.xplaneEndpoint();
+    if (!xplane.isEmpty()) {
+        QString host;
+        quint16 port = 0;
+        if (TelemetrySourceXPlane::parseEndpoint(xplane, &host, &port)) {
+            TelemetryEndpoints::setDefaultXPlane(host, port);
+        } else {
+            problems << QStringLiteral("The X-Plane address in the settings is not HOST:PORT: ") + xplane;
+        }
     }
 
     // A second instance would open the same devices and fight the first one at 200 Hz.

@@ -55,20 +55,8 @@ MainBackgroundThread::MainBackgroundThread(QObject* parent)
     // Records are only read at a tick: they wait in the mailbox rather than wake the loop.
     TelemetryMailbox* mailbox = &mailbox_;
     connect(
-        telemetry_, &TelemetryThread::msfsTelemetryChanged, this,
-        [mailbox](const MSFSTelemetry& record) { mailbox->post(record); }, Qt::DirectConnection);
-    connect(
-        telemetry_, &TelemetryThread::dcsTelemetryChanged, this,
-        [mailbox](const DCSTelemetry& record) { mailbox->post(record); }, Qt::DirectConnection);
-    connect(
-        telemetry_, &TelemetryThread::shturmovikTelemetryChanged, this,
-        [mailbox](const ShturmovikTelemetry& record) { mailbox->post(record); }, Qt::DirectConnection);
-    connect(
-        telemetry_, &TelemetryThread::warthunderTelemetryChanged, this,
-        [mailbox](const WarthunderTelemetry& record) { mailbox->post(record); }, Qt::DirectConnection);
-    connect(
-        telemetry_, &TelemetryThread::condor2TelemetryChanged, this,
-        [mailbox](const Condor2Telemetry& record) { mailbox->post(record); }, Qt::DirectConnection);
+        telemetry_, &TelemetryThread::telemetryRecordChanged, this,
+        [mailbox](const TelemetryRecord& record) { mailbox->post(record); }, Qt::DirectConnection);
     connect(telemetry_, &TelemetryThread::landed, this, &MainBackgroundThread::setLanded);
 
     // The telemetry worker's start() must run on its own thread: a zero-delay timer of this
@@ -171,23 +159,23 @@ void MainBackgroundThread::overrideTelemetry(Telemetry telemetry) {
 }
 
 void MainBackgroundThread::setMsfsTelemetry(MSFSTelemetry telemetry) {
-    loop_->accept(telemetry);
+    loop_->accept(TelemetryRecord(Telemetry::TELEMETRY_SOURCE_MSFS, telemetry));
 }
 
 void MainBackgroundThread::setDcsTelemetry(DCSTelemetry telemetry) {
-    loop_->accept(telemetry);
+    loop_->accept(TelemetryRecord(Telemetry::TELEMETRY_SOURCE_DCS, telemetry));
 }
 
 void MainBackgroundThread::setShturmovikTelemetry(ShturmovikTelemetry telemetry) {
-    loop_->accept(telemetry);
+    loop_->accept(TelemetryRecord(Telemetry::TELEMETRY_SOURCE_IL2, telemetry));
 }
 
 void MainBackgroundThread::setWarthunderTelemetry(WarthunderTelemetry telemetry) {
-    loop_->accept(telemetry);
+    loop_->accept(TelemetryRecord(Telemetry::TELEMETRY_SOURCE_WARTHUNDER, telemetry));
 }
 
 void MainBackgroundThread::setCondor2Telemetry(Condor2Telemetry telemetry) {
-    loop_->accept(telemetry);
+    loop_->accept(TelemetryRecord(Telemetry::TELEMETRY_SOURCE_CONDOR, telemetry));
 }
 
 void MainBackgroundThread::setLanded(float verticalSpeed, float airspeed) {

@@ -5,6 +5,7 @@
 #include "app/recordingcontroller.h"
 #include "telemetry/flightrecorder.h"
 #include "telemetry/telemetrythread.h"
+#include "telemetry/xplane/telemetrysourcexplane.h"
 #include "ui/aboutdialog.h"
 #include "ui/forcestoolbar.h"
 #include "ui/forcesviewwidget.h"
@@ -21,6 +22,7 @@
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QHideEvent>
+#include <QInputDialog>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -41,6 +43,7 @@ namespace {
 
 const QString kGeometryKey = QStringLiteral("window/geometry");
 const QString kAcceptRemoteKey = QStringLiteral("telemetry/acceptRemote");
+const QString kXPlaneAddressKey = QStringLiteral("telemetry/xplaneAddress");
 const QString kStateKey = QStringLiteral("window/state");
 const QString kMasterGainKey = QStringLiteral("forces/master_gain");
 const QString kTabsGroup = QStringLiteral("tabs");
@@ -193,6 +196,33 @@ MainWindow::MainWindow(QWidget* parent)
     connect(acceptRemoteAction_, &QAction::triggered, this,
             [](bool on) { windowSettings()->setValue(kAcceptRemoteKey, on); });
     acceptRemoteAction_->setChecked(windowSettings()->value(kAcceptRemoteKey, false).toBool());
+    // X-Plane on another computer: asked for its address, kept, used from the next start.
+    QAction* xplaneAction = settingsMenu->addAction(tr("X-Plane on another computer…"));
+    xplaneAction->setObjectName(QStringLiteral("xplane_address_action"));
+    connect(xplaneAction, &QAction::triggered, this, [this] {
+        auto* dialog = new QInputDialog(this);
+        dialog->setAttribute(Qt::WA_DeleteOnClose);
+        dialog->setWindowTitle(tr("X-Plane on another computer"));
+        dialog->setLabelText(tr("Address of the computer X-Plane runs on, as HOST:PORT (port 49000 unless "
+                                "changed in X-Plane). Leave empty for this computer."));
+        dialog->setTextValue(xplaneAddress());
+        connect(dialog, &QInputDialog::textValueSelected, this, [this](const QString& text) {
+            QString host;
+            quint16 port = 0;
+            if (!text.trimmed().isEmpty() && !TelemetrySourceXPlane::parseEndpoint(text, &host, &port)) {
+                statusBar()->showMessage(tr("Not an address as HOST:PORT: %1").arg(text));
+                return;
+            }
+            windowSettings()->setValue(kXPlaneAddressKey, text.trimmed());
+            statusBar()->showMessage(
+                text.trimmed().isEmpty()
+                    ? tr("X-Plane will be asked on this computer from the next start.")
+                    : tr("X-Plane will be asked at %1 from the next start; check Settings > Accept telemetry "
+                         "from other computers too.")
+                          .arg(text.trimmed()));
+        });
+        dialog->open();
+    });
 
     // Help: the set-up guide and the About box, each opened without blocking the window.
     QMenu* help = menuBar()->addMenu(tr("&Help"));
@@ -300,6 +330,10 @@ void MainWindow::centre() {
 
 void MainWindow::acceptRemoteTelemetryForThisRun() {
     acceptRemoteAction_->setChecked(true);
+}
+
+QString MainWindow::xplaneAddress() {
+    return windowSettings()->value(kXPlaneAddressKey).toString().trimmed();
 }
 
 std::unique_ptr<QSettings> MainWindow::windowSettings() {

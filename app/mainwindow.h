@@ -46,6 +46,8 @@ public:
     void centre();
     // Where the window's size, position and selected tabs are remembered between runs.
     static std::unique_ptr<QSettings> windowSettings();
+    // "HOST:PORT" of X-Plane on another computer as the user set it; empty for this computer.
+    static QString xplaneAddress();
     // Telemetry from other computers counts until the program ends, without changing the
     // remembered setting ("--accept-remote-telemetry").
     void acceptRemoteTelemetryForThisRun();

@@ -1,10 +1,7 @@
 #pragma once
 
-#include "records/condor2telemetry.h"
-#include "records/dcstelemetry.h"
-#include "records/msfstelemetry.h"
-#include "records/shturmoviktelemetry.h"
-#include "records/warthundertelemetry.h"
+#include "records/telemetry.h"
+#include "records/telemetryrecord.h"
 
 #include <cstdint>
 #include <mutex>
@@ -17,25 +14,17 @@
 // the lock only to copy records.
 class TelemetryMailbox {
 public:
-    void post(const MSFSTelemetry& record);
-    void post(const DCSTelemetry& record);
-    void post(const ShturmovikTelemetry& record);
-    void post(const WarthunderTelemetry& record);
-    void post(const Condor2Telemetry& record);
+    void post(const TelemetryRecord& record);
 
     // Hands each waiting record to `visit` (called with the record), oldest first, so that the
     // game that spoke last is handed over last.
     template <typename Visit> void drain(Visit visit);
 
 private:
-    enum Slot { Msfs, Dcs, Shturmovik, Warthunder, Condor, Slots };
+    static constexpr int Slots = Telemetry::SourceCount;
     struct Contents {
-        uint64_t arrival[Slots] = {}; // when each slot was last filled (0: empty)
-        MSFSTelemetry msfs;
-        DCSTelemetry dcs;
-        ShturmovikTelemetry shturmovik;
-        WarthunderTelemetry warthunder;
-        Condor2Telemetry condor;
+        uint64_t arrival[Slots] = {}; // when each game's slot was last filled (0: empty)
+        TelemetryRecord record[Slots];
     };
     // Empties the box into `out`; false when nothing was waiting.
     bool take(Contents& out);
@@ -61,22 +50,6 @@ template <typename Visit> void TelemetryMailbox::drain(Visit visit) {
             return;
         }
         c.arrival[next] = 0;
-        switch (next) {
-        case Msfs:
-            visit(c.msfs);
-            break;
-        case Dcs:
-            visit(c.dcs);
-            break;
-        case Shturmovik:
-            visit(c.shturmovik);
-            break;
-        case Warthunder:
-            visit(c.warthunder);
-            break;
-        default:
-            visit(c.condor);
-            break;
-        }
+        visit(c.record[next]);
     }
 }

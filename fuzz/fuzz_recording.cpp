@@ -21,7 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             trapUnlessFinite(f);
         }
         if (row.time < previous || row.source < Telemetry::TELEMETRY_SOURCE_MSFS ||
-            row.source > Telemetry::TELEMETRY_SOURCE_CONDOR) {
+            row.source >= Telemetry::SourceCount) {
             __builtin_trap();
         }
         previous = row.time;

@@ -57,6 +57,8 @@ QString ProfileStore::sourceName(int source) {
         return QStringLiteral("IL2 SHTURMOVIK");
     case Telemetry::TELEMETRY_SOURCE_CONDOR:
         return QStringLiteral("CONDOR2");
+    case Telemetry::TELEMETRY_SOURCE_XPLANE:
+        return QStringLiteral("XPLANE");
     default:
         return QStringLiteral("WARTHUNDER");
     }

@@ -11,6 +11,7 @@
 #include "records/recordingrow.h"
 #include "records/shturmoviktelemetry.h"
 #include "records/telemetry.h"
+#include "records/telemetryrecord.h"
 #include "records/warthundertelemetry.h"
 
 #include <cstdint>
@@ -27,6 +28,7 @@ void registerMetaTypes() {
     qRegisterMetaType<ShturmovikTelemetry>("ShturmovikTelemetry");
     qRegisterMetaType<WarthunderTelemetry>("WarthunderTelemetry");
     qRegisterMetaType<Condor2Telemetry>("Condor2Telemetry");
+    qRegisterMetaType<TelemetryRecord>("TelemetryRecord");
     qRegisterMetaType<EffectsSettings>("EffectsSettings");
     qRegisterMetaType<uint32_t>("uint32_t");
     qRegisterMetaType<ForcesSample>("ForcesSample");

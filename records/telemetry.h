@@ -18,8 +18,11 @@ public:
         TELEMETRY_SOURCE_IL2 = 3,
         TELEMETRY_SOURCE_WARTHUNDER = 4,
         TELEMETRY_SOURCE_CONDOR = 5,
+        TELEMETRY_SOURCE_XPLANE = 6,
     };
     Q_ENUM(Source)
+    // One more than the highest Source number.
+    static constexpr int SourceCount = 7;
 
     float airspeed = 0.0f;      // km/h, indicated
     float verticalSpeed = 0.0f; // m/s

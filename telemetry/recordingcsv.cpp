@@ -275,7 +275,7 @@ RecordingFile parse(QIODevice& device) {
         if (!ok) {
             return badNumber(1);
         }
-        if (source < Telemetry::TELEMETRY_SOURCE_MSFS || source > Telemetry::TELEMETRY_SOURCE_CONDOR) {
+        if (source < Telemetry::TELEMETRY_SOURCE_MSFS || source >= Telemetry::SourceCount) {
             return atLine(QStringLiteral("source %1 is not a game.").arg(source));
         }
         row.source = static_cast<Telemetry::Source>(source);

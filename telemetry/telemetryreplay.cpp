@@ -200,6 +200,7 @@ void TelemetryReplay::send(const RecordingRow& row) {
 }
 
 void TelemetryReplay::sendRecord(Telemetry::Source source, const Telemetry& telemetry) {
+    emit telemetryRecordChanged(TelemetryRecord::fromCommon(source, telemetry));
     switch (source) {
     case Telemetry::TELEMETRY_SOURCE_MSFS:
         emit msfsTelemetryChanged(recordOf<MSFSTelemetry>(telemetry));

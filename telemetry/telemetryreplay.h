@@ -6,6 +6,7 @@
 #include "records/recordingrow.h"
 #include "records/shturmoviktelemetry.h"
 #include "records/telemetry.h"
+#include "records/telemetryrecord.h"
 #include "records/warthundertelemetry.h"
 
 #include <QObject>
@@ -65,6 +66,8 @@ signals:
     void shturmovikTelemetryChanged(ShturmovikTelemetry telemetry);
     void condor2TelemetryChanged(Condor2Telemetry telemetry);
     void warthunderTelemetryChanged(WarthunderTelemetry telemetry);
+    // Every row's record, whatever the game, as the control loop takes it.
+    void telemetryRecordChanged(TelemetryRecord record);
     void telemetrySourceChanged(Telemetry::Source source, QString name);
     void telemetryEnded();
 

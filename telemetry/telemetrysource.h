@@ -37,6 +37,10 @@ public:
     // one. The worker calls it when a replay takes the stream over.
     virtual void forgetStream() {}
 
+    // Whether a game on another computer counts; off by default. Sources that hear only this
+    // computer ignore it.
+    virtual void setAcceptRemote(bool /*accept*/) {}
+
 public slots:
     // One step of work: handle the input that arrived, advance the stream, send what is due.
     virtual void poll() = 0;
@@ -47,6 +51,8 @@ signals:
     void landed(float initialMagnitude);
     // Input arrived that the next poll() handles; the worker polls at once if the source may run.
     void inputReady();
+    // Another computer's game was refused; once per sender, named as the user reads it.
+    void senderRefused(QString sender);
 
 protected:
     qint64 now() const { return clock_(); }

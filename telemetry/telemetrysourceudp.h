@@ -36,7 +36,7 @@ public:
     TelemetrySourceUdp(QObject* parent, quint16 port);
 
     // Whether datagrams from other computers count; off by default.
-    void setAcceptRemote(bool accept) { acceptRemote_ = accept; }
+    void setAcceptRemote(bool accept) override { acceptRemote_ = accept; }
     bool acceptsRemote() const { return acceptRemote_; }
     void setSenderCheck(SenderCheck check);
     // A loopback address (IPv4 127/8, ::1, or IPv4 loopback mapped into IPv6): this computer.
@@ -54,11 +54,6 @@ public:
 
     // Most datagrams read by one poll; more wait for the next, which the worker runs at once.
     static constexpr int kMaxDatagramsPerPoll = 64;
-
-signals:
-    // A datagram from another computer was dropped; once per sender, which is named as the user
-    // reads it (an IPv4 address in its plain form).
-    void senderRefused(QString sender);
 
 protected:
     // Updates the current record from one datagram.

@@ -9,41 +9,33 @@
 #include "telemetry/telemetrysourceshturmovik.h"
 #include "telemetry/telemetrysourceudp.h"
 #include "telemetry/telemetrysourcewarthunder.h"
+#include "telemetry/xplane/telemetrysourcexplane.h"
 
 #include <algorithm>
 #include <limits>
+#include <type_traits>
 
 TelemetryThread::TelemetryThread(QObject* parent) : TelemetryThread(TelemetryEndpoints(), parent) {}
 
 TelemetryThread::TelemetryThread(const TelemetryEndpoints& endpoints, QObject* parent)
     : QObject(parent), timer_(new QTimer(this)) {
-    // The sources are created in scan order; each one's records are passed on unchanged.
-    // Sources, timer and worker share one thread, so every connection here is direct: a source
-    // that starts a stream inside poll() is current before any other source runs.
-    auto* msfs = new TelemetrySourceMSFS(this);
-    adoptSource(msfs, Telemetry::TELEMETRY_SOURCE_MSFS);
-    connect(msfs, &TelemetrySourceMSFS::telemetryChanged, this, &TelemetryThread::msfsTelemetryChanged,
-            Qt::DirectConnection);
-
-    auto* dcs = new TelemetrySourceDCS(this, endpoints.dcsPort);
-    adoptSource(dcs, Telemetry::TELEMETRY_SOURCE_DCS);
-    connect(dcs, &TelemetrySourceDCS::telemetryChanged, this, &TelemetryThread::dcsTelemetryChanged,
-            Qt::DirectConnection);
-
-    auto* il2 = new TelemetrySourceShturmovik(this, endpoints.il2Port);
-    adoptSource(il2, Telemetry::TELEMETRY_SOURCE_IL2);
-    connect(il2, &TelemetrySourceShturmovik::telemetryChanged, this,
-            &TelemetryThread::shturmovikTelemetryChanged, Qt::DirectConnection);
-
-    auto* warthunder = new TelemetrySourceWarthunder(this, endpoints.warthunderUrl);
-    adoptSource(warthunder, Telemetry::TELEMETRY_SOURCE_WARTHUNDER);
-    connect(warthunder, &TelemetrySourceWarthunder::telemetryChanged, this,
-            &TelemetryThread::warthunderTelemetryChanged, Qt::DirectConnection);
-
-    auto* condor = new TelemetrySourceCondor2(this, endpoints.condorPort);
-    adoptSource(condor, Telemetry::TELEMETRY_SOURCE_CONDOR);
-    connect(condor, &TelemetrySourceCondor2::telemetryChanged, this,
-            &TelemetryThread::condor2TelemetryChanged, Qt::DirectConnection);
+    // The games, in scan order; one line each. Sources, timer and worker share one thread, so
+    // every connection is direct: a source that starts a stream inside poll() is current before
+    // any other source runs.
+    addGame(Telemetry::TELEMETRY_SOURCE_MSFS, new TelemetrySourceMSFS(this),
+            &TelemetrySourceMSFS::telemetryChanged, &TelemetryThread::msfsTelemetryChanged);
+    addGame(Telemetry::TELEMETRY_SOURCE_DCS, new TelemetrySourceDCS(this, endpoints.dcsPort),
+            &TelemetrySourceDCS::telemetryChanged, &TelemetryThread::dcsTelemetryChanged);
+    addGame(Telemetry::TELEMETRY_SOURCE_IL2, new TelemetrySourceShturmovik(this, endpoints.il2Port),
+            &TelemetrySourceShturmovik::telemetryChanged, &TelemetryThread::shturmovikTelemetryChanged);
+    addGame(Telemetry::TELEMETRY_SOURCE_WARTHUNDER,
+            new TelemetrySourceWarthunder(this, endpoints.warthunderUrl),
+            &TelemetrySourceWarthunder::telemetryChanged, &TelemetryThread::warthunderTelemetryChanged);
+    addGame(Telemetry::TELEMETRY_SOURCE_CONDOR, new TelemetrySourceCondor2(this, endpoints.condorPort),
+            &TelemetrySourceCondor2::telemetryChanged, &TelemetryThread::condor2TelemetryChanged);
+    addGame(Telemetry::TELEMETRY_SOURCE_XPLANE,
+            new TelemetrySourceXPlane(this, endpoints.xplaneHost, endpoints.xplanePort),
+            &TelemetrySourceXPlane::telemetryChanged);
 
     // One single-shot timer serves every schedule; a precise one never fires before the moment a
     // source asked for, so no wake-up is wasted on a source that is not yet due.
@@ -62,6 +54,8 @@ TelemetryThread::TelemetryThread(const TelemetryEndpoints& endpoints, QObject* p
             &TelemetryThread::warthunderTelemetryChanged);
     connect(replay_, &TelemetryReplay::condor2TelemetryChanged, this,
             &TelemetryThread::condor2TelemetryChanged);
+    connect(replay_, &TelemetryReplay::telemetryRecordChanged, this,
+            &TelemetryThread::telemetryRecordChanged);
     connect(replay_, &TelemetryReplay::telemetrySourceChanged, this,
             &TelemetryThread::telemetrySourceChanged);
     connect(replay_, &TelemetryReplay::telemetryEnded, this, &TelemetryThread::telemetryEnded);
@@ -102,18 +96,31 @@ void TelemetryThread::setReplayLooping(bool looping) {
 
 void TelemetryThread::setAcceptRemoteTelemetry(bool accept) {
     for (TelemetrySource* s : sources_) {
-        if (auto* udp = qobject_cast<TelemetrySourceUdp*>(s)) {
-            udp->setAcceptRemote(accept);
+        if (s) {
+            s->setAcceptRemote(accept);
         }
     }
 }
 
+template <typename S, typename R>
+void TelemetryThread::addGame(Telemetry::Source index, S* source, void (S::*changed)(R),
+                              void (TelemetryThread::*named)(R)) {
+    adoptSource(source, index);
+    connect(
+        source, changed, this,
+        [this, index, named](const std::decay_t<R>& record) {
+            if (named) {
+                emit(this->*named)(record);
+            }
+            emit telemetryRecordChanged(TelemetryRecord(index, record));
+        },
+        Qt::DirectConnection);
+}
+
 void TelemetryThread::adoptSource(TelemetrySource* source, Telemetry::Source index) {
     sources_[index] = source;
-    if (auto* udp = qobject_cast<TelemetrySourceUdp*>(source)) {
-        connect(udp, &TelemetrySourceUdp::senderRefused, this, &TelemetryThread::remoteTelemetryRefused,
-                Qt::DirectConnection);
-    }
+    connect(source, &TelemetrySource::senderRefused, this, &TelemetryThread::remoteTelemetryRefused,
+            Qt::DirectConnection);
     connect(
         source, &TelemetrySource::telemetrySourceChanged, this,
         [this](Telemetry::Source s, const QString& name) {

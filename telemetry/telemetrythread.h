@@ -5,6 +5,7 @@
 #include "records/msfstelemetry.h"
 #include "records/shturmoviktelemetry.h"
 #include "records/telemetry.h"
+#include "records/telemetryrecord.h"
 #include "records/warthundertelemetry.h"
 #include "telemetry/telemetryendpoints.h"
 #include "telemetry/telemetrysource.h"
@@ -56,6 +57,9 @@ signals:
     void landed(float verticalSpeed, float airspeed);
     // A game's datagram from another computer was dropped: once per sender and game.
     void remoteTelemetryRefused(QString sender);
+    // Every record of every game and of a replay, tagged with its game: what the control loop
+    // takes. The per-game signals above carry the same records for those who name the game.
+    void telemetryRecordChanged(TelemetryRecord record);
 
 public slots:
     // Lets the sources run: a first scan at once, then arriving input and the schedules.
@@ -73,8 +77,13 @@ private slots:
     void onTimeout();
 
 private:
-    static constexpr int kSlots = 6;
+    static constexpr int kSlots = Telemetry::SourceCount;
 
+    // Registers a game: its source runs under `index`, and each record it publishes with its
+    // own `changed` signal goes out as a TelemetryRecord (and through `named`, when given).
+    template <typename S, typename R>
+    void addGame(Telemetry::Source index, S* source, void (S::*changed)(R),
+                 void (TelemetryThread::*named)(R) = nullptr);
     void adoptSource(TelemetrySource* source, Telemetry::Source index);
     // The arbitration rule: no source runs while a replay plays; otherwise a source runs while no
     // source is current, or while it is the current one.

@@ -511,9 +511,10 @@ private slots:
         QVERIFY(control);
         const QList<QTimer*> loopTimers = control->findChildren<QTimer*>(Qt::FindDirectChildrenOnly);
         QCOMPARE(loopTimers.size(), 1);
+        // One synthesis serves every game.
         QCOMPARE(control->findChildren<CommonTelemetryForceCalculator*>(Qt::FindDirectChildrenOnly).size(),
-                 3);
-        QCOMPARE(control->children().size(), 7);
+                 1);
+        QCOMPARE(control->children().size(), 2);
 
         TelemetryThread* telemetry = loop.telemetry();
         QCOMPARE(telemetry->parent(), nullptr);

@@ -119,7 +119,8 @@ void TestProfileStore::sourceNames_data() {
     QTest::newRow("3") << 3 << "IL2 SHTURMOVIK";
     QTest::newRow("4") << 4 << "WARTHUNDER";
     QTest::newRow("5") << 5 << "CONDOR2";
-    QTest::newRow("6") << 6 << "WARTHUNDER";
+    QTest::newRow("6") << 6 << "XPLANE";
+    QTest::newRow("7") << 7 << "WARTHUNDER";
     QTest::newRow("-1") << -1 << "WARTHUNDER";
 }
 

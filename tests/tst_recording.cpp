@@ -168,6 +168,7 @@ private slots:
             << QByteArray("\xEF\xBB\xBF") + kHeader + rowWith(0, "7") << 1 << "F-16C" << 350.0f;
         QTest::newRow("onGround as word") << kHeader + rowWith(17, "true") << 1 << "F-16C" << 350.0f;
         QTest::newRow("spaces around numbers") << kHeader + rowWith(3, " 351 ") << 1 << "F-16C" << 351.0f;
+        QTest::newRow("X-Plane") << kHeader + rowWith(1, "6") << 1 << "F-16C" << 350.0f;
         QTest::newRow("extra column, columns moved")
             << QByteArray("note,") + QByteArray(kHeader).replace("time_ms,source", "source,time_ms") +
                    "hello," + rowWith(0, "0").replace("0,2,", "2,0,")

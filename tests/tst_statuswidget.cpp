@@ -252,6 +252,7 @@ private slots:
         QTest::newRow("il2") << 3 << QStringLiteral("Generic warbird") << QStringLiteral("Il2 Shturmovik");
         QTest::newRow("warthunder") << 4 << QStringLiteral("Generic warbird") << QStringLiteral("Warthunder");
         QTest::newRow("condor") << 5 << QStringLiteral("Generic glider") << QStringLiteral("Condor2");
+        QTest::newRow("xplane") << 6 << QStringLiteral("Cessna 172 SP") << QStringLiteral("X-Plane");
     }
 
     void sourceDisplayNames() {

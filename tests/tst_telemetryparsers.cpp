@@ -9,11 +9,14 @@
 #include "telemetry/msfsdata.h"
 #include "telemetry/shturmovikindicators.h"
 #include "telemetry/warthunderstateparser.h"
+#include "telemetry/xplane/xplanedatarefs.h"
+#include "telemetry/xplane/xplanerref.h"
 
 #include <QFile>
 #include <QtTest>
 
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 namespace {
@@ -126,6 +129,25 @@ QByteArray condorKeyed(int version, bool extended, bool extended1,
 
 float kmh(float metresPerSecond) {
     return static_cast<float>(static_cast<double>(metresPerSecond) * 3.6);
+}
+
+// An X-Plane RREF answer with the given (index, value) pairs, after `header`.
+QByteArray rref(std::initializer_list<std::pair<qint32, float>> pairs, const QByteArray& header = "RREF,") {
+    QByteArray out = header;
+    for (const auto& [index, value] : pairs) {
+        char pair[8];
+        std::memcpy(pair, &index, 4);
+        std::memcpy(pair + 4, &value, 4);
+        out.append(pair, 8);
+    }
+    return out;
+}
+
+// The X-Plane record after these answers to a fresh table.
+Telemetry xplane(std::initializer_list<std::pair<qint32, float>> pairs) {
+    XPlaneDatarefs::Table values;
+    XPlaneRref::parseAnswer(rref(pairs), values);
+    return XPlaneDatarefs::record(values);
 }
 } // namespace
 
@@ -627,17 +649,52 @@ private slots:
         QTest::newRow("War Thunder IAS 812 kept") << wt(R"({"IAS, km/h": 812})") << "airspeed" << 812.0f;
         QTest::newRow("War Thunder Ny -100") << wt(R"({"Ny": -100})") << "gForce" << -15.0f;
         QTest::newRow("War Thunder AoA 720") << wt(R"({"AoA, deg": 720})") << "aoa" << 180.0f;
+
+        using X = XPlaneDatarefs::Index;
+        QTest::newRow("X-Plane 100 kt") << xplane({{X::Airspeed, 100}}) << "airspeed" << 185.2f;
+        QTest::newRow("X-Plane flaps half") << xplane({{X::Flaps, 0.5f}}) << "flaps" << 50.0f;
+        QTest::newRow("X-Plane speed brake armed") << xplane({{X::Speedbrake, -0.5f}}) << "airbrake" << 0.0f;
+        QTest::newRow("X-Plane climb m/s") << xplane({{X::VerticalSpeed, 7.5f}}) << "verticalSpeed" << 7.5f;
+        QTest::newRow("X-Plane elevator trim down")
+            << xplane({{X::ElevatorTrim, -0.25f}}) << "trimmerPitch" << -25.0f;
+        QTest::newRow("X-Plane gear over its three wheels") << xplane({{X::GearType, 2},
+                                                                       {X::GearType + 1, 2},
+                                                                       {X::GearType + 2, 2},
+                                                                       {X::GearType + 3, 0},
+                                                                       {X::GearDeploy, 1},
+                                                                       {X::GearDeploy + 1, 1},
+                                                                       {X::GearDeploy + 2, 0.25f}})
+                                                            << "gear" << 75.0f;
+        QTest::newRow("X-Plane gear without types") << xplane({{X::GearDeploy, 1}}) << "gear" << 0.0f;
+        QTest::newRow("X-Plane gear 200 % held")
+            << xplane({{X::GearType + 9, 1}, {X::GearDeploy + 9, 2}}) << "gear" << 100.0f;
+        QTest::newRow("X-Plane two propellers at 90 and 70 %")
+            << xplane({{X::EngineCount, 2},
+                       {X::PropRedline, 2700 * 3.14159265f / 30},
+                       {X::PropRpm, 2430},
+                       {X::PropRpm + 1, 1890},
+                       {X::PropRpm + 2, 2700}})
+            << "propAirflow" << 80.0f;
+        QTest::newRow("X-Plane propeller without redline")
+            << xplane({{X::EngineCount, 1}, {X::PropRpm, 2400}}) << "propAirflow" << 0.0f;
+        QTest::newRow("X-Plane propeller overspeed")
+            << xplane({{X::EngineCount, 1}, {X::PropRedline, 10}, {X::PropRpm, 9e9f}}) << "propAirflow"
+            << 150.0f;
     }
 
     void physicalRanges() {
         QFETCH(Telemetry, record);
         QFETCH(QString, field);
         QFETCH(float, expected);
-        const QHash<QString, float> fields = {
-            {"airspeed", record.airspeed}, {"verticalSpeed", record.verticalSpeed},
-            {"aoa", record.aoa},           {"gForce", record.gForce},
-            {"gear", record.gear},         {"flaps", record.flaps},
-            {"airbrake", record.airbrake}, {"propAirflow", record.propAirflow}};
+        const QHash<QString, float> fields = {{"airspeed", record.airspeed},
+                                              {"verticalSpeed", record.verticalSpeed},
+                                              {"aoa", record.aoa},
+                                              {"gForce", record.gForce},
+                                              {"gear", record.gear},
+                                              {"flaps", record.flaps},
+                                              {"airbrake", record.airbrake},
+                                              {"propAirflow", record.propAirflow},
+                                              {"trimmerPitch", record.trimmerPitch}};
         QVERIFY(fields.contains(field));
         QCOMPARE(fields.value(field), expected);
         QVERIFY(allFinite(record));
@@ -649,6 +706,111 @@ private slots:
         for (float percent : {record.gear, record.flaps, record.airbrake}) {
             QVERIFY(percent >= 0.0f && percent <= 100.0f);
         }
+    }
+
+    // One answer applied to a table that already holds 50 knots: a bad answer or pair changes nothing.
+    void xplaneAnswers_data() {
+        using X = XPlaneDatarefs::Index;
+        QTest::addColumn<QByteArray>("datagram");
+        QTest::addColumn<int>("taken");
+        QTest::addColumn<float>("airspeed");
+        QTest::addColumn<float>("gForce");
+        QTest::newRow("airspeed and G")
+            << rref({{X::Airspeed, 100}, {X::GForce, 2.5f}}) << 2 << 185.2f << 2.5f;
+        QTest::newRow("zero fifth byte")
+            << rref({{X::GForce, 1}}, QByteArray("RREF\0", 5)) << 1 << 92.6f << 1.0f;
+        QTest::newRow("header only") << QByteArray("RREF,") << 0 << 92.6f << 0.0f;
+        QTest::newRow("short: four bytes") << QByteArray("RREF") << -1 << 92.6f << 0.0f;
+        QTest::newRow("empty") << QByteArray() << -1 << 92.6f << 0.0f;
+        QTest::newRow("wrong header") << rref({{X::Airspeed, 100}}, "DATA*") << -1 << 92.6f << 0.0f;
+        QTest::newRow("lower-case header") << rref({{X::Airspeed, 100}}, "rref,") << -1 << 92.6f << 0.0f;
+        QTest::newRow("partial pair at the end")
+            << rref({{X::GForce, 3}}) + QByteArray("\0\0\0\0\0\0\x20", 7) << 1 << 92.6f << 3.0f;
+        QTest::newRow("unknown index")
+            << rref({{XPlaneDatarefs::Count, 7}, {X::GForce, 1}}) << 1 << 92.6f << 1.0f;
+        QTest::newRow("negative index") << rref({{-1, 7}}) << 0 << 92.6f << 0.0f;
+        QTest::newRow("huge index") << rref({{0x7fffffff, 7}}) << 0 << 92.6f << 0.0f;
+        QTest::newRow("NaN") << rref({{X::Airspeed, std::numeric_limits<float>::quiet_NaN()}}) << 0 << 92.6f
+                             << 0.0f;
+        QTest::newRow("infinity") << rref({{X::GForce, std::numeric_limits<float>::infinity()}}) << 0 << 92.6f
+                                  << 0.0f;
+        QTest::newRow("G of a crash held") << rref({{X::GForce, 80}}) << 1 << 92.6f << 15.0f;
+        QTest::newRow("airspeed past the range") << rref({{X::Airspeed, 5000}}) << 1 << 2000.0f << 0.0f;
+    }
+    void xplaneAnswers() {
+        QFETCH(QByteArray, datagram);
+        QFETCH(int, taken);
+        QFETCH(float, airspeed);
+        QFETCH(float, gForce);
+        XPlaneDatarefs::Table values;
+        QCOMPARE(XPlaneRref::parseAnswer(rref({{XPlaneDatarefs::Airspeed, 50}}), values), 1);
+        QCOMPARE(XPlaneRref::parseAnswer(datagram, values), taken);
+        const Telemetry t = XPlaneDatarefs::record(values);
+        QCOMPARE(t.airspeed, airspeed);
+        QCOMPARE(t.gForce, gForce);
+        QVERIFY(allFinite(t));
+    }
+
+    void xplaneRequestLayout() {
+        const QByteArray r = XPlaneRref::request(60, 0x01020304, "sim/time/paused");
+        QCOMPARE(r.size(), 413);
+        QCOMPARE(r.left(5), QByteArray("RREF\0", 5));
+        QCOMPARE(r.mid(5, 8), QByteArray("\x3c\0\0\0\x04\x03\x02\x01", 8));
+        QCOMPARE(r.mid(13, 16), QByteArray("sim/time/paused\0", 16));
+        QCOMPARE(r.at(412), '\0');
+        // A path too long for the request is cut and still ends with a zero byte.
+        const QByteArray cut = XPlaneRref::request(0, 1, QByteArray(500, 'a'));
+        QCOMPARE(cut.size(), 413);
+        QCOMPARE(cut.count('a'), 399);
+        QCOMPARE(cut.at(412), '\0');
+    }
+
+    // Aircraft names arrive as one float per byte; the name ends at the first 0 or at anything
+    // that is not a byte.
+    void xplaneNames_data() {
+        QTest::addColumn<QList<float>>("bytes");
+        QTest::addColumn<int>("answered");
+        QTest::addColumn<QString>("name");
+        const auto text = [](const char* s) {
+            QList<float> out;
+            for (const char* c = s; *c; ++c) {
+                out << float(static_cast<unsigned char>(*c));
+            }
+            return out;
+        };
+        QTest::newRow("ends with 0") << text("Cessna 172 SP") + QList<float>{0, 65, 66} << 16
+                                     << "Cessna 172 SP";
+        QTest::newRow("fills the array") << text("ABCDEFGH") << 8 << "ABCDEFGH";
+        QTest::newRow("spaces trimmed") << text("  Baron 58  ") + QList<float>{0} << 13 << "Baron 58";
+        QTest::newRow("UTF-8") << text("Pilatus PC-6 \xc3\xa9") << 15 << "Pilatus PC-6 \u00e9";
+        QTest::newRow("not yet answered") << text("Cessna 172 SP") << 6 << "Cessna";
+        QTest::newRow("fraction stops") << QList<float>{65, 66.5f, 67} << 3 << "A";
+        QTest::newRow("past a byte stops") << QList<float>{65, 300, 67} << 3 << "A";
+        QTest::newRow("negative stops") << QList<float>{65, -66, 67} << 3 << "A";
+        QTest::newRow("empty") << QList<float>{0, 65} << 2 << "";
+        QTest::newRow("nothing") << QList<float>{} << 0 << "";
+    }
+    void xplaneNames() {
+        QFETCH(QList<float>, bytes);
+        QFETCH(int, answered);
+        QFETCH(QString, name);
+        bool seen[64] = {};
+        for (int i = 0; i < answered; ++i) {
+            seen[i] = true;
+        }
+        QCOMPARE(XPlaneDatarefs::nameFromBytes(bytes.constData(), seen, int(bytes.size())), name);
+    }
+
+    // X-Plane 12's name wins; X-Plane 11, which has none, gives its description.
+    void xplaneNameSources() {
+        using X = XPlaneDatarefs::Index;
+        XPlaneDatarefs::Table values;
+        XPlaneRref::parseAnswer(
+            rref({{X::Description, 'C'}, {X::Description + 1, '1'}, {X::Description + 2, 0}}), values);
+        QCOMPARE(XPlaneDatarefs::aircraftName(values), QStringLiteral("C1"));
+        QVERIFY(!XPlaneDatarefs::nameAnswered(values));
+        XPlaneRref::parseAnswer(rref({{X::UiName, 'K'}, {X::UiName + 1, 0}}), values);
+        QCOMPARE(XPlaneDatarefs::aircraftName(values), QStringLiteral("K"));
     }
 
     void il2MoreThanFourValuesKeepsFour() {

@@ -9,12 +9,19 @@
 #include "telemetry/telemetrysource.h"
 #include "telemetry/telemetrysourceudp.h"
 #include "telemetry/telemetrythread.h"
+#include "telemetry/xplane/telemetrysourcexplane.h"
+#include "telemetry/xplane/xplanedatarefs.h"
+#include "telemetry/xplane/xplanerref.h"
 
 #include <QNetworkAccessManager>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QThread>
+#include <QUdpSocket>
 #include <QtTest>
+
+#include <cstring>
+#include <memory>
 
 namespace {
 QByteArray dcs(const QByteArray& name, float airspeed) {
@@ -47,6 +54,7 @@ TelemetryEndpoints freeEndpoints() {
     e.dcsPort = UdpTesting::freePort();
     e.il2Port = UdpTesting::freePort();
     e.condorPort = UdpTesting::freePort();
+    e.xplanePort = UdpTesting::freePort();
     // Nothing answers there, so a War Thunder source polled in a scan stays silent.
     QTcpServer closed;
     closed.listen(QHostAddress::LocalHost, 0);
@@ -71,6 +79,73 @@ void logSignals(TelemetryThread* worker, QObject* context, QStringList* log) {
     QObject::connect(
         worker, &TelemetryThread::condor2TelemetryChanged, context,
         [log](const Condor2Telemetry& t) { *log << QStringLiteral("condor %1").arg(double(t.airspeed)); });
+    // X-Plane has no signal of its own: its records are read from the one every game's pass through.
+    QObject::connect(worker, &TelemetryThread::telemetryRecordChanged, context,
+                     [log](const TelemetryRecord& r) {
+                         if (r.source == Telemetry::TELEMETRY_SOURCE_XPLANE) {
+                             *log << QStringLiteral("xplane %1").arg(double(r.flight().airspeed));
+                         }
+                     });
+}
+
+// A stand-in for X-Plane on a loopback port: it keeps the RREF subscriptions it is sent (index ->
+// rate and path) and answers every subscribed index, with the values given by path, to the port
+// the requests came from.
+class FakeXPlane : public QObject {
+public:
+    explicit FakeXPlane(quint16 port) {
+        socket_.bind(QHostAddress::LocalHost, port);
+        connect(&socket_, &QUdpSocket::readyRead, this, [this]() {
+            while (socket_.hasPendingDatagrams()) {
+                QByteArray d(int(socket_.pendingDatagramSize()), '\0');
+                socket_.readDatagram(d.data(), d.size(), &client_, &clientPort_);
+                if (d.size() == XPlaneRref::RequestSize && d.startsWith(QByteArray("RREF\0", 5))) {
+                    qint32 rate = 0;
+                    qint32 index = 0;
+                    std::memcpy(&rate, d.constData() + 5, 4);
+                    std::memcpy(&index, d.constData() + 9, 4);
+                    subscriptions_[index] = {rate, QByteArray(d.constData() + 13)};
+                }
+            }
+        });
+    }
+    bool bound() const { return socket_.state() == QAbstractSocket::BoundState; }
+    const QMap<qint32, QPair<qint32, QByteArray>>& subscriptions() const { return subscriptions_; }
+    int subscribed() const {
+        int n = 0;
+        for (const auto& s : subscriptions_) {
+            n += s.first > 0 ? 1 : 0;
+        }
+        return n;
+    }
+    void answer(const QHash<QByteArray, float>& values) {
+        QByteArray out("RREF,");
+        for (auto it = subscriptions_.cbegin(); it != subscriptions_.cend(); ++it) {
+            if (it->first > 0) {
+                const float v = values.value(it->second, 0.0f);
+                out.append(reinterpret_cast<const char*>(&it.key()), 4);
+                out.append(reinterpret_cast<const char*>(&v), 4);
+            }
+        }
+        socket_.writeDatagram(out, client_, clientPort_);
+    }
+
+private:
+    QUdpSocket socket_;
+    QHostAddress client_;
+    quint16 clientPort_ = 0;
+    QMap<qint32, QPair<qint32, QByteArray>> subscriptions_;
+};
+
+// An aircraft named "Cessna 172 SP" in X-Plane 12's name dataref, at `knots`, paused or not.
+QHash<QByteArray, float> cessna(float knots, bool paused = false) {
+    QHash<QByteArray, float> v{{"sim/flightmodel/position/indicated_airspeed", knots},
+                               {"sim/time/paused", paused ? 1.0f : 0.0f}};
+    const QByteArray name = "Cessna 172 SP";
+    for (int i = 0; i < name.size(); ++i) {
+        v.insert("sim/aircraft/view/acf_ui_name[" + QByteArray::number(i) + "]", float(name.at(i)));
+    }
+    return v;
 }
 // The signals or slots a class declares itself, in declaration order, with their access.
 QStringList ownMethods(const QMetaObject& meta, QMetaMethod::MethodType type) {
@@ -140,7 +215,8 @@ private slots:
                      "public condor2TelemetryChanged(Condor2Telemetry)",
                      "public warthunderTelemetryChanged(WarthunderTelemetry)",
                      "public telemetrySourceChanged(Telemetry::Source,QString)", "public telemetryEnded()",
-                     "public landed(float,float)", "public remoteTelemetryRefused(QString)"}));
+                     "public landed(float,float)", "public remoteTelemetryRefused(QString)",
+                     "public telemetryRecordChanged(TelemetryRecord)"}));
         QCOMPARE(ownMethods(TelemetryThread::staticMetaObject, QMetaMethod::Slot),
                  (QStringList{"public start()", "public startReplay(QString)", "public stopReplay()",
                               "public pauseReplay(bool)", "public seekReplay(qlonglong)",
@@ -148,7 +224,8 @@ private slots:
                               "private onTimeout()"}));
         QCOMPARE(ownMethods(TelemetrySource::staticMetaObject, QMetaMethod::Signal),
                  (QStringList{"public telemetrySourceChanged(Telemetry::Source,QString)",
-                              "public telemetryEnded()", "public landed(float)", "public inputReady()"}));
+                              "public telemetryEnded()", "public landed(float)", "public inputReady()",
+                              "public senderRefused(QString)"}));
     }
 
     // Each UDP game refuses another computer (127.0.0.2 plays one) until the worker is told to
@@ -409,6 +486,67 @@ private slots:
         tick();
         QCOMPARE(log_.mid(2), (QStringList{"il2 0", "ended", "source 2 MiG-29A"}));
         QCOMPARE(worker_->currentSource(), Telemetry::TELEMETRY_SOURCE_DCS);
+    }
+
+    // X-Plane, played by a fake on loopback: the worker subscribes by itself, names the stream
+    // after the aircraft, gives all-zero records while paused, ignores another address, finds
+    // the simulator again after a restart and cancels its subscriptions when it goes.
+    void xplaneSubscribesAndFindsRestartedSimulator() {
+        auto* source =
+            qobject_cast<TelemetrySourceXPlane*>(worker_->source(Telemetry::TELEMETRY_SOURCE_XPLANE));
+        QVERIFY(source && source->localPort() != 0);
+        auto sim = std::make_unique<FakeXPlane>(endpoints_.xplanePort);
+        QVERIFY(sim->bound());
+        // Started before the simulator: it is asked again within the request interval.
+        now_ = TelemetrySourceXPlane::RequestIntervalMs;
+        tick();
+        QTRY_COMPARE_WITH_TIMEOUT(sim->subscribed(), int(XPlaneDatarefs::Count), 5000);
+        const auto& subs = sim->subscriptions();
+        QCOMPARE(subs.value(XPlaneDatarefs::Airspeed).second,
+                 QByteArray("sim/flightmodel/position/indicated_airspeed"));
+        QVERIFY(subs.value(XPlaneDatarefs::Airspeed).first >= 50 &&
+                subs.value(XPlaneDatarefs::Airspeed).first <= 100);
+        QCOMPARE(subs.value(XPlaneDatarefs::UiName + 3).second,
+                 QByteArray("sim/aircraft/view/acf_ui_name[3]"));
+
+        sim->answer(cessna(100));
+        QTRY_COMPARE_WITH_TIMEOUT(log_, QStringList{"source 6 Cessna 172 SP"}, 5000);
+        sim->answer(cessna(100));
+        QTRY_COMPARE_WITH_TIMEOUT(log_.size(), 2, 5000);
+        QCOMPARE(log_.at(1), QStringLiteral("xplane 185.2"));
+        sim->answer(cessna(100, true));
+        QTRY_COMPARE_WITH_TIMEOUT(log_.size(), 3, 5000);
+        QCOMPARE(log_.at(2), QStringLiteral("xplane 0"));
+        // Another program on another address speaking X-Plane's language is not heard.
+        QByteArray forged("RREF,");
+        const qint32 index = XPlaneDatarefs::Airspeed;
+        const float knots = 300;
+        forged.append(reinterpret_cast<const char*>(&index), 4)
+            .append(reinterpret_cast<const char*>(&knots), 4);
+        QVERIFY(UdpTesting::sendFrom(QStringLiteral("127.0.0.2"), source->localPort(), forged));
+        QTest::qWait(100);
+        QCOMPARE(log_.size(), 3);
+
+        // The simulator goes away: the stream ends a second later, and a new one on the same port
+        // is asked again and announced afresh.
+        sim.reset();
+        now_ += TelemetrySourceXPlane::StreamTimeoutMs + 1;
+        tick();
+        QCOMPARE(log_.mid(3), (QStringList{"xplane 0", "ended"}));
+        sim = std::make_unique<FakeXPlane>(endpoints_.xplanePort);
+        QVERIFY(sim->bound());
+        now_ += TelemetrySourceXPlane::RequestIntervalMs;
+        tick();
+        QTRY_COMPARE_WITH_TIMEOUT(sim->subscribed(), int(XPlaneDatarefs::Count), 5000);
+        sim->answer(cessna(50));
+        QTRY_COMPARE_WITH_TIMEOUT(log_.size(), 6, 5000);
+        QCOMPARE(log_.at(5), QStringLiteral("source 6 Cessna 172 SP"));
+        QCOMPARE(worker_->currentSource(), Telemetry::TELEMETRY_SOURCE_XPLANE);
+
+        // An orderly end cancels every subscription.
+        worker_.reset();
+        QTRY_COMPARE_WITH_TIMEOUT(sim->subscribed(), 0, 5000);
+        QCOMPARE(sim->subscriptions().size(), int(XPlaneDatarefs::Count));
     }
 
     // With the worker on its own thread, the control loop's thread learns of the stream

@@ -227,8 +227,8 @@ private slots:
         for (int i = 0; i < gameCombo()->count(); ++i) {
             entries << gameCombo()->itemText(i);
         }
-        QCOMPARE(entries,
-                 QStringList({"DISABLED", "MSFS", "DCS", "IL2 SHTURMOVIK", "WARTHUNDER", "CONDOR2"}));
+        QCOMPARE(entries, QStringList({"DISABLED", "MSFS", "DCS", "IL2 SHTURMOVIK", "WARTHUNDER", "CONDOR2",
+                                       "XPLANE"}));
         QCOMPARE(gameCombo()->currentIndex(), 0);
         QCOMPARE(profileCombo()->model(), ProfileStore::listModel());
         QCOMPARE(profileCombo()->currentIndex(), -1);

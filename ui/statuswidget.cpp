@@ -33,6 +33,8 @@ QString sourceDisplayName(Telemetry::Source source) {
         return QStringLiteral("Warthunder");
     case Telemetry::TELEMETRY_SOURCE_CONDOR:
         return QStringLiteral("Condor2");
+    case Telemetry::TELEMETRY_SOURCE_XPLANE:
+        return QStringLiteral("X-Plane");
     case Telemetry::TELEMETRY_SOURCE_NONE:
     default:
         return QStringLiteral("Not detected");

@@ -16,7 +16,7 @@
 
 namespace {
 
-constexpr int SourceCount = 6;
+constexpr int SourceCount = Telemetry::SourceCount;
 // Percent; the strength of the spring a profile made from nothing starts with.
 constexpr float StarterSpringStrength = 50.0f;
 
@@ -142,6 +142,19 @@ QSet<int> ThreeAxisEffectsWidget::enabledEffects(int source, int axis) {
                P::EFFECT_TYPE_EXTENDED_GEAR_SHAKER,
                P::EFFECT_TYPE_EXTENDED_FLAPS_SHAKER,
                P::EFFECT_TYPE_EXTENDED_AIRBRAKES_SHAKER,
+               P::EFFECT_TYPE_SMART_DAMPER};
+        break;
+    case Telemetry::TELEMETRY_SOURCE_XPLANE:
+        // X-Plane's own force-feedback output passes through as DirectX effects.
+        set = {P::EFFECT_TYPE_NATURAL_AIRFLOW,
+               P::EFFECT_TYPE_SIMPLE_SPRING,
+               P::EFFECT_TYPE_ELEVATOR_WEIGHT,
+               P::EFFECT_TYPE_DIRECT_X_FFB,
+               P::EFFECT_TYPE_AOA_SHAKER,
+               P::EFFECT_TYPE_EXTENDED_GEAR_SHAKER,
+               P::EFFECT_TYPE_EXTENDED_FLAPS_SHAKER,
+               P::EFFECT_TYPE_EXTENDED_AIRBRAKES_SHAKER,
+               P::EFFECT_TYPE_ON_GROUND_ROLLING_SHAKER,
                P::EFFECT_TYPE_SMART_DAMPER};
         break;
     case Telemetry::TELEMETRY_SOURCE_CONDOR:
