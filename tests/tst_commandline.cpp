@@ -5,6 +5,7 @@
 #include "app/datadirectory.h"
 #include "device/deviceaccess.h"
 #include "support/fakehid.h"
+#include "telemetry/xplane/telemetrysourcexplane.h"
 
 #include <QDir>
 #include <QStandardPaths>
@@ -85,6 +86,40 @@ private slots:
             QCOMPARE(line.dataDirectory(), dataDirectory);
             QCOMPARE(line.acceptRemoteTelemetry(),
                      arguments.contains(QStringLiteral("--accept-remote-telemetry")));
+        }
+    }
+
+    // Where X-Plane is asked: a bad address stops the start with a message naming the option.
+    void xplaneEndpoint_data() {
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<bool>("ok");
+        QTest::addColumn<QString>("host");
+        QTest::addColumn<int>("port");
+        QTest::newRow("address and port") << "192.168.1.20:49010" << true << "192.168.1.20" << 49010;
+        QTest::newRow("host name, default port") << "sim-pc" << true << "sim-pc" << 49000;
+        QTest::newRow("IPv6 in brackets") << "[fe80::1]:49001" << true << "fe80::1" << 49001;
+        QTest::newRow("port 0") << "sim-pc:0" << false << "" << 0;
+        QTest::newRow("port past 65535") << "sim-pc:70000" << false << "" << 0;
+        QTest::newRow("port not a number") << "sim-pc:x" << false << "" << 0;
+        QTest::newRow("no host") << ":49000" << false << "" << 0;
+        QTest::newRow("empty") << "" << false << "" << 0;
+        QTest::newRow("unclosed bracket") << "[fe80::1:49000" << false << "" << 0;
+    }
+    void xplaneEndpoint() {
+        QFETCH(QString, value);
+        QFETCH(bool, ok);
+        QFETCH(QString, host);
+        QFETCH(int, port);
+        CommandLine line;
+        QCOMPARE(line.parse({QStringLiteral("grovik-trennal"), QStringLiteral("--xplane"), value}), ok);
+        QCOMPARE(line.errorText().contains(QStringLiteral("--xplane")), !ok);
+        QString parsedHost;
+        quint16 parsedPort = 0;
+        QCOMPARE(TelemetrySourceXPlane::parseEndpoint(value, &parsedHost, &parsedPort), ok);
+        if (ok) {
+            QCOMPARE(line.xplaneEndpoint(), value);
+            QCOMPARE(parsedHost, host);
+            QCOMPARE(int(parsedPort), port);
         }
     }
 
