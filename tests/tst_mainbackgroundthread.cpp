@@ -239,6 +239,7 @@ private slots:
         QTest::newRow("games in arrival order") << "msfs:1 dcs:2 msfs:3" << false << "dcs:2 msfs:3" << -30.0f;
         QTest::newRow("the last to speak drives")
             << "il2:5 condor:1 wt:2" << false << "il2:5 condor:1 wt:2" << -20.0f;
+        QTest::newRow("X-Plane after DCS") << "dcs:2 xplane:3" << false << "dcs:2 xplane:3" << -30.0f;
         QTest::newRow("zero record before the end") << "dcs:3 dcs:0" << true << "dcs:0 ended" << 0.0f;
     }
 
@@ -250,11 +251,10 @@ private slots:
 
         MainBackgroundThread loop;
         loop.changeSettingsModerately(elevatorWeight());
-        const QMap<Telemetry::Source, QString> names{{Telemetry::TELEMETRY_SOURCE_MSFS, "msfs"},
-                                                     {Telemetry::TELEMETRY_SOURCE_DCS, "dcs"},
-                                                     {Telemetry::TELEMETRY_SOURCE_IL2, "il2"},
-                                                     {Telemetry::TELEMETRY_SOURCE_WARTHUNDER, "wt"},
-                                                     {Telemetry::TELEMETRY_SOURCE_CONDOR, "condor"}};
+        const QMap<Telemetry::Source, QString> names{
+            {Telemetry::TELEMETRY_SOURCE_MSFS, "msfs"},     {Telemetry::TELEMETRY_SOURCE_DCS, "dcs"},
+            {Telemetry::TELEMETRY_SOURCE_IL2, "il2"},       {Telemetry::TELEMETRY_SOURCE_WARTHUNDER, "wt"},
+            {Telemetry::TELEMETRY_SOURCE_CONDOR, "condor"}, {Telemetry::TELEMETRY_SOURCE_XPLANE, "xplane"}};
         QStringList log;
         connect(&loop, &MainBackgroundThread::recordReceived, this, [&](const RecordingRow& row) {
             log << names.value(row.source) + ':' + QString::number(row.telemetry.gForce);
@@ -269,17 +269,8 @@ private slots:
             for (const QString& step : steps) {
                 const QString game = step.section(':', 0, 0);
                 const float g = step.section(':', 1).toFloat();
-                if (game == "msfs") {
-                    emit worker->msfsTelemetryChanged(withG<MSFSTelemetry>(g));
-                } else if (game == "dcs") {
-                    emit worker->dcsTelemetryChanged(withG<DCSTelemetry>(g));
-                } else if (game == "il2") {
-                    emit worker->shturmovikTelemetryChanged(withG<ShturmovikTelemetry>(g));
-                } else if (game == "wt") {
-                    emit worker->warthunderTelemetryChanged(withG<WarthunderTelemetry>(g));
-                } else {
-                    emit worker->condor2TelemetryChanged(withG<Condor2Telemetry>(g));
-                }
+                emit worker->telemetryRecordChanged(
+                    TelemetryRecord::fromCommon(names.key(game), withG<Telemetry>(g)));
             }
             if (ends) {
                 emit worker->telemetryEnded();
