@@ -5,6 +5,8 @@
 #include "telemetry/condor2datagram.h"
 #include "telemetry/dcsdatagram.h"
 #include "telemetry/shturmovikindicators.h"
+#include "telemetry/xplane/xplanedatarefs.h"
+#include "telemetry/xplane/xplanerref.h"
 
 #include <benchmark/benchmark.h>
 
@@ -117,6 +119,37 @@ void il2Largest(benchmark::State& state) {
     }
 }
 BENCHMARK(il2Largest);
+
+// One X-Plane answer carrying every value asked for (the flight values at 60 Hz and the aircraft's
+// name, gear and engines at 4 Hz share a datagram when their times meet), then the record.
+void xplaneFullAnswer(benchmark::State& state) {
+    QByteArray d("RREF,");
+    for (qint32 i = 0; i < XPlaneDatarefs::Count; ++i) {
+        const float v = i >= XPlaneDatarefs::UiName ? 65.0f : 0.5f;
+        d.append(reinterpret_cast<const char*>(&i), 4).append(reinterpret_cast<const char*>(&v), 4);
+    }
+    XPlaneDatarefs::Table values;
+    for (auto _ : state) {
+        XPlaneRref::parseAnswer(d, values);
+        benchmark::DoNotOptimize(XPlaneDatarefs::record(values));
+    }
+}
+BENCHMARK(xplaneFullAnswer);
+
+// The largest datagram a sender can make, every pair with an index not asked for.
+void xplaneLargest(benchmark::State& state) {
+    QByteArray d("RREF,");
+    const qint32 index = 1 << 20;
+    const float v = 1.0f;
+    while (d.size() < 65000) {
+        d.append(reinterpret_cast<const char*>(&index), 4).append(reinterpret_cast<const char*>(&v), 4);
+    }
+    XPlaneDatarefs::Table values;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(XPlaneRref::parseAnswer(d, values));
+    }
+}
+BENCHMARK(xplaneLargest);
 } // namespace
 
 BENCHMARK_MAIN();

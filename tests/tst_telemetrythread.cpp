@@ -549,6 +549,24 @@ private slots:
         QCOMPARE(sim->subscriptions().size(), int(XPlaneDatarefs::Count));
     }
 
+    // X-Plane on another computer is not even asked until telemetry from other computers is
+    // allowed; the user hears of it once. (Documentation address: nothing leaves this computer.)
+    void xplaneOnAnotherComputerWaitsForConsent() {
+        worker_.reset();
+        endpoints_.xplaneHost = QStringLiteral("192.0.2.7");
+        worker_.reset(new TelemetryThread(endpoints_));
+        QSignalSpy refused(worker_.data(), &TelemetryThread::remoteTelemetryRefused);
+        worker_->setClock([this]() { return now_; });
+        worker_->start();
+        QTRY_COMPARE_WITH_TIMEOUT(refused.count(), 1, 5000);
+        QCOMPARE(refused.at(0).at(0).toString(), QStringLiteral("192.0.2.7"));
+        auto* source = worker_->source(Telemetry::TELEMETRY_SOURCE_XPLANE);
+        QCOMPARE(source->pollDelay(), qint64(-1));
+        now_ += TelemetrySourceXPlane::RequestIntervalMs;
+        tick();
+        QCOMPARE(refused.count(), 1);
+    }
+
     // With the worker on its own thread, the control loop's thread learns of the stream
     // before its first record, and of the all-zero record before the end.
     void streamOrderAcrossThreads() {
