@@ -25,7 +25,7 @@ QHostAddress plain(const QHostAddress& address) {
 TelemetrySourceXPlane::TelemetrySourceXPlane(QObject* parent, const QString& host, quint16 port)
     : TelemetrySource(parent), socket_(new QUdpSocket(this)), port_(port ? port : DefaultPort) {
     // Any local address, a port of the system's choosing: the simulator answers where we asked from.
-    socket_->bind(QHostAddress::AnyIPv4, 0);
+    socket_->bind(QHostAddress::Any, 0);
     connect(socket_, &QUdpSocket::readyRead, this, [this]() {
         mayHaveDatagrams_ = true;
         emit inputReady();
@@ -36,15 +36,13 @@ TelemetrySourceXPlane::TelemetrySourceXPlane(QObject* parent, const QString& hos
     } else if (!address_.setAddress(name)) {
         // A host name is looked up without waiting; until it resolves nothing is asked.
         QHostInfo::lookupHost(name, this, [this, name](const QHostInfo& info) {
-            for (const QHostAddress& a : info.addresses()) {
-                if (a.protocol() == QAbstractSocket::IPv4Protocol) {
-                    address_ = a;
-                    nextRequest_ = 0;
-                    emit inputReady();
-                    return;
-                }
+            if (info.addresses().isEmpty()) {
+                qCWarning(lcXPlane) << "X-Plane host not found:" << name;
+                return;
             }
-            qCWarning(lcXPlane) << "X-Plane host not found:" << name;
+            address_ = info.addresses().constFirst();
+            nextRequest_ = 0;
+            emit inputReady();
         });
     }
 }
@@ -228,7 +226,8 @@ qint64 TelemetrySourceXPlane::pollDelay() const {
     };
     if (mayAsk()) {
         soonest(nextRequest_);
-    } else if (!refusedReported_ && !address_.isNull() && !acceptRemote_) {
+    } else if (!refusedReported_ && !address_.isNull() && !acceptRemote_ &&
+               !TelemetrySourceUdp::isThisComputer(address_)) {
         soonest(t);
     }
     if (active_) {
