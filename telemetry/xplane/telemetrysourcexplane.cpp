@@ -109,8 +109,8 @@ bool TelemetrySourceXPlane::mayAsk() const {
     return acceptRemote_ || TelemetrySourceUdp::isThisComputer(address_);
 }
 
-void TelemetrySourceXPlane::sendRequests(qint32 rateOverride) {
-    for (int i = 0; i < XPlaneDatarefs::Count; ++i) {
+void TelemetrySourceXPlane::sendRequests(qint32 rateOverride, int from, int to) {
+    for (int i = from; i < to; ++i) {
         const qint32 rate = rateOverride >= 0 ? rateOverride : XPlaneDatarefs::rate(i);
         socket_->writeDatagram(XPlaneRref::request(rate, i, XPlaneDatarefs::path(i)), address_, port_);
     }
@@ -118,7 +118,7 @@ void TelemetrySourceXPlane::sendRequests(qint32 rateOverride) {
 
 void TelemetrySourceXPlane::cancelSubscriptions() {
     if (asked_ && mayAsk()) {
-        sendRequests(0);
+        sendRequests(0, 0, XPlaneDatarefs::Count);
     }
     asked_ = false;
 }
@@ -165,7 +165,7 @@ void TelemetrySourceXPlane::poll() {
             emit senderRefused(plain(address_).toString());
         }
     } else if (t >= nextRequest_) {
-        sendRequests(-1);
+        sendRequests(-1, 0, XPlaneDatarefs::Count);
         asked_ = true;
         nextRequest_ = t + RequestIntervalMs;
     }

@@ -59,7 +59,8 @@ signals:
 
 private:
     bool mayAsk() const;
-    void sendRequests(qint32 rateOverride);
+    // The requests [from, to), at their own rates or all at `rateOverride` (>= 0).
+    void sendRequests(qint32 rateOverride, int from, int to);
     // Reads what waits (bounded); true when an answer from the simulator was taken.
     bool readAnswers();
     void announce();

@@ -18,8 +18,9 @@ namespace XPlaneDatarefs {
 constexpr int FlightRate = 60;
 // Answers a second for what changes only with the aircraft (name, gear, engines).
 constexpr int AircraftRate = 4;
-// Characters of each name dataref asked for; a longer name is cut.
-constexpr int NameBytes = 64;
+// Characters of each name dataref asked for; a longer name is cut. Every character is a request
+// of its own, and every request must fit the simulator's socket buffer with the others.
+constexpr int NameBytes = 48;
 constexpr int GearSlots = 10;
 constexpr int PropEngines = 4;
 
