@@ -2,7 +2,10 @@
 #include "app/mainwindow.h"
 #include "records/metatypes.h"
 #include "support/fakehid.h"
+#include "support/fakexplane.h"
 #include "support/reportbytes.h"
+#include "support/udptesting.h"
+#include "telemetry/telemetryendpoints.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -51,15 +54,28 @@ class TestEndToEnd : public QObject {
 private slots:
     void initTestCase() { registerMetaTypes(); }
 
-    void dcsDatagramsDriveTheElevatorSpringFromAnAutoSelectedProfile() {
+    // DCS sends by itself; X-Plane (a stand-in on a free port) answers the program's requests.
+    void gameDrivesTheElevatorSpringFromAnAutoSelectedProfile_data() {
+        QTest::addColumn<bool>("xplane");
+        QTest::newRow("DCS") << false;
+        QTest::newRow("X-Plane") << true;
+    }
+    void gameDrivesTheElevatorSpringFromAnAutoSelectedProfile() {
+        QFETCH(bool, xplane);
         QTemporaryDir dir;
         QVERIFY(dir.isValid());
         QVERIFY(QDir::setCurrent(dir.path()));
         QVERIFY(QDir().mkdir(QStringLiteral("effect_profiles")));
-        QFile profile(QStringLiteral("effect_profiles/DCS_F_16C.json"));
+        QFile profile(QStringLiteral("effect_profiles/GAME_AIRCRAFT.json"));
         QVERIFY(profile.open(QIODevice::WriteOnly));
-        profile.write(kProfile);
+        profile.write(xplane ? QByteArray(kProfile)
+                                   .replace("\"flight_data_source\": 2", "\"flight_data_source\": 6")
+                                   .replace("\"F-16C\"", "\"Cessna 172 SP\"")
+                             : QByteArray(kProfile));
         profile.close();
+        const quint16 xplanePort = UdpTesting::freePort();
+        TelemetryEndpoints::setDefaultXPlane(QStringLiteral("127.0.0.1"), xplanePort);
+        FakeXPlane simulator(xplanePort);
 
         FakeHid::reset();
         FakeHid::plug(FakeHid::Device::Joystick);
@@ -75,8 +91,13 @@ private slots:
         QUdpSocket game;
         const QByteArray datagram("F-16C;250;-2.5;4;1.2;1;0.5;0.25;300;0");
         QTimer sender;
-        connect(&sender, &QTimer::timeout, this,
-                [&] { game.writeDatagram(datagram, QHostAddress::LocalHost, 29778); });
+        connect(&sender, &QTimer::timeout, this, [&] {
+            if (xplane) {
+                simulator.answer(FakeXPlane::flying("Cessna 172 SP", 135));
+            } else {
+                game.writeDatagram(datagram, QHostAddress::LocalHost, 29778);
+            }
+        });
         sender.start(10);
 
         // The stream selects the profile, whose settings reach the devices as a DirectX override.
@@ -99,6 +120,7 @@ private slots:
         QCOMPARE(reportFloat(last.bytes, 10), 0.0f); // ailerons: no effect
         QCOMPARE(reportFloat(last.bytes, 2), 0.0f);
         sender.stop();
+        TelemetryEndpoints::setDefaultXPlane(QStringLiteral("127.0.0.1"), 49000);
         QVERIFY(QDir::setCurrent(QDir::tempPath()));
     }
 

@@ -3,6 +3,7 @@
 
 #include "records/metatypes.h"
 #include "support/fakesimconnect.h"
+#include "support/fakexplane.h"
 #include "support/il2datagram.h"
 #include "support/udptesting.h"
 #include "telemetry/telemetryreplay.h"
@@ -88,65 +89,6 @@ void logSignals(TelemetryThread* worker, QObject* context, QStringList* log) {
                      });
 }
 
-// A stand-in for X-Plane on a loopback port: it keeps the RREF subscriptions it is sent (index ->
-// rate and path) and answers every subscribed index, with the values given by path, to the port
-// the requests came from.
-class FakeXPlane : public QObject {
-public:
-    explicit FakeXPlane(quint16 port) {
-        socket_.bind(QHostAddress::LocalHost, port);
-        connect(&socket_, &QUdpSocket::readyRead, this, [this]() {
-            while (socket_.hasPendingDatagrams()) {
-                QByteArray d(int(socket_.pendingDatagramSize()), '\0');
-                socket_.readDatagram(d.data(), d.size(), &client_, &clientPort_);
-                if (d.size() == XPlaneRref::RequestSize && d.startsWith(QByteArray("RREF\0", 5))) {
-                    qint32 rate = 0;
-                    qint32 index = 0;
-                    std::memcpy(&rate, d.constData() + 5, 4);
-                    std::memcpy(&index, d.constData() + 9, 4);
-                    subscriptions_[index] = {rate, QByteArray(d.constData() + 13)};
-                }
-            }
-        });
-    }
-    bool bound() const { return socket_.state() == QAbstractSocket::BoundState; }
-    const QMap<qint32, QPair<qint32, QByteArray>>& subscriptions() const { return subscriptions_; }
-    int subscribed() const {
-        int n = 0;
-        for (const auto& s : subscriptions_) {
-            n += s.first > 0 ? 1 : 0;
-        }
-        return n;
-    }
-    void answer(const QHash<QByteArray, float>& values) {
-        QByteArray out("RREF,");
-        for (auto it = subscriptions_.cbegin(); it != subscriptions_.cend(); ++it) {
-            if (it->first > 0) {
-                const float v = values.value(it->second, 0.0f);
-                out.append(reinterpret_cast<const char*>(&it.key()), 4);
-                out.append(reinterpret_cast<const char*>(&v), 4);
-            }
-        }
-        socket_.writeDatagram(out, client_, clientPort_);
-    }
-
-private:
-    QUdpSocket socket_;
-    QHostAddress client_;
-    quint16 clientPort_ = 0;
-    QMap<qint32, QPair<qint32, QByteArray>> subscriptions_;
-};
-
-// An aircraft named "Cessna 172 SP" in X-Plane 12's name dataref, at `knots`, paused or not.
-QHash<QByteArray, float> cessna(float knots, bool paused = false) {
-    QHash<QByteArray, float> v{{"sim/flightmodel/position/indicated_airspeed", knots},
-                               {"sim/time/paused", paused ? 1.0f : 0.0f}};
-    const QByteArray name = "Cessna 172 SP";
-    for (int i = 0; i < name.size(); ++i) {
-        v.insert("sim/aircraft/view/acf_ui_name[" + QByteArray::number(i) + "]", float(name.at(i)));
-    }
-    return v;
-}
 // The signals or slots a class declares itself, in declaration order, with their access.
 QStringList ownMethods(const QMetaObject& meta, QMetaMethod::MethodType type) {
     QStringList methods;
@@ -509,12 +451,12 @@ private slots:
         QCOMPARE(subs.value(XPlaneDatarefs::UiName + 3).second,
                  QByteArray("sim/aircraft/view/acf_ui_name[3]"));
 
-        sim->answer(cessna(100));
+        sim->answer(FakeXPlane::flying("Cessna 172 SP", 100));
         QTRY_COMPARE_WITH_TIMEOUT(log_, QStringList{"source 6 Cessna 172 SP"}, 5000);
-        sim->answer(cessna(100));
+        sim->answer(FakeXPlane::flying("Cessna 172 SP", 100));
         QTRY_COMPARE_WITH_TIMEOUT(log_.size(), 2, 5000);
         QCOMPARE(log_.at(1), QStringLiteral("xplane 185.2"));
-        sim->answer(cessna(100, true));
+        sim->answer(FakeXPlane::flying("Cessna 172 SP", 100, true));
         QTRY_COMPARE_WITH_TIMEOUT(log_.size(), 3, 5000);
         QCOMPARE(log_.at(2), QStringLiteral("xplane 0"));
         // Another program on another address speaking X-Plane's language is not heard.
@@ -538,7 +480,7 @@ private slots:
         now_ += TelemetrySourceXPlane::RequestIntervalMs;
         tick();
         QTRY_COMPARE_WITH_TIMEOUT(sim->subscribed(), int(XPlaneDatarefs::Count), 5000);
-        sim->answer(cessna(50));
+        sim->answer(FakeXPlane::flying("Cessna 172 SP", 50));
         QTRY_COMPARE_WITH_TIMEOUT(log_.size(), 6, 5000);
         QCOMPARE(log_.at(5), QStringLiteral("source 6 Cessna 172 SP"));
         QCOMPARE(worker_->currentSource(), Telemetry::TELEMETRY_SOURCE_XPLANE);
