@@ -19,13 +19,14 @@ class TelemetryReplay;
 // The telemetry worker: owns one source per game and runs each when its input arrives or its own
 // schedule falls due (see TelemetrySource), lets the first source with data become current
 // (while its stream lasts no other source runs) and re-emits every record to the control loop
-// as it comes, as one TelemetryRecord tagged with its game. Nothing wakes the thread but arriving input and the sources' schedules. A replay
-// of a recording speaks through the same signals; while it runs, no game runs.
+// as it comes, as one TelemetryRecord tagged with its game. Nothing wakes the thread but arriving
+// input and the sources' schedules. A replay of a recording speaks through the same signals;
+// while it runs, no game runs.
 //
 // Threading: created without parent on the GUI thread by MainBackgroundThread, then moved to
 // a thread of its own; start() and everything after run on that thread. The control loop takes
-// telemetryRecordChanged directly, on this thread, into a locked mailbox; the others reach the loop
-// by queued connections.
+// telemetryRecordChanged directly, on this thread, into a locked mailbox; the others reach the
+// loop by queued connections.
 class TelemetryThread : public QObject {
     Q_OBJECT
 
