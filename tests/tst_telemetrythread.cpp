@@ -459,6 +459,10 @@ private slots:
         sim->answer(FakeXPlane::flying("Cessna 172 SP", 100, true));
         QTRY_COMPARE_WITH_TIMEOUT(log_.size(), 3, 5000);
         QCOMPARE(log_.at(2), QStringLiteral("xplane 0"));
+        // Another aircraft loaded: its name selects its profile, as a new stream would.
+        sim->answer(FakeXPlane::flying("Baron 58", 100));
+        QTRY_COMPARE_WITH_TIMEOUT(log_.size(), 4, 5000);
+        QCOMPARE(log_.takeLast(), QStringLiteral("source 6 Baron 58"));
         // Another program on another address speaking X-Plane's language is not heard.
         QByteArray forged("RREF,");
         const qint32 index = XPlaneDatarefs::Airspeed;
