@@ -218,6 +218,12 @@ Forces ControlLoop::calculateForces(const PositionInput& position) {
         }
         clampForce(f);
     }
+    // The games' own shaking, from what only their records carry.
+    if (currentSource_ == Telemetry::TELEMETRY_SOURCE_IL2) {
+        shturmovikShaker_.addTo(forces, now, shturmovikRecord_, settings_);
+    } else if (currentSource_ == Telemetry::TELEMETRY_SOURCE_CONDOR) {
+        condorShaker_.addTo(forces, now, condorRecord_, settings_);
+    }
     return forces;
 }
 

@@ -1,7 +1,9 @@
 #pragma once
 
 #include "device/hidreports.h"
+#include "forces/condorshaker.h"
 #include "forces/forceramp.h"
+#include "forces/shturmovikshaker.h"
 #include "records/condor2telemetry.h"
 #include "records/dcstelemetry.h"
 #include "records/effectssettings.h"
@@ -115,6 +117,8 @@ private:
     ShturmovikTelemetryForceCalculator* shturmovikCalculator_;
     WarthunderForceCalculator* warthunderCalculator_;
     CondorTelemetryForceCalculator* condorCalculator_;
+    ShturmovikShaker shturmovikShaker_;
+    CondorShaker condorShaker_;
     float masterGain_ = 1.0f;
     bool forcesHeld_ = false;
 };

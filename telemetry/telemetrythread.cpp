@@ -65,6 +65,29 @@ TelemetryThread::TelemetryThread(const TelemetryEndpoints& endpoints, QObject* p
     connect(replay_, &TelemetryReplay::telemetrySourceChanged, this,
             &TelemetryThread::telemetrySourceChanged);
     connect(replay_, &TelemetryReplay::telemetryEnded, this, &TelemetryThread::telemetryEnded);
+    // Every record the thread passes on, a game's or a replay's, may be a touch-down; a stream's
+    // start and end forget where the aircraft was.
+    connect(
+        this, &TelemetryThread::msfsTelemetryChanged, this,
+        [this](const MSFSTelemetry& r) { observeRecord(r); }, Qt::DirectConnection);
+    connect(
+        this, &TelemetryThread::dcsTelemetryChanged, this,
+        [this](const DCSTelemetry& r) { observeRecord(r); }, Qt::DirectConnection);
+    connect(
+        this, &TelemetryThread::shturmovikTelemetryChanged, this,
+        [this](const ShturmovikTelemetry& r) { observeRecord(r); }, Qt::DirectConnection);
+    connect(
+        this, &TelemetryThread::warthunderTelemetryChanged, this,
+        [this](const WarthunderTelemetry& r) { observeRecord(r); }, Qt::DirectConnection);
+    connect(
+        this, &TelemetryThread::condor2TelemetryChanged, this,
+        [this](const Condor2Telemetry& r) { observeRecord(r); }, Qt::DirectConnection);
+    connect(
+        this, &TelemetryThread::telemetrySourceChanged, this, [this] { touchdown_.reset(); },
+        Qt::DirectConnection);
+    connect(
+        this, &TelemetryThread::telemetryEnded, this, [this] { touchdown_.reset(); }, Qt::DirectConnection);
+
     connect(replay_, &TelemetryReplay::runningChanged, this, [this](bool running) {
         // A game's stream the replay cuts short is forgotten, so that the game announces itself
         // afresh once the replay has ended its own stream.
@@ -138,6 +161,12 @@ void TelemetryThread::adoptSource(TelemetrySource* source, Telemetry::Source ind
             schedule();
         },
         Qt::DirectConnection);
+}
+
+void TelemetryThread::observeRecord(const Telemetry& record) {
+    if (const auto landing = touchdown_.observe(record)) {
+        emit landed(landing->sinkRate, landing->airspeed);
+    }
 }
 
 void TelemetryThread::setClock(const TelemetrySource::Clock& clock) {
