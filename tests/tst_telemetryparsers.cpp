@@ -336,13 +336,13 @@ private slots:
         QTest::newRow("no keys: Condor 2 positions") << condor({{1, "speed=10"}, {28, "g=2"}, {31, "t=0.5"}})
                                                      << 36.0f << 2.0f << 0.5f << -20.0f << 0.0f << false;
         QTest::newRow("wheel touching, but high above ground: not down")
-            << QByteArray("height=7\nwheelheight=0\nvz=-1.5\n") << 0.0f << 0.0f << 0.0f << 0.0f << -1.5f
-            << false;
+            << QByteArray("airspeed=0\nheight=7\nwheelheight=0\nvz=-1.5\n") << 0.0f << 0.0f << 0.0f << 0.0f
+            << -1.5f << false;
         QTest::newRow("wheel 10 cm up, just before touchdown")
-            << QByteArray("height=0.8\nwheelheight=0.1\nvz=-0.9\n") << 0.0f << 0.0f << 0.0f << 0.0f << -0.9f
-            << false;
+            << QByteArray("airspeed=0\nheight=0.8\nwheelheight=0.1\nvz=-0.9\n") << 0.0f << 0.0f << 0.0f
+            << 0.0f << -0.9f << false;
         QTest::newRow("no wheel height: never down")
-            << QByteArray("height=0.6\n") << 0.0f << 0.0f << 0.0f << 0.0f << 0.0f << false;
+            << QByteArray("airspeed=0\nheight=0.6\n") << 0.0f << 0.0f << 0.0f << 0.0f << 0.0f << false;
         QTest::newRow("a longer name is not the key")
             << condor({{1, "airspeedx=5"}, {2, "airspeed_ind=9"}, {28, "gforces=3"}}) << 18.0f << 3.0f << 0.0f
             << -30.0f << 0.0f << false;
@@ -721,8 +721,9 @@ private slots:
             << 150.0f;
         QTest::newRow("IL-2 G of a crash")
             << il2Record(Il2Datagram().indicator(8, {0, 1000, 0})) << "gForce" << 15.0f;
-        QTest::newRow("IL-2 height jump")
-            << il2Record(Il2Datagram().indicator(10, {-9000})) << "verticalSpeed" << -400.0f;
+        QTest::newRow("IL-2 height jump") << Telemetry(il2({Il2Datagram().indicator(10, {0}).bytes(),
+                                                            Il2Datagram().indicator(10, {-9000}).bytes()}))
+                                          << "verticalSpeed" << -400.0f;
 
         QTest::newRow("MSFS gear fraction 50")
             << Telemetry(msfs({{9, 50}, {10, 50}, {11, 50}})) << "gear" << 100.0f;

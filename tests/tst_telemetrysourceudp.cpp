@@ -344,8 +344,8 @@ private slots:
                  QStringList{QStringLiteral("name %1").arg(TelemetrySourceUdp::kMaxDatagramsPerPoll - 1)});
         QCOMPARE(source.pollDelay(), qint64(0));
         source.poll();
-        QCOMPARE(source.calls.mid(1),
-                 (QStringList{QStringLiteral("parse %1").arg(count - 1), "warmup 0", "publish"}));
+        QCOMPARE(source.calls.mid(1), (QStringList{QStringLiteral("parse %1").arg(count - 1), "warmup 0",
+                                                   QStringLiteral("name %1").arg(count - 1), "publish"}));
     }
 
     void fixedStreamNames_data() {
