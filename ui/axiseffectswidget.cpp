@@ -91,7 +91,8 @@ AxisEffectsWidget::AxisEffectsWidget(QWidget* parent)
               "and a kick for each hit."),
            nullptr},
           {11, ET::EFFECT_TYPE_CONDOR_SHAKER, tr("Condor 2 specific shaker"),
-           tr("Condor's turbulence: the stick shakes harder and faster the stronger the turbulence."),
+           tr("The turbulence Condor 2 and Condor 3 send: the stick shakes harder and faster the stronger "
+              "it is."),
            nullptr},
           {12, ET::EFFECT_TYPE_SMART_DAMPER, tr("Smart dampers"),
            tr("Damping that the device itself applies against moving the stick, whatever the game sends: "
