@@ -180,6 +180,11 @@ void applyShturmovikDatagram(ShturmovikIndicators& state, const QByteArray& data
         return;
     }
     const uint32_t tick = readU32(bytes + kTickOffset);
+    // The game paused sends no indicators: its stall buffet must not go on shaking the stick.
+    if (static_cast<int8_t>(bytes[kHeaderSize]) <= 0) {
+        state.indicator9[0] = 0.0f;
+        state.indicator9[1] = 0.0f;
+    }
     walkIndicators(bytes, size, [&](unsigned id, const Values& v) { store(state, id, v, tick); });
 }
 

@@ -53,7 +53,8 @@ struct ShturmovikEvents {
 constexpr int kShturmovikTicksPerSecond = 50;
 
 // Stores the indicator records of one telemetry datagram into the state; a datagram of any
-// other kind (the motion output shares the port and differs in its header) changes nothing.
+// other kind (the motion output shares the port and differs in its header) changes nothing, and
+// one without indicator records (the game paused) only stills the stall buffet.
 // Total for any bytes: it never reads past the datagram, keeps at most four values per
 // indicator, reads a non-finite value as 0, and stops at the first record that does not fit
 // or announces a negative value count.

@@ -477,7 +477,9 @@ private slots:
     void il2PausedKeepsState() {
         ShturmovikIndicators state;
         applyShturmovikDatagram(state, fixture("il2_telemetry_touchdown.bin"));
+        applyShturmovikDatagram(state, Il2Datagram().indicator(9, {12, 0.2f}).bytes());
         const ShturmovikTelemetry before = shturmovikRecord(state);
+        QCOMPARE(before.indicator9Value1, 0.2f);
         const QByteArray paused = Il2Datagram().raw(QByteArray(1, '\0')).bytes();
         QCOMPARE(paused.size(), 12);
         applyShturmovikDatagram(state, paused);
@@ -487,6 +489,7 @@ private slots:
         QCOMPARE(after.verticalSpeed, before.verticalSpeed);
         QCOMPARE(after.onGround, before.onGround);
         QCOMPARE(state.verticalSpeedRingIndex, 0);
+        QCOMPARE(after.indicator9Value1, 0.0f); // no buffet in a paused game
     }
 
     // Indicators a datagram does not carry keep their last values.
