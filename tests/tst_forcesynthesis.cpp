@@ -605,7 +605,6 @@ void TestForceSynthesis::gameShakers_data() {
     QTest::newRow("IL-2 light buffet 0.05 is felt")
         << 3 << 24.0f << 0.05f << 0 << 0 << 0 << 1000 << 2.0f * std::sqrt(0.05f / 0.3f);
     QTest::newRow("IL-2 buffet ends") << 3 << 24.0f << 0.2f << 0 << 0 << 1000 << 1050 << 0.0f;
-    QTest::newRow("IL-2 no buffet, no shots") << 3 << 24.0f << 0.0f << 0 << 0 << 0 << 1000 << 0.0f;
     QTest::newRow("IL-2 gun burst") << 3 << 0.0f << 0.0f << 1400 << 0 << 0 << 1300 << 1.5f;
     QTest::newRow("IL-2 gun burst over 0.2 s after the last shot")
         << 3 << 0.0f << 0.0f << 1400 << 0 << 0 << 1600 << 0.0f;
@@ -613,7 +612,6 @@ void TestForceSynthesis::gameShakers_data() {
     QTest::newRow("IL-2 hit kick over") << 3 << 0.0f << 0.0f << 0 << 1000 << 0 << 1200 << 0.0f;
     QTest::newRow("Condor turbulence zero") << 5 << 0.0f << 0.0f << 0 << 0 << 0 << 1000 << 0.0f;
     QTest::newRow("Condor turbulence strong") << 5 << 0.0f << 1.04f << 0 << 0 << 0 << 1000 << 2.0f;
-    QTest::newRow("Condor turbulence moderate") << 5 << 0.0f << 0.5f << 0 << 0 << 0 << 1000 << 1.0f;
     QTest::newRow("Condor turbulence ends") << 5 << 0.0f << 0.8f << 0 << 0 << 1000 << 1050 << 0.0f;
 }
 

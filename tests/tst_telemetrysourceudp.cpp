@@ -391,8 +391,6 @@ private slots:
             << QStringList{"F-16C_50", "A-10C", "A-10C", "A-10C", "A-10C", "A-10C"} << QStringList{"A-10C"};
         QTest::newRow("one garbled name")
             << QStringList{"F-16C_50", "F-1?C_50", "F-16C_50", "F-16C_50"} << QStringList{};
-        QTest::newRow("two different names in a row")
-            << QStringList{"A-10C", "Su-25T", "A-10C", "Su-25T"} << QStringList{};
         QTest::newRow("there and back")
             << QStringList{"A-10C", "A-10C", "A-10C", "F-16C_50", "F-16C_50", "F-16C_50"}
             << QStringList{"A-10C", "F-16C_50"};

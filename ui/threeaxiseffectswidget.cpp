@@ -531,9 +531,10 @@ void ThreeAxisEffectsWidget::createProfileForAircraft() {
     if (aircraftSource_ == Telemetry::TELEMETRY_SOURCE_NONE || aircraftModule_.isEmpty()) {
         return;
     }
-    // The game's default is the start, unless the editor already holds it: then the edits
-    // the pilot made to it while flying go into the new profile.
-    const QString gameDefault = store_.gameDefault(aircraftSource_);
+    // The profile that serves the aircraft now ("Generic warbird" or the game's default) is the
+    // start, unless the editor already holds it: then the edits the pilot made to it while flying
+    // go into the new profile.
+    const QString gameDefault = store_.autoSelect(aircraftSource_, aircraftModule_);
     const bool fromDefault = !gameDefault.isEmpty() && gameDefault != loadedFile_;
     EffectsProfile created = currentEffectsProfile();
     if (fromDefault) {
