@@ -116,6 +116,8 @@ void TelemetryThread::pauseReplay(bool paused) {
 }
 
 void TelemetryThread::seekReplay(qint64 position) {
+    // A jump in a recording is no flight: from the ground after it, nothing has landed.
+    touchdown_.reset();
     replay_->seek(position);
 }
 
