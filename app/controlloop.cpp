@@ -184,6 +184,14 @@ Forces ControlLoop::calculateForces(const PositionInput& position) {
         commonCalculator_->calculateAxis(f, axis, now, p, drivingRecord(), settings_);
         clampForce(f);
     }
+    // The games' own shaking, from what only their records carry.
+    if (currentSource_ != Telemetry::TELEMETRY_SOURCE_NONE && currentSource_ == record_.source) {
+        if (const auto* il2 = record_.as<ShturmovikTelemetry>()) {
+            shturmovikShaker_.addTo(forces, now, *il2, settings_);
+        } else if (const auto* condor = record_.as<Condor2Telemetry>()) {
+            condorShaker_.addTo(forces, now, *condor, settings_);
+        }
+    }
     return forces;
 }
 

@@ -1,7 +1,9 @@
 #pragma once
 
 #include "device/hidreports.h"
+#include "forces/condorshaker.h"
 #include "forces/forceramp.h"
+#include "forces/shturmovikshaker.h"
 #include "records/effectssettings.h"
 #include "records/forces.h"
 #include "records/positioninput.h"
@@ -94,6 +96,8 @@ private:
     // The newest game record; it drives the forces while currentSource_ is its game.
     TelemetryRecord record_;
     CommonTelemetryForceCalculator* commonCalculator_;
+    ShturmovikShaker shturmovikShaker_;
+    CondorShaker condorShaker_;
     float masterGain_ = 1.0f;
     bool forcesHeld_ = false;
 };

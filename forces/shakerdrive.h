@@ -1,8 +1,10 @@
 #pragma once
 
 class AoAShakerSettings;
+class CondorShakerSettings;
 class GenericSpeedDependantShakerSettings;
 class JoltSettings;
+class SimpleEffectSettings;
 
 // What drives a shaker's oscillator for a given flight state: its frequency (Hz) and its
 // amplitude before the period-to-period jitter. The force synthesis and the curve previews
@@ -26,3 +28,13 @@ float landingStrength(float airspeed, float verticalSpeed, const JoltSettings& s
 // The running landing jolt: `level` is the arming strength times what is left of the jolt's
 // time (clamped to 0..1); the frequency follows the current airspeed.
 ShakerDrive joltDrive(float level, float airspeed, const JoltSettings& settings);
+
+// IL-2's stall buffet at the game's frequency (Hz). The game's amplitude is a fraction of a full
+// shake, rarely above 0.3: it is taken to the square root of its share of 0.3, so that a light
+// buffet of 0.05 already gives 40 % of the shaker's strength.
+ShakerDrive shturmovikBuffetDrive(float frequency, float amplitude, const SimpleEffectSettings& settings);
+// A fixed shake for the IL-2 shaker's gun bursts and hit kicks: `level` (0..1) of its strength.
+ShakerDrive shturmovikEventDrive(float frequency, float level, const SimpleEffectSettings& settings);
+// Condor's turbulence: Condor's strength runs from 0 (calm air) to about 1 (strong turbulence);
+// the amplitude grows with it to full at 1, and the frequency moves across the effect's range.
+ShakerDrive condorTurbulenceDrive(float turbulence, const CondorShakerSettings& settings);

@@ -1,6 +1,7 @@
 #include "profiles/profilestore.h"
 
 #include "profiles/profilejson.h"
+#include "records/genericaircraftname.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -243,7 +244,13 @@ int ProfileStore::rowOf(const QString& fileName) const {
 
 QString ProfileStore::autoSelect(Telemetry::Source source, const QString& flightModule) const {
     const QString own = ownProfile(source, flightModule);
-    return own.isEmpty() ? gameDefault(source) : own;
+    if (!own.isEmpty()) {
+        return own;
+    }
+    // A profile made while the game named no aircraft keeps serving once it names them.
+    const QString generic = genericAircraftName(source);
+    const QString genericProfile = generic.isEmpty() ? QString() : ownProfile(source, generic);
+    return genericProfile.isEmpty() ? gameDefault(source) : genericProfile;
 }
 
 QString ProfileStore::gameDefault(Telemetry::Source source) const {

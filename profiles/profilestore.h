@@ -62,7 +62,9 @@ public:
     // The first file, in file-name order, of the game's default profile (flight module "*");
     // empty for source 0 or when the game has none.
     QString gameDefault(Telemetry::Source source) const;
-    // The profile an aircraft flies with: its own, else its game's default; empty for neither.
+    // The profile an aircraft flies with: its own, else the one for its game's generic aircraft
+    // ("Generic warbird" for IL-2, records/genericaircraftname.h), else its game's default; empty
+    // for none of them.
     QString autoSelect(Telemetry::Source source, const QString& flightModule) const;
 
     // Absolute path of the profile directory, fixed when the store is built.

@@ -10,6 +10,12 @@ namespace {
 constexpr int kAirspeedLine = 1;
 constexpr int kGForceLine = 28;
 constexpr int kTurbulenceLine = 31;
+// The values read by key alone: no line of a keyless datagram stands for them.
+constexpr int kNoLine = -1;
+// On the ground: the wheel touches (its height above ground within this) and the centre of
+// gravity is low. In flight Condor sends a wheel height of 0, so the height is needed too.
+constexpr float kWheelOnGroundMetres = 0.05f;
+constexpr float kHeightOnGroundMetres = 5.0f;
 // Condor sends its keys in the first 40 or so lines (then the HUD text); looking no further
 // keeps the cost of a huge datagram at one pass over its first 64 lines.
 constexpr int kLinesSearched = 64;
@@ -95,6 +101,9 @@ Condor2Telemetry parseCondor2Datagram(const QByteArray& datagram) {
     Field airspeed{"airspeed", kAirspeedLine, {}, {}};
     Field gForce{"gforce", kGForceLine, {}, {}};
     Field turbulence{"turbulencestrength", kTurbulenceLine, {}, {}};
+    Field vz{"vz", kNoLine, {}, {}};
+    Field height{"height", kNoLine, {}, {}};
+    Field wheelHeight{"wheelheight", kNoLine, {}, {}};
     // A line feed never occurs inside a UTF-8 sequence, so the lines are found in the bytes.
     const QByteArrayView bytes(datagram);
     qsizetype start = 0;
@@ -108,7 +117,11 @@ Condor2Telemetry parseCondor2Datagram(const QByteArray& datagram) {
         airspeed.see(line, name, i);
         gForce.see(line, name, i);
         turbulence.see(line, name, i);
-        if (airspeed.found && gForce.found && turbulence.found) {
+        vz.see(line, name, i);
+        height.see(line, name, i);
+        wheelHeight.see(line, name, i);
+        if (airspeed.found && gForce.found && turbulence.found && vz.found && height.found &&
+            wheelHeight.found) {
             break;
         }
         start = end + 1;
@@ -119,6 +132,10 @@ Condor2Telemetry parseCondor2Datagram(const QByteArray& datagram) {
     t.airspeed = finiteOrZero(static_cast<float>(static_cast<double>(airspeed.value(keyed)) * 3.6));
     t.gForce = gForce.value(keyed);
     t.line31Value = turbulence.value(keyed);
+    // The vertical component of the velocity (world z, up), m/s.
+    t.verticalSpeed = vz.value(true);
+    t.onGround = height.found && wheelHeight.found && wheelHeight.value(true) < kWheelOnGroundMetres &&
+                 height.value(true) < kHeightOnGroundMetres;
     TelemetryRanges::clampToPhysicalRanges(t);
     return t;
 }

@@ -103,9 +103,13 @@ void TelemetrySourceMSFS::poll() {
         if (!active_) {
             // The first answer only starts the stream; its values are not published.
             active_ = true;
-            emit telemetrySourceChanged(Telemetry::TELEMETRY_SOURCE_MSFS,
-                                        msfsTitle(message.block, message.blockSize));
+            aircraft_.start(msfsTitle(message.block, message.blockSize));
+            emit telemetrySourceChanged(Telemetry::TELEMETRY_SOURCE_MSFS, aircraft_.name());
         } else {
+            // Another aircraft chosen without ending the flight: announced as a new stream would be.
+            if (aircraft_.observe(msfsTitle(message.block, message.blockSize))) {
+                emit telemetrySourceChanged(Telemetry::TELEMETRY_SOURCE_MSFS, aircraft_.name());
+            }
             emit telemetryChanged(msfsRecordFromData(message.block, message.blockSize));
         }
         // One answer per request: ask for the next one, which arrives at a later poll.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "records/msfstelemetry.h"
+#include "telemetry/aircraftchangewatch.h"
 #include "telemetry/simconnect/simconnect.h"
 #include "telemetry/telemetrysource.h"
 
@@ -37,6 +38,7 @@ private:
 
     HANDLE connection_ = nullptr;
     bool active_ = false;
+    AircraftChangeWatch aircraft_;
     qint64 lastDataAt_ = 0;
     qint64 nextOpenAt_ = 0;
     qint64 nextPollAt_ = 0;

@@ -4,9 +4,11 @@
 #include "telemetry/shturmovikindicators.h"
 #include "telemetry/telemetrysourceudp.h"
 
-// IL-2 Sturmovik: the game sends packed indicator records (port 29777 by default). The
-// indicators it last reported are kept between datagrams and streams; the game names no
-// aircraft, so streams are announced as "Generic warbird".
+// IL-2 Sturmovik: the game sends packed indicator records followed by events (port 29777 by
+// default). The indicators it last reported are kept between datagrams and streams. The events
+// of every datagram are read, so that no name, shot or hit is lost where only the newest
+// datagram's indicators count. A stream carries the aircraft's name from the game's
+// vehicle-name event, "Generic warbird" before any has come (a program started mid-mission).
 //
 // Threading: lives on the telemetry thread as a child of TelemetryThread; poll() runs as its datagrams
 // arrive (see TelemetrySourceUdp) and never blocks.
@@ -24,12 +26,13 @@ signals:
 protected:
     void parseDatagram(const QByteArray& datagram) override;
     QString streamName(const QByteArray& datagram) override;
+    void datagramArrived(const QByteArray& datagram) override;
     void publishTelemetry() override;
     void publishDefaultTelemetry() override;
 
 private:
-    // Survives the end of a stream: the next stream continues from what the game last said.
+    // Survive the end of a stream: the next stream continues from what the game last said.
     ShturmovikIndicators indicators_;
+    ShturmovikEvents events_;
     ShturmovikTelemetry current_;
-    const ShturmovikTelemetry default_;
 };

@@ -48,6 +48,8 @@ TelemetrySourceUdp::TelemetrySourceUdp(QObject* parent, quint16 port)
 
 void TelemetrySourceUdp::streamWarmup(float) {}
 
+void TelemetrySourceUdp::datagramArrived(const QByteArray&) {}
+
 void TelemetrySourceUdp::setSenderCheck(SenderCheck check) {
     isThisComputer_ = check ? std::move(check) : SenderCheck(&isThisComputer);
 }
@@ -101,6 +103,7 @@ TelemetrySourceUdp::Read TelemetrySourceUdp::readNewestDatagram() {
         }
         if (n > 0 && accept(sender)) {
             scratch_.resize(n);
+            datagramArrived(scratch_);
             buffer_.swap(scratch_);
             result = Read::Got;
         }
@@ -123,13 +126,19 @@ void TelemetrySourceUdp::poll() {
             if (age < kWarmupMs) {
                 streamWarmup(static_cast<float>(age / 1000));
             }
+            // Another aircraft without a pause (a respawn): announced as a new stream would be,
+            // before its record.
+            if (aircraft_.observe(streamName(buffer_))) {
+                emit telemetrySourceChanged(source(), aircraft_.name());
+            }
             publishTelemetry();
         } else {
             // The datagram that starts a stream only announces it, so that the control loop
             // knows the source before its first record arrives.
             active_ = true;
             streamStartTime_ = t;
-            emit telemetrySourceChanged(source(), streamName(buffer_));
+            aircraft_.start(streamName(buffer_));
+            emit telemetrySourceChanged(source(), aircraft_.name());
         }
         lastDatagramTime_ = t;
         return;

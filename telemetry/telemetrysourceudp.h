@@ -1,6 +1,7 @@
 #pragma once
 
 #include "records/telemetry.h"
+#include "telemetry/aircraftchangewatch.h"
 #include "telemetry/telemetrysource.h"
 
 #include <QByteArray>
@@ -18,8 +19,9 @@ class QUdpSocket;
 // default record once the socket has been silent for more than 1000 ms. Only this computer is
 // heard unless other computers are allowed: a datagram from any other sender is read and dropped
 // unparsed, and the first one from each sender is reported with senderRefused. At most 64
-// datagrams are read per poll, so a flood cannot hold the thread. Subclasses supply the datagram
-// grammar, the stream name and their own telemetryChanged signal.
+// datagrams are read per poll, so a flood cannot hold the thread. A stream whose aircraft name
+// changes and stays changed (AircraftChangeWatch) is announced again under the new name.
+// Subclasses supply the datagram grammar, the stream name and their own telemetryChanged signal.
 //
 // Threading: lives on the telemetry thread as a child of TelemetryThread. The socket's readyRead
 // raises inputReady; the worker then calls poll() if this source may run, otherwise the
@@ -58,8 +60,12 @@ public:
 protected:
     // Updates the current record from one datagram.
     virtual void parseDatagram(const QByteArray& datagram) = 0;
-    // The name announced for a stream that this datagram starts.
+    // The name announced for a stream that this datagram starts; while a stream runs, the name
+    // of the aircraft the datagram (already parsed) speaks of.
     virtual QString streamName(const QByteArray& datagram) = 0;
+    // Every accepted datagram as it is read, the older ones of a poll included, before the
+    // newest is parsed or announces a stream: for what a game sends only once.
+    virtual void datagramArrived(const QByteArray& datagram);
     // Called after each datagram parsed while the stream is younger than a second, with its
     // age in whole seconds.
     virtual void streamWarmup(float seconds);
@@ -91,4 +97,5 @@ private:
     QSet<QHostAddress> refused_;
     QByteArray buffer_;
     QByteArray scratch_;
+    AircraftChangeWatch aircraft_;
 };

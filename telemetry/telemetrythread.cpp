@@ -59,6 +59,17 @@ TelemetryThread::TelemetryThread(const TelemetryEndpoints& endpoints, QObject* p
     connect(replay_, &TelemetryReplay::telemetrySourceChanged, this,
             &TelemetryThread::telemetrySourceChanged);
     connect(replay_, &TelemetryReplay::telemetryEnded, this, &TelemetryThread::telemetryEnded);
+    // Every record the thread passes on, a game's or a replay's, may be a touch-down; a stream's
+    // start and end forget where the aircraft was.
+    connect(
+        this, &TelemetryThread::telemetryRecordChanged, this,
+        [this](const TelemetryRecord& r) { observeRecord(r.flight()); }, Qt::DirectConnection);
+    connect(
+        this, &TelemetryThread::telemetrySourceChanged, this, [this] { touchdown_.reset(); },
+        Qt::DirectConnection);
+    connect(
+        this, &TelemetryThread::telemetryEnded, this, [this] { touchdown_.reset(); }, Qt::DirectConnection);
+
     connect(replay_, &TelemetryReplay::runningChanged, this, [this](bool running) {
         // A game's stream the replay cuts short is forgotten, so that the game announces itself
         // afresh once the replay has ended its own stream.
@@ -87,6 +98,8 @@ void TelemetryThread::pauseReplay(bool paused) {
 }
 
 void TelemetryThread::seekReplay(qint64 position) {
+    // A jump in a recording is no flight: from the ground after it, nothing has landed.
+    touchdown_.reset();
     replay_->seek(position);
 }
 
@@ -145,6 +158,12 @@ void TelemetryThread::adoptSource(TelemetrySource* source, Telemetry::Source ind
             schedule();
         },
         Qt::DirectConnection);
+}
+
+void TelemetryThread::observeRecord(const Telemetry& record) {
+    if (const auto landing = touchdown_.observe(record)) {
+        emit landed(landing->sinkRate, landing->airspeed);
+    }
 }
 
 void TelemetryThread::setClock(const TelemetrySource::Clock& clock) {

@@ -9,6 +9,7 @@
 #include "records/warthundertelemetry.h"
 #include "telemetry/telemetryendpoints.h"
 #include "telemetry/telemetrysource.h"
+#include "telemetry/touchdowndetector.h"
 
 #include <QObject>
 #include <QString>
@@ -21,7 +22,8 @@ class TelemetryReplay;
 // (while its stream lasts no other source runs) and re-emits every record to the control loop
 // as it comes, as one TelemetryRecord tagged with its game. Nothing wakes the thread but arriving
 // input and the sources' schedules. A replay of a recording speaks through the same signals;
-// while it runs, no game runs.
+// while it runs, no game runs. Every record of the current stream passes a touch-down detector,
+// which raises landed at a real touch-down.
 //
 // Threading: created without parent on the GUI thread by MainBackgroundThread, then moved to
 // a thread of its own; start() and everything after run on that thread. The control loop takes
@@ -54,7 +56,8 @@ signals:
     void warthunderTelemetryChanged(WarthunderTelemetry telemetry);
     void telemetrySourceChanged(Telemetry::Source source, QString name);
     void telemetryEnded();
-    // Part of the interface the control loop connects; no source raises it.
+    // The aircraft of the current stream touched down: the sink rate just before contact (m/s,
+    // positive downwards) and the airspeed at contact (km/h).
     void landed(float verticalSpeed, float airspeed);
     // A game's datagram from another computer was dropped: once per sender and game.
     void remoteTelemetryRefused(QString sender);
@@ -91,6 +94,8 @@ private:
     bool mayRun(int index) const;
     // Arms the timer for the soonest pollDelay() of the sources that may run; stops it if none has one.
     void schedule();
+    // Feeds one published record to the touch-down detector.
+    void observeRecord(const Telemetry& record);
 
     QTimer* timer_;
     bool started_ = false;
@@ -98,4 +103,5 @@ private:
     // Indexed by Telemetry::Source; slot 0 is always null.
     TelemetrySource* sources_[kSlots] = {};
     TelemetryReplay* replay_ = nullptr;
+    TouchdownDetector touchdown_;
 };

@@ -4,7 +4,9 @@
 
 #include "app/mainbackgroundthread.h"
 #include "forces/commontelemetryforcecalculator.h"
+#include "forces/condorshaker.h"
 #include "forces/effectpreview.h"
+#include "forces/shturmovikshaker.h"
 #include "records/effectsprofile.h"
 #include "records/metatypes.h"
 #include "support/fakehid.h"
@@ -162,6 +164,8 @@ private slots:
     void landingStrength();
     void secondLanding_data();
     void secondLanding();
+    void gameShakers_data();
+    void gameShakers();
     void previewMatchesSynthesis_data();
     void previewMatchesSynthesis();
     void previewCurvesSpanTheirSpeeds();
@@ -585,6 +589,78 @@ void TestForceSynthesis::secondLanding() {
 // The panels' curves against the synthesis at the same flight state: the spring's force at full
 // deflection, a shaker's amplitude (the first half period of a fresh oscillator is exactly
 // +A) and its frequency (the first sign change comes after half a period).
+// IL-2's and Condor's own shaking on the elevator axis at 100 %. From 1000 ms on, IL-2 shots come
+// every 20 ms until `shotsUntil` and a hit at `hitAt`; `value1` (IL-2's buffet amplitude, Condor's
+// turbulence) drops to 0 at `endsAt`. `amplitude` is the peak expected in the 100 ms from `window`.
+void TestForceSynthesis::gameShakers_data() {
+    QTest::addColumn<int>("game");
+    QTest::addColumn<float>("value0");
+    QTest::addColumn<float>("value1");
+    QTest::addColumn<int>("shotsUntil");
+    QTest::addColumn<int>("hitAt");
+    QTest::addColumn<int>("endsAt");
+    QTest::addColumn<int>("window");
+    QTest::addColumn<float>("amplitude");
+    QTest::newRow("IL-2 buffet 24 Hz at 0.3: full") << 3 << 24.0f << 0.3f << 0 << 0 << 0 << 1000 << 2.0f;
+    QTest::newRow("IL-2 light buffet 0.05 is felt")
+        << 3 << 24.0f << 0.05f << 0 << 0 << 0 << 1000 << 2.0f * std::sqrt(0.05f / 0.3f);
+    QTest::newRow("IL-2 buffet ends") << 3 << 24.0f << 0.2f << 0 << 0 << 1000 << 1050 << 0.0f;
+    QTest::newRow("IL-2 gun burst") << 3 << 0.0f << 0.0f << 1400 << 0 << 0 << 1300 << 1.5f;
+    QTest::newRow("IL-2 gun burst over 0.2 s after the last shot")
+        << 3 << 0.0f << 0.0f << 1400 << 0 << 0 << 1600 << 0.0f;
+    QTest::newRow("IL-2 hit kick") << 3 << 0.0f << 0.0f << 0 << 1000 << 0 << 1000 << 2.0f;
+    QTest::newRow("IL-2 hit kick over") << 3 << 0.0f << 0.0f << 0 << 1000 << 0 << 1200 << 0.0f;
+    QTest::newRow("Condor turbulence zero") << 5 << 0.0f << 0.0f << 0 << 0 << 0 << 1000 << 0.0f;
+    QTest::newRow("Condor turbulence strong") << 5 << 0.0f << 1.04f << 0 << 0 << 0 << 1000 << 2.0f;
+    QTest::newRow("Condor turbulence ends") << 5 << 0.0f << 0.8f << 0 << 0 << 1000 << 1050 << 0.0f;
+}
+
+void TestForceSynthesis::gameShakers() {
+    QFETCH(int, game);
+    QFETCH(float, value0);
+    QFETCH(float, value1);
+    QFETCH(int, shotsUntil);
+    QFETCH(int, hitAt);
+    QFETCH(int, endsAt);
+    QFETCH(int, window);
+    QFETCH(float, amplitude);
+    EffectsSettings s = defaults();
+    s.axes[1].il2_shaker.active = true;
+    s.axes[1].il2_shaker.total_effect_strength = 100.0f;
+    s.axes[1].condor_shaker.active = true;
+    s.axes[1].condor_shaker.total_effect_strength = 100.0f;
+    ShturmovikShaker il2;
+    CondorShaker condor;
+    ShturmovikTelemetry record;
+    record.gunShots = 4000000000u; // counts from earlier streams set nothing off
+    Condor2Telemetry glider;
+    float peak = 0.0f;
+    for (int t = 900; t < window + 100; t += 5) {
+        if (t % 20 == 0) {
+            const float v1 = endsAt > 0 && t >= endsAt ? 0.0f : value1;
+            record.indicator9Value0 = value0;
+            record.indicator9Value1 = v1;
+            glider.line31Value = v1;
+            record.gunShots += (t >= 1000 && t <= shotsUntil) ? 1 : 0;
+            record.hits += t == hitAt ? 1 : 0;
+        }
+        Forces f;
+        if (game == 3) {
+            il2.addTo(f, uint64_t(t), record, s);
+        } else {
+            condor.addTo(f, uint64_t(t), glider, s);
+        }
+        QCOMPARE(f.axis[0].vibration, 0.0f); // only where the effect is active
+        QVERIFY(std::isfinite(f.axis[1].vibration));
+        if (t >= window) {
+            peak = std::max(peak, std::fabs(f.axis[1].vibration));
+        }
+    }
+    // The jitter moves each period's amplitude a little.
+    QVERIFY2(amplitude == 0.0f ? peak == 0.0f : (peak > 0.6f * amplitude && peak < 1.7f * amplitude),
+             qPrintable(show(peak)));
+}
+
 void TestForceSynthesis::previewMatchesSynthesis_data() {
     QTest::addColumn<QString>("effect");
     QTest::addColumn<float>("airspeed");

@@ -619,7 +619,7 @@ private slots:
         QCOMPARE(sizeof(DCSTelemetry), sizeof(Telemetry));
         QCOMPARE(sizeof(WarthunderTelemetry), sizeof(Telemetry));
         QCOMPARE(sizeof(Condor2Telemetry), sizeof(Telemetry) + 4);
-        QCOMPARE(sizeof(ShturmovikTelemetry), sizeof(Telemetry) + 8);
+        QCOMPARE(sizeof(ShturmovikTelemetry), sizeof(Telemetry) + 20); // buffet, then three event counts
         QCOMPARE(sizeof(MSFSTelemetry), sizeof(Telemetry) + 12);
         MSFSTelemetry m;
         QCOMPARE(static_cast<void*>(static_cast<Telemetry*>(&m)), static_cast<void*>(&m));

@@ -377,6 +377,19 @@ void TestProfileStore::autoSelect_data() {
     QTest::newRow("another game's default does not serve") << 2 << "Discus"
                                                            << ""
                                                            << "";
+    QTest::newRow("IL-2 aircraft with its own profile") << 3 << "P-51D-15"
+                                                        << "IL2 SHTURMOVIK_P_51D_15.json"
+                                                        << "IL2 SHTURMOVIK_P_51D_15.json";
+    QTest::newRow("IL-2 aircraft without: Generic warbird before the default")
+        << 3 << "Bf 109 G-2"
+        << "IL2 SHTURMOVIK_Generic_warbird.json"
+        << "";
+    QTest::newRow("IL-2 before any name: Generic warbird's own") << 3 << "Generic warbird"
+                                                                 << "IL2 SHTURMOVIK_Generic_warbird.json"
+                                                                 << "IL2 SHTURMOVIK_Generic_warbird.json";
+    QTest::newRow("Generic warbird is no fallback for DCS") << 2 << "Generic warbird"
+                                                            << ""
+                                                            << "";
 }
 
 void TestProfileStore::autoSelect() {
@@ -400,11 +413,17 @@ void TestProfileStore::autoSelect() {
     store.save(profileWith(meta(5, "*", "z")));
     store.save(profileWith(meta(5, "ASK-21")));
     store.save(profileWith(meta(0, "*")));
+    // IL-2: an aircraft's own, the generic aircraft's and the game's default.
+    store.save(profileWith(meta(3, "P-51D-15")));
+    store.save(profileWith(meta(3, "Generic warbird")));
+    store.save(profileWith(meta(3, "*")));
     store.scan();
     const auto game = static_cast<Telemetry::Source>(source);
     QCOMPARE(store.autoSelect(game, module), expected);
     QCOMPARE(store.ownProfile(game, module), own);
-    QCOMPARE(store.gameDefault(game), QString(source == 5 ? "CONDOR2__.json" : ""));
+    QCOMPARE(store.gameDefault(game), QString(source == 5   ? "CONDOR2__.json"
+                                              : source == 3 ? "IL2 SHTURMOVIK__.json"
+                                                            : ""));
 }
 
 void TestProfileStore::unsafeNamesAreRefused() {

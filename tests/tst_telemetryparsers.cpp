@@ -8,6 +8,7 @@
 #include "telemetry/dcsdatagram.h"
 #include "telemetry/msfsdata.h"
 #include "telemetry/shturmovikindicators.h"
+#include "telemetry/touchdowndetector.h"
 #include "telemetry/warthunderstateparser.h"
 #include "telemetry/xplane/xplanedatarefs.h"
 #include "telemetry/xplane/xplanerref.h"
@@ -307,13 +308,15 @@ private slots:
         QTest::addColumn<float>("gForce");
         QTest::addColumn<float>("turbulence");
         QTest::addColumn<float>("elevatorWeight");
+        QTest::addColumn<float>("verticalSpeed");
+        QTest::addColumn<bool>("onGround");
         QTest::newRow("Condor 2 in flight, captured, CR LF")
             << fixture("condor2_datagram.txt") << kmh(18.2518310546875f) << 0.69383991603093f
-            << 0.504481792449951f << -6.9383991603093f;
+            << 0.504481792449951f << -6.9383991603093f << 4.13383197784424f << false;
         // Positions would read gforce from wheelheight (-0.0017) and the turbulence from flaps (3).
         QTest::newRow("Condor 3 on the ground, captured, LF")
             << fixture("real/condor3_ground.txt") << kmh(0.126630261540413f) << 0.177481718870235f
-            << 0.488081604242325f << -1.77481718870235f;
+            << 0.488081604242325f << -1.77481718870235f << -0.056265689432621f << true;
         // Positions would read gforce from wheelheight, which is 0 in flight.
         QTest::newRow("Condor 3 in flight, both extended options")
             << condorKeyed(3, true, true,
@@ -324,14 +327,15 @@ private slots:
                             {"surfaceroughness", "20"},
                             {"flaps", "4"},
                             {"water", "148"}})
-            << kmh(34.1800956726074f) << 1.03178053456344f << 0.418789803981781f << -10.3178053456344f;
+            << kmh(34.1800956726074f) << 1.03178053456344f << 0.418789803981781f << -10.3178053456344f << 0.0f
+            << false;
         QTest::newRow("Condor 3 without extended data")
             << condorKeyed(3, false, false, {{"airspeed", "30.5"}, {"gforce", "1.5"}}) << kmh(30.5f) << 1.5f
-            << 0.0f << -15.0f;
+            << 0.0f << -15.0f << 0.0f << false;
         QTest::newRow("Condor 3 with ExtendedData1 only")
             << condorKeyed(3, false, true,
                            {{"gforce", "-0.5"}, {"flaps", "3"}, {"MC", "2.5"}, {"water", "90"}})
-            << 0.0f << -0.5f << 0.0f << 5.0f;
+            << 0.0f << -0.5f << 0.0f << 5.0f << 0.0f << false;
         QTest::newRow("Condor 2 with MacCready and water, exponents")
             << condorKeyed(2, true, true,
                            {{"airspeed", "0.812818467617035"},
@@ -340,27 +344,36 @@ private slots:
                             {"yawrate", "-5.48266996247548E-8"},
                             {"gforce", "1.12094616671221"},
                             {"turbulencestrength", "1.04095232486725"}})
-            << kmh(0.812818467617035f) << 1.12094616671221f << 1.04095232486725f << -11.2094616671221f;
+            << kmh(0.812818467617035f) << 1.12094616671221f << 1.04095232486725f << -11.2094616671221f
+            << -7.29845996829681E-5f << true; // height and wheel height 0: standing
         QTest::newRow("Condor 2 without extended data")
             << condorKeyed(2, false, false,
                            {{"airspeed", "30.9783802032471"}, {"gforce", "1.38097426699328"}})
-            << kmh(30.9783802032471f) << 1.38097426699328f << 0.0f << -13.8097426699328f;
+            << kmh(30.9783802032471f) << 1.38097426699328f << 0.0f << -13.8097426699328f << 0.0f << false;
         QTest::newRow("keys in another order, case and blanks")
             << QByteArray("TurbulenceStrength=0.25\n GForce = 2.5\r\nAirSpeed=10\n") << 36.0f << 2.5f << 0.25f
-            << -25.0f;
+            << -25.0f << 0.0f << false;
         QTest::newRow("the first line with a key counts")
-            << QByteArray("gforce=1\ngforce=5\n") << 0.0f << 1.0f << 0.0f << -10.0f;
-        QTest::newRow("no keys: Condor 2 positions")
-            << condor({{1, "speed=10"}, {28, "g=2"}, {31, "t=0.5"}}) << 36.0f << 2.0f << 0.5f << -20.0f;
+            << QByteArray("gforce=1\ngforce=5\n") << 0.0f << 1.0f << 0.0f << -10.0f << 0.0f << false;
+        QTest::newRow("no keys: Condor 2 positions") << condor({{1, "speed=10"}, {28, "g=2"}, {31, "t=0.5"}})
+                                                     << 36.0f << 2.0f << 0.5f << -20.0f << 0.0f << false;
+        QTest::newRow("wheel touching, but high above ground: not down")
+            << QByteArray("airspeed=0\nheight=7\nwheelheight=0\nvz=-1.5\n") << 0.0f << 0.0f << 0.0f << 0.0f
+            << -1.5f << false;
+        QTest::newRow("wheel 10 cm up, just before touchdown")
+            << QByteArray("airspeed=0\nheight=0.8\nwheelheight=0.1\nvz=-0.9\n") << 0.0f << 0.0f << 0.0f
+            << 0.0f << -0.9f << false;
+        QTest::newRow("no wheel height: never down")
+            << QByteArray("airspeed=0\nheight=0.6\n") << 0.0f << 0.0f << 0.0f << 0.0f << 0.0f << false;
         QTest::newRow("a longer name is not the key")
             << condor({{1, "airspeedx=5"}, {2, "airspeed_ind=9"}, {28, "gforces=3"}}) << 18.0f << 3.0f << 0.0f
-            << -30.0f;
+            << -30.0f << 0.0f << false;
         QTest::newRow("a datagram with keys is not read by position")
             << condor({{1, "x=10"}, {5, "gforce=2"}, {28, "y=3"}, {31, "z=4"}}) << 0.0f << 2.0f << 0.0f
-            << -20.0f;
+            << -20.0f << 0.0f << false;
         QTest::newRow("keys past line 64 are not looked for")
             << condor({{1, "x=7"}}) + QByteArray(40, '\n') + "airspeed=10\ngforce=4\n"
-            << kmh(7.0f) << 0.0f << 0.0f << 0.0f;
+            << kmh(7.0f) << 0.0f << 0.0f << 0.0f << 0.0f << false;
     }
     void condorKeys() {
         QFETCH(QByteArray, datagram);
@@ -368,12 +381,15 @@ private slots:
         QFETCH(float, gForce);
         QFETCH(float, turbulence);
         QFETCH(float, elevatorWeight);
+        QFETCH(float, verticalSpeed);
+        QFETCH(bool, onGround);
         QVERIFY(!datagram.isEmpty());
         const Condor2Telemetry t = parseCondor2Datagram(datagram);
         QCOMPARE(t.airspeed, airspeed);
         QCOMPARE(t.gForce, gForce);
         QCOMPARE(t.line31Value, turbulence);
-        QCOMPARE(t.onGround, false);
+        QCOMPARE(t.verticalSpeed, verticalSpeed);
+        QCOMPARE(t.onGround, onGround);
 
         EffectsSettings settings;
         settings.resetToDefaults();
@@ -476,14 +492,16 @@ private slots:
         const ShturmovikTelemetry after = shturmovikRecord(state);
         QCOMPARE(after.airspeed, before.airspeed);
         QCOMPARE(after.verticalSpeed, before.verticalSpeed);
-        QCOMPARE(state.verticalSpeedRingIndex, 1);
+        QCOMPARE(state.verticalSpeedRingIndex, 0); // one height reading: where the ring starts
     }
 
     // A paused game sends datagrams of 12 bytes: the header, a count of 0 and an empty event block.
     void il2PausedKeepsState() {
         ShturmovikIndicators state;
         applyShturmovikDatagram(state, fixture("il2_telemetry_touchdown.bin"));
+        applyShturmovikDatagram(state, Il2Datagram().indicator(9, {12, 0.2f}).bytes());
         const ShturmovikTelemetry before = shturmovikRecord(state);
+        QCOMPARE(before.indicator9Value1, 0.2f);
         const QByteArray paused = Il2Datagram().raw(QByteArray(1, '\0')).bytes();
         QCOMPARE(paused.size(), 12);
         applyShturmovikDatagram(state, paused);
@@ -492,7 +510,8 @@ private slots:
         QCOMPARE(after.gForce, before.gForce);
         QCOMPARE(after.verticalSpeed, before.verticalSpeed);
         QCOMPARE(after.onGround, before.onGround);
-        QCOMPARE(state.verticalSpeedRingIndex, 1);
+        QCOMPARE(state.verticalSpeedRingIndex, 0);
+        QCOMPARE(after.indicator9Value1, 0.0f); // no buffet in a paused game
     }
 
     // Indicators a datagram does not carry keep their last values.
@@ -503,21 +522,34 @@ private slots:
         QCOMPARE(t.flaps, 50.0f);
     }
 
-    // The ring sums the last 25 changes of indicator 10: the height now minus 25 readings ago.
-    void il2VerticalSpeedRing() {
+    // The vertical speed in m/s: the height change over the last 25 readings by the game ticks
+    // (50 a second) they took. Each row gives `readings` heights, starting at 100 m, changing by
+    // `step` and `ticks` apart.
+    void il2VerticalSpeed_data() {
+        QTest::addColumn<int>("readings");
+        QTest::addColumn<float>("step");
+        QTest::addColumn<int>("ticks");
+        QTest::addColumn<float>("verticalSpeed");
+        QTest::newRow("climb, a datagram a tick") << 30 << 0.1f << 1 << 5.0f;
+        QTest::newRow("descent onto the runway") << 30 << -0.04f << 1 << -2.0f;
+        QTest::newRow("decimation 2: a datagram every 2 ticks") << 30 << -0.04f << 2 << -1.0f;
+        QTest::newRow("the first reading is no change") << 1 << 0.0f << 1 << 0.0f;
+        QTest::newRow("a tick that stands still counts one") << 30 << 0.1f << 0 << 5.0f;
+    }
+    void il2VerticalSpeed() {
+        QFETCH(int, readings);
+        QFETCH(float, step);
+        QFETCH(int, ticks);
+        QFETCH(float, verticalSpeed);
         ShturmovikIndicators state;
-        for (int v = 1; v <= 25; ++v) {
-            applyShturmovikDatagram(state, Il2Datagram().indicator(10, {float(v)}).bytes());
+        for (int i = 0; i < readings; ++i) {
+            const QByteArray d = Il2Datagram()
+                                     .tick(quint32(1000 + i * ticks))
+                                     .indicator(10, {100.0f + float(i) * step})
+                                     .bytes();
+            applyShturmovikDatagram(state, d);
         }
-        QCOMPARE(shturmovikRecord(state).verticalSpeed, 25.0f);
-        QCOMPARE(state.verticalSpeedRingIndex, 0);
-        applyShturmovikDatagram(state, Il2Datagram().indicator(10, {26}).bytes());
-        QCOMPARE(shturmovikRecord(state).verticalSpeed, 25.0f);
-        for (int v = 27; v <= 60; ++v) {
-            applyShturmovikDatagram(state, Il2Datagram().indicator(10, {float(v) * 2}).bytes());
-        }
-        // The last 25 readings rose by 2 each.
-        QCOMPARE(shturmovikRecord(state).verticalSpeed, 50.0f);
+        QVERIFY(std::fabs(shturmovikRecord(state).verticalSpeed - verticalSpeed) < 1e-3f);
     }
 
     void il2ExtremeHeightsStayFinite() {
@@ -541,7 +573,7 @@ private slots:
         QCOMPARE(t.flaps, 100.0f);
         QCOMPARE(t.airbrake, 0.0f);
         QCOMPARE(t.propAirflow, 1450.0f * 71500.0f / 100000.0f / 3700.0f * 100.0f); // about 28 %
-        QCOMPARE(t.verticalSpeed, 1.2f); // the first height reading counts whole
+        QCOMPARE(t.verticalSpeed, 0.0f); // one height reading is no speed yet
         QCOMPARE(t.indicator9Value0, 0.0f);
         QCOMPARE(t.indicator9Value1, 0.0f);
     }
@@ -563,6 +595,9 @@ private slots:
         QTest::newRow("six engines: four kept, walk goes on")
             << Il2Datagram().indicator(0, {1, 2, 3, 4, 5, 6}).indicator(6, {10}).bytes() << 36.0f << 0.0f;
         QTest::newRow("header only") << QByteArray(10, '\0') << 0.0f << 0.0f;
+        QTest::newRow("motion datagram, another header")
+            << Il2Datagram().packetId(0x494C0000).indicator(6, {10}).indicator(11, {1}).bytes() << 0.0f
+            << 0.0f;
         QTest::newRow("empty") << QByteArray() << 0.0f << 0.0f;
     }
     void il2HostileWalk() {
@@ -576,6 +611,85 @@ private slots:
         QCOMPARE(t.flaps, flaps);
         QVERIFY(state.indicator0Count <= 4);
         QVERIFY(allFinite(t));
+    }
+
+    // The events after the indicators: the vehicle's name, and the shots, hits and damage counted.
+    void il2Events_data() {
+        QTest::addColumn<QByteArray>("datagram");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("shots");
+        QTest::addColumn<int>("impacts"); // hits and damage reports
+        const QByteArray hit(24, '\0');
+        QTest::newRow("vehicle name, NUL-padded")
+            << Il2Datagram().indicator(6, {10}).vehicleName("P-51D-15").bytes() << "P-51D-15" << 0 << 0;
+        QTest::newRow("name, then a burst of three shots") << Il2Datagram()
+                                                                  .vehicleName("Bf 109 G-2")
+                                                                  .event(9, "\x01")
+                                                                  .event(9, "\x02")
+                                                                  .event(9, "\x01")
+                                                                  .bytes()
+                                                           << "Bf 109 G-2" << 3 << 0;
+        QTest::newRow("a hit and a damage report, unknown events between")
+            << Il2Datagram().event(7, hit).event(1, QByteArray(12, 'x')).event(8, "\x05").bytes() << "" << 0
+            << 2;
+        QTest::newRow("an event running past the end ends the walk")
+            << Il2Datagram().event(9, "\x01").event(9, "\x01", 40).event(9, "\x01").bytes() << "" << 1 << 0;
+        QTest::newRow("name longer than its payload")
+            << Il2Datagram().event(0, QByteArray("\x7fYak-1", 6)).bytes() << "Yak-1" << 0 << 0;
+        QTest::newRow("name bytes outside printable ASCII dropped")
+            << Il2Datagram().event(0, QByteArray("\x06La\x01-5\xff", 7)).bytes() << "La-5" << 0 << 0;
+        QTest::newRow("events behind a cut record are not read")
+            << Il2Datagram().indicatorAnnouncing(6, 100, {1}).event(9, "\x01").bytes() << "" << 0 << 0;
+        QTest::newRow("motion datagram")
+            << Il2Datagram().packetId(0x494C0000).vehicleName("P-51D-15").event(9, "\x01").bytes() << "" << 0
+            << 0;
+    }
+    void il2Events() {
+        QFETCH(QByteArray, datagram);
+        QFETCH(QString, name);
+        QFETCH(int, shots);
+        QFETCH(int, impacts);
+        ShturmovikEvents events;
+        readShturmovikEvents(events, datagram);
+        QCOMPARE(events.vehicleName, name);
+        QCOMPARE(int(events.gunShots), shots);
+        QCOMPARE(int(events.hits + events.damages), impacts);
+        // The indicators are read as if the events were not there.
+        QCOMPARE(il2({datagram}).airspeed, il2({Il2Datagram().bytes(), datagram}).airspeed);
+    }
+
+    // Touch-downs in a stream of records: each character is a record, 'g' on the ground and 'a'
+    // airborne; `sink` is the vertical speed of the airborne records (negative: descending).
+    void touchdowns_data() {
+        QTest::addColumn<QString>("records");
+        QTest::addColumn<float>("sink");
+        QTest::addColumn<int>("landings");
+        QTest::newRow("touchdown after a descent") << "aaaaag" << -3.0f << 1;
+        QTest::newRow("a bounce is a second landing") << "aaaaggggaaaagg" << -1.5f << 2;
+        QTest::newRow("stream starts on the ground") << "gggg" << 0.0f << 0;
+        QTest::newRow("take-off, no touchdown") << "gggaaaaa" << 2.0f << 0;
+        QTest::newRow("flicker on the ground arms nothing") << "gggaggaagg" << -0.2f << 0;
+        QTest::newRow("never on the ground (War Thunder)") << "aaaaaaaa" << -5.0f << 0;
+    }
+    void touchdowns() {
+        QFETCH(QString, records);
+        QFETCH(float, sink);
+        QFETCH(int, landings);
+        TouchdownDetector detector;
+        detector.reset();
+        int landed = 0;
+        for (int i = 0; i < records.size(); ++i) {
+            Telemetry t;
+            t.onGround = records.at(i) == QLatin1Char('g');
+            t.verticalSpeed = t.onGround ? 0.0f : sink; // the game zeroes the sink once down
+            t.airspeed = 200.0f - float(i);
+            if (const auto landing = detector.observe(t)) {
+                ++landed;
+                QCOMPARE(landing->sinkRate, -sink); // positive downwards, from before contact
+                QCOMPARE(landing->airspeed, t.airspeed);
+            }
+        }
+        QCOMPARE(landed, landings);
     }
 
     // Every parser holds its record to what an aircraft reaches; a value inside stays exact.
@@ -627,8 +741,9 @@ private slots:
             << 150.0f;
         QTest::newRow("IL-2 G of a crash")
             << il2Record(Il2Datagram().indicator(8, {0, 1000, 0})) << "gForce" << 15.0f;
-        QTest::newRow("IL-2 height jump")
-            << il2Record(Il2Datagram().indicator(10, {-9000})) << "verticalSpeed" << -400.0f;
+        QTest::newRow("IL-2 height jump") << Telemetry(il2({Il2Datagram().indicator(10, {0}).bytes(),
+                                                            Il2Datagram().indicator(10, {-9000}).bytes()}))
+                                          << "verticalSpeed" << -400.0f;
 
         QTest::newRow("MSFS gear fraction 50")
             << Telemetry(msfs({{9, 50}, {10, 50}, {11, 50}})) << "gear" << 100.0f;

@@ -189,7 +189,7 @@ private slots:
     }
 
     // The base class parses, then warms up while the stream is younger than a second, then
-    // publishes; the datagram that starts the stream is only named.
+    // asks for the aircraft's name and publishes; the datagram that starts the stream is only named.
     void pollCallOrderAndWarmup() {
         const quint16 port = UdpTesting::freePort();
         ProbeSource source(nullptr, port);
@@ -200,15 +200,16 @@ private slots:
         POLL_UNTIL(source, !source.calls.isEmpty());
         now_ = 600;
         QVERIFY(UdpTesting::send(port, "b"));
-        POLL_UNTIL(source, source.calls.size() == 4);
+        POLL_UNTIL(source, source.calls.size() == 5);
         now_ = 1099;
         QVERIFY(UdpTesting::send(port, "c"));
-        POLL_UNTIL(source, source.calls.size() == 7);
+        POLL_UNTIL(source, source.calls.size() == 9);
         now_ = 1100;
         QVERIFY(UdpTesting::send(port, "d"));
-        POLL_UNTIL(source, source.calls.size() == 9);
-        QCOMPARE(source.calls, (QStringList{"name a", "parse b", "warmup 0", "publish", "parse c", "warmup 0",
-                                            "publish", "parse d", "publish"}));
+        POLL_UNTIL(source, source.calls.size() == 12);
+        QCOMPARE(source.calls,
+                 (QStringList{"name a", "parse b", "warmup 0", "name b", "publish", "parse c", "warmup 0",
+                              "name c", "publish", "parse d", "name d", "publish"}));
     }
 
     // Empty datagrams carry nothing: they neither start a stream nor replace a datagram that
@@ -343,8 +344,8 @@ private slots:
                  QStringList{QStringLiteral("name %1").arg(TelemetrySourceUdp::kMaxDatagramsPerPoll - 1)});
         QCOMPARE(source.pollDelay(), qint64(0));
         source.poll();
-        QCOMPARE(source.calls.mid(1),
-                 (QStringList{QStringLiteral("parse %1").arg(count - 1), "warmup 0", "publish"}));
+        QCOMPARE(source.calls.mid(1), (QStringList{QStringLiteral("parse %1").arg(count - 1), "warmup 0",
+                                                   QStringLiteral("name %1").arg(count - 1), "publish"}));
     }
 
     void fixedStreamNames_data() {
@@ -358,6 +359,10 @@ private slots:
         QTest::newRow("IL-2, its own datagram")
             << 3 << fixture("il2_telemetry_touchdown.bin") << "Generic warbird";
         QTest::newRow("IL-2, a DCS datagram") << 3 << dcs("F-16C", 1) << "Generic warbird";
+        QTest::newRow("IL-2, a vehicle-name event")
+            << 3 << Il2Datagram().indicator(6, {60}).vehicleName("P-51D-15").bytes() << "P-51D-15";
+        QTest::newRow("IL-2, a motion datagram names nothing")
+            << 3 << Il2Datagram().packetId(0x494C0000).vehicleName("P-51D-15").bytes() << "Generic warbird";
     }
     void fixedStreamNames() {
         QFETCH(int, game);
@@ -375,6 +380,62 @@ private slots:
         POLL_UNTIL(*source, started.count() == 1);
         QCOMPARE(started.at(0).at(0).value<Telemetry::Source>(), Telemetry::Source(game));
         QCOMPARE(started.at(0).at(1).toString(), name);
+    }
+
+    // A new aircraft's name within a running DCS stream (no pause) is announced once it has come
+    // in three datagrams in a row; `names` follow the stream's first datagram ("F-16C_50").
+    void aircraftChange_data() {
+        QTest::addColumn<QStringList>("names");
+        QTest::addColumn<QStringList>("announced");
+        QTest::newRow("A-10C for ten datagrams")
+            << QStringList{"F-16C_50", "A-10C", "A-10C", "A-10C", "A-10C", "A-10C"} << QStringList{"A-10C"};
+        QTest::newRow("one garbled name")
+            << QStringList{"F-16C_50", "F-1?C_50", "F-16C_50", "F-16C_50"} << QStringList{};
+        QTest::newRow("there and back")
+            << QStringList{"A-10C", "A-10C", "A-10C", "F-16C_50", "F-16C_50", "F-16C_50"}
+            << QStringList{"A-10C", "F-16C_50"};
+    }
+    void aircraftChange() {
+        QFETCH(QStringList, names);
+        QFETCH(QStringList, announced);
+        const quint16 port = UdpTesting::freePort();
+        TelemetrySourceDCS source(nullptr, port);
+        Recorder<TelemetrySourceDCS, DCSTelemetry> log(&source);
+        QVERIFY(UdpTesting::send(port, dcs("F-16C_50", 100)));
+        POLL_UNTIL(source, log.events.size() == 1);
+        for (const QString& name : names) {
+            const qsizetype before = log.records.size();
+            QVERIFY(UdpTesting::send(port, dcs(name.toUtf8(), 200)));
+            POLL_UNTIL(source, log.records.size() == before + 1);
+        }
+        QStringList starts;
+        for (const QString& e : log.events) {
+            if (e.startsWith(QLatin1String("start 2 "))) {
+                starts << e.mid(8);
+            }
+        }
+        QCOMPARE(starts, QStringList{"F-16C_50"} + announced);
+        QCOMPARE(log.records.size(), names.size()); // every datagram still gives its record
+    }
+
+    // IL-2 sends each event once: the events of every queued datagram count, though only the
+    // newest one's indicators do.
+    void il2EventsOfEveryDatagram() {
+        const quint16 port = UdpTesting::freePort();
+        TelemetrySourceShturmovik source(nullptr, port);
+        Recorder<TelemetrySourceShturmovik, ShturmovikTelemetry> log(&source);
+        QVERIFY(UdpTesting::send(port, Il2Datagram().vehicleName("Yak-9T ser.1").bytes()));
+        QVERIFY(
+            UdpTesting::send(port, Il2Datagram().event(9, "\x01").event(7, QByteArray(24, '\0')).bytes()));
+        QVERIFY(UdpTesting::send(port, Il2Datagram().indicator(6, {50}).bytes()));
+        POLL_UNTIL(source, log.events.size() == 1);
+        QCOMPARE(log.events.at(0), QStringLiteral("start 3 Yak-9T ser.1"));
+        QVERIFY(UdpTesting::send(port, Il2Datagram().event(9, "\x01").bytes()));
+        QVERIFY(UdpTesting::send(port, Il2Datagram().indicator(6, {60}).bytes()));
+        POLL_UNTIL(source, log.records.size() == 1);
+        QCOMPARE(log.records.at(0).airspeed, 216.0f);
+        QCOMPARE(log.records.at(0).gunShots, 2u);
+        QCOMPARE(log.records.at(0).hits, 1u);
     }
 
     void condorRecordsFromTheSocket() {

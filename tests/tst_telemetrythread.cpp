@@ -63,6 +63,26 @@ TelemetryEndpoints freeEndpoints() {
     return e;
 }
 
+// One datagram of a flight in a UDP game: airborne sinking at `sink` m/s or on the ground, at
+// 50 m/s. IL-2 says its height (falling `sink` / 50 a tick) with a game tick a datagram.
+QByteArray flight(int game, bool onGround, float sink, int n) {
+    if (game == Telemetry::TELEMETRY_SOURCE_DCS) {
+        return "P-47D-30;180;" + QByteArray::number(onGround ? 0.0 : -double(sink)) + ";5;1;1;0;0;50;" +
+               (onGround ? "1" : "0");
+    }
+    if (game == Telemetry::TELEMETRY_SOURCE_IL2) {
+        const float height = std::max(0.0f, 3.0f - float(n) * sink / 50.0f);
+        return Il2Datagram()
+            .tick(quint32(5000 + n))
+            .indicator(6, {50})
+            .indicator(5, {onGround ? 0.5f : 0.0f, onGround ? 0.5f : 0.0f})
+            .indicator(10, {height})
+            .bytes();
+    }
+    return "airspeed=50\nvz=" + QByteArray::number(onGround ? 0.0 : -double(sink)) +
+           "\nheight=" + (onGround ? "0.7" : "3") + "\nwheelheight=" + (onGround ? "-0.01" : "2.2") + "\n";
+}
+
 // Everything the worker emits, in order, as short texts. Connected through `context`, so
 // the log is written on the context's thread.
 void logSignals(TelemetryThread* worker, QObject* context, QStringList* log) {
@@ -221,6 +241,37 @@ private slots:
         QCOMPARE(warthunder->pollDelay(), qint64(-1)); // asked again: its answer is on the way
         QVERIFY(log_.isEmpty());
         QCOMPARE(worker_->currentSource(), Telemetry::TELEMETRY_SOURCE_NONE);
+    }
+
+    // A descent and touchdown in a game's stream sets off the landing jolt with the sink rate
+    // before contact (positive downwards) and the airspeed at contact; a stream that starts on the
+    // ground does not.
+    void touchdownInTheStream_data() {
+        QTest::addColumn<int>("game");
+        QTest::addColumn<bool>("startsOnGround");
+        QTest::addColumn<float>("sink");
+        QTest::newRow("DCS, a firm landing") << 2 << false << 3.0f;
+        QTest::newRow("DCS, starts on the ground") << 2 << true << 3.0f;
+        QTest::newRow("IL-2, height falling 2 m/s") << 3 << false << 2.0f;
+        QTest::newRow("Condor, a glider's touchdown") << 5 << false << 0.8f;
+    }
+    void touchdownInTheStream() {
+        QFETCH(int, game);
+        QFETCH(bool, startsOnGround);
+        QFETCH(float, sink);
+        QSignalSpy landed(worker_.data(), &TelemetryThread::landed);
+        for (int n = 0; n < 10; ++n) {
+            const bool onGround = startsOnGround || n >= 7;
+            const qsizetype before = log_.size();
+            QVERIFY(UdpTesting::send(port(game), flight(game, onGround, sink, n)));
+            QTRY_VERIFY_WITH_TIMEOUT(log_.size() > before, 5000);
+        }
+        QCOMPARE(landed.count(), startsOnGround ? 0 : 1);
+        if (!startsOnGround) {
+            QVERIFY2(std::fabs(landed.at(0).at(0).toFloat() - sink) < 0.01f,
+                     qPrintable(QString::number(landed.at(0).at(0).toFloat())));
+            QCOMPARE(landed.at(0).at(1).toFloat(), 180.0f);
+        }
     }
 
     // The first game to send becomes current; the other is not read meanwhile.

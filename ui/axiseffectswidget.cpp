@@ -87,11 +87,12 @@ AxisEffectsWidget::AxisEffectsWidget(QWidget* parent)
           {5, ET::EFFECT_TYPE_ON_GROUND_ROLLING_SHAKER, tr("Rolling on ground shaker"),
            tr("Shakes the stick while the aircraft rolls on the ground, growing with the speed."), nullptr},
           {10, ET::EFFECT_TYPE_IL2_SHAKING, tr("IL2 Sturmovik specific shaker"),
-           tr("A strength kept with IL-2 Sturmovik profiles. This version puts no force on the stick for "
-              "it."),
+           tr("IL-2 Sturmovik's own shaking: the stall buffet the game sends, a burst while the guns fire "
+              "and a kick for each hit."),
            nullptr},
           {11, ET::EFFECT_TYPE_CONDOR_SHAKER, tr("Condor 2 specific shaker"),
-           tr("Settings kept with Condor 2 profiles. This version puts no force on the stick for them."),
+           tr("The turbulence Condor 2 and Condor 3 send: the stick shakes harder and faster the stronger "
+              "it is."),
            nullptr},
           {12, ET::EFFECT_TYPE_SMART_DAMPER, tr("Smart dampers"),
            tr("Damping that the device itself applies against moving the stick, whatever the game sends: "

@@ -145,10 +145,12 @@ QSet<int> ThreeAxisEffectsWidget::enabledEffects(int source, int axis) {
                P::EFFECT_TYPE_SMART_DAMPER};
         break;
     case Telemetry::TELEMETRY_SOURCE_XPLANE:
-        // X-Plane's own force-feedback output passes through as DirectX effects.
+        // X-Plane's own force-feedback output passes through as DirectX effects; touch-downs come
+        // from its on-ground value like every game's.
         set = {P::EFFECT_TYPE_NATURAL_AIRFLOW,
                P::EFFECT_TYPE_SIMPLE_SPRING,
                P::EFFECT_TYPE_ELEVATOR_WEIGHT,
+               P::EFFECT_TYPE_LANDING_JOLT,
                P::EFFECT_TYPE_DIRECT_X_FFB,
                P::EFFECT_TYPE_AOA_SHAKER,
                P::EFFECT_TYPE_EXTENDED_GEAR_SHAKER,
@@ -544,9 +546,10 @@ void ThreeAxisEffectsWidget::createProfileForAircraft() {
     if (aircraftSource_ == Telemetry::TELEMETRY_SOURCE_NONE || aircraftModule_.isEmpty()) {
         return;
     }
-    // The game's default is the start, unless the editor already holds it: then the edits
-    // the pilot made to it while flying go into the new profile.
-    const QString gameDefault = store_.gameDefault(aircraftSource_);
+    // The profile that serves the aircraft now ("Generic warbird" or the game's default) is the
+    // start, unless the editor already holds it: then the edits the pilot made to it while flying
+    // go into the new profile.
+    const QString gameDefault = store_.autoSelect(aircraftSource_, aircraftModule_);
     const bool fromDefault = !gameDefault.isEmpty() && gameDefault != loadedFile_;
     EffectsProfile created = currentEffectsProfile();
     if (fromDefault) {

@@ -40,10 +40,46 @@ Il2Datagram& Il2Datagram::announceCount(qint8 count) {
     return *this;
 }
 
+Il2Datagram& Il2Datagram::packetId(quint32 id) {
+    packetId_ = id;
+    return *this;
+}
+
+Il2Datagram& Il2Datagram::tick(quint32 tick) {
+    tick_ = tick;
+    return *this;
+}
+
+Il2Datagram& Il2Datagram::event(quint16 type, const QByteArray& payload, int announced) {
+    events_.append(static_cast<char>(type & 0xff));
+    events_.append(static_cast<char>(type >> 8));
+    events_.append(static_cast<char>(announced < 0 ? payload.size() : announced));
+    events_.append(payload);
+    ++eventCount_;
+    return *this;
+}
+
+Il2Datagram& Il2Datagram::vehicleName(const QByteArray& name, int padded) {
+    QByteArray payload(1, static_cast<char>(padded));
+    payload.append(name.left(padded));
+    payload.append(QByteArray(padded - qMin<int>(padded, name.size()), '\0'));
+    return event(0, payload);
+}
+
 QByteArray Il2Datagram::bytes() const {
-    // Packet id 0x54000101 and a zero size and tick, as the game's header starts.
-    QByteArray out = QByteArray::fromHex("0101005400000000000000");
-    out[10] = static_cast<char>(countOverridden_ ? count_ : static_cast<qint8>(appended_));
+    // The packet id, a size of 0 (the game's is not read) and the tick.
+    QByteArray out;
+    for (quint32 v : {packetId_, quint32(0), tick_}) {
+        for (int i = 0; i < 4; ++i) {
+            out.append(static_cast<char>((v >> (8 * i)) & 0xff));
+        }
+    }
+    out.remove(4, 2); // the size field is two bytes
+    out.append(static_cast<char>(countOverridden_ ? count_ : static_cast<qint8>(appended_)));
     out.append(records_);
+    if (eventCount_ > 0) {
+        out.append(static_cast<char>(eventCount_));
+        out.append(events_);
+    }
     return out;
 }
