@@ -76,6 +76,9 @@ signals:
     void joystickDisconnected();
     void rudderConnected(uint32_t version);
     void rudderDisconnected();
+    // A connected device stopped taking reports for more than about 100 ms, or takes them again.
+    void joystickResponding(bool responding);
+    void rudderResponding(bool responding);
     void positionChanged(PositionInput position);
     // What the devices were sent, at most 60 times a second (the latest tick wins).
     void forcesSent(ForcesSample sample);
