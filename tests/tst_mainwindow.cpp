@@ -19,6 +19,8 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QGuiApplication>
+#include <QKeySequence>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -248,15 +250,19 @@ private slots:
         QTest::addColumn<int>("answer");
         QTest::addColumn<bool>("closes");
         QTest::addColumn<bool>("fileWritten");
-        QTest::newRow("save") << int(QMessageBox::Save) << true << true;
-        QTest::newRow("discard") << int(QMessageBox::Discard) << true << false;
-        QTest::newRow("cancel") << int(QMessageBox::Cancel) << false << false;
+        QTest::addColumn<bool>("viaQuit"); // File > Quit (Ctrl+Q) rather than the window's close
+        QTest::newRow("save") << int(QMessageBox::Save) << true << true << false;
+        QTest::newRow("discard") << int(QMessageBox::Discard) << true << false << false;
+        QTest::newRow("cancel") << int(QMessageBox::Cancel) << false << false << false;
+        QTest::newRow("File > Quit, save") << int(QMessageBox::Save) << true << true << true;
+        QTest::newRow("File > Quit, cancel") << int(QMessageBox::Cancel) << false << false << true;
     }
 
     void closingWithUnsavedEditsAsks() {
         QFETCH(int, answer);
         QFETCH(bool, closes);
         QFETCH(bool, fileWritten);
+        QFETCH(bool, viaQuit);
         MainWindow window;
         window.show();
         auto* editor = window.findChild<ThreeAxisEffectsWidget*>(QStringLiteral("effect_settings_widget"));
@@ -275,13 +281,92 @@ private slots:
         editor->findChild<QLineEdit*>(QStringLiteral("flight_module_input"))
             ->setText(QStringLiteral("Yak-52"));
 
-        QCOMPARE(window.close(), closes);
+        if (viaQuit) {
+            auto* quit = window.findChild<QAction*>(QStringLiteral("quit_action"));
+            QVERIFY(quit);
+            QCOMPARE(quit->shortcut(), QKeySequence(QStringLiteral("Ctrl+Q")));
+            QVERIFY(window.findChild<QMenu*>(QStringLiteral("file_menu"))->actions().contains(quit));
+            quit->trigger();
+        } else {
+            QCOMPARE(window.close(), closes);
+        }
 
         QCOMPARE(asked.size(), 1);
         QCOMPARE(window.isVisible(), !closes);
         QCOMPARE(QFile::exists(QStringLiteral("effect_profiles/GENERIC_Yak_52.json")), fileWritten);
         // A refused close leaves the remembered state as it was.
         QCOMPARE(MainWindow::windowSettings()->contains(QStringLiteral("window/geometry")), closes);
+    }
+
+    // Edits an automatic profile change set aside are asked about on close, as unsaved ones
+    // are. Saved, they go to their own file and the editor keeps what flies; edits that changed
+    // the profile's name come back into the editor to be saved there.
+    void closingWithSetAsideEditsAsks_data() {
+        QTest::addColumn<bool>("renamed"); // the comment, part of the file name, was edited
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<bool>("closes");
+        QTest::addColumn<bool>("saved");
+        QTest::newRow("save") << false << int(QMessageBox::Save) << true << true;
+        QTest::newRow("discard") << false << int(QMessageBox::Discard) << true << false;
+        QTest::newRow("cancel") << false << int(QMessageBox::Cancel) << false << false;
+        // The rename question answered with neither Rename nor Copy: back in the editor.
+        QTest::newRow("renamed, save") << true << int(QMessageBox::Save) << false << false;
+    }
+    void closingWithSetAsideEditsAsks() {
+        QFETCH(bool, renamed);
+        QFETCH(int, answer);
+        QFETCH(bool, closes);
+        QFETCH(bool, saved);
+        EffectsProfile a;
+        a.resetToDefaults();
+        a.metadata.flight_data_source = Telemetry::TELEMETRY_SOURCE_DCS;
+        a.metadata.flight_module = QStringLiteral("F-5E");
+        ProfileStore().save(a);
+        EffectsProfile b = a;
+        b.metadata.flight_module = QStringLiteral("MiG-21");
+        ProfileStore().save(b);
+        const QString fileA = QStringLiteral("effect_profiles/DCS_F_5E.json");
+        MainWindow window;
+        window.show();
+        auto* editor = window.findChild<ThreeAxisEffectsWidget*>(QStringLiteral("effect_settings_widget"));
+        QStringList asked;
+        editor->setAsk([&](QMessageBox::Icon, const QString& text, QMessageBox::StandardButtons) {
+            asked << text;
+            return QMessageBox::StandardButton(answer);
+        });
+        editor->selectProfileFor(Telemetry::TELEMETRY_SOURCE_DCS, QStringLiteral("F-5E"));
+        if (renamed) {
+            editor->findChild<QLineEdit*>(QStringLiteral("profile_comment_input"))
+                ->setText(QStringLiteral("soft"));
+        } else {
+            addEffect(window.findChild<QWidget*>(QStringLiteral("elevator_effects_widget")), 3);
+        }
+        QVERIFY(editor->hasUnsavedChanges());
+        editor->selectProfileFor(Telemetry::TELEMETRY_SOURCE_DCS, QStringLiteral("MiG-21"));
+        QVERIFY(editor->canRestoreSetAside());
+        QVERIFY(!editor->hasUnsavedChanges());
+        QFile before(fileA);
+        QVERIFY(before.open(QIODevice::ReadOnly));
+        const QByteArray original = before.readAll();
+        before.close();
+
+        QCOMPARE(window.close(), closes);
+
+        QVERIFY(!asked.isEmpty());
+        QVERIFY2(asked.first().contains(QStringLiteral("set aside")) &&
+                     asked.first().contains(QStringLiteral("F-5E")),
+                 qPrintable(asked.first()));
+        QFile after(fileA);
+        QVERIFY(after.open(QIODevice::ReadOnly));
+        QCOMPARE(after.readAll() != original, saved);
+        // Nothing set aside is lost without the pilot saying so.
+        QCOMPARE(editor->canRestoreSetAside(), answer == QMessageBox::Cancel);
+        if (renamed) {
+            QCOMPARE(currentEffectsProfile().metadata.comment, QStringLiteral("soft"));
+            QVERIFY(editor->hasUnsavedChanges());
+        } else {
+            QCOMPARE(currentEffectsProfile().metadata.flight_module, QStringLiteral("MiG-21"));
+        }
     }
 
     void automaticChoiceSetsEditsAsideAndEditRestoresThem() {
@@ -314,6 +399,102 @@ private slots:
         QCOMPARE(currentEffectsProfile().metadata.comment, QStringLiteral("soft"));
         QVERIFY(editor->hasUnsavedChanges());
         QVERIFY(!restore->isEnabled());
+    }
+
+    // Device trouble is said in the window, naming the device: its field reads "Not responding"
+    // while its reports stall and until they flow again, and a lost device gets a message.
+    void deviceTroubleIsShown_data() {
+        QTest::addColumn<int>("device");
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("joystick") << int(FakeHid::Device::Joystick) << QStringLiteral("joystick_state")
+                                  << QStringLiteral("joystick base");
+        QTest::newRow("rudder") << int(FakeHid::Device::Rudder) << QStringLiteral("rudder_state")
+                                << QStringLiteral("rudder unit");
+    }
+    void deviceTroubleIsShown() {
+        QFETCH(int, device);
+        QFETCH(QString, field);
+        QFETCH(QString, name);
+        const auto d = static_cast<FakeHid::Device>(device);
+        FakeHid::plug(d);
+        FakeHid::setVersionBytes(d, 1, 2, 3);
+        MainWindow window;
+        window.show();
+        auto* state = window.findChild<QLineEdit*>(field);
+        QVERIFY(state);
+        QTRY_COMPARE_WITH_TIMEOUT(state->text(), QStringLiteral("Connected (Version 1.2.3)"), 10000);
+
+        FakeHid::holdWrites(d, true);
+        QTRY_COMPARE_WITH_TIMEOUT(state->text(), QStringLiteral("Not responding"), 10000);
+        QVERIFY2(window.statusBar()->currentMessage().contains(name + QStringLiteral(" is not responding")),
+                 qPrintable(window.statusBar()->currentMessage()));
+        FakeHid::holdWrites(d, false);
+        QTRY_COMPARE_WITH_TIMEOUT(state->text(), QStringLiteral("Connected (Version 1.2.3)"), 10000);
+
+        FakeHid::unplug(d);
+        QTRY_COMPARE_WITH_TIMEOUT(state->text(), QStringLiteral("Not detected"), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            window.statusBar()->currentMessage().contains(QStringLiteral("The %1 was lost").arg(name)), 5000);
+        FakeHid::plug(d);
+        QTRY_COMPARE_WITH_TIMEOUT(state->text(), QStringLiteral("Connected (Version 1.2.3)"), 10000);
+        QVERIFY2(window.statusBar()->currentMessage().contains(QStringLiteral("The %1 is back").arg(name)),
+                 qPrintable(window.statusBar()->currentMessage()));
+    }
+
+    // A note about a stream or a profile goes when either changes, so the status bar never
+    // says something the window no longer shows: the profile line, the source, the aircraft.
+    void streamNotesGoWithTheStream_data() {
+        QTest::addColumn<QString>("note");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("another game sends")
+            << QStringLiteral("other")
+            << QStringLiteral("IL-2 Sturmovik is sending telemetry too; it is "
+                              "ignored while DCS flies.");
+        QTest::newRow("War Thunder silent")
+            << QStringLiteral("warthunder") << QStringLiteral("Waiting for War Thunder on 127.0.0.1:8111");
+        QTest::newRow("aircraft without profile")
+            << QStringLiteral("aircraft") << QStringLiteral("No profile for A-10C");
+    }
+    void streamNotesGoWithTheStream() {
+        QFETCH(QString, note);
+        QFETCH(QString, expected);
+        MainWindow window;
+        window.show();
+        MainBackgroundThread* loop = window.background();
+        TelemetryThread* telemetry = loop->telemetry();
+        if (note == QStringLiteral("other")) {
+            QMetaObject::invokeMethod(telemetry, [telemetry] {
+                emit telemetry->otherSourceIgnored(Telemetry::TELEMETRY_SOURCE_IL2,
+                                                   Telemetry::TELEMETRY_SOURCE_DCS);
+            });
+        } else if (note == QStringLiteral("warthunder")) {
+            QMetaObject::invokeMethod(telemetry, [telemetry] {
+                emit telemetry->warthunderWaiting(QStringLiteral("127.0.0.1:8111"));
+            });
+        } else {
+            QMetaObject::invokeMethod(loop, [loop] {
+                emit loop->telemetrySourceChanged(Telemetry::TELEMETRY_SOURCE_DCS, QStringLiteral("A-10C"));
+            });
+        }
+        QTRY_VERIFY2_WITH_TIMEOUT(window.statusBar()->currentMessage().startsWith(expected),
+                                  qPrintable(window.statusBar()->currentMessage()), 5000);
+
+        // Another aircraft with a profile of its own: nothing about the one before stays.
+        EffectsProfile own;
+        own.resetToDefaults();
+        own.metadata.flight_data_source = Telemetry::TELEMETRY_SOURCE_DCS;
+        own.metadata.flight_module = QStringLiteral("F-16C");
+        ProfileStore().save(own);
+        auto* editor = window.findChild<ThreeAxisEffectsWidget*>(QStringLiteral("effect_settings_widget"));
+        QSignalSpy loaded(editor, &ThreeAxisEffectsWidget::suddenValueChange);
+        QMetaObject::invokeMethod(loop, [loop] {
+            emit loop->telemetrySourceChanged(Telemetry::TELEMETRY_SOURCE_DCS, QStringLiteral("F-16C"));
+        });
+        QTRY_COMPARE_WITH_TIMEOUT(loaded.size(), 1, 5000);
+        QVERIFY2(!window.statusBar()->currentMessage().startsWith(expected),
+                 qPrintable(window.statusBar()->currentMessage()));
+        QVERIFY(!window.findChild<QWidget*>(QStringLiteral("aircraft_notice"))->isVisible());
     }
 
     void formHoldsTheTwoPanels() {
@@ -555,9 +736,15 @@ private slots:
             return;
         }
 
+        // The status bar says the game's data is ignored for as long as the override is on.
+        auto* indicator = window.findChild<QLabel*>(QStringLiteral("override_indicator"));
+        QVERIFY(indicator && indicator->isVisibleTo(&window) &&
+                indicator->text().contains(QStringLiteral("ignored")));
+
         // Switching off sends the zero records before the switch, so the hand-set G is gone.
         window.findChild<QCheckBox*>(QStringLiteral("telemetry_override"))->setChecked(false);
         QTRY_COMPARE_WITH_TIMEOUT(lastElevatorForce(), 0.0f, 5000);
+        QVERIFY(!indicator->isVisibleTo(&window));
     }
 
     // "Master gain (%)" scales what the loop sends and is remembered; "Forces off", by button
@@ -777,7 +964,17 @@ private slots:
                 }
             }
         }
-        QCOMPARE(valueAxes, 3);
+        // Airspeed, AoA and G each on a scale of its own, named with its unit.
+        QCOMPARE(valueAxes, 4);
+        QStringList flightScales;
+        for (const QChartView* chartView : view.findChildren<QChartView*>()) {
+            if (chartView->chart()->title() == QLatin1String("Flight state")) {
+                for (const QAbstractAxis* a : chartView->chart()->axes(Qt::Vertical)) {
+                    flightScales << a->titleText();
+                }
+            }
+        }
+        QCOMPARE(flightScales, (QStringList{"Airspeed (km/h)", "AoA (degrees)", "G"}));
         const auto range = view.forceRange();
         QVERIFY(range.first <= low && range.second >= high);
         // Fitted, not fixed: no more than a fifth of spare room, and at least a unit wide.
