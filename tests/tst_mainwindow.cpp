@@ -522,7 +522,9 @@ private slots:
         for (QAction* a : file->actions()) {
             items << a->text();
         }
-        QCOMPARE(items, (QStringList{QStringLiteral("Replay recording…"), QStringLiteral("Record")}));
+        // ... and ends with Quit, after a separator.
+        QCOMPARE(items, (QStringList{QStringLiteral("Replay recording…"), QStringLiteral("Record"), QString(),
+                                     QStringLiteral("&Quit")}));
         // Help is the last menu of the bar.
         QCOMPARE(window.menuBar()->actions().last()->text().remove(QLatin1Char('&')), QStringLiteral("Help"));
     }

@@ -234,10 +234,10 @@ private slots:
 
         // The source and device slots still update their fields.
         widget->changeTelemetrySource(Telemetry::TELEMETRY_SOURCE_DCS, QStringLiteral("F-16C_50"));
-        widget->connectJoystick(7);
+        widget->connectJoystick(0x03020125u);
         QCOMPARE(text(QStringLiteral("telemetry_data_source")), QStringLiteral("DCS"));
         QCOMPARE(text(QStringLiteral("flight_module")), QStringLiteral("F-16C_50"));
-        QCOMPARE(text(QStringLiteral("joystick_state")), QStringLiteral("Connected (Version 7)"));
+        QCOMPARE(text(QStringLiteral("joystick_state")), QStringLiteral("Connected (Version 1.2.3)"));
 
         overrideBox()->setChecked(false);
         widget->changeTelemetry(game);
@@ -331,7 +331,7 @@ private slots:
         using P = DeviceAccess::Presence;
         const QString absent = QStringLiteral("Not detected");
         const QString refused = QStringLiteral("Found, no permission");
-        const QString connected = QStringLiteral("Connected (Version 7)");
+        const QString connected = QStringLiteral("Connected (Version 1.2.3)");
         QTest::newRow("both absent") << int(P::Absent) << int(P::Absent) << false << absent << absent;
         QTest::newRow("joystick refused")
             << int(P::NoPermission) << int(P::Absent) << false << refused << absent;
@@ -355,7 +355,7 @@ private slots:
             return DeviceAccess::Presence(productId == 0x7A10 ? joystick : rudder);
         });
         if (joystickConnected) {
-            widget->connectJoystick(7);
+            widget->connectJoystick(0x03020125u);
         }
         widget->probeDevices();
         QCOMPARE(text(QStringLiteral("joystick_state")), joystickShown);
@@ -371,9 +371,9 @@ private slots:
         }
 
         // Permission granted and the loop connects: the version replaces the hint and its tip.
-        widget->connectJoystick(7);
-        widget->connectRudder(7);
-        QCOMPARE(text(QStringLiteral("rudder_state")), QStringLiteral("Connected (Version 7)"));
+        widget->connectJoystick(0x03020125u);
+        widget->connectRudder(0x03020125u);
+        QCOMPARE(text(QStringLiteral("rudder_state")), QStringLiteral("Connected (Version 1.2.3)"));
         QVERIFY(child<QLineEdit>(QStringLiteral("rudder_state"))->toolTip().isEmpty());
         asked.clear();
         widget->probeDevices();
