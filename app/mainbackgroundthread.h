@@ -76,14 +76,14 @@ signals:
     void joystickDisconnected();
     void rudderConnected(uint32_t version);
     void rudderDisconnected();
-    // A connected device stopped taking reports for more than about 100 ms, or takes them again.
-    void joystickResponding(bool responding);
-    void rudderResponding(bool responding);
     void positionChanged(PositionInput position);
     // What the devices were sent, at most 60 times a second (the latest tick wins).
     void forcesSent(ForcesSample sample);
     // Every accepted game record with the forces being sent when it arrived, for the recorder.
     void recordReceived(RecordingRow row);
+    // A connected device stopped taking reports for more than about 100 ms, or takes them again.
+    void joystickResponding(bool responding);
+    void rudderResponding(bool responding);
 
 public slots:
     void changeSettingsSuddenly(EffectsSettings settings);
