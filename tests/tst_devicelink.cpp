@@ -418,12 +418,6 @@ private slots:
             }
         };
 
-        const auto responding = [&loop](Device d) {
-            return QSignalSpy(&loop, d == Device::Joystick ? &MainBackgroundThread::joystickResponding
-                                                           : &MainBackgroundThread::rudderResponding);
-        };
-        QSignalSpy hungResponding = responding(hung);
-        QSignalSpy otherResponding = responding(other);
         FakeHid::holdWrites(hung, true);
         ticksToOther(1);
         QTRY_COMPARE_WITH_TIMEOUT(FakeHid::heldWrites(hung), 1, 10000);
@@ -433,10 +427,6 @@ private slots:
         QCOMPARE(lastForce(other), -20.0f);
         QVERIFY(FakeHid::writes(hung).empty());
         QCOMPARE(FakeHid::heldWrites(hung), 1);
-        // Stalled past 100 ms, the hung device is said not to respond; the other one never is.
-        QTRY_VERIFY_WITH_TIMEOUT((ticksToOther(1), hungResponding.size() == 1), 10000);
-        QCOMPARE(hungResponding.at(0).at(0).toBool(), false);
-        QVERIFY(otherResponding.isEmpty());
 
         if (shutDown) {
             loop.shutDown();
@@ -449,12 +439,6 @@ private slots:
 
         FakeHid::holdWrites(hung, false);
         QTRY_COMPARE_WITH_TIMEOUT(FakeHid::heldWrites(hung), 0, 10000);
-        if (!shutDown) {
-            // The loop ticks on: reports flow again, and it is said so.
-            QTRY_COMPARE_WITH_TIMEOUT(hungResponding.size(), 2, 10000);
-            QCOMPARE(hungResponding.at(1).at(0).toBool(), true);
-            QVERIFY(otherResponding.isEmpty());
-        }
         // The blocked report, then only the newest: zero reports, none of the 50 latched forces
         // (while held, the loop's own timer ticks meanwhile).
         QTRY_VERIFY_WITH_TIMEOUT(FakeHid::writes(hung).size() >= 2, 10000);

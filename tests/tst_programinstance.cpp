@@ -1,12 +1,9 @@
 #include "app/instancelock.h"
-#include "app/runninginstance.h"
 #include "profiles/profilejson.h"
 #include "profiles/profilestore.h"
 #include "records/effectsprofile.h"
 #include "telemetry/recordingcsv.h"
 
-#include <QLocalServer>
-#include <QLocalSocket>
 #include <QLockFile>
 #include <QProcess>
 #include <QRegularExpression>
@@ -17,7 +14,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
-#include <future>
 
 #ifdef Q_OS_UNIX
 #include <csignal>
@@ -354,42 +350,6 @@ private slots:
         QCOMPARE(::kill(static_cast<pid_t>(program.processId()), SIGTERM), 0);
         QVERIFY(program.waitForFinished(30000));
         QCOMPARE(program.exitCode(), 0);
-    }
-
-    // A second start asks the running copy to show its window: only a copy that answers counts,
-    // and a socket file left by a crashed copy does not stop the next one from listening.
-    void runningCopyShowsItsWindow_data() {
-        QTest::addColumn<QString>("there"); // what listens at the socket
-        QTest::addColumn<bool>("shown");
-        QTest::newRow("the running copy") << "copy" << true;
-        QTest::newRow("a socket file left by a crash, taken over") << "leftover" << true;
-        QTest::newRow("nothing") << "nothing" << false;
-        QTest::newRow("something that never answers") << "mute" << false;
-    }
-    void runningCopyShowsItsWindow() {
-        QFETCH(QString, there);
-        QFETCH(bool, shown);
-        QTemporaryDir dir;
-        QVERIFY(dir.isValid());
-        const QString path = dir.filePath(QStringLiteral("grovik-trennal.socket"));
-        RunningInstance running;
-        QSignalSpy requests(&running, &RunningInstance::showRequested);
-        QLocalServer mute;
-        if (there == QStringLiteral("leftover")) {
-            QFile stale(path);
-            QVERIFY(stale.open(QIODevice::WriteOnly));
-        }
-        if (there == QStringLiteral("copy") || there == QStringLiteral("leftover")) {
-            QVERIFY(running.listen(path));
-        } else if (there == QStringLiteral("mute")) {
-            QVERIFY(mute.listen(path));
-        }
-        // The second copy blocks while it asks; the running one answers from its event loop.
-        std::future<bool> asked =
-            std::async(std::launch::async, [path] { return RunningInstance::ask(path, 500); });
-        QTRY_VERIFY_WITH_TIMEOUT(asked.wait_for(std::chrono::seconds(0)) == std::future_status::ready, 10000);
-        QCOMPARE(asked.get(), shown);
-        QCOMPARE(requests.size(), shown ? 1 : 0);
     }
 
     // The program itself says what failed, and leaves the devices alone.

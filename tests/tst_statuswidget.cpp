@@ -9,8 +9,6 @@
 #include <QSlider>
 #include <QtTest>
 
-#include <limits>
-
 namespace {
 
 // One emitted signal of the panel, in the order it was emitted.
@@ -302,7 +300,6 @@ private slots:
         QCOMPARE(text(QStringLiteral("rudder_state")), shown);
         widget->setJoystickResponding(false);
         QCOMPARE(text(QStringLiteral("joystick_state")), QStringLiteral("Not responding"));
-        QVERIFY(!child<QLineEdit>(QStringLiteral("joystick_state"))->toolTip().isEmpty());
         QCOMPARE(text(QStringLiteral("rudder_state")), shown);
         widget->setJoystickResponding(true);
         QCOMPARE(text(QStringLiteral("joystick_state")), shown);
@@ -315,9 +312,6 @@ private slots:
         QCOMPARE(text(QStringLiteral("joystick_state")), QStringLiteral("Not detected"));
         widget->disconnectRudder();
         QCOMPARE(text(QStringLiteral("rudder_state")), QStringLiteral("Not detected"));
-        // Back again, it is connected and responding.
-        widget->connectRudder(version);
-        QCOMPARE(text(QStringLiteral("rudder_state")), shown);
     }
 
     // A device attached without permission is named as such, with the udev advice, until the
@@ -542,7 +536,6 @@ private slots:
         QTest::addColumn<int>("gSlider");
         QTest::newRow("in flight") << 250.4f << 3.0f << false << 250 << 3;
         QTest::newRow("beyond the sliders' ends") << 1500.0f << -12.0f << false << 1000 << -10;
-        QTest::newRow("not a number") << std::numeric_limits<float>::quiet_NaN() << 1.0f << false << 0 << 1;
         QTest::newRow("stream ended") << 250.0f << 3.0f << true << 0 << 0;
     }
     void switchingOnStartsFromLiveValues() {
