@@ -5,6 +5,7 @@
 #include "app/instancelock.h"
 #include "app/mainwindow.h"
 #include "app/recordingcontroller.h"
+#include "app/runninginstance.h"
 #include "app/shutdownsignals.h"
 #include "records/metatypes.h"
 #include "telemetry/simconnect/simconnectconfig.h"
@@ -124,7 +125,17 @@ int main(int argc, char* argv[]) {
     QLockFile instanceLock(instanceLockPath());
     QString lockProblem;
     if (!tryInstanceLock(instanceLock, &lockProblem)) {
+        // Started again from the menu, most likely to find the window: the running copy shows it.
+        if (lockProblem == QLatin1String("Grovik Trennal is already running.") && RunningInstance::ask()) {
+            std::fprintf(stderr, "Grovik Trennal is already running; its window was brought to the front.\n");
+            return 0;
+        }
         return fatal(lockProblem);
+    }
+    RunningInstance runningInstance;
+    if (!runningInstance.listen()) {
+        std::fprintf(stderr, "A second start of Grovik Trennal cannot bring this window to the front (%s).\n",
+                     qPrintable(RunningInstance::socketPath()));
     }
     // Lets go of the devices should this process be killed, crash or freeze. Only the instance
     // holding the lock starts one, so a second instance never touches a device.
@@ -166,6 +177,12 @@ int main(int argc, char* argv[]) {
     window.centre();
     window.show();
     shownWindow = &window;
+    QObject::connect(&runningInstance, &RunningInstance::showRequested, &window, [&window] {
+        window.setWindowState((window.windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+        window.show();
+        window.raise();
+        window.activateWindow();
+    });
     // Problems of the recorder and the replay (a --record path that cannot be written, a
     // --replay file that is not a recording) reach the terminal as well as the window.
     QObject::connect(window.recording(), &RecordingController::problem, &app, [](const QString& text) {

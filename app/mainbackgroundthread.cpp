@@ -38,6 +38,8 @@ MainBackgroundThread::MainBackgroundThread(QObject* parent)
     connect(links_[1], &DeviceLink::connected, this, &MainBackgroundThread::rudderConnected);
     connect(links_[1], &DeviceLink::disconnected, this, &MainBackgroundThread::rudderDisconnected,
             Qt::DirectConnection);
+    connect(links_[0], &DeviceLink::respondingChanged, this, &MainBackgroundThread::joystickResponding);
+    connect(links_[1], &DeviceLink::respondingChanged, this, &MainBackgroundThread::rudderResponding);
     connect(feed_, &PanelFeed::positionChanged, this, &MainBackgroundThread::positionChanged);
     connect(feed_, &PanelFeed::telemetryChanged, this, &MainBackgroundThread::telemetryChanged);
     connect(feed_, &PanelFeed::forcesSent, this, &MainBackgroundThread::forcesSent);

@@ -81,6 +81,9 @@ signals:
     void forcesSent(ForcesSample sample);
     // Every accepted game record with the forces being sent when it arrived, for the recorder.
     void recordReceived(RecordingRow row);
+    // A connected device stopped taking reports for more than about 100 ms, or takes them again.
+    void joystickResponding(bool responding);
+    void rudderResponding(bool responding);
 
 public slots:
     void changeSettingsSuddenly(EffectsSettings settings);

@@ -21,6 +21,7 @@
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QHideEvent>
+#include <QKeySequence>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -36,6 +37,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 
 namespace {
 
@@ -70,6 +72,11 @@ MainWindow::MainWindow(QWidget* parent)
             &MainBackgroundThread::changeSettingsSuddenly);
     connect(editor, &ThreeAxisEffectsWidget::moderateValueChange, background_,
             &MainBackgroundThread::changeSettingsModerately);
+    // Notes about the stream or profile before go first, so that what the editor says of the
+    // new one stays.
+    connect(background_, &MainBackgroundThread::telemetrySourceChanged, this,
+            &MainWindow::clearContextMessage);
+    connect(background_, &MainBackgroundThread::telemetryEnded, this, &MainWindow::clearContextMessage);
     connect(background_, &MainBackgroundThread::telemetryChanged, status, &StatusWidget::changeTelemetry);
     connect(background_, &MainBackgroundThread::telemetrySourceChanged, status,
             &StatusWidget::changeTelemetrySource);
@@ -84,6 +91,18 @@ MainWindow::MainWindow(QWidget* parent)
     connect(background_, &MainBackgroundThread::rudderConnected, status, &StatusWidget::connectRudder);
     connect(background_, &MainBackgroundThread::rudderDisconnected, status, &StatusWidget::disconnectRudder);
     connect(background_, &MainBackgroundThread::positionChanged, status, &StatusWidget::changePosition);
+    connect(background_, &MainBackgroundThread::joystickResponding, status,
+            &StatusWidget::setJoystickResponding);
+    connect(background_, &MainBackgroundThread::rudderResponding, status, &StatusWidget::setRudderResponding);
+    connectDeviceMessages();
+    // While the override is on, the window says so wherever the pilot looks.
+    overrideIndicator_ = new QLabel(tr("Telemetry override on: the game's data is ignored"), this);
+    overrideIndicator_->setObjectName(QStringLiteral("override_indicator"));
+    overrideIndicator_->setStyleSheet(QStringLiteral("font-weight: bold"));
+    statusBar()->addPermanentWidget(overrideIndicator_);
+    overrideIndicator_->hide();
+    connect(status, &StatusWidget::telemetryOverrideEnabled, overrideIndicator_, &QWidget::show);
+    connect(status, &StatusWidget::telemetryOverrideDisabled, overrideIndicator_, &QWidget::hide);
     // Numbers nobody looks at are not drawn: the panels slow down while another program has the
     // focus and stop while the window is minimized.
     connect(this, &MainWindow::panelViewChanged, background_, &MainBackgroundThread::setPanelView);
@@ -115,6 +134,12 @@ MainWindow::MainWindow(QWidget* parent)
         const QSignalBlocker block(record);
         record->setChecked(on);
     });
+    fileMenu->addSeparator();
+    // A close like the window's own: unsaved and set-aside edits are asked about first.
+    QAction* quit = fileMenu->addAction(tr("&Quit"), this, &QWidget::close);
+    quit->setObjectName(QStringLiteral("quit_action"));
+    quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    quit->setMenuRole(QAction::QuitRole);
     menuBar()->addMenu(fileMenu);
 
     // Edit menu: brings back profile edits that an automatic profile change set aside.
@@ -125,8 +150,8 @@ MainWindow::MainWindow(QWidget* parent)
     restoreUnsavedAction_->setEnabled(false);
     connect(restoreUnsavedAction_, &QAction::triggered, editor, &ThreeAxisEffectsWidget::restoreSetAside);
     connect(editor, &ThreeAxisEffectsWidget::setAsideChanged, restoreUnsavedAction_, &QAction::setEnabled);
-    connect(editor, &ThreeAxisEffectsWidget::statusMessage, this,
-            [this](const QString& text) { statusBar()->showMessage(text); });
+    connect(editor, &ThreeAxisEffectsWidget::profileChanged, this, &MainWindow::clearContextMessage);
+    connect(editor, &ThreeAxisEffectsWidget::statusMessage, this, &MainWindow::showContextMessage);
 
     // The editor scrolls as a whole when the window is smaller than its least size.
     auto* editorScroll = new QScrollArea(ui_->centralwidget);
@@ -189,6 +214,15 @@ MainWindow::MainWindow(QWidget* parent)
                    "--accept-remote-telemetry).")
                     .arg(sender));
         });
+        connect(telemetry, &TelemetryThread::otherSourceIgnored, this,
+                [this](Telemetry::Source other, Telemetry::Source current) {
+                    showContextMessage(tr("%1 is sending telemetry too; it is ignored while %2 flies. It is "
+                                          "heard once the %2 flight ends.")
+                                           .arg(gameName(other), gameName(current)));
+                });
+        connect(telemetry, &TelemetryThread::warthunderWaiting, this, [this](const QString& address) {
+            showContextMessage(tr("Waiting for War Thunder on %1").arg(address));
+        });
     }
     connect(acceptRemoteAction_, &QAction::triggered, this,
             [](bool on) { windowSettings()->setValue(kAcceptRemoteKey, on); });
@@ -237,6 +271,74 @@ MainWindow::~MainWindow() {
     controlThread_->stop();
     controlThread_->wait();
     delete controlThread_;
+}
+
+void MainWindow::showContextMessage(const QString& text) {
+    contextMessage_ = text;
+    statusBar()->showMessage(text);
+}
+
+void MainWindow::clearContextMessage() {
+    // Only the note itself goes: a message shown since (a device lost, say) stays.
+    if (!contextMessage_.isEmpty() && statusBar()->currentMessage() == contextMessage_) {
+        statusBar()->clearMessage();
+    }
+    contextMessage_.clear();
+}
+
+void MainWindow::connectDeviceMessages() {
+    struct Device {
+        void (MainBackgroundThread::*connected)(uint32_t);
+        void (MainBackgroundThread::*disconnected)();
+        void (MainBackgroundThread::*responding)(bool);
+        QString name;
+    };
+    const Device devices[] = {
+        {&MainBackgroundThread::joystickConnected, &MainBackgroundThread::joystickDisconnected,
+         &MainBackgroundThread::joystickResponding, tr("joystick base")},
+        {&MainBackgroundThread::rudderConnected, &MainBackgroundThread::rudderDisconnected,
+         &MainBackgroundThread::rudderResponding, tr("rudder unit")}};
+    for (const Device& device : devices) {
+        // Shown until something else is said: the pilot may only look after the flight.
+        auto lost = std::make_shared<bool>(false);
+        connect(background_, device.disconnected, this, [this, lost, name = device.name] {
+            *lost = true;
+            statusBar()->showMessage(
+                tr("The %1 was lost (unplugged, or it stopped answering); it is looked for every second.")
+                    .arg(name));
+        });
+        connect(background_, device.connected, this, [this, lost, name = device.name](uint32_t) {
+            if (*lost) {
+                *lost = false;
+                statusBar()->showMessage(tr("The %1 is back; its forces ramp in.").arg(name), 10000);
+            }
+        });
+        connect(background_, device.responding, this, [this, name = device.name](bool responding) {
+            if (responding) {
+                statusBar()->showMessage(tr("The %1 takes reports again.").arg(name), 10000);
+            } else {
+                statusBar()->showMessage(
+                    tr("The %1 is not responding: it has taken no report for more than 100 ms.").arg(name));
+            }
+        });
+    }
+}
+
+QString MainWindow::gameName(Telemetry::Source source) {
+    switch (source) {
+    case Telemetry::TELEMETRY_SOURCE_MSFS:
+        return QStringLiteral("MSFS");
+    case Telemetry::TELEMETRY_SOURCE_DCS:
+        return QStringLiteral("DCS");
+    case Telemetry::TELEMETRY_SOURCE_IL2:
+        return QStringLiteral("IL-2 Sturmovik");
+    case Telemetry::TELEMETRY_SOURCE_WARTHUNDER:
+        return QStringLiteral("War Thunder");
+    case Telemetry::TELEMETRY_SOURCE_CONDOR:
+        return QStringLiteral("Condor 2");
+    default:
+        return tr("Another game");
+    }
 }
 
 void MainWindow::buildForcesToolBar() {
@@ -307,7 +409,8 @@ std::unique_ptr<QSettings> MainWindow::windowSettings() {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-    if (!ui_->effect_settings_widget->settleUnsavedChanges()) {
+    ThreeAxisEffectsWidget* editor = ui_->effect_settings_widget;
+    if (!editor->settleUnsavedChanges() || !editor->settleSetAside()) {
         event->ignore();
         return;
     }

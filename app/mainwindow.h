@@ -13,6 +13,7 @@ class MainWindow;
 class QAction;
 class ForcesToolBar;
 class QCloseEvent;
+class QLabel;
 class QSettings;
 class QHideEvent;
 class QShowEvent;
@@ -51,8 +52,8 @@ public:
     void acceptRemoteTelemetryForThisRun();
 
 protected:
-    // Closing with unsaved profile edits asks first; a close that goes ahead remembers the
-    // window's size, position and tabs.
+    // Closing with unsaved profile edits, or edits an automatic profile change set aside, asks
+    // first; a close that goes ahead remembers the window's size, position and tabs.
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
@@ -77,6 +78,14 @@ public slots:
     void holdForces(bool held);
 
 private:
+    // A note about the stream or the profile: it goes when either changes, so the status bar
+    // never says something about an aircraft or a profile that the window no longer shows.
+    void showContextMessage(const QString& text);
+    void clearContextMessage();
+    // Device trouble and recovery in the status bar, naming the device.
+    void connectDeviceMessages();
+    // How the status bar names a game: "War Thunder", "IL-2 Sturmovik" ...
+    static QString gameName(Telemetry::Source source);
     void saveWindowState();
     void applyHold(bool waitForZero);
     void updatePanelView();
@@ -98,4 +107,6 @@ private:
     bool geometryRestored_ = false;
     bool tabsRestored_ = false;
     MainBackgroundThread::PanelView panelView_ = MainBackgroundThread::PanelView::InFront;
+    QString contextMessage_;
+    QLabel* overrideIndicator_ = nullptr; // permanent in the status bar while the override is on
 };

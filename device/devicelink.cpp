@@ -17,6 +17,8 @@ namespace {
 constexpr int32_t ReconnectTicks = 199;
 // Override reports kept for a device that has not taken them yet.
 constexpr size_t MaxPendingGains = 16;
+// A report owed this long without a write succeeding makes the device "not responding".
+constexpr qint64 NotRespondingMs = 100;
 
 // The opens of every link take turns by ticket, in the order the control thread asked for
 // them; hid_open also enumerates through the library's process-wide state.
@@ -63,10 +65,18 @@ struct DeviceLink::Shared {
     HidReports::DevicePosition position;
     bool busy = false;
     qint64 busySince = 0;
+    // Since when a report has been waiting without a write succeeding; -1 while none waits.
+    qint64 owedSince = -1;
     bool finished = false;
 
     bool hasWork() const {
         return quit || openRequested || closeRequested || setup || !gains.empty() || forces;
+    }
+    // A report given to a device that owed nothing starts the count; one behind others does not.
+    void owe() {
+        if (owedSince < 0) {
+            owedSince = monotonicMs();
+        }
     }
 };
 
@@ -108,8 +118,17 @@ HidReports::Report DeviceLink::zeroReport() const {
 DeviceLink::State DeviceLink::step() {
     std::unique_lock<std::mutex> lock(shared_->mutex);
     if (shared_->connected) {
+        const bool responding =
+            shared_->owedSince < 0 || monotonicMs() - shared_->owedSince <= NotRespondingMs;
+        lock.unlock();
+        if (responding != responding_) {
+            responding_ = responding;
+            emit respondingChanged(responding);
+        }
         return State::Connected;
     }
+    // A device that is gone is announced by disconnected(); when it is back it starts afresh.
+    responding_ = true;
     if (shared_->opened) {
         shared_->opened = false;
         shared_->connected = true;
@@ -167,6 +186,7 @@ void DeviceLink::sendForces(const HidReports::Report& report) {
     if (!shared_->connected) {
         return;
     }
+    shared_->owe();
     shared_->forces = report;
     shared_->readFirst = true;
     ++shared_->forcesSequence;
@@ -183,6 +203,7 @@ void DeviceLink::sendGains(const HidReports::Report& report) {
     if (shared_->gains.size() >= MaxPendingGains) {
         shared_->gains.erase(shared_->gains.begin());
     }
+    shared_->owe();
     shared_->gains.push_back(report);
     shared_->wake.notify_one();
 }
@@ -193,6 +214,7 @@ uint64_t DeviceLink::sendZero() {
     if (!shared_->connected) {
         return 0;
     }
+    shared_->owe();
     shared_->forces = zero;
     shared_->readFirst = false;
     shared_->wake.notify_one();
@@ -219,6 +241,11 @@ bool DeviceLink::waitWritten(uint64_t sequence, qint64 deadlineMs) {
 bool DeviceLink::isStalled(qint64 ms) const {
     std::lock_guard<std::mutex> lock(shared_->mutex);
     return shared_->busy && monotonicMs() - shared_->busySince > ms;
+}
+
+bool DeviceLink::writesStalled(qint64 ms) const {
+    std::lock_guard<std::mutex> lock(shared_->mutex);
+    return shared_->connected && shared_->owedSince >= 0 && monotonicMs() - shared_->owedSince > ms;
 }
 
 void DeviceLink::close() {
@@ -335,6 +362,7 @@ void DeviceLink::run(const std::shared_ptr<Shared>& shared) {
                 s.version = version;
                 s.opened = true;
                 s.freshOpen = true;
+                s.owedSince = -1;
             }
             finishCall();
             continue;
@@ -344,6 +372,7 @@ void DeviceLink::run(const std::shared_ptr<Shared>& shared) {
             s.gains.clear();
             s.forces.reset();
             s.closeRequested = false;
+            s.owedSince = -1;
             if (s.quit) {
                 break;
             }
@@ -355,6 +384,7 @@ void DeviceLink::run(const std::shared_ptr<Shared>& shared) {
             hid_close(s.handle);
             s.handle = nullptr;
             s.connected = false;
+            s.owedSince = -1;
             s.position = HidReports::DevicePosition();
             emitDisconnected(lock);
             s.done.notify_all();
@@ -393,12 +423,13 @@ void DeviceLink::run(const std::shared_ptr<Shared>& shared) {
                 position = HidReports::parsePosition(report);
             }
         }
+        bool wrote = true;
         if (!lost) {
             for (const HidReports::Report& report : gains) {
-                hid_write(handle, report.data(), report.size());
+                wrote = hid_write(handle, report.data(), report.size()) >= 0 && wrote;
             }
             if (forces) {
-                hid_write(handle, forces->data(), forces->size());
+                wrote = hid_write(handle, forces->data(), forces->size()) >= 0 && wrote;
             }
         }
 
@@ -406,6 +437,7 @@ void DeviceLink::run(const std::shared_ptr<Shared>& shared) {
         if (lost) {
             s.handle = nullptr;
             s.connected = false;
+            s.owedSince = -1;
             s.position = HidReports::DevicePosition();
             s.gains.clear();
             s.forces.reset();
@@ -416,6 +448,10 @@ void DeviceLink::run(const std::shared_ptr<Shared>& shared) {
         }
         if (read) {
             s.position = position;
+        }
+        if (wrote) {
+            // Reports flow: what was given meanwhile starts its own count now.
+            s.owedSince = s.gains.empty() && !s.forces ? -1 : monotonicMs();
         }
         if (forces) {
             s.freshOpen = false;

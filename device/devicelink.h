@@ -27,8 +27,8 @@ class QThread;
 //
 // Threading: created on any thread and used from the control thread: step(), the send*()
 // calls, position() and the rest never block, except the wait*() and stop() calls, whose
-// waits are bounded. connected() is emitted on the control thread from step(); disconnected()
-// on the I/O thread when a read fails or close() was asked for.
+// waits are bounded. connected() and respondingChanged() are emitted on the control thread from
+// step(); disconnected() on the I/O thread when a read fails or close() was asked for.
 class DeviceLink : public QObject {
     Q_OBJECT
 
@@ -65,6 +65,9 @@ public:
     bool waitWritten(uint64_t sequence, qint64 deadlineMs);
     // Whether the I/O thread has been inside one call for more than `ms` milliseconds.
     bool isStalled(qint64 ms) const;
+    // Whether a report given to the connected device has waited more than `ms` milliseconds
+    // without a write succeeding: a call stuck in the device, or writes that keep failing.
+    bool writesStalled(qint64 ms) const;
 
     // Drops the device: its handle is closed on the I/O thread, then disconnected() is emitted.
     void close();
@@ -85,6 +88,9 @@ public:
 signals:
     void connected(uint32_t version);
     void disconnected();
+    // The connected device stopped taking reports for more than about 100 ms (false), or takes
+    // them again (true). A device that is lost says so by disconnected() alone.
+    void respondingChanged(bool responding);
 
 private:
     struct Shared;
@@ -94,4 +100,5 @@ private:
     std::shared_ptr<Shared> shared_;
     QThread* thread_;
     int32_t reconnectCounter_ = 1000;
+    bool responding_ = true; // as last announced; control thread
 };

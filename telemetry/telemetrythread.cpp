@@ -39,6 +39,8 @@ TelemetryThread::TelemetryThread(const TelemetryEndpoints& endpoints, QObject* p
     adoptSource(warthunder, Telemetry::TELEMETRY_SOURCE_WARTHUNDER);
     connect(warthunder, &TelemetrySourceWarthunder::telemetryChanged, this,
             &TelemetryThread::warthunderTelemetryChanged, Qt::DirectConnection);
+    connect(warthunder, &TelemetrySourceWarthunder::waitingForGame, this, &TelemetryThread::warthunderWaiting,
+            Qt::DirectConnection);
 
     auto* condor = new TelemetrySourceCondor2(this, endpoints.condorPort);
     adoptSource(condor, Telemetry::TELEMETRY_SOURCE_CONDOR);
@@ -143,6 +145,7 @@ void TelemetryThread::adoptSource(TelemetrySource* source, Telemetry::Source ind
         source, &TelemetrySource::telemetrySourceChanged, this,
         [this](Telemetry::Source s, const QString& name) {
             currentSource_ = s;
+            ignoredTold_ = 0;
             // Whatever a source reads, a name stays short enough for every row it is part of.
             emit telemetrySourceChanged(s, AircraftName::cut(name));
         },
@@ -151,6 +154,7 @@ void TelemetryThread::adoptSource(TelemetrySource* source, Telemetry::Source ind
         source, &TelemetrySource::telemetryEnded, this,
         [this]() {
             currentSource_ = Telemetry::TELEMETRY_SOURCE_NONE;
+            ignoredTold_ = 0;
             emit telemetryEnded();
         },
         Qt::DirectConnection);
@@ -159,6 +163,12 @@ void TelemetryThread::adoptSource(TelemetrySource* source, Telemetry::Source ind
         [this, index]() {
             if (started_ && mayRun(index)) {
                 sources_[index]->poll();
+            } else if (started_ && !replay_->isRunning() &&
+                       currentSource_ != Telemetry::TELEMETRY_SOURCE_NONE &&
+                       !(ignoredTold_ & (1u << index))) {
+                // The pilot may have started the second game on purpose: it is told, once.
+                ignoredTold_ |= 1u << index;
+                emit otherSourceIgnored(index, currentSource_);
             }
             schedule();
         },

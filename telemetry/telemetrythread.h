@@ -59,6 +59,11 @@ signals:
     void landed(float verticalSpeed, float airspeed);
     // A game's datagram from another computer was dropped: once per sender and game.
     void remoteTelemetryRefused(QString sender);
+    // Another game sends while `current` streams; it is not heard until that stream ends.
+    // Once per game and stream.
+    void otherSourceIgnored(Telemetry::Source other, Telemetry::Source current);
+    // War Thunder's stream ended and the game is asked on at `address`.
+    void warthunderWaiting(QString address);
 
 public slots:
     // Lets the sources run: a first scan at once, then arriving input and the schedules.
@@ -90,6 +95,8 @@ private:
     QTimer* timer_;
     bool started_ = false;
     Telemetry::Source currentSource_ = Telemetry::TELEMETRY_SOURCE_NONE;
+    // The games already said to be ignored during the current stream, by Telemetry::Source bit.
+    unsigned ignoredTold_ = 0;
     // Indexed by Telemetry::Source; slot 0 is always null.
     TelemetrySource* sources_[kSlots] = {};
     TelemetryReplay* replay_ = nullptr;

@@ -421,7 +421,8 @@ private slots:
                               "public telemetryEnded()", "public joystickConnected(uint32_t)",
                               "public joystickDisconnected()", "public rudderConnected(uint32_t)",
                               "public rudderDisconnected()", "public positionChanged(PositionInput)",
-                              "public forcesSent(ForcesSample)", "public recordReceived(RecordingRow)"}));
+                              "public forcesSent(ForcesSample)", "public recordReceived(RecordingRow)",
+                              "public joystickResponding(bool)", "public rudderResponding(bool)"}));
         QCOMPARE(ownMethods(meta, QMetaMethod::Slot),
                  (QStringList{"public changeSettingsSuddenly(EffectsSettings)",
                               "public changeSettingsModerately(EffectsSettings)",

@@ -19,6 +19,8 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QGuiApplication>
+#include <QKeySequence>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -248,15 +250,18 @@ private slots:
         QTest::addColumn<int>("answer");
         QTest::addColumn<bool>("closes");
         QTest::addColumn<bool>("fileWritten");
-        QTest::newRow("save") << int(QMessageBox::Save) << true << true;
-        QTest::newRow("discard") << int(QMessageBox::Discard) << true << false;
-        QTest::newRow("cancel") << int(QMessageBox::Cancel) << false << false;
+        QTest::addColumn<bool>("viaQuit"); // File > Quit (Ctrl+Q) rather than the window's close
+        QTest::newRow("save") << int(QMessageBox::Save) << true << true << false;
+        QTest::newRow("discard") << int(QMessageBox::Discard) << true << false << false;
+        QTest::newRow("cancel") << int(QMessageBox::Cancel) << false << false << false;
+        QTest::newRow("File > Quit, cancel") << int(QMessageBox::Cancel) << false << false << true;
     }
 
     void closingWithUnsavedEditsAsks() {
         QFETCH(int, answer);
         QFETCH(bool, closes);
         QFETCH(bool, fileWritten);
+        QFETCH(bool, viaQuit);
         MainWindow window;
         window.show();
         auto* editor = window.findChild<ThreeAxisEffectsWidget*>(QStringLiteral("effect_settings_widget"));
@@ -275,13 +280,74 @@ private slots:
         editor->findChild<QLineEdit*>(QStringLiteral("flight_module_input"))
             ->setText(QStringLiteral("Yak-52"));
 
-        QCOMPARE(window.close(), closes);
+        if (viaQuit) {
+            auto* quit = window.findChild<QAction*>(QStringLiteral("quit_action"));
+            QCOMPARE(quit->shortcut(), QKeySequence(QStringLiteral("Ctrl+Q")));
+            quit->trigger();
+        } else {
+            QCOMPARE(window.close(), closes);
+        }
 
         QCOMPARE(asked.size(), 1);
         QCOMPARE(window.isVisible(), !closes);
         QCOMPARE(QFile::exists(QStringLiteral("effect_profiles/GENERIC_Yak_52.json")), fileWritten);
         // A refused close leaves the remembered state as it was.
         QCOMPARE(MainWindow::windowSettings()->contains(QStringLiteral("window/geometry")), closes);
+    }
+
+    // Set-aside edits are asked about on close: saved to their own file (the editor keeps what
+    // flies), or, renamed, back in the editor to be saved there.
+    void closingWithSetAsideEditsAsks_data() {
+        QTest::addColumn<bool>("renamed"); // the comment, part of the file name, was edited
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<bool>("closes");
+        QTest::newRow("save") << false << int(QMessageBox::Save) << true;
+        QTest::newRow("discard") << false << int(QMessageBox::Discard) << true;
+        QTest::newRow("cancel") << false << int(QMessageBox::Cancel) << false;
+        QTest::newRow("renamed, save, rename refused") << true << int(QMessageBox::Save) << false;
+    }
+    void closingWithSetAsideEditsAsks() {
+        QFETCH(bool, renamed);
+        QFETCH(int, answer);
+        QFETCH(bool, closes);
+        EffectsProfile profile;
+        profile.resetToDefaults();
+        profile.metadata.flight_data_source = Telemetry::TELEMETRY_SOURCE_DCS;
+        for (const char* module : {"F-5E", "MiG-21"}) {
+            profile.metadata.flight_module = QLatin1String(module);
+            ProfileStore().save(profile);
+        }
+        const auto readA = [] {
+            QFile file(QStringLiteral("effect_profiles/DCS_F_5E.json"));
+            return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        };
+        const QByteArray original = readA();
+        MainWindow window;
+        window.show();
+        auto* editor = window.findChild<ThreeAxisEffectsWidget*>(QStringLiteral("effect_settings_widget"));
+        QStringList asked;
+        editor->setAsk([&](QMessageBox::Icon, const QString& text, QMessageBox::StandardButtons) {
+            asked << text;
+            return QMessageBox::StandardButton(answer);
+        });
+        editor->selectProfileFor(Telemetry::TELEMETRY_SOURCE_DCS, QStringLiteral("F-5E"));
+        if (renamed) {
+            editor->findChild<QLineEdit*>(QStringLiteral("profile_comment_input"))
+                ->setText(QStringLiteral("soft"));
+        } else {
+            addEffect(window.findChild<QWidget*>(QStringLiteral("elevator_effects_widget")), 3);
+        }
+        editor->selectProfileFor(Telemetry::TELEMETRY_SOURCE_DCS, QStringLiteral("MiG-21"));
+        QVERIFY(editor->canRestoreSetAside() && !editor->hasUnsavedChanges());
+
+        QCOMPARE(window.close(), closes);
+
+        QVERIFY2(asked.value(0).contains(QStringLiteral("\"F-5E [DCS]\" were set aside")),
+                 qPrintable(asked.value(0)));
+        QCOMPARE(readA() != original, !renamed && answer == QMessageBox::Save);
+        // Nothing set aside is lost without the pilot saying so.
+        QCOMPARE(editor->canRestoreSetAside(), answer == QMessageBox::Cancel);
+        QCOMPARE(currentEffectsProfile().metadata.comment, renamed ? QStringLiteral("soft") : QString());
     }
 
     void automaticChoiceSetsEditsAsideAndEditRestoresThem() {
@@ -316,6 +382,76 @@ private slots:
         QVERIFY(!restore->isEnabled());
     }
 
+    // Device trouble is said in the window, naming the device: its field reads "Not responding"
+    // while its reports stall and until they flow again, and a lost device gets a message.
+    void deviceTroubleIsShown_data() {
+        QTest::addColumn<int>("device");
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("joystick") << int(FakeHid::Device::Joystick) << QStringLiteral("joystick_state")
+                                  << QStringLiteral("joystick base");
+        QTest::newRow("rudder") << int(FakeHid::Device::Rudder) << QStringLiteral("rudder_state")
+                                << QStringLiteral("rudder unit");
+    }
+    void deviceTroubleIsShown() {
+        QFETCH(int, device);
+        QFETCH(QString, field);
+        QFETCH(QString, name);
+        const auto d = static_cast<FakeHid::Device>(device);
+        FakeHid::plug(d);
+        FakeHid::setVersionBytes(d, 1, 2, 3);
+        MainWindow window;
+        window.show();
+        auto* state = window.findChild<QLineEdit*>(field);
+        QVERIFY(state);
+        QTRY_COMPARE_WITH_TIMEOUT(state->text(), QStringLiteral("Connected (Version 1.2.3)"), 10000);
+
+        FakeHid::holdWrites(d, true);
+        QTRY_COMPARE_WITH_TIMEOUT(state->text(), QStringLiteral("Not responding"), 10000);
+        QVERIFY2(window.statusBar()->currentMessage().contains(name + QStringLiteral(" is not responding")),
+                 qPrintable(window.statusBar()->currentMessage()));
+        FakeHid::holdWrites(d, false);
+        QTRY_COMPARE_WITH_TIMEOUT(state->text(), QStringLiteral("Connected (Version 1.2.3)"), 10000);
+
+        FakeHid::unplug(d);
+        QTRY_COMPARE_WITH_TIMEOUT(state->text(), QStringLiteral("Not detected"), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            window.statusBar()->currentMessage().contains(QStringLiteral("The %1 was lost").arg(name)), 5000);
+    }
+
+    // A note about a stream goes when the stream changes: the status bar never speaks of a
+    // game or an aircraft the window no longer shows.
+    void streamNotesGoWithTheStream_data() {
+        QTest::addColumn<bool>("warthunder");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("another game sends") << false
+                                            << "IL-2 Sturmovik is sending telemetry too; it is ignored "
+                                               "while DCS flies.";
+        QTest::newRow("War Thunder silent") << true << "Waiting for War Thunder on 127.0.0.1:8111";
+    }
+    void streamNotesGoWithTheStream() {
+        QFETCH(bool, warthunder);
+        QFETCH(QString, expected);
+        MainWindow window;
+        MainBackgroundThread* loop = window.background();
+        TelemetryThread* telemetry = loop->telemetry();
+        QMetaObject::invokeMethod(telemetry, [telemetry, warthunder] {
+            if (warthunder) {
+                emit telemetry->warthunderWaiting(QStringLiteral("127.0.0.1:8111"));
+            } else {
+                emit telemetry->otherSourceIgnored(Telemetry::TELEMETRY_SOURCE_IL2,
+                                                   Telemetry::TELEMETRY_SOURCE_DCS);
+            }
+        });
+        QTRY_VERIFY2_WITH_TIMEOUT(window.statusBar()->currentMessage().startsWith(expected),
+                                  qPrintable(window.statusBar()->currentMessage()), 5000);
+        QMetaObject::invokeMethod(loop, [loop] {
+            emit loop->telemetrySourceChanged(Telemetry::TELEMETRY_SOURCE_CONDOR,
+                                              QStringLiteral("Generic glider"));
+        });
+        QTRY_VERIFY_WITH_TIMEOUT(!window.statusBar()->currentMessage().startsWith(expected), 5000);
+    }
+
     void formHoldsTheTwoPanels() {
         MainWindow window;
         auto* tabs = window.findChild<QTabWidget*>(QStringLiteral("tabWidget"));
@@ -341,7 +477,9 @@ private slots:
         for (QAction* a : file->actions()) {
             items << a->text();
         }
-        QCOMPARE(items, (QStringList{QStringLiteral("Replay recording…"), QStringLiteral("Record")}));
+        // ... and ends with Quit, after a separator.
+        QCOMPARE(items, (QStringList{QStringLiteral("Replay recording…"), QStringLiteral("Record"), QString(),
+                                     QStringLiteral("&Quit")}));
         // Help is the last menu of the bar.
         QCOMPARE(window.menuBar()->actions().last()->text().remove(QLatin1Char('&')), QStringLiteral("Help"));
     }
@@ -513,6 +651,9 @@ private slots:
                  qPrintable(window.statusBar()->currentMessage()));
         QMetaObject::invokeMethod(loop, [loop] { emit loop->telemetryEnded(); });
         QTRY_VERIFY_WITH_TIMEOUT(!notice->isVisible(), 5000);
+        // The status bar says no more of it than the line does.
+        QVERIFY2(window.statusBar()->currentMessage().isEmpty(),
+                 qPrintable(window.statusBar()->currentMessage()));
     }
 
     void editsReachTheLoopAsCopiesInOrder() {
@@ -555,9 +696,15 @@ private slots:
             return;
         }
 
+        // The status bar says the game's data is ignored for as long as the override is on.
+        auto* indicator = window.findChild<QLabel*>(QStringLiteral("override_indicator"));
+        QVERIFY(indicator && indicator->isVisibleTo(&window) &&
+                indicator->text().contains(QStringLiteral("ignored")));
+
         // Switching off sends the zero records before the switch, so the hand-set G is gone.
         window.findChild<QCheckBox*>(QStringLiteral("telemetry_override"))->setChecked(false);
         QTRY_COMPARE_WITH_TIMEOUT(lastElevatorForce(), 0.0f, 5000);
+        QVERIFY(!indicator->isVisibleTo(&window));
     }
 
     // "Master gain (%)" scales what the loop sends and is remembered; "Forces off", by button
@@ -757,13 +904,12 @@ private slots:
         QCOMPARE(timeAxes, 2);
         // Every value axis names its unit and labels its ticks as round numbers, the ticks
         // counted up from the first as the chart counts them.
-        int valueAxes = 0;
+        QStringList valueTitles;
         for (const QChartView* chartView : view.findChildren<QChartView*>()) {
             for (const QAbstractAxis* a : chartView->chart()->axes(Qt::Vertical)) {
                 const auto* axis = qobject_cast<const QValueAxis*>(a);
                 QVERIFY(axis);
-                ++valueAxes;
-                QVERIFY(!axis->titleText().isEmpty());
+                valueTitles << axis->titleText();
                 QCOMPARE(axis->tickType(), QValueAxis::TicksDynamic);
                 const QByteArray format = axis->labelFormat().toLatin1();
                 double tick = axis->tickAnchor() -
@@ -777,7 +923,8 @@ private slots:
                 }
             }
         }
-        QCOMPARE(valueAxes, 3);
+        // Airspeed, AoA and G each on a scale of its own, named with its unit.
+        QCOMPARE(valueTitles, (QStringList{"% of full force", "Airspeed (km/h)", "AoA (degrees)", "G"}));
         const auto range = view.forceRange();
         QVERIFY(range.first <= low && range.second >= high);
         // Fitted, not fixed: no more than a fifth of spare room, and at least a unit wide.

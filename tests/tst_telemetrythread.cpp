@@ -160,7 +160,9 @@ private slots:
                      "public condor2TelemetryChanged(Condor2Telemetry)",
                      "public warthunderTelemetryChanged(WarthunderTelemetry)",
                      "public telemetrySourceChanged(Telemetry::Source,QString)", "public telemetryEnded()",
-                     "public landed(float,float)", "public remoteTelemetryRefused(QString)"}));
+                     "public landed(float,float)", "public remoteTelemetryRefused(QString)",
+                     "public otherSourceIgnored(Telemetry::Source,Telemetry::Source)",
+                     "public warthunderWaiting(QString)"}));
         QCOMPARE(ownMethods(TelemetryThread::staticMetaObject, QMetaMethod::Slot),
                  (QStringList{"public start()", "public startReplay(QString)", "public stopReplay()",
                               "public pauseReplay(bool)", "public seekReplay(qlonglong)",
@@ -297,9 +299,14 @@ private slots:
         QCOMPARE(worker_->currentSource(), firstSource);
 
         QSignalSpy secondReady(udp(secondSource), &TelemetrySource::inputReady);
+        QSignalSpy ignored(worker_.data(), &TelemetryThread::otherSourceIgnored);
         QVERIFY(UdpTesting::send(port(second), datagram(second, 1, "Su-27")));
         QVERIFY(UdpTesting::send(port(second), datagram(second, 2, "MiG-29A")));
         QTRY_VERIFY_WITH_TIMEOUT(secondReady.count() > 0, 5000);
+        // The pilot hears of the game that is not heard, once for the stream, naming both.
+        QCOMPARE(ignored.count(), 1);
+        QCOMPARE(ignored.at(0).at(0).value<Telemetry::Source>(), secondSource);
+        QCOMPARE(ignored.at(0).at(1).value<Telemetry::Source>(), firstSource);
         QVERIFY(UdpTesting::send(port(first), datagram(first, 20)));
         QTRY_COMPARE_WITH_TIMEOUT(log_.size(), 2, 5000);
         QCOMPARE(log_.at(1), record(first, 20));
@@ -314,6 +321,7 @@ private slots:
         QCOMPARE(log_.mid(2), (QStringList{record(first, 0), "ended",
                                            QStringLiteral("source %1 ").arg(second) + secondName}));
         QCOMPARE(worker_->currentSource(), secondSource);
+        QCOMPARE(ignored.count(), 1);
         QVERIFY(UdpTesting::send(port(second), datagram(second, 30, "MiG-29A")));
         QTRY_COMPARE_WITH_TIMEOUT(log_.size(), 6, 5000);
         QCOMPARE(log_.last(), record(second, 30));

@@ -292,6 +292,50 @@ bool ThreeAxisEffectsWidget::settleUnsavedChanges() {
     return answer == QMessageBox::Discard;
 }
 
+bool ThreeAxisEffectsWidget::settleSetAside() {
+    if (!setAside_) {
+        return true;
+    }
+    const QMessageBox::StandardButton answer =
+        ask(QMessageBox::Warning,
+            tr("Unsaved changes of the profile \"%1\" were set aside when another aircraft got its "
+               "profile. Save them?")
+                .arg(setAside_->name),
+            QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel);
+    if (answer == QMessageBox::Discard) {
+        setAside_.reset();
+        emit setAsideChanged(false);
+        return true;
+    }
+    if (answer != QMessageBox::Save) {
+        return false;
+    }
+    // Edits that keep their file are written there directly; the editor and the forces stay as
+    // they are. Others (a new profile, a changed name) come back into the editor to be saved
+    // with its questions; a cancel there leaves them restored and the window open.
+    const QString fileName = ProfileStore::fileName(setAside_->profile.metadata);
+    if (!setAside_->fileName.isEmpty() && fileName == setAside_->fileName &&
+        !setAside_->profile.metadata.flight_module.trimmed().isEmpty()) {
+        bool saved = false;
+        QString error;
+        store_.save(setAside_->profile, &saved, &error);
+        markByFileName(loadedFile_);
+        if (!saved) {
+            ask(QMessageBox::Critical,
+                tr("The profile could not be saved to \"%1\": %2")
+                    .arg(QDir(store_.directoryPath()).filePath(fileName), error),
+                QMessageBox::Ok);
+            return false;
+        }
+        setAside_.reset();
+        emit setAsideChanged(false);
+        return true;
+    }
+    // The edits in the editor were settled (saved or discarded) before this question.
+    bringBackSetAside();
+    return saveCurrent();
+}
+
 void ThreeAxisEffectsWidget::on_profile_combo_activated(int index) {
     const QString fileName = fileNameAt(index);
     if (fileName.isEmpty()) {
@@ -314,6 +358,7 @@ void ThreeAxisEffectsWidget::loadFile(const QString& fileName) {
     setUnsaved(false);
     emit suddenValueChange(currentEffectsProfile().effects);
     updateAircraftNotice();
+    emit profileChanged();
 }
 
 void ThreeAxisEffectsWidget::on_save_profile_clicked() {
@@ -431,6 +476,7 @@ void ThreeAxisEffectsWidget::on_delete_profile_clicked() {
     // The removed profile's effects stop acting on the stick now.
     emit moderateValueChange(currentEffectsProfile().effects);
     updateAircraftNotice();
+    emit profileChanged();
 }
 
 void ThreeAxisEffectsWidget::markByFileName(const QString& fileName) {
@@ -510,6 +556,8 @@ QString ThreeAxisEffectsWidget::aircraftNoticeText() const {
 void ThreeAxisEffectsWidget::updateAircraftNotice() {
     const bool without = aircraftSource_ != Telemetry::TELEMETRY_SOURCE_NONE &&
                          store_.ownProfile(aircraftSource_, aircraftModule_).isEmpty();
+    const bool lineChanged = without != ui_->aircraft_notice->isVisibleTo(this) ||
+                             (without && ui_->aircraft_notice_text->text() != aircraftNoticeText());
     if (without) {
         ui_->aircraft_notice_text->setText(aircraftNoticeText());
         ui_->create_profile->setText(tr("Create profile for %1").arg(aircraftModule_));
@@ -521,6 +569,9 @@ void ThreeAxisEffectsWidget::updateAircraftNotice() {
         ui_->tabWidget->setFocus();
     }
     ui_->aircraft_notice->setVisible(without);
+    if (lineChanged) {
+        emit profileChanged();
+    }
 }
 
 void ThreeAxisEffectsWidget::on_create_profile_clicked() {
@@ -578,6 +629,10 @@ void ThreeAxisEffectsWidget::restoreSetAside() {
     if (!setAside_ || !settleUnsavedChanges()) {
         return;
     }
+    bringBackSetAside();
+}
+
+void ThreeAxisEffectsWidget::bringBackSetAside() {
     const SetAside restored = *setAside_;
     setAside_.reset();
     emit setAsideChanged(false);
@@ -588,5 +643,6 @@ void ThreeAxisEffectsWidget::restoreSetAside() {
     setUnsaved(true);
     emit suddenValueChange(currentEffectsProfile().effects);
     updateAircraftNotice();
+    emit profileChanged();
     emit statusMessage(tr("Unsaved changes of the profile \"%1\" restored.").arg(restored.name));
 }
