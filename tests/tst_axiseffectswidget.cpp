@@ -56,6 +56,8 @@ const Descriptor descriptors[] = {
      "condor_shaker_disable_button", "Condor 2"},
     {12, "Smart dampers", "smart_damper", "SmartDampeningSettingsWidget", "smart_damper_disable_button",
      "device itself"},
+    {13, "Trim following", "trim_following", "SimpleEffectSettingsWidget", "trim_following_disable_button",
+     "their own trimmed spring"},
 };
 
 QSet<int> allTypes() {

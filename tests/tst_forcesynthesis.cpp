@@ -3,11 +3,15 @@
 // its clamp, including a randomized sweep over hostile settings and telemetry.
 
 #include "app/mainbackgroundthread.h"
+#include "forces/centrefollower.h"
 #include "forces/commontelemetryforcecalculator.h"
 #include "forces/effectpreview.h"
 #include "records/effectsprofile.h"
 #include "records/metatypes.h"
 #include "support/fakehid.h"
+#include "support/loophelpers.h"
+#include "support/reportbytes.h"
+#include "telemetry/telemetrythread.h"
 
 #include <QtTest>
 
@@ -170,6 +174,10 @@ private slots:
     void editorExtremes_data();
     void editorExtremes();
     void randomizedSweep();
+    void centreFollowsAndGlides_data();
+    void centreFollowsAndGlides();
+    void trimHoldsTheStick_data();
+    void trimHoldsTheStick();
 };
 
 void TestForceSynthesis::initTestCase() {
@@ -1074,6 +1082,136 @@ void TestForceSynthesis::randomizedSweep() {
     // The sweep reached the clamp and the shakers, so it did exercise the synthesis.
     QVERIFY(atLimit > 100);
     QVERIFY(vibrating > 100);
+}
+
+// The centre of one axis stepped every 5 ms: following its goal for `followMs`, then not for
+// `offMs`. It never moves more than 0.05 in a tick, and ends where `expected` says.
+void TestForceSynthesis::centreFollowsAndGlides_data() {
+    QTest::addColumn<float>("trim"); // percent
+    QTest::addColumn<float>("strength");
+    QTest::addColumn<int>("followMs");
+    QTest::addColumn<int>("offMs");
+    QTest::addColumn<float>("expected");
+    QTest::addColumn<float>("tolerance");
+    QTest::newRow("20 % trim at 100 %: reached") << 20.0f << 100.0f << 2500 << 0 << 0.2f << 1e-4f;
+    QTest::newRow("20 % trim at 50 %") << 20.0f << 50.0f << 2500 << 0 << 0.1f << 1e-4f;
+    QTest::newRow("fades in: half way after half a second") << 40.0f << 100.0f << 500 << 0 << 0.2f << 0.02f;
+    QTest::newRow("full nose-down trim") << -100.0f << 100.0f << 2500 << 0 << -1.0f << 1e-4f;
+    QTest::newRow("beyond full: held to 1") << 300.0f << 100.0f << 2500 << 0 << 1.0f << 1e-4f;
+    QTest::newRow("NaN trim: centred") << kNaN << 100.0f << 2500 << 0 << 0.0f << 0.0f;
+    QTest::newRow("infinite strength: centred") << 20.0f << kInf << 2500 << 0 << 0.0f << 0.0f;
+    QTest::newRow("glide: half way home after half a second")
+        << 40.0f << 100.0f << 2500 << 500 << 0.2f << 0.02f;
+    QTest::newRow("glide: home after a second") << 40.0f << 100.0f << 2500 << 1200 << 0.0f << 0.0f;
+    QTest::newRow("never followed: stays home") << 40.0f << 100.0f << 0 << 1000 << 0.0f << 0.0f;
+}
+
+void TestForceSynthesis::centreFollowsAndGlides() {
+    QFETCH(float, trim);
+    QFETCH(float, strength);
+    QFETCH(int, followMs);
+    QFETCH(int, offMs);
+    QFETCH(float, expected);
+    QFETCH(float, tolerance);
+    CentreFollower follower;
+    const float goal[3] = {0.0f, CentreFollower::goal(trim, strength), 0.0f};
+    uint64_t now = 777;
+    float previous = 0.0f;
+    const auto run = [&](int ms, bool on) {
+        const bool following[3] = {false, on, false};
+        for (int t = 0; t < ms; t += 5) {
+            follower.step(now += 5, following, goal);
+            const float c = follower.centre(1);
+            QVERIFY2(std::fabs(c - previous) <= 0.05f + 1e-6f, qPrintable(show(c - previous)));
+            previous = c;
+        }
+    };
+    const bool none[3] = {false, false, false};
+    follower.step(now, none, goal);
+    run(followMs, true);
+    run(offMs, false);
+    QVERIFY2(near(follower.centre(1), expected, tolerance), qPrintable(show(follower.centre(1))));
+    QCOMPARE(follower.centre(0), 0.0f);
+    QCOMPARE(follower.centre(2), 0.0f);
+}
+
+// In an MSFS stream the elevator's spring holds the stick where the trim (or, under the
+// autopilot, the elevator) puts it, the report carries the centre as a negative offset, and the
+// centre glides home after the stream ends.
+void TestForceSynthesis::trimHoldsTheStick_data() {
+    QTest::addColumn<bool>("active");
+    QTest::addColumn<float>("strength");
+    QTest::addColumn<bool>("autopilot");
+    QTest::addColumn<float>("centre"); // where the elevator's centre settles
+    QTest::newRow("20 % trim, following at 100 %") << true << 100.0f << false << 0.2f;
+    QTest::newRow("following at 50 %") << true << 50.0f << false << 0.1f;
+    QTest::newRow("autopilot: the elevator's position") << true << 100.0f << true << -0.5f;
+    QTest::newRow("effect off: centred") << false << 100.0f << false << 0.0f;
+}
+
+void TestForceSynthesis::trimHoldsTheStick() {
+    QFETCH(bool, active);
+    QFETCH(float, strength);
+    QFETCH(bool, autopilot);
+    QFETCH(float, centre);
+    FakeHid::reset();
+    FakeHid::plug(FakeHid::Device::Joystick);
+    ManualClock clock;
+    MainBackgroundThread bg;
+    bg.setClock(clock.function());
+    bg.start();
+    QSignalSpy samples(&bg, &MainBackgroundThread::forcesSent);
+    EffectsSettings s = defaults();
+    s.axes[1].simple_spring.active = true;
+    s.axes[1].simple_spring.total_effect_strength = 100.0f;
+    s.axes[1].trim_following.active = active;
+    s.axes[1].trim_following.total_effect_strength = strength;
+    bg.changeSettingsModerately(s);
+    MSFSTelemetry msfs;
+    msfs.gForce = 1.0f;
+    msfs.elevatorTrim = 0.2f;
+    msfs.trimmerPitch = 20.0f;
+    msfs.autopilotMaster = autopilot;
+    msfs.elevatorPosition = -0.5f;
+    const auto run = [&](int ms) {
+        for (int t = 0; t < ms; t += 5) {
+            clock.now += 5;
+            bg.setMsfsTelemetry(msfs);
+            tick(bg);
+        }
+    };
+    run(3000); // the start ramp is over and the centre has settled
+    const ForcesSample held = samples.last().at(0).value<ForcesSample>();
+    QVERIFY2(near(held.centre[1], centre, 1e-4f), qPrintable(show(held.centre[1])));
+    // The stick at 0 is pulled towards the centre: -(0 - c) x 100 %.
+    QVERIFY2(near(held.force[1], 100.0f * centre, 1e-2f), qPrintable(show(held.force[1])));
+    const auto report = FakeHid::writes(FakeHid::Device::Joystick).back().bytes;
+    QCOMPARE(reportFloat(report, 46), -held.centre[1]);
+    QCOMPARE(reportFloat(report, 42), 0.0f);
+
+    // The stream ends: its all-zero record, then its end; the centre glides home in a second.
+    QSignalSpy ended(&bg, &MainBackgroundThread::telemetryEnded);
+    QMetaObject::invokeMethod(bg.telemetry(), "msfsTelemetryChanged", Qt::QueuedConnection,
+                              Q_ARG(MSFSTelemetry, MSFSTelemetry()));
+    QMetaObject::invokeMethod(bg.telemetry(), "telemetryEnded", Qt::QueuedConnection);
+    QTRY_COMPARE(ended.size(), 1);
+    const auto centreNow = [&] {
+        clock.now += 5;
+        tick(bg);
+        return samples.last().at(0).value<ForcesSample>().centre[1];
+    };
+    for (int t = 0; t < 400; t += 5) {
+        centreNow();
+    }
+    const float gliding = centreNow();
+    QVERIFY2(std::fabs(gliding) <= std::fabs(centre) * 0.7f, qPrintable(show(gliding)));
+    QVERIFY2(centre == 0.0f || std::fabs(gliding) >= std::fabs(centre) * 0.4f, qPrintable(show(gliding)));
+    for (int t = 0; t < 800; t += 5) {
+        centreNow();
+    }
+    QCOMPARE(centreNow(), 0.0f);
+    QCOMPARE(reportFloat(FakeHid::writes(FakeHid::Device::Joystick).back().bytes, 46), 0.0f);
+    bg.shutDown();
 }
 
 QTEST_GUILESS_MAIN(TestForceSynthesis)

@@ -437,6 +437,7 @@ private slots:
                               "public setPanelView(MainBackgroundThread::PanelView)",
                               "public setMasterGain(double)",
                               "public setForcesHeld(bool)",
+                              "public setSendMsfsAxes(bool)",
                               "private calculateForces(PositionInput)",
                               "private onTimout()",
                               "private readJoystickVersion()",

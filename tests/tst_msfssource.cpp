@@ -1,6 +1,10 @@
+#include "app/controlloop.h"
+#include "app/mainbackgroundthread.h"
 #include "records/metatypes.h"
 #include "records/msfstelemetry.h"
+#include "support/fakehid.h"
 #include "support/fakesimconnect.h"
+#include "support/loophelpers.h"
 #include "support/msfseventlog.h"
 #include "telemetry/msfsdata.h"
 #include "telemetry/telemetrysourcemsfs.h"
@@ -67,19 +71,40 @@ DataValues cruise() {
 // A data block as SimConnect lays it out, exactly `size` bytes long so that a read past it is
 // caught by the sanitizer build.
 std::vector<unsigned char> block(const DataValues& values, const char* title,
-                                 size_t size = kMsfsDataBlockSize) {
+                                 size_t size = kMsfsDataBlockSize,
+                                 const FakeSimConnect::ExtraValues& extras = {}) {
     std::vector<unsigned char> full(kMsfsDataBlockSize, 0);
     std::memcpy(full.data(), values.data(), sizeof(double) * values.size());
+    std::memcpy(full.data() + kMsfsTitleOffset + kMsfsTitleSize, extras.data(),
+                sizeof(double) * extras.size());
     std::memcpy(full.data() + kMsfsTitleOffset, title, std::min<size_t>(std::strlen(title), kMsfsTitleSize));
     full.resize(size);
     return full;
 }
 
 QList<float> fields(const MSFSTelemetry& t) {
-    return {t.airspeed,    t.verticalSpeed, t.aileronAoa,  t.aoa,         t.sideslip,
-            t.rollRate,    t.gForce,        t.propAirflow, t.trimmerRoll, t.trimmerPitch,
-            t.trimmerYaw,  t.gear,          t.airbrake,    t.flaps,       t.onGround ? 1.0f : 0.0f,
-            t.aileronTrim, t.elevatorTrim,  t.rudderTrim};
+    return {t.airspeed,
+            t.verticalSpeed,
+            t.aileronAoa,
+            t.aoa,
+            t.sideslip,
+            t.rollRate,
+            t.gForce,
+            t.propAirflow,
+            t.trimmerRoll,
+            t.trimmerPitch,
+            t.trimmerYaw,
+            t.gear,
+            t.airbrake,
+            t.flaps,
+            t.onGround ? 1.0f : 0.0f,
+            t.aileronTrim,
+            t.elevatorTrim,
+            t.rudderTrim,
+            t.autopilotMaster ? 1.0f : 0.0f,
+            t.aileronPosition,
+            t.elevatorPosition,
+            t.rudderPosition};
 }
 
 MSFSTelemetry cruiseRecord() {
@@ -94,6 +119,9 @@ MSFSTelemetry cruiseRecord() {
     t.aileronTrim = 0.01f;
     t.elevatorTrim = -0.02f;
     t.rudderTrim = 0.03f;
+    t.trimmerRoll = float(0.01 * 100.0);
+    t.trimmerPitch = float(-0.02 * 100.0);
+    t.trimmerYaw = float(0.03 * 100.0);
     return t;
 }
 
@@ -252,6 +280,13 @@ private slots:
         }
         QTest::newRow("19 TITLE") << 18 << QStringLiteral("TITLE") << QString()
                                   << int(SIMCONNECT_DATATYPE_STRING256);
+        QTest::newRow("20 AUTOPILOT MASTER") << 19 << QStringLiteral("AUTOPILOT MASTER")
+                                             << QStringLiteral("Bool") << int(SIMCONNECT_DATATYPE_FLOAT64);
+        QTest::newRow("21 AILERON POSITION")
+            << 20 << QStringLiteral("AILERON POSITION") << QStringLiteral("position")
+            << int(SIMCONNECT_DATATYPE_FLOAT64);
+        QTest::newRow("23 RUDDER POSITION") << 22 << QStringLiteral("RUDDER POSITION")
+                                            << QStringLiteral("position") << int(SIMCONNECT_DATATYPE_FLOAT64);
     }
 
     void dataDefinition() {
@@ -263,7 +298,7 @@ private slots:
         TelemetrySourceMSFS source;
         source.poll();
         const auto definitions = FakeSimConnect::definitions();
-        QCOMPARE(definitions.size(), size_t(19));
+        QCOMPARE(definitions.size(), size_t(kMsfsDatumCount));
         const FakeSimConnect::DefinitionCall& d = definitions[index];
         QCOMPARE(QString::fromStdString(d.name), name);
         QCOMPARE(QString::fromStdString(d.units), units);
@@ -404,6 +439,169 @@ private slots:
         QFETCH(MSFSTelemetry, expected);
         const std::vector<unsigned char> bytes = block(values, "X");
         QCOMPARE(fields(msfsRecordFromData(bytes.data(), bytes.size())), fields(expected));
+    }
+
+    // After the title: the autopilot and the controls' positions, held to -1..1; the trims also
+    // fill the common record's trimmer fields in percent.
+    void autopilotAndControls_data() {
+        QTest::addColumn<FakeSimConnect::ExtraValues>("extras");
+        QTest::addColumn<QList<float>>("expected"); // autopilot, aileron, elevator, rudder
+        const double nan = std::numeric_limits<double>::quiet_NaN();
+        QTest::newRow("autopilot on")
+            << FakeSimConnect::ExtraValues{1, 0.25, -0.5, 0.125} << QList<float>{1, 0.25f, -0.5f, 0.125f};
+        QTest::newRow("autopilot off")
+            << FakeSimConnect::ExtraValues{0, -1, 1, 0} << QList<float>{0, -1, 1, 0};
+        QTest::newRow("beyond full deflection")
+            << FakeSimConnect::ExtraValues{0, 3, -1e300, 0} << QList<float>{0, 1, -1, 0};
+        QTest::newRow("not finite") << FakeSimConnect::ExtraValues{nan, nan, 0.5, nan}
+                                    << QList<float>{0, 0, 0.5f, 0};
+    }
+
+    void autopilotAndControls() {
+        QFETCH(FakeSimConnect::ExtraValues, extras);
+        QFETCH(QList<float>, expected);
+        const std::vector<unsigned char> bytes = block(cruise(), "X", kMsfsDataBlockSize, extras);
+        const MSFSTelemetry t = msfsRecordFromData(bytes.data(), bytes.size());
+        QCOMPARE((QList<float>{t.autopilotMaster ? 1.0f : 0.0f, t.aileronPosition, t.elevatorPosition,
+                               t.rudderPosition}),
+                 expected);
+        QCOMPARE(t.trimmerPitch, float(-0.02 * 100.0));
+        // A block that ends at the title, as an older client's, reads them as 0.
+        const MSFSTelemetry old = msfsRecordFromData(bytes.data(), kMsfsTitleOffset + kMsfsTitleSize);
+        QVERIFY(!old.autopilotMaster && old.elevatorPosition == 0.0f);
+    }
+
+    // The stick's axes as MSFS's axis events: mapped once when the connection opens, sent for
+    // the devices present and only while a stream is live, with MSFS's signs.
+    void axisEvents_data() {
+        QTest::addColumn<bool>("live");
+        QTest::addColumn<bool>("joystick");
+        QTest::addColumn<bool>("rudder");
+        QTest::addColumn<QList<float>>("axes");
+        QTest::addColumn<QList<int>>("sent"); // event id, value, ...
+        QTest::newRow("stick right, pulled back, right pedal")
+            << true << true << true << QList<float>{0.5f, 0.2f, 1.0f}
+            << QList<int>{2, -8192, 3, -3277, 4, -16383};
+        QTest::newRow("stick left, pushed, left pedal")
+            << true << true << true << QList<float>{-1.0f, -0.25f, -0.5f}
+            << QList<int>{2, 16383, 3, 4096, 4, 8192};
+        QTest::newRow("beyond full deflection is full")
+            << true << true << true << QList<float>{3.0f, -7.0f, 0.0f}
+            << QList<int>{2, -16383, 3, 16383, 4, 0};
+        QTest::newRow("not finite is centred")
+            << true << true << true << QList<float>{qQNaN(), qInf(), 0.0f} << QList<int>{2, 0, 3, 0, 4, 0};
+        QTest::newRow("no rudder unit: no rudder event")
+            << true << true << false << QList<float>{0.5f, 0.5f, 0.5f} << QList<int>{2, -8192, 3, -8192};
+        QTest::newRow("rudder unit alone")
+            << true << false << true << QList<float>{0.5f, 0.5f, 0.5f} << QList<int>{4, -8192};
+        QTest::newRow("no stream: nothing")
+            << false << true << true << QList<float>{0.5f, 0.5f, 0.5f} << QList<int>{};
+    }
+
+    void axisEvents() {
+        QFETCH(bool, live);
+        QFETCH(bool, joystick);
+        QFETCH(bool, rudder);
+        QFETCH(QList<float>, axes);
+        QFETCH(QList<int>, sent);
+        FakeSimConnect::setSimulatorRunning(true);
+        TelemetrySourceMSFS source;
+        if (live) {
+            FakeSimConnect::queueData(cruise(), "A");
+        }
+        source.poll();
+        const auto mapped = FakeSimConnect::mappedEvents();
+        QCOMPARE(mapped.size(), size_t(3));
+        const char* names[3] = {"AXIS_AILERONS_SET", "AXIS_ELEVATOR_SET", "AXIS_RUDDER_SET"};
+        for (int i = 0; i < 3; ++i) {
+            QCOMPARE(mapped[i].eventId, DWORD(2 + i));
+            QCOMPARE(mapped[i].name, std::string(names[i]));
+        }
+        PositionInput p;
+        p.roll = axes[0];
+        p.pitch = axes[1];
+        p.yaw = axes[2];
+        source.sendAxes(p, joystick, rudder);
+        QList<int> got;
+        for (const FakeSimConnect::TransmitCall& call : FakeSimConnect::transmits()) {
+            got << int(call.eventId) << call.data;
+            QVERIFY(call.handle == mapped[0].handle);
+            QCOMPARE(call.objectId, SIMCONNECT_OBJECT_ID_USER);
+            QCOMPARE(call.groupId, SIMCONNECT_GROUP_PRIORITY_HIGHEST);
+            QCOMPARE(call.flags, SIMCONNECT_EVENT_FLAG_GROUPID_IS_PRIORITY);
+        }
+        QCOMPARE(got, sent);
+    }
+
+    // The control loop hands MSFS the stick's axes about 60 times a second while the setting is
+    // on, MSFS's stream is live and its autopilot is off, and never otherwise.
+    void axisEventRate_data() {
+        QTest::addColumn<bool>("setting");
+        QTest::addColumn<bool>("autopilot");
+        QTest::addColumn<int>("source");
+        QTest::addColumn<bool>("ended");
+        QTest::addColumn<int>("perSecond");
+        QTest::newRow("on: 60 a second") << true << false << 1 << false << 60;
+        QTest::newRow("setting off") << false << false << 1 << false << 0;
+        QTest::newRow("autopilot on") << true << true << 1 << false << 0;
+        QTest::newRow("another game") << true << false << 2 << false << 0;
+        QTest::newRow("stream ended") << true << false << 1 << true << 0;
+    }
+
+    void axisEventRate() {
+        QFETCH(bool, setting);
+        QFETCH(bool, autopilot);
+        QFETCH(int, source);
+        QFETCH(bool, ended);
+        QFETCH(int, perSecond);
+        FakeHid::reset();
+        FakeHid::plug(FakeHid::Device::Joystick);
+        FakeHid::setPosition(FakeHid::Device::Joystick, 0.25f, 0.5f);
+        ManualClock clock;
+        MainBackgroundThread bg;
+        bg.setClock(clock.function());
+        bg.start();
+        ControlLoop* loop = bg.findChild<ControlLoop*>(QString(), Qt::FindDirectChildrenOnly);
+        QVERIFY(loop);
+        QSignalSpy axes(loop, &ControlLoop::msfsAxes);
+        EffectsSettings s;
+        s.resetToDefaults();
+        s.axes[1].trim_following.active = true;
+        s.axes[1].trim_following.total_effect_strength = 100.0f;
+        bg.changeSettingsModerately(s);
+        bg.setSendMsfsAxes(setting);
+        MSFSTelemetry msfs;
+        msfs.trimmerPitch = 20.0f;
+        msfs.autopilotMaster = autopilot;
+        if (source == Telemetry::TELEMETRY_SOURCE_MSFS) {
+            bg.setMsfsTelemetry(msfs);
+        } else {
+            bg.setDcsTelemetry(DCSTelemetry());
+        }
+        if (ended) {
+            QSignalSpy end(&bg, &MainBackgroundThread::telemetryEnded);
+            QMetaObject::invokeMethod(bg.telemetry(), "telemetryEnded", Qt::QueuedConnection);
+            QTRY_COMPARE(end.size(), 1);
+        }
+        const auto run = [&](int ms) {
+            for (int t = 0; t < ms; t += 5) {
+                clock.now += 5;
+                tick(bg);
+            }
+        };
+        run(3000); // the joystick is open and the centre has settled at the trim
+        const qsizetype before = axes.size();
+        run(1000);
+        QCOMPARE(axes.size() - before, qsizetype(perSecond));
+        if (perSecond > 0) {
+            // The stick's position minus the trim the stick's centre shows.
+            const PositionInput last = axes.last().at(0).value<PositionInput>();
+            QCOMPARE(last.roll, 0.25f);
+            QVERIFY(std::fabs(last.pitch - 0.3f) < 1e-4f);
+            QCOMPARE(axes.last().at(1).toBool(), true);
+            QCOMPARE(axes.last().at(2).toBool(), false);
+        }
+        bg.shutDown();
     }
 
     void shortBlocksReadZero_data() {
@@ -635,7 +833,7 @@ private slots:
         QCOMPARE(opens.size(), size_t(4));
         HANDLE second = opens.back().result;
         QVERIFY(second != nullptr && second != first);
-        QCOMPARE(FakeSimConnect::definitions().size(), size_t(38));
+        QCOMPARE(FakeSimConnect::definitions().size(), size_t(2 * kMsfsDatumCount));
         QVERIFY(FakeSimConnect::definitions().back().handle == second);
         QCOMPARE(FakeSimConnect::subscriptions().size(), size_t(4));
         QCOMPARE(log.entries.last(), QStringLiteral("start 1 After"));
