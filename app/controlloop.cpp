@@ -200,7 +200,8 @@ void ControlLoop::followCentre(qint64 now) {
     }
     centre_.step(static_cast<uint64_t>(std::max<qint64>(now, 0)), following, goal);
     for (int axis = 0; axis < 3; ++axis) {
-        positionOffset_[axis] = -centre_.centre(axis);
+        // 0 - c rather than -c: a centred axis sends +0.0, the same bytes as before.
+        positionOffset_[axis] = 0.0f - centre_.centre(axis);
     }
 }
 
