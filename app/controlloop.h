@@ -90,6 +90,7 @@ signals:
     // minus the centre, in full deflections.
     void msfsAxes(PositionInput axes, bool joystick, bool rudder);
 
+public:
     void setMasterGain(double percent);
     // Held: zero reports from now on, the first written before this returns (at most 100 ms,
     // never waiting on a device that is stuck); released: the forces ramp in.

@@ -9,7 +9,6 @@
 #include "records/effectsprofile.h"
 #include "records/metatypes.h"
 #include "support/fakehid.h"
-#include "support/loophelpers.h"
 #include "support/reportbytes.h"
 #include "telemetry/telemetrythread.h"
 
@@ -130,6 +129,19 @@ EffectsSettings everythingActive() {
         a.airflow_spring.local_aoa_influence_strength = 50.0f;
     }
     return s;
+}
+
+// One tick of the control object's loop, with its device links idle before and after, so that
+// the test sees what the devices were sent.
+void tickLoop(MainBackgroundThread& bg) {
+    for (int i = 0; i < 2; ++i) {
+        for (DeviceLink::Device d : {DeviceLink::Joystick, DeviceLink::Rudder}) {
+            bg.link(d)->waitUntilIdle();
+        }
+        if (i == 0) {
+            QMetaObject::invokeMethod(&bg, "onTimout", Qt::DirectConnection);
+        }
+    }
 }
 
 // A control object whose run clock reads `clockMs`; its loop timer is stopped so that only the
@@ -1156,9 +1168,9 @@ void TestForceSynthesis::trimHoldsTheStick() {
     QFETCH(float, centre);
     FakeHid::reset();
     FakeHid::plug(FakeHid::Device::Joystick);
-    ManualClock clock;
+    qint64 clockMs = 100000;
     MainBackgroundThread bg;
-    bg.setClock(clock.function());
+    bg.setClock([&clockMs] { return clockMs; });
     bg.start();
     QSignalSpy samples(&bg, &MainBackgroundThread::forcesSent);
     EffectsSettings s = defaults();
@@ -1175,9 +1187,9 @@ void TestForceSynthesis::trimHoldsTheStick() {
     msfs.elevatorPosition = -0.5f;
     const auto run = [&](int ms) {
         for (int t = 0; t < ms; t += 5) {
-            clock.now += 5;
+            clockMs += 5;
             bg.setMsfsTelemetry(msfs);
-            tick(bg);
+            tickLoop(bg);
         }
     };
     run(3000); // the start ramp is over and the centre has settled
@@ -1196,8 +1208,8 @@ void TestForceSynthesis::trimHoldsTheStick() {
     QMetaObject::invokeMethod(bg.telemetry(), "telemetryEnded", Qt::QueuedConnection);
     QTRY_COMPARE(ended.size(), 1);
     const auto centreNow = [&] {
-        clock.now += 5;
-        tick(bg);
+        clockMs += 5;
+        tickLoop(bg);
         return samples.last().at(0).value<ForcesSample>().centre[1];
     };
     for (int t = 0; t < 400; t += 5) {

@@ -8,6 +8,7 @@
 #include "support/msfseventlog.h"
 #include "telemetry/msfsdata.h"
 #include "telemetry/telemetrysourcemsfs.h"
+#include "telemetry/telemetrythread.h"
 
 #include <QList>
 #include <QSignalSpy>
@@ -488,8 +489,10 @@ private slots:
         QTest::newRow("beyond full deflection is full")
             << true << true << true << QList<float>{3.0f, -7.0f, 0.0f}
             << QList<int>{2, -16383, 3, 16383, 4, 0};
-        QTest::newRow("not finite is centred")
-            << true << true << true << QList<float>{qQNaN(), qInf(), 0.0f} << QList<int>{2, 0, 3, 0, 4, 0};
+        QTest::newRow("not finite is centred") << true << true << true
+                                               << QList<float>{std::numeric_limits<float>::quiet_NaN(),
+                                                               std::numeric_limits<float>::infinity(), 0.0f}
+                                               << QList<int>{2, 0, 3, 0, 4, 0};
         QTest::newRow("no rudder unit: no rudder event")
             << true << true << false << QList<float>{0.5f, 0.5f, 0.5f} << QList<int>{2, -8192, 3, -8192};
         QTest::newRow("rudder unit alone")
