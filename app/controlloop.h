@@ -82,7 +82,6 @@ public:
     // Whether the stick's axes go to MSFS (msfsAxes) while its stream is live and the autopilot
     // is off.
     void setSendMsfsAxes(bool send) { sendMsfsAxes_ = send; }
-    bool sendsMsfsAxes() const { return sendMsfsAxes_; }
     // Where the centre of an axis's position-driven effects is now, in full deflections.
     float centre(int axis) const { return centre_.centre(axis); }
 

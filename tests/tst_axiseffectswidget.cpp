@@ -18,8 +18,6 @@
 #include <QtTest/qtestspontaneevent.h>
 #include <QtTest>
 
-#include <limits>
-
 namespace {
 
 // The effect types as the axis editor presents them, by EffectType value.
@@ -155,30 +153,6 @@ private slots:
         auto* remove = page->findChild<QPushButton*>(QLatin1String(d.button));
         QVERIFY(remove);
         QCOMPARE(remove->text(), QStringLiteral("Remove effect"));
-    }
-
-    // The trim following panel says where the centre of the axis's springs is now.
-    void centreLine_data() {
-        QTest::addColumn<float>("centre");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("trimmed nose up") << 0.2f << QStringLiteral("Centre now: 20.0 % of full deflection");
-        QTest::newRow("full left") << -1.0f << QStringLiteral("Centre now: -100.0 % of full deflection");
-        QTest::newRow("a hair off centre")
-            << 0.00049f << QStringLiteral("Centre now: 0.0 % of full deflection");
-        QTest::newRow("not finite") << std::numeric_limits<float>::quiet_NaN()
-                                    << QStringLiteral("Centre now: 0.0 % of full deflection");
-    }
-
-    void centreLine() {
-        QFETCH(float, centre);
-        QFETCH(QString, text);
-        auto* label = stack()
-                          ->widget(EffectsProfile::EFFECT_TYPE_TRIM_FOLLOWING)
-                          ->findChild<QLabel*>(QStringLiteral("trim_following_centre_label"));
-        QVERIFY(label);
-        widget->showCentre(0.5f);
-        widget->showCentre(centre);
-        QCOMPARE(label->text(), text);
     }
 
     void nothingOfferedWithoutASet() {

@@ -1,4 +1,3 @@
-#include "app/controlloop.h"
 #include "app/mainbackgroundthread.h"
 #include "app/mainwindow.h"
 #include "app/recordingcontroller.h"
@@ -394,46 +393,6 @@ private slots:
 
     // Other computers are refused until the user allows them: the choice is remembered and
     // reaches the telemetry worker, and a refused sender is named in the status bar.
-    // "Send the stick's axes to MSFS": off until the pilot checks it, remembered under
-    // msfs/send_axes, and heard by the control loop.
-    void msfsAxesFromTheSettingsMenu_data() {
-        QTest::addColumn<bool>("stored");
-        QTest::addColumn<bool>("check");
-        QTest::addColumn<bool>("sending");
-        QTest::newRow("by default off") << false << false << false;
-        QTest::newRow("checked by the user") << false << true << true;
-        QTest::newRow("remembered from a run before") << true << false << true;
-        QTest::newRow("unchecked by the user") << true << true << false;
-    }
-
-    void msfsAxesFromTheSettingsMenu() {
-        QFETCH(bool, stored);
-        QFETCH(bool, check);
-        QFETCH(bool, sending);
-        MainWindow::windowSettings()->setValue(QStringLiteral("msfs/send_axes"), stored);
-        MainWindow window;
-        auto* action = window.findChild<QAction*>(QStringLiteral("send_axes_action"));
-        QVERIFY(action);
-        QCOMPARE(action->text(), QStringLiteral("Send the stick's axes to MSFS"));
-        auto* menu = window.menuBar()->findChild<QMenu*>(QStringLiteral("settings_menu"));
-        QVERIFY(menu && menu->actions().contains(action));
-        if (check) {
-            action->trigger();
-        }
-        QCOMPARE(action->isChecked(), sending);
-        QCOMPARE(MainWindow::windowSettings()->value(QStringLiteral("msfs/send_axes"), false).toBool(),
-                 sending);
-        auto* loop = window.background()->findChild<ControlLoop*>(QString(), Qt::FindDirectChildrenOnly);
-        QVERIFY(loop);
-        const auto loopSends = [loop] {
-            bool on = false;
-            QMetaObject::invokeMethod(
-                loop, [&on, loop] { on = loop->sendsMsfsAxes(); }, Qt::BlockingQueuedConnection);
-            return on;
-        };
-        QTRY_COMPARE_WITH_TIMEOUT(loopSends(), sending, 5000);
-    }
-
     void otherComputersAreAllowedFromTheSettingsMenu_data() {
         QTest::addColumn<bool>("stored");
         QTest::addColumn<bool>("forThisRun");

@@ -373,19 +373,10 @@ void TestProfileJson::readerRules_data() {
     QTest::newRow("jolt active survives bad time")
         << joltDoc("250.5") << "rudder.landing_jolt.active" << QVariant(true);
 
-    // A file from before trim following reads it as off; one with it keeps the pair.
+    // A file from before trim following reads it as off.
     QTest::newRow("no trim_following: off")
         << QByteArray(R"({"effects": {"elevator": {"simple_spring": {"active": true}}}})")
         << "elevator.trim_following.active" << QVariant(false);
-    const QByteArray trim =
-        R"({"effects": {"elevator": {"trim_following": {"active": true, "total_effect_strength": 80}}}})";
-    QTest::newRow("trim_following active") << trim << "elevator.trim_following.active" << QVariant(true);
-    QTest::newRow("trim_following strength")
-        << trim << "elevator.trim_following.total_effect_strength" << f(80.0f);
-    QTest::newRow("trim_following strength held to 100")
-        << QByteArray(
-               R"({"effects": {"rudder": {"trim_following": {"active": true, "total_effect_strength": 250}}}})")
-        << "rudder.trim_following.total_effect_strength" << f(100.0f);
 
     QTest::newRow("source 1") << QByteArray(R"({"metadata": {"flight_data_source": 1}})")
                               << "metadata.flight_data_source" << QVariant(1);
