@@ -33,6 +33,8 @@ constexpr uint64_t StallPeriods = 20;
 // must have been inside one call to count as stuck and not be waited for.
 constexpr qint64 HoldWaitMs = 100;
 constexpr qint64 StuckMs = 20;
+// MSFS hears the stick's axes at 60 Hz, the rate it draws frames at in most flights.
+constexpr double AxesPeriodMs = 1000.0 / 60.0;
 
 } // namespace
 
@@ -146,6 +148,7 @@ void ControlLoop::tick(uint64_t periods) {
     }
     feed_->tick(position);
 
+    followCentre(now);
     const Forces forces = calculateForces(position);
     // Each device's forces: ramped by the loop's ramp and its own, scaled by the master gain.
     Forces device[2] = {forces, forces};
@@ -173,7 +176,58 @@ void ControlLoop::tick(uint64_t periods) {
     }
     Forces sent = device[0];
     sent.axis[2] = device[1].axis[2];
+    const float centres[3] = {centre_.centre(0), centre_.centre(1), centre_.centre(2)};
+    feed_->setCentres(centres);
     feed_->sent(now, sent, drivingRecord());
+    sendMsfsAxesIfDue(now, position, present);
+}
+
+void ControlLoop::followCentre(qint64 now) {
+    const Telemetry& record = drivingRecord();
+    const bool live =
+        telemetryOverride_ || (currentSource_ != Telemetry::TELEMETRY_SOURCE_NONE && streamLive_);
+    // Under MSFS's autopilot the stick shows the controls it sets, not the trims.
+    const bool autopilot = currentSource_ == Telemetry::TELEMETRY_SOURCE_MSFS && msfsRecord_.autopilotMaster;
+    const float trims[3] = {record.trimmerRoll, record.trimmerPitch, record.trimmerYaw};
+    const float controls[3] = {msfsRecord_.aileronPosition * 100.0f, msfsRecord_.elevatorPosition * 100.0f,
+                               msfsRecord_.rudderPosition * 100.0f};
+    bool following[3];
+    float goal[3];
+    for (int axis = 0; axis < 3; ++axis) {
+        const SimpleEffectSettings& s = settings_.axes[axis].trim_following;
+        following[axis] = s.active && live;
+        goal[axis] = CentreFollower::goal(autopilot ? controls[axis] : trims[axis], s.total_effect_strength);
+    }
+    centre_.step(static_cast<uint64_t>(std::max<qint64>(now, 0)), following, goal);
+    for (int axis = 0; axis < 3; ++axis) {
+        // 0 - c rather than -c: a centred axis sends +0.0, the same bytes as before.
+        positionOffset_[axis] = 0.0f - centre_.centre(axis);
+    }
+}
+
+void ControlLoop::sendMsfsAxesIfDue(qint64 now, const PositionInput& position, const bool present[2]) {
+    const bool flying = sendMsfsAxes_ && !telemetryOverride_ && streamLive_ &&
+                        currentSource_ == Telemetry::TELEMETRY_SOURCE_MSFS && !msfsRecord_.autopilotMaster &&
+                        (present[0] || present[1]);
+    const double t = static_cast<double>(now);
+    if (!flying) {
+        nextAxesAt_ = t; // the first events go out at once when flying begins
+        return;
+    }
+    if (t < nextAxesAt_) {
+        return;
+    }
+    // On the 60 Hz grid while ticks keep up; after a stall the grid starts again from now.
+    nextAxesAt_ = t - nextAxesAt_ > AxesPeriodMs ? t + AxesPeriodMs : nextAxesAt_ + AxesPeriodMs;
+    PositionInput axes;
+    axes.roll = position.roll + positionOffset_[0];
+    axes.pitch = position.pitch + positionOffset_[1];
+    axes.yaw = position.yaw + positionOffset_[2];
+    emit msfsAxes(axes, present[0], present[1]);
+}
+
+void ControlLoop::endStream() {
+    streamLive_ = false;
 }
 
 HidReports::Report ControlLoop::joystickReport(const Forces& forces) const {
@@ -256,6 +310,7 @@ void ControlLoop::overrideTelemetry(const Telemetry& record) {
 
 void ControlLoop::store(Telemetry::Source source, const Telemetry& record) {
     currentSource_ = source;
+    streamLive_ = true;
     feed_->offerRecord(clock_(), source, record);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "device/hidreports.h"
+#include "forces/centrefollower.h"
 #include "forces/condorshaker.h"
 #include "forces/forceramp.h"
 #include "forces/shturmovikshaker.h"
@@ -77,7 +78,21 @@ public:
     void accept(const WarthunderTelemetry& record);
     void accept(const Condor2Telemetry& record);
     void land(float verticalSpeed, float airspeed);
+    // The game's stream ended: the stick's centre glides home from where it was.
+    void endStream();
 
+    // Whether the stick's axes go to MSFS (msfsAxes) while its stream is live and the autopilot
+    // is off.
+    void setSendMsfsAxes(bool send) { sendMsfsAxes_ = send; }
+    // Where the centre of an axis's position-driven effects is now, in full deflections.
+    float centre(int axis) const { return centre_.centre(axis); }
+
+signals:
+    // About 60 times a second while MSFS flies by the stick: each present device's position
+    // minus the centre, in full deflections.
+    void msfsAxes(PositionInput axes, bool joystick, bool rudder);
+
+public:
     void setMasterGain(double percent);
     // Held: zero reports from now on, the first written before this returns (at most 100 ms,
     // never waiting on a device that is stuck); released: the forces ramp in.
@@ -87,6 +102,10 @@ public:
 
 private:
     const Telemetry& drivingRecord() const;
+    // Moves the centres one tick towards the trims (or the autopilot's controls) and makes them
+    // the position offset of the synthesis and the reports.
+    void followCentre(qint64 now);
+    void sendMsfsAxesIfDue(qint64 now, const PositionInput& position, const bool present[2]);
     void store(Telemetry::Source source, const Telemetry& record);
 
     std::function<qint64()> clock_;
@@ -101,7 +120,11 @@ private:
     DeviceLink* links_[2];
     PanelFeed* feed_;
     TelemetryMailbox* mailbox_;
-    float positionOffset_[3] = {0.0f, 0.0f, 0.0f};
+    float positionOffset_[3] = {0.0f, 0.0f, 0.0f}; // minus the centre of each axis
+    CentreFollower centre_;
+    bool streamLive_ = false; // a game's records are coming; false from its end on
+    bool sendMsfsAxes_ = false;
+    double nextAxesAt_ = 0.0; // ms of the clock: when the next axis events are due
     EffectsSettings settings_;
     bool telemetryOverride_ = false;
     Telemetry::Source currentSource_ = Telemetry::TELEMETRY_SOURCE_NONE;

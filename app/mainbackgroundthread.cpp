@@ -49,6 +49,7 @@ MainBackgroundThread::MainBackgroundThread(QObject* parent)
     // last, all-zero record may still sit in the mailbox: it is applied first.
     connect(telemetry_, &TelemetryThread::telemetryEnded, this, [this] {
         mailbox_.drain([this](const auto& record) { loop_->accept(record); });
+        loop_->endStream();
         feed_->forgetRecord();
         emit telemetryEnded();
     });
@@ -72,6 +73,8 @@ MainBackgroundThread::MainBackgroundThread(QObject* parent)
         telemetry_, &TelemetryThread::condor2TelemetryChanged, this,
         [mailbox](const Condor2Telemetry& record) { mailbox->post(record); }, Qt::DirectConnection);
     connect(telemetry_, &TelemetryThread::landed, this, &MainBackgroundThread::setLanded);
+    // The stick's axes for MSFS, queued to the telemetry thread that owns the connection.
+    connect(loop_, &ControlLoop::msfsAxes, telemetry_, &TelemetryThread::sendMsfsAxes);
 
     // The telemetry worker's start() must run on its own thread: a zero-delay timer of this
     // thread queues the call there once the event loop runs.
@@ -203,6 +206,10 @@ void MainBackgroundThread::setPanelView(MainBackgroundThread::PanelView view) {
 
 void MainBackgroundThread::setMasterGain(double percent) {
     loop_->setMasterGain(percent);
+}
+
+void MainBackgroundThread::setSendMsfsAxes(bool send) {
+    loop_->setSendMsfsAxes(send);
 }
 
 void MainBackgroundThread::setForcesHeld(bool held) {

@@ -107,6 +107,9 @@ public slots:
     // waiting on a device stuck in a call); on release the forces ramp in from zero over 2 s. The "Forces
     // off" button and a stop from the terminal use it.
     void setForcesHeld(bool held);
+    // "Send the stick's axes to MSFS": while on, MSFS's stream is live and its autopilot is off,
+    // the stick's position minus the trim goes to MSFS as its axes, about 60 times a second.
+    void setSendMsfsAxes(bool send);
 
 private slots:
     // The tick's steps as slots of the meta-object; the device steps hand their work to the

@@ -45,6 +45,7 @@ const QString kGeometryKey = QStringLiteral("window/geometry");
 const QString kAcceptRemoteKey = QStringLiteral("telemetry/acceptRemote");
 const QString kStateKey = QStringLiteral("window/state");
 const QString kMasterGainKey = QStringLiteral("forces/master_gain");
+const QString kSendAxesKey = QStringLiteral("msfs/send_axes");
 const QString kTabsGroup = QStringLiteral("tabs");
 
 } // namespace
@@ -85,6 +86,7 @@ MainWindow::MainWindow(QWidget* parent)
             &ThreeAxisEffectsWidget::selectProfileFor);
     // An aircraft that is no longer flying needs no profile of its own.
     connect(background_, &MainBackgroundThread::telemetryEnded, editor, &ThreeAxisEffectsWidget::endStream);
+    connect(background_, &MainBackgroundThread::forcesSent, editor, &ThreeAxisEffectsWidget::showCentres);
     connect(background_, &MainBackgroundThread::joystickConnected, status, &StatusWidget::connectJoystick);
     connect(background_, &MainBackgroundThread::joystickDisconnected, status,
             &StatusWidget::disconnectJoystick);
@@ -227,6 +229,17 @@ MainWindow::MainWindow(QWidget* parent)
     connect(acceptRemoteAction_, &QAction::triggered, this,
             [](bool on) { windowSettings()->setValue(kAcceptRemoteKey, on); });
     acceptRemoteAction_->setChecked(windowSettings()->value(kAcceptRemoteKey, false).toBool());
+    // MSFS flies by the stick's axes only when the pilot asks: it needs the stick unbound there.
+    sendAxesAction_ = settingsMenu->addAction(tr("Send the stick's axes to MSFS"));
+    sendAxesAction_->setObjectName(QStringLiteral("send_axes_action"));
+    sendAxesAction_->setCheckable(true);
+    sendAxesAction_->setToolTip(
+        tr("MSFS gets the stick's position minus the trim as its aileron, elevator and rudder axes, so the "
+           "trim is not applied twice. Unbind the stick's axes in MSFS while this is on."));
+    connect(sendAxesAction_, &QAction::toggled, background_, &MainBackgroundThread::setSendMsfsAxes);
+    connect(sendAxesAction_, &QAction::triggered, this,
+            [](bool on) { windowSettings()->setValue(kSendAxesKey, on); });
+    sendAxesAction_->setChecked(windowSettings()->value(kSendAxesKey, false).toBool());
 
     // Help: the set-up guide and the About box, each opened without blocking the window.
     QMenu* help = menuBar()->addMenu(tr("&Help"));

@@ -101,6 +101,7 @@ private:
     QTimer* startTimer_ = nullptr; // parentless, GUI thread; queues the loop's start once the event loop runs
     QAction* restoreUnsavedAction_ = nullptr;
     QAction* acceptRemoteAction_ = nullptr;
+    QAction* sendAxesAction_ = nullptr;
     bool buttonHeld_ = false;
     bool stopHeld_ = false;
     ForcesToolBar* forcesToolBar_ = nullptr;

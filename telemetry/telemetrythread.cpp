@@ -239,3 +239,10 @@ void TelemetryThread::schedule() {
     }
     timer_->start(static_cast<int>(std::min<qint64>(soonest, std::numeric_limits<int>::max())));
 }
+
+void TelemetryThread::sendMsfsAxes(PositionInput axes, bool joystick, bool rudder) {
+    if (mayRun(Telemetry::TELEMETRY_SOURCE_MSFS) && currentSource_ == Telemetry::TELEMETRY_SOURCE_MSFS) {
+        static_cast<TelemetrySourceMSFS*>(sources_[Telemetry::TELEMETRY_SOURCE_MSFS])
+            ->sendAxes(axes, joystick, rudder);
+    }
+}

@@ -3,6 +3,7 @@
 #include "records/condor2telemetry.h"
 #include "records/dcstelemetry.h"
 #include "records/msfstelemetry.h"
+#include "records/positioninput.h"
 #include "records/shturmoviktelemetry.h"
 #include "records/telemetry.h"
 #include "records/warthundertelemetry.h"
@@ -75,6 +76,9 @@ public slots:
     void setReplayLooping(bool looping);
     // Whether the UDP games' datagrams from other computers count; off until the user allows them.
     void setAcceptRemoteTelemetry(bool accept);
+    // The stick's axes for MSFS to fly by (TelemetrySourceMSFS::sendAxes); nothing while a replay
+    // plays or another game is current.
+    void sendMsfsAxes(PositionInput axes, bool joystick, bool rudder);
 
 private slots:
     // Polls, in scan order, every source that may run and is due; then sets the timer again.

@@ -438,6 +438,7 @@ private slots:
                               "public setPanelView(MainBackgroundThread::PanelView)",
                               "public setMasterGain(double)",
                               "public setForcesHeld(bool)",
+                              "public setSendMsfsAxes(bool)",
                               "private calculateForces(PositionInput)",
                               "private onTimout()",
                               "private readJoystickVersion()",
@@ -629,7 +630,7 @@ private slots:
         QCOMPARE(sizeof(WarthunderTelemetry), sizeof(Telemetry));
         QCOMPARE(sizeof(Condor2Telemetry), sizeof(Telemetry) + 4);
         QCOMPARE(sizeof(ShturmovikTelemetry), sizeof(Telemetry) + 20); // buffet, then three event counts
-        QCOMPARE(sizeof(MSFSTelemetry), sizeof(Telemetry) + 12);
+        QCOMPARE(sizeof(MSFSTelemetry), sizeof(Telemetry) + 28);
         MSFSTelemetry m;
         QCOMPARE(static_cast<void*>(static_cast<Telemetry*>(&m)), static_cast<void*>(&m));
         QCOMPARE(reinterpret_cast<char*>(&m.aileronTrim) - reinterpret_cast<char*>(&m), ptrdiff_t(60));

@@ -167,7 +167,7 @@ private slots:
                  (QStringList{"public start()", "public startReplay(QString)", "public stopReplay()",
                               "public pauseReplay(bool)", "public seekReplay(qlonglong)",
                               "public setReplayLooping(bool)", "public setAcceptRemoteTelemetry(bool)",
-                              "private onTimeout()"}));
+                              "public sendMsfsAxes(PositionInput,bool,bool)", "private onTimeout()"}));
         QCOMPARE(ownMethods(TelemetrySource::staticMetaObject, QMetaMethod::Signal),
                  (QStringList{"public telemetrySourceChanged(Telemetry::Source,QString)",
                               "public telemetryEnded()", "public landed(float)", "public inputReady()"}));

@@ -128,7 +128,8 @@ QSet<int> ThreeAxisEffectsWidget::enabledEffects(int source, int axis) {
                P::EFFECT_TYPE_EXTENDED_FLAPS_SHAKER,
                P::EFFECT_TYPE_EXTENDED_AIRBRAKES_SHAKER,
                P::EFFECT_TYPE_ON_GROUND_ROLLING_SHAKER,
-               P::EFFECT_TYPE_SMART_DAMPER};
+               P::EFFECT_TYPE_SMART_DAMPER,
+               P::EFFECT_TYPE_TRIM_FOLLOWING};
         break;
     case Telemetry::TELEMETRY_SOURCE_WARTHUNDER:
     default:
@@ -158,6 +159,10 @@ QSet<int> ThreeAxisEffectsWidget::enabledEffects(int source, int axis) {
             set.insert(type);
         }
         set.insert(P::EFFECT_TYPE_SMART_DAMPER);
+        // The hand-set record has trims; DCS and IL-2 send their own trimmed spring.
+        if (source == Telemetry::TELEMETRY_SOURCE_NONE) {
+            set.insert(P::EFFECT_TYPE_TRIM_FOLLOWING);
+        }
         break;
     }
     // The elevator's weight only pulls on the pitch axis.
@@ -531,6 +536,12 @@ void ThreeAxisEffectsWidget::selectProfileFor(Telemetry::Source source, const QS
     if (!message.isEmpty()) {
         emit statusMessage(message.join(QLatin1Char(' ')));
     }
+}
+
+void ThreeAxisEffectsWidget::showCentres(ForcesSample sample) {
+    ui_->ailerons_effects_widget->showCentre(sample.centre[0]);
+    ui_->elevator_effects_widget->showCentre(sample.centre[1]);
+    ui_->rudder_effects_widget->showCentre(sample.centre[2]);
 }
 
 void ThreeAxisEffectsWidget::endStream() {

@@ -3,6 +3,7 @@
 #include "profiles/profilestore.h"
 #include "records/effectsprofile.h"
 #include "records/effectssettings.h"
+#include "records/forcessample.h"
 #include "records/telemetry.h"
 
 #include <QMessageBox>
@@ -85,6 +86,8 @@ public slots:
     void createProfileForAircraft();
     // The stream ended: no aircraft flies any more.
     void endStream();
+    // Where the centres of the axes' springs are now, on the trim following panels.
+    void showCentres(ForcesSample sample);
 
 signals:
     void suddenValueChange(EffectsSettings settings);
