@@ -34,9 +34,13 @@ class MainWindow : public QMainWindow {
 
 public:
     explicit MainWindow(QWidget* parent = nullptr);
-    // Leaves the devices with a last zero report, then destroys the form and the icon. A loop
-    // whose start is still pending never starts.
+    // Leaves the devices with a last zero report (see shutDown()), then destroys the form and
+    // the icon. A loop whose start is still pending never starts.
     ~MainWindow() override;
+    // Stops the control loop for good, leaves each device with its DirectX gains and forces at
+    // zero, and joins the control thread. True when every connected device took its zero
+    // reports; once done, later calls only repeat the answer.
+    bool shutDown();
 
     MainBackgroundThread* background() const { return background_; }
     // The flight recorder and the replay, with the "Forces" tab and the File menu on them.
@@ -92,6 +96,7 @@ private:
     QTimer* startTimer_ = nullptr; // parentless, GUI thread; queues the loop's start once the event loop runs
     QAction* restoreUnsavedAction_ = nullptr;
     QAction* acceptRemoteAction_ = nullptr;
+    bool devicesAtZero_ = false;
     bool buttonHeld_ = false;
     bool stopHeld_ = false;
     ForcesToolBar* forcesToolBar_ = nullptr;

@@ -23,6 +23,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QNetworkInterface>
 #include <QPushButton>
 #include <QScreen>
 #include <QSettings>
@@ -39,6 +40,7 @@
 #include <QValueAxis>
 #include <QtTest>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <memory>
@@ -452,6 +454,19 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(window.statusBar()->currentMessage().contains(QStringLiteral("192.0.2.7")),
                                  5000);
         QVERIFY(window.statusBar()->currentMessage().contains(action->text()));
+        QVERIFY(window.statusBar()->currentMessage().contains(QStringLiteral("another computer")));
+        // This computer's own network address is not another computer.
+        const QList<QHostAddress> all = QNetworkInterface::allAddresses();
+        const auto own =
+            std::find_if(all.begin(), all.end(), [](const QHostAddress& a) { return !a.isLoopback(); });
+        if (own != all.end()) {
+            const QString address = own->toString();
+            QMetaObject::invokeMethod(
+                telemetry, [telemetry, address]() { emit telemetry->remoteTelemetryRefused(address); },
+                Qt::QueuedConnection);
+            QTRY_VERIFY_WITH_TIMEOUT(window.statusBar()->currentMessage().contains(address), 5000);
+            QVERIFY(!window.statusBar()->currentMessage().contains(QStringLiteral("another computer")));
+        }
     }
 
     void controlLoopRunsOnItsOwnThread() {

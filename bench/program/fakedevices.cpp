@@ -11,12 +11,17 @@
 //                         the program's in blocks of 170 (a killed program loses its last block).
 //   TRENNAL_FAKE_SUMMARY  file written at the program's exit, and by the guardian after each
 //                         report it writes (so it exists after a SIGKILL), one line per device:
-//                         "<device> opens <n> writes <n> last <65 bytes in hex>", the counts of
-//                         the process that wrote it
+//                         "<device> opens <n> writes <n> last <65 bytes in hex> gains <65 bytes
+//                         in hex>", the counts of the process that wrote it, its last report
+//                         and its last DirectX override report (all 0 when none was written)
 //   TRENNAL_FAKE_STARTS   file that receives a line "program <pid>" or "guardian <pid>" as each
 //                         process starts
-//   TRENNAL_FAKE_HANG_WRITES  "joystick" or "rudder": after its first force report, every
-//                         write to that device blocks, as with firmware that stops taking reports
+//   TRENNAL_FAKE_HANG_WRITES  "joystick" or "rudder": after the program's first force report,
+//                         every write of the program to that device blocks, as with firmware
+//                         that stops taking reports; the guardian finds it taking reports again
+//   TRENNAL_FAKE_HOLD_OPENS  "joystick" or "rudder": the guardian's opens of that device block,
+//                         as with a device resuming from suspend, until the file named by
+//                         TRENNAL_FAKE_RELEASE exists
 // On stdout, "driven joystick" and "driven rudder" at each device's first force report.
 
 #include "support/fakehid.h"
@@ -28,6 +33,7 @@
 #include <cstring>
 #include <mutex>
 #include <string>
+#include <thread>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -100,8 +106,20 @@ public:
             appendLine(path,
                        std::string(guardian_ ? "guardian " : "program ") + std::to_string(::getpid()) + "\n");
         }
-        if (const char* hang = std::getenv("TRENNAL_FAKE_HANG_WRITES")) {
-            hang_ = std::string(hang) == "joystick" ? 0 : (std::string(hang) == "rudder" ? 1 : -1);
+        if (const char* hang = std::getenv("TRENNAL_FAKE_HANG_WRITES"); hang && !guardian_) {
+            hang_ = deviceNamed(hang);
+        }
+        const char* held = std::getenv("TRENNAL_FAKE_HOLD_OPENS");
+        const char* release = std::getenv("TRENNAL_FAKE_RELEASE");
+        if (guardian_ && held && release && deviceNamed(held) >= 0) {
+            const auto device = static_cast<FakeHid::Device>(deviceNamed(held));
+            FakeHid::holdOpens(device, true);
+            std::thread([device, path = std::string(release)] {
+                while (::access(path.c_str(), F_OK) != 0) {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+                }
+                FakeHid::holdOpens(device, false);
+            }).detach();
         }
         FakeHid::setWriteObserver([this](FakeHid::Device d, const unsigned char* bytes, size_t length) {
             observe(d, bytes, length);
@@ -122,11 +140,18 @@ public:
     }
 
 private:
+    static int deviceNamed(const char* name) {
+        return std::strcmp(name, "joystick") == 0 ? 0 : (std::strcmp(name, "rudder") == 0 ? 1 : -1);
+    }
+
     void observe(FakeHid::Device device, const unsigned char* bytes, size_t length) {
         const int d = static_cast<int>(device);
         std::lock_guard<std::mutex> lock(mutex_);
         ++writes_[d];
         std::memcpy(last_[d], bytes, length < sizeof last_[d] ? length : sizeof last_[d]);
+        if (bytes[1] == 0x21) {
+            std::memcpy(gains_[d], bytes, length < sizeof gains_[d] ? length : sizeof gains_[d]);
+        }
         if (bytes[1] == 0x20 && !driven_[d]) {
             driven_[d] = true;
             std::printf("driven %s\n", d == 0 ? "joystick" : "rudder");
@@ -171,6 +196,10 @@ private:
             for (unsigned char b : last_[d]) {
                 std::fprintf(out, "%02x", b);
             }
+            std::fprintf(out, " gains ");
+            for (unsigned char b : gains_[d]) {
+                std::fprintf(out, "%02x", b);
+            }
             std::fprintf(out, "\n");
         }
         if (std::fclose(out) == 0) {
@@ -185,6 +214,7 @@ private:
     std::string summaryPath_;
     long writes_[2] = {0, 0};
     unsigned char last_[2][65] = {};
+    unsigned char gains_[2][65] = {};
     bool driven_[2] = {false, false};
     int hang_ = -1; // the device whose writes hang once it has been driven
 };
