@@ -447,15 +447,16 @@ private slots:
 
         FakeHid::holdWrites(hung, false);
         QTRY_COMPARE_WITH_TIMEOUT(FakeHid::heldWrites(hung), 0, 10000);
-        // The blocked report, then only the newest: zero reports, none of the 50 latched forces
-        // (while held, the loop's own timer ticks meanwhile).
-        QTRY_VERIFY_WITH_TIMEOUT(FakeHid::writes(hung).size() >= 2, 10000);
+        // The blocked report, then only the newest: the gains at zero and zero reports, none of
+        // the 50 latched forces (while held, the loop's own timer ticks meanwhile).
+        QTRY_VERIFY_WITH_TIMEOUT(FakeHid::writes(hung).size() >= 3, 10000);
         const auto after = FakeHid::writes(hung);
         QCOMPARE(reportFloat(after.front().bytes, 10), -20.0f);
-        QVERIFY(std::all_of(after.begin() + 1, after.end(),
+        QVERIFY(isGainsOffReport(after[1].bytes));
+        QVERIFY(std::all_of(after.begin() + 2, after.end(),
                             [](const FakeHid::WrittenReport& r) { return isZeroForceReport(r.bytes); }));
         if (shutDown) {
-            QCOMPARE(after.size(), size_t(2));
+            QCOMPARE(after.size(), size_t(3));
         }
         // Left behind by the shut-down, its thread still closes the handle once the call returns.
         QTRY_COMPARE_WITH_TIMEOUT(FakeHid::closeCount(hung), shutDown ? 1 : 0, 10000);
