@@ -13,7 +13,8 @@
 //                         report it writes (so it exists after a SIGKILL), one line per device:
 //                         "<device> opens <n> writes <n> last <65 bytes in hex> gains <65 bytes
 //                         in hex>", the counts of the process that wrote it, its last report
-//                         and its last DirectX override report (all 0 when none was written)
+//                         and its last DirectX override report (all 0 when none was written);
+//                         the program's is not written once its guardian has written to a device
 //   TRENNAL_FAKE_STARTS   file that receives a line "program <pid>" or "guardian <pid>" as each
 //                         process starts
 //   TRENNAL_FAKE_HANG_WRITES  "joystick" or "rudder": after the program's first force report,
@@ -101,6 +102,9 @@ public:
         }
         if (const char* path = std::getenv("TRENNAL_FAKE_SUMMARY")) {
             summaryPath_ = path;
+            if (!guardian_) {
+                std::remove((summaryPath_ + ".guardian").c_str());
+            }
         }
         if (const char* path = std::getenv("TRENNAL_FAKE_STARTS")) {
             appendLine(path,
@@ -132,9 +136,10 @@ public:
         if (log_) {
             std::fclose(log_);
         }
-        // The guardian's summary is already written; the program's exit comes before the
-        // guardian's, and its summary stays.
-        if (!guardian_) {
+        // The guardian's summary is already written. The program's replaces it unless the
+        // guardian wrote after the program's last report: one that lets go while the program is
+        // still on its way out (a device that did not confirm its zero) has the last word.
+        if (!guardian_ && guardianWroteAt() <= lastWriteNs_) {
             writeSummary();
         }
     }
@@ -149,6 +154,9 @@ private:
         std::lock_guard<std::mutex> lock(mutex_);
         ++writes_[d];
         std::memcpy(last_[d], bytes, length < sizeof last_[d] ? length : sizeof last_[d]);
+        lastWriteNs_ = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                           std::chrono::steady_clock::now().time_since_epoch())
+                           .count();
         if (bytes[1] == 0x21) {
             std::memcpy(gains_[d], bytes, length < sizeof gains_[d] ? length : sizeof gains_[d]);
         }
@@ -162,9 +170,7 @@ private:
         }
         if (log_) {
             Record r{};
-            r.ns = std::chrono::duration_cast<std::chrono::nanoseconds>(
-                       std::chrono::steady_clock::now().time_since_epoch())
-                       .count();
+            r.ns = lastWriteNs_;
             r.device = static_cast<uint8_t>(d);
             r.command = bytes[1];
             r.writer = guardian_ ? 1 : 0;
@@ -175,9 +181,25 @@ private:
                 std::fflush(log_);
             }
         }
-        if (guardian_) {
+        if (guardian_ && !summaryPath_.empty()) {
             writeSummary();
+            // When the guardian last wrote, for the program's summary at its exit.
+            const std::string marker = summaryPath_ + ".guardian";
+            std::remove(marker.c_str());
+            appendLine(marker.c_str(), std::to_string(lastWriteNs_));
         }
+    }
+
+    // When the guardian last wrote to a device, steady-clock ns; 0 when it has not.
+    int64_t guardianWroteAt() const {
+        FILE* in = std::fopen((summaryPath_ + ".guardian").c_str(), "r");
+        if (!in) {
+            return 0;
+        }
+        long long ns = 0;
+        const int read = std::fscanf(in, "%lld", &ns);
+        std::fclose(in);
+        return read == 1 ? ns : 0;
     }
 
     // Replaces the summary in one step, so a reader never sees half of it.
@@ -185,7 +207,7 @@ private:
         if (summaryPath_.empty()) {
             return;
         }
-        const std::string partial = summaryPath_ + ".partial";
+        const std::string partial = summaryPath_ + ".partial" + std::to_string(::getpid());
         FILE* out = std::fopen(partial.c_str(), "w");
         if (!out) {
             return;
@@ -215,6 +237,7 @@ private:
     long writes_[2] = {0, 0};
     unsigned char last_[2][65] = {};
     unsigned char gains_[2][65] = {};
+    int64_t lastWriteNs_ = 0;
     bool driven_[2] = {false, false};
     int hang_ = -1; // the device whose writes hang once it has been driven
 };
