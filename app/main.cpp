@@ -101,6 +101,11 @@ int main(int argc, char* argv[]) {
     if (!DataDirectory::enter(commandLine.dataDirectory(), &error)) {
         return fatal(error);
     }
+    // Ctrl+C, kill, log-out: the same way out as closing the window (the window's shut-down
+    // leaves the devices at zero and joins the worker threads). Caught from here on, so that one
+    // that comes while the program starts ends it through the event loop too.
+    ShutdownSignals shutdownSignals;
+    QObject::connect(&shutdownSignals, &ShutdownSignals::received, &app, &QCoreApplication::quit);
     // What goes wrong at start-up without stopping the program: on the terminal at once, and in
     // the window once it is shown.
     QStringList problems;
@@ -169,10 +174,6 @@ int main(int argc, char* argv[]) {
     QObject::connect(&guardianEnd, &QSocketNotifier::activated, &app, guardianMayBeGone);
     QObject::connect(&guardianLook, &QTimer::timeout, &app, guardianMayBeGone);
     watchGuardian();
-    // Ctrl+C, kill, log-out: the same way out as closing the window (the window's destructor
-    // leaves the devices at zero and joins the worker threads).
-    ShutdownSignals shutdownSignals;
-    QObject::connect(&shutdownSignals, &ShutdownSignals::received, &app, &QCoreApplication::quit);
 
     MainWindow window;
     // Ctrl+Z: the stick lets go before the program stops and ramps in again once it continues.
