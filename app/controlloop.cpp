@@ -27,11 +27,13 @@
 namespace {
 
 constexpr int PeriodMs = 5;
-// More than this many periods between two ticks (100 ms) is a stall: the hand may have moved.
-constexpr uint64_t StallPeriods = 20;
-// How long a hold waits for the devices to have taken the zero report, and how long a device
-// must have been inside one call to count as stuck and not be waited for.
-constexpr qint64 HoldWaitMs = 100;
+// More than this many periods between two ticks (50 ms) is a stall: the hand may have moved.
+// Well below the guardian's 100 ms of silence, so a stop it let go in always ramps in again.
+constexpr uint64_t StallPeriods = 10;
+// How long a hold waits for the devices to have taken the zero report (well below the
+// guardian's silence limit, as no tick runs meanwhile), and how long a device must have been
+// inside one call to count as stuck and not be waited for.
+constexpr qint64 HoldWaitMs = 30;
 constexpr qint64 StuckMs = 20;
 // MSFS hears the stick's axes at 60 Hz, the rate it draws frames at in most flights.
 constexpr double AxesPeriodMs = 1000.0 / 60.0;
@@ -118,8 +120,15 @@ void ControlLoop::stopTicking() {
 void ControlLoop::tick(uint64_t periods) {
     Heartbeat::beat();
     const qint64 now = clock_();
-    if (periods > StallPeriods) {
+    // After a stall or a let-go of the guardian (which zeroed the forces and the game's gains)
+    // the forces ramp in and the gains are given again.
+    const uint64_t letGos = Heartbeat::letGos();
+    if (periods > StallPeriods || letGos != letGos_) {
+        letGos_ = letGos;
         ramp_.restart(now);
+        if (!forcesHeld_) {
+            sendGains();
+        }
     }
     mailbox_->drain([this](const auto& record) { accept(record); });
 
@@ -388,6 +397,7 @@ void ControlLoop::setForcesHeld(bool held) {
     forcesHeld_ = held;
     if (!held) {
         ramp_.restart(clock_());
+        sendGains();
         return;
     }
     const qint64 deadline = DeviceLink::monotonicMs() + HoldWaitMs;
@@ -404,12 +414,14 @@ void ControlLoop::setForcesHeld(bool held) {
     }
 }
 
-void ControlLoop::zeroDevices(qint64 deadlineMs) {
+bool ControlLoop::zeroDevices(qint64 deadlineMs) {
     uint64_t sequence[2];
     for (int d = 0; d < 2; ++d) {
         sequence[d] = links_[d]->sendZero();
     }
+    bool confirmed = true;
     for (int d = 0; d < 2; ++d) {
-        links_[d]->waitWritten(sequence[d], deadlineMs);
+        confirmed = links_[d]->waitWritten(sequence[d], deadlineMs) && confirmed;
     }
+    return confirmed;
 }

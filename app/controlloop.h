@@ -41,8 +41,8 @@ class WarthunderForceCalculator;
 //
 // The tick comes from a periodic kernel timer (timerfd), polled by the control thread itself
 // (ControlThread) or read through a socket notifier of any other thread's event loop, or from
-// a precise QTimer where there is no such timer. A stall of more
-// than 100 ms between ticks (a frozen or starved process) ramps the forces in again.
+// a precise QTimer where there is no such timer. A stall of more than 50 ms between ticks (a
+// frozen or starved process) or a let-go of the guardian ramps the forces in again.
 //
 // Threading: lives on the control thread; every member runs there, one at a time.
 class ControlLoop : public QObject {
@@ -94,11 +94,13 @@ signals:
 
 public:
     void setMasterGain(double percent);
-    // Held: zero reports from now on, the first written before this returns (at most 100 ms,
-    // never waiting on a device that is stuck); released: the forces ramp in.
+    // Held: zero reports and the DirectX gains at zero from now on, the first written before
+    // this returns (at most 30 ms, never waiting on a device that is stuck); released: the
+    // forces ramp in and the gains are given again.
     void setForcesHeld(bool held);
-    // At exit: both devices get the all-zero report at once; waits for them until `deadlineMs`.
-    void zeroDevices(qint64 deadlineMs);
+    // At exit: both devices get the gains at zero and the all-zero report at once; waits for
+    // them until `deadlineMs`. True when every connected device has taken them.
+    bool zeroDevices(qint64 deadlineMs);
 
 private:
     const Telemetry& drivingRecord() const;
@@ -144,4 +146,5 @@ private:
     CondorShaker condorShaker_;
     float masterGain_ = 1.0f;
     bool forcesHeld_ = false;
+    uint64_t letGos_ = 0; // the guardian's let-gos the forces last ramped in after
 };

@@ -19,7 +19,7 @@ extern char** environ;
 #endif
 
 Guardian::~Guardian() {
-    farewell();
+    leave();
 }
 
 bool Guardian::start(const char* programName) {
@@ -33,15 +33,15 @@ bool Guardian::start(const char* programName) {
             return false;
         }
         void* mapping = MAP_FAILED;
-        if (::ftruncate(counterFd, sizeof(Heartbeat::Counter)) == 0) {
+        if (::ftruncate(counterFd, sizeof(Heartbeat::Shared)) == 0) {
             mapping =
-                ::mmap(nullptr, sizeof(Heartbeat::Counter), PROT_READ | PROT_WRITE, MAP_SHARED, counterFd, 0);
+                ::mmap(nullptr, sizeof(Heartbeat::Shared), PROT_READ | PROT_WRITE, MAP_SHARED, counterFd, 0);
         }
         if (mapping == MAP_FAILED) {
             ::close(counterFd);
             return false;
         }
-        counter_ = new (mapping) Heartbeat::Counter(0);
+        counter_ = new (mapping) Heartbeat::Shared();
         // Kept open: a guardian started again watches the same counter.
         counterFd_ = counterFd;
     }
@@ -51,7 +51,7 @@ bool Guardian::start(const char* programName) {
     }
     // The mapping stays for the life of the process: the control thread may be in beat() until
     // the very end.
-    Heartbeat::attach(static_cast<Heartbeat::Counter*>(counter_));
+    Heartbeat::attach(static_cast<Heartbeat::Shared*>(counter_));
     return true;
 #else
     (void)programName;
@@ -171,11 +171,15 @@ void Guardian::expectSilence() {
 }
 
 void Guardian::farewell() {
+    send(Farewell);
+    leave();
+}
+
+void Guardian::leave() {
 #ifdef __linux__
     if (lifeline_ < 0) {
         return;
     }
-    send(Farewell);
     ::close(lifeline_);
     lifeline_ = -1;
     if (exitFd_ >= 0) {

@@ -20,6 +20,7 @@
 #include <QStatusBar>
 #include <QTextStream>
 #include <QThread>
+#include <QTimer>
 
 #include <atomic>
 #include <cstdio>
@@ -101,6 +102,11 @@ int main(int argc, char* argv[]) {
     if (!DataDirectory::enter(commandLine.dataDirectory(), &error)) {
         return fatal(error);
     }
+    // Ctrl+C, kill, log-out: the same way out as closing the window (the window's shut-down
+    // leaves the devices at zero and joins the worker threads). Caught from here on, so that one
+    // that comes while the program starts ends it through the event loop too.
+    ShutdownSignals shutdownSignals;
+    QObject::connect(&shutdownSignals, &ShutdownSignals::received, &app, &QCoreApplication::quit);
     // What goes wrong at start-up without stopping the program: on the terminal at once, and in
     // the window once it is shown.
     QStringList problems;
@@ -140,27 +146,45 @@ int main(int argc, char* argv[]) {
     // Lets go of the devices should this process be killed, crash or freeze. Only the instance
     // holding the lock starts one, so a second instance never touches a device.
     Guardian guardian;
-    guardian.start(argv[0]);
-    // A guardian killed while the program flies is started again at once.
-    QSocketNotifier guardianEnd(QSocketNotifier::Read);
-    if (guardian.exitDescriptor() >= 0) {
-        guardianEnd.setSocket(guardian.exitDescriptor());
-        guardianEnd.setEnabled(true);
+    if (!guardian.start(argv[0])) {
+        std::fprintf(stderr, "The guardian process could not be started; should this program be killed "
+                             "or freeze, nothing lets go of the devices.\n");
     }
-    QObject::connect(&guardianEnd, &QSocketNotifier::activated, &app, [&guardian, &guardianEnd] {
-        guardianEnd.setEnabled(false);
-        if (!guardian.restartIfGone()) {
-            std::fprintf(stderr, "The guardian process keeps ending; should this program be killed, "
-                                 "nothing lets go of the devices.\n");
+    // A guardian killed while the program flies is started again at once: the kernel tells of
+    // its end, or, where it cannot, a look once a second finds it.
+    QSocketNotifier guardianEnd(QSocketNotifier::Read);
+    QTimer guardianLook;
+    guardianLook.setInterval(1000);
+    bool lookExplained = false;
+    const auto watchGuardian = [&guardian, &guardianEnd, &guardianLook, &lookExplained] {
+        if (!guardian.isRunning()) {
+            guardianLook.stop();
         } else if (guardian.exitDescriptor() >= 0) {
+            guardianLook.stop();
             guardianEnd.setSocket(guardian.exitDescriptor());
             guardianEnd.setEnabled(true);
+        } else if (!guardianLook.isActive()) {
+            if (!lookExplained) {
+                lookExplained = true;
+                std::fprintf(stderr, "This kernel cannot tell the program when its guardian process ends; "
+                                     "the program looks for it once a second instead.\n");
+            }
+            guardianLook.start();
         }
-    });
-    // Ctrl+C, kill, log-out: the same way out as closing the window (the window's destructor
-    // leaves the devices at zero and joins the worker threads).
-    ShutdownSignals shutdownSignals;
-    QObject::connect(&shutdownSignals, &ShutdownSignals::received, &app, &QCoreApplication::quit);
+    };
+    const auto guardianMayBeGone = [&guardian, &guardianEnd, &guardianLook, watchGuardian] {
+        guardianEnd.setEnabled(false);
+        if (!guardian.restartIfGone()) {
+            guardianLook.stop();
+            std::fprintf(stderr, "The guardian process keeps ending; should this program be killed, "
+                                 "nothing lets go of the devices.\n");
+        } else {
+            watchGuardian();
+        }
+    };
+    QObject::connect(&guardianEnd, &QSocketNotifier::activated, &app, guardianMayBeGone);
+    QObject::connect(&guardianLook, &QTimer::timeout, &app, guardianMayBeGone);
+    watchGuardian();
 
     MainWindow window;
     // Ctrl+Z: the stick lets go before the program stops and ramps in again once it continues.
@@ -209,8 +233,14 @@ int main(int argc, char* argv[]) {
     std::atexit(letGoAtExit);
     const int status = app.exec();
     flyingWindow = nullptr;
-    // The loop now stops on purpose; the window's destructor sends the zero reports, and the
-    // guardian's farewell follows.
+    // The loop now stops on purpose. The guardian leaves without a word to the devices only when
+    // each has taken its zero reports; otherwise it lets go of them itself, and waits for one
+    // that is slow to answer.
     guardian.expectSilence();
+    if (window.shutDown()) {
+        guardian.farewell();
+    } else {
+        guardian.leave();
+    }
     return status;
 }

@@ -126,11 +126,12 @@ void MainBackgroundThread::start() {
     loop_->start();
 }
 
-void MainBackgroundThread::shutDown() {
+bool MainBackgroundThread::shutDown() {
     loop_->stopTicking();
     const qint64 deadline = DeviceLink::monotonicMs() + DeviceStopMs;
-    loop_->zeroDevices(deadline);
+    const bool atZero = loop_->zeroDevices(deadline);
     stopWorkers(deadline);
+    return atZero;
 }
 
 void MainBackgroundThread::stopWorkers() {

@@ -54,11 +54,12 @@ public:
     // to drive them with chosen times; call before start().
     void setClock(std::function<qint64()> clock);
 
-    // At exit: stops the loop and leaves each connected device with a last report of zero
-    // force, vibration, spring and dampers, so no stick keeps pushing after the program is gone.
-    // A device that does not take it within a second is given up on. Then stops the worker
-    // threads. A plain member like start(); the main window invokes it on the control thread.
-    void shutDown();
+    // At exit: stops the loop and leaves each connected device with the DirectX gains at zero
+    // and a last report of zero force, vibration, spring and dampers, so no stick keeps pushing
+    // after the program is gone. A device that does not take them within a second is given up
+    // on: false then, and the guardian must let go of it. Then stops the worker threads. A plain
+    // member like start(); the main window invokes it on the control thread.
+    bool shutDown();
     // Stops the telemetry and device threads (one stuck in a call that never returns is left
     // behind after a bounded wait); shutDown() and the destructor run it.
     void stopWorkers();
@@ -102,10 +103,10 @@ public slots:
     // The pilot's master gain in percent (0..100, out-of-range and non-finite values are
     // clamped; NaN reads as 100): scales every force, vibration and spring magnitude sent.
     void setMasterGain(double percent);
-    // While held, both devices receive all-zero direct-control reports (the first one before
-    // this returns, so a blocking call knows the stick has let go; at most 100 ms, and never
-    // waiting on a device stuck in a call); on release the forces ramp in from zero over 2 s. The "Forces
-    // off" button and a stop from the terminal use it.
+    // While held, both devices receive all-zero direct-control reports and the DirectX gains at
+    // zero (the first before this returns, so a blocking call knows the stick has let go; at
+    // most 30 ms, and never waiting on a device stuck in a call); on release the forces ramp in
+    // from zero over 2 s. The "Forces off" button and a stop from the terminal use it.
     void setForcesHeld(bool held);
     // "Send the stick's axes to MSFS": while on, MSFS's stream is live and its autopilot is off,
     // the stick's position minus the trim goes to MSFS as its axes, about 60 times a second.

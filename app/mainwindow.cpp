@@ -4,6 +4,7 @@
 #include "app/mainbackgroundthread.h"
 #include "app/recordingcontroller.h"
 #include "telemetry/flightrecorder.h"
+#include "telemetry/telemetrysourceudp.h"
 #include "telemetry/telemetrythread.h"
 #include "ui/aboutdialog.h"
 #include "ui/forcestoolbar.h"
@@ -210,6 +211,15 @@ MainWindow::MainWindow(QWidget* parent)
         connect(acceptRemoteAction_, &QAction::toggled, telemetry,
                 &TelemetryThread::setAcceptRemoteTelemetry);
         connect(telemetry, &TelemetryThread::remoteTelemetryRefused, this, [this](const QString& sender) {
+            // A game on this computer that sends to its network address rather than to loopback.
+            if (TelemetrySourceUdp::isOwnAddress(QHostAddress(sender))) {
+                statusBar()->showMessage(
+                    tr("Ignored telemetry from %1, this computer's network address. Set the game to send "
+                       "to 127.0.0.1, or check Settings > Accept telemetry from other computers (or "
+                       "start with --accept-remote-telemetry).")
+                        .arg(sender));
+                return;
+            }
             statusBar()->showMessage(
                 tr("Ignored telemetry from %1, another computer. To fly a game on another computer, check "
                    "Settings > Accept telemetry from other computers (or start with "
@@ -271,19 +281,33 @@ MainWindow::MainWindow(QWidget* parent)
 }
 
 MainWindow::~MainWindow() {
+    shutDown();
+}
+
+bool MainWindow::shutDown() {
+    if (!controlThread_) {
+        return devicesAtZero_;
+    }
     // A window gone before its first event-loop pass must not leave a loop that starts later
     // and drives the devices on its own; a start already queued runs before the shut-down.
     delete startTimer_;
-    if (background_->thread() == QThread::currentThread()) {
-        background_->shutDown();
+    startTimer_ = nullptr;
+    MainBackgroundThread* control = background_;
+    bool atZero = false;
+    if (control->thread() == QThread::currentThread()) {
+        atZero = control->shutDown();
     } else {
-        QMetaObject::invokeMethod(background_, &MainBackgroundThread::shutDown, Qt::BlockingQueuedConnection);
+        QMetaObject::invokeMethod(
+            control, [control, &atZero] { atZero = control->shutDown(); }, Qt::BlockingQueuedConnection);
     }
     // The shut-down joined the telemetry and device threads; the control thread ends here and
     // destroys the control object on its way out, all before the application object goes.
     controlThread_->stop();
     controlThread_->wait();
     delete controlThread_;
+    controlThread_ = nullptr;
+    devicesAtZero_ = atZero;
+    return atZero;
 }
 
 void MainWindow::showContextMessage(const QString& text) {
@@ -393,6 +417,9 @@ void MainWindow::holdForces(bool held) {
 // The "Forces off" button and a stop from the terminal each hold the forces; they come back
 // only when neither does, so "fg" after Ctrl+Z leaves a pressed button pressed.
 void MainWindow::applyHold(bool waitForZero) {
+    if (!controlThread_) {
+        return; // shut down: the devices are at zero and the control object is gone
+    }
     MainBackgroundThread* control = background_;
     const bool held = buttonHeld_ || stopHeld_;
     QMetaObject::invokeMethod(

@@ -35,9 +35,13 @@ class MainWindow : public QMainWindow {
 
 public:
     explicit MainWindow(QWidget* parent = nullptr);
-    // Leaves the devices with a last zero report, then destroys the form and the icon. A loop
-    // whose start is still pending never starts.
+    // Leaves the devices with a last zero report (see shutDown()), then destroys the form and
+    // the icon. A loop whose start is still pending never starts.
     ~MainWindow() override;
+    // Stops the control loop for good, leaves each device with its DirectX gains and forces at
+    // zero, and joins the control thread. True when every connected device took its zero
+    // reports; once done, later calls only repeat the answer.
+    bool shutDown();
 
     MainBackgroundThread* background() const { return background_; }
     // The flight recorder and the replay, with the "Forces" tab and the File menu on them.
@@ -102,6 +106,7 @@ private:
     QAction* restoreUnsavedAction_ = nullptr;
     QAction* acceptRemoteAction_ = nullptr;
     QAction* sendAxesAction_ = nullptr;
+    bool devicesAtZero_ = false;
     bool buttonHeld_ = false;
     bool stopHeld_ = false;
     ForcesToolBar* forcesToolBar_ = nullptr;

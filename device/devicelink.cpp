@@ -3,6 +3,7 @@
 #include <QElapsedTimer>
 #include <QThread>
 
+#include <atomic>
 #include <condition_variable>
 #include <mutex>
 #include <optional>
@@ -34,6 +35,14 @@ OpenTurns& openTurns() {
     return turns;
 }
 
+// The guardian's count of let-gos; null while there is none.
+std::atomic<const std::atomic<uint64_t>*> letGoCounter{nullptr};
+
+uint64_t currentLetGos() {
+    const std::atomic<uint64_t>* counter = letGoCounter.load(std::memory_order_acquire);
+    return counter ? counter->load(std::memory_order_acquire) : 0;
+}
+
 } // namespace
 
 struct DeviceLink::Shared {
@@ -51,7 +60,11 @@ struct DeviceLink::Shared {
     bool quit = false;
     std::function<void()> setup;
     std::vector<HidReports::Report> gains; // oldest first
+    uint64_t gainsLetGos = 0;              // the guardian's let-gos when they were given
+    bool gainsOff = false;                 // the gains at zero, written before anything else
     std::optional<HidReports::Report> forces;
+    uint64_t forcesLetGos = 0;
+    bool forcesZero = false; // the all-zero report: never stale
     bool readFirst = true;
     uint64_t forcesSequence = 0;
     uint64_t writtenSequence = 0;
@@ -70,7 +83,7 @@ struct DeviceLink::Shared {
     bool finished = false;
 
     bool hasWork() const {
-        return quit || openRequested || closeRequested || setup || !gains.empty() || forces;
+        return quit || openRequested || closeRequested || setup || gainsOff || !gains.empty() || forces;
     }
     // A report given to a device that owed nothing starts the count; one behind others does not.
     void owe() {
@@ -106,6 +119,10 @@ qint64 DeviceLink::monotonicMs() {
         return t;
     }();
     return clock.elapsed();
+}
+
+void DeviceLink::watchLetGos(const std::atomic<uint64_t>* counter) {
+    letGoCounter.store(counter, std::memory_order_release);
 }
 
 HidReports::Report DeviceLink::zeroReport() const {
@@ -188,6 +205,8 @@ void DeviceLink::sendForces(const HidReports::Report& report) {
     }
     shared_->owe();
     shared_->forces = report;
+    shared_->forcesLetGos = currentLetGos();
+    shared_->forcesZero = false;
     shared_->readFirst = true;
     ++shared_->forcesSequence;
     shared_->wake.notify_one();
@@ -199,7 +218,12 @@ void DeviceLink::sendGains(const HidReports::Report& report) {
         return;
     }
     // Each change reaches the device in order; only a device that takes nothing lets them
-    // pile up, and then the oldest go.
+    // pile up, and then the oldest go. Those given before the guardian last let go are stale.
+    const uint64_t letGos = currentLetGos();
+    if (letGos != shared_->gainsLetGos) {
+        shared_->gains.clear();
+        shared_->gainsLetGos = letGos;
+    }
     if (shared_->gains.size() >= MaxPendingGains) {
         shared_->gains.erase(shared_->gains.begin());
     }
@@ -216,6 +240,10 @@ uint64_t DeviceLink::sendZero() {
     }
     shared_->owe();
     shared_->forces = zero;
+    shared_->forcesZero = true;
+    // The game's own effects stop with the program's: gains given before are moot.
+    shared_->gains.clear();
+    shared_->gainsOff = true;
     shared_->readFirst = false;
     shared_->wake.notify_one();
     return ++shared_->forcesSequence;
@@ -223,12 +251,12 @@ uint64_t DeviceLink::sendZero() {
 
 bool DeviceLink::waitWritten(uint64_t sequence, qint64 deadlineMs) {
     std::unique_lock<std::mutex> lock(shared_->mutex);
-    const auto written = [&] {
-        // A device lost meanwhile has nothing left to write to.
-        return sequence == 0 || shared_->writtenSequence >= sequence || !shared_->connected ||
-               shared_->finished;
-    };
+    const auto written = [&] { return sequence == 0 || shared_->writtenSequence >= sequence; };
     while (!written()) {
+        // A device lost meanwhile has nothing left to write to, and did not confirm.
+        if (!shared_->connected || shared_->finished) {
+            return false;
+        }
         const qint64 left = deadlineMs - monotonicMs();
         if (left <= 0) {
             return false;
@@ -370,6 +398,7 @@ void DeviceLink::run(const std::shared_ptr<Shared>& shared) {
         if (!s.handle || !s.connected) {
             // Nothing to write to: what was left for a device now gone is dropped.
             s.gains.clear();
+            s.gainsOff = false;
             s.forces.reset();
             s.closeRequested = false;
             s.owedSince = -1;
@@ -390,12 +419,17 @@ void DeviceLink::run(const std::shared_ptr<Shared>& shared) {
             s.done.notify_all();
             continue;
         }
-        if (s.gains.empty() && !s.forces) {
+        if (!s.gainsOff && s.gains.empty() && !s.forces) {
             break; // quit, everything given written
         }
+        const bool gainsOff = s.gainsOff;
+        s.gainsOff = false;
         std::vector<HidReports::Report> gains;
         gains.swap(s.gains);
+        const uint64_t gainsLetGos = s.gainsLetGos;
         const std::optional<HidReports::Report> forces = s.forces;
+        const uint64_t forcesLetGos = s.forcesLetGos;
+        const bool forcesZero = s.forcesZero;
         const bool read = forces && s.readFirst && !s.freshOpen;
         const uint64_t sequence = s.forcesSequence;
         s.forces.reset();
@@ -417,19 +451,33 @@ void DeviceLink::run(const std::shared_ptr<Shared>& shared) {
                 const HidReports::Report zero =
                     s.device == Joystick ? HidReports::joystickDirectControl(Forces(), noOffset, noDampers)
                                          : HidReports::rudderDirectControl(Forces(), noOffset, noDampers);
+                const HidReports::Report gainsZero = HidReports::directXOverrideOff();
+                hid_write(handle, gainsZero.data(), gainsZero.size());
                 hid_write(handle, zero.data(), zero.size());
                 hid_close(handle);
             } else {
                 position = HidReports::parsePosition(report);
             }
         }
-        bool wrote = true;
+        bool wrote = true; // every write of this round went through
+        bool forcesWritten = false;
+        bool forcesTaken = false; // the device confirmed the write
         if (!lost) {
-            for (const HidReports::Report& report : gains) {
-                wrote = hid_write(handle, report.data(), report.size()) >= 0 && wrote;
+            if (gainsOff) {
+                const HidReports::Report off = HidReports::directXOverrideOff();
+                wrote = hid_write(handle, off.data(), off.size()) >= 0 && wrote;
             }
-            if (forces) {
-                wrote = hid_write(handle, forces->data(), forces->size()) >= 0 && wrote;
+            // Reports built before the guardian let go of the device (this process was stopped
+            // or starved meanwhile) would undo its zero at once: the loop sends fresh ones.
+            if (gainsLetGos == currentLetGos()) {
+                for (const HidReports::Report& report : gains) {
+                    wrote = hid_write(handle, report.data(), report.size()) >= 0 && wrote;
+                }
+            }
+            if (forces && (forcesZero || forcesLetGos == currentLetGos())) {
+                forcesTaken = hid_write(handle, forces->data(), forces->size()) >= 0;
+                forcesWritten = true;
+                wrote = forcesTaken && wrote;
             }
         }
 
@@ -451,10 +499,12 @@ void DeviceLink::run(const std::shared_ptr<Shared>& shared) {
         }
         if (wrote) {
             // Reports flow: what was given meanwhile starts its own count now.
-            s.owedSince = s.gains.empty() && !s.forces ? -1 : monotonicMs();
+            s.owedSince = !s.gainsOff && s.gains.empty() && !s.forces ? -1 : monotonicMs();
         }
-        if (forces) {
+        if (forcesWritten) {
             s.freshOpen = false;
+        }
+        if (forcesTaken) {
             s.writtenSequence = sequence;
         }
         finishCall();

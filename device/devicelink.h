@@ -4,6 +4,7 @@
 
 #include <QObject>
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -20,7 +21,8 @@ class QThread;
 // written is replaced by the next one, never queued behind it, so a slow device gets the
 // freshest forces when it takes a report again. Each force report is preceded by a position
 // read (except the first after an open), whose result the next tick reads, at most one tick
-// old. A failed read is answered with one all-zero report attempt before the handle is closed.
+// old. A failed read is answered with the DirectX gains at zero and one all-zero report
+// attempt before the handle is closed.
 //
 // Opens of all links take turns in the order they were requested (joystick before rudder when
 // both are due at one tick), and hid_open itself runs one at a time in the process.
@@ -57,11 +59,13 @@ public:
     void sendForces(const HidReports::Report& report);
     // A DirectX override report, written before the next force report, after any given before it.
     void sendGains(const HidReports::Report& report);
-    // The all-zero direct-control report, written at once without a position read. Returns a
-    // number for waitWritten(); 0 when the device is not connected (nothing to wait for).
+    // The DirectX gains at zero and the all-zero direct-control report, written at once without
+    // a position read (gains not yet written are dropped). Returns a number for waitWritten();
+    // 0 when the device is not connected (nothing to wait for).
     uint64_t sendZero();
     // Waits until the report numbered `sequence` was written, at most until `deadlineMs` of the
-    // monotonic clock; true when it was (or there was nothing to write).
+    // monotonic clock; true when it was (or there was nothing to write), false when the device
+    // was lost or its thread ended first.
     bool waitWritten(uint64_t sequence, qint64 deadlineMs);
     // Whether the I/O thread has been inside one call for more than `ms` milliseconds.
     bool isStalled(qint64 ms) const;
@@ -84,6 +88,9 @@ public:
     HidReports::Report zeroReport() const;
 
     static qint64 monotonicMs();
+    // The guardian's count of let-gos, shared by every link (null: none). A report given before
+    // the count last changed is not written: the guardian's zero stays until the loop's next.
+    static void watchLetGos(const std::atomic<uint64_t>* counter);
 
 signals:
     void connected(uint32_t version);

@@ -1,6 +1,7 @@
 #include "telemetry/telemetrysourceudp.h"
 
 #include <QHostAddress>
+#include <QNetworkInterface>
 #include <QUdpSocket>
 
 #include <algorithm>
@@ -29,6 +30,17 @@ bool TelemetrySourceUdp::isThisComputer(const QHostAddress& sender) {
         return (address.toIPv4Address() >> 24) == 127;
     }
     return address == QHostAddress(QHostAddress::LocalHostIPv6);
+}
+
+bool TelemetrySourceUdp::isOwnAddress(const QHostAddress& sender) {
+    QHostAddress address = plain(sender);
+    address.setScopeId(QString());
+    const QList<QHostAddress> own = QNetworkInterface::allAddresses();
+    return std::any_of(own.begin(), own.end(), [&address](QHostAddress candidate) {
+        candidate = plain(candidate);
+        candidate.setScopeId(QString());
+        return candidate == address;
+    });
 }
 
 TelemetrySourceUdp::TelemetrySourceUdp(QObject* parent, quint16 port)

@@ -1,3 +1,5 @@
+#include "app/controlloop.h"
+#include "app/heartbeat.h"
 #include "app/mainbackgroundthread.h"
 #include "device/hidreports.h"
 #include "records/metatypes.h"
@@ -6,6 +8,7 @@
 #include "support/reportbytes.h"
 
 #include <QRandomGenerator>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -28,6 +31,11 @@ int countCommand(const std::vector<FakeHid::WrittenReport>& reports, uint8_t com
 
 bool isZeroForceReport(const std::array<uint8_t, 65>& bytes) {
     return bytes[0] == 0x02 && bytes[1] == 0x20 &&
+           std::all_of(bytes.begin() + 2, bytes.end(), [](uint8_t b) { return b == 0; });
+}
+
+bool isGainsOffReport(const std::array<uint8_t, 65>& bytes) {
+    return bytes[0] == 0x02 && bytes[1] == 0x21 &&
            std::all_of(bytes.begin() + 2, bytes.end(), [](uint8_t b) { return b == 0; });
 }
 
@@ -439,15 +447,16 @@ private slots:
 
         FakeHid::holdWrites(hung, false);
         QTRY_COMPARE_WITH_TIMEOUT(FakeHid::heldWrites(hung), 0, 10000);
-        // The blocked report, then only the newest: zero reports, none of the 50 latched forces
-        // (while held, the loop's own timer ticks meanwhile).
-        QTRY_VERIFY_WITH_TIMEOUT(FakeHid::writes(hung).size() >= 2, 10000);
+        // The blocked report, then only the newest: the gains at zero and zero reports, none of
+        // the 50 latched forces (while held, the loop's own timer ticks meanwhile).
+        QTRY_VERIFY_WITH_TIMEOUT(FakeHid::writes(hung).size() >= 3, 10000);
         const auto after = FakeHid::writes(hung);
         QCOMPARE(reportFloat(after.front().bytes, 10), -20.0f);
-        QVERIFY(std::all_of(after.begin() + 1, after.end(),
+        QVERIFY(isGainsOffReport(after[1].bytes));
+        QVERIFY(std::all_of(after.begin() + 2, after.end(),
                             [](const FakeHid::WrittenReport& r) { return isZeroForceReport(r.bytes); }));
         if (shutDown) {
-            QCOMPARE(after.size(), size_t(2));
+            QCOMPARE(after.size(), size_t(3));
         }
         // Left behind by the shut-down, its thread still closes the handle once the call returns.
         QTRY_COMPARE_WITH_TIMEOUT(FakeHid::closeCount(hung), shutDown ? 1 : 0, 10000);
@@ -548,7 +557,8 @@ private slots:
         tick(loop);
         QCOMPARE(lost.size(), 1);
         const auto w = FakeHid::writes(Device::Joystick);
-        QCOMPARE(w.size(), size_t(1));
+        QCOMPARE(w.size(), size_t(2));
+        QVERIFY(isGainsOffReport(w.front().bytes));
         QVERIFY(isZeroForceReport(w.back().bytes));
         QCOMPARE(FakeHid::closeCount(Device::Joystick), 1);
     }
@@ -570,6 +580,57 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT((clock.now += 100, lastForce(Device::Joystick) == -20.0f), 20000);
         loop.shutDown();
         QVERIFY(isZeroForceReport(FakeHid::writes(Device::Joystick).back().bytes));
+    }
+
+    // A stall of more than 50 ms (well below the guardian's 100 ms of silence) or a let-go of
+    // the guardian ramps the forces in from zero and gives the game's gains again; a report
+    // built before the let-go and still waiting for the device is not written after it.
+    void stallsAndLetGosRampTheForcesIn_data() {
+        QTest::addColumn<int>("periods");
+        QTest::addColumn<bool>("letGo");
+        QTest::addColumn<bool>("ramped");
+        QTest::newRow("on time") << 1 << false << false;
+        QTest::newRow("50 ms late") << 10 << false << false;
+        QTest::newRow("55 ms late") << 11 << false << true;
+        QTest::newRow("let-go of the guardian, on time") << 1 << true << true;
+        QTest::newRow("let-go of the guardian, 50 ms late") << 10 << true << true;
+    }
+    void stallsAndLetGosRampTheForcesIn() {
+        QFETCH(int, periods);
+        QFETCH(bool, letGo);
+        QFETCH(bool, ramped);
+        FakeHid::plug(Device::Joystick);
+        FakeHid::setPosition(Device::Joystick, 0.4f);
+        Heartbeat::Shared shared;
+        Heartbeat::attach(&shared);
+        const auto detach = qScopeGuard([] { Heartbeat::attach(nullptr); });
+        MainBackgroundThread loop;
+        ManualClock clock;
+        startPastTheRamp(loop, clock, springAndDamperOnRoll());
+        QCOMPARE(lastForce(Device::Joystick), -20.0f);
+        auto* control = loop.findChild<ControlLoop*>(QString(), Qt::FindDirectChildrenOnly);
+        QVERIFY(control);
+
+        // One report hangs in the device while the next waits behind it.
+        FakeHid::holdWrites(Device::Joystick, true);
+        control->tick();
+        QTRY_COMPARE(FakeHid::heldWrites(Device::Joystick), 1);
+        control->tick();
+        if (letGo) {
+            ++shared.letGos;
+        }
+        FakeHid::clearWrites();
+        FakeHid::holdWrites(Device::Joystick, false);
+        settle(loop);
+        QCOMPARE(countCommand(FakeHid::writes(Device::Joystick), 0x20), letGo ? 1 : 2);
+
+        FakeHid::clearWrites();
+        clock.now += 5 * periods;
+        control->tick(static_cast<uint64_t>(periods));
+        settle(loop);
+        QCOMPARE(lastForce(Device::Joystick), ramped ? 0.0f : -20.0f);
+        QCOMPARE(countCommand(FakeHid::writes(Device::Joystick), 0x21), ramped ? 1 : 0);
+        loop.shutDown();
     }
 
     void rampScalesForcesButNotDampers() {
@@ -621,9 +682,13 @@ private slots:
         clock.now += 5000;
         tick(loop, 2);
         QVERIFY(reportFloat(FakeHid::writes(Device::Joystick).back().bytes, 10) != 0.0f);
-        loop.shutDown();
+        QVERIFY(loop.shutDown());
         for (Device d : {Device::Joystick, Device::Rudder}) {
-            const auto last = FakeHid::writes(d).back().bytes;
+            // The game's own effects stop too, just before the program's forces.
+            const auto w = FakeHid::writes(d);
+            QVERIFY(w.size() >= 2);
+            QVERIFY(isGainsOffReport(w[w.size() - 2].bytes));
+            const auto last = w.back().bytes;
             QCOMPARE(last[0], uint8_t(0x02));
             QCOMPARE(last[1], uint8_t(0x20));
             for (int i = 2; i < 65; ++i) {

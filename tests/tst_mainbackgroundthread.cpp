@@ -15,6 +15,7 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <thread>
@@ -700,13 +701,17 @@ private slots:
         QCOMPARE(lastForce(FakeHid::Device::Joystick, 14), full.force[1] * factor);
         QCOMPARE(lastForce(FakeHid::Device::Rudder, 10), full.force[2] * factor);
 
-        // Held: one zero report to each device before the call returns, then zeros every tick.
+        // Held: the DirectX gains at zero and one zero report to each device before the call
+        // returns, then zeros every tick.
         const size_t joystickWrites = FakeHid::writes(FakeHid::Device::Joystick).size();
         const size_t rudderWrites = FakeHid::writes(FakeHid::Device::Rudder).size();
         loop.setForcesHeld(true);
-        QCOMPARE(FakeHid::writes(FakeHid::Device::Joystick).size(), joystickWrites + 1);
-        QCOMPARE(FakeHid::writes(FakeHid::Device::Rudder).size(), rudderWrites + 1);
+        QCOMPARE(FakeHid::writes(FakeHid::Device::Joystick).size(), joystickWrites + 2);
+        QCOMPARE(FakeHid::writes(FakeHid::Device::Rudder).size(), rudderWrites + 2);
         for (FakeHid::Device device : {FakeHid::Device::Joystick, FakeHid::Device::Rudder}) {
+            const auto gains = FakeHid::writes(device)[FakeHid::writes(device).size() - 2].bytes;
+            QCOMPARE(gains[1], uint8_t(0x21));
+            QVERIFY(std::all_of(gains.begin() + 2, gains.end(), [](uint8_t b) { return b == 0; }));
             for (int offset = 2; offset < 26; offset += 4) {
                 QCOMPARE(lastForce(device, offset), 0.0f);
             }

@@ -25,6 +25,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QNetworkInterface>
 #include <QPushButton>
 #include <QScreen>
 #include <QSettings>
@@ -590,6 +591,15 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(window.statusBar()->currentMessage().contains(QStringLiteral("192.0.2.7")),
                                  5000);
         QVERIFY(window.statusBar()->currentMessage().contains(action->text()));
+        QVERIFY(window.statusBar()->currentMessage().contains(QStringLiteral("another computer")));
+        // This computer's own network address is not another computer.
+        for (const QHostAddress& own : QNetworkInterface::allAddresses()) {
+            if (!own.isLoopback()) {
+                emit telemetry->remoteTelemetryRefused(own.toString());
+                QVERIFY(!window.statusBar()->currentMessage().contains(QStringLiteral("another computer")));
+                QVERIFY(window.statusBar()->currentMessage().contains(own.toString()));
+            }
+        }
     }
 
     void controlLoopRunsOnItsOwnThread() {

@@ -63,6 +63,20 @@ struct Enumeration {
 // blocked in a thread that is never joined cannot hold up the destruction of the state at exit.
 std::atomic<bool> writeHeld[2];
 std::atomic<int> writesBlocked[2];
+std::atomic<bool> openHeld[2];
+std::atomic<int> opensBlocked[2];
+
+// Blocks while `held` is set, counted in `blocked`.
+void waitWhileHeld(const std::atomic<bool>& held, std::atomic<int>& blocked) {
+    if (!held) {
+        return;
+    }
+    ++blocked;
+    while (held) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    --blocked;
+}
 
 Enumeration& enumeration() {
     static Enumeration e;
@@ -109,6 +123,8 @@ void reset() {
     s.released.notify_all();
     writeHeld[0] = false;
     writeHeld[1] = false;
+    openHeld[0] = false;
+    openHeld[1] = false;
 }
 
 void plug(Device device) {
@@ -253,6 +269,14 @@ int heldWrites(Device device) {
     return writesBlocked[static_cast<int>(device)];
 }
 
+void holdOpens(Device device, bool held) {
+    openHeld[static_cast<int>(device)] = held;
+}
+
+int heldOpens(Device device) {
+    return opensBlocked[static_cast<int>(device)];
+}
+
 void setWriteObserver(WriteObserver observer) {
     State& s = state();
     std::lock_guard<std::mutex> lock(s.mutex);
@@ -285,8 +309,6 @@ const char* HID_API_EXPORT hid_version_str(void) {
 }
 
 hid_device* HID_API_EXPORT hid_open(unsigned short vendor_id, unsigned short product_id, const wchar_t*) {
-    State& s = state();
-    std::lock_guard<std::mutex> lock(s.mutex);
     if (vendor_id != 0x3F21) {
         return nullptr;
     }
@@ -298,6 +320,10 @@ hid_device* HID_API_EXPORT hid_open(unsigned short vendor_id, unsigned short pro
     } else {
         return nullptr;
     }
+    // Outside the fake's lock, as the kernel's open blocks nothing of the other device.
+    waitWhileHeld(openHeld[index], opensBlocked[index]);
+    State& s = state();
+    std::lock_guard<std::mutex> lock(s.mutex);
     DeviceState& d = s.devices[index];
     ++d.attempts;
     s.openOrder.push_back(static_cast<Device>(index));
@@ -352,12 +378,8 @@ void HID_API_EXPORT hid_free_enumeration(struct hid_device_info* devs) {
 int HID_API_EXPORT hid_write(hid_device* dev, const unsigned char* data, size_t length) {
     State& s = state();
     // Handles are never freed, so the device index of a closed one can still be read.
-    if (dev && writeHeld[dev->device]) {
-        ++writesBlocked[dev->device];
-        while (writeHeld[dev->device]) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-        --writesBlocked[dev->device];
+    if (dev) {
+        waitWhileHeld(writeHeld[dev->device], writesBlocked[dev->device]);
     }
     WriteObserver observer;
     Device device;

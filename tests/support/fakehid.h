@@ -70,6 +70,12 @@ int heldVersionReads(Device device);
 void holdWrites(Device device, bool held);
 // Number of writes of the device blocked at this moment.
 int heldWrites(Device device);
+// While held, every hid_open of the device blocks, as with a device resuming from suspend or a
+// kernel lock held by a hung write, until released; reset() releases it too. An open blocked
+// at exit does not hold the exit up.
+void holdOpens(Device device, bool held);
+// Number of opens of the device blocked at this moment.
+int heldOpens(Device device);
 
 // Called on every successful write, outside the fake's lock, on the writing thread.
 using WriteObserver = std::function<void(Device device, const unsigned char* bytes, size_t length)>;
