@@ -2,8 +2,10 @@
 
 #include "device/hidreports.h"
 #include "forces/forceramp.h"
+#include "forces/settingscrossfade.h"
 #include "records/condor2telemetry.h"
 #include "records/dcstelemetry.h"
+#include "records/directxoverridetypedef.h"
 #include "records/effectssettings.h"
 #include "records/forces.h"
 #include "records/msfstelemetry.h"
@@ -36,6 +38,13 @@ class WarthunderForceCalculator;
 // holds the settings, the last record of every game and the force calculators; it never calls
 // the HID library itself.
 //
+// What the devices get never jumps of the program's own making: each force is held to the
+// device's range first; a settings change cross-fades from the old forces to the new ones over
+// 500 ms; a game's stream that starts (or starts again after its time-out) fades in from the
+// forces of the record that drove before, over 2 s; the master gain slews; a connect, a release
+// of held forces and a stall ramp in from zero. The DirectX override gains follow the same
+// cross-fade, ramps, gain and hold, and their report is sent whenever they move.
+//
 // The tick comes from a periodic kernel timer (timerfd), polled by the control thread itself
 // (ControlThread) or read through a socket notifier of any other thread's event loop, or from
 // a precise QTimer where there is no such timer. A stall of more
@@ -60,9 +69,11 @@ public:
     void tick(uint64_t periods = 1);
     Forces calculateForces(const PositionInput& position);
 
-    void changeSettings(const EffectsSettings& settings, bool sudden);
+    // Every change, sudden or moderate, cross-fades from the forces of the settings before.
+    void changeSettings(const EffectsSettings& settings);
     const EffectsSettings& settings() const { return settings_; }
-    // The DirectX override reports of the current settings, to both connected devices.
+    // The DirectX override reports of the gains as they stand now, to both connected devices,
+    // whether or not they changed.
     void sendGains();
     HidReports::Report joystickReport(const Forces& forces) const;
     HidReports::Report rudderReport(const Forces& forces) const;
@@ -75,6 +86,8 @@ public:
     void accept(const WarthunderTelemetry& record);
     void accept(const Condor2Telemetry& record);
     void land(float verticalSpeed, float airspeed);
+    // The current game's stream has ended: its next record starts a stream again.
+    void endStream();
 
     void setMasterGain(double percent);
     // Held: zero reports from now on, the first written before this returns (at most 100 ms,
@@ -85,12 +98,32 @@ public:
 
 private:
     const Telemetry& drivingRecord() const;
+    // Before a game's record is stored: a stream that starts fades in from what drove before.
+    void beginRecord(Telemetry::Source source);
     void store(Telemetry::Source source, const Telemetry& record);
+    // The synthesis with the given settings, from the driving record or, given one, from
+    // `record` through the common effects alone; held to the device's range.
+    Forces calculateForces(const PositionInput& position, const EffectsSettings& settings,
+                           const Telemetry* record);
+    Forces synthesize(const PositionInput& position, const EffectsSettings& settings,
+                      const Telemetry* record = nullptr);
+    // What the tick sends before ramps, gain and hold: cross-faded and faded in.
+    Forces fadedForces(const PositionInput& position, qint64 now);
+    // The DirectX gains of device `d` as they stand at `now`: cross-faded, ramped, scaled by
+    // the master gain, zero while held.
+    DirectXOverrideTypeDef gains(int d, qint64 now) const;
+    void sendGains(int d, const DirectXOverrideTypeDef& gains);
 
     std::function<qint64()> clock_;
     qint64 runStart_ = -1;
-    ForceRamp ramp_;          // start, sudden changes, release of held forces, stalls
+    ForceRamp ramp_;          // start, release of held forces, stalls
     ForceRamp deviceRamp_[2]; // each device's own, from the tick it was opened
+    ForceRamp streamRamp_;    // a game's stream starting; fades from `streamFrom_`
+    Telemetry streamFrom_;    // the record that drove the forces before the stream
+    bool streamLive_ = false;
+    SettingsCrossFade fade_;
+    DirectXOverrideTypeDef sentGains_[2];
+    bool gainsSent_[2] = {false, false}; // since the device was opened
     QTimer* timer_;
     QSocketNotifier* tickNotifier_ = nullptr;
     ControlThread* pollThread_ = nullptr; // the thread that polls the timer, when it does
@@ -115,6 +148,6 @@ private:
     ShturmovikTelemetryForceCalculator* shturmovikCalculator_;
     WarthunderForceCalculator* warthunderCalculator_;
     CondorTelemetryForceCalculator* condorCalculator_;
-    float masterGain_ = 1.0f;
+    GainSlew masterGain_;
     bool forcesHeld_ = false;
 };

@@ -48,6 +48,7 @@ MainBackgroundThread::MainBackgroundThread(QObject* parent)
     connect(telemetry_, &TelemetryThread::telemetryEnded, this, [this] {
         mailbox_.drain([this](const auto& record) { loop_->accept(record); });
         feed_->forgetRecord();
+        loop_->endStream();
         emit telemetryEnded();
     });
     connect(telemetry_, &TelemetryThread::telemetrySourceChanged, this,
@@ -151,11 +152,11 @@ void MainBackgroundThread::stopWorkers(qint64 deadlineMs) {
 // ---- Slots --------------------------------------------------------------------------------
 
 void MainBackgroundThread::changeSettingsSuddenly(EffectsSettings settings) {
-    loop_->changeSettings(settings, true);
+    loop_->changeSettings(settings);
 }
 
 void MainBackgroundThread::changeSettingsModerately(EffectsSettings settings) {
-    loop_->changeSettings(settings, false);
+    loop_->changeSettings(settings);
 }
 
 void MainBackgroundThread::enableTelemetryOverride() {

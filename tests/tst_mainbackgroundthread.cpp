@@ -15,6 +15,7 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <thread>
@@ -41,6 +42,20 @@ constexpr int PanelTicks = 7;
 
 float elevatorForce(MainBackgroundThread& loop) {
     return calculateForces(loop, PositionInput{}).axis[1].force;
+}
+
+// The joystick's reports of `command` (0x20 forces, 0x21 DirectX gains): how many, and the
+// float at `offset` of the latest.
+size_t countReports(uint8_t command) {
+    const auto w = FakeHid::writes(FakeHid::Device::Joystick);
+    return static_cast<size_t>(
+        std::count_if(w.begin(), w.end(), [command](const auto& r) { return r.bytes[1] == command; }));
+}
+float lastReportFloat(uint8_t command, int offset) {
+    const auto w = FakeHid::writes(FakeHid::Device::Joystick);
+    const auto r =
+        std::find_if(w.rbegin(), w.rend(), [command](const auto& x) { return x.bytes[1] == command; });
+    return r == w.rend() ? std::numeric_limits<float>::quiet_NaN() : reportFloat(r->bytes, offset);
 }
 
 // The signals and slots a class declares itself, in declaration order, with their access.
@@ -646,22 +661,10 @@ private slots:
         }
         QCOMPARE(QMetaEnum::fromType<Telemetry::Source>().valueToKey(3), "TELEMETRY_SOURCE_IL2");
     }
-    // "Master gain (%)" scales what is sent to both devices (here the elevator and rudder forces);
-    // gains beyond the range are held at its ends, a NaN counts as full. Held forces reach both
-    // devices as zeros at once, and come back from zero over 2 s once released.
-    void masterGainAndHeldForcesShapeWhatIsSent_data() {
-        QTest::addColumn<double>("gain");
-        QTest::addColumn<float>("factor");
-        QTest::newRow("full") << 100.0 << 1.0f;
-        QTest::newRow("half") << 50.0 << 0.5f;
-        QTest::newRow("a quarter") << 25.0 << 0.25f;
-        QTest::newRow("none") << 0.0 << 0.0f;
-        QTest::newRow("above the range") << 250.0 << 1.0f;
-        QTest::newRow("below the range") << -20.0 << 0.0f;
-        QTest::newRow("NaN") << std::numeric_limits<double>::quiet_NaN() << 1.0f;
-        QTest::newRow("infinite") << std::numeric_limits<double>::infinity() << 1.0f;
-    }
-
+    // "Master gain (%)" scales what is sent to both devices (here the elevator and rudder forces
+    // and the DirectX gains of the game's own effects); gains beyond the range are held at its
+    // ends, a NaN counts as full. Held forces and DirectX gains reach both devices as zeros at
+    // once, and come back from zero over 2 s once released.
     void masterGainAndHeldForcesShapeWhatIsSent() {
         QFETCH(double, gain);
         QFETCH(float, factor);
@@ -673,6 +676,13 @@ private slots:
         loop.start();
         EffectsSettings s = elevatorWeight();
         s.axes[2].elevator_weight = s.axes[1].elevator_weight; // a force on the rudder too
+        for (AxisEffectsSettings& axis : s.axes) {
+            axis.direct_x.active = true;
+            axis.direct_x.total_effect_strength = 100.0f;
+            axis.direct_x.trimmer = 40.0f;
+            axis.direct_x.force = 50.0f;
+            axis.direct_x.periodic = 50.0f;
+        }
         loop.changeSettingsModerately(s);
         loop.setDcsTelemetry(withG<DCSTelemetry>(2.0f));
         QSignalSpy samples(&loop, &MainBackgroundThread::forcesSent);
@@ -683,43 +693,183 @@ private slots:
             }
         };
         const auto last = [&] { return samples.last().at(0).value<ForcesSample>(); };
-        const auto lastForce = [](FakeHid::Device device, int offset) {
-            return reportFloat(FakeHid::writes(device).back().bytes, offset);
+        const auto lastReport = [](FakeHid::Device device, uint8_t command) {
+            const auto w = FakeHid::writes(device);
+            const auto r =
+                std::find_if(w.rbegin(), w.rend(), [&](const auto& x) { return x.bytes[1] == command; });
+            return r == w.rend() ? std::array<uint8_t, 65>{} : r->bytes;
         };
+        const auto lastForce = [&](FakeHid::Device device, int offset) {
+            return reportFloat(lastReport(device, 0x20), offset);
+        };
+        // Trimmer, spring and periodic gains of the device's first axis.
+        const auto lastGains = [&](FakeHid::Device device) {
+            const auto r = lastReport(device, 0x21);
+            return QList<float>{reportFloat(r, 2), reportFloat(r, 10), reportFloat(r, 18)};
+        };
+        const auto gainsTimes = [](float t) { return QList<float>{0.4f * t, 0.5f * t, 0.5f * t}; };
         run(300); // both devices open and the start ramp is over
         const ForcesSample full = last();
         QVERIFY(full.force[1] != 0.0f && full.force[2] != 0.0f);
+        QCOMPARE(lastGains(FakeHid::Device::Joystick), gainsTimes(1.0f));
 
         loop.setMasterGain(gain);
-        run(2);
+        run(30); // the gain slews there within 500 ms
         const ForcesSample scaled = last();
         QCOMPARE(scaled.force[1], full.force[1] * factor);
         QCOMPARE(scaled.force[2], full.force[2] * factor);
         QCOMPARE(lastForce(FakeHid::Device::Joystick, 14), full.force[1] * factor);
         QCOMPARE(lastForce(FakeHid::Device::Rudder, 10), full.force[2] * factor);
+        QCOMPARE(lastGains(FakeHid::Device::Joystick), gainsTimes(factor));
+        QCOMPARE(lastGains(FakeHid::Device::Rudder), gainsTimes(factor));
 
-        // Held: one zero report to each device before the call returns, then zeros every tick.
+        // Held: zero gains and one zero report to each device before the call returns, then
+        // zeros every tick.
         const size_t joystickWrites = FakeHid::writes(FakeHid::Device::Joystick).size();
         const size_t rudderWrites = FakeHid::writes(FakeHid::Device::Rudder).size();
         loop.setForcesHeld(true);
-        QCOMPARE(FakeHid::writes(FakeHid::Device::Joystick).size(), joystickWrites + 1);
-        QCOMPARE(FakeHid::writes(FakeHid::Device::Rudder).size(), rudderWrites + 1);
+        QCOMPARE(FakeHid::writes(FakeHid::Device::Joystick).size(), joystickWrites + 2);
+        QCOMPARE(FakeHid::writes(FakeHid::Device::Rudder).size(), rudderWrites + 2);
         for (FakeHid::Device device : {FakeHid::Device::Joystick, FakeHid::Device::Rudder}) {
+            QCOMPARE(FakeHid::writes(device).back().bytes[1], uint8_t(0x20));
             for (int offset = 2; offset < 26; offset += 4) {
                 QCOMPARE(lastForce(device, offset), 0.0f);
+                QCOMPARE(reportFloat(lastReport(device, 0x21), offset), 0.0f);
             }
         }
         run(20);
         QCOMPARE(last().force[1], 0.0f);
         QCOMPARE(last().force[2], 0.0f);
+        QCOMPARE(lastGains(FakeHid::Device::Rudder), gainsTimes(0.0f));
 
         // Released: half way up after one second, all the way after two.
         loop.setForcesHeld(false);
         run(50);
         QCOMPARE(last().force[1], scaled.force[1] * 0.5f);
+        QCOMPARE(lastGains(FakeHid::Device::Joystick), gainsTimes(factor * 0.5f));
         run(55);
         QCOMPARE(last().force[1], scaled.force[1]);
         QCOMPARE(last().force[2], scaled.force[2]);
+        QCOMPARE(lastGains(FakeHid::Device::Joystick), gainsTimes(factor));
+    }
+
+    // A settings change (a profile loaded by hand or for a new aircraft, an effect added, a
+    // slider moved) glides from the old elevator force and DirectX gain to the new ones over
+    // 500 ms: no tick leaves the span between them or steps by more than its share of the
+    // way. A second change half-way through carries on from where the glide stood.
+    void settingsChangeCrossFades_data() {
+        QTest::addColumn<float>("from"); // elevator weight and trimmer, percent; at 5 G the
+        QTest::addColumn<float>("to");   // elevator force is minus half of it
+        QTest::addColumn<float>("then"); // a second change 250 ms in; NaN: none
+        QTest::addColumn<bool>("sudden");
+        const float none = std::numeric_limits<float>::quiet_NaN();
+        QTest::newRow("almost the same profile") << 44.0f << 42.0f << none << true;
+        QTest::newRow("a stronger profile") << 20.0f << 80.0f << none << true;
+        QTest::newRow("effect removed") << 50.0f << 0.0f << none << true;
+        QTest::newRow("slider moved") << 30.0f << 60.0f << none << false;
+        QTest::newRow("two profiles in a row") << 80.0f << 20.0f << 60.0f << true;
+    }
+    void settingsChangeCrossFades() {
+        QFETCH(float, from);
+        QFETCH(float, to);
+        QFETCH(float, then);
+        QFETCH(bool, sudden);
+        const auto settings = [](float percent) {
+            EffectsSettings s = elevatorWeight();
+            s.axes[1].elevator_weight.active = percent > 0.0f;
+            s.axes[1].elevator_weight.total_effect_strength = percent;
+            s.axes[0].direct_x.active = true;
+            s.axes[0].direct_x.trimmer = percent;
+            return s;
+        };
+        const auto change = [&](float percent) {
+            if (sudden) {
+                loop.changeSettingsSuddenly(settings(percent));
+            } else {
+                loop.changeSettingsModerately(settings(percent));
+            }
+        };
+        FakeHid::plug(FakeHid::Device::Joystick);
+        ManualClock clock;
+        MainBackgroundThread loop;
+        loop.setClock(clock.function());
+        loop.changeSettingsModerately(settings(from));
+        loop.setDcsTelemetry(withG<DCSTelemetry>(5.0f));
+        loop.start();
+        tick(loop);
+        clock.now += 3000;
+        tick(loop);
+        QCOMPARE(lastReportFloat(0x20, 14), -from / 2.0f);
+        const size_t overrides = countReports(0x21);
+        change(to);
+        settle(loop);
+        // Written at once, as it stood.
+        QCOMPARE(countReports(0x21), overrides + 1);
+        QCOMPARE(lastReportFloat(0x21, 2), from / 100.0f);
+        float lo = std::min(from, to);
+        float hi = std::max(from, to);
+        float span = hi - lo;
+        float previous = from;
+        for (int i = 1; i <= 110; ++i) {
+            if (i == 50 && !std::isnan(then)) {
+                change(then);
+                lo = std::min(lo, then);
+                hi = std::max(hi, then);
+                span = hi - lo;
+            }
+            clock.now += 5;
+            tick(loop);
+            const float force = -2.0f * lastReportFloat(0x20, 14);
+            const float trimmer = 100.0f * lastReportFloat(0x21, 2);
+            QVERIFY2(force >= lo - 1e-3f && force <= hi + 1e-3f, qPrintable(QString::number(force)));
+            QVERIFY2(std::fabs(force - previous) <= 0.02f * span + 1e-3f, qPrintable(QString::number(force)));
+            QVERIFY(std::fabs(trimmer - force) < 1e-3f); // the gain glides with the force
+            previous = force;
+        }
+        const float last = std::isnan(then) ? to : then;
+        QCOMPARE(lastReportFloat(0x20, 14), -last / 2.0f);
+        QCOMPARE(lastReportFloat(0x21, 2), last / 100.0f);
+    }
+
+    // The master gain moves at most full scale per 500 ms, up or down, forces and DirectX
+    // gains alike: gain 0 used as "off" and turned up again does not kick.
+    void masterGainSlews_data() {
+        QTest::addColumn<double>("from");
+        QTest::addColumn<double>("to");
+        QTest::newRow("0 to 60 %") << 0.0 << 60.0;
+        QTest::newRow("55 to 100 %") << 55.0 << 100.0;
+        QTest::newRow("100 to 20 %") << 100.0 << 20.0;
+        QTest::newRow("0 to 100 %") << 0.0 << 100.0;
+    }
+    void masterGainSlews() {
+        QFETCH(double, from);
+        QFETCH(double, to);
+        FakeHid::plug(FakeHid::Device::Joystick);
+        ManualClock clock;
+        MainBackgroundThread loop;
+        loop.setClock(clock.function());
+        EffectsSettings s = elevatorWeight();
+        s.axes[1].direct_x.active = true;
+        s.axes[1].direct_x.trimmer = 100.0f;
+        loop.changeSettingsModerately(s);
+        loop.setDcsTelemetry(withG<DCSTelemetry>(5.0f)); // -50 at full gain
+        loop.setMasterGain(from);
+        loop.start();
+        tick(loop);
+        clock.now += 3000;
+        tick(loop);
+        float previous = lastReportFloat(0x20, 14);
+        QCOMPARE(previous, -50.0f * float(from / 100.0));
+        loop.setMasterGain(to);
+        for (int i = 0; i < 100; ++i) {
+            clock.now += 5;
+            tick(loop);
+            const float force = lastReportFloat(0x20, 14);
+            QVERIFY2(std::fabs(force - previous) <= 0.5f + 1e-4f, qPrintable(QString::number(force)));
+            QCOMPARE(lastReportFloat(0x21, 6), force / -50.0f); // the elevator's trimmer gain
+            previous = force;
+        }
+        QCOMPARE(previous, -50.0f * float(to / 100.0));
     }
 };
 
