@@ -630,6 +630,7 @@ private slots:
         s.axes[0].airflow_spring.active = true;
         s.axes[0].airflow_spring.total_effect_strength = 100.0f;
         s.axes[0].airflow_spring.airspeed_force = 600.0f;
+        s.axes[0].gear_shaker.resetToDefaults(); // 10..20 Hz from 0 to 1000 km/h
         s.axes[0].gear_shaker.active = true;
         s.axes[0].gear_shaker.total_effect_strength = 50000.0f;
         DCSTelemetry flying;

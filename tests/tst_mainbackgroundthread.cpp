@@ -497,6 +497,10 @@ private slots:
             QVERIFY(previous < 0 || s.time - previous >= 17);
             previous = s.time;
         }
+        for (int i = 0; i < 250; ++i) { // the stream has faded in from its start
+            clock.now += 5;
+            tick(loop);
+        }
         const ForcesSample last = samples.last().at(0).value<ForcesSample>();
         QCOMPARE(last.force[1], -20.0f);
         QCOMPARE(last.airspeed, 420.0f);
@@ -665,6 +669,19 @@ private slots:
     // and the DirectX gains of the game's own effects); gains beyond the range are held at its
     // ends, a NaN counts as full. Held forces and DirectX gains reach both devices as zeros at
     // once, and come back from zero over 2 s once released.
+    void masterGainAndHeldForcesShapeWhatIsSent_data() {
+        QTest::addColumn<double>("gain");
+        QTest::addColumn<float>("factor");
+        QTest::newRow("full") << 100.0 << 1.0f;
+        QTest::newRow("half") << 50.0 << 0.5f;
+        QTest::newRow("a quarter") << 25.0 << 0.25f;
+        QTest::newRow("none") << 0.0 << 0.0f;
+        QTest::newRow("above the range") << 250.0 << 1.0f;
+        QTest::newRow("below the range") << -20.0 << 0.0f;
+        QTest::newRow("NaN") << std::numeric_limits<double>::quiet_NaN() << 1.0f;
+        QTest::newRow("infinite") << std::numeric_limits<double>::infinity() << 1.0f;
+    }
+
     void masterGainAndHeldForcesShapeWhatIsSent() {
         QFETCH(double, gain);
         QFETCH(float, factor);
@@ -774,6 +791,9 @@ private slots:
         QFETCH(float, to);
         QFETCH(float, then);
         QFETCH(bool, sudden);
+        FakeHid::plug(FakeHid::Device::Joystick);
+        ManualClock clock;
+        MainBackgroundThread loop;
         const auto settings = [](float percent) {
             EffectsSettings s = elevatorWeight();
             s.axes[1].elevator_weight.active = percent > 0.0f;
@@ -789,9 +809,6 @@ private slots:
                 loop.changeSettingsModerately(settings(percent));
             }
         };
-        FakeHid::plug(FakeHid::Device::Joystick);
-        ManualClock clock;
-        MainBackgroundThread loop;
         loop.setClock(clock.function());
         loop.changeSettingsModerately(settings(from));
         loop.setDcsTelemetry(withG<DCSTelemetry>(5.0f));
@@ -810,7 +827,7 @@ private slots:
         float hi = std::max(from, to);
         float span = hi - lo;
         float previous = from;
-        for (int i = 1; i <= 110; ++i) {
+        for (int i = 1; i <= 160; ++i) {
             if (i == 50 && !std::isnan(then)) {
                 change(then);
                 lo = std::min(lo, then);

@@ -613,6 +613,8 @@ private slots:
         ManualClock clock;
         MainBackgroundThread loop;
         loop.setClock(clock.function());
+        // The stream is live before the flight is recorded, so neither run fades it in.
+        loop.setDcsTelemetry(scripted(0));
         loop.start();
         loop.changeSettingsModerately(steadyEffects());
         FlightRecorder recorder;
