@@ -167,7 +167,7 @@ void ControlLoop::tick(uint64_t periods) {
         }
         const DirectXOverrideTypeDef g = gains(d, now);
         if (!gainsSent_[d] || !sameGains(g, sentGains_[d])) {
-            sendGains(d, g);
+            sendGains(d, g, gainsSent_[d]);
         }
         if (forcesHeld_) {
             links_[d]->sendForces(links_[d]->zeroReport());
@@ -214,8 +214,8 @@ DirectXOverrideTypeDef ControlLoop::gains(int d, qint64 now) const {
     return t < 1.0f ? scaledGains(g, t) : g;
 }
 
-void ControlLoop::sendGains(int d, const DirectXOverrideTypeDef& gains) {
-    links_[d]->sendGains(HidReports::directXOverride(gains));
+void ControlLoop::sendGains(int d, const DirectXOverrideTypeDef& gains, bool step) {
+    links_[d]->sendGains(HidReports::directXOverride(gains), step);
     sentGains_[d] = gains;
     gainsSent_[d] = true;
 }

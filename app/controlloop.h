@@ -112,7 +112,9 @@ private:
     // The DirectX gains of device `d` as they stand at `now`: cross-faded, ramped, scaled by
     // the master gain, zero while held.
     DirectXOverrideTypeDef gains(int d, qint64 now) const;
-    void sendGains(int d, const DirectXOverrideTypeDef& gains);
+    // `step`: the gains moved on since the last report (a ramp, a fade, a slew); a step the
+    // device has not taken yet is replaced.
+    void sendGains(int d, const DirectXOverrideTypeDef& gains, bool step = false);
 
     std::function<qint64()> clock_;
     qint64 runStart_ = -1;

@@ -49,6 +49,7 @@ struct DeviceLink::Shared {
     bool quit = false;
     std::function<void()> setup;
     std::vector<HidReports::Report> gains; // oldest first
+    bool lastGainsIsStep = false;          // the newest of `gains` is a step of a ramp
     std::optional<HidReports::Report> forces;
     bool readFirst = true;
     uint64_t forcesSequence = 0;
@@ -173,9 +174,16 @@ void DeviceLink::sendForces(const HidReports::Report& report) {
     shared_->wake.notify_one();
 }
 
-void DeviceLink::sendGains(const HidReports::Report& report) {
+void DeviceLink::sendGains(const HidReports::Report& report, bool step) {
     std::lock_guard<std::mutex> lock(shared_->mutex);
     if (!shared_->connected) {
+        return;
+    }
+    // A slow device gets the newest step of a ramp, not every step queued before its forces.
+    const bool replace = step && shared_->lastGainsIsStep && !shared_->gains.empty();
+    shared_->lastGainsIsStep = step;
+    if (replace) {
+        shared_->gains.back() = report;
         return;
     }
     // Each change reaches the device in order; only a device that takes nothing lets them

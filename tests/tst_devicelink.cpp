@@ -487,7 +487,8 @@ private slots:
     }
 
     // Settings changed while a device is not taking reports reach it in order once it does:
-    // each override report after the one before, before the newest forces.
+    // each override report after the one before, before the newest forces; the steps of a
+    // glide do not pile up, the newest replaces the one not yet written.
     void overrideReportsWaitingForADeviceArriveInOrder() {
         FakeHid::plug(Device::Joystick);
         MainBackgroundThread loop;
@@ -501,13 +502,17 @@ private slots:
         s.axes[0].direct_x.active = true;
         s.axes[0].direct_x.total_effect_strength = 50.0f;
         // Each change is written at once with the gains as they stand: those of the change
-        // before, faded in by then.
+        // before, faded in by then. Of the glide's steps after the last one only the newest
+        // waits for the device.
         for (float trimmer : {20.0f, 40.0f, 60.0f}) {
+            clock.now += 500;
             s.axes[0].direct_x.trimmer = trimmer;
             loop.changeSettingsModerately(s);
-            clock.now += 500;
         }
-        QMetaObject::invokeMethod(&loop, "onTimout", Qt::DirectConnection);
+        for (int i = 0; i < 3; ++i) {
+            clock.now += 200;
+            QMetaObject::invokeMethod(&loop, "onTimout", Qt::DirectConnection);
+        }
 
         FakeHid::holdWrites(Device::Joystick, false);
         QTRY_COMPARE_WITH_TIMEOUT(FakeHid::heldWrites(Device::Joystick), 0, 10000);
