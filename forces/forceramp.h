@@ -7,9 +7,9 @@
 #include <QtGlobal>
 
 // The forces rise linearly from zero over the 2000 ms after a restart: at start, when a device
-// connects, after a release of held forces, after a stall of the loop and when a game's stream
-// starts, because the program cannot know where the hand is then. Damper gains are not
-// ramped. A plain value of the control thread.
+// connects, after a release of held forces and after a stall of the loop, because the program
+// cannot know where the hand is then. A game's stream that starts fades in over the same time.
+// Damper gains are not ramped. A plain value of the control thread.
 class ForceRamp {
 public:
     static constexpr qint64 DurationMs = 2000;

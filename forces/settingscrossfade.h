@@ -8,9 +8,9 @@
 
 // The effect settings the forces are leaving after a change (a profile loaded by hand or for a
 // new aircraft, an effect added, a slider moved), each with its share of what is sent. A set
-// keeps the share it had when it was left and gives it up linearly over 500 ms; the settings in
-// force hold the rest. So the forces glide from old to new and never drop in between, and a
-// change during a glide carries on from where the glide stood.
+// keeps the share it had when it was left and gives it up linearly over the 500 ms after the
+// latest change; the settings in force hold the rest. So the forces glide from old to new and
+// never drop in between, and a change during a glide carries on from where the glide stood.
 //
 // Threading: a plain value of the control thread.
 class SettingsCrossFade {
