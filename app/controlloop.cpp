@@ -129,7 +129,7 @@ void ControlLoop::tick(uint64_t periods) {
         present[d] = state != DeviceLink::State::Absent;
         if (state == DeviceLink::State::Opened) {
             // The forces and the game's own effects rise from zero, whatever the other device
-            // is doing; the device may hold gains of before (or none): they go out at once.
+            // is doing; whatever gains the device held, its first override report is this tick's.
             deviceRamp_[d].restart(now);
             gainsSent_[d] = false;
         } else if (state == DeviceLink::State::Connected) {

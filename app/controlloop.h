@@ -102,9 +102,11 @@ private:
     void beginRecord(Telemetry::Source source);
     void store(Telemetry::Source source, const Telemetry& record);
     // The synthesis with the given settings, from the driving record or, given one, from
-    // `record` through the common effects alone; held to the device's range.
+    // `record` through the common effects alone; the force clamped as calculateForces does.
     Forces calculateForces(const PositionInput& position, const EffectsSettings& settings,
                            const Telemetry* record);
+    // The same with spring magnitude and vibration held to the device's range too, before any
+    // ramp, fade or gain scales them, so that those scale what the stick feels.
     Forces synthesize(const PositionInput& position, const EffectsSettings& settings,
                       const Telemetry* record = nullptr);
     // What the tick sends before ramps, gain and hold: cross-faded and faded in.
