@@ -139,12 +139,10 @@ void ControlLoop::tick(uint64_t periods) {
         const DeviceLink::State state = links_[d]->step();
         present[d] = state != DeviceLink::State::Absent;
         if (state == DeviceLink::State::Opened) {
-            // The game's own effects run with the current gains from the first report on, and
-            // the forces rise from zero, whatever the other device is doing.
+            // The forces and the game's own effects rise from zero, whatever the other device
+            // is doing; whatever gains the device held, its first override report is this tick's.
             deviceRamp_[d].restart(now);
-            links_[d]->sendGains(
-                HidReports::directXOverride(d == 0 ? HidReports::joystickDirectXOverride(settings_)
-                                                   : HidReports::rudderDirectXOverride(settings_)));
+            gainsSent_[d] = false;
         } else if (state == DeviceLink::State::Connected) {
             const HidReports::DevicePosition p = links_[d]->position();
             if (d == 0) {
@@ -158,7 +156,8 @@ void ControlLoop::tick(uint64_t periods) {
     feed_->tick(position);
 
     followCentre(now);
-    const Forces forces = calculateForces(position);
+    const float gain = masterGain_.advance(now);
+    const Forces forces = fadedForces(position, now);
     // Each device's forces: ramped by the loop's ramp and its own, scaled by the master gain.
     Forces device[2] = {forces, forces};
     for (int d = 0; d < 2; ++d) {
@@ -168,14 +167,19 @@ void ControlLoop::tick(uint64_t periods) {
         }
         if (forcesHeld_) {
             device[d] = Forces();
-        } else if (masterGain_ < 1.0f) {
-            device[d].scale(masterGain_);
+        } else if (gain < 1.0f) {
+            device[d].scale(gain);
         }
     }
-    // An absent device costs the tick nothing: its report is not even built.
+    // An absent device costs the tick nothing: its report is not even built. The gains go
+    // first, so that the game's effects and the forces of one tick arrive together.
     for (int d = 0; d < 2; ++d) {
         if (!present[d]) {
             continue;
+        }
+        const DirectXOverrideTypeDef g = gains(d, now);
+        if (!gainsSent_[d] || !sameGains(g, sentGains_[d])) {
+            sendGains(d, g, gainsSent_[d]);
         }
         if (forcesHeld_) {
             links_[d]->sendForces(links_[d]->zeroReport());
@@ -235,8 +239,44 @@ void ControlLoop::sendMsfsAxesIfDue(qint64 now, const PositionInput& position, c
     emit msfsAxes(axes, present[0], present[1]);
 }
 
-void ControlLoop::endStream() {
-    streamLive_ = false;
+Forces ControlLoop::fadedForces(const PositionInput& position, qint64 now) {
+    Forces forces = synthesize(position, settings_);
+    fade_.expire(now);
+    if (fade_.isFading()) {
+        forces.scale(fade_.currentShare(now));
+        for (int i = 0; i < fade_.size(); ++i) {
+            addWeighted(forces, synthesize(position, fade_.settings(i)), fade_.share(i, now));
+        }
+    }
+    const float s = streamRamp_.factor(now);
+    if (s < 1.0f) {
+        forces = blendForces(synthesize(position, settings_, &streamFrom_), forces, s);
+    }
+    return forces;
+}
+
+DirectXOverrideTypeDef ControlLoop::gains(int d, qint64 now) const {
+    if (forcesHeld_) {
+        return DirectXOverrideTypeDef();
+    }
+    const auto of = [d](const EffectsSettings& s) {
+        return d == 0 ? HidReports::joystickDirectXOverride(s) : HidReports::rudderDirectXOverride(s);
+    };
+    DirectXOverrideTypeDef g = of(settings_);
+    if (fade_.isFading()) {
+        g = scaledGains(g, fade_.currentShare(now));
+        for (int i = 0; i < fade_.size(); ++i) {
+            addWeighted(g, of(fade_.settings(i)), fade_.share(i, now));
+        }
+    }
+    const float t = combinedRamp(ramp_, deviceRamp_[d], now) * masterGain_.value();
+    return t < 1.0f ? scaledGains(g, t) : g;
+}
+
+void ControlLoop::sendGains(int d, const DirectXOverrideTypeDef& gains, bool step) {
+    links_[d]->sendGains(HidReports::directXOverride(gains), step);
+    sentGains_[d] = gains;
+    gainsSent_[d] = true;
 }
 
 HidReports::Report ControlLoop::joystickReport(const Forces& forces) const {
@@ -248,63 +288,90 @@ HidReports::Report ControlLoop::rudderReport(const Forces& forces) const {
 }
 
 Forces ControlLoop::calculateForces(const PositionInput& position) {
+    return calculateForces(position, settings_, nullptr);
+}
+
+Forces ControlLoop::calculateForces(const PositionInput& position, const EffectsSettings& settings,
+                                    const Telemetry* record) {
     const uint64_t now = runStart_ < 0 ? 0 : static_cast<uint64_t>(clock_() - runStart_);
     Forces forces;
     for (int axis = 0; axis < 3; ++axis) {
         AxisForce& f = forces.axis[axis];
         const float p = position.axis(axis) + positionOffset_[axis];
+        if (record) {
+            commonCalculator_->calculateAxis(f, axis, now, p, *record, settings);
+            clampForce(f);
+            continue;
+        }
         switch (currentSource_) {
         case Telemetry::TELEMETRY_SOURCE_MSFS:
-            commonCalculator_->calculateAxis(f, axis, now, p, msfsRecord_, settings_);
-            msfsCalculator_->addSourceForces(f, axis, now, p, msfsRecord_, settings_);
+            commonCalculator_->calculateAxis(f, axis, now, p, msfsRecord_, settings);
+            msfsCalculator_->addSourceForces(f, axis, now, p, msfsRecord_, settings);
             break;
         case Telemetry::TELEMETRY_SOURCE_DCS:
-            commonCalculator_->calculateAxis(f, axis, now, p, dcsRecord_, settings_);
-            dcsCalculator_->addSourceForces(f, axis, now, p, dcsRecord_, settings_);
+            commonCalculator_->calculateAxis(f, axis, now, p, dcsRecord_, settings);
+            dcsCalculator_->addSourceForces(f, axis, now, p, dcsRecord_, settings);
             break;
         case Telemetry::TELEMETRY_SOURCE_IL2:
-            commonCalculator_->calculateAxis(f, axis, now, p, shturmovikRecord_, settings_);
-            shturmovikCalculator_->addSourceForces(f, axis, now, p, shturmovikRecord_, settings_);
+            commonCalculator_->calculateAxis(f, axis, now, p, shturmovikRecord_, settings);
+            shturmovikCalculator_->addSourceForces(f, axis, now, p, shturmovikRecord_, settings);
             break;
         case Telemetry::TELEMETRY_SOURCE_WARTHUNDER:
-            commonCalculator_->calculateAxis(f, axis, now, p, warthunderRecord_, settings_);
-            warthunderCalculator_->addSourceForces(f, axis, now, p, warthunderRecord_, settings_);
+            commonCalculator_->calculateAxis(f, axis, now, p, warthunderRecord_, settings);
+            warthunderCalculator_->addSourceForces(f, axis, now, p, warthunderRecord_, settings);
             break;
         case Telemetry::TELEMETRY_SOURCE_CONDOR:
-            commonCalculator_->calculateAxis(f, axis, now, p, condorRecord_, settings_);
-            condorCalculator_->addSourceForces(f, axis, now, p, condorRecord_, settings_);
+            commonCalculator_->calculateAxis(f, axis, now, p, condorRecord_, settings);
+            condorCalculator_->addSourceForces(f, axis, now, p, condorRecord_, settings);
             break;
         default:
             // No live source (or the override is in use): the hand-set record drives the forces.
-            commonCalculator_->calculateAxis(f, axis, now, p, overrideRecord_, settings_);
+            commonCalculator_->calculateAxis(f, axis, now, p, overrideRecord_, settings);
             break;
         }
         clampForce(f);
     }
     // The games' own shaking, from what only their records carry.
     if (currentSource_ == Telemetry::TELEMETRY_SOURCE_IL2) {
-        shturmovikShaker_.addTo(forces, now, shturmovikRecord_, settings_);
+        shturmovikShaker_.addTo(forces, now, shturmovikRecord_, settings);
     } else if (currentSource_ == Telemetry::TELEMETRY_SOURCE_CONDOR) {
-        condorShaker_.addTo(forces, now, condorRecord_, settings_);
+        condorShaker_.addTo(forces, now, condorRecord_, settings);
     }
     return forces;
 }
 
-void ControlLoop::changeSettings(const EffectsSettings& settings, bool sudden) {
-    if (sudden) {
-        ramp_.restart(clock_());
+Forces ControlLoop::synthesize(const PositionInput& position, const EffectsSettings& settings,
+                               const Telemetry* record) {
+    // Another synthesis at the same instant leaves the oscillators where the first left them,
+    // so the settings in force go first and the fading ones only read the shakers' phases.
+    Forces forces = calculateForces(position, settings, record);
+    boundForces(forces, HidReports::ForceLimit);
+    return forces;
+}
+
+void ControlLoop::changeSettings(const EffectsSettings& settings) {
+    if (runStart_ >= 0) {
+        fade_.change(settings_, clock_());
     }
     settings_ = settings;
     sendGains();
 }
 
 void ControlLoop::sendGains() {
-    links_[0]->sendGains(HidReports::directXOverride(HidReports::joystickDirectXOverride(settings_)));
-    links_[1]->sendGains(HidReports::directXOverride(HidReports::rudderDirectXOverride(settings_)));
+    const qint64 now = clock_();
+    for (int d = 0; d < 2; ++d) {
+        if (links_[d]->isConnected()) {
+            sendGains(d, gains(d, now));
+        }
+    }
 }
 
 void ControlLoop::setOverride(bool on) {
     telemetryOverride_ = on;
+    if (!on) {
+        // The game's next record takes over from the hand-set one as a stream that starts.
+        streamLive_ = false;
+    }
     // The panel shows the hand-set record meanwhile; the next game record is shown whatever it is.
     feed_->forgetShown();
 }
@@ -317,6 +384,23 @@ void ControlLoop::overrideTelemetry(const Telemetry& record) {
     overrideRecord_ = record;
 }
 
+void ControlLoop::beginRecord(Telemetry::Source source) {
+    if (streamLive_ && source == currentSource_) {
+        return;
+    }
+    streamLive_ = true;
+    if (runStart_ >= 0) {
+        // What drove the forces until now (the stream's all-zero last record after a time-out,
+        // the hand-set record) is where the fade starts.
+        streamFrom_ = drivingRecord();
+        streamRamp_.restart(clock_());
+    }
+}
+
+void ControlLoop::endStream() {
+    streamLive_ = false;
+}
+
 void ControlLoop::store(Telemetry::Source source, const Telemetry& record) {
     currentSource_ = source;
     streamLive_ = true;
@@ -325,6 +409,7 @@ void ControlLoop::store(Telemetry::Source source, const Telemetry& record) {
 
 void ControlLoop::accept(const MSFSTelemetry& record) {
     if (!telemetryOverride_) {
+        beginRecord(Telemetry::TELEMETRY_SOURCE_MSFS);
         msfsRecord_ = record;
         store(Telemetry::TELEMETRY_SOURCE_MSFS, record);
     }
@@ -332,6 +417,7 @@ void ControlLoop::accept(const MSFSTelemetry& record) {
 
 void ControlLoop::accept(const DCSTelemetry& record) {
     if (!telemetryOverride_) {
+        beginRecord(Telemetry::TELEMETRY_SOURCE_DCS);
         dcsRecord_ = record;
         store(Telemetry::TELEMETRY_SOURCE_DCS, record);
     }
@@ -339,6 +425,7 @@ void ControlLoop::accept(const DCSTelemetry& record) {
 
 void ControlLoop::accept(const ShturmovikTelemetry& record) {
     if (!telemetryOverride_) {
+        beginRecord(Telemetry::TELEMETRY_SOURCE_IL2);
         shturmovikRecord_ = record;
         store(Telemetry::TELEMETRY_SOURCE_IL2, record);
     }
@@ -346,6 +433,7 @@ void ControlLoop::accept(const ShturmovikTelemetry& record) {
 
 void ControlLoop::accept(const WarthunderTelemetry& record) {
     if (!telemetryOverride_) {
+        beginRecord(Telemetry::TELEMETRY_SOURCE_WARTHUNDER);
         warthunderRecord_ = record;
         store(Telemetry::TELEMETRY_SOURCE_WARTHUNDER, record);
     }
@@ -353,6 +441,7 @@ void ControlLoop::accept(const WarthunderTelemetry& record) {
 
 void ControlLoop::accept(const Condor2Telemetry& record) {
     if (!telemetryOverride_) {
+        beginRecord(Telemetry::TELEMETRY_SOURCE_CONDOR);
         condorRecord_ = record;
         store(Telemetry::TELEMETRY_SOURCE_CONDOR, record);
     }
@@ -387,7 +476,12 @@ void ControlLoop::setMasterGain(double percent) {
     if (std::isnan(percent)) {
         percent = 100.0;
     }
-    masterGain_ = static_cast<float>(std::clamp(percent, 0.0, 100.0) / 100.0);
+    const float gain = static_cast<float>(std::clamp(percent, 0.0, 100.0) / 100.0);
+    if (runStart_ < 0) {
+        masterGain_.jumpTo(gain);
+    } else {
+        masterGain_.setTarget(gain);
+    }
 }
 
 void ControlLoop::setForcesHeld(bool held) {
@@ -405,6 +499,10 @@ void ControlLoop::setForcesHeld(bool held) {
     bool stuck[2];
     for (int d = 0; d < 2; ++d) {
         stuck[d] = links_[d]->isStalled(StuckMs);
+        // The game's own effects go too, written before the zero forces.
+        if (links_[d]->isConnected()) {
+            sendGains(d, DirectXOverrideTypeDef());
+        }
         sequence[d] = links_[d]->sendZero();
     }
     for (int d = 0; d < 2; ++d) {

@@ -51,6 +51,7 @@ MainBackgroundThread::MainBackgroundThread(QObject* parent)
         mailbox_.drain([this](const auto& record) { loop_->accept(record); });
         loop_->endStream();
         feed_->forgetRecord();
+        loop_->endStream();
         emit telemetryEnded();
     });
     connect(telemetry_, &TelemetryThread::telemetrySourceChanged, this,
@@ -157,11 +158,11 @@ void MainBackgroundThread::stopWorkers(qint64 deadlineMs) {
 // ---- Slots --------------------------------------------------------------------------------
 
 void MainBackgroundThread::changeSettingsSuddenly(EffectsSettings settings) {
-    loop_->changeSettings(settings, true);
+    loop_->changeSettings(settings);
 }
 
 void MainBackgroundThread::changeSettingsModerately(EffectsSettings settings) {
-    loop_->changeSettings(settings, false);
+    loop_->changeSettings(settings);
 }
 
 void MainBackgroundThread::enableTelemetryOverride() {

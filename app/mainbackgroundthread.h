@@ -87,6 +87,8 @@ signals:
     void rudderResponding(bool responding);
 
 public slots:
+    // Either change cross-fades from the forces and DirectX gains of the settings before to
+    // those of the new ones over 500 ms, and writes the DirectX override report at once.
     void changeSettingsSuddenly(EffectsSettings settings);
     void changeSettingsModerately(EffectsSettings settings);
     void enableTelemetryOverride();
@@ -101,12 +103,14 @@ public slots:
     // A view that shows more than before hears of the latest at the next tick.
     void setPanelView(MainBackgroundThread::PanelView view);
     // The pilot's master gain in percent (0..100, out-of-range and non-finite values are
-    // clamped; NaN reads as 100): scales every force, vibration and spring magnitude sent.
+    // clamped; NaN reads as 100): scales every force, vibration and spring magnitude sent and
+    // the DirectX gains. Once the loop runs, a change slews at most full scale per 500 ms.
     void setMasterGain(double percent);
-    // While held, both devices receive all-zero direct-control reports and the DirectX gains at
-    // zero (the first before this returns, so a blocking call knows the stick has let go; at
-    // most 30 ms, and never waiting on a device stuck in a call); on release the forces ramp in
-    // from zero over 2 s. The "Forces off" button and a stop from the terminal use it.
+    // While held, both devices receive all-zero direct-control reports and DirectX gains of
+    // zero (the first ones before this returns, so a blocking call knows the stick has let go;
+    // at most 30 ms, and never waiting on a device stuck in a call); on release the forces and
+    // the gains ramp in from zero over 2 s. The "Forces off" button and a stop from the
+    // terminal use it.
     void setForcesHeld(bool held);
     // "Send the stick's axes to MSFS": while on, MSFS's stream is live and its autopilot is off,
     // the stick's position minus the trim goes to MSFS as its axes, about 60 times a second.

@@ -62,6 +62,7 @@ struct DeviceLink::Shared {
     std::vector<HidReports::Report> gains; // oldest first
     uint64_t gainsLetGos = 0;              // the guardian's let-gos when they were given
     bool gainsOff = false;                 // the gains at zero, written before anything else
+    bool lastGainsIsStep = false;          // the newest of `gains` is a step of a ramp
     std::optional<HidReports::Report> forces;
     uint64_t forcesLetGos = 0;
     bool forcesZero = false; // the all-zero report: never stale
@@ -212,22 +213,30 @@ void DeviceLink::sendForces(const HidReports::Report& report) {
     shared_->wake.notify_one();
 }
 
-void DeviceLink::sendGains(const HidReports::Report& report) {
+void DeviceLink::sendGains(const HidReports::Report& report, bool step) {
     std::lock_guard<std::mutex> lock(shared_->mutex);
     if (!shared_->connected) {
         return;
     }
-    // Each change reaches the device in order; only a device that takes nothing lets them
-    // pile up, and then the oldest go. Those given before the guardian last let go are stale.
+    // Those given before the guardian last let go are stale.
     const uint64_t letGos = currentLetGos();
     if (letGos != shared_->gainsLetGos) {
         shared_->gains.clear();
         shared_->gainsLetGos = letGos;
     }
+    shared_->owe();
+    // A slow device gets the newest step of a ramp, not every step queued before its forces.
+    const bool replace = step && shared_->lastGainsIsStep && !shared_->gains.empty();
+    shared_->lastGainsIsStep = step;
+    if (replace) {
+        shared_->gains.back() = report;
+        return;
+    }
+    // Each change reaches the device in order; only a device that takes nothing lets them
+    // pile up, and then the oldest go.
     if (shared_->gains.size() >= MaxPendingGains) {
         shared_->gains.erase(shared_->gains.begin());
     }
-    shared_->owe();
     shared_->gains.push_back(report);
     shared_->wake.notify_one();
 }

@@ -58,7 +58,8 @@ public:
     // The newest direct-control report, written after a position read; replaces one not yet written.
     void sendForces(const HidReports::Report& report);
     // A DirectX override report, written before the next force report, after any given before it.
-    void sendGains(const HidReports::Report& report);
+    // A `step` of gains on their way somewhere (a ramp, a fade) replaces a step not yet written.
+    void sendGains(const HidReports::Report& report, bool step = false);
     // The DirectX gains at zero and the all-zero direct-control report, written at once without
     // a position read (gains not yet written are dropped). Returns a number for waitWritten();
     // 0 when the device is not connected (nothing to wait for).

@@ -6,6 +6,7 @@
 #include "support/fakehid.h"
 #include "support/loophelpers.h"
 #include "support/reportbytes.h"
+#include "telemetry/telemetrythread.h"
 
 #include <QRandomGenerator>
 #include <QScopeGuard>
@@ -14,6 +15,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <limits>
 #include <thread>
 
@@ -248,11 +250,14 @@ private slots:
         QCOMPARE(p.yaw, 0.5f);
     }
 
+    // A settings change writes the override report at once, with the gains as they stand,
+    // and then follows the gains as they glide to the new ones over 500 ms. A device that
+    // connects later gets them ramped in from zero over 2 s.
     void directXOverrideOnConnectAndAfterSettingsChanges() {
         FakeHid::plug(Device::Joystick);
         MainBackgroundThread loop;
-        loop.start();
-        tick(loop, 2);
+        ManualClock clock;
+        startPastTheRamp(loop, clock, EffectsSettings());
         QCOMPARE(countCommand(FakeHid::writes(Device::Joystick), 0x21), 1);
         FakeHid::clearWrites();
         EffectsSettings s;
@@ -261,19 +266,24 @@ private slots:
         s.axes[0].direct_x.trimmer = 80.0f;
         loop.changeSettingsModerately(s);
         settle(loop);
-        const auto afterChange = FakeHid::writes(Device::Joystick);
-        QCOMPARE(countCommand(afterChange, 0x21), 1);
-        QCOMPARE(reportFloat(afterChange.back().bytes, 2), 0.8f);
+        QCOMPARE(countCommand(FakeHid::writes(Device::Joystick), 0x21), 1);
+        QCOMPARE(reportFloat(FakeHid::writes(Device::Joystick).back().bytes, 2), 0.0f);
+        clock.now += 500;
+        tick(loop, 2); // glided there; then nothing moves: no report
+        QCOMPARE(countCommand(FakeHid::writes(Device::Joystick), 0x21), 2);
+        QCOMPARE(reportFloat(FakeHid::writes(Device::Joystick).end()[-3].bytes, 2), 0.8f);
 
-        // A device that connects after the last change gets that change's gains when opened.
+        // A device that connects after the last change gets that change's gains, ramped.
         FakeHid::plug(Device::Rudder);
         tick(loop, 250);
-        QCOMPARE(countCommand(FakeHid::writes(Device::Rudder), 0x21), 1);
+        QCOMPARE(reportFloat(FakeHid::writes(Device::Rudder).front().bytes, 2), 0.0f);
         QVERIFY(countCommand(FakeHid::writes(Device::Rudder), 0x20) > 0);
+        const int rudderOverrides = countCommand(FakeHid::writes(Device::Rudder), 0x21);
         loop.changeSettingsSuddenly(s);
         settle(loop);
-        QCOMPARE(countCommand(FakeHid::writes(Device::Rudder), 0x21), 2);
-        QCOMPARE(countCommand(FakeHid::writes(Device::Joystick), 0x21), 2);
+        QCOMPARE(countCommand(FakeHid::writes(Device::Rudder), 0x21), rudderOverrides + 1);
+        QCOMPARE(countCommand(FakeHid::writes(Device::Joystick), 0x21), 3);
+        QCOMPARE(reportFloat(FakeHid::writes(Device::Joystick).back().bytes, 2), 0.8f);
     }
 
     // An absent device is asked for once at start and then every 201 ticks (1005 ms).
@@ -298,8 +308,10 @@ private slots:
         QCOMPARE(FakeHid::openAttempts(Device::Rudder), attempts);
     }
 
-    // A connecting device gets the DirectX gains of the current settings before anything else,
-    // whether it is there at start or comes back after a loss during which the settings changed.
+    // A connecting device gets a DirectX override report before anything else, its gains
+    // rising from zero to those of the current settings over 2 s, whether it is there at start
+    // or comes back after a loss (which may have left the game's effects at zero) during which
+    // the settings changed.
     void directXOverrideReachesAConnectingDevice_data() {
         QTest::addColumn<int>("device");
         QTest::addColumn<bool>("replug");
@@ -312,6 +324,7 @@ private slots:
         QFETCH(int, device);
         QFETCH(bool, replug);
         const Device d = static_cast<Device>(device);
+        ManualClock clock;
         EffectsSettings s;
         for (int axis = 0; axis < 3; ++axis) {
             s.axes[axis].direct_x.active = true;
@@ -320,6 +333,7 @@ private slots:
         }
         FakeHid::plug(d);
         MainBackgroundThread loop;
+        loop.setClock(clock.function());
         QSignalSpy connected(&loop, d == Device::Joystick ? &MainBackgroundThread::joystickConnected
                                                           : &MainBackgroundThread::rudderConnected);
         if (replug) {
@@ -337,17 +351,25 @@ private slots:
             tick(loop);
         }
         QCOMPARE(connected.size(), replug ? 2 : 1);
-        const auto w = FakeHid::writes(d);
+        auto w = FakeHid::writes(d);
         QVERIFY(w.size() >= 2);
         QCOMPARE(w[0].bytes[1], uint8_t(0x21));
         QCOMPARE(w[1].bytes[1], uint8_t(0x20));
+        QVERIFY(std::all_of(w[0].bytes.begin() + 2, w[0].bytes.end(), [](uint8_t b) { return b == 0; }));
         // Trimmer gains: ailerons 0.2 and elevator 0.4 on the joystick, rudder 0.6 on the rudder.
-        QCOMPARE(reportFloat(w[0].bytes, 2), d == Device::Joystick ? 0.2f : 0.6f);
-        QCOMPARE(reportFloat(w[0].bytes, 6), d == Device::Joystick ? 0.4f : 0.0f);
+        clock.now += 1000;
+        tick(loop);
+        w = FakeHid::writes(d);
+        QCOMPARE(reportFloat(w.end()[-2].bytes, 2), d == Device::Joystick ? 0.1f : 0.3f);
+        QCOMPARE(reportFloat(w.end()[-2].bytes, 6), d == Device::Joystick ? 0.2f : 0.0f);
+        clock.now += 1001;
+        tick(loop);
+        w = FakeHid::writes(d);
         const auto expected =
             HidReports::directXOverride(d == Device::Joystick ? HidReports::joystickDirectXOverride(s)
                                                               : HidReports::rudderDirectXOverride(s));
-        QVERIFY(std::equal(expected.begin(), expected.end(), w[0].bytes.begin()));
+        QCOMPARE(w.end()[-2].bytes[1], uint8_t(0x21));
+        QVERIFY(std::equal(expected.begin(), expected.end(), w.end()[-2].bytes.begin()));
     }
 
     // A device that does not answer after its open holds up neither the tick nor the other
@@ -453,8 +475,9 @@ private slots:
         const auto after = FakeHid::writes(hung);
         QCOMPARE(reportFloat(after.front().bytes, 10), -20.0f);
         QVERIFY(isGainsOffReport(after[1].bytes));
-        QVERIFY(std::all_of(after.begin() + 2, after.end(),
-                            [](const FakeHid::WrittenReport& r) { return isZeroForceReport(r.bytes); }));
+        QVERIFY(std::all_of(after.begin() + 2, after.end(), [](const FakeHid::WrittenReport& r) {
+            return isZeroForceReport(r.bytes) || isGainsOffReport(r.bytes);
+        }));
         if (shutDown) {
             QCOMPARE(after.size(), size_t(3));
         }
@@ -464,12 +487,13 @@ private slots:
     }
 
     // Settings changed while a device is not taking reports reach it in order once it does:
-    // each override report after the one before, before the newest forces.
+    // each override report after the one before, before the newest forces; the steps of a
+    // glide do not pile up, the newest replaces the one not yet written.
     void overrideReportsWaitingForADeviceArriveInOrder() {
         FakeHid::plug(Device::Joystick);
         MainBackgroundThread loop;
-        loop.start();
-        tick(loop, 2);
+        ManualClock clock;
+        startPastTheRamp(loop, clock, EffectsSettings());
         FakeHid::holdWrites(Device::Joystick, true);
         QMetaObject::invokeMethod(&loop, "onTimout", Qt::DirectConnection);
         QTRY_COMPARE_WITH_TIMEOUT(FakeHid::heldWrites(Device::Joystick), 1, 10000);
@@ -477,11 +501,18 @@ private slots:
         EffectsSettings s;
         s.axes[0].direct_x.active = true;
         s.axes[0].direct_x.total_effect_strength = 50.0f;
+        // Each change is written at once with the gains as they stand: those of the change
+        // before, faded in by then. Of the glide's steps after the last one only the newest
+        // waits for the device.
         for (float trimmer : {20.0f, 40.0f, 60.0f}) {
+            clock.now += 500;
             s.axes[0].direct_x.trimmer = trimmer;
             loop.changeSettingsModerately(s);
         }
-        QMetaObject::invokeMethod(&loop, "onTimout", Qt::DirectConnection);
+        for (int i = 0; i < 3; ++i) {
+            clock.now += 200;
+            QMetaObject::invokeMethod(&loop, "onTimout", Qt::DirectConnection);
+        }
 
         FakeHid::holdWrites(Device::Joystick, false);
         QTRY_COMPARE_WITH_TIMEOUT(FakeHid::heldWrites(Device::Joystick), 0, 10000);
@@ -495,7 +526,7 @@ private slots:
                 lastOverride = i;
             }
         }
-        QCOMPARE(trimmers, (std::vector<float>{0.2f, 0.4f, 0.6f}));
+        QCOMPARE(trimmers, (std::vector<float>{0.0f, 0.2f, 0.4f, 0.6f}));
         QVERIFY(lastOverride + 1 < writes.size());
         QCOMPARE(writes[lastOverride + 1].bytes[1], uint8_t(0x20));
     }
@@ -633,40 +664,77 @@ private slots:
         loop.shutDown();
     }
 
+    // Every way the forces come back ramps in the stiffness and the vibration with the force,
+    // each bounded to the device's range first and then scaled by the master gain: an airflow
+    // spring of stiffness 192 and a shaker of amplitude 400 are at half of 100 half-way
+    // through. The dampers are not ramped. A stream that returns fades in from its zero record.
+    void rampScalesForcesButNotDampers_data() {
+        QTest::addColumn<QString>("restart");
+        QTest::addColumn<double>("gain");
+        for (const char* restart : {"start", "forces off released", "stream returns"}) {
+            QTest::addRow("%s", restart) << QString::fromLatin1(restart) << 100.0;
+            QTest::addRow("%s, master gain 20 %%", restart) << QString::fromLatin1(restart) << 20.0;
+        }
+    }
     void rampScalesForcesButNotDampers() {
+        QFETCH(QString, restart);
+        QFETCH(double, gain);
+        const float g = static_cast<float>(gain / 100.0);
         FakeHid::plug(Device::Joystick);
         FakeHid::setPosition(Device::Joystick, 0.4f);
+        EffectsSettings s = springAndDamperOnRoll();
+        s.axes[0].simple_spring.active = false;
+        s.axes[0].airflow_spring.active = true;
+        s.axes[0].airflow_spring.total_effect_strength = 100.0f;
+        s.axes[0].airflow_spring.airspeed_force = 600.0f;
+        s.axes[0].gear_shaker.resetToDefaults(); // 10..20 Hz from 0 to 1000 km/h
+        s.axes[0].gear_shaker.active = true;
+        s.axes[0].gear_shaker.total_effect_strength = 50000.0f;
+        DCSTelemetry flying;
+        flying.airspeed = 400.0f;
+        flying.gear = 100.0f;
         MainBackgroundThread loop;
         ManualClock clock;
         loop.setClock(clock.function());
-        loop.changeSettingsModerately(springAndDamperOnRoll());
+        loop.setMasterGain(gain);
+        loop.changeSettingsModerately(s);
+        loop.setDcsTelemetry(flying);
         loop.start();
         tick(loop, 2);
+        if (restart != "start") {
+            clock.now += 3000;
+            tick(loop, 2);
+            if (restart == "forces off released") {
+                loop.setForcesHeld(true);
+                tick(loop, 2);
+                loop.setForcesHeld(false);
+            } else {
+                loop.setDcsTelemetry(DCSTelemetry());
+                emit loop.telemetry()->telemetryEnded();
+                clock.now += 1500;
+                tick(loop, 2);
+                QCOMPARE(lastForce(Device::Joystick), 0.0f);
+                loop.setDcsTelemetry(flying);
+            }
+        }
         FakeHid::clearWrites();
+        const auto last = [] { return FakeHid::writes(Device::Joystick).back().bytes; };
 
         clock.now += 1000; // half-way through the ramp
         tick(loop);
-        auto r = FakeHid::writes(Device::Joystick).back().bytes;
-        QCOMPARE(reportFloat(r, 2), 10.0f);   // spring magnitude 20, halved
-        QCOMPARE(reportFloat(r, 10), -10.0f); // force -20, halved
-        QCOMPARE(reportFloat(r, 26), 0.2f);   // static damper gain, not ramped
+        auto r = last();
+        QCOMPARE(reportFloat(r, 2), 50.0f * g);             // stiffness 192, bounded to 100, halved
+        QCOMPARE(std::fabs(reportFloat(r, 18)), 50.0f * g); // vibration 400, bounded to 100, halved
+        QCOMPARE(reportFloat(r, 26), 0.2f);                 // static damper gain, not ramped
+        const float halfForce = reportFloat(r, 10);
 
         clock.now += 1001; // past the ramp
         tick(loop);
-        r = FakeHid::writes(Device::Joystick).back().bytes;
-        QCOMPARE(reportFloat(r, 10), -20.0f);
-
-        // A sudden change restarts the ramp from zero; a moderate one does not.
-        loop.changeSettingsSuddenly(springAndDamperOnRoll());
-        tick(loop);
-        r = FakeHid::writes(Device::Joystick).back().bytes;
-        QCOMPARE(reportFloat(r, 10), 0.0f);
-        QCOMPARE(reportFloat(r, 26), 0.2f);
-        clock.now += 500;
-        loop.changeSettingsModerately(springAndDamperOnRoll());
-        tick(loop);
-        r = FakeHid::writes(Device::Joystick).back().bytes;
-        QCOMPARE(reportFloat(r, 10), -5.0f);
+        r = last();
+        QCOMPARE(reportFloat(r, 2), 100.0f * g);
+        QCOMPARE(std::fabs(reportFloat(r, 18)), 100.0f * g);
+        QCOMPARE(reportFloat(r, 10), 2.0f * halfForce);
+        QVERIFY(reportFloat(r, 10) < -70.0f * g);
     }
 
     void shutDownLeavesEachDeviceAZeroReport() {
