@@ -1,0 +1,183 @@
+#include "ui/shortcutkeys.h"
+#include "ui/x11keygrab.h"
+
+#include <QDeadlineTimer>
+#include <QSignalSpy>
+#include <QtTest>
+
+#include <xcb/xcb.h>
+#ifdef TRENNAL_HAVE_XTEST
+#include <xcb/xtest.h>
+#endif
+
+#include <cstdlib>
+#include <vector>
+
+namespace {
+
+// The first keycode that gives `sym` on the server; 0 when none does.
+uint8_t keycodeOf(xcb_connection_t* c, uint32_t sym) {
+    const xcb_setup_t* setup = xcb_get_setup(c);
+    const int count = setup->max_keycode - setup->min_keycode + 1;
+    xcb_get_keyboard_mapping_reply_t* reply =
+        xcb_get_keyboard_mapping_reply(c, xcb_get_keyboard_mapping(c, setup->min_keycode, count), nullptr);
+    uint8_t code = 0;
+    const xcb_keysym_t* syms = xcb_get_keyboard_mapping_keysyms(reply);
+    for (int i = 0; i < count && code == 0; ++i) {
+        if (syms[i * reply->keysyms_per_keycode] == sym) {
+            code = uint8_t(setup->min_keycode + i);
+        }
+    }
+    std::free(reply);
+    return code;
+}
+
+} // namespace
+
+// The "Forces off" key as the desktop knows it, and the X11 grab that takes it while another
+// program has the focus.
+class TestGlobalShortcut : public QObject {
+    Q_OBJECT
+
+private slots:
+    void keysAsTheDesktopNamesThem_data() {
+        QTest::addColumn<QKeySequence>("key");
+        QTest::addColumn<uint>("keysym");
+        QTest::addColumn<uint>("x11Modifiers");
+        QTest::addColumn<QString>("trigger");
+        QTest::addColumn<bool>("suitable");
+        QTest::newRow("default") << QKeySequence(QStringLiteral("Ctrl+Shift+Space")) << 0x20u << 0x05u
+                                 << QStringLiteral("CTRL+SHIFT+space") << true;
+        QTest::newRow("letter, lower-case symbol") << QKeySequence(QStringLiteral("Ctrl+Alt+F")) << 0x66u
+                                                   << 0x0cu << QStringLiteral("CTRL+ALT+f") << true;
+        QTest::newRow("digit") << QKeySequence(QStringLiteral("Meta+1")) << 0x31u << 0x40u
+                               << QStringLiteral("LOGO+1") << true;
+        QTest::newRow("function key alone")
+            << QKeySequence(QStringLiteral("F12")) << 0xffc9u << 0x00u << QStringLiteral("F12") << true;
+        QTest::newRow("page down") << QKeySequence(QStringLiteral("Ctrl+PgDown")) << 0xff56u << 0x04u
+                                   << QStringLiteral("CTRL+Next") << true;
+        QTest::newRow("bare letter") << QKeySequence(QStringLiteral("B")) << 0x62u << 0x00u
+                                     << QStringLiteral("b") << false;
+        QTest::newRow("Shift only") << QKeySequence(QStringLiteral("Shift+Space")) << 0x20u << 0x01u
+                                    << QStringLiteral("SHIFT+space") << false;
+        QTest::newRow("no symbol") << QKeySequence(QStringLiteral("Ctrl+Volume Up")) << 0u << 0x04u
+                                   << QString() << false;
+    }
+
+    void keysAsTheDesktopNamesThem() {
+        QFETCH(QKeySequence, key);
+        QFETCH(uint, keysym);
+        QFETCH(uint, x11Modifiers);
+        QFETCH(QString, trigger);
+        QFETCH(bool, suitable);
+        const QKeyCombination combination = key[0];
+        QCOMPARE(ShortcutKeys::keysym(combination.key()), keysym);
+        QCOMPARE(uint(ShortcutKeys::x11Modifiers(combination.keyboardModifiers())), x11Modifiers);
+        QCOMPARE(ShortcutKeys::portalTrigger(combination), trigger);
+        QCOMPARE(ShortcutKeys::unsuitable(combination).isEmpty(), suitable);
+        // What is stored reads back as the same key, or as the default when it cannot serve.
+        QCOMPARE(ShortcutKeys::fromText(ShortcutKeys::toText(combination)),
+                 suitable ? combination : ShortcutKeys::defaultKey());
+    }
+
+    // On a real X server, a second client holds the focus (the simulator) and presses the keys
+    // (the pilot): the grab takes the key from it, once per press, whatever locks are lit.
+    void grabTakesTheKeyFromTheFocusedProgram_data() {
+        QTest::addColumn<uint>("lock");     // a lock key toggled on first, 0 for none
+        QTest::addColumn<uint>("modifier"); // keysym held with Control_L
+        QTest::addColumn<int>("presses");   // Space pressed this often before its release
+        QTest::addColumn<int>("expected");
+        QTest::newRow("pressed once") << 0u << 0xffe1u << 1 << 1;
+        QTest::newRow("NumLock lit") << 0xff7fu << 0xffe1u << 1 << 1;
+        QTest::newRow("CapsLock lit") << 0xffe5u << 0xffe1u << 1 << 1;
+        QTest::newRow("held, the key repeats") << 0u << 0xffe1u << 3 << 1;
+        QTest::newRow("Alt instead of Shift") << 0u << 0xffe9u << 1 << 0;
+    }
+
+    void grabTakesTheKeyFromTheFocusedProgram() {
+#ifndef TRENNAL_HAVE_XTEST
+        QSKIP("built without the XTest extension's library");
+#else
+        QFETCH(uint, lock);
+        QFETCH(uint, modifier);
+        QFETCH(int, presses);
+        QFETCH(int, expected);
+        if (qEnvironmentVariableIsEmpty("DISPLAY")) {
+            QSKIP("no X server (run under xvfb-run)");
+        }
+        xcb_connection_t* program = xcb_connect(nullptr, nullptr);
+        xcb_connection_t* other = xcb_connect(nullptr, nullptr);
+        const auto closeBoth = qScopeGuard([&] {
+            xcb_disconnect(other);
+            xcb_disconnect(program);
+        });
+        QVERIFY(!xcb_connection_has_error(program) && !xcb_connection_has_error(other));
+        const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(other)).data->root;
+        // The simulator's window, with the focus and listening to keys.
+        const xcb_window_t window = xcb_generate_id(other);
+        const uint32_t events = XCB_EVENT_MASK_KEY_PRESS;
+        xcb_create_window(other, XCB_COPY_FROM_PARENT, window, root, 0, 0, 64, 64, 0,
+                          XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, XCB_CW_EVENT_MASK, &events);
+        xcb_map_window(other, window);
+        xcb_set_input_focus(other, XCB_INPUT_FOCUS_POINTER_ROOT, window, XCB_CURRENT_TIME);
+        xcb_get_input_focus_reply_t* focus =
+            xcb_get_input_focus_reply(other, xcb_get_input_focus(other), nullptr);
+        QVERIFY(focus && focus->focus == window);
+        std::free(focus);
+
+        X11KeyGrab grab(program);
+        QCOMPARE(grab.grab(ShortcutKeys::defaultKey()), QString());
+        QVERIFY(grab.isGrabbed());
+        QSignalSpy pressed(&grab, &X11KeyGrab::pressed);
+        const auto key = [&](uint32_t sym, bool down) {
+            xcb_test_fake_input(other, down ? XCB_KEY_PRESS : XCB_KEY_RELEASE, keycodeOf(other, sym),
+                                XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
+        };
+        const uint8_t space = keycodeOf(other, 0x20);
+        if (lock) {
+            key(lock, true);
+            key(lock, false);
+        }
+        key(0xffe3, true); // Control_L
+        key(modifier, true);
+        for (int i = 0; i < presses; ++i) {
+            key(0x20, true);
+        }
+        key(0x20, false);
+        key(modifier, false);
+        key(0xffe3, false);
+        if (lock) {
+            key(lock, true);
+            key(lock, false);
+        }
+        xcb_flush(other);
+        // A round trip to the server: every event of the keys above has been sent by then.
+        std::free(xcb_get_input_focus_reply(program, xcb_get_input_focus(program), nullptr));
+        int swallowed = 0;
+        while (xcb_generic_event_t* event = xcb_poll_for_event(program)) {
+            swallowed += grab.handleEvent(event) ? 1 : 0;
+            std::free(event);
+        }
+        QCOMPARE(pressed.size(), expected);
+        std::free(xcb_get_input_focus_reply(other, xcb_get_input_focus(other), nullptr));
+        int spaceAtTheSimulator = 0;
+        while (xcb_generic_event_t* event = xcb_poll_for_event(other)) {
+            const auto* press = reinterpret_cast<xcb_key_press_event_t*>(event);
+            spaceAtTheSimulator += (event->response_type & 0x7f) == XCB_KEY_PRESS && press->detail == space;
+            std::free(event);
+        }
+        // Taken, the key never reaches the simulator; not the key, it goes there as before.
+        QCOMPARE(spaceAtTheSimulator, expected ? 0 : presses);
+        QCOMPARE(swallowed > 0, expected > 0);
+
+        // Held by this program, the key cannot be taken by another, which is told why.
+        X11KeyGrab second(other);
+        QVERIFY2(second.grab(ShortcutKeys::defaultKey()).contains(QStringLiteral("another program")),
+                 "a second grab of the same key succeeded");
+        QVERIFY(!second.isGrabbed());
+#endif
+    }
+};
+
+QTEST_GUILESS_MAIN(TestGlobalShortcut)
+#include "tst_globalshortcut.moc"
