@@ -1,7 +1,8 @@
+#include "ui/globalshortcut.h"
 #include "ui/shortcutkeys.h"
 #include "ui/x11keygrab.h"
 
-#include <QDeadlineTimer>
+#include <QGuiApplication>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -31,6 +32,74 @@ uint8_t keycodeOf(xcb_connection_t* c, uint32_t sym) {
     std::free(reply);
     return code;
 }
+
+#ifdef TRENNAL_HAVE_XTEST
+// Another program on the same X server: it holds the focus in a window of its own (the
+// simulator) and presses keys as a hand on the keyboard would.
+struct OtherProgram {
+    xcb_connection_t* c = xcb_connect(nullptr, nullptr);
+    xcb_window_t window = 0;
+
+    OtherProgram() {
+        if (xcb_connection_has_error(c)) {
+            return;
+        }
+        const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+        window = xcb_generate_id(c);
+        const uint32_t events = XCB_EVENT_MASK_KEY_PRESS;
+        xcb_create_window(c, XCB_COPY_FROM_PARENT, window, root, 0, 0, 64, 64, 0,
+                          XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, XCB_CW_EVENT_MASK, &events);
+        xcb_map_window(c, window);
+        xcb_set_input_focus(c, XCB_INPUT_FOCUS_POINTER_ROOT, window, XCB_CURRENT_TIME);
+        sync();
+    }
+    ~OtherProgram() { xcb_disconnect(c); }
+    bool hasFocus() {
+        xcb_get_input_focus_reply_t* focus = xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr);
+        const bool has = focus && focus->focus == window;
+        std::free(focus);
+        return has;
+    }
+    // A round trip: the server has handled everything sent before.
+    void sync() { std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr)); }
+    void key(uint32_t sym, bool down) {
+        xcb_test_fake_input(c, down ? XCB_KEY_PRESS : XCB_KEY_RELEASE, keycodeOf(c, sym), XCB_CURRENT_TIME,
+                            XCB_NONE, 0, 0, 0);
+    }
+    // Control_L and `modifier` held, Space pressed `presses` times before its release, with
+    // a lock key toggled on around it (0 for none).
+    void press(uint32_t modifier, int presses, uint32_t lock = 0) {
+        const auto toggle = [this, lock] {
+            if (lock) {
+                key(lock, true);
+                key(lock, false);
+            }
+        };
+        toggle();
+        key(0xffe3, true);
+        key(modifier, true);
+        for (int i = 0; i < presses; ++i) {
+            key(0x20, true);
+        }
+        key(0x20, false);
+        key(modifier, false);
+        key(0xffe3, false);
+        toggle();
+        sync();
+    }
+    // Space presses that reached the simulator's window.
+    int spacesReceived() {
+        const uint8_t space = keycodeOf(c, 0x20);
+        int n = 0;
+        while (xcb_generic_event_t* event = xcb_poll_for_event(c)) {
+            const auto* press = reinterpret_cast<xcb_key_press_event_t*>(event);
+            n += (event->response_type & 0x7f) == XCB_KEY_PRESS && press->detail == space;
+            std::free(event);
+        }
+        return n;
+    }
+};
+#endif
 
 } // namespace
 
@@ -106,52 +175,16 @@ private slots:
             QSKIP("no X server (run under xvfb-run)");
         }
         xcb_connection_t* program = xcb_connect(nullptr, nullptr);
-        xcb_connection_t* other = xcb_connect(nullptr, nullptr);
-        const auto closeBoth = qScopeGuard([&] {
-            xcb_disconnect(other);
-            xcb_disconnect(program);
-        });
-        QVERIFY(!xcb_connection_has_error(program) && !xcb_connection_has_error(other));
-        const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(other)).data->root;
-        // The simulator's window, with the focus and listening to keys.
-        const xcb_window_t window = xcb_generate_id(other);
-        const uint32_t events = XCB_EVENT_MASK_KEY_PRESS;
-        xcb_create_window(other, XCB_COPY_FROM_PARENT, window, root, 0, 0, 64, 64, 0,
-                          XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, XCB_CW_EVENT_MASK, &events);
-        xcb_map_window(other, window);
-        xcb_set_input_focus(other, XCB_INPUT_FOCUS_POINTER_ROOT, window, XCB_CURRENT_TIME);
-        xcb_get_input_focus_reply_t* focus =
-            xcb_get_input_focus_reply(other, xcb_get_input_focus(other), nullptr);
-        QVERIFY(focus && focus->focus == window);
-        std::free(focus);
-
+        const auto closeProgram = qScopeGuard([program] { xcb_disconnect(program); });
+        OtherProgram other;
+        QVERIFY(!xcb_connection_has_error(program) && !xcb_connection_has_error(other.c));
+        QVERIFY(other.hasFocus());
         X11KeyGrab grab(program);
         QCOMPARE(grab.grab(ShortcutKeys::defaultKey()), QString());
         QVERIFY(grab.isGrabbed());
         QSignalSpy pressed(&grab, &X11KeyGrab::pressed);
-        const auto key = [&](uint32_t sym, bool down) {
-            xcb_test_fake_input(other, down ? XCB_KEY_PRESS : XCB_KEY_RELEASE, keycodeOf(other, sym),
-                                XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
-        };
-        const uint8_t space = keycodeOf(other, 0x20);
-        if (lock) {
-            key(lock, true);
-            key(lock, false);
-        }
-        key(0xffe3, true); // Control_L
-        key(modifier, true);
-        for (int i = 0; i < presses; ++i) {
-            key(0x20, true);
-        }
-        key(0x20, false);
-        key(modifier, false);
-        key(0xffe3, false);
-        if (lock) {
-            key(lock, true);
-            key(lock, false);
-        }
-        xcb_flush(other);
-        // A round trip to the server: every event of the keys above has been sent by then.
+
+        other.press(modifier, presses, lock);
         std::free(xcb_get_input_focus_reply(program, xcb_get_input_focus(program), nullptr));
         int swallowed = 0;
         while (xcb_generic_event_t* event = xcb_poll_for_event(program)) {
@@ -159,25 +192,66 @@ private slots:
             std::free(event);
         }
         QCOMPARE(pressed.size(), expected);
-        std::free(xcb_get_input_focus_reply(other, xcb_get_input_focus(other), nullptr));
-        int spaceAtTheSimulator = 0;
-        while (xcb_generic_event_t* event = xcb_poll_for_event(other)) {
-            const auto* press = reinterpret_cast<xcb_key_press_event_t*>(event);
-            spaceAtTheSimulator += (event->response_type & 0x7f) == XCB_KEY_PRESS && press->detail == space;
-            std::free(event);
-        }
-        // Taken, the key never reaches the simulator; not the key, it goes there as before.
-        QCOMPARE(spaceAtTheSimulator, expected ? 0 : presses);
         QCOMPARE(swallowed > 0, expected > 0);
+        // Taken, the key never reaches the simulator; not the key, it goes there as before.
+        QCOMPARE(other.spacesReceived(), expected ? 0 : presses);
 
         // Held by this program, the key cannot be taken by another, which is told why.
-        X11KeyGrab second(other);
+        X11KeyGrab second(other.c);
         QVERIFY2(second.grab(ShortcutKeys::defaultKey()).contains(QStringLiteral("another program")),
                  "a second grab of the same key succeeded");
         QVERIFY(!second.isGrabbed());
+        grab.ungrab();
+        QCOMPARE(second.grab(ShortcutKeys::defaultKey()), QString());
+#endif
+    }
+
+    // The program as it runs on an X11 desktop: the key pressed in another program's window
+    // reaches it through the toolkit's own connection, and a key another program holds is
+    // reported with its reason.
+    void programHearsTheKeyFromAnotherWindow_data() {
+        QTest::addColumn<bool>("heldElsewhere");
+        QTest::newRow("free") << false;
+        QTest::newRow("held by another program") << true;
+    }
+
+    void programHearsTheKeyFromAnotherWindow() {
+#ifndef TRENNAL_HAVE_XTEST
+        QSKIP("built without the XTest extension's library");
+#else
+        QFETCH(bool, heldElsewhere);
+        if (QGuiApplication::platformName() != QLatin1String("xcb")) {
+            QSKIP("not on an X server (run under xvfb-run with QT_QPA_PLATFORM=xcb)");
+        }
+        OtherProgram other;
+        QVERIFY(other.hasFocus());
+        X11KeyGrab elsewhere(other.c);
+        if (heldElsewhere) {
+            QCOMPARE(elsewhere.grab(ShortcutKeys::defaultKey()), QString());
+        }
+        GlobalShortcut shortcut(ShortcutKeys::defaultKey());
+        QSignalSpy pressed(&shortcut, &GlobalShortcut::pressed);
+        QCOMPARE(shortcut.isSystemWide(), !heldElsewhere);
+        QVERIFY2(shortcut.summary().contains(
+                     heldElsewhere ? QStringLiteral("only in this program (another program holds")
+                                   : QStringLiteral("system-wide")),
+                 qPrintable(shortcut.summary()));
+        if (heldElsewhere) {
+            return;
+        }
+        other.press(0xffe1, 1);
+        QTRY_COMPARE_WITH_TIMEOUT(pressed.size(), 1, 5000);
+        QCOMPARE(other.spacesReceived(), 0);
+        // Another key, and the old one is free again.
+        shortcut.setKey(QKeyCombination(Qt::ControlModifier | Qt::AltModifier, Qt::Key_Space));
+        QVERIFY(shortcut.isSystemWide());
+        other.press(0xffe1, 1);
+        QTRY_COMPARE_WITH_TIMEOUT(other.spacesReceived(), 1, 5000);
+        other.press(0xffe9, 1);
+        QTRY_COMPARE_WITH_TIMEOUT(pressed.size(), 2, 5000);
 #endif
     }
 };
 
-QTEST_GUILESS_MAIN(TestGlobalShortcut)
+QTEST_MAIN(TestGlobalShortcut)
 #include "tst_globalshortcut.moc"

@@ -74,7 +74,9 @@ void GlobalShortcut::registerSystemWide() {
         if (!unsuitable.isEmpty()) {
             grab_->ungrab();
         }
-        setReach(error.isEmpty(), error);
+        // Under XWayland the X server sees only the keys meant for X11 windows.
+        const bool xwayland = error.isEmpty() && !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+        setReach(error.isEmpty(), xwayland ? tr("while an X11 program has the focus") : error);
         return;
     }
     if (portal_ && unsuitable.isEmpty()) {
@@ -125,9 +127,9 @@ bool GlobalShortcut::eventFilter(QObject* watched, QEvent* event) {
     }
     // Caught before any widget: a dialog's focused button would take Space as a click, and a
     // modal dialog would keep the main window's own shortcuts from firing.
-    if (type == QEvent::ShortcutOverride) {
-        event->accept();
-    } else if (type == QEvent::KeyPress && !key->isAutoRepeat()) {
+    // Accepted, so that it is not offered to the parent widgets as well.
+    event->accept();
+    if (type == QEvent::KeyPress && !key->isAutoRepeat()) {
         press(false);
     }
     return true;
