@@ -130,10 +130,12 @@ QString X11KeyGrab::grabKeycodes() {
             variants.push_back(uint16_t(variants[i] | lock));
         }
     }
+    // Reported to the root window even while a window of this program has the focus, so that
+    // every press comes by this one road.
     std::vector<xcb_void_cookie_t> cookies;
     for (uint8_t code : codes) {
         for (uint16_t lock : variants) {
-            cookies.push_back(xcb_grab_key_checked(connection_, 1, root_, uint16_t(modifiers_ | lock), code,
+            cookies.push_back(xcb_grab_key_checked(connection_, 0, root_, uint16_t(modifiers_ | lock), code,
                                                    XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
         }
     }
@@ -199,6 +201,7 @@ bool X11KeyGrab::handleEvent(const void* event) {
     const bool repeat = down_ || (releasedAt_ != 0 && key->time == releasedAt_);
     down_ = true;
     if (!repeat) {
+        qCInfo(lcKeyGrab) << "System-wide key pressed";
         emit pressed();
     }
     return true;
