@@ -4,6 +4,7 @@
 #include "ui/shortcutkeys.h"
 
 #include <QDialogButtonBox>
+#include <QEvent>
 #include <QFormLayout>
 #include <QKeySequenceEdit>
 #include <QLabel>
@@ -43,15 +44,29 @@ ForcesOffKeyDialog::ForcesOffKeyDialog(const GlobalShortcut* shortcut, QWidget* 
     connect(buttons_, &QDialogButtonBox::rejected, this, &QDialog::reject);
     connect(buttons_->button(QDialogButtonBox::RestoreDefaults), &QPushButton::clicked, this,
             [this] { setKey(ShortcutKeys::defaultKey()); });
-    // One key, not a sequence: the first key pressed is the one kept.
-    connect(edit_, &QKeySequenceEdit::keySequenceChanged, this, [this](const QKeySequence& sequence) {
-        if (sequence.isEmpty()) {
-            return;
-        }
-        setKey(sequence[0]);
-    });
+    // One key, not a sequence: the key is taken as soon as it is let go, without waiting for
+    // the edit's pause that ends a sequence.
+    edit_->installEventFilter(this);
+    for (QWidget* inner : edit_->findChildren<QWidget*>()) {
+        inner->installEventFilter(this);
+    }
+    connect(edit_, &QKeySequenceEdit::keySequenceChanged, this, &ForcesOffKeyDialog::takeRecordedKey);
     connect(shortcut_, &GlobalShortcut::reachChanged, this, &ForcesOffKeyDialog::showState);
     setKey(key_);
+}
+
+bool ForcesOffKeyDialog::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyRelease) {
+        takeRecordedKey();
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void ForcesOffKeyDialog::takeRecordedKey() {
+    const QKeySequence recorded = edit_->keySequence();
+    if (!recorded.isEmpty() && recorded[0] != key_) {
+        setKey(recorded[0]);
+    }
 }
 
 void ForcesOffKeyDialog::setKey(QKeyCombination key) {

@@ -24,7 +24,11 @@ public:
     QKeyCombination key() const { return key_; }
     void setKey(QKeyCombination key);
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
+    void takeRecordedKey();
     void showState();
 
     const GlobalShortcut* shortcut_;
