@@ -62,9 +62,10 @@ struct OtherProgram {
     }
     // A round trip: the server has handled everything sent before.
     void sync() { std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr)); }
-    void key(uint32_t sym, bool down) {
-        xcb_test_fake_input(c, down ? XCB_KEY_PRESS : XCB_KEY_RELEASE, keycodeOf(c, sym), XCB_CURRENT_TIME,
-                            XCB_NONE, 0, 0, 0);
+    // `delayMs` lets the server's clock move on, as between two presses of a hand.
+    void key(uint32_t sym, bool down, uint32_t delayMs = 0) {
+        xcb_test_fake_input(c, down ? XCB_KEY_PRESS : XCB_KEY_RELEASE, keycodeOf(c, sym), delayMs, XCB_NONE, 0,
+                            0, 0);
     }
     // Control_L and `modifier` held, Space pressed `presses` times before its release, with
     // a lock key toggled on around it (0 for none).
@@ -76,7 +77,7 @@ struct OtherProgram {
             }
         };
         toggle();
-        key(0xffe3, true);
+        key(0xffe3, true, 5);
         key(modifier, true);
         for (int i = 0; i < presses; ++i) {
             key(0x20, true);

@@ -167,6 +167,7 @@ void X11KeyGrab::ungrab() {
     }
     keycodes_.clear();
     down_ = false;
+    releasedAt_ = 0;
 }
 
 bool X11KeyGrab::handleEvent(const void* event) {
