@@ -1,7 +1,14 @@
 #include "ui/globalshortcut.h"
+#include "ui/portalshortcut.h"
 #include "ui/shortcutkeys.h"
 #include "ui/x11keygrab.h"
 
+#include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusObjectPath>
+#include <QDBusVariant>
+#include <QDBusVirtualObject>
 #include <QGuiApplication>
 #include <QSignalSpy>
 #include <QtTest>
@@ -64,8 +71,8 @@ struct OtherProgram {
     void sync() { std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr)); }
     // `delayMs` lets the server's clock move on, as between two presses of a hand.
     void key(uint32_t sym, bool down, uint32_t delayMs = 0) {
-        xcb_test_fake_input(c, down ? XCB_KEY_PRESS : XCB_KEY_RELEASE, keycodeOf(c, sym), delayMs, XCB_NONE, 0,
-                            0, 0);
+        xcb_test_fake_input(c, down ? XCB_KEY_PRESS : XCB_KEY_RELEASE, keycodeOf(c, sym), delayMs, XCB_NONE,
+                            0, 0, 0);
     }
     // Control_L and `modifier` held, Space pressed `presses` times before its release, with
     // a lock key toggled on around it (0 for none).
@@ -102,6 +109,49 @@ struct OtherProgram {
 };
 #endif
 
+// The desktop's GlobalShortcuts portal, as far as the program uses it, on a bus connection of
+// its own: it answers every request at once with `answer` and gives the key `trigger`.
+struct FakePortal : QDBusVirtualObject {
+    QDBusConnection bus =
+        QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("portal"));
+    const QString session = QStringLiteral("/org/freedesktop/portal/desktop/session/1_1/trennal");
+    uint answer = 0;
+    QString trigger;
+    QString asked; // the preferred trigger the program sent
+
+    ~FakePortal() override { QDBusConnection::disconnectFromBus(QStringLiteral("portal")); }
+    QString introspect(const QString&) const override { return {}; }
+    bool handleMessage(const QDBusMessage& m, const QDBusConnection& c) override {
+        if (m.member() == QLatin1String("Get")) {
+            return c.send(m.createReply(QVariant::fromValue(QDBusVariant(2u))));
+        }
+        const QVariantMap options = qdbus_cast<QVariantMap>(m.arguments().constLast());
+        const QString request = QStringLiteral("/org/freedesktop/portal/desktop/request/%1/%2")
+                                    .arg(m.service().mid(1).replace(QLatin1Char('.'), QLatin1Char('_')),
+                                         options.value(QStringLiteral("handle_token")).toString());
+        c.send(m.createReply(QVariant::fromValue(QDBusObjectPath(request))));
+        QVariantMap results{{QStringLiteral("session_handle"), session}};
+        if (m.member() == QLatin1String("BindShortcuts")) {
+            QList<PortalShortcut::Entry> wanted;
+            m.arguments().at(1).value<QDBusArgument>() >> wanted;
+            asked = wanted.value(0).properties.value(QStringLiteral("preferred_trigger")).toString();
+            wanted[0].properties.insert(QStringLiteral("trigger_description"), trigger);
+            results = {{QStringLiteral("shortcuts"), QVariant::fromValue(wanted)}};
+        }
+        QDBusMessage response = QDBusMessage::createSignal(
+            request, QStringLiteral("org.freedesktop.portal.Request"), QStringLiteral("Response"));
+        response << (results.contains(QStringLiteral("shortcuts")) ? answer : 0u) << results;
+        return c.send(response);
+    }
+    void activate(const QString& sessionPath, const QString& id) {
+        QDBusMessage signal = QDBusMessage::createSignal(
+            QStringLiteral("/org/freedesktop/portal/desktop"),
+            QStringLiteral("org.freedesktop.portal.GlobalShortcuts"), QStringLiteral("Activated"));
+        signal << QVariant::fromValue(QDBusObjectPath(sessionPath)) << id << qulonglong(0) << QVariantMap();
+        bus.send(signal);
+    }
+};
+
 } // namespace
 
 // The "Forces off" key as the desktop knows it, and the X11 grab that takes it while another
@@ -109,7 +159,18 @@ struct OtherProgram {
 class TestGlobalShortcut : public QObject {
     Q_OBJECT
 
+    int activated_ = 0;
+
+public slots:
+    void countActivated() { ++activated_; }
+
 private slots:
+    void initTestCase() {
+        // Every portal signal that reaches the program's side, whoever it is for.
+        QDBusConnection::sessionBus().connect(QString(), QString(),
+                                              QStringLiteral("org.freedesktop.portal.GlobalShortcuts"),
+                                              QStringLiteral("Activated"), this, SLOT(countActivated()));
+    }
     void keysAsTheDesktopNamesThem_data() {
         QTest::addColumn<QKeySequence>("key");
         QTest::addColumn<uint>("keysym");
@@ -148,6 +209,58 @@ private slots:
         // What is stored reads back as the same key, or as the default when it cannot serve.
         QCOMPARE(ShortcutKeys::fromText(ShortcutKeys::toText(combination)),
                  suitable ? combination : ShortcutKeys::defaultKey());
+    }
+
+    // On Wayland the desktop's portal takes the key: the program asks for it by its name, shows
+    // the key the desktop gives, and hears it from its own session only.
+    void portalBindsTheKeyAndHearsIt_data() {
+        QTest::addColumn<bool>("portal");
+        QTest::addColumn<uint>("answer");
+        QTest::addColumn<QString>("trigger");
+        QTest::addColumn<QString>("reach"); // what bound() or failed() said
+        QTest::newRow("bound") << true << 0u << QStringLiteral("Ctrl+Shift+Space")
+                               << QStringLiteral("Ctrl+Shift+Space");
+        QTest::newRow("declined by the user") << true << 1u << QString() << QStringLiteral("declined");
+        QTest::newRow("no portal") << false << 0u << QString()
+                                   << QStringLiteral("offers no global shortcuts");
+    }
+
+    void portalBindsTheKeyAndHearsIt() {
+        QFETCH(bool, portal);
+        QFETCH(uint, answer);
+        QFETCH(QString, trigger);
+        QFETCH(QString, reach);
+        if (!QDBusConnection::sessionBus().isConnected()) {
+            QSKIP("no session bus (run under dbus-run-session)");
+        }
+        activated_ = 0;
+        FakePortal desktop;
+        desktop.answer = answer;
+        desktop.trigger = trigger;
+        if (portal) {
+            QVERIFY(desktop.bus.registerVirtualObject(QStringLiteral("/org/freedesktop/portal/desktop"),
+                                                      &desktop));
+            QVERIFY(desktop.bus.registerService(QStringLiteral("org.freedesktop.portal.Desktop")));
+        }
+        PortalShortcut shortcut;
+        QSignalSpy bound(&shortcut, &PortalShortcut::bound);
+        QSignalSpy failed(&shortcut, &PortalShortcut::failed);
+        QSignalSpy pressed(&shortcut, &PortalShortcut::pressed);
+        shortcut.bind(ShortcutKeys::defaultKey(), QStringLiteral("Forces off"));
+        QTRY_COMPARE_WITH_TIMEOUT(bound.size() + failed.size(), 1, 5000);
+        const QString said = (bound.isEmpty() ? failed : bound).at(0).at(0).toString();
+        QVERIFY2(said.contains(reach), qPrintable(said));
+        QCOMPARE(desktop.asked, portal && answer == 0 ? QStringLiteral("CTRL+SHIFT+space") : desktop.asked);
+        desktop.activate(QStringLiteral("/org/freedesktop/portal/desktop/session/1_1/other"),
+                         QStringLiteral("forces_off"));
+        desktop.activate(desktop.session, QStringLiteral("something_else"));
+        desktop.activate(desktop.session, QStringLiteral("forces_off"));
+        // Once all three have reached this side, only the program's own counts.
+        QTRY_COMPARE_WITH_TIMEOUT(activated_, 3, 5000);
+        QCOMPARE(pressed.size(), bound.size());
+        if (portal) {
+            desktop.bus.unregisterService(QStringLiteral("org.freedesktop.portal.Desktop"));
+        }
     }
 
     // On a real X server another client holds the focus (the simulator) and presses the keys

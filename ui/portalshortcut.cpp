@@ -23,27 +23,7 @@ const QString kInterface = QStringLiteral("org.freedesktop.portal.GlobalShortcut
 const QString kRequestInterface = QStringLiteral("org.freedesktop.portal.Request");
 const QString kShortcutId = QStringLiteral("forces_off");
 
-// One entry of the portal's shortcut lists: an id and its properties, a(sa{sv}).
-struct PortalShortcutEntry {
-    QString id;
-    QVariantMap properties;
-};
-
-QDBusArgument& operator<<(QDBusArgument& argument, const PortalShortcutEntry& entry) {
-    argument.beginStructure();
-    argument << entry.id << entry.properties;
-    argument.endStructure();
-    return argument;
-}
-
-const QDBusArgument& operator>>(const QDBusArgument& argument, PortalShortcutEntry& entry) {
-    argument.beginStructure();
-    argument >> entry.id >> entry.properties;
-    argument.endStructure();
-    return argument;
-}
-
-using PortalShortcutList = QList<PortalShortcutEntry>;
+using PortalShortcutList = QList<PortalShortcut::Entry>;
 
 QVariantMap toMap(const QVariant& value) {
     if (value.canConvert<QDBusArgument>()) {
@@ -54,10 +34,22 @@ QVariantMap toMap(const QVariant& value) {
 
 } // namespace
 
-Q_DECLARE_METATYPE(PortalShortcutEntry)
+QDBusArgument& operator<<(QDBusArgument& argument, const PortalShortcut::Entry& entry) {
+    argument.beginStructure();
+    argument << entry.id << entry.properties;
+    argument.endStructure();
+    return argument;
+}
+
+const QDBusArgument& operator>>(const QDBusArgument& argument, PortalShortcut::Entry& entry) {
+    argument.beginStructure();
+    argument >> entry.id >> entry.properties;
+    argument.endStructure();
+    return argument;
+}
 
 PortalShortcut::PortalShortcut(QObject* parent) : QObject(parent) {
-    qDBusRegisterMetaType<PortalShortcutEntry>();
+    qDBusRegisterMetaType<Entry>();
     qDBusRegisterMetaType<PortalShortcutList>();
 }
 
@@ -118,6 +110,7 @@ void PortalShortcut::bind(QKeyCombination key, const QString& description) {
                                  QVariant::fromValue(shortcuts), QString()},
                                 {}, [this](uint bindCode, const QVariantMap& bindResults) {
                                     if (bindCode == 1) {
+                                        closeSession();
                                         emit failed(tr("declined in the desktop's dialog"));
                                         return;
                                     }
@@ -126,7 +119,7 @@ void PortalShortcut::bind(QKeyCombination key, const QString& description) {
                                     if (value.canConvert<QDBusArgument>()) {
                                         value.value<QDBusArgument>() >> list;
                                     }
-                                    for (const PortalShortcutEntry& entry : list) {
+                                    for (const Entry& entry : list) {
                                         if (bindCode == 0 && entry.id == kShortcutId) {
                                             emit bound(
                                                 entry.properties.value(QStringLiteral("trigger_description"))
@@ -134,6 +127,8 @@ void PortalShortcut::bind(QKeyCombination key, const QString& description) {
                                             return;
                                         }
                                     }
+                                    // A session without the key would only hold a name on the bus.
+                                    closeSession();
                                     emit failed(tr("the desktop did not take the key"));
                                 });
                     });

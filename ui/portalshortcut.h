@@ -8,6 +8,7 @@
 
 #include <functional>
 
+class QDBusArgument;
 class QDBusMessage;
 
 // A key taken from the whole Wayland desktop through the desktop's GlobalShortcuts portal: a
@@ -20,6 +21,12 @@ class PortalShortcut : public QObject {
     Q_OBJECT
 
 public:
+    // One entry of the portal's shortcut lists, a(sa{sv}): an id and its properties.
+    struct Entry {
+        QString id;
+        QVariantMap properties;
+    };
+
     explicit PortalShortcut(QObject* parent = nullptr);
     ~PortalShortcut() override;
 
@@ -53,3 +60,7 @@ private:
     int generation_ = 0;
     int tokens_ = 0;
 };
+
+QDBusArgument& operator<<(QDBusArgument& argument, const PortalShortcut::Entry& entry);
+const QDBusArgument& operator>>(const QDBusArgument& argument, PortalShortcut::Entry& entry);
+Q_DECLARE_METATYPE(PortalShortcut::Entry)
