@@ -276,9 +276,12 @@ void MainWindow::buildForcesOffKey(QMenu* settingsMenu) {
     connect(forcesOffKey_, &GlobalShortcut::pressed, forcesToolBar_->forcesOffAction(), &QAction::toggle);
     auto* reach = new QLabel(this);
     reach->setObjectName(QStringLiteral("forces_off_key_status"));
+    // It may be cut short on a small screen rather than widen the window; the tooltip has it all.
+    reach->setMinimumWidth(reach->fontMetrics().averageCharWidth() * 24);
     statusBar()->addPermanentWidget(reach);
     const auto showReach = [this, reach] {
         reach->setText(forcesOffKey_->summary());
+        reach->setToolTip(forcesOffKey_->summary());
         forcesToolBar_->showForcesOffKey(QKeySequence(forcesOffKey_->key()));
     };
     connect(forcesOffKey_, &GlobalShortcut::reachChanged, reach, showReach);
