@@ -93,6 +93,7 @@ void PortalShortcut::bind(QKeyCombination key, const QString& description) {
                                            .path();
                         }
                         if (code != 0 || session_.isEmpty()) {
+                            session_.clear();
                             emit failed(tr("the desktop refused a shortcut session"));
                             return;
                         }
