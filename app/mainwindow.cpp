@@ -7,9 +7,12 @@
 #include "telemetry/telemetrysourceudp.h"
 #include "telemetry/telemetrythread.h"
 #include "ui/aboutdialog.h"
+#include "ui/forcesoffkeydialog.h"
 #include "ui/forcestoolbar.h"
 #include "ui/forcesviewwidget.h"
 #include "ui/gamesetupdialog.h"
+#include "ui/globalshortcut.h"
+#include "ui/shortcutkeys.h"
 #include "ui/statusdock.h"
 #include "ui/statuswidget.h"
 #include "ui/threeaxiseffectswidget.h"
@@ -47,6 +50,7 @@ const QString kAcceptRemoteKey = QStringLiteral("telemetry/acceptRemote");
 const QString kStateKey = QStringLiteral("window/state");
 const QString kMasterGainKey = QStringLiteral("forces/master_gain");
 const QString kSendAxesKey = QStringLiteral("msfs/send_axes");
+const QString kForcesOffKey = QStringLiteral("forces/off_key");
 const QString kTabsGroup = QStringLiteral("tabs");
 
 } // namespace
@@ -250,6 +254,7 @@ MainWindow::MainWindow(QWidget* parent)
     connect(sendAxesAction_, &QAction::triggered, this,
             [](bool on) { windowSettings()->setValue(kSendAxesKey, on); });
     sendAxesAction_->setChecked(windowSettings()->value(kSendAxesKey, false).toBool());
+    buildForcesOffKey(settingsMenu);
 
     // Help: the set-up guide and the About box, each opened without blocking the window.
     QMenu* help = menuBar()->addMenu(tr("&Help"));
@@ -401,6 +406,36 @@ void MainWindow::buildForcesToolBar() {
         emit masterGainChanged(percent);
     });
     connect(this, &MainWindow::masterGainChanged, background_, &MainBackgroundThread::setMasterGain);
+}
+
+void MainWindow::buildForcesOffKey(QMenu* settingsMenu) {
+    forcesOffKey_ =
+        new GlobalShortcut(ShortcutKeys::fromText(windowSettings()->value(kForcesOffKey).toString()), this);
+    forcesOffKey_->setObjectName(QStringLiteral("forces_off_key"));
+    connect(forcesOffKey_, &GlobalShortcut::pressed, forcesToolBar_->forcesOffAction(), &QAction::toggle);
+    auto* reach = new QLabel(this);
+    reach->setObjectName(QStringLiteral("forces_off_key_status"));
+    // It may be cut short on a small screen rather than widen the window; the tooltip has it all.
+    reach->setMinimumWidth(reach->fontMetrics().averageCharWidth() * 24);
+    statusBar()->addPermanentWidget(reach);
+    const auto showReach = [this, reach] {
+        reach->setText(forcesOffKey_->summary());
+        reach->setToolTip(forcesOffKey_->summary());
+        forcesToolBar_->showForcesOffKey(QKeySequence(forcesOffKey_->key()));
+    };
+    connect(forcesOffKey_, &GlobalShortcut::reachChanged, reach, showReach);
+    showReach();
+    QAction* choose = settingsMenu->addAction(tr("Forces off key…"));
+    choose->setObjectName(QStringLiteral("forces_off_key_action"));
+    connect(choose, &QAction::triggered, this, [this] {
+        auto* dialog = new ForcesOffKeyDialog(forcesOffKey_, this);
+        dialog->setAttribute(Qt::WA_DeleteOnClose);
+        connect(dialog, &QDialog::accepted, this, [this, dialog] {
+            windowSettings()->setValue(kForcesOffKey, ShortcutKeys::toText(dialog->key()));
+            forcesOffKey_->setKey(dialog->key());
+        });
+        dialog->open();
+    });
 }
 
 void MainWindow::showForces() {

@@ -12,6 +12,8 @@ class MainWindow;
 }
 class QAction;
 class ForcesToolBar;
+class GlobalShortcut;
+class QMenu;
 class QCloseEvent;
 class QLabel;
 class QSettings;
@@ -96,6 +98,9 @@ private:
     void restoreTabs();
     // The toolbar of "Forces off", "Master gain (%)" and the status panel's switch.
     void buildForcesToolBar();
+    // The "Forces off" key from every window and, where the desktop allows, from the simulator;
+    // its line in the status bar and its choice in the Settings menu.
+    void buildForcesOffKey(QMenu* settingsMenu);
 
     std::unique_ptr<Ui::MainWindow> ui_;
     QIcon icon_;
@@ -110,6 +115,7 @@ private:
     bool buttonHeld_ = false;
     bool stopHeld_ = false;
     ForcesToolBar* forcesToolBar_ = nullptr;
+    GlobalShortcut* forcesOffKey_ = nullptr;
     bool geometryRestored_ = false;
     bool tabsRestored_ = false;
     MainBackgroundThread::PanelView panelView_ = MainBackgroundThread::PanelView::InFront;

@@ -9,7 +9,9 @@
 #include "telemetry/recordingcsv.h"
 #include "telemetry/telemetrysourceudp.h"
 #include "telemetry/telemetrythread.h"
+#include "ui/forcesoffkeydialog.h"
 #include "ui/forcesviewwidget.h"
+#include "ui/gamesetupdialog.h"
 #include "ui/threeaxiseffectswidget.h"
 
 #include <QAction>
@@ -18,8 +20,11 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
+#include <QDialogButtonBox>
+#include <QFileDialog>
 #include <QGuiApplication>
 #include <QKeySequence>
+#include <QKeySequenceEdit>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -770,7 +775,7 @@ private slots:
 
             auto* off = window.findChild<QAction*>(QStringLiteral("forces_off_action"));
             QVERIFY(off && off->isCheckable());
-            QVERIFY(off->toolTip().contains(off->shortcut().toString(QKeySequence::NativeText)));
+            QVERIFY(off->toolTip().contains(QStringLiteral("Ctrl+Shift+Space")));
             const auto press = [&] {
                 if (byKey) {
                     QTest::keyClick(&window, Qt::Key_Space, Qt::ControlModifier | Qt::ShiftModifier);
@@ -800,6 +805,158 @@ private slots:
                  gain);
         MainWindow next;
         QCOMPARE(next.findChild<QSpinBox*>(QStringLiteral("master_gain"))->value(), gain);
+    }
+
+    // The "Forces off" key takes the forces off from every dialog, modal or not, and leaves the
+    // dialog as it was: no button pressed, still open.
+    void forcesOffKeyLeavesDialogsAlone_data() {
+        QTest::addColumn<QString>("dialog");
+        QTest::newRow("Save changes?") << QStringLiteral("save");
+        QTest::newRow("delete") << QStringLiteral("delete");
+        QTest::newRow("set-up window") << QStringLiteral("setup");
+        QTest::newRow("set-up folder") << QStringLiteral("folder");
+    }
+
+    void forcesOffKeyLeavesDialogsAlone() {
+        QFETCH(QString, dialog);
+        EffectsProfile profile;
+        profile.resetToDefaults();
+        profile.metadata.flight_module = QStringLiteral("Yak-52");
+        ProfileStore().save(profile);
+        const QStringList files = QDir(QStringLiteral("effect_profiles")).entryList(QDir::Files);
+        QCOMPARE(files.size(), 1);
+        MainWindow window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        auto* off = window.findChild<QAction*>(QStringLiteral("forces_off_action"));
+        QSignalSpy held(&window, &MainWindow::forcesHeldChanged);
+        QString seen;
+        bool offInDialog = false;
+        bool openAfterKey = false;
+        bool buttonPressed = false;
+        // Presses the key in the dialog once it is up, then closes the dialog as Escape would.
+        QTimer poll;
+        poll.setInterval(10);
+        connect(&poll, &QTimer::timeout, this, [&] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (!modal || (dialog == QLatin1String("folder") && !qobject_cast<QFileDialog*>(modal))) {
+                return;
+            }
+            poll.stop();
+            seen = QString::fromLatin1(modal->metaObject()->className());
+            QTest::keyClick(modal->focusWidget() ? modal->focusWidget() : modal, Qt::Key_Space,
+                            Qt::ControlModifier | Qt::ShiftModifier);
+            offInDialog = off->isChecked();
+            openAfterKey = modal->isVisible();
+            if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+                buttonPressed = box->clickedButton() != nullptr;
+            }
+            modal->close();
+        });
+        poll.start();
+        const auto openSetUp = [&window] {
+            QMenu* help = window.menuBar()->findChild<QMenu*>(QStringLiteral("help_menu"));
+            help->actions().constFirst()->trigger();
+            return window.findChild<GameSetupDialog*>();
+        };
+        if (dialog == QLatin1String("save")) {
+            window.findChild<QLineEdit*>(QStringLiteral("flight_module_input"))
+                ->setText(QStringLiteral("Yak-53"));
+            QVERIFY(!window.close());
+        } else if (dialog == QLatin1String("delete")) {
+            window.findChild<QComboBox*>(QStringLiteral("profile_combo"))->setCurrentIndex(0);
+            QTest::mouseClick(window.findChild<QPushButton*>(QStringLiteral("delete_profile")),
+                              Qt::LeftButton);
+        } else if (dialog == QLatin1String("setup")) {
+            QVERIFY(openSetUp());
+        } else {
+            GameSetupDialog* setUp = openSetUp();
+            QVERIFY(setUp);
+            QTest::mouseClick(setUp->findChild<QPushButton*>(QStringLiteral("setup_dcs")), Qt::LeftButton);
+            QVERIFY(setUp->isVisible());
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(!seen.isEmpty(), 5000);
+        QVERIFY2(offInDialog, qPrintable(seen));
+        QVERIFY(openAfterKey);
+        QVERIFY(!buttonPressed);
+        QCOMPARE(held.size(), 1);
+        QCOMPARE(held.at(0).at(0).toBool(), true);
+        // Nothing saved, deleted or set up; the window is still there.
+        QVERIFY(window.isVisible());
+        QCOMPARE(QDir(QStringLiteral("effect_profiles")).entryList(QDir::Files), files);
+    }
+
+    // Settings > Forces off key: the key is remembered for the next run; a key other programs
+    // need for typing cannot be chosen, and a stored one that is unusable gives the default.
+    void forcesOffKeyIsChosenInSettings_data() {
+        QTest::addColumn<QString>("stored");     // from the last run; empty for none
+        QTest::addColumn<QKeySequence>("typed"); // recorded in the dialog; empty for none
+        QTest::addColumn<QKeySequence>("expected");
+        QTest::addColumn<QString>("remembered");
+        const QKeySequence standard(QStringLiteral("Ctrl+Shift+Space"));
+        QTest::newRow("default") << QString() << QKeySequence() << standard << QString();
+        QTest::newRow("from the last run")
+            << QStringLiteral("Ctrl+Alt+F") << QKeySequence() << QKeySequence(QStringLiteral("Ctrl+Alt+F"))
+            << QStringLiteral("Ctrl+Alt+F");
+        QTest::newRow("bare key from the last run")
+            << QStringLiteral("F") << QKeySequence() << standard << QStringLiteral("F");
+        QTest::newRow("two keys from the last run") << QStringLiteral("Ctrl+A, Ctrl+B") << QKeySequence()
+                                                    << standard << QStringLiteral("Ctrl+A, Ctrl+B");
+        QTest::newRow("chosen") << QString() << QKeySequence(QStringLiteral("Ctrl+F12"))
+                                << QKeySequence(QStringLiteral("Ctrl+F12")) << QStringLiteral("Ctrl+F12");
+        QTest::newRow("bare key refused")
+            << QString() << QKeySequence(QStringLiteral("B")) << standard << QString();
+        QTest::newRow("key without a symbol refused")
+            << QString() << QKeySequence(QStringLiteral("Ctrl+Shift+Volume Up")) << standard << QString();
+    }
+
+    void forcesOffKeyIsChosenInSettings() {
+        QFETCH(QString, stored);
+        QFETCH(QKeySequence, typed);
+        QFETCH(QKeySequence, expected);
+        QFETCH(QString, remembered);
+        if (!stored.isEmpty()) {
+            MainWindow::windowSettings()->setValue(QStringLiteral("forces/off_key"), stored);
+        }
+        {
+            MainWindow window;
+            window.show();
+            QVERIFY(QTest::qWaitForWindowActive(&window));
+            if (!typed.isEmpty()) {
+                window.findChild<QAction*>(QStringLiteral("forces_off_key_action"))->trigger();
+                auto* chooser = window.findChild<ForcesOffKeyDialog*>();
+                QVERIFY(chooser && chooser->isVisible());
+                auto* edit = chooser->findChild<QKeySequenceEdit*>();
+                edit->setFocus();
+                QTest::keyClick(edit, typed[0].key(), typed[0].keyboardModifiers());
+                QPushButton* ok = chooser->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok);
+                QCOMPARE(ok->isEnabled(), typed == expected);
+                ok->isEnabled() ? ok->click() : chooser->reject();
+            }
+            QCOMPARE(MainWindow::windowSettings()->value(QStringLiteral("forces/off_key")).toString(),
+                     remembered);
+            auto* status = window.findChild<QLabel*>(QStringLiteral("forces_off_key_status"));
+            QVERIFY(status && window.statusBar()->isAncestorOf(status));
+            QVERIFY2(status->text().contains(expected.toString(QKeySequence::NativeText)),
+                     qPrintable(status->text()));
+            // The offscreen display has no desktop to take the key from; the window says so.
+            QVERIFY2(status->text().contains(QStringLiteral("only in this program")),
+                     qPrintable(status->text()));
+            auto* off = window.findChild<QAction*>(QStringLiteral("forces_off_action"));
+            QVERIFY(off->toolTip().contains(expected.toString(QKeySequence::NativeText)));
+            QTest::keyClick(&window, expected[0].key(), expected[0].keyboardModifiers());
+            QVERIFY(off->isChecked());
+            if (expected != QKeySequence(QStringLiteral("Ctrl+Shift+Space"))) {
+                QTest::keyClick(&window, Qt::Key_Space, Qt::ControlModifier | Qt::ShiftModifier);
+                QVERIFY(off->isChecked());
+            }
+            QTest::keyClick(&window, expected[0].key(), expected[0].keyboardModifiers());
+            QVERIFY(!off->isChecked());
+        }
+        MainWindow next;
+        QVERIFY(next.findChild<QLabel*>(QStringLiteral("forces_off_key_status"))
+                    ->text()
+                    .contains(expected.toString(QKeySequence::NativeText)));
     }
 
     // The plot listens to the loop only while its tab is on screen, at most 60 samples a second.
