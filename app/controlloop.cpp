@@ -11,6 +11,7 @@
 #include "forces/msfstelemetryforcecalculator.h"
 #include "forces/shturmoviktelemetryforcecalculator.h"
 #include "forces/warthunderforcecalculator.h"
+#include "records/logcategories.h"
 
 #include <QSocketNotifier>
 #include <QThread>
@@ -117,6 +118,7 @@ void ControlLoop::tick(uint64_t periods) {
     Heartbeat::beat();
     const qint64 now = clock_();
     if (periods > StallPeriods) {
+        qCWarning(lcControlLoop) << "The loop stalled for" << periods * 5 << "ms; the forces ramp in again";
         ramp_.restart(now);
     }
     mailbox_->drain([this](const auto& record) { accept(record); });
@@ -325,6 +327,7 @@ void ControlLoop::setForcesHeld(bool held) {
         return;
     }
     forcesHeld_ = held;
+    qCInfo(lcControlLoop) << (held ? "Forces held at zero" : "Forces released; they ramp in");
     if (!held) {
         ramp_.restart(clock_());
         return;
@@ -349,6 +352,9 @@ void ControlLoop::zeroDevices(qint64 deadlineMs) {
         sequence[d] = links_[d]->sendZero();
     }
     for (int d = 0; d < 2; ++d) {
-        links_[d]->waitWritten(sequence[d], deadlineMs);
+        if (!links_[d]->waitWritten(sequence[d], deadlineMs)) {
+            qCWarning(lcControlLoop) << (d == 0 ? "Joystick base" : "Rudder unit")
+                                     << "did not take its last zero report";
+        }
     }
 }

@@ -2,7 +2,11 @@
 
 #include "app/guardian.h"
 #include "app/heartbeat.h"
+#include "app/logfile.h"
 #include "device/hidreports.h"
+#include "records/logcategories.h"
+
+#include <QDir>
 
 #include <cstring>
 #include <initializer_list>
@@ -62,7 +66,9 @@ void letGo() {
     const HidReports::Report joystickReport = HidReports::joystickDirectControl(zero, noOffset, noDampers);
     const HidReports::Report rudderReport = HidReports::rudderDirectControl(zero, noOffset, noDampers);
     hid_device* joystick = ::hid_open(HidReports::VendorId, HidReports::JoystickProductId, nullptr);
+    const QString joystickError = joystick ? QString() : QString::fromWCharArray(::hid_error(nullptr));
     hid_device* rudder = ::hid_open(HidReports::VendorId, HidReports::RudderProductId, nullptr);
+    const QString rudderError = rudder ? QString() : QString::fromWCharArray(::hid_error(nullptr));
     // A device whose writes hang (up to 5 s in the kernel) must not delay the other one; should no
     // thread be had, the rudder waits its turn.
     PendingWrite rudderWrite{rudder, &rudderReport};
@@ -81,6 +87,13 @@ void letGo() {
     if (joystick) {
         ::hid_close(joystick);
     }
+    // Told once both reports are out: the log waits, the hand does not.
+    qCWarning(lcGuardian).noquote() << "Guardian let go: joystick base"
+                                    << (joystick ? QStringLiteral("zeroed")
+                                                 : QStringLiteral("not opened (%1)").arg(joystickError))
+                                    << "- rudder unit"
+                                    << (rudder ? QStringLiteral("zeroed")
+                                               : QStringLiteral("not opened (%1)").arg(rudderError));
 }
 #endif
 
@@ -106,6 +119,8 @@ int run() {
         return 2;
     }
     ::close(Guardian::HeartbeatFd);
+    LogFile::install(QDir::current().absoluteFilePath(LogFile::FileName), LogFile::Echo::FileOnly,
+                     LogFile::Writing::Direct);
     const auto* counter = static_cast<const Heartbeat::Counter*>(mapping);
     ::hid_init();
 
@@ -126,6 +141,8 @@ int run() {
                 // The program is gone without a farewell: whatever it sent last may still push.
                 if (counter->load(std::memory_order_relaxed) != 0) {
                     letGo();
+                    qCWarning(lcGuardian)
+                        << "The program ended without a farewell; the guardian let go of the devices";
                 }
                 break;
             }
@@ -145,6 +162,8 @@ int run() {
         } else if (seen != 0 && !silenceExpected && !letGoSinceBeat && now - changedAt >= SilenceNs) {
             // Frozen, stopped or starved: the devices let go, and the guardian waits for the beat.
             letGo();
+            qCWarning(lcGuardian) << "No heartbeat for" << (now - changedAt) / 1000000
+                                  << "ms; the guardian let go of the devices";
             letGoSinceBeat = true;
         }
     }

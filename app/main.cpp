@@ -3,26 +3,32 @@
 #include "app/guardian.h"
 #include "app/guardianprocess.h"
 #include "app/instancelock.h"
+#include "app/logfile.h"
 #include "app/mainwindow.h"
 #include "app/recordingcontroller.h"
 #include "app/shutdownsignals.h"
+#include "records/logcategories.h"
 #include "records/metatypes.h"
 #include "telemetry/simconnect/simconnectconfig.h"
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QLockFile>
 #include <QMessageBox>
 #include <QPointer>
 #include <QSocketNotifier>
 #include <QStatusBar>
+#include <QSysInfo>
 #include <QTextStream>
 #include <QThread>
 
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+
+#include <hidapi.h>
 
 namespace {
 
@@ -100,6 +106,14 @@ int main(int argc, char* argv[]) {
     if (!DataDirectory::enter(commandLine.dataDirectory(), &error)) {
         return fatal(error);
     }
+    // From here on the terminal's lines also go to the file Help > Show log shows.
+    LogFile::install(QDir::current().absoluteFilePath(LogFile::FileName));
+    struct LogEnd {
+        ~LogEnd() { LogFile::uninstall(); }
+    } logEnd;
+    qCInfo(lcApp).noquote() << "Grovik Trennal" << QCoreApplication::applicationVersion() << "started in"
+                            << QDir::currentPath() << "- Qt" << qVersion() << "- hidapi" << hid_version_str()
+                            << "-" << QSysInfo::prettyProductName();
     // What goes wrong at start-up without stopping the program: on the terminal at once, and in
     // the window once it is shown.
     QStringList problems;
@@ -109,14 +123,13 @@ int main(int argc, char* argv[]) {
     static QPointer<MainWindow> shownWindow;
     const QString simconnectProblem =
         configureSimConnect(commandLine.simconnectEndpoint(), [](const QString& problem) {
-            std::fprintf(stderr, "%s\n", qPrintable(problem));
+            qCWarning(lcApp).noquote() << problem;
             if (shownWindow) {
                 shownWindow->statusBar()->showMessage(problem);
             }
         });
     if (!simconnectProblem.isEmpty()) {
-        err << simconnectProblem << '\n';
-        err.flush();
+        qCWarning(lcApp).noquote() << simconnectProblem;
         problems << simconnectProblem.split(QLatin1Char('\n'));
     }
 
@@ -168,10 +181,8 @@ int main(int argc, char* argv[]) {
     shownWindow = &window;
     // Problems of the recorder and the replay (a --record path that cannot be written, a
     // --replay file that is not a recording) reach the terminal as well as the window.
-    QObject::connect(window.recording(), &RecordingController::problem, &app, [](const QString& text) {
-        std::fprintf(stderr, "%s\n", qPrintable(text));
-        std::fflush(stderr);
-    });
+    QObject::connect(window.recording(), &RecordingController::problem, &app,
+                     [](const QString& text) { qCWarning(lcApp).noquote() << text; });
     if (!problems.isEmpty()) {
         window.statusBar()->showMessage(problems.constFirst());
         auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Grovik Trennal"),
@@ -195,5 +206,6 @@ int main(int argc, char* argv[]) {
     // The loop now stops on purpose; the window's destructor sends the zero reports, and the
     // guardian's farewell follows.
     guardian.expectSilence();
+    qCInfo(lcApp) << "Grovik Trennal ends";
     return status;
 }

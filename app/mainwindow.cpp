@@ -1,6 +1,7 @@
 #include "app/mainwindow.h"
 
 #include "app/controlthread.h"
+#include "app/logfile.h"
 #include "app/mainbackgroundthread.h"
 #include "app/recordingcontroller.h"
 #include "telemetry/flightrecorder.h"
@@ -9,6 +10,7 @@
 #include "ui/forcestoolbar.h"
 #include "ui/forcesviewwidget.h"
 #include "ui/gamesetupdialog.h"
+#include "ui/logdialog.h"
 #include "ui/statusdock.h"
 #include "ui/statuswidget.h"
 #include "ui/threeaxiseffectswidget.h"
@@ -203,6 +205,10 @@ MainWindow::MainWindow(QWidget* parent)
     };
     help->addAction(tr("&Setting up the games"), this,
                     [this, openDialog] { openDialog(new GameSetupDialog(this)); });
+    help->addAction(tr("Show &log"), this, [this, openDialog] {
+        LogFile::flush();
+        openDialog(new LogDialog({LogFile::previousPath(LogFile::path()), LogFile::path()}, this));
+    });
     help->addSeparator();
     QAction* about =
         help->addAction(tr("&About"), this, [this, openDialog] { openDialog(new AboutDialog(this)); });

@@ -1,5 +1,7 @@
 #include "device/devicelink.h"
 
+#include "device/devicelog.h"
+
 #include <QElapsedTimer>
 #include <QThread>
 
@@ -74,6 +76,7 @@ DeviceLink::DeviceLink(Device device, QObject* parent)
     : QObject(parent), device_(device), shared_(std::make_shared<Shared>()) {
     shared_->device = device;
     shared_->owner = this;
+    DeviceLog::forget(device == Joystick ? HidReports::JoystickProductId : HidReports::RudderProductId);
     std::shared_ptr<Shared> shared = shared_;
     // Without a parent: a thread stuck in a call outlives the link rather than be destroyed running.
     thread_ = QThread::create([shared] { run(shared); });
@@ -317,6 +320,7 @@ void DeviceLink::run(const std::shared_ptr<Shared>& shared) {
                 turns.turn.wait(turn, [&] { return turns.serving == ticket; });
                 if (!skip) {
                     handle = hid_open(HidReports::VendorId, productId, nullptr);
+                    DeviceLog::opened(productId, handle);
                 }
                 ++turns.serving;
                 turns.turn.notify_all();
@@ -325,8 +329,9 @@ void DeviceLink::run(const std::shared_ptr<Shared>& shared) {
             if (handle) {
                 // The result is not examined: a failed request leaves the report id alone, version 37.
                 HidReports::Report report = HidReports::featureRequest(HidReports::VersionReportId);
-                hid_get_feature_report(handle, report.data(), report.size());
+                const int read = hid_get_feature_report(handle, report.data(), report.size());
                 version = HidReports::parseVersion(report);
+                DeviceLog::connected(productId, handle, read, version);
             }
             lock.lock();
             s.openRequested = false;
@@ -352,6 +357,7 @@ void DeviceLink::run(const std::shared_ptr<Shared>& shared) {
         }
         if (s.closeRequested) {
             s.closeRequested = false;
+            DeviceLog::closed(productId);
             hid_close(s.handle);
             s.handle = nullptr;
             s.connected = false;
@@ -388,6 +394,7 @@ void DeviceLink::run(const std::shared_ptr<Shared>& shared) {
                     s.device == Joystick ? HidReports::joystickDirectControl(Forces(), noOffset, noDampers)
                                          : HidReports::rudderDirectControl(Forces(), noOffset, noDampers);
                 hid_write(handle, zero.data(), zero.size());
+                DeviceLog::lost(productId, handle);
                 hid_close(handle);
             } else {
                 position = HidReports::parsePosition(report);
@@ -395,10 +402,10 @@ void DeviceLink::run(const std::shared_ptr<Shared>& shared) {
         }
         if (!lost) {
             for (const HidReports::Report& report : gains) {
-                hid_write(handle, report.data(), report.size());
+                DeviceLog::write(productId, handle, report);
             }
             if (forces) {
-                hid_write(handle, forces->data(), forces->size());
+                DeviceLog::write(productId, handle, *forces);
             }
         }
 

@@ -1,6 +1,7 @@
 #include "profiles/profilestore.h"
 
 #include "profiles/profilejson.h"
+#include "profiles/profilelog.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -186,6 +187,9 @@ QString ProfileStore::save(const EffectsProfile& profile, bool* saved, QString* 
     if (!ok && reason.isEmpty()) {
         reason = QStringLiteral("Unknown error");
     }
+    if (!ok) {
+        ProfileLog::saveFailed(path, reason);
+    }
     if (saved) {
         *saved = ok;
     }
@@ -212,6 +216,7 @@ void ProfileStore::load(const QString& fileName, EffectsProfile& profile) const 
             }
         }
     }
+    ProfileLog::loaded(m_directory, fileName, bytes, MaxProfileBytes);
     ProfileJson::fromDocument(bytes, profile);
 }
 
@@ -241,7 +246,9 @@ int ProfileStore::rowOf(const QString& fileName) const {
 
 QString ProfileStore::autoSelect(Telemetry::Source source, const QString& flightModule) const {
     const QString own = ownProfile(source, flightModule);
-    return own.isEmpty() ? gameDefault(source) : own;
+    const QString chosen = own.isEmpty() ? gameDefault(source) : own;
+    ProfileLog::selected(source, flightModule, own, chosen);
+    return chosen;
 }
 
 QString ProfileStore::gameDefault(Telemetry::Source source) const {

@@ -1,6 +1,7 @@
 #include "telemetry/telemetrythread.h"
 
 #include "telemetry/aircraftname.h"
+#include "telemetry/telemetrylog.h"
 #include "telemetry/telemetryreplay.h"
 #include "telemetry/telemetrysource.h"
 #include "telemetry/telemetrysourcecondor2.h"
@@ -118,14 +119,16 @@ void TelemetryThread::adoptSource(TelemetrySource* source, Telemetry::Source ind
         source, &TelemetrySource::telemetrySourceChanged, this,
         [this](Telemetry::Source s, const QString& name) {
             currentSource_ = s;
+            TelemetryLog::streamStarted(s, AircraftName::cut(name));
             // Whatever a source reads, a name stays short enough for every row it is part of.
             emit telemetrySourceChanged(s, AircraftName::cut(name));
         },
         Qt::DirectConnection);
     connect(
         source, &TelemetrySource::telemetryEnded, this,
-        [this]() {
+        [this, index]() {
             currentSource_ = Telemetry::TELEMETRY_SOURCE_NONE;
+            TelemetryLog::streamEnded(index);
             emit telemetryEnded();
         },
         Qt::DirectConnection);
