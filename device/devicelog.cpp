@@ -7,6 +7,7 @@
 
 #include <QFile>
 
+#include <atomic>
 #include <mutex>
 
 namespace {
@@ -14,12 +15,14 @@ namespace {
 struct DeviceState {
     QString lastFailure; // the reason of the last failed open that was logged
     QString path;        // where the device was opened
-    bool writeFailing = false;
 };
 
 struct States {
     std::mutex mutex;
     DeviceState devices[2];
+    // Read at every write, so outside the lock: the two devices' I/O threads never meet here.
+    // Each is written only by its device's own I/O thread.
+    std::atomic<bool> writeFailing[2] = {false, false};
 };
 
 States& states() {
@@ -27,8 +30,12 @@ States& states() {
     return s;
 }
 
+int indexOf(unsigned short productId) {
+    return productId == HidReports::RudderProductId ? 1 : 0;
+}
+
 DeviceState& stateOf(States& s, unsigned short productId) {
-    return s.devices[productId == HidReports::RudderProductId ? 1 : 0];
+    return s.devices[indexOf(productId)];
 }
 
 QString errorText(hid_device* handle) {
@@ -63,6 +70,7 @@ void forget(unsigned short productId) {
     States& s = states();
     std::lock_guard<std::mutex> lock(s.mutex);
     stateOf(s, productId) = DeviceState();
+    s.writeFailing[indexOf(productId)] = false;
 }
 
 void opened(unsigned short productId, hid_device* handle) {
@@ -73,7 +81,7 @@ void opened(unsigned short productId, hid_device* handle) {
     DeviceState& d = stateOf(s, productId);
     if (handle) {
         d.lastFailure.clear();
-        d.writeFailing = false;
+        s.writeFailing[indexOf(productId)] = false;
         lock.unlock();
         const QStringList paths = pathsOf(productId);
         lock.lock();
@@ -119,14 +127,11 @@ void connected(unsigned short productId, hid_device* handle, int read, uint32_t 
 
 int write(unsigned short productId, hid_device* handle, const HidReports::Report& report) {
     const int result = hid_write(handle, report.data(), report.size());
-    States& s = states();
-    std::unique_lock<std::mutex> lock(s.mutex);
-    DeviceState& d = stateOf(s, productId);
-    if ((result < 0) == d.writeFailing) {
+    std::atomic<bool>& failing = states().writeFailing[indexOf(productId)];
+    if ((result < 0) == failing.load(std::memory_order_relaxed)) {
         return result; // nothing new: still failing, or still writing
     }
-    d.writeFailing = result < 0;
-    lock.unlock();
+    failing.store(result < 0, std::memory_order_relaxed);
     if (result < 0) {
         qCWarning(lcDevice).noquote()
             << name(productId) << "did not take a report (command"
