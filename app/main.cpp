@@ -19,6 +19,7 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QSocketNotifier>
+#include <QStandardPaths>
 #include <QStatusBar>
 #include <QSysInfo>
 #include <QTextStream>
@@ -85,6 +86,13 @@ int main(int argc, char* argv[]) {
             err << commandLine.errorText() << '\n';
             return 1;
         }
+        // A set-up's changes reach the log of the data directory, when there is one; the terminal
+        // has its own report.
+        const QString dataDirectory =
+            DataDirectory::choose(commandLine.dataDirectory(), QDir::currentPath(),
+                                  QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
+        LogFile::install(QDir(dataDirectory).absoluteFilePath(LogFile::FileName), LogFile::Echo::FileOnly,
+                         LogFile::Writing::Direct);
         return commandLine.run(out, err);
     }
 
