@@ -11,6 +11,7 @@
 #include "forces/msfstelemetryforcecalculator.h"
 #include "forces/shturmoviktelemetryforcecalculator.h"
 #include "forces/warthunderforcecalculator.h"
+#include "records/logcategories.h"
 
 #include <QSocketNotifier>
 #include <QThread>
@@ -125,6 +126,10 @@ void ControlLoop::tick(uint64_t periods) {
     const uint64_t letGos = Heartbeat::letGos();
     if (periods > StallPeriods || letGos != letGos_) {
         letGos_ = letGos;
+        if (periods > StallPeriods) {
+            qCWarning(lcControlLoop) << "The loop stalled for" << periods * 5
+                                     << "ms; the forces ramp in again";
+        }
         ramp_.restart(now);
         if (!forcesHeld_) {
             sendGains();
@@ -489,6 +494,7 @@ void ControlLoop::setForcesHeld(bool held) {
         return;
     }
     forcesHeld_ = held;
+    qCInfo(lcControlLoop) << (held ? "Forces held at zero" : "Forces released; they ramp in");
     if (!held) {
         ramp_.restart(clock_());
         sendGains();
@@ -519,7 +525,11 @@ bool ControlLoop::zeroDevices(qint64 deadlineMs) {
     }
     bool confirmed = true;
     for (int d = 0; d < 2; ++d) {
-        confirmed = links_[d]->waitWritten(sequence[d], deadlineMs) && confirmed;
+        if (!links_[d]->waitWritten(sequence[d], deadlineMs)) {
+            confirmed = false;
+            qCWarning(lcControlLoop) << (d == 0 ? "Joystick base" : "Rudder unit")
+                                     << "did not take its last zero report";
+        }
     }
     return confirmed;
 }

@@ -1,6 +1,7 @@
 #include "app/guardian.h"
 
 #include "app/heartbeat.h"
+#include "records/logcategories.h"
 
 #include <initializer_list>
 #include <new>
@@ -47,6 +48,8 @@ bool Guardian::start(const char* programName) {
     }
     programName_ = programName ? programName : "grovik-trennal";
     if (!spawn()) {
+        qCWarning(lcGuardian)
+            << "No guardian could be started: should this program be killed, nothing lets go of the devices";
         return false;
     }
     // The mapping stays for the life of the process: the control thread may be in beat() until
@@ -124,6 +127,7 @@ bool Guardian::spawn() {
         ::fcntl(exitFd_, F_SETFD, FD_CLOEXEC);
     }
     started_.start();
+    qCInfo(lcGuardian) << "Guardian process" << pid << "watches the control loop";
     return true;
 #else
     return false;
@@ -141,6 +145,7 @@ bool Guardian::restartIfGone() {
     }
     // Gone without being told: killed by hand or by the out-of-memory killer. The devices have
     // no one to let go of them until another guardian watches.
+    qCWarning(lcGuardian) << "Guardian process" << pid_ << "ended while the program runs";
     pid_ = -1;
     if (exitFd_ >= 0) {
         ::close(exitFd_);
@@ -157,6 +162,7 @@ bool Guardian::restartIfGone() {
     // row, the program flies on without.
     quickEnds_ = started_.elapsed() < QuickEndMs ? quickEnds_ + 1 : 0;
     if (quickEnds_ >= MaxQuickEnds) {
+        qCCritical(lcGuardian) << "The guardian keeps ending as it starts; no other is started";
         return false;
     }
     return spawn();

@@ -2,7 +2,11 @@
 
 #include "app/guardian.h"
 #include "app/heartbeat.h"
+#include "app/logfile.h"
 #include "device/hidreports.h"
+#include "records/logcategories.h"
+
+#include <QDir>
 
 #include <atomic>
 #include <cstring>
@@ -90,6 +94,10 @@ void* releaseDevice(void* argument) {
     for (;;) {
         hid_device* device = openDevice(release->productId);
         if (!device) {
+            qCWarning(lcGuardian).noquote()
+                << "Guardian let go:"
+                << (release->productId == HidReports::JoystickProductId ? "joystick base" : "rudder unit")
+                << "not opened";
             break; // absent: nothing of it pushes
         }
         // The program may have come back while the open took its time: its own reports then
@@ -106,6 +114,10 @@ void* releaseDevice(void* argument) {
         const bool gainsSent = ::hid_write(device, gainsOff.data(), gainsOff.size()) >= 0;
         const bool forcesSent = ::hid_write(device, release->forces.data(), release->forces.size()) >= 0;
         ::hid_close(device);
+        qCWarning(lcGuardian).noquote()
+            << "Guardian let go:"
+            << (release->productId == HidReports::JoystickProductId ? "joystick base" : "rudder unit")
+            << (gainsSent && forcesSent ? "zeroed" : "did not take its zero report");
         if ((gainsSent && forcesSent) || !programGone.load() || monotonicNs() >= giveUpAt.load()) {
             break;
         }
@@ -166,6 +178,8 @@ int run() {
         return 2;
     }
     ::close(Guardian::HeartbeatFd);
+    LogFile::install(QDir::current().absoluteFilePath(LogFile::FileName), LogFile::Echo::FileOnly,
+                     LogFile::Writing::Direct);
     shared = static_cast<Heartbeat::Shared*>(mapping);
     ::hid_init();
     const Forces zero;
@@ -196,6 +210,8 @@ int run() {
                 programGone.store(true);
                 if (shared->beats.load(std::memory_order_relaxed) != 0) {
                     letGo(seen);
+                    qCWarning(lcGuardian)
+                        << "The program ended without a farewell; the guardian let go of the devices";
                 }
                 waitForReleases();
                 break;
@@ -216,6 +232,8 @@ int run() {
         } else if (seen != 0 && !silenceExpected && !letGoSinceBeat && now - changedAt >= SilenceNs) {
             // Frozen, stopped or starved: the devices let go, and the guardian waits for the beat.
             letGo(seen);
+            qCWarning(lcGuardian) << "No heartbeat for" << (now - changedAt) / 1000000
+                                  << "ms; the guardian let go of the devices";
             letGoSinceBeat = true;
         }
     }

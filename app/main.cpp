@@ -3,21 +3,26 @@
 #include "app/guardian.h"
 #include "app/guardianprocess.h"
 #include "app/instancelock.h"
+#include "app/logfile.h"
 #include "app/mainwindow.h"
 #include "app/recordingcontroller.h"
 #include "app/runninginstance.h"
 #include "app/shutdownsignals.h"
+#include "records/logcategories.h"
 #include "records/metatypes.h"
 #include "telemetry/simconnect/simconnectconfig.h"
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QLockFile>
 #include <QMessageBox>
 #include <QPointer>
 #include <QSocketNotifier>
+#include <QStandardPaths>
 #include <QStatusBar>
+#include <QSysInfo>
 #include <QTextStream>
 #include <QThread>
 #include <QTimer>
@@ -25,6 +30,8 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+
+#include <hidapi.h>
 
 namespace {
 
@@ -81,6 +88,13 @@ int main(int argc, char* argv[]) {
             err << commandLine.errorText() << '\n';
             return 1;
         }
+        // A set-up's changes reach the log of the data directory, when there is one; the terminal
+        // has its own report.
+        const QString dataDirectory =
+            DataDirectory::choose(commandLine.dataDirectory(), QDir::currentPath(),
+                                  QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
+        LogFile::install(QDir(dataDirectory).absoluteFilePath(LogFile::FileName), LogFile::Echo::FileOnly,
+                         LogFile::Writing::Direct);
         return commandLine.run(out, err);
     }
 
@@ -102,6 +116,15 @@ int main(int argc, char* argv[]) {
     if (!DataDirectory::enter(commandLine.dataDirectory(), &error)) {
         return fatal(error);
     }
+    // From here on the terminal's lines also go to the file Help > Show log shows.
+    LogFile::install(QDir::current().absoluteFilePath(LogFile::FileName));
+    struct LogEnd {
+        ~LogEnd() { LogFile::uninstall(); }
+    } logEnd;
+    qCInfo(lcApp).noquote() << "Grovik Trennal" << QCoreApplication::applicationVersion() << "started in"
+                            << QDir::currentPath() << "- Qt" << qVersion() << "- hidapi" << hid_version_str()
+                            << "-" << QSysInfo::prettyProductName();
+
     // Ctrl+C, kill, log-out: the same way out as closing the window (the window's shut-down
     // leaves the devices at zero and joins the worker threads). Caught from here on, so that one
     // that comes while the program starts ends it through the event loop too.
@@ -116,14 +139,13 @@ int main(int argc, char* argv[]) {
     static QPointer<MainWindow> shownWindow;
     const QString simconnectProblem =
         configureSimConnect(commandLine.simconnectEndpoint(), [](const QString& problem) {
-            std::fprintf(stderr, "%s\n", qPrintable(problem));
+            qCWarning(lcApp).noquote() << problem;
             if (shownWindow) {
                 shownWindow->statusBar()->showMessage(problem);
             }
         });
     if (!simconnectProblem.isEmpty()) {
-        err << simconnectProblem << '\n';
-        err.flush();
+        qCWarning(lcApp).noquote() << simconnectProblem;
         problems << simconnectProblem.split(QLatin1Char('\n'));
     }
 
@@ -209,10 +231,8 @@ int main(int argc, char* argv[]) {
     });
     // Problems of the recorder and the replay (a --record path that cannot be written, a
     // --replay file that is not a recording) reach the terminal as well as the window.
-    QObject::connect(window.recording(), &RecordingController::problem, &app, [](const QString& text) {
-        std::fprintf(stderr, "%s\n", qPrintable(text));
-        std::fflush(stderr);
-    });
+    QObject::connect(window.recording(), &RecordingController::problem, &app,
+                     [](const QString& text) { qCWarning(lcApp).noquote() << text; });
     if (!problems.isEmpty()) {
         window.statusBar()->showMessage(problems.constFirst());
         auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Grovik Trennal"),
@@ -242,5 +262,6 @@ int main(int argc, char* argv[]) {
     } else {
         guardian.leave();
     }
+    qCInfo(lcApp) << "Grovik Trennal ends";
     return status;
 }

@@ -3,18 +3,15 @@
 #include "app/controlloop.h"
 #include "app/panelfeed.h"
 #include "app/realtimescheduling.h"
+#include "records/logcategories.h"
 #include "telemetry/telemetrythread.h"
 
-#include <QLoggingCategory>
 #include <QThread>
 #include <QTimer>
 
 #include <algorithm>
 
 #include <hidapi.h>
-
-// "QT_LOGGING_RULES=trennal.loop.info=false" silences it.
-Q_LOGGING_CATEGORY(lcControlLoop, "trennal.loop", QtInfoMsg)
 
 namespace {
 

@@ -1,6 +1,7 @@
 #include "app/mainwindow.h"
 
 #include "app/controlthread.h"
+#include "app/logfile.h"
 #include "app/mainbackgroundthread.h"
 #include "app/recordingcontroller.h"
 #include "telemetry/flightrecorder.h"
@@ -12,6 +13,7 @@
 #include "ui/forcesviewwidget.h"
 #include "ui/gamesetupdialog.h"
 #include "ui/globalshortcut.h"
+#include "ui/logdialog.h"
 #include "ui/shortcutkeys.h"
 #include "ui/statusdock.h"
 #include "ui/statuswidget.h"
@@ -265,6 +267,10 @@ MainWindow::MainWindow(QWidget* parent)
     };
     help->addAction(tr("&Setting up the games"), this,
                     [this, openDialog] { openDialog(new GameSetupDialog(this)); });
+    help->addAction(tr("Show &log"), this, [this, openDialog] {
+        LogFile::flush();
+        openDialog(new LogDialog({LogFile::previousPath(LogFile::path()), LogFile::path()}, this));
+    });
     help->addSeparator();
     QAction* about =
         help->addAction(tr("&About"), this, [this, openDialog] { openDialog(new AboutDialog(this)); });

@@ -1,5 +1,7 @@
 #include "device/devicelink.h"
 
+#include "device/devicelog.h"
+
 #include <QElapsedTimer>
 #include <QThread>
 
@@ -98,6 +100,7 @@ DeviceLink::DeviceLink(Device device, QObject* parent)
     : QObject(parent), device_(device), shared_(std::make_shared<Shared>()) {
     shared_->device = device;
     shared_->owner = this;
+    DeviceLog::forget(device == Joystick ? HidReports::JoystickProductId : HidReports::RudderProductId);
     std::shared_ptr<Shared> shared = shared_;
     // Without a parent: a thread stuck in a call outlives the link rather than be destroyed running.
     thread_ = QThread::create([shared] { run(shared); });
@@ -381,6 +384,7 @@ void DeviceLink::run(const std::shared_ptr<Shared>& shared) {
                 turns.turn.wait(turn, [&] { return turns.serving == ticket; });
                 if (!skip) {
                     handle = hid_open(HidReports::VendorId, productId, nullptr);
+                    DeviceLog::opened(productId, handle);
                 }
                 ++turns.serving;
                 turns.turn.notify_all();
@@ -389,8 +393,9 @@ void DeviceLink::run(const std::shared_ptr<Shared>& shared) {
             if (handle) {
                 // The result is not examined: a failed request leaves the report id alone, version 37.
                 HidReports::Report report = HidReports::featureRequest(HidReports::VersionReportId);
-                hid_get_feature_report(handle, report.data(), report.size());
+                const int read = hid_get_feature_report(handle, report.data(), report.size());
                 version = HidReports::parseVersion(report);
+                DeviceLog::connected(productId, handle, read, version);
             }
             lock.lock();
             s.openRequested = false;
@@ -419,6 +424,7 @@ void DeviceLink::run(const std::shared_ptr<Shared>& shared) {
         }
         if (s.closeRequested) {
             s.closeRequested = false;
+            DeviceLog::closed(productId);
             hid_close(s.handle);
             s.handle = nullptr;
             s.connected = false;
@@ -463,6 +469,7 @@ void DeviceLink::run(const std::shared_ptr<Shared>& shared) {
                 const HidReports::Report gainsZero = HidReports::directXOverrideOff();
                 hid_write(handle, gainsZero.data(), gainsZero.size());
                 hid_write(handle, zero.data(), zero.size());
+                DeviceLog::lost(productId, handle);
                 hid_close(handle);
             } else {
                 position = HidReports::parsePosition(report);
@@ -474,17 +481,17 @@ void DeviceLink::run(const std::shared_ptr<Shared>& shared) {
         if (!lost) {
             if (gainsOff) {
                 const HidReports::Report off = HidReports::directXOverrideOff();
-                wrote = hid_write(handle, off.data(), off.size()) >= 0 && wrote;
+                wrote = DeviceLog::write(productId, handle, off) >= 0 && wrote;
             }
             // Reports built before the guardian let go of the device (this process was stopped
             // or starved meanwhile) would undo its zero at once: the loop sends fresh ones.
             if (gainsLetGos == currentLetGos()) {
                 for (const HidReports::Report& report : gains) {
-                    wrote = hid_write(handle, report.data(), report.size()) >= 0 && wrote;
+                    wrote = DeviceLog::write(productId, handle, report) >= 0 && wrote;
                 }
             }
             if (forces && (forcesZero || forcesLetGos == currentLetGos())) {
-                forcesTaken = hid_write(handle, forces->data(), forces->size()) >= 0;
+                forcesTaken = DeviceLog::write(productId, handle, *forces) >= 0;
                 forcesWritten = true;
                 wrote = forcesTaken && wrote;
             }

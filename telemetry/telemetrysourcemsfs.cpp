@@ -1,5 +1,6 @@
 #include "telemetry/telemetrysourcemsfs.h"
 
+#include "records/logcategories.h"
 #include "telemetry/msfsdata.h"
 
 #include "records/finite.h"
@@ -54,6 +55,7 @@ void TelemetrySourceMSFS::open(qint64 at) {
         return;
     }
     connection_ = handle;
+    qCInfo(lcTelemetryMsfs) << "Connected to the simulator through SimConnect";
     for (const MsfsDatum& datum : kMsfsDataDefinition) {
         SimConnect_AddToDataDefinition(connection_, kDefinition, datum.name, datum.units, datum.type, 0.0f,
                                        SIMCONNECT_UNUSED);
@@ -166,6 +168,7 @@ void TelemetrySourceMSFS::poll() {
         // next poll so that a restarted simulator is found again.
         SimConnect_Close(connection_);
         connection_ = nullptr;
+        qCInfo(lcTelemetryMsfs) << "The simulator closed its SimConnect connection";
         endStream();
         break;
     default:

@@ -1,5 +1,7 @@
 #include "telemetry/telemetrysourceudp.h"
 
+#include "records/logcategories.h"
+
 #include <QHostAddress>
 #include <QNetworkInterface>
 #include <QUdpSocket>
@@ -47,6 +49,10 @@ TelemetrySourceUdp::TelemetrySourceUdp(QObject* parent, quint16 port)
     : TelemetrySource(parent), socket_(new QUdpSocket(this)), isThisComputer_(&isThisComputer) {
     // A port taken by another program leaves this source silent; nothing else depends on it.
     socket_->bind(QHostAddress::Any, port);
+    if (socket_->state() != QAbstractSocket::BoundState) {
+        qCWarning(lcTelemetry).noquote()
+            << QStringLiteral("Cannot listen on UDP port %1: %2").arg(port).arg(socket_->errorString());
+    }
     buffer_.reserve(kMaxDatagramSize);
     scratch_.reserve(kMaxDatagramSize);
     // The socket announces datagrams once until they are read, so a source that may not run
@@ -73,6 +79,10 @@ bool TelemetrySourceUdp::accept(const QHostAddress& sender) {
     const QHostAddress address = plain(sender);
     if (!refused_.contains(address) && refused_.size() < kMaxRefusedSenders) {
         refused_.insert(address);
+        qCWarning(lcTelemetryOf(source())).noquote()
+            << telemetrySourceName(source()) << "telemetry from" << address.toString()
+            << "refused: it comes from another computer, and Settings > "
+               "Accept telemetry from other computers is off";
         emit senderRefused(address.toString());
     }
     return false;

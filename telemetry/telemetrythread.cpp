@@ -1,6 +1,7 @@
 #include "telemetry/telemetrythread.h"
 
 #include "telemetry/aircraftname.h"
+#include "telemetry/telemetrylog.h"
 #include "telemetry/telemetryreplay.h"
 #include "telemetry/telemetrysource.h"
 #include "telemetry/telemetrysourcecondor2.h"
@@ -146,15 +147,17 @@ void TelemetryThread::adoptSource(TelemetrySource* source, Telemetry::Source ind
         [this](Telemetry::Source s, const QString& name) {
             currentSource_ = s;
             ignoredTold_ = 0;
+            TelemetryLog::streamStarted(s, AircraftName::cut(name));
             // Whatever a source reads, a name stays short enough for every row it is part of.
             emit telemetrySourceChanged(s, AircraftName::cut(name));
         },
         Qt::DirectConnection);
     connect(
         source, &TelemetrySource::telemetryEnded, this,
-        [this]() {
+        [this, index]() {
             currentSource_ = Telemetry::TELEMETRY_SOURCE_NONE;
             ignoredTold_ = 0;
+            TelemetryLog::streamEnded(index);
             emit telemetryEnded();
         },
         Qt::DirectConnection);

@@ -4,6 +4,7 @@
 #include "device/hidreports.h"
 #include "records/metatypes.h"
 #include "support/fakehid.h"
+#include "support/logcapture.h"
 #include "support/loophelpers.h"
 #include "support/reportbytes.h"
 #include "telemetry/telemetrythread.h"
@@ -157,6 +158,45 @@ private slots:
         tick(loop);
         QCOMPARE(connected.size(), 1);
         QCOMPARE(connected.at(0).at(0).value<uint32_t>(), 37u);
+    }
+
+    // A failed open names the device, its path and hidapi's reason, once however often it is
+    // tried again; the open that finally works is logged with the path.
+    void aFailedOpenIsLoggedOnceWithPathAndReason_data() {
+        QTest::addColumn<bool>("plugged");
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("failure");
+        QTest::newRow("absent") << false << QStringLiteral("/dev/null")
+                                << QStringLiteral("Joystick base (3F21:7A10) not found: No HID devices with "
+                                                  "requested VID/PID found in the system.");
+        QTest::newRow("no permission")
+            << true << QStringLiteral("/dev/hidraw-missing")
+            << QStringLiteral(
+                   "Joystick base (3F21:7A10) at /dev/hidraw-missing could not be opened: Failed to "
+                   "open a device with path '/dev/hidraw-missing': Permission denied (this user may "
+                   "not read and write it");
+    }
+    void aFailedOpenIsLoggedOnceWithPathAndReason() {
+        QFETCH(bool, plugged);
+        QFETCH(QString, path);
+        QFETCH(QString, failure);
+        const LogCapture log;
+        FakeHid::setPath(Device::Joystick, path.toStdString());
+        FakeHid::refuseOpen(Device::Joystick, "Permission denied");
+        if (plugged) {
+            FakeHid::plug(Device::Joystick);
+        }
+        MainBackgroundThread loop;
+        loop.start();
+        tick(loop, 403); // three attempts
+        QCOMPARE(FakeHid::openAttempts(Device::Joystick), 3);
+        const QStringList failures = log.lines(QStringLiteral("Joystick base"));
+        QCOMPARE(failures.size(), 1);
+        QVERIFY2(failures.constFirst().contains(failure), qPrintable(failures.constFirst()));
+        FakeHid::refuseOpen(Device::Joystick, "");
+        FakeHid::plug(Device::Joystick);
+        tick(loop, 201);
+        QCOMPARE(log.lines(QStringLiteral("Joystick base (3F21:7A10) connected at ") + path).size(), 1);
     }
 
     void absentDevicesAreRetriedEvery201Ticks() {

@@ -5,6 +5,7 @@
 #include "records/effectsprofile.h"
 #include "records/metatypes.h"
 #include "support/fakehid.h"
+#include "support/logcapture.h"
 #include "support/reportbytes.h"
 #include "telemetry/recordingcsv.h"
 #include "telemetry/telemetrysourceudp.h"
@@ -508,13 +509,19 @@ private slots:
         QTest::newRow("set-up guide")
             << QStringLiteral("Setting up the games") << QStringLiteral("Setting up the games")
             << QStringLiteral("guide_text") << QStringLiteral("IL-2 Sturmovik (UDP 29777)");
+        QTest::newRow("log") << QStringLiteral("Show log") << QStringLiteral("Grovik Trennal log")
+                             << QStringLiteral("log_text")
+                             << QStringLiteral("Joystick base (3F21:7A10) not found: No HID devices");
     }
     void helpMenuOpensItsDialogs() {
         QFETCH(QString, entry);
         QFETCH(QString, title);
         QFETCH(QString, textWidget);
         QFETCH(QString, expected);
+        const LogCapture log;
         MainWindow window;
+        // The loop has tried the (unplugged) devices once.
+        QTRY_VERIFY_WITH_TIMEOUT(!log.lines(QStringLiteral("Rudder unit")).isEmpty(), 20000);
         QMenu* help = window.menuBar()->actions().last()->menu();
         QVERIFY(help);
         QAction* action = nullptr;

@@ -4,6 +4,7 @@
 #include "records/metatypes.h"
 #include "support/fakesimconnect.h"
 #include "support/il2datagram.h"
+#include "support/logcapture.h"
 #include "support/udptesting.h"
 #include "telemetry/telemetryreplay.h"
 #include "telemetry/telemetrysource.h"
@@ -328,17 +329,26 @@ private slots:
     }
 
     // A pause of 900 ms, or of exactly 1000 ms, keeps the stream; a longer one ends it, and the
-    // next datagram then starts a new stream: announced, not parsed.
+    // next datagram then starts a new stream: announced, not parsed. The log tells each start
+    // and end with the aircraft, and nothing of the datagrams between.
     void pauseKeepsOrEndsStream_data() {
         QTest::addColumn<int>("pause");
         QTest::addColumn<QStringList>("expected");
-        QTest::newRow("900 ms") << 900 << QStringList{"dcs 2"};
-        QTest::newRow("1000 ms") << 1000 << QStringList{"dcs 2"};
-        QTest::newRow("1001 ms") << 1001 << QStringList{"dcs 0", "ended", "source 2 A-10C"};
+        QTest::addColumn<QStringList>("logged");
+        const QString started = QStringLiteral("info trennal.telemetry.dcs: DCS stream started: aircraft ");
+        QTest::newRow("900 ms") << 900 << QStringList{"dcs 2"} << QStringList{started + "\"F-16C\""};
+        QTest::newRow("1000 ms") << 1000 << QStringList{"dcs 2"} << QStringList{started + "\"F-16C\""};
+        QTest::newRow("1001 ms") << 1001 << QStringList{"dcs 0", "ended", "source 2 A-10C"}
+                                 << QStringList{started + "\"F-16C\"",
+                                                "info trennal.telemetry.dcs: DCS stream ended: aircraft "
+                                                "\"F-16C\" after ",
+                                                started + "\"A-10C\""};
     }
     void pauseKeepsOrEndsStream() {
         QFETCH(int, pause);
         QFETCH(QStringList, expected);
+        QFETCH(QStringList, logged);
+        const LogCapture logFile;
         QVERIFY(UdpTesting::send(endpoints_.dcsPort, dcs("F-16C", 1)));
         QTRY_COMPARE_WITH_TIMEOUT(log_.size(), 1, 5000);
         now_ = 100;
@@ -352,6 +362,11 @@ private slots:
         QVERIFY(UdpTesting::send(endpoints_.dcsPort, dcs("A-10C", 2)));
         QTRY_COMPARE_WITH_TIMEOUT(log_.size(), 2 + expected.size(), 5000);
         QCOMPARE(log_.mid(2), expected);
+        const QStringList lines = logFile.lines(QStringLiteral("trennal.telemetry.dcs"));
+        QCOMPARE(lines.size(), logged.size());
+        for (int i = 0; i < lines.size(); ++i) {
+            QVERIFY2(lines.at(i).contains(logged.at(i)), qPrintable(lines.at(i)));
+        }
     }
 
     // A replay speaks as its recorded game; a live game meanwhile is not heard, and once the

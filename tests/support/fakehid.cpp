@@ -33,6 +33,7 @@ struct DeviceState {
     int positionReads = 0;
     bool holdVersion = false;
     int heldVersion = 0;
+    std::string refusal; // why hid_open fails although the device is plugged
 };
 
 struct State {
@@ -46,6 +47,7 @@ struct State {
     std::condition_variable released;
     // Handles are never freed, so a use after hid_close is detected instead of crashing.
     std::vector<hid_device*> handles;
+    std::wstring globalError = L"Success"; // hid_error(NULL): why the last hid_open failed
 };
 
 State& state() {
@@ -125,6 +127,12 @@ void reset() {
     writeHeld[1] = false;
     openHeld[0] = false;
     openHeld[1] = false;
+}
+
+void refuseOpen(Device device, const std::string& reason) {
+    State& s = state();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    dev(s, device).refusal = reason;
 }
 
 void plug(Device device) {
@@ -328,8 +336,21 @@ hid_device* HID_API_EXPORT hid_open(unsigned short vendor_id, unsigned short pro
     ++d.attempts;
     s.openOrder.push_back(static_cast<Device>(index));
     if (!d.plugged) {
+        s.globalError = L"No HID devices with requested VID/PID found in the system.";
         return nullptr;
     }
+    if (!d.refusal.empty()) {
+        std::string path;
+        {
+            Enumeration& e = enumeration();
+            std::lock_guard<std::mutex> pathLock(e.mutex);
+            path = e.paths[index];
+        }
+        const std::string text = "Failed to open a device with path '" + path + "': " + d.refusal;
+        s.globalError.assign(text.begin(), text.end());
+        return nullptr;
+    }
+    s.globalError = L"Success";
     ++d.opens;
     auto* h = new hid_device_{index, d.generation, false};
     s.handles.push_back(h);
@@ -467,7 +488,12 @@ void HID_API_EXPORT hid_close(hid_device* dev) {
     ++s.devices[dev->device].closes;
 }
 
-const wchar_t* HID_API_EXPORT hid_error(hid_device*) {
+const wchar_t* HID_API_EXPORT hid_error(hid_device* dev) {
+    if (!dev) {
+        State& s = state();
+        std::lock_guard<std::mutex> lock(s.mutex);
+        return s.globalError.c_str();
+    }
     return L"fake device";
 }
 
