@@ -3,6 +3,7 @@
 #include "app/datadirectory.h"
 #include "device/deviceaccess.h"
 #include "setup/gamesetup.h"
+#include "setup/setuplog.h"
 #include "telemetry/xplane/telemetrysourcexplane.h"
 
 #include <QCoreApplication>
@@ -190,12 +191,15 @@ int CommandLine::run(QTextStream& out, QTextStream& err) const {
         return 0;
     case Command::InstallDcsExport:
         outcome = GameSetup::installDcsExport(commandDirectory());
+        SetupLog::outcome(QStringLiteral("DCS"), commandDirectory(), outcome);
         break;
     case Command::SetupIl2:
         outcome = GameSetup::setupIl2(commandDirectory());
+        SetupLog::outcome(QStringLiteral("IL-2 Sturmovik"), commandDirectory(), outcome);
         break;
     case Command::SetupCondor:
         outcome = GameSetup::setupCondor(commandDirectory());
+        SetupLog::outcome(QStringLiteral("Condor"), commandDirectory(), outcome);
         break;
     case Command::SetupMsfs:
         // SimConnect.cfg goes where the window started from here would work.
@@ -203,6 +207,7 @@ int CommandLine::run(QTextStream& out, QTextStream& err) const {
             commandDirectory(),
             DataDirectory::choose(dataDirectory(), QDir::currentPath(),
                                   QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)));
+        SetupLog::outcome(QStringLiteral("MSFS"), commandDirectory(), outcome);
         break;
     }
     (outcome.ok ? out : err) << outcome.report;

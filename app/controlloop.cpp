@@ -6,6 +6,7 @@
 #include "app/telemetrymailbox.h"
 #include "device/devicelink.h"
 #include "forces/commontelemetryforcecalculator.h"
+#include "records/logcategories.h"
 
 #include <QSocketNotifier>
 #include <QThread>
@@ -22,12 +23,16 @@
 namespace {
 
 constexpr int PeriodMs = 5;
-// More than this many periods between two ticks (100 ms) is a stall: the hand may have moved.
-constexpr uint64_t StallPeriods = 20;
-// How long a hold waits for the devices to have taken the zero report, and how long a device
-// must have been inside one call to count as stuck and not be waited for.
-constexpr qint64 HoldWaitMs = 100;
+// More than this many periods between two ticks (50 ms) is a stall: the hand may have moved.
+// Well below the guardian's 100 ms of silence, so a stop it let go in always ramps in again.
+constexpr uint64_t StallPeriods = 10;
+// How long a hold waits for the devices to have taken the zero report (well below the
+// guardian's silence limit, as no tick runs meanwhile), and how long a device must have been
+// inside one call to count as stuck and not be waited for.
+constexpr qint64 HoldWaitMs = 30;
 constexpr qint64 StuckMs = 20;
+// MSFS hears the stick's axes at 60 Hz, the rate it draws frames at in most flights.
+constexpr double AxesPeriodMs = 1000.0 / 60.0;
 
 } // namespace
 
@@ -106,8 +111,19 @@ void ControlLoop::stopTicking() {
 void ControlLoop::tick(uint64_t periods) {
     Heartbeat::beat();
     const qint64 now = clock_();
-    if (periods > StallPeriods) {
+    // After a stall or a let-go of the guardian (which zeroed the forces and the game's gains)
+    // the forces ramp in and the gains are given again.
+    const uint64_t letGos = Heartbeat::letGos();
+    if (periods > StallPeriods || letGos != letGos_) {
+        letGos_ = letGos;
+        if (periods > StallPeriods) {
+            qCWarning(lcControlLoop) << "The loop stalled for" << periods * 5
+                                     << "ms; the forces ramp in again";
+        }
         ramp_.restart(now);
+        if (!forcesHeld_) {
+            sendGains();
+        }
     }
     mailbox_->drain([this](const auto& record) { accept(record); });
 
@@ -118,12 +134,10 @@ void ControlLoop::tick(uint64_t periods) {
         const DeviceLink::State state = links_[d]->step();
         present[d] = state != DeviceLink::State::Absent;
         if (state == DeviceLink::State::Opened) {
-            // The game's own effects run with the current gains from the first report on, and
-            // the forces rise from zero, whatever the other device is doing.
+            // The forces and the game's own effects rise from zero, whatever the other device
+            // is doing; whatever gains the device held, its first override report is this tick's.
             deviceRamp_[d].restart(now);
-            links_[d]->sendGains(
-                HidReports::directXOverride(d == 0 ? HidReports::joystickDirectXOverride(settings_)
-                                                   : HidReports::rudderDirectXOverride(settings_)));
+            gainsSent_[d] = false;
         } else if (state == DeviceLink::State::Connected) {
             const HidReports::DevicePosition p = links_[d]->position();
             if (d == 0) {
@@ -136,7 +150,9 @@ void ControlLoop::tick(uint64_t periods) {
     }
     feed_->tick(position);
 
-    const Forces forces = calculateForces(position);
+    followCentre(now);
+    const float gain = masterGain_.advance(now);
+    const Forces forces = fadedForces(position, now);
     // Each device's forces: ramped by the loop's ramp and its own, scaled by the master gain.
     Forces device[2] = {forces, forces};
     for (int d = 0; d < 2; ++d) {
@@ -146,14 +162,19 @@ void ControlLoop::tick(uint64_t periods) {
         }
         if (forcesHeld_) {
             device[d] = Forces();
-        } else if (masterGain_ < 1.0f) {
-            device[d].scale(masterGain_);
+        } else if (gain < 1.0f) {
+            device[d].scale(gain);
         }
     }
-    // An absent device costs the tick nothing: its report is not even built.
+    // An absent device costs the tick nothing: its report is not even built. The gains go
+    // first, so that the game's effects and the forces of one tick arrive together.
     for (int d = 0; d < 2; ++d) {
         if (!present[d]) {
             continue;
+        }
+        const DirectXOverrideTypeDef g = gains(d, now);
+        if (!gainsSent_[d] || !sameGains(g, sentGains_[d])) {
+            sendGains(d, g, gainsSent_[d]);
         }
         if (forcesHeld_) {
             links_[d]->sendForces(links_[d]->zeroReport());
@@ -163,7 +184,96 @@ void ControlLoop::tick(uint64_t periods) {
     }
     Forces sent = device[0];
     sent.axis[2] = device[1].axis[2];
+    const float centres[3] = {centre_.centre(0), centre_.centre(1), centre_.centre(2)};
+    feed_->setCentres(centres);
     feed_->sent(now, sent, drivingRecord());
+    sendMsfsAxesIfDue(now, position, present);
+}
+
+void ControlLoop::followCentre(qint64 now) {
+    const Telemetry& record = drivingRecord();
+    const bool live =
+        telemetryOverride_ || (currentSource_ != Telemetry::TELEMETRY_SOURCE_NONE && streamLive_);
+    // Under MSFS's autopilot the stick shows the controls it sets, not the trims.
+    const MSFSTelemetry* msfs = drivingMsfs();
+    const bool autopilot = msfs && msfs->autopilotMaster;
+    const float trims[3] = {record.trimmerRoll, record.trimmerPitch, record.trimmerYaw};
+    const float controls[3] = {autopilot ? msfs->aileronPosition * 100.0f : 0.0f,
+                               autopilot ? msfs->elevatorPosition * 100.0f : 0.0f,
+                               autopilot ? msfs->rudderPosition * 100.0f : 0.0f};
+    bool following[3];
+    float goal[3];
+    for (int axis = 0; axis < 3; ++axis) {
+        const SimpleEffectSettings& s = settings_.axes[axis].trim_following;
+        following[axis] = s.active && live;
+        goal[axis] = CentreFollower::goal(autopilot ? controls[axis] : trims[axis], s.total_effect_strength);
+    }
+    centre_.step(static_cast<uint64_t>(std::max<qint64>(now, 0)), following, goal);
+    for (int axis = 0; axis < 3; ++axis) {
+        // 0 - c rather than -c: a centred axis sends +0.0, the same bytes as before.
+        positionOffset_[axis] = 0.0f - centre_.centre(axis);
+    }
+}
+
+void ControlLoop::sendMsfsAxesIfDue(qint64 now, const PositionInput& position, const bool present[2]) {
+    const MSFSTelemetry* msfs = drivingMsfs();
+    const bool flying = sendMsfsAxes_ && !telemetryOverride_ && streamLive_ && msfs &&
+                        !msfs->autopilotMaster && (present[0] || present[1]);
+    const double t = static_cast<double>(now);
+    if (!flying) {
+        nextAxesAt_ = t; // the first events go out at once when flying begins
+        return;
+    }
+    if (t < nextAxesAt_) {
+        return;
+    }
+    // On the 60 Hz grid while ticks keep up; after a stall the grid starts again from now.
+    nextAxesAt_ = t - nextAxesAt_ > AxesPeriodMs ? t + AxesPeriodMs : nextAxesAt_ + AxesPeriodMs;
+    PositionInput axes;
+    axes.roll = position.roll + positionOffset_[0];
+    axes.pitch = position.pitch + positionOffset_[1];
+    axes.yaw = position.yaw + positionOffset_[2];
+    emit msfsAxes(axes, present[0], present[1]);
+}
+
+Forces ControlLoop::fadedForces(const PositionInput& position, qint64 now) {
+    Forces forces = synthesize(position, settings_);
+    fade_.expire(now);
+    if (fade_.isFading()) {
+        forces.scale(fade_.currentShare(now));
+        for (int i = 0; i < fade_.size(); ++i) {
+            addWeighted(forces, synthesize(position, fade_.settings(i)), fade_.share(i, now));
+        }
+    }
+    const float s = streamRamp_.factor(now);
+    if (s < 1.0f) {
+        forces = blendForces(synthesize(position, settings_, &streamFrom_), forces, s);
+    }
+    return forces;
+}
+
+DirectXOverrideTypeDef ControlLoop::gains(int d, qint64 now) const {
+    if (forcesHeld_) {
+        return DirectXOverrideTypeDef();
+    }
+    const auto of = [d](const EffectsSettings& s) {
+        return d == 0 ? HidReports::joystickDirectXOverride(s) : HidReports::rudderDirectXOverride(s);
+    };
+    DirectXOverrideTypeDef g = of(settings_);
+    if (fade_.isFading()) {
+        g = scaledGains(g, fade_.currentShare(now));
+        for (int i = 0; i < fade_.size(); ++i) {
+            addWeighted(g, of(fade_.settings(i)), fade_.share(i, now));
+        }
+    }
+    const float t = combinedRamp(ramp_, deviceRamp_[d], now) * masterGain_.value();
+    return t < 1.0f ? scaledGains(g, t) : g;
+}
+
+void ControlLoop::sendGains(int d, const DirectXOverrideTypeDef& gains, bool step) {
+    links_[d]->sendGains(HidReports::directXOverride(gains), step);
+    sentGains_[d] = gains;
+    gainsSent_[d] = true;
 }
 
 HidReports::Report ControlLoop::joystickReport(const Forces& forces) const {
@@ -175,41 +285,68 @@ HidReports::Report ControlLoop::rudderReport(const Forces& forces) const {
 }
 
 Forces ControlLoop::calculateForces(const PositionInput& position) {
+    return calculateForces(position, settings_, nullptr);
+}
+
+Forces ControlLoop::calculateForces(const PositionInput& position, const EffectsSettings& settings,
+                                    const Telemetry* record) {
     const uint64_t now = runStart_ < 0 ? 0 : static_cast<uint64_t>(clock_() - runStart_);
     Forces forces;
     for (int axis = 0; axis < 3; ++axis) {
         AxisForce& f = forces.axis[axis];
         const float p = position.axis(axis) + positionOffset_[axis];
-        // The game's record, or with no live game (or the override in use) the hand-set one.
-        commonCalculator_->calculateAxis(f, axis, now, p, drivingRecord(), settings_);
+        if (record) {
+            // A fading stream's record: the common effects alone.
+            commonCalculator_->calculateAxis(f, axis, now, p, *record, settings);
+        } else {
+            // The game's record, or with no live game (or the override in use) the hand-set one.
+            commonCalculator_->calculateAxis(f, axis, now, p, drivingRecord(), settings);
+        }
         clampForce(f);
     }
     // The games' own shaking, from what only their records carry.
     if (currentSource_ != Telemetry::TELEMETRY_SOURCE_NONE && currentSource_ == record_.source) {
         if (const auto* il2 = record_.as<ShturmovikTelemetry>()) {
-            shturmovikShaker_.addTo(forces, now, *il2, settings_);
+            shturmovikShaker_.addTo(forces, now, *il2, settings);
         } else if (const auto* condor = record_.as<Condor2Telemetry>()) {
-            condorShaker_.addTo(forces, now, *condor, settings_);
+            condorShaker_.addTo(forces, now, *condor, settings);
         }
     }
     return forces;
 }
 
-void ControlLoop::changeSettings(const EffectsSettings& settings, bool sudden) {
-    if (sudden) {
-        ramp_.restart(clock_());
+Forces ControlLoop::synthesize(const PositionInput& position, const EffectsSettings& settings,
+                               const Telemetry* record) {
+    // Another synthesis at the same instant leaves the oscillators where the first left them,
+    // so the settings in force go first and the fading ones only read the shakers' phases.
+    Forces forces = calculateForces(position, settings, record);
+    boundForces(forces, HidReports::ForceLimit);
+    return forces;
+}
+
+void ControlLoop::changeSettings(const EffectsSettings& settings) {
+    if (runStart_ >= 0) {
+        fade_.change(settings_, clock_());
     }
     settings_ = settings;
     sendGains();
 }
 
 void ControlLoop::sendGains() {
-    links_[0]->sendGains(HidReports::directXOverride(HidReports::joystickDirectXOverride(settings_)));
-    links_[1]->sendGains(HidReports::directXOverride(HidReports::rudderDirectXOverride(settings_)));
+    const qint64 now = clock_();
+    for (int d = 0; d < 2; ++d) {
+        if (links_[d]->isConnected()) {
+            sendGains(d, gains(d, now));
+        }
+    }
 }
 
 void ControlLoop::setOverride(bool on) {
     telemetryOverride_ = on;
+    if (!on) {
+        // The game's next record takes over from the hand-set one as a stream that starts.
+        streamLive_ = false;
+    }
     // The panel shows the hand-set record meanwhile; the next game record is shown whatever it is.
     feed_->forgetShown();
 }
@@ -222,12 +359,31 @@ void ControlLoop::overrideTelemetry(const Telemetry& record) {
     overrideRecord_ = record;
 }
 
+void ControlLoop::beginRecord(Telemetry::Source source) {
+    if (streamLive_ && source == currentSource_) {
+        return;
+    }
+    streamLive_ = true;
+    if (runStart_ >= 0) {
+        // What drove the forces until now (the stream's all-zero last record after a time-out,
+        // the hand-set record) is where the fade starts.
+        streamFrom_ = drivingRecord();
+        streamRamp_.restart(clock_());
+    }
+}
+
+void ControlLoop::endStream() {
+    streamLive_ = false;
+}
+
 void ControlLoop::accept(const TelemetryRecord& record) {
     if (telemetryOverride_) {
         return;
     }
+    beginRecord(record.source);
     record_ = record;
     currentSource_ = record.source;
+    streamLive_ = true;
     feed_->offerRecord(clock_(), record.source, record.flight());
 }
 
@@ -236,6 +392,13 @@ const Telemetry& ControlLoop::drivingRecord() const {
         return overrideRecord_;
     }
     return record_.flight();
+}
+
+const MSFSTelemetry* ControlLoop::drivingMsfs() const {
+    if (currentSource_ != Telemetry::TELEMETRY_SOURCE_MSFS || currentSource_ != record_.source) {
+        return nullptr;
+    }
+    return record_.as<MSFSTelemetry>();
 }
 
 void ControlLoop::land(float verticalSpeed, float airspeed) {
@@ -250,7 +413,12 @@ void ControlLoop::setMasterGain(double percent) {
     if (std::isnan(percent)) {
         percent = 100.0;
     }
-    masterGain_ = static_cast<float>(std::clamp(percent, 0.0, 100.0) / 100.0);
+    const float gain = static_cast<float>(std::clamp(percent, 0.0, 100.0) / 100.0);
+    if (runStart_ < 0) {
+        masterGain_.jumpTo(gain);
+    } else {
+        masterGain_.setTarget(gain);
+    }
 }
 
 void ControlLoop::setForcesHeld(bool held) {
@@ -258,8 +426,10 @@ void ControlLoop::setForcesHeld(bool held) {
         return;
     }
     forcesHeld_ = held;
+    qCInfo(lcControlLoop) << (held ? "Forces held at zero" : "Forces released; they ramp in");
     if (!held) {
         ramp_.restart(clock_());
+        sendGains();
         return;
     }
     const qint64 deadline = DeviceLink::monotonicMs() + HoldWaitMs;
@@ -267,6 +437,10 @@ void ControlLoop::setForcesHeld(bool held) {
     bool stuck[2];
     for (int d = 0; d < 2; ++d) {
         stuck[d] = links_[d]->isStalled(StuckMs);
+        // The game's own effects go too, written before the zero forces.
+        if (links_[d]->isConnected()) {
+            sendGains(d, DirectXOverrideTypeDef());
+        }
         sequence[d] = links_[d]->sendZero();
     }
     for (int d = 0; d < 2; ++d) {
@@ -276,12 +450,18 @@ void ControlLoop::setForcesHeld(bool held) {
     }
 }
 
-void ControlLoop::zeroDevices(qint64 deadlineMs) {
+bool ControlLoop::zeroDevices(qint64 deadlineMs) {
     uint64_t sequence[2];
     for (int d = 0; d < 2; ++d) {
         sequence[d] = links_[d]->sendZero();
     }
+    bool confirmed = true;
     for (int d = 0; d < 2; ++d) {
-        links_[d]->waitWritten(sequence[d], deadlineMs);
+        if (!links_[d]->waitWritten(sequence[d], deadlineMs)) {
+            confirmed = false;
+            qCWarning(lcControlLoop) << (d == 0 ? "Joystick base" : "Rudder unit")
+                                     << "did not take its last zero report";
+        }
     }
+    return confirmed;
 }

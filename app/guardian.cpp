@@ -1,6 +1,7 @@
 #include "app/guardian.h"
 
 #include "app/heartbeat.h"
+#include "records/logcategories.h"
 
 #include <initializer_list>
 #include <new>
@@ -19,7 +20,7 @@ extern char** environ;
 #endif
 
 Guardian::~Guardian() {
-    farewell();
+    leave();
 }
 
 bool Guardian::start(const char* programName) {
@@ -33,25 +34,27 @@ bool Guardian::start(const char* programName) {
             return false;
         }
         void* mapping = MAP_FAILED;
-        if (::ftruncate(counterFd, sizeof(Heartbeat::Counter)) == 0) {
+        if (::ftruncate(counterFd, sizeof(Heartbeat::Shared)) == 0) {
             mapping =
-                ::mmap(nullptr, sizeof(Heartbeat::Counter), PROT_READ | PROT_WRITE, MAP_SHARED, counterFd, 0);
+                ::mmap(nullptr, sizeof(Heartbeat::Shared), PROT_READ | PROT_WRITE, MAP_SHARED, counterFd, 0);
         }
         if (mapping == MAP_FAILED) {
             ::close(counterFd);
             return false;
         }
-        counter_ = new (mapping) Heartbeat::Counter(0);
+        counter_ = new (mapping) Heartbeat::Shared();
         // Kept open: a guardian started again watches the same counter.
         counterFd_ = counterFd;
     }
     programName_ = programName ? programName : "grovik-trennal";
     if (!spawn()) {
+        qCWarning(lcGuardian)
+            << "No guardian could be started: should this program be killed, nothing lets go of the devices";
         return false;
     }
     // The mapping stays for the life of the process: the control thread may be in beat() until
     // the very end.
-    Heartbeat::attach(static_cast<Heartbeat::Counter*>(counter_));
+    Heartbeat::attach(static_cast<Heartbeat::Shared*>(counter_));
     return true;
 #else
     (void)programName;
@@ -124,6 +127,7 @@ bool Guardian::spawn() {
         ::fcntl(exitFd_, F_SETFD, FD_CLOEXEC);
     }
     started_.start();
+    qCInfo(lcGuardian) << "Guardian process" << pid << "watches the control loop";
     return true;
 #else
     return false;
@@ -141,6 +145,7 @@ bool Guardian::restartIfGone() {
     }
     // Gone without being told: killed by hand or by the out-of-memory killer. The devices have
     // no one to let go of them until another guardian watches.
+    qCWarning(lcGuardian) << "Guardian process" << pid_ << "ended while the program runs";
     pid_ = -1;
     if (exitFd_ >= 0) {
         ::close(exitFd_);
@@ -157,6 +162,7 @@ bool Guardian::restartIfGone() {
     // row, the program flies on without.
     quickEnds_ = started_.elapsed() < QuickEndMs ? quickEnds_ + 1 : 0;
     if (quickEnds_ >= MaxQuickEnds) {
+        qCCritical(lcGuardian) << "The guardian keeps ending as it starts; no other is started";
         return false;
     }
     return spawn();
@@ -171,11 +177,15 @@ void Guardian::expectSilence() {
 }
 
 void Guardian::farewell() {
+    send(Farewell);
+    leave();
+}
+
+void Guardian::leave() {
 #ifdef __linux__
     if (lifeline_ < 0) {
         return;
     }
-    send(Farewell);
     ::close(lifeline_);
     lifeline_ = -1;
     if (exitFd_ >= 0) {

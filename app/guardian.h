@@ -10,8 +10,10 @@
 // shut-down, or is frozen (SIGSTOP, a control thread that stops ticking) would leave a motor
 // pushing against the pilot's hand. The guardian watches the control loop's heartbeat and a
 // pipe from this process: about 100 ms without a beat, or the end of the pipe without a
-// farewell, and it opens both devices through hidapi, sends each an all-zero direct-control
-// report and closes them again. While this process lives it then waits for the beat to return.
+// farewell, and it opens each device through hidapi on a thread of its own (one that does not
+// answer delays nothing of the other), sends it the DirectX gains at zero and an all-zero
+// direct-control report, and closes it again. While this process lives it then waits for the
+// beat to return; the let-go it counts in the shared mapping makes the loop ramp in again.
 //
 // It is this same executable started again with the hidden option --guardian (see
 // GuardianProcess), not a fork: the program has threads by the time it holds the instance
@@ -25,19 +27,20 @@
 //
 // Threading: main thread; start() once the instance lock is held (a second instance starts
 // none), restartIfGone() from the event loop, expectSilence() when the event loop has returned,
-// the destructor after the window's shut-down has left the devices at zero.
+// farewell() once the window's shut-down has seen every device take its zero report, leave()
+// (or the destructor) otherwise.
 class Guardian {
 public:
     // Descriptors the guardian finds open at start, and the bytes the program sends it.
     static constexpr int LifelineFd = 3;         // read end of the pipe; its end means the program is gone
-    static constexpr int HeartbeatFd = 4;        // the shared Heartbeat::Counter
+    static constexpr int HeartbeatFd = 4;        // the shared Heartbeat::Shared
     static constexpr char SilenceExpected = 'h'; // the loop stops on purpose: the orderly shut-down
     static constexpr char Farewell = 'x';        // the devices are at zero: leave them alone
 
     Guardian() = default;
     Guardian(const Guardian&) = delete;
     Guardian& operator=(const Guardian&) = delete;
-    // Says farewell: the orderly shut-down has already sent the zero reports.
+    // Leaves without a farewell (see leave()) unless farewell() was said.
     ~Guardian();
 
     // Starts the guardian of this process and attaches the heartbeat it watches. False where it
@@ -55,7 +58,11 @@ public:
     // From now on the loop stops on purpose; the guardian still lets go should this process
     // end before the farewell.
     void expectSilence();
+    // The devices have confirmed their zero reports: the guardian ends without a word to them.
     void farewell();
+    // The program ends without confirmation that every device is at zero (one hung at the
+    // shut-down, for one): the guardian lets go of each, waiting for a device that is slow.
+    void leave();
 
 private:
     // Ends within this long of its start count as quick; this many in a row, and no more starts.

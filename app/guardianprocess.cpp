@@ -2,8 +2,13 @@
 
 #include "app/guardian.h"
 #include "app/heartbeat.h"
+#include "app/logfile.h"
 #include "device/hidreports.h"
+#include "records/logcategories.h"
 
+#include <QDir>
+
+#include <atomic>
 #include <cstring>
 #include <initializer_list>
 
@@ -29,6 +34,15 @@ namespace {
 // nothing.
 constexpr int SampleMs = 50;
 constexpr int64_t SilenceNs = 100'000'000;
+// Once the program is gone, a device that does not take its zero is tried again this often,
+// and waited for this long: a write hung in the kernel gives up after 5 s, and a device
+// resuming from suspend takes a few seconds to answer.
+constexpr int64_t RetryNs = 100'000'000;
+constexpr int64_t FinalWaitNs = 30'000'000'000;
+// hid_open goes one at a time, as the library keeps process-wide state; a thread whose turn does
+// not come within this long goes ahead, as the one before it is then blocked in the kernel's
+// open, where it holds none of that state.
+constexpr int64_t OpenTurnNs = 50'000'000;
 
 int64_t monotonicNs() {
     timespec now{};
@@ -36,50 +50,108 @@ int64_t monotonicNs() {
     return static_cast<int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
 }
 
-void send(hid_device* device, const HidReports::Report& report) {
-    if (device) {
-        ::hid_write(device, report.data(), report.size());
-    }
+void sleepNs(int64_t ns) {
+    const timespec pause{static_cast<time_t>(ns / 1'000'000'000), static_cast<long>(ns % 1'000'000'000)};
+    ::nanosleep(&pause, nullptr);
 }
 
-struct PendingWrite {
-    hid_device* device;
-    const HidReports::Report* report;
-};
+Heartbeat::Shared* shared = nullptr;
+// Set when the program has ended without a farewell: every device must be left at zero, however
+// long it takes to answer.
+std::atomic<bool> programGone{false};
+std::atomic<int64_t> giveUpAt{0};
+pthread_mutex_t openTurn = PTHREAD_MUTEX_INITIALIZER;
 
-void* writeOnItsOwn(void* pending) {
-    const auto* write = static_cast<const PendingWrite*>(pending);
-    send(write->device, *write->report);
+// One device's way to zero, run on a thread of its own so that a device that does not answer
+// (an open or a write blocked in the kernel) delays nothing of the other.
+struct Release {
+    unsigned short productId = 0;
+    HidReports::Report forces{};
+    std::atomic<bool> busy{false};
+    uint64_t silentAt = 0; // the beat count the silence was seen at
+};
+Release releases[2];
+
+hid_device* openDevice(unsigned short productId) {
+    timespec until{};
+    ::clock_gettime(CLOCK_REALTIME, &until);
+    until.tv_nsec += OpenTurnNs;
+    if (until.tv_nsec >= 1'000'000'000) {
+        until.tv_nsec -= 1'000'000'000;
+        ++until.tv_sec;
+    }
+    const bool turn = ::pthread_mutex_timedlock(&openTurn, &until) == 0;
+    hid_device* device = ::hid_open(HidReports::VendorId, productId, nullptr);
+    if (turn) {
+        ::pthread_mutex_unlock(&openTurn);
+    }
+    return device;
+}
+
+void* releaseDevice(void* argument) {
+    auto* release = static_cast<Release*>(argument);
+    const HidReports::Report gainsOff = HidReports::directXOverrideOff();
+    for (;;) {
+        hid_device* device = openDevice(release->productId);
+        if (!device) {
+            qCWarning(lcGuardian).noquote()
+                << "Guardian let go:"
+                << (release->productId == HidReports::JoystickProductId ? "joystick base" : "rudder unit")
+                << "not opened";
+            break; // absent: nothing of it pushes
+        }
+        // The program may have come back while the open took its time: its own reports then
+        // lead, and a zero now would cut into them.
+        if (!programGone.load() && shared->beats.load() != release->silentAt) {
+            ::hid_close(device);
+            break;
+        }
+        // Counted before the write: whatever report the program built before it is dropped,
+        // and the loop ramps in from zero.
+        shared->letGos.fetch_add(1);
+        // The game's own effects first, then the program's forces: the last report is the
+        // all-zero direct-control one.
+        const bool gainsSent = ::hid_write(device, gainsOff.data(), gainsOff.size()) >= 0;
+        const bool forcesSent = ::hid_write(device, release->forces.data(), release->forces.size()) >= 0;
+        ::hid_close(device);
+        qCWarning(lcGuardian).noquote()
+            << "Guardian let go:"
+            << (release->productId == HidReports::JoystickProductId ? "joystick base" : "rudder unit")
+            << (gainsSent && forcesSent ? "zeroed" : "did not take its zero report");
+        if ((gainsSent && forcesSent) || !programGone.load() || monotonicNs() >= giveUpAt.load()) {
+            break;
+        }
+        sleepNs(RetryNs);
+    }
+    release->busy.store(false);
     return nullptr;
 }
 
-// Opens both devices as the program does, joystick first, and leaves each at zero force,
-// vibration, spring and dampers.
-void letGo() {
-    const Forces zero;
-    const EffectsSettings noDampers;
-    const float noOffset[3] = {0.0f, 0.0f, 0.0f};
-    const HidReports::Report joystickReport = HidReports::joystickDirectControl(zero, noOffset, noDampers);
-    const HidReports::Report rudderReport = HidReports::rudderDirectControl(zero, noOffset, noDampers);
-    hid_device* joystick = ::hid_open(HidReports::VendorId, HidReports::JoystickProductId, nullptr);
-    hid_device* rudder = ::hid_open(HidReports::VendorId, HidReports::RudderProductId, nullptr);
-    // A device whose writes hang (up to 5 s in the kernel) must not delay the other one; should no
-    // thread be had, the rudder waits its turn.
-    PendingWrite rudderWrite{rudder, &rudderReport};
-    pthread_t thread{};
-    const bool threaded = rudder && ::pthread_create(&thread, nullptr, writeOnItsOwn, &rudderWrite) == 0;
-    if (!threaded) {
-        send(rudder, rudderReport);
+// Lets go of each device on a thread of its own; one still busy with an earlier let-go (an open
+// or a write that has not returned) is left to it.
+void letGo(uint64_t silentAt) {
+    for (Release& release : releases) {
+        if (release.busy.exchange(true)) {
+            continue;
+        }
+        release.silentAt = silentAt;
+        pthread_attr_t attributes;
+        ::pthread_attr_init(&attributes);
+        ::pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_DETACHED);
+        pthread_t thread{};
+        const bool started = ::pthread_create(&thread, &attributes, releaseDevice, &release) == 0;
+        ::pthread_attr_destroy(&attributes);
+        if (!started) {
+            // No thread to be had: this one does it, the other device waits its turn.
+            releaseDevice(&release);
+        }
     }
-    send(joystick, joystickReport);
-    if (threaded) {
-        ::pthread_join(thread, nullptr);
-    }
-    if (rudder) {
-        ::hid_close(rudder);
-    }
-    if (joystick) {
-        ::hid_close(joystick);
+}
+
+// Until every device's let-go has finished, at most until giveUpAt.
+void waitForReleases() {
+    while (monotonicNs() < giveUpAt.load() && (releases[0].busy.load() || releases[1].busy.load())) {
+        sleepNs(10'000'000);
     }
 }
 #endif
@@ -100,16 +172,25 @@ int run() {
         ::signal(number, SIG_IGN);
     }
     ::prctl(PR_SET_NAME, "trennal-guard", 0, 0, 0);
-    void* mapping =
-        ::mmap(nullptr, sizeof(Heartbeat::Counter), PROT_READ, MAP_SHARED, Guardian::HeartbeatFd, 0);
+    void* mapping = ::mmap(nullptr, sizeof(Heartbeat::Shared), PROT_READ | PROT_WRITE, MAP_SHARED,
+                           Guardian::HeartbeatFd, 0);
     if (mapping == MAP_FAILED || ::fcntl(Guardian::LifelineFd, F_GETFD) < 0) {
         return 2;
     }
     ::close(Guardian::HeartbeatFd);
-    const auto* counter = static_cast<const Heartbeat::Counter*>(mapping);
+    LogFile::install(QDir::current().absoluteFilePath(LogFile::FileName), LogFile::Echo::FileOnly,
+                     LogFile::Writing::Direct);
+    shared = static_cast<Heartbeat::Shared*>(mapping);
     ::hid_init();
+    const Forces zero;
+    const EffectsSettings noDampers;
+    const float noOffset[3] = {0.0f, 0.0f, 0.0f};
+    releases[0].productId = HidReports::JoystickProductId;
+    releases[0].forces = HidReports::joystickDirectControl(zero, noOffset, noDampers);
+    releases[1].productId = HidReports::RudderProductId;
+    releases[1].forces = HidReports::rudderDirectControl(zero, noOffset, noDampers);
 
-    uint64_t seen = counter->load(std::memory_order_relaxed);
+    uint64_t seen = shared->beats.load(std::memory_order_relaxed);
     int64_t changedAt = monotonicNs();
     bool silenceExpected = false;
     bool letGoSinceBeat = false;
@@ -123,10 +204,16 @@ int run() {
                 continue;
             }
             if (n <= 0) {
-                // The program is gone without a farewell: whatever it sent last may still push.
-                if (counter->load(std::memory_order_relaxed) != 0) {
-                    letGo();
+                // The program is gone without a farewell: whatever it sent last may still push,
+                // and a device that does not answer yet is waited for.
+                giveUpAt.store(monotonicNs() + FinalWaitNs);
+                programGone.store(true);
+                if (shared->beats.load(std::memory_order_relaxed) != 0) {
+                    letGo(seen);
+                    qCWarning(lcGuardian)
+                        << "The program ended without a farewell; the guardian let go of the devices";
                 }
+                waitForReleases();
                 break;
             }
             if (std::memchr(bytes, Guardian::Farewell, static_cast<size_t>(n))) {
@@ -136,7 +223,7 @@ int run() {
                 silenceExpected = true;
             }
         }
-        const uint64_t beats = counter->load(std::memory_order_relaxed);
+        const uint64_t beats = shared->beats.load(std::memory_order_relaxed);
         const int64_t now = monotonicNs();
         if (beats != seen) {
             seen = beats;
@@ -144,11 +231,16 @@ int run() {
             letGoSinceBeat = false;
         } else if (seen != 0 && !silenceExpected && !letGoSinceBeat && now - changedAt >= SilenceNs) {
             // Frozen, stopped or starved: the devices let go, and the guardian waits for the beat.
-            letGo();
+            letGo(seen);
+            qCWarning(lcGuardian) << "No heartbeat for" << (now - changedAt) / 1000000
+                                  << "ms; the guardian let go of the devices";
             letGoSinceBeat = true;
         }
     }
-    ::hid_exit();
+    // A thread still inside a call of the library keeps it: the process's end takes both.
+    if (!releases[0].busy.load() && !releases[1].busy.load()) {
+        ::hid_exit();
+    }
     return 0;
 #else
     return 2;

@@ -1,12 +1,13 @@
 #pragma once
 
 // The guardian process's own main (see Guardian): watches the heartbeat on Guardian::HeartbeatFd
-// and the pipe on Guardian::LifelineFd, and sends both devices an all-zero direct-control report
-// when the beat stops for about 100 ms or the program ends without a farewell.
+// and the pipe on Guardian::LifelineFd, and sends both devices the DirectX gains at zero and an
+// all-zero direct-control report when the beat stops for about 100 ms or the program ends
+// without a farewell.
 //
-// Threading: the guardian's only thread; it wakes 20 times a second, runs no Qt event loop and
-// creates no application object. Letting go writes to the rudder on a short-lived second thread
-// so that a device whose writes hang keeps the other one from nothing.
+// Threading: the guardian's main thread wakes 20 times a second, runs no Qt event loop and
+// creates no application object. Letting go opens and zeroes each device on a short-lived
+// thread of its own, so that a device whose open or writes hang keeps the other from nothing.
 namespace GuardianProcess {
 
 // Whether main()'s arguments ask for the guardian: exactly `--guardian`, which --help never

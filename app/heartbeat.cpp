@@ -1,18 +1,26 @@
 #include "app/heartbeat.h"
 
+#include "device/devicelink.h"
+
 namespace Heartbeat {
 namespace {
-std::atomic<Counter*> target{nullptr};
+std::atomic<Shared*> target{nullptr};
 } // namespace
 
 void beat() {
-    if (Counter* counter = target.load(std::memory_order_acquire)) {
-        counter->fetch_add(1, std::memory_order_relaxed);
+    if (Shared* shared = target.load(std::memory_order_acquire)) {
+        shared->beats.fetch_add(1, std::memory_order_relaxed);
     }
 }
 
-void attach(Counter* counter) {
-    target.store(counter, std::memory_order_release);
+uint64_t letGos() {
+    const Shared* shared = target.load(std::memory_order_acquire);
+    return shared ? shared->letGos.load(std::memory_order_acquire) : 0;
+}
+
+void attach(Shared* shared) {
+    target.store(shared, std::memory_order_release);
+    DeviceLink::watchLetGos(shared ? &shared->letGos : nullptr);
 }
 
 } // namespace Heartbeat

@@ -3,9 +3,12 @@
 #include "app/guardian.h"
 #include "app/guardianprocess.h"
 #include "app/instancelock.h"
+#include "app/logfile.h"
 #include "app/mainwindow.h"
 #include "app/recordingcontroller.h"
+#include "app/runninginstance.h"
 #include "app/shutdownsignals.h"
+#include "records/logcategories.h"
 #include "records/metatypes.h"
 #include "telemetry/simconnect/simconnectconfig.h"
 #include "telemetry/telemetryendpoints.h"
@@ -13,18 +16,24 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QLockFile>
 #include <QMessageBox>
 #include <QPointer>
 #include <QSocketNotifier>
+#include <QStandardPaths>
 #include <QStatusBar>
+#include <QSysInfo>
 #include <QTextStream>
 #include <QThread>
+#include <QTimer>
 
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+
+#include <hidapi.h>
 
 namespace {
 
@@ -81,6 +90,13 @@ int main(int argc, char* argv[]) {
             err << commandLine.errorText() << '\n';
             return 1;
         }
+        // A set-up's changes reach the log of the data directory, when there is one; the terminal
+        // has its own report.
+        const QString dataDirectory =
+            DataDirectory::choose(commandLine.dataDirectory(), QDir::currentPath(),
+                                  QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
+        LogFile::install(QDir(dataDirectory).absoluteFilePath(LogFile::FileName), LogFile::Echo::FileOnly,
+                         LogFile::Writing::Direct);
         return commandLine.run(out, err);
     }
 
@@ -102,6 +118,20 @@ int main(int argc, char* argv[]) {
     if (!DataDirectory::enter(commandLine.dataDirectory(), &error)) {
         return fatal(error);
     }
+    // From here on the terminal's lines also go to the file Help > Show log shows.
+    LogFile::install(QDir::current().absoluteFilePath(LogFile::FileName));
+    struct LogEnd {
+        ~LogEnd() { LogFile::uninstall(); }
+    } logEnd;
+    qCInfo(lcApp).noquote() << "Grovik Trennal" << QCoreApplication::applicationVersion() << "started in"
+                            << QDir::currentPath() << "- Qt" << qVersion() << "- hidapi" << hid_version_str()
+                            << "-" << QSysInfo::prettyProductName();
+
+    // Ctrl+C, kill, log-out: the same way out as closing the window (the window's shut-down
+    // leaves the devices at zero and joins the worker threads). Caught from here on, so that one
+    // that comes while the program starts ends it through the event loop too.
+    ShutdownSignals shutdownSignals;
+    QObject::connect(&shutdownSignals, &ShutdownSignals::received, &app, &QCoreApplication::quit);
     // What goes wrong at start-up without stopping the program: on the terminal at once, and in
     // the window once it is shown.
     QStringList problems;
@@ -111,14 +141,13 @@ int main(int argc, char* argv[]) {
     static QPointer<MainWindow> shownWindow;
     const QString simconnectProblem =
         configureSimConnect(commandLine.simconnectEndpoint(), [](const QString& problem) {
-            std::fprintf(stderr, "%s\n", qPrintable(problem));
+            qCWarning(lcApp).noquote() << problem;
             if (shownWindow) {
                 shownWindow->statusBar()->showMessage(problem);
             }
         });
     if (!simconnectProblem.isEmpty()) {
-        err << simconnectProblem << '\n';
-        err.flush();
+        qCWarning(lcApp).noquote() << simconnectProblem;
         problems << simconnectProblem.split(QLatin1Char('\n'));
     }
 
@@ -139,32 +168,60 @@ int main(int argc, char* argv[]) {
     QLockFile instanceLock(instanceLockPath());
     QString lockProblem;
     if (!tryInstanceLock(instanceLock, &lockProblem)) {
+        // Started again from the menu, most likely to find the window: the running copy shows it.
+        if (lockProblem == QLatin1String("Grovik Trennal is already running.") && RunningInstance::ask()) {
+            std::fprintf(stderr, "Grovik Trennal is already running; its window was brought to the front.\n");
+            return 0;
+        }
         return fatal(lockProblem);
+    }
+    RunningInstance runningInstance;
+    if (!runningInstance.listen()) {
+        std::fprintf(stderr, "A second start of Grovik Trennal cannot bring this window to the front (%s).\n",
+                     qPrintable(RunningInstance::socketPath()));
     }
     // Lets go of the devices should this process be killed, crash or freeze. Only the instance
     // holding the lock starts one, so a second instance never touches a device.
     Guardian guardian;
-    guardian.start(argv[0]);
-    // A guardian killed while the program flies is started again at once.
-    QSocketNotifier guardianEnd(QSocketNotifier::Read);
-    if (guardian.exitDescriptor() >= 0) {
-        guardianEnd.setSocket(guardian.exitDescriptor());
-        guardianEnd.setEnabled(true);
+    if (!guardian.start(argv[0])) {
+        std::fprintf(stderr, "The guardian process could not be started; should this program be killed "
+                             "or freeze, nothing lets go of the devices.\n");
     }
-    QObject::connect(&guardianEnd, &QSocketNotifier::activated, &app, [&guardian, &guardianEnd] {
-        guardianEnd.setEnabled(false);
-        if (!guardian.restartIfGone()) {
-            std::fprintf(stderr, "The guardian process keeps ending; should this program be killed, "
-                                 "nothing lets go of the devices.\n");
+    // A guardian killed while the program flies is started again at once: the kernel tells of
+    // its end, or, where it cannot, a look once a second finds it.
+    QSocketNotifier guardianEnd(QSocketNotifier::Read);
+    QTimer guardianLook;
+    guardianLook.setInterval(1000);
+    bool lookExplained = false;
+    const auto watchGuardian = [&guardian, &guardianEnd, &guardianLook, &lookExplained] {
+        if (!guardian.isRunning()) {
+            guardianLook.stop();
         } else if (guardian.exitDescriptor() >= 0) {
+            guardianLook.stop();
             guardianEnd.setSocket(guardian.exitDescriptor());
             guardianEnd.setEnabled(true);
+        } else if (!guardianLook.isActive()) {
+            if (!lookExplained) {
+                lookExplained = true;
+                std::fprintf(stderr, "This kernel cannot tell the program when its guardian process ends; "
+                                     "the program looks for it once a second instead.\n");
+            }
+            guardianLook.start();
         }
-    });
-    // Ctrl+C, kill, log-out: the same way out as closing the window (the window's destructor
-    // leaves the devices at zero and joins the worker threads).
-    ShutdownSignals shutdownSignals;
-    QObject::connect(&shutdownSignals, &ShutdownSignals::received, &app, &QCoreApplication::quit);
+    };
+    const auto guardianMayBeGone = [&guardian, &guardianEnd, &guardianLook, watchGuardian] {
+        guardianEnd.setEnabled(false);
+        if (!guardian.restartIfGone()) {
+            guardianLook.stop();
+            std::fprintf(stderr, "The guardian process keeps ending; should this program be killed, "
+                                 "nothing lets go of the devices.\n");
+        } else {
+            watchGuardian();
+        }
+    };
+    QObject::connect(&guardianEnd, &QSocketNotifier::activated, &app, guardianMayBeGone);
+    QObject::connect(&guardianLook, &QTimer::timeout, &app, guardianMayBeGone);
+    watchGuardian();
 
     MainWindow window;
     // Ctrl+Z: the stick lets go before the program stops and ramps in again once it continues.
@@ -181,12 +238,16 @@ int main(int argc, char* argv[]) {
     window.centre();
     window.show();
     shownWindow = &window;
+    QObject::connect(&runningInstance, &RunningInstance::showRequested, &window, [&window] {
+        window.setWindowState((window.windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+        window.show();
+        window.raise();
+        window.activateWindow();
+    });
     // Problems of the recorder and the replay (a --record path that cannot be written, a
     // --replay file that is not a recording) reach the terminal as well as the window.
-    QObject::connect(window.recording(), &RecordingController::problem, &app, [](const QString& text) {
-        std::fprintf(stderr, "%s\n", qPrintable(text));
-        std::fflush(stderr);
-    });
+    QObject::connect(window.recording(), &RecordingController::problem, &app,
+                     [](const QString& text) { qCWarning(lcApp).noquote() << text; });
     if (!problems.isEmpty()) {
         window.statusBar()->showMessage(problems.constFirst());
         auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Grovik Trennal"),
@@ -207,8 +268,15 @@ int main(int argc, char* argv[]) {
     std::atexit(letGoAtExit);
     const int status = app.exec();
     flyingWindow = nullptr;
-    // The loop now stops on purpose; the window's destructor sends the zero reports, and the
-    // guardian's farewell follows.
+    // The loop now stops on purpose. The guardian leaves without a word to the devices only when
+    // each has taken its zero reports; otherwise it lets go of them itself, and waits for one
+    // that is slow to answer.
     guardian.expectSilence();
+    if (window.shutDown()) {
+        guardian.farewell();
+    } else {
+        guardian.leave();
+    }
+    qCInfo(lcApp) << "Grovik Trennal ends";
     return status;
 }

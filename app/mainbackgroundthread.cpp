@@ -3,18 +3,15 @@
 #include "app/controlloop.h"
 #include "app/panelfeed.h"
 #include "app/realtimescheduling.h"
+#include "records/logcategories.h"
 #include "telemetry/telemetrythread.h"
 
-#include <QLoggingCategory>
 #include <QThread>
 #include <QTimer>
 
 #include <algorithm>
 
 #include <hidapi.h>
-
-// "QT_LOGGING_RULES=trennal.loop.info=false" silences it.
-Q_LOGGING_CATEGORY(lcControlLoop, "trennal.loop", QtInfoMsg)
 
 namespace {
 
@@ -38,6 +35,8 @@ MainBackgroundThread::MainBackgroundThread(QObject* parent)
     connect(links_[1], &DeviceLink::connected, this, &MainBackgroundThread::rudderConnected);
     connect(links_[1], &DeviceLink::disconnected, this, &MainBackgroundThread::rudderDisconnected,
             Qt::DirectConnection);
+    connect(links_[0], &DeviceLink::respondingChanged, this, &MainBackgroundThread::joystickResponding);
+    connect(links_[1], &DeviceLink::respondingChanged, this, &MainBackgroundThread::rudderResponding);
     connect(feed_, &PanelFeed::positionChanged, this, &MainBackgroundThread::positionChanged);
     connect(feed_, &PanelFeed::telemetryChanged, this, &MainBackgroundThread::telemetryChanged);
     connect(feed_, &PanelFeed::forcesSent, this, &MainBackgroundThread::forcesSent);
@@ -47,7 +46,9 @@ MainBackgroundThread::MainBackgroundThread(QObject* parent)
     // last, all-zero record may still sit in the mailbox: it is applied first.
     connect(telemetry_, &TelemetryThread::telemetryEnded, this, [this] {
         mailbox_.drain([this](const auto& record) { loop_->accept(record); });
+        loop_->endStream();
         feed_->forgetRecord();
+        loop_->endStream();
         emit telemetryEnded();
     });
     connect(telemetry_, &TelemetryThread::telemetrySourceChanged, this,
@@ -58,6 +59,8 @@ MainBackgroundThread::MainBackgroundThread(QObject* parent)
         telemetry_, &TelemetryThread::telemetryRecordChanged, this,
         [mailbox](const TelemetryRecord& record) { mailbox->post(record); }, Qt::DirectConnection);
     connect(telemetry_, &TelemetryThread::landed, this, &MainBackgroundThread::setLanded);
+    // The stick's axes for MSFS, queued to the telemetry thread that owns the connection.
+    connect(loop_, &ControlLoop::msfsAxes, telemetry_, &TelemetryThread::sendMsfsAxes);
 
     // The telemetry worker's start() must run on its own thread: a zero-delay timer of this
     // thread queues the call there once the event loop runs.
@@ -109,11 +112,12 @@ void MainBackgroundThread::start() {
     loop_->start();
 }
 
-void MainBackgroundThread::shutDown() {
+bool MainBackgroundThread::shutDown() {
     loop_->stopTicking();
     const qint64 deadline = DeviceLink::monotonicMs() + DeviceStopMs;
-    loop_->zeroDevices(deadline);
+    const bool atZero = loop_->zeroDevices(deadline);
     stopWorkers(deadline);
+    return atZero;
 }
 
 void MainBackgroundThread::stopWorkers() {
@@ -139,11 +143,11 @@ void MainBackgroundThread::stopWorkers(qint64 deadlineMs) {
 // ---- Slots --------------------------------------------------------------------------------
 
 void MainBackgroundThread::changeSettingsSuddenly(EffectsSettings settings) {
-    loop_->changeSettings(settings, true);
+    loop_->changeSettings(settings);
 }
 
 void MainBackgroundThread::changeSettingsModerately(EffectsSettings settings) {
-    loop_->changeSettings(settings, false);
+    loop_->changeSettings(settings);
 }
 
 void MainBackgroundThread::enableTelemetryOverride() {
@@ -189,6 +193,10 @@ void MainBackgroundThread::setPanelView(MainBackgroundThread::PanelView view) {
 
 void MainBackgroundThread::setMasterGain(double percent) {
     loop_->setMasterGain(percent);
+}
+
+void MainBackgroundThread::setSendMsfsAxes(bool send) {
+    loop_->setSendMsfsAxes(send);
 }
 
 void MainBackgroundThread::setForcesHeld(bool held) {

@@ -54,11 +54,12 @@ public:
     // to drive them with chosen times; call before start().
     void setClock(std::function<qint64()> clock);
 
-    // At exit: stops the loop and leaves each connected device with a last report of zero
-    // force, vibration, spring and dampers, so no stick keeps pushing after the program is gone.
-    // A device that does not take it within a second is given up on. Then stops the worker
-    // threads. A plain member like start(); the main window invokes it on the control thread.
-    void shutDown();
+    // At exit: stops the loop and leaves each connected device with the DirectX gains at zero
+    // and a last report of zero force, vibration, spring and dampers, so no stick keeps pushing
+    // after the program is gone. A device that does not take them within a second is given up
+    // on: false then, and the guardian must let go of it. Then stops the worker threads. A plain
+    // member like start(); the main window invokes it on the control thread.
+    bool shutDown();
     // Stops the telemetry and device threads (one stuck in a call that never returns is left
     // behind after a bounded wait); shutDown() and the destructor run it.
     void stopWorkers();
@@ -81,8 +82,13 @@ signals:
     void forcesSent(ForcesSample sample);
     // Every accepted game record with the forces being sent when it arrived, for the recorder.
     void recordReceived(RecordingRow row);
+    // A connected device stopped taking reports for more than about 100 ms, or takes them again.
+    void joystickResponding(bool responding);
+    void rudderResponding(bool responding);
 
 public slots:
+    // Either change cross-fades from the forces and DirectX gains of the settings before to
+    // those of the new ones over 500 ms, and writes the DirectX override report at once.
     void changeSettingsSuddenly(EffectsSettings settings);
     void changeSettingsModerately(EffectsSettings settings);
     void enableTelemetryOverride();
@@ -97,13 +103,18 @@ public slots:
     // A view that shows more than before hears of the latest at the next tick.
     void setPanelView(MainBackgroundThread::PanelView view);
     // The pilot's master gain in percent (0..100, out-of-range and non-finite values are
-    // clamped; NaN reads as 100): scales every force, vibration and spring magnitude sent.
+    // clamped; NaN reads as 100): scales every force, vibration and spring magnitude sent and
+    // the DirectX gains. Once the loop runs, a change slews at most full scale per 500 ms.
     void setMasterGain(double percent);
-    // While held, both devices receive all-zero direct-control reports (the first one before
-    // this returns, so a blocking call knows the stick has let go; at most 100 ms, and never
-    // waiting on a device stuck in a call); on release the forces ramp in from zero over 2 s. The "Forces
-    // off" button and a stop from the terminal use it.
+    // While held, both devices receive all-zero direct-control reports and DirectX gains of
+    // zero (the first ones before this returns, so a blocking call knows the stick has let go;
+    // at most 30 ms, and never waiting on a device stuck in a call); on release the forces and
+    // the gains ramp in from zero over 2 s. The "Forces off" button and a stop from the
+    // terminal use it.
     void setForcesHeld(bool held);
+    // "Send the stick's axes to MSFS": while on, MSFS's stream is live and its autopilot is off,
+    // the stick's position minus the trim goes to MSFS as its axes, about 60 times a second.
+    void setSendMsfsAxes(bool send);
 
 private slots:
     // The tick's steps as slots of the meta-object; the device steps hand their work to the

@@ -1,15 +1,21 @@
 #include "app/mainwindow.h"
 
 #include "app/controlthread.h"
+#include "app/logfile.h"
 #include "app/mainbackgroundthread.h"
 #include "app/recordingcontroller.h"
 #include "telemetry/flightrecorder.h"
+#include "telemetry/telemetrysourceudp.h"
 #include "telemetry/telemetrythread.h"
 #include "telemetry/xplane/telemetrysourcexplane.h"
 #include "ui/aboutdialog.h"
+#include "ui/forcesoffkeydialog.h"
 #include "ui/forcestoolbar.h"
 #include "ui/forcesviewwidget.h"
 #include "ui/gamesetupdialog.h"
+#include "ui/globalshortcut.h"
+#include "ui/logdialog.h"
+#include "ui/shortcutkeys.h"
 #include "ui/statusdock.h"
 #include "ui/statuswidget.h"
 #include "ui/threeaxiseffectswidget.h"
@@ -23,6 +29,7 @@
 #include <QGuiApplication>
 #include <QHideEvent>
 #include <QInputDialog>
+#include <QKeySequence>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -38,6 +45,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 
 namespace {
 
@@ -46,6 +54,8 @@ const QString kAcceptRemoteKey = QStringLiteral("telemetry/acceptRemote");
 const QString kXPlaneAddressKey = QStringLiteral("telemetry/xplaneAddress");
 const QString kStateKey = QStringLiteral("window/state");
 const QString kMasterGainKey = QStringLiteral("forces/master_gain");
+const QString kSendAxesKey = QStringLiteral("msfs/send_axes");
+const QString kForcesOffKey = QStringLiteral("forces/off_key");
 const QString kTabsGroup = QStringLiteral("tabs");
 
 } // namespace
@@ -73,6 +83,11 @@ MainWindow::MainWindow(QWidget* parent)
             &MainBackgroundThread::changeSettingsSuddenly);
     connect(editor, &ThreeAxisEffectsWidget::moderateValueChange, background_,
             &MainBackgroundThread::changeSettingsModerately);
+    // Notes about the stream or profile before go first, so that what the editor says of the
+    // new one stays.
+    connect(background_, &MainBackgroundThread::telemetrySourceChanged, this,
+            &MainWindow::clearContextMessage);
+    connect(background_, &MainBackgroundThread::telemetryEnded, this, &MainWindow::clearContextMessage);
     connect(background_, &MainBackgroundThread::telemetryChanged, status, &StatusWidget::changeTelemetry);
     connect(background_, &MainBackgroundThread::telemetrySourceChanged, status,
             &StatusWidget::changeTelemetrySource);
@@ -81,12 +96,25 @@ MainWindow::MainWindow(QWidget* parent)
             &ThreeAxisEffectsWidget::selectProfileFor);
     // An aircraft that is no longer flying needs no profile of its own.
     connect(background_, &MainBackgroundThread::telemetryEnded, editor, &ThreeAxisEffectsWidget::endStream);
+    connect(background_, &MainBackgroundThread::forcesSent, editor, &ThreeAxisEffectsWidget::showCentres);
     connect(background_, &MainBackgroundThread::joystickConnected, status, &StatusWidget::connectJoystick);
     connect(background_, &MainBackgroundThread::joystickDisconnected, status,
             &StatusWidget::disconnectJoystick);
     connect(background_, &MainBackgroundThread::rudderConnected, status, &StatusWidget::connectRudder);
     connect(background_, &MainBackgroundThread::rudderDisconnected, status, &StatusWidget::disconnectRudder);
     connect(background_, &MainBackgroundThread::positionChanged, status, &StatusWidget::changePosition);
+    connect(background_, &MainBackgroundThread::joystickResponding, status,
+            &StatusWidget::setJoystickResponding);
+    connect(background_, &MainBackgroundThread::rudderResponding, status, &StatusWidget::setRudderResponding);
+    connectDeviceMessages();
+    // While the override is on, the window says so wherever the pilot looks.
+    overrideIndicator_ = new QLabel(tr("Telemetry override on: the game's data is ignored"), this);
+    overrideIndicator_->setObjectName(QStringLiteral("override_indicator"));
+    overrideIndicator_->setStyleSheet(QStringLiteral("font-weight: bold"));
+    statusBar()->addPermanentWidget(overrideIndicator_);
+    overrideIndicator_->hide();
+    connect(status, &StatusWidget::telemetryOverrideEnabled, overrideIndicator_, &QWidget::show);
+    connect(status, &StatusWidget::telemetryOverrideDisabled, overrideIndicator_, &QWidget::hide);
     // Numbers nobody looks at are not drawn: the panels slow down while another program has the
     // focus and stop while the window is minimized.
     connect(this, &MainWindow::panelViewChanged, background_, &MainBackgroundThread::setPanelView);
@@ -118,6 +146,12 @@ MainWindow::MainWindow(QWidget* parent)
         const QSignalBlocker block(record);
         record->setChecked(on);
     });
+    fileMenu->addSeparator();
+    // A close like the window's own: unsaved and set-aside edits are asked about first.
+    QAction* quit = fileMenu->addAction(tr("&Quit"), this, &QWidget::close);
+    quit->setObjectName(QStringLiteral("quit_action"));
+    quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    quit->setMenuRole(QAction::QuitRole);
     menuBar()->addMenu(fileMenu);
 
     // Edit menu: brings back profile edits that an automatic profile change set aside.
@@ -128,8 +162,8 @@ MainWindow::MainWindow(QWidget* parent)
     restoreUnsavedAction_->setEnabled(false);
     connect(restoreUnsavedAction_, &QAction::triggered, editor, &ThreeAxisEffectsWidget::restoreSetAside);
     connect(editor, &ThreeAxisEffectsWidget::setAsideChanged, restoreUnsavedAction_, &QAction::setEnabled);
-    connect(editor, &ThreeAxisEffectsWidget::statusMessage, this,
-            [this](const QString& text) { statusBar()->showMessage(text); });
+    connect(editor, &ThreeAxisEffectsWidget::profileChanged, this, &MainWindow::clearContextMessage);
+    connect(editor, &ThreeAxisEffectsWidget::statusMessage, this, &MainWindow::showContextMessage);
 
     // The editor scrolls as a whole when the window is smaller than its least size.
     auto* editorScroll = new QScrollArea(ui_->centralwidget);
@@ -186,11 +220,29 @@ MainWindow::MainWindow(QWidget* parent)
         connect(acceptRemoteAction_, &QAction::toggled, telemetry,
                 &TelemetryThread::setAcceptRemoteTelemetry);
         connect(telemetry, &TelemetryThread::remoteTelemetryRefused, this, [this](const QString& sender) {
+            // A game on this computer that sends to its network address rather than to loopback.
+            if (TelemetrySourceUdp::isOwnAddress(QHostAddress(sender))) {
+                statusBar()->showMessage(
+                    tr("Ignored telemetry from %1, this computer's network address. Set the game to send "
+                       "to 127.0.0.1, or check Settings > Accept telemetry from other computers (or "
+                       "start with --accept-remote-telemetry).")
+                        .arg(sender));
+                return;
+            }
             statusBar()->showMessage(
                 tr("Ignored telemetry from %1, another computer. To fly a game on another computer, check "
                    "Settings > Accept telemetry from other computers (or start with "
                    "--accept-remote-telemetry).")
                     .arg(sender));
+        });
+        connect(telemetry, &TelemetryThread::otherSourceIgnored, this,
+                [this](Telemetry::Source other, Telemetry::Source current) {
+                    showContextMessage(tr("%1 is sending telemetry too; it is ignored while %2 flies. It is "
+                                          "heard once the %2 flight ends.")
+                                           .arg(gameName(other), gameName(current)));
+                });
+        connect(telemetry, &TelemetryThread::warthunderWaiting, this, [this](const QString& address) {
+            showContextMessage(tr("Waiting for War Thunder on %1").arg(address));
         });
     }
     connect(acceptRemoteAction_, &QAction::triggered, this,
@@ -223,6 +275,18 @@ MainWindow::MainWindow(QWidget* parent)
         });
         dialog->open();
     });
+    // MSFS flies by the stick's axes only when the pilot asks: it needs the stick unbound there.
+    sendAxesAction_ = settingsMenu->addAction(tr("Send the stick's axes to MSFS"));
+    sendAxesAction_->setObjectName(QStringLiteral("send_axes_action"));
+    sendAxesAction_->setCheckable(true);
+    sendAxesAction_->setToolTip(
+        tr("MSFS gets the stick's position minus the trim as its aileron, elevator and rudder axes, so the "
+           "trim is not applied twice. Unbind the stick's axes in MSFS while this is on."));
+    connect(sendAxesAction_, &QAction::toggled, background_, &MainBackgroundThread::setSendMsfsAxes);
+    connect(sendAxesAction_, &QAction::triggered, this,
+            [](bool on) { windowSettings()->setValue(kSendAxesKey, on); });
+    sendAxesAction_->setChecked(windowSettings()->value(kSendAxesKey, false).toBool());
+    buildForcesOffKey(settingsMenu);
 
     // Help: the set-up guide and the About box, each opened without blocking the window.
     QMenu* help = menuBar()->addMenu(tr("&Help"));
@@ -233,6 +297,10 @@ MainWindow::MainWindow(QWidget* parent)
     };
     help->addAction(tr("&Setting up the games"), this,
                     [this, openDialog] { openDialog(new GameSetupDialog(this)); });
+    help->addAction(tr("Show &log"), this, [this, openDialog] {
+        LogFile::flush();
+        openDialog(new LogDialog({LogFile::previousPath(LogFile::path()), LogFile::path()}, this));
+    });
     help->addSeparator();
     QAction* about =
         help->addAction(tr("&About"), this, [this, openDialog] { openDialog(new AboutDialog(this)); });
@@ -254,19 +322,103 @@ MainWindow::MainWindow(QWidget* parent)
 }
 
 MainWindow::~MainWindow() {
+    shutDown();
+}
+
+bool MainWindow::shutDown() {
+    if (!controlThread_) {
+        return devicesAtZero_;
+    }
     // A window gone before its first event-loop pass must not leave a loop that starts later
     // and drives the devices on its own; a start already queued runs before the shut-down.
     delete startTimer_;
-    if (background_->thread() == QThread::currentThread()) {
-        background_->shutDown();
+    startTimer_ = nullptr;
+    MainBackgroundThread* control = background_;
+    bool atZero = false;
+    if (control->thread() == QThread::currentThread()) {
+        atZero = control->shutDown();
     } else {
-        QMetaObject::invokeMethod(background_, &MainBackgroundThread::shutDown, Qt::BlockingQueuedConnection);
+        QMetaObject::invokeMethod(
+            control, [control, &atZero] { atZero = control->shutDown(); }, Qt::BlockingQueuedConnection);
     }
     // The shut-down joined the telemetry and device threads; the control thread ends here and
     // destroys the control object on its way out, all before the application object goes.
     controlThread_->stop();
     controlThread_->wait();
     delete controlThread_;
+    controlThread_ = nullptr;
+    devicesAtZero_ = atZero;
+    return atZero;
+}
+
+void MainWindow::showContextMessage(const QString& text) {
+    contextMessage_ = text;
+    statusBar()->showMessage(text);
+}
+
+void MainWindow::clearContextMessage() {
+    // Only the note itself goes: a message shown since (a device lost, say) stays.
+    if (!contextMessage_.isEmpty() && statusBar()->currentMessage() == contextMessage_) {
+        statusBar()->clearMessage();
+    }
+    contextMessage_.clear();
+}
+
+void MainWindow::connectDeviceMessages() {
+    struct Device {
+        void (MainBackgroundThread::*connected)(uint32_t);
+        void (MainBackgroundThread::*disconnected)();
+        void (MainBackgroundThread::*responding)(bool);
+        QString name;
+    };
+    const Device devices[] = {
+        {&MainBackgroundThread::joystickConnected, &MainBackgroundThread::joystickDisconnected,
+         &MainBackgroundThread::joystickResponding, tr("joystick base")},
+        {&MainBackgroundThread::rudderConnected, &MainBackgroundThread::rudderDisconnected,
+         &MainBackgroundThread::rudderResponding, tr("rudder unit")}};
+    for (const Device& device : devices) {
+        // Shown until something else is said: the pilot may only look after the flight.
+        auto lost = std::make_shared<bool>(false);
+        connect(background_, device.disconnected, this, [this, lost, name = device.name] {
+            *lost = true;
+            statusBar()->showMessage(
+                tr("The %1 was lost (unplugged, or it stopped answering); it is looked for every second.")
+                    .arg(name));
+        });
+        connect(background_, device.connected, this, [this, lost, name = device.name](uint32_t) {
+            if (*lost) {
+                *lost = false;
+                statusBar()->showMessage(tr("The %1 is back; its forces ramp in.").arg(name), 10000);
+            }
+        });
+        connect(background_, device.responding, this, [this, name = device.name](bool responding) {
+            if (responding) {
+                statusBar()->showMessage(tr("The %1 takes reports again.").arg(name), 10000);
+            } else {
+                statusBar()->showMessage(
+                    tr("The %1 is not responding: it has taken no report for more than 100 ms.").arg(name));
+            }
+        });
+    }
+}
+
+QString MainWindow::gameName(Telemetry::Source source) {
+    switch (source) {
+    case Telemetry::TELEMETRY_SOURCE_MSFS:
+        return QStringLiteral("MSFS");
+    case Telemetry::TELEMETRY_SOURCE_DCS:
+        return QStringLiteral("DCS");
+    case Telemetry::TELEMETRY_SOURCE_IL2:
+        return QStringLiteral("IL-2 Sturmovik");
+    case Telemetry::TELEMETRY_SOURCE_WARTHUNDER:
+        return QStringLiteral("War Thunder");
+    case Telemetry::TELEMETRY_SOURCE_CONDOR:
+        return QStringLiteral("Condor 2");
+    case Telemetry::TELEMETRY_SOURCE_XPLANE:
+        return QStringLiteral("X-Plane");
+    default:
+        return tr("Another game");
+    }
 }
 
 void MainWindow::buildForcesToolBar() {
@@ -294,6 +446,36 @@ void MainWindow::buildForcesToolBar() {
     connect(this, &MainWindow::masterGainChanged, background_, &MainBackgroundThread::setMasterGain);
 }
 
+void MainWindow::buildForcesOffKey(QMenu* settingsMenu) {
+    forcesOffKey_ =
+        new GlobalShortcut(ShortcutKeys::fromText(windowSettings()->value(kForcesOffKey).toString()), this);
+    forcesOffKey_->setObjectName(QStringLiteral("forces_off_key"));
+    connect(forcesOffKey_, &GlobalShortcut::pressed, forcesToolBar_->forcesOffAction(), &QAction::toggle);
+    auto* reach = new QLabel(this);
+    reach->setObjectName(QStringLiteral("forces_off_key_status"));
+    // It may be cut short on a small screen rather than widen the window; the tooltip has it all.
+    reach->setMinimumWidth(reach->fontMetrics().averageCharWidth() * 24);
+    statusBar()->addPermanentWidget(reach);
+    const auto showReach = [this, reach] {
+        reach->setText(forcesOffKey_->summary());
+        reach->setToolTip(forcesOffKey_->summary());
+        forcesToolBar_->showForcesOffKey(QKeySequence(forcesOffKey_->key()));
+    };
+    connect(forcesOffKey_, &GlobalShortcut::reachChanged, reach, showReach);
+    showReach();
+    QAction* choose = settingsMenu->addAction(tr("Forces off key…"));
+    choose->setObjectName(QStringLiteral("forces_off_key_action"));
+    connect(choose, &QAction::triggered, this, [this] {
+        auto* dialog = new ForcesOffKeyDialog(forcesOffKey_, this);
+        dialog->setAttribute(Qt::WA_DeleteOnClose);
+        connect(dialog, &QDialog::accepted, this, [this, dialog] {
+            windowSettings()->setValue(kForcesOffKey, ShortcutKeys::toText(dialog->key()));
+            forcesOffKey_->setKey(dialog->key());
+        });
+        dialog->open();
+    });
+}
+
 void MainWindow::showForces() {
     if (auto* forces = findChild<ForcesViewWidget*>(); forces && !forces->isDetached()) {
         ui_->tabWidget->setCurrentWidget(forces);
@@ -308,6 +490,9 @@ void MainWindow::holdForces(bool held) {
 // The "Forces off" button and a stop from the terminal each hold the forces; they come back
 // only when neither does, so "fg" after Ctrl+Z leaves a pressed button pressed.
 void MainWindow::applyHold(bool waitForZero) {
+    if (!controlThread_) {
+        return; // shut down: the devices are at zero and the control object is gone
+    }
     MainBackgroundThread* control = background_;
     const bool held = buttonHeld_ || stopHeld_;
     QMetaObject::invokeMethod(
@@ -341,7 +526,8 @@ std::unique_ptr<QSettings> MainWindow::windowSettings() {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-    if (!ui_->effect_settings_widget->settleUnsavedChanges()) {
+    ThreeAxisEffectsWidget* editor = ui_->effect_settings_widget;
+    if (!editor->settleUnsavedChanges() || !editor->settleSetAside()) {
         event->ignore();
         return;
     }

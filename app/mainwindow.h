@@ -12,7 +12,10 @@ class MainWindow;
 }
 class QAction;
 class ForcesToolBar;
+class GlobalShortcut;
+class QMenu;
 class QCloseEvent;
+class QLabel;
 class QSettings;
 class QHideEvent;
 class QShowEvent;
@@ -34,9 +37,13 @@ class MainWindow : public QMainWindow {
 
 public:
     explicit MainWindow(QWidget* parent = nullptr);
-    // Leaves the devices with a last zero report, then destroys the form and the icon. A loop
-    // whose start is still pending never starts.
+    // Leaves the devices with a last zero report (see shutDown()), then destroys the form and
+    // the icon. A loop whose start is still pending never starts.
     ~MainWindow() override;
+    // Stops the control loop for good, leaves each device with its DirectX gains and forces at
+    // zero, and joins the control thread. True when every connected device took its zero
+    // reports; once done, later calls only repeat the answer.
+    bool shutDown();
 
     MainBackgroundThread* background() const { return background_; }
     // The flight recorder and the replay, with the "Forces" tab and the File menu on them.
@@ -53,8 +60,8 @@ public:
     void acceptRemoteTelemetryForThisRun();
 
 protected:
-    // Closing with unsaved profile edits asks first; a close that goes ahead remembers the
-    // window's size, position and tabs.
+    // Closing with unsaved profile edits, or edits an automatic profile change set aside, asks
+    // first; a close that goes ahead remembers the window's size, position and tabs.
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
@@ -79,12 +86,23 @@ public slots:
     void holdForces(bool held);
 
 private:
+    // A note about the stream or the profile: it goes when either changes, so the status bar
+    // never says something about an aircraft or a profile that the window no longer shows.
+    void showContextMessage(const QString& text);
+    void clearContextMessage();
+    // Device trouble and recovery in the status bar, naming the device.
+    void connectDeviceMessages();
+    // How the status bar names a game: "War Thunder", "IL-2 Sturmovik" ...
+    static QString gameName(Telemetry::Source source);
     void saveWindowState();
     void applyHold(bool waitForZero);
     void updatePanelView();
     void restoreTabs();
     // The toolbar of "Forces off", "Master gain (%)" and the status panel's switch.
     void buildForcesToolBar();
+    // The "Forces off" key from every window and, where the desktop allows, from the simulator;
+    // its line in the status bar and its choice in the Settings menu.
+    void buildForcesOffKey(QMenu* settingsMenu);
 
     std::unique_ptr<Ui::MainWindow> ui_;
     QIcon icon_;
@@ -94,10 +112,15 @@ private:
     QTimer* startTimer_ = nullptr; // parentless, GUI thread; queues the loop's start once the event loop runs
     QAction* restoreUnsavedAction_ = nullptr;
     QAction* acceptRemoteAction_ = nullptr;
+    QAction* sendAxesAction_ = nullptr;
+    bool devicesAtZero_ = false;
     bool buttonHeld_ = false;
     bool stopHeld_ = false;
     ForcesToolBar* forcesToolBar_ = nullptr;
+    GlobalShortcut* forcesOffKey_ = nullptr;
     bool geometryRestored_ = false;
     bool tabsRestored_ = false;
     MainBackgroundThread::PanelView panelView_ = MainBackgroundThread::PanelView::InFront;
+    QString contextMessage_;
+    QLabel* overrideIndicator_ = nullptr; // permanent in the status bar while the override is on
 };

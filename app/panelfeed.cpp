@@ -64,6 +64,7 @@ void PanelFeed::sent(qint64 now, const Forces& forces, const Telemetry& driving)
         sample.force[axis] = forces.axis[axis].force;
         sample.vibration[axis] = forces.axis[axis].vibration;
         sample.springMagnitude[axis] = forces.axis[axis].springMagnitude;
+        sample.centre[axis] = finiteOrZero(centre_[axis]);
     }
     sample.airspeed = finiteOrZero(driving.airspeed);
     sample.aoa = finiteOrZero(driving.aoa);

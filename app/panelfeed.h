@@ -36,6 +36,12 @@ public:
     void forgetShown() { telemetryShown_ = false; }
     // Once per tick with the corrected positions.
     void tick(const PositionInput& position);
+    // Where the centres of the axes are now; the next sample carries them.
+    void setCentres(const float centre[3]) {
+        for (int axis = 0; axis < 3; ++axis) {
+            centre_[axis] = centre[axis];
+        }
+    }
     // What this tick sent, with the record that drove it.
     void sent(qint64 now, const Forces& forces, const Telemetry& driving);
 
@@ -58,5 +64,6 @@ private:
     bool telemetryShown_ = false;
     Telemetry shownTelemetry_;
     Forces sent_;
+    float centre_[3] = {0.0f, 0.0f, 0.0f};
     qint64 lastPublished_ = -1;
 };

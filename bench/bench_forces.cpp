@@ -1,7 +1,10 @@
 // Cost of one control-loop tick's force synthesis: the three axes with every effect active,
-// each followed by the clamp, as calculateForces does it. Prints nanoseconds per tick.
+// each followed by the clamp, as calculateForces does it; and the same tick in the middle of
+// the busiest glide (four settings fading out while a stream fades in). Prints nanoseconds.
 
 #include "forces/commontelemetryforcecalculator.h"
+#include "forces/forceramp.h"
+#include "forces/settingscrossfade.h"
 #include "records/effectssettings.h"
 #include "records/forces.h"
 
@@ -84,6 +87,41 @@ struct Scenario {
     }
 };
 
+// A tick while the forces glide as far as they can at once: the settings changed five times
+// within 500 ms (four sets fade) and the stream started, so the loop runs the synthesis six
+// times and blends them.
+struct BusiestGlide {
+    Scenario scenario;
+    SettingsCrossFade fade;
+    Telemetry before; // what drove before the stream
+    ForceRamp stream;
+
+    BusiestGlide() {
+        for (int i = 0; i < SettingsCrossFade::MaxFading; ++i) {
+            EffectsSettings s = scenario.settings;
+            s.axes[1].elevator_weight.total_effect_strength = 20.0f * static_cast<float>(i);
+            fade.change(s, 1000 + 50 * i);
+        }
+        stream.restart(1000);
+    }
+
+    Forces step() {
+        Forces forces = scenario.step();
+        boundForces(forces, 100.0f);
+        const qint64 now = 1200; // mid-glide on every call
+        forces.scale(fade.currentShare(now));
+        for (int i = 0; i < fade.size(); ++i) {
+            Forces f = tick(scenario.calculator, scenario.now, scenario.position, scenario.telemetry,
+                            fade.settings(i));
+            boundForces(f, 100.0f);
+            addWeighted(forces, f, fade.share(i, now));
+        }
+        Forces from = tick(scenario.calculator, scenario.now, scenario.position, before, scenario.settings);
+        boundForces(from, 100.0f);
+        return blendForces(from, forces, stream.factor(now));
+    }
+};
+
 } // namespace
 
 #ifdef TRENNAL_HAVE_BENCHMARK
@@ -97,6 +135,16 @@ static void BM_ThreeAxisSynthesisAllEffects(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_ThreeAxisSynthesisAllEffects);
+
+static void BM_BusiestGlide(benchmark::State& state) {
+    BusiestGlide glide;
+    for (auto _ : state) {
+        Forces f = glide.step();
+        benchmark::DoNotOptimize(f);
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_BusiestGlide);
 
 BENCHMARK_MAIN();
 
@@ -117,6 +165,14 @@ int main() {
     const auto elapsed = std::chrono::steady_clock::now() - start;
     const double ns = std::chrono::duration<double, std::nano>(elapsed).count() / runs;
     std::printf("three-axis synthesis, all effects active: %.1f ns per call (%d calls)\n", ns, runs);
+    BusiestGlide glide;
+    const auto glideStart = std::chrono::steady_clock::now();
+    for (int i = 0; i < runs / 10; ++i) {
+        sink = sink + glide.step().axis[1].force;
+    }
+    const auto glideElapsed = std::chrono::steady_clock::now() - glideStart;
+    std::printf("the same tick in the busiest glide: %.1f ns per call (%d calls)\n",
+                std::chrono::duration<double, std::nano>(glideElapsed).count() / (runs / 10), runs / 10);
     return 0;
 }
 

@@ -29,7 +29,8 @@ rec = struct.Struct("<qBBBxffxxxx")
 def guardian_records():
     with open(log_path, "rb") as f:
         data = f.read()
-    return [r for r in rec.iter_unpack(data[:len(data) - len(data) % rec.size]) if r[3] == 1]
+    # The direct-control reports (0x20); each comes after the DirectX gains at zero (0x21).
+    return [r for r in rec.iter_unpack(data[:len(data) - len(data) % rec.size]) if r[3] == 1 and r[2] == 0x20]
 
 
 def cpu_seconds(pid):

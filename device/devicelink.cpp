@@ -1,8 +1,11 @@
 #include "device/devicelink.h"
 
+#include "device/devicelog.h"
+
 #include <QElapsedTimer>
 #include <QThread>
 
+#include <atomic>
 #include <condition_variable>
 #include <mutex>
 #include <optional>
@@ -17,6 +20,8 @@ namespace {
 constexpr int32_t ReconnectTicks = 199;
 // Override reports kept for a device that has not taken them yet.
 constexpr size_t MaxPendingGains = 16;
+// A report owed this long without a write succeeding makes the device "not responding".
+constexpr qint64 NotRespondingMs = 100;
 
 // The opens of every link take turns by ticket, in the order the control thread asked for
 // them; hid_open also enumerates through the library's process-wide state.
@@ -30,6 +35,14 @@ struct OpenTurns {
 OpenTurns& openTurns() {
     static OpenTurns turns;
     return turns;
+}
+
+// The guardian's count of let-gos; null while there is none.
+std::atomic<const std::atomic<uint64_t>*> letGoCounter{nullptr};
+
+uint64_t currentLetGos() {
+    const std::atomic<uint64_t>* counter = letGoCounter.load(std::memory_order_acquire);
+    return counter ? counter->load(std::memory_order_acquire) : 0;
 }
 
 } // namespace
@@ -49,7 +62,12 @@ struct DeviceLink::Shared {
     bool quit = false;
     std::function<void()> setup;
     std::vector<HidReports::Report> gains; // oldest first
+    uint64_t gainsLetGos = 0;              // the guardian's let-gos when they were given
+    bool gainsOff = false;                 // the gains at zero, written before anything else
+    bool lastGainsIsStep = false;          // the newest of `gains` is a step of a ramp
     std::optional<HidReports::Report> forces;
+    uint64_t forcesLetGos = 0;
+    bool forcesZero = false; // the all-zero report: never stale
     bool readFirst = true;
     uint64_t forcesSequence = 0;
     uint64_t writtenSequence = 0;
@@ -63,10 +81,18 @@ struct DeviceLink::Shared {
     HidReports::DevicePosition position;
     bool busy = false;
     qint64 busySince = 0;
+    // Since when a report has been waiting without a write succeeding; -1 while none waits.
+    qint64 owedSince = -1;
     bool finished = false;
 
     bool hasWork() const {
-        return quit || openRequested || closeRequested || setup || !gains.empty() || forces;
+        return quit || openRequested || closeRequested || setup || gainsOff || !gains.empty() || forces;
+    }
+    // A report given to a device that owed nothing starts the count; one behind others does not.
+    void owe() {
+        if (owedSince < 0) {
+            owedSince = monotonicMs();
+        }
     }
 };
 
@@ -74,6 +100,7 @@ DeviceLink::DeviceLink(Device device, QObject* parent)
     : QObject(parent), device_(device), shared_(std::make_shared<Shared>()) {
     shared_->device = device;
     shared_->owner = this;
+    DeviceLog::forget(device == Joystick ? HidReports::JoystickProductId : HidReports::RudderProductId);
     std::shared_ptr<Shared> shared = shared_;
     // Without a parent: a thread stuck in a call outlives the link rather than be destroyed running.
     thread_ = QThread::create([shared] { run(shared); });
@@ -98,6 +125,10 @@ qint64 DeviceLink::monotonicMs() {
     return clock.elapsed();
 }
 
+void DeviceLink::watchLetGos(const std::atomic<uint64_t>* counter) {
+    letGoCounter.store(counter, std::memory_order_release);
+}
+
 HidReports::Report DeviceLink::zeroReport() const {
     const float noOffset[3] = {0.0f, 0.0f, 0.0f};
     const EffectsSettings noDampers;
@@ -108,8 +139,17 @@ HidReports::Report DeviceLink::zeroReport() const {
 DeviceLink::State DeviceLink::step() {
     std::unique_lock<std::mutex> lock(shared_->mutex);
     if (shared_->connected) {
+        const bool responding =
+            shared_->owedSince < 0 || monotonicMs() - shared_->owedSince <= NotRespondingMs;
+        lock.unlock();
+        if (responding != responding_) {
+            responding_ = responding;
+            emit respondingChanged(responding);
+        }
         return State::Connected;
     }
+    // A device that is gone is announced by disconnected(); when it is back it starts afresh.
+    responding_ = true;
     if (shared_->opened) {
         shared_->opened = false;
         shared_->connected = true;
@@ -167,15 +207,32 @@ void DeviceLink::sendForces(const HidReports::Report& report) {
     if (!shared_->connected) {
         return;
     }
+    shared_->owe();
     shared_->forces = report;
+    shared_->forcesLetGos = currentLetGos();
+    shared_->forcesZero = false;
     shared_->readFirst = true;
     ++shared_->forcesSequence;
     shared_->wake.notify_one();
 }
 
-void DeviceLink::sendGains(const HidReports::Report& report) {
+void DeviceLink::sendGains(const HidReports::Report& report, bool step) {
     std::lock_guard<std::mutex> lock(shared_->mutex);
     if (!shared_->connected) {
+        return;
+    }
+    // Those given before the guardian last let go are stale.
+    const uint64_t letGos = currentLetGos();
+    if (letGos != shared_->gainsLetGos) {
+        shared_->gains.clear();
+        shared_->gainsLetGos = letGos;
+    }
+    shared_->owe();
+    // A slow device gets the newest step of a ramp, not every step queued before its forces.
+    const bool replace = step && shared_->lastGainsIsStep && !shared_->gains.empty();
+    shared_->lastGainsIsStep = step;
+    if (replace) {
+        shared_->gains.back() = report;
         return;
     }
     // Each change reaches the device in order; only a device that takes nothing lets them
@@ -193,7 +250,12 @@ uint64_t DeviceLink::sendZero() {
     if (!shared_->connected) {
         return 0;
     }
+    shared_->owe();
     shared_->forces = zero;
+    shared_->forcesZero = true;
+    // The game's own effects stop with the program's: gains given before are moot.
+    shared_->gains.clear();
+    shared_->gainsOff = true;
     shared_->readFirst = false;
     shared_->wake.notify_one();
     return ++shared_->forcesSequence;
@@ -201,12 +263,12 @@ uint64_t DeviceLink::sendZero() {
 
 bool DeviceLink::waitWritten(uint64_t sequence, qint64 deadlineMs) {
     std::unique_lock<std::mutex> lock(shared_->mutex);
-    const auto written = [&] {
-        // A device lost meanwhile has nothing left to write to.
-        return sequence == 0 || shared_->writtenSequence >= sequence || !shared_->connected ||
-               shared_->finished;
-    };
+    const auto written = [&] { return sequence == 0 || shared_->writtenSequence >= sequence; };
     while (!written()) {
+        // A device lost meanwhile has nothing left to write to, and did not confirm.
+        if (!shared_->connected || shared_->finished) {
+            return false;
+        }
         const qint64 left = deadlineMs - monotonicMs();
         if (left <= 0) {
             return false;
@@ -219,6 +281,11 @@ bool DeviceLink::waitWritten(uint64_t sequence, qint64 deadlineMs) {
 bool DeviceLink::isStalled(qint64 ms) const {
     std::lock_guard<std::mutex> lock(shared_->mutex);
     return shared_->busy && monotonicMs() - shared_->busySince > ms;
+}
+
+bool DeviceLink::writesStalled(qint64 ms) const {
+    std::lock_guard<std::mutex> lock(shared_->mutex);
+    return shared_->connected && shared_->owedSince >= 0 && monotonicMs() - shared_->owedSince > ms;
 }
 
 void DeviceLink::close() {
@@ -317,6 +384,7 @@ void DeviceLink::run(const std::shared_ptr<Shared>& shared) {
                 turns.turn.wait(turn, [&] { return turns.serving == ticket; });
                 if (!skip) {
                     handle = hid_open(HidReports::VendorId, productId, nullptr);
+                    DeviceLog::opened(productId, handle);
                 }
                 ++turns.serving;
                 turns.turn.notify_all();
@@ -325,8 +393,9 @@ void DeviceLink::run(const std::shared_ptr<Shared>& shared) {
             if (handle) {
                 // The result is not examined: a failed request leaves the report id alone, version 37.
                 HidReports::Report report = HidReports::featureRequest(HidReports::VersionReportId);
-                hid_get_feature_report(handle, report.data(), report.size());
+                const int read = hid_get_feature_report(handle, report.data(), report.size());
                 version = HidReports::parseVersion(report);
+                DeviceLog::connected(productId, handle, read, version);
             }
             lock.lock();
             s.openRequested = false;
@@ -335,6 +404,7 @@ void DeviceLink::run(const std::shared_ptr<Shared>& shared) {
                 s.version = version;
                 s.opened = true;
                 s.freshOpen = true;
+                s.owedSince = -1;
             }
             finishCall();
             continue;
@@ -342,8 +412,10 @@ void DeviceLink::run(const std::shared_ptr<Shared>& shared) {
         if (!s.handle || !s.connected) {
             // Nothing to write to: what was left for a device now gone is dropped.
             s.gains.clear();
+            s.gainsOff = false;
             s.forces.reset();
             s.closeRequested = false;
+            s.owedSince = -1;
             if (s.quit) {
                 break;
             }
@@ -352,20 +424,27 @@ void DeviceLink::run(const std::shared_ptr<Shared>& shared) {
         }
         if (s.closeRequested) {
             s.closeRequested = false;
+            DeviceLog::closed(productId);
             hid_close(s.handle);
             s.handle = nullptr;
             s.connected = false;
+            s.owedSince = -1;
             s.position = HidReports::DevicePosition();
             emitDisconnected(lock);
             s.done.notify_all();
             continue;
         }
-        if (s.gains.empty() && !s.forces) {
+        if (!s.gainsOff && s.gains.empty() && !s.forces) {
             break; // quit, everything given written
         }
+        const bool gainsOff = s.gainsOff;
+        s.gainsOff = false;
         std::vector<HidReports::Report> gains;
         gains.swap(s.gains);
+        const uint64_t gainsLetGos = s.gainsLetGos;
         const std::optional<HidReports::Report> forces = s.forces;
+        const uint64_t forcesLetGos = s.forcesLetGos;
+        const bool forcesZero = s.forcesZero;
         const bool read = forces && s.readFirst && !s.freshOpen;
         const uint64_t sequence = s.forcesSequence;
         s.forces.reset();
@@ -387,18 +466,34 @@ void DeviceLink::run(const std::shared_ptr<Shared>& shared) {
                 const HidReports::Report zero =
                     s.device == Joystick ? HidReports::joystickDirectControl(Forces(), noOffset, noDampers)
                                          : HidReports::rudderDirectControl(Forces(), noOffset, noDampers);
+                const HidReports::Report gainsZero = HidReports::directXOverrideOff();
+                hid_write(handle, gainsZero.data(), gainsZero.size());
                 hid_write(handle, zero.data(), zero.size());
+                DeviceLog::lost(productId, handle);
                 hid_close(handle);
             } else {
                 position = HidReports::parsePosition(report);
             }
         }
+        bool wrote = true; // every write of this round went through
+        bool forcesWritten = false;
+        bool forcesTaken = false; // the device confirmed the write
         if (!lost) {
-            for (const HidReports::Report& report : gains) {
-                hid_write(handle, report.data(), report.size());
+            if (gainsOff) {
+                const HidReports::Report off = HidReports::directXOverrideOff();
+                wrote = DeviceLog::write(productId, handle, off) >= 0 && wrote;
             }
-            if (forces) {
-                hid_write(handle, forces->data(), forces->size());
+            // Reports built before the guardian let go of the device (this process was stopped
+            // or starved meanwhile) would undo its zero at once: the loop sends fresh ones.
+            if (gainsLetGos == currentLetGos()) {
+                for (const HidReports::Report& report : gains) {
+                    wrote = DeviceLog::write(productId, handle, report) >= 0 && wrote;
+                }
+            }
+            if (forces && (forcesZero || forcesLetGos == currentLetGos())) {
+                forcesTaken = DeviceLog::write(productId, handle, *forces) >= 0;
+                forcesWritten = true;
+                wrote = forcesTaken && wrote;
             }
         }
 
@@ -406,6 +501,7 @@ void DeviceLink::run(const std::shared_ptr<Shared>& shared) {
         if (lost) {
             s.handle = nullptr;
             s.connected = false;
+            s.owedSince = -1;
             s.position = HidReports::DevicePosition();
             s.gains.clear();
             s.forces.reset();
@@ -417,8 +513,14 @@ void DeviceLink::run(const std::shared_ptr<Shared>& shared) {
         if (read) {
             s.position = position;
         }
-        if (forces) {
+        if (wrote) {
+            // Reports flow: what was given meanwhile starts its own count now.
+            s.owedSince = !s.gainsOff && s.gains.empty() && !s.forces ? -1 : monotonicMs();
+        }
+        if (forcesWritten) {
             s.freshOpen = false;
+        }
+        if (forcesTaken) {
             s.writtenSequence = sequence;
         }
         finishCall();

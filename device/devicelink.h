@@ -4,6 +4,7 @@
 
 #include <QObject>
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -20,15 +21,16 @@ class QThread;
 // written is replaced by the next one, never queued behind it, so a slow device gets the
 // freshest forces when it takes a report again. Each force report is preceded by a position
 // read (except the first after an open), whose result the next tick reads, at most one tick
-// old. A failed read is answered with one all-zero report attempt before the handle is closed.
+// old. A failed read is answered with the DirectX gains at zero and one all-zero report
+// attempt before the handle is closed.
 //
 // Opens of all links take turns in the order they were requested (joystick before rudder when
 // both are due at one tick), and hid_open itself runs one at a time in the process.
 //
 // Threading: created on any thread and used from the control thread: step(), the send*()
 // calls, position() and the rest never block, except the wait*() and stop() calls, whose
-// waits are bounded. connected() is emitted on the control thread from step(); disconnected()
-// on the I/O thread when a read fails or close() was asked for.
+// waits are bounded. connected() and respondingChanged() are emitted on the control thread from
+// step(); disconnected() on the I/O thread when a read fails or close() was asked for.
 class DeviceLink : public QObject {
     Q_OBJECT
 
@@ -56,15 +58,21 @@ public:
     // The newest direct-control report, written after a position read; replaces one not yet written.
     void sendForces(const HidReports::Report& report);
     // A DirectX override report, written before the next force report, after any given before it.
-    void sendGains(const HidReports::Report& report);
-    // The all-zero direct-control report, written at once without a position read. Returns a
-    // number for waitWritten(); 0 when the device is not connected (nothing to wait for).
+    // A `step` of gains on their way somewhere (a ramp, a fade) replaces a step not yet written.
+    void sendGains(const HidReports::Report& report, bool step = false);
+    // The DirectX gains at zero and the all-zero direct-control report, written at once without
+    // a position read (gains not yet written are dropped). Returns a number for waitWritten();
+    // 0 when the device is not connected (nothing to wait for).
     uint64_t sendZero();
     // Waits until the report numbered `sequence` was written, at most until `deadlineMs` of the
-    // monotonic clock; true when it was (or there was nothing to write).
+    // monotonic clock; true when it was (or there was nothing to write), false when the device
+    // was lost or its thread ended first.
     bool waitWritten(uint64_t sequence, qint64 deadlineMs);
     // Whether the I/O thread has been inside one call for more than `ms` milliseconds.
     bool isStalled(qint64 ms) const;
+    // Whether a report given to the connected device has waited more than `ms` milliseconds
+    // without a write succeeding: a call stuck in the device, or writes that keep failing.
+    bool writesStalled(qint64 ms) const;
 
     // Drops the device: its handle is closed on the I/O thread, then disconnected() is emitted.
     void close();
@@ -81,10 +89,16 @@ public:
     HidReports::Report zeroReport() const;
 
     static qint64 monotonicMs();
+    // The guardian's count of let-gos, shared by every link (null: none). A report given before
+    // the count last changed is not written: the guardian's zero stays until the loop's next.
+    static void watchLetGos(const std::atomic<uint64_t>* counter);
 
 signals:
     void connected(uint32_t version);
     void disconnected();
+    // The connected device stopped taking reports for more than about 100 ms (false), or takes
+    // them again (true). A device that is lost says so by disconnected() alone.
+    void respondingChanged(bool responding);
 
 private:
     struct Shared;
@@ -94,4 +108,5 @@ private:
     std::shared_ptr<Shared> shared_;
     QThread* thread_;
     int32_t reconnectCounter_ = 1000;
+    bool responding_ = true; // as last announced; control thread
 };

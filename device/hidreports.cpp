@@ -152,4 +152,8 @@ Report directXOverride(const DirectXOverrideTypeDef& gains) {
     return report;
 }
 
+Report directXOverrideOff() {
+    return directXOverride(DirectXOverrideTypeDef());
+}
+
 } // namespace HidReports

@@ -77,5 +77,8 @@ DirectXOverrideTypeDef rudderDirectXOverride(const EffectsSettings& settings);
 // DirectX override report (0x02, 0x21) carrying the six gains in their order, each held to
 // 0..GainLimit.
 Report directXOverride(const DirectXOverrideTypeDef& gains);
+// The DirectX override report with every gain at 0: the game's own effects do nothing. Sent
+// with the all-zero direct-control report wherever the program or its guardian lets go.
+Report directXOverrideOff();
 
 } // namespace HidReports

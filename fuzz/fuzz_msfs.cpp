@@ -24,6 +24,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 std::abort();
             }
         }
+        // The controls' positions become the stick's centre under the autopilot: within full deflection.
+        for (float f : {t.aileronPosition, t.elevatorPosition, t.rudderPosition}) {
+            if (!(f >= -1.0f && f <= 1.0f)) {
+                std::abort();
+            }
+        }
         const QString title = msfsTitle(block, blockSize);
         if (title.size() > 256) {
             std::abort();

@@ -270,6 +270,7 @@ QJsonObject writeAxis(const AxisEffectsSettings& axis) {
     writeEffectMember(object, QLatin1StringView("direct_x"), axis.direct_x);
     writeEffectMember(object, QLatin1StringView("condor_shaker"), axis.condor_shaker);
     writeEffectMember(object, QLatin1StringView("smart_damper"), axis.smart_damper);
+    writeEffectMember(object, QLatin1StringView("trim_following"), axis.trim_following);
     return object;
 }
 
@@ -287,6 +288,7 @@ void readAxis(const QJsonObject& object, AxisEffectsSettings& axis) {
     readEffectMember(object, QLatin1StringView("direct_x"), axis.direct_x);
     readEffectMember(object, QLatin1StringView("condor_shaker"), axis.condor_shaker);
     readEffectMember(object, QLatin1StringView("smart_damper"), axis.smart_damper);
+    readEffectMember(object, QLatin1StringView("trim_following"), axis.trim_following);
 }
 
 QJsonObject writeEffects(const EffectsSettings& effects) {

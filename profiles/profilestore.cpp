@@ -1,6 +1,7 @@
 #include "profiles/profilestore.h"
 
 #include "profiles/profilejson.h"
+#include "profiles/profilelog.h"
 #include "records/genericaircraftname.h"
 
 #include <QFile>
@@ -189,6 +190,9 @@ QString ProfileStore::save(const EffectsProfile& profile, bool* saved, QString* 
     if (!ok && reason.isEmpty()) {
         reason = QStringLiteral("Unknown error");
     }
+    if (!ok) {
+        ProfileLog::saveFailed(path, reason);
+    }
     if (saved) {
         *saved = ok;
     }
@@ -215,6 +219,7 @@ void ProfileStore::load(const QString& fileName, EffectsProfile& profile) const 
             }
         }
     }
+    ProfileLog::loaded(m_directory, fileName, bytes, MaxProfileBytes);
     ProfileJson::fromDocument(bytes, profile);
 }
 
@@ -245,12 +250,15 @@ int ProfileStore::rowOf(const QString& fileName) const {
 QString ProfileStore::autoSelect(Telemetry::Source source, const QString& flightModule) const {
     const QString own = ownProfile(source, flightModule);
     if (!own.isEmpty()) {
+        ProfileLog::selected(source, flightModule, own, own);
         return own;
     }
     // A profile made while the game named no aircraft keeps serving once it names them.
     const QString generic = genericAircraftName(source);
     const QString genericProfile = generic.isEmpty() ? QString() : ownProfile(source, generic);
-    return genericProfile.isEmpty() ? gameDefault(source) : genericProfile;
+    const QString chosen = genericProfile.isEmpty() ? gameDefault(source) : genericProfile;
+    ProfileLog::selected(source, flightModule, own, chosen);
+    return chosen;
 }
 
 QString ProfileStore::gameDefault(Telemetry::Source source) const {

@@ -16,6 +16,7 @@ void AxisEffectsSettings::resetToDefaults() {
     direct_x.resetToDefaults();
     condor_shaker.resetToDefaults();
     smart_damper.resetToDefaults();
+    trim_following.resetToDefaults();
 }
 
 const SimpleEffectSettings* AxisEffectsSettings::effect(int effectType) const {
@@ -46,6 +47,8 @@ const SimpleEffectSettings* AxisEffectsSettings::effect(int effectType) const {
         return &condor_shaker;
     case EffectsProfile::EFFECT_TYPE_SMART_DAMPER:
         return &smart_damper;
+    case EffectsProfile::EFFECT_TYPE_TRIM_FOLLOWING:
+        return &trim_following;
     default:
         return nullptr;
     }

@@ -9,13 +9,13 @@
 #include "records/simpleeffectsettings.h"
 #include "records/smartdampersettings.h"
 
-// All thirteen effects of one axis, always present; an effect is in use when its `active`
+// All fourteen effects of one axis, always present; an effect is in use when its `active`
 // flag is set. Members are in the order the profile reader visits them.
 class AxisEffectsSettings {
 public:
     void resetToDefaults();
 
-    // The effect of an EffectsProfile::EffectType value (0..12), or null for any other value.
+    // The effect of an EffectsProfile::EffectType value (0..13), or null for any other value.
     SimpleEffectSettings* effect(int effectType);
     const SimpleEffectSettings* effect(int effectType) const;
 
@@ -32,4 +32,7 @@ public:
     DirectXSettings direct_x;
     CondorShakerSettings condor_shaker;
     SmartDamperSettings smart_damper;
+    // Moves the centre of the axis's position-driven effects to the game's trim (or, under the
+    // autopilot, to the control surface); the synthesis reads it through CentreFollower.
+    SimpleEffectSettings trim_following;
 };

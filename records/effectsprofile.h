@@ -26,9 +26,10 @@ public:
         EFFECT_TYPE_IL2_SHAKING = 10,
         EFFECT_TYPE_CONDOR_SHAKER = 11,
         EFFECT_TYPE_SMART_DAMPER = 12,
+        EFFECT_TYPE_TRIM_FOLLOWING = 13,
     };
     Q_ENUM(EffectType)
-    static constexpr int EffectTypeCount = 13;
+    static constexpr int EffectTypeCount = 14;
 
     // Resets the three axes, then the metadata: source 0, empty module and comment.
     void resetToDefaults();

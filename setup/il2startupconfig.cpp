@@ -4,6 +4,8 @@
 
 #include <QRegularExpression>
 
+#include <utility>
+
 namespace Il2StartupConfig {
 namespace {
 
@@ -69,20 +71,25 @@ struct Block {
     }
     bool has(const QString& key) const { return find(key) != nullptr; }
     // Sets key to value (written as given); leaves a line that already says so untouched.
-    void set(const QString& key, const QString& written) {
+    // Returns what changed, for the user: empty when nothing did.
+    QString set(const QString& key, const QString& written) {
         for (Entry& e : entries) {
             if (e.key.compare(key, Qt::CaseInsensitive) == 0) {
-                if (unquoted(e.value).compare(unquoted(written), Qt::CaseInsensitive) != 0) {
-                    text.replace(e.line, e.indent + e.key + QStringLiteral(" = ") + written);
-                    e.value = written;
+                if (unquoted(e.value).compare(unquoted(written), Qt::CaseInsensitive) == 0) {
+                    return QString();
                 }
-                return;
+                const QString was = e.value.trimmed();
+                text.replace(e.line, e.indent + e.key + QStringLiteral(" = ") + written);
+                e.value = written;
+                return QStringLiteral("Changed %1 from %2 to %3.")
+                    .arg(e.key, was.isEmpty() ? QStringLiteral("\"\"") : was, written);
             }
         }
         // New lines go last in the block, so no line index read so far moves.
         text.insert(end, indent + key + QStringLiteral(" = ") + written);
         entries.append({end, indent, key, written});
         ++end;
+        return QStringLiteral("Added %1 = %2.").arg(key, written);
     }
 };
 
@@ -131,30 +138,55 @@ ConfigEdit withTelemetry(const QString& original) {
 
     Block block(text, first, end);
 
-    block.set(QStringLiteral("decimation"), QStringLiteral("1"));
-    block.set(QStringLiteral("enable"), QStringLiteral("true"));
-
     const QString ours = Address + QLatin1Char(':') + Port;
     const QString addr = block.value(QStringLiteral("addr"));
-    bool sending = (addr == Address && block.value(QStringLiteral("port")) == Port) || addr == ours;
+    const QString port = block.value(QStringLiteral("port"));
+    bool sending = (addr == Address && port == Port) || addr == ours;
     // Further receivers are addr1, addr2, ...; ours may be one of them.
     int freeIndex = 1;
+    QStringList others;
+    if (!addr.isEmpty() && !(addr == Address && (port == Port || port.isEmpty())) && addr != ours) {
+        others << (port.isEmpty() ? addr : addr + QLatin1Char(':') + port);
+    }
     for (const Block::Entry& e : block.entries) {
         const QRegularExpressionMatch m = ExtraAddress.match(e.key);
         if (m.hasMatch()) {
-            sending = sending || unquoted(e.value) == ours;
+            const QString receiver = unquoted(e.value);
+            sending = sending || receiver == ours;
             freeIndex = qMax(freeIndex, m.captured(1).toInt() + 1);
+            if (receiver != ours) {
+                others << receiver;
+            }
+        }
+    }
+
+    // The rate and the switch are the block's, so they apply to every receiver in it: a change
+    // another program will notice is said with its name.
+    const QString shared = others.isEmpty()
+                               ? QString()
+                               : QStringLiteral(" It applies to every receiver of the block, also %1.")
+                                     .arg(others.join(QStringLiteral(", ")));
+    for (const auto& [key, value] : {std::pair{QStringLiteral("decimation"), QStringLiteral("1")},
+                                     std::pair{QStringLiteral("enable"), QStringLiteral("true")}}) {
+        const QString change = block.set(key, value);
+        if (!change.isEmpty()) {
+            edit.notes << change + shared;
         }
     }
     if (!sending) {
-        if (addr.isEmpty() || (addr == Address && !block.has(QStringLiteral("port")))) {
-            block.set(QStringLiteral("addr"), quoted(Address));
-            block.set(QStringLiteral("port"), Port);
+        if (addr.isEmpty() || (addr == Address && port.isEmpty())) {
+            for (const auto& [key, value] : {std::pair{QStringLiteral("addr"), quoted(Address)},
+                                             std::pair{QStringLiteral("port"), Port}}) {
+                const QString change = block.set(key, value);
+                if (!change.isEmpty()) {
+                    edit.notes << change;
+                }
+            }
         } else {
             // addr and port belong to another receiver: keep them and add ours beside them.
             block.set(QStringLiteral("addr") + QString::number(freeIndex), quoted(ours));
-            edit.notes << QStringLiteral("Kept the receiver %1 (port %2) and added %3.")
-                              .arg(addr, block.value(QStringLiteral("port")), ours);
+            edit.notes
+                << QStringLiteral("Kept the receiver %1 (port %2) and added %3.").arg(addr, port, ours);
         }
     }
     edit.text = text.toString();

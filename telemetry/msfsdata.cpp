@@ -3,6 +3,7 @@
 #include "forces/effectcurves.h"
 #include "telemetry/telemetryranges.h"
 
+#include <algorithm>
 #include <cstring>
 
 const MsfsDatum kMsfsDataDefinition[kMsfsDatumCount] = {
@@ -25,6 +26,10 @@ const MsfsDatum kMsfsDataDefinition[kMsfsDatumCount] = {
     {"PROP MAX RPM PERCENT:4", "percent", SIMCONNECT_DATATYPE_FLOAT64},
     {"VERTICAL SPEED", "m/s", SIMCONNECT_DATATYPE_FLOAT64},
     {"TITLE", nullptr, SIMCONNECT_DATATYPE_STRING256},
+    {"AUTOPILOT MASTER", "Bool", SIMCONNECT_DATATYPE_FLOAT64},
+    {"AILERON POSITION", "position", SIMCONNECT_DATATYPE_FLOAT64},
+    {"ELEVATOR POSITION", "position", SIMCONNECT_DATATYPE_FLOAT64},
+    {"RUDDER POSITION", "position", SIMCONNECT_DATATYPE_FLOAT64},
 };
 
 namespace {
@@ -46,6 +51,11 @@ enum Datum {
     NUMBER_OF_ENGINES,
     PROP_RPM_1,
     VERTICAL_SPEED = PROP_RPM_1 + 4,
+    // After the 256-byte title, which ends at byte 400.
+    AUTOPILOT_MASTER = 50,
+    AILERON_POSITION,
+    ELEVATOR_POSITION,
+    RUDDER_POSITION,
 };
 
 uint32_t readDword(const unsigned char* bytes, size_t size, size_t offset) {
@@ -130,6 +140,16 @@ MSFSTelemetry msfsRecordFromData(const unsigned char* block, size_t size) {
     record.aileronTrim = toFloat(at(AILERON_TRIM));
     record.elevatorTrim = toFloat(at(ELEVATOR_TRIM));
     record.rudderTrim = toFloat(at(RUDDER_TRIM));
+    // The common record's trims are in percent, as every game that reports trims fills them.
+    record.trimmerRoll = toFloat(at(AILERON_TRIM) * 100.0);
+    record.trimmerPitch = toFloat(at(ELEVATOR_TRIM) * 100.0);
+    record.trimmerYaw = toFloat(at(RUDDER_TRIM) * 100.0);
+
+    record.autopilotMaster = at(AUTOPILOT_MASTER) > 0.0;
+    auto position = [&at](int index) { return toFloat(std::clamp(at(index), -1.0, 1.0)); };
+    record.aileronPosition = position(AILERON_POSITION);
+    record.elevatorPosition = position(ELEVATOR_POSITION);
+    record.rudderPosition = position(RUDDER_POSITION);
     TelemetryRanges::clampToPhysicalRanges(record);
     return record;
 }

@@ -19,12 +19,14 @@ struct MsfsDatum {
 };
 
 // Data definition 0, in the order SimConnect lays out the answer: eighteen doubles (8 bytes each,
-// offsets 0 to 136) then the 256-byte zero-terminated title at offset 144.
-constexpr int kMsfsDatumCount = 19;
+// offsets 0 to 136), the 256-byte zero-terminated title at offset 144, then four more doubles
+// (offsets 400 to 424): the autopilot master and the three controls' positions. Those come after
+// the title so that a block from a client that stops at the title still reads the same.
+constexpr int kMsfsDatumCount = 23;
 extern const MsfsDatum kMsfsDataDefinition[kMsfsDatumCount];
 constexpr size_t kMsfsTitleOffset = 144;
 constexpr size_t kMsfsTitleSize = 256;
-constexpr size_t kMsfsDataBlockSize = kMsfsTitleOffset + kMsfsTitleSize;
+constexpr size_t kMsfsDataBlockSize = kMsfsTitleOffset + kMsfsTitleSize + 4 * sizeof(double);
 // Where the data block begins inside a SIMCONNECT_RECV_SIMOBJECT_DATA message.
 constexpr size_t kMsfsDataOffset = 40;
 
@@ -46,8 +48,8 @@ MsfsMessage decodeMsfsMessage(const unsigned char* bytes, size_t cbData);
 
 // The record of one data block of `size` bytes. Non-finite values read as 0; propAirflow is the
 // mean of the first NUMBER OF ENGINES (at most 4) propeller values, and 0 for no engine; gear
-// and flaps are in percent (0 to 100). Each value is held to what an aircraft reaches
-// (telemetry/telemetryranges.h).
+// and flaps are in percent (0 to 100); the trimmer fields hold the trims in percent. Each value is held to
+// what an aircraft reaches (telemetry/telemetryranges.h).
 MSFSTelemetry msfsRecordFromData(const unsigned char* block, size_t size);
 
 // The aircraft title of a data block: its bytes up to the first zero, within the 256 bytes of

@@ -1,6 +1,7 @@
 #include "telemetry/telemetryreplay.h"
 
 #include "telemetry/recordingcsv.h"
+#include "telemetry/telemetryranges.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -196,7 +197,11 @@ void TelemetryReplay::send(const RecordingRow& row) {
         aircraft_ = row.aircraft;
         emit telemetrySourceChanged(source_, aircraft_);
     }
-    sendRecord(row.source, row.telemetry);
+    // A recording is anyone's file: its rows are held to the ranges a game's parser holds a
+    // live record to, so a replay drives no effect past what the live stream would.
+    Telemetry record = row.telemetry;
+    TelemetryRanges::clampToPhysicalRanges(record);
+    sendRecord(row.source, record);
 }
 
 void TelemetryReplay::sendRecord(Telemetry::Source source, const Telemetry& telemetry) {

@@ -22,7 +22,8 @@ class QTimer;
 // telemetrySourceChanged for the recorded game and aircraft (again whenever either changes in
 // the file), each row goes out through its game's record signal at its time, and stopping (or
 // reaching the end without looping) closes the stream with an all-zero record and
-// telemetryEnded. The telemetry worker passes its signals on exactly as a source's.
+// telemetryEnded. Each row is held to the physical ranges a live game's record is held to. The telemetry
+// worker passes its signals on exactly as a source's.
 //
 // Threading: lives on the telemetry thread as a child of TelemetryThread; every slot and its
 // 5 ms timer run there. A file is read and parsed on a worker thread of its own (capped in

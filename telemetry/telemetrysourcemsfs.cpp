@@ -1,8 +1,13 @@
 #include "telemetry/telemetrysourcemsfs.h"
 
+#include "records/logcategories.h"
 #include "telemetry/msfsdata.h"
 
+#include "records/finite.h"
+
 #include <algorithm>
+#include <cmath>
+#include <cstring>
 
 namespace {
 
@@ -11,6 +16,10 @@ constexpr SIMCONNECT_DATA_DEFINITION_ID kDefinition = 0;
 constexpr SIMCONNECT_DATA_REQUEST_ID kRequest = 0;
 constexpr SIMCONNECT_CLIENT_EVENT_ID kEventSimStart = 0;
 constexpr SIMCONNECT_CLIENT_EVENT_ID kEventSimStop = 1;
+// The simulator's axis events, mapped to these ids when the connection opens.
+constexpr SIMCONNECT_CLIENT_EVENT_ID kEventAxis[3] = {2, 3, 4};
+constexpr const char* kAxisEventNames[3] = {"AXIS_AILERONS_SET", "AXIS_ELEVATOR_SET", "AXIS_RUDDER_SET"};
+constexpr float kAxisEventRange = 16383.0f;
 
 // Poll period while a connection is open or being made: at most one message per poll.
 constexpr qint64 kDispatchIntervalMs = 20;
@@ -46,6 +55,7 @@ void TelemetrySourceMSFS::open(qint64 at) {
         return;
     }
     connection_ = handle;
+    qCInfo(lcTelemetryMsfs) << "Connected to the simulator through SimConnect";
     for (const MsfsDatum& datum : kMsfsDataDefinition) {
         SimConnect_AddToDataDefinition(connection_, kDefinition, datum.name, datum.units, datum.type, 0.0f,
                                        SIMCONNECT_UNUSED);
@@ -53,6 +63,34 @@ void TelemetrySourceMSFS::open(qint64 at) {
     requestData();
     SimConnect_SubscribeToSystemEvent(connection_, kEventSimStart, "SimStart");
     SimConnect_SubscribeToSystemEvent(connection_, kEventSimStop, "SimStop");
+    for (int axis = 0; axis < 3; ++axis) {
+        SimConnect_MapClientEventToSimEvent(connection_, kEventAxis[axis], kAxisEventNames[axis]);
+    }
+}
+
+int32_t TelemetrySourceMSFS::axisEventValue(float position) {
+    const float p = std::clamp(finiteOrZero(position), -1.0f, 1.0f);
+    // MSFS reads its axis events the other way round from the stick: -16383 is full right
+    // aileron, full up elevator (stick pulled back) and full right rudder.
+    return static_cast<int32_t>(std::lround(-p * kAxisEventRange));
+}
+
+void TelemetrySourceMSFS::sendAxes(const PositionInput& axes, bool joystick, bool rudder) {
+    if (!connection_ || !active_) {
+        return;
+    }
+    const bool present[3] = {joystick, joystick, rudder};
+    for (int axis = 0; axis < 3; ++axis) {
+        if (!present[axis]) {
+            continue;
+        }
+        const int32_t value = axisEventValue(axes.axis(axis));
+        DWORD data = 0;
+        std::memcpy(&data, &value, sizeof data);
+        SimConnect_TransmitClientEvent(connection_, SIMCONNECT_OBJECT_ID_USER, kEventAxis[axis], data,
+                                       SIMCONNECT_GROUP_PRIORITY_HIGHEST,
+                                       SIMCONNECT_EVENT_FLAG_GROUPID_IS_PRIORITY);
+    }
 }
 
 void TelemetrySourceMSFS::requestData() {
@@ -130,6 +168,7 @@ void TelemetrySourceMSFS::poll() {
         // next poll so that a restarted simulator is found again.
         SimConnect_Close(connection_);
         connection_ = nullptr;
+        qCInfo(lcTelemetryMsfs) << "The simulator closed its SimConnect connection";
         endStream();
         break;
     default:

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "records/msfstelemetry.h"
+#include "records/positioninput.h"
 #include "telemetry/aircraftchangewatch.h"
 #include "telemetry/simconnect/simconnect.h"
 #include "telemetry/telemetrysource.h"
@@ -15,6 +16,10 @@
 // Polled every 20 ms while a connection is open or being made (SimConnect_Open answering
 // E_PENDING); while the simulator is not there, opening is tried about once a second.
 //
+// While the pilot lets it, the program also flies the aircraft's three axes: sendAxes() hands the
+// stick's position (minus the trim the stick's centre already shows) to the simulator as its
+// aileron, elevator and rudder axis events, while a stream is live and only then.
+//
 // Threading: lives on the telemetry thread as a child of TelemetryThread; every SimConnect call
 // is made there, from poll() or the destructor. Never blocks.
 class TelemetrySourceMSFS : public TelemetrySource {
@@ -27,6 +32,14 @@ public:
     void poll() override;
     qint64 pollDelay() const override;
     void forgetStream() override { active_ = false; }
+
+    // Sends the axes of the devices that are present as AXIS_AILERONS_SET, AXIS_ELEVATOR_SET and
+    // AXIS_RUDDER_SET: -1..1 full deflection (positive right, pulled back, right pedal) becomes
+    // -16383..16383 with the sign MSFS expects, which is the opposite. Nothing is sent without a
+    // live stream; values out of range or not finite are held to the range or read as 0.
+    void sendAxes(const PositionInput& axes, bool joystick, bool rudder);
+    // The value of an axis event for a position: -round(16383 × position), held to -16383..16383.
+    static int32_t axisEventValue(float position);
 
 signals:
     void telemetryChanged(MSFSTelemetry telemetry);

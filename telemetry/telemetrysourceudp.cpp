@@ -1,6 +1,9 @@
 #include "telemetry/telemetrysourceudp.h"
 
+#include "records/logcategories.h"
+
 #include <QHostAddress>
+#include <QNetworkInterface>
 #include <QUdpSocket>
 
 #include <algorithm>
@@ -31,10 +34,25 @@ bool TelemetrySourceUdp::isThisComputer(const QHostAddress& sender) {
     return address == QHostAddress(QHostAddress::LocalHostIPv6);
 }
 
+bool TelemetrySourceUdp::isOwnAddress(const QHostAddress& sender) {
+    QHostAddress address = plain(sender);
+    address.setScopeId(QString());
+    const QList<QHostAddress> own = QNetworkInterface::allAddresses();
+    return std::any_of(own.begin(), own.end(), [&address](QHostAddress candidate) {
+        candidate = plain(candidate);
+        candidate.setScopeId(QString());
+        return candidate == address;
+    });
+}
+
 TelemetrySourceUdp::TelemetrySourceUdp(QObject* parent, quint16 port)
     : TelemetrySource(parent), socket_(new QUdpSocket(this)), isThisComputer_(&isThisComputer) {
     // A port taken by another program leaves this source silent; nothing else depends on it.
     socket_->bind(QHostAddress::Any, port);
+    if (socket_->state() != QAbstractSocket::BoundState) {
+        qCWarning(lcTelemetry).noquote()
+            << QStringLiteral("Cannot listen on UDP port %1: %2").arg(port).arg(socket_->errorString());
+    }
     buffer_.reserve(kMaxDatagramSize);
     scratch_.reserve(kMaxDatagramSize);
     // The socket announces datagrams once until they are read, so a source that may not run
@@ -61,6 +79,10 @@ bool TelemetrySourceUdp::accept(const QHostAddress& sender) {
     const QHostAddress address = plain(sender);
     if (!refused_.contains(address) && refused_.size() < kMaxRefusedSenders) {
         refused_.insert(address);
+        qCWarning(lcTelemetryOf(source())).noquote()
+            << telemetrySourceName(source()) << "telemetry from" << address.toString()
+            << "refused: it comes from another computer, and Settings > "
+               "Accept telemetry from other computers is off";
         emit senderRefused(address.toString());
     }
     return false;

@@ -43,6 +43,9 @@ public:
     void setSenderCheck(SenderCheck check);
     // A loopback address (IPv4 127/8, ::1, or IPv4 loopback mapped into IPv6): this computer.
     static bool isThisComputer(const QHostAddress& sender);
+    // One of this computer's own addresses on any of its network interfaces (a game here that
+    // sends to the computer's network address rather than to loopback).
+    static bool isOwnAddress(const QHostAddress& sender);
 
     void poll() override;
     // At once while datagrams wait; while a stream runs, when its time-out expires.

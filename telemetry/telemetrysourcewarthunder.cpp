@@ -87,6 +87,8 @@ void TelemetrySourceWarthunder::poll() {
         active_ = false;
         emit telemetryChanged(default_);
         emit telemetryEnded();
+        const QUrl url = request_.url();
+        emit waitingForGame(QStringLiteral("%1:%2").arg(url.host()).arg(url.port(80)));
     }
     if (!reply_ && t >= nextRequestAt_) {
         send(t);

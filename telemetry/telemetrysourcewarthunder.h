@@ -40,6 +40,9 @@ public:
 
 signals:
     void telemetryChanged(WarthunderTelemetry telemetry);
+    // A stream ended because the game stopped answering with flight data; it is asked on,
+    // at `address` ("127.0.0.1:8111").
+    void waitingForGame(QString address);
 
 private:
     void send(qint64 at);

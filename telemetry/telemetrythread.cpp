@@ -1,6 +1,7 @@
 #include "telemetry/telemetrythread.h"
 
 #include "telemetry/aircraftname.h"
+#include "telemetry/telemetrylog.h"
 #include "telemetry/telemetryreplay.h"
 #include "telemetry/telemetrysource.h"
 #include "telemetry/telemetrysourcecondor2.h"
@@ -28,9 +29,11 @@ TelemetryThread::TelemetryThread(const TelemetryEndpoints& endpoints, QObject* p
             &TelemetrySourceDCS::telemetryChanged, &TelemetryThread::dcsTelemetryChanged);
     addGame(Telemetry::TELEMETRY_SOURCE_IL2, new TelemetrySourceShturmovik(this, endpoints.il2Port),
             &TelemetrySourceShturmovik::telemetryChanged, &TelemetryThread::shturmovikTelemetryChanged);
-    addGame(Telemetry::TELEMETRY_SOURCE_WARTHUNDER,
-            new TelemetrySourceWarthunder(this, endpoints.warthunderUrl),
-            &TelemetrySourceWarthunder::telemetryChanged, &TelemetryThread::warthunderTelemetryChanged);
+    auto* warthunder = new TelemetrySourceWarthunder(this, endpoints.warthunderUrl);
+    addGame(Telemetry::TELEMETRY_SOURCE_WARTHUNDER, warthunder, &TelemetrySourceWarthunder::telemetryChanged,
+            &TelemetryThread::warthunderTelemetryChanged);
+    connect(warthunder, &TelemetrySourceWarthunder::waitingForGame, this, &TelemetryThread::warthunderWaiting,
+            Qt::DirectConnection);
     addGame(Telemetry::TELEMETRY_SOURCE_CONDOR, new TelemetrySourceCondor2(this, endpoints.condorPort),
             &TelemetrySourceCondor2::telemetryChanged, &TelemetryThread::condor2TelemetryChanged);
     addGame(Telemetry::TELEMETRY_SOURCE_XPLANE,
@@ -138,14 +141,18 @@ void TelemetryThread::adoptSource(TelemetrySource* source, Telemetry::Source ind
         source, &TelemetrySource::telemetrySourceChanged, this,
         [this](Telemetry::Source s, const QString& name) {
             currentSource_ = s;
+            ignoredTold_ = 0;
+            TelemetryLog::streamStarted(s, AircraftName::cut(name));
             // Whatever a source reads, a name stays short enough for every row it is part of.
             emit telemetrySourceChanged(s, AircraftName::cut(name));
         },
         Qt::DirectConnection);
     connect(
         source, &TelemetrySource::telemetryEnded, this,
-        [this]() {
+        [this, index]() {
             currentSource_ = Telemetry::TELEMETRY_SOURCE_NONE;
+            ignoredTold_ = 0;
+            TelemetryLog::streamEnded(index);
             emit telemetryEnded();
         },
         Qt::DirectConnection);
@@ -154,6 +161,12 @@ void TelemetryThread::adoptSource(TelemetrySource* source, Telemetry::Source ind
         [this, index]() {
             if (started_ && mayRun(index)) {
                 sources_[index]->poll();
+            } else if (started_ && !replay_->isRunning() &&
+                       currentSource_ != Telemetry::TELEMETRY_SOURCE_NONE &&
+                       !(ignoredTold_ & (1u << index))) {
+                // The pilot may have started the second game on purpose: it is told, once.
+                ignoredTold_ |= 1u << index;
+                emit otherSourceIgnored(index, currentSource_);
             }
             schedule();
         },
@@ -223,4 +236,11 @@ void TelemetryThread::schedule() {
         return;
     }
     timer_->start(static_cast<int>(std::min<qint64>(soonest, std::numeric_limits<int>::max())));
+}
+
+void TelemetryThread::sendMsfsAxes(PositionInput axes, bool joystick, bool rudder) {
+    if (mayRun(Telemetry::TELEMETRY_SOURCE_MSFS) && currentSource_ == Telemetry::TELEMETRY_SOURCE_MSFS) {
+        static_cast<TelemetrySourceMSFS*>(sources_[Telemetry::TELEMETRY_SOURCE_MSFS])
+            ->sendAxes(axes, joystick, rudder);
+    }
 }

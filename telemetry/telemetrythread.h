@@ -3,6 +3,7 @@
 #include "records/condor2telemetry.h"
 #include "records/dcstelemetry.h"
 #include "records/msfstelemetry.h"
+#include "records/positioninput.h"
 #include "records/shturmoviktelemetry.h"
 #include "records/telemetry.h"
 #include "records/telemetryrecord.h"
@@ -64,6 +65,11 @@ signals:
     // Every record of every game and of a replay, tagged with its game: what the control loop
     // takes. The per-game signals above carry the same records for those who name the game.
     void telemetryRecordChanged(TelemetryRecord record);
+    // Another game sends while `current` streams; it is not heard until that stream ends.
+    // Once per game and stream.
+    void otherSourceIgnored(Telemetry::Source other, Telemetry::Source current);
+    // War Thunder's stream ended and the game is asked on at `address`.
+    void warthunderWaiting(QString address);
 
 public slots:
     // Lets the sources run: a first scan at once, then arriving input and the schedules.
@@ -75,6 +81,9 @@ public slots:
     void setReplayLooping(bool looping);
     // Whether the UDP games' datagrams from other computers count; off until the user allows them.
     void setAcceptRemoteTelemetry(bool accept);
+    // The stick's axes for MSFS to fly by (TelemetrySourceMSFS::sendAxes); nothing while a replay
+    // plays or another game is current.
+    void sendMsfsAxes(PositionInput axes, bool joystick, bool rudder);
 
 private slots:
     // Polls, in scan order, every source that may run and is due; then sets the timer again.
@@ -100,6 +109,8 @@ private:
     QTimer* timer_;
     bool started_ = false;
     Telemetry::Source currentSource_ = Telemetry::TELEMETRY_SOURCE_NONE;
+    // The games already said to be ignored during the current stream, by Telemetry::Source bit.
+    unsigned ignoredTold_ = 0;
     // Indexed by Telemetry::Source; slot 0 is always null.
     TelemetrySource* sources_[kSlots] = {};
     TelemetryReplay* replay_ = nullptr;

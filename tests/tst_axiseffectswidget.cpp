@@ -56,6 +56,8 @@ const Descriptor descriptors[] = {
      "condor_shaker_disable_button", "Condor 2"},
     {12, "Smart dampers", "smart_damper", "SmartDampeningSettingsWidget", "smart_damper_disable_button",
      "device itself"},
+    {13, "Trim following", "trim_following", "SimpleEffectSettingsWidget", "trim_following_disable_button",
+     "their own trimmed spring"},
 };
 
 QSet<int> allTypes() {
@@ -111,9 +113,9 @@ private slots:
         QCOMPARE(button(QStringLiteral("activate_effect_button"))->text(),
                  QStringLiteral("Add selected effect"));
         QCOMPARE(list()->editTriggers(), QAbstractItemView::NoEditTriggers);
-        QCOMPARE(stack()->count(), 14);
-        QCOMPARE(stack()->widget(13)->objectName(), QStringLiteral("page"));
-        const auto labels = stack()->widget(13)->findChildren<QLabel*>();
+        QCOMPARE(stack()->count(), EffectsProfile::EffectTypeCount + 1);
+        QCOMPARE(stack()->widget(AxisEffectsWidget::NoEffectPage)->objectName(), QStringLiteral("page"));
+        const auto labels = stack()->widget(AxisEffectsWidget::NoEffectPage)->findChildren<QLabel*>();
         QCOMPARE(labels.size(), 1);
         QCOMPARE(labels[0]->text(), QStringLiteral("Select effect from the list."));
     }
@@ -129,7 +131,7 @@ private slots:
         QFETCH(int, type);
         const Descriptor& d = descriptors[type];
         for (QAbstractItemModel* model : {combo()->model(), list()->model()}) {
-            QCOMPARE(model->rowCount(), 13);
+            QCOMPARE(model->rowCount(), EffectsProfile::EffectTypeCount);
             const QModelIndex index = model->index(d.row, 0);
             QCOMPARE(index.data().toString(), QLatin1String(d.name));
             QCOMPARE(index.data(257).toInt(), type);
@@ -156,11 +158,11 @@ private slots:
     void nothingOfferedWithoutASet() {
         axis.simple_spring.active = true;
         widget->refresh();
-        for (int row = 0; row < 13; ++row) {
+        for (int row = 0; row < EffectsProfile::EffectTypeCount; ++row) {
             QVERIFY(comboView()->isRowHidden(row));
             QVERIFY(list()->isRowHidden(row));
         }
-        QCOMPARE(stack()->currentIndex(), 13);
+        QCOMPARE(stack()->currentIndex(), AxisEffectsWidget::NoEffectPage);
         QVERIFY(!axis.simple_spring.active);
         add(EffectsProfile::EFFECT_TYPE_SIMPLE_SPRING);
         QVERIFY(!axis.simple_spring.active);
@@ -169,8 +171,8 @@ private slots:
 
     void noActiveEffectShowsTheHint() {
         widget->setEnabledEffects(allTypes());
-        QCOMPARE(stack()->currentIndex(), 13);
-        for (int row = 0; row < 13; ++row) {
+        QCOMPARE(stack()->currentIndex(), AxisEffectsWidget::NoEffectPage);
+        for (int row = 0; row < EffectsProfile::EffectTypeCount; ++row) {
             QVERIFY(!comboView()->isRowHidden(row));
             QVERIFY(list()->isRowHidden(row));
         }
@@ -264,7 +266,7 @@ private slots:
         QCOMPARE(sudden->count(), 1);
         QVERIFY(!axis.aoa_shaker.active);
         QVERIFY(list()->isRowHidden(6));
-        QCOMPARE(stack()->currentIndex(), 13);
+        QCOMPARE(stack()->currentIndex(), AxisEffectsWidget::NoEffectPage);
 
         add(EffectsProfile::EFFECT_TYPE_AOA_SHAKER);
         QCOMPARE(sudden->count(), 2);

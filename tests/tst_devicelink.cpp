@@ -1,16 +1,22 @@
+#include "app/controlloop.h"
+#include "app/heartbeat.h"
 #include "app/mainbackgroundthread.h"
 #include "device/hidreports.h"
 #include "records/metatypes.h"
 #include "support/fakehid.h"
+#include "support/logcapture.h"
 #include "support/loophelpers.h"
 #include "support/reportbytes.h"
+#include "telemetry/telemetrythread.h"
 
 #include <QRandomGenerator>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QtTest>
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <limits>
 #include <thread>
 
@@ -28,6 +34,11 @@ int countCommand(const std::vector<FakeHid::WrittenReport>& reports, uint8_t com
 
 bool isZeroForceReport(const std::array<uint8_t, 65>& bytes) {
     return bytes[0] == 0x02 && bytes[1] == 0x20 &&
+           std::all_of(bytes.begin() + 2, bytes.end(), [](uint8_t b) { return b == 0; });
+}
+
+bool isGainsOffReport(const std::array<uint8_t, 65>& bytes) {
+    return bytes[0] == 0x02 && bytes[1] == 0x21 &&
            std::all_of(bytes.begin() + 2, bytes.end(), [](uint8_t b) { return b == 0; });
 }
 
@@ -149,6 +160,45 @@ private slots:
         QCOMPARE(connected.at(0).at(0).value<uint32_t>(), 37u);
     }
 
+    // A failed open names the device, its path and hidapi's reason, once however often it is
+    // tried again; the open that finally works is logged with the path.
+    void aFailedOpenIsLoggedOnceWithPathAndReason_data() {
+        QTest::addColumn<bool>("plugged");
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("failure");
+        QTest::newRow("absent") << false << QStringLiteral("/dev/null")
+                                << QStringLiteral("Joystick base (3F21:7A10) not found: No HID devices with "
+                                                  "requested VID/PID found in the system.");
+        QTest::newRow("no permission")
+            << true << QStringLiteral("/dev/hidraw-missing")
+            << QStringLiteral(
+                   "Joystick base (3F21:7A10) at /dev/hidraw-missing could not be opened: Failed to "
+                   "open a device with path '/dev/hidraw-missing': Permission denied (this user may "
+                   "not read and write it");
+    }
+    void aFailedOpenIsLoggedOnceWithPathAndReason() {
+        QFETCH(bool, plugged);
+        QFETCH(QString, path);
+        QFETCH(QString, failure);
+        const LogCapture log;
+        FakeHid::setPath(Device::Joystick, path.toStdString());
+        FakeHid::refuseOpen(Device::Joystick, "Permission denied");
+        if (plugged) {
+            FakeHid::plug(Device::Joystick);
+        }
+        MainBackgroundThread loop;
+        loop.start();
+        tick(loop, 403); // three attempts
+        QCOMPARE(FakeHid::openAttempts(Device::Joystick), 3);
+        const QStringList failures = log.lines(QStringLiteral("Joystick base"));
+        QCOMPARE(failures.size(), 1);
+        QVERIFY2(failures.constFirst().contains(failure), qPrintable(failures.constFirst()));
+        FakeHid::refuseOpen(Device::Joystick, "");
+        FakeHid::plug(Device::Joystick);
+        tick(loop, 201);
+        QCOMPARE(log.lines(QStringLiteral("Joystick base (3F21:7A10) connected at ") + path).size(), 1);
+    }
+
     void absentDevicesAreRetriedEvery201Ticks() {
         MainBackgroundThread loop;
         loop.start();
@@ -240,11 +290,14 @@ private slots:
         QCOMPARE(p.yaw, 0.5f);
     }
 
+    // A settings change writes the override report at once, with the gains as they stand,
+    // and then follows the gains as they glide to the new ones over 500 ms. A device that
+    // connects later gets them ramped in from zero over 2 s.
     void directXOverrideOnConnectAndAfterSettingsChanges() {
         FakeHid::plug(Device::Joystick);
         MainBackgroundThread loop;
-        loop.start();
-        tick(loop, 2);
+        ManualClock clock;
+        startPastTheRamp(loop, clock, EffectsSettings());
         QCOMPARE(countCommand(FakeHid::writes(Device::Joystick), 0x21), 1);
         FakeHid::clearWrites();
         EffectsSettings s;
@@ -253,19 +306,24 @@ private slots:
         s.axes[0].direct_x.trimmer = 80.0f;
         loop.changeSettingsModerately(s);
         settle(loop);
-        const auto afterChange = FakeHid::writes(Device::Joystick);
-        QCOMPARE(countCommand(afterChange, 0x21), 1);
-        QCOMPARE(reportFloat(afterChange.back().bytes, 2), 0.8f);
+        QCOMPARE(countCommand(FakeHid::writes(Device::Joystick), 0x21), 1);
+        QCOMPARE(reportFloat(FakeHid::writes(Device::Joystick).back().bytes, 2), 0.0f);
+        clock.now += 500;
+        tick(loop, 2); // glided there; then nothing moves: no report
+        QCOMPARE(countCommand(FakeHid::writes(Device::Joystick), 0x21), 2);
+        QCOMPARE(reportFloat(FakeHid::writes(Device::Joystick).end()[-3].bytes, 2), 0.8f);
 
-        // A device that connects after the last change gets that change's gains when opened.
+        // A device that connects after the last change gets that change's gains, ramped.
         FakeHid::plug(Device::Rudder);
         tick(loop, 250);
-        QCOMPARE(countCommand(FakeHid::writes(Device::Rudder), 0x21), 1);
+        QCOMPARE(reportFloat(FakeHid::writes(Device::Rudder).front().bytes, 2), 0.0f);
         QVERIFY(countCommand(FakeHid::writes(Device::Rudder), 0x20) > 0);
+        const int rudderOverrides = countCommand(FakeHid::writes(Device::Rudder), 0x21);
         loop.changeSettingsSuddenly(s);
         settle(loop);
-        QCOMPARE(countCommand(FakeHid::writes(Device::Rudder), 0x21), 2);
-        QCOMPARE(countCommand(FakeHid::writes(Device::Joystick), 0x21), 2);
+        QCOMPARE(countCommand(FakeHid::writes(Device::Rudder), 0x21), rudderOverrides + 1);
+        QCOMPARE(countCommand(FakeHid::writes(Device::Joystick), 0x21), 3);
+        QCOMPARE(reportFloat(FakeHid::writes(Device::Joystick).back().bytes, 2), 0.8f);
     }
 
     // An absent device is asked for once at start and then every 201 ticks (1005 ms).
@@ -290,8 +348,10 @@ private slots:
         QCOMPARE(FakeHid::openAttempts(Device::Rudder), attempts);
     }
 
-    // A connecting device gets the DirectX gains of the current settings before anything else,
-    // whether it is there at start or comes back after a loss during which the settings changed.
+    // A connecting device gets a DirectX override report before anything else, its gains
+    // rising from zero to those of the current settings over 2 s, whether it is there at start
+    // or comes back after a loss (which may have left the game's effects at zero) during which
+    // the settings changed.
     void directXOverrideReachesAConnectingDevice_data() {
         QTest::addColumn<int>("device");
         QTest::addColumn<bool>("replug");
@@ -304,6 +364,7 @@ private slots:
         QFETCH(int, device);
         QFETCH(bool, replug);
         const Device d = static_cast<Device>(device);
+        ManualClock clock;
         EffectsSettings s;
         for (int axis = 0; axis < 3; ++axis) {
             s.axes[axis].direct_x.active = true;
@@ -312,6 +373,7 @@ private slots:
         }
         FakeHid::plug(d);
         MainBackgroundThread loop;
+        loop.setClock(clock.function());
         QSignalSpy connected(&loop, d == Device::Joystick ? &MainBackgroundThread::joystickConnected
                                                           : &MainBackgroundThread::rudderConnected);
         if (replug) {
@@ -329,17 +391,25 @@ private slots:
             tick(loop);
         }
         QCOMPARE(connected.size(), replug ? 2 : 1);
-        const auto w = FakeHid::writes(d);
+        auto w = FakeHid::writes(d);
         QVERIFY(w.size() >= 2);
         QCOMPARE(w[0].bytes[1], uint8_t(0x21));
         QCOMPARE(w[1].bytes[1], uint8_t(0x20));
+        QVERIFY(std::all_of(w[0].bytes.begin() + 2, w[0].bytes.end(), [](uint8_t b) { return b == 0; }));
         // Trimmer gains: ailerons 0.2 and elevator 0.4 on the joystick, rudder 0.6 on the rudder.
-        QCOMPARE(reportFloat(w[0].bytes, 2), d == Device::Joystick ? 0.2f : 0.6f);
-        QCOMPARE(reportFloat(w[0].bytes, 6), d == Device::Joystick ? 0.4f : 0.0f);
+        clock.now += 1000;
+        tick(loop);
+        w = FakeHid::writes(d);
+        QCOMPARE(reportFloat(w.end()[-2].bytes, 2), d == Device::Joystick ? 0.1f : 0.3f);
+        QCOMPARE(reportFloat(w.end()[-2].bytes, 6), d == Device::Joystick ? 0.2f : 0.0f);
+        clock.now += 1001;
+        tick(loop);
+        w = FakeHid::writes(d);
         const auto expected =
             HidReports::directXOverride(d == Device::Joystick ? HidReports::joystickDirectXOverride(s)
                                                               : HidReports::rudderDirectXOverride(s));
-        QVERIFY(std::equal(expected.begin(), expected.end(), w[0].bytes.begin()));
+        QCOMPARE(w.end()[-2].bytes[1], uint8_t(0x21));
+        QVERIFY(std::equal(expected.begin(), expected.end(), w.end()[-2].bytes.begin()));
     }
 
     // A device that does not answer after its open holds up neither the tick nor the other
@@ -439,15 +509,17 @@ private slots:
 
         FakeHid::holdWrites(hung, false);
         QTRY_COMPARE_WITH_TIMEOUT(FakeHid::heldWrites(hung), 0, 10000);
-        // The blocked report, then only the newest: zero reports, none of the 50 latched forces
-        // (while held, the loop's own timer ticks meanwhile).
-        QTRY_VERIFY_WITH_TIMEOUT(FakeHid::writes(hung).size() >= 2, 10000);
+        // The blocked report, then only the newest: the gains at zero and zero reports, none of
+        // the 50 latched forces (while held, the loop's own timer ticks meanwhile).
+        QTRY_VERIFY_WITH_TIMEOUT(FakeHid::writes(hung).size() >= 3, 10000);
         const auto after = FakeHid::writes(hung);
         QCOMPARE(reportFloat(after.front().bytes, 10), -20.0f);
-        QVERIFY(std::all_of(after.begin() + 1, after.end(),
-                            [](const FakeHid::WrittenReport& r) { return isZeroForceReport(r.bytes); }));
+        QVERIFY(isGainsOffReport(after[1].bytes));
+        QVERIFY(std::all_of(after.begin() + 2, after.end(), [](const FakeHid::WrittenReport& r) {
+            return isZeroForceReport(r.bytes) || isGainsOffReport(r.bytes);
+        }));
         if (shutDown) {
-            QCOMPARE(after.size(), size_t(2));
+            QCOMPARE(after.size(), size_t(3));
         }
         // Left behind by the shut-down, its thread still closes the handle once the call returns.
         QTRY_COMPARE_WITH_TIMEOUT(FakeHid::closeCount(hung), shutDown ? 1 : 0, 10000);
@@ -455,12 +527,13 @@ private slots:
     }
 
     // Settings changed while a device is not taking reports reach it in order once it does:
-    // each override report after the one before, before the newest forces.
+    // each override report after the one before, before the newest forces; the steps of a
+    // glide do not pile up, the newest replaces the one not yet written.
     void overrideReportsWaitingForADeviceArriveInOrder() {
         FakeHid::plug(Device::Joystick);
         MainBackgroundThread loop;
-        loop.start();
-        tick(loop, 2);
+        ManualClock clock;
+        startPastTheRamp(loop, clock, EffectsSettings());
         FakeHid::holdWrites(Device::Joystick, true);
         QMetaObject::invokeMethod(&loop, "onTimout", Qt::DirectConnection);
         QTRY_COMPARE_WITH_TIMEOUT(FakeHid::heldWrites(Device::Joystick), 1, 10000);
@@ -468,11 +541,18 @@ private slots:
         EffectsSettings s;
         s.axes[0].direct_x.active = true;
         s.axes[0].direct_x.total_effect_strength = 50.0f;
+        // Each change is written at once with the gains as they stand: those of the change
+        // before, faded in by then. Of the glide's steps after the last one only the newest
+        // waits for the device.
         for (float trimmer : {20.0f, 40.0f, 60.0f}) {
+            clock.now += 500;
             s.axes[0].direct_x.trimmer = trimmer;
             loop.changeSettingsModerately(s);
         }
-        QMetaObject::invokeMethod(&loop, "onTimout", Qt::DirectConnection);
+        for (int i = 0; i < 3; ++i) {
+            clock.now += 200;
+            QMetaObject::invokeMethod(&loop, "onTimout", Qt::DirectConnection);
+        }
 
         FakeHid::holdWrites(Device::Joystick, false);
         QTRY_COMPARE_WITH_TIMEOUT(FakeHid::heldWrites(Device::Joystick), 0, 10000);
@@ -486,7 +566,7 @@ private slots:
                 lastOverride = i;
             }
         }
-        QCOMPARE(trimmers, (std::vector<float>{0.2f, 0.4f, 0.6f}));
+        QCOMPARE(trimmers, (std::vector<float>{0.0f, 0.2f, 0.4f, 0.6f}));
         QVERIFY(lastOverride + 1 < writes.size());
         QCOMPARE(writes[lastOverride + 1].bytes[1], uint8_t(0x20));
     }
@@ -548,7 +628,8 @@ private slots:
         tick(loop);
         QCOMPARE(lost.size(), 1);
         const auto w = FakeHid::writes(Device::Joystick);
-        QCOMPARE(w.size(), size_t(1));
+        QCOMPARE(w.size(), size_t(2));
+        QVERIFY(isGainsOffReport(w.front().bytes));
         QVERIFY(isZeroForceReport(w.back().bytes));
         QCOMPARE(FakeHid::closeCount(Device::Joystick), 1);
     }
@@ -572,40 +653,128 @@ private slots:
         QVERIFY(isZeroForceReport(FakeHid::writes(Device::Joystick).back().bytes));
     }
 
-    void rampScalesForcesButNotDampers() {
+    // A stall of more than 50 ms (well below the guardian's 100 ms of silence) or a let-go of
+    // the guardian ramps the forces in from zero and gives the game's gains again; a report
+    // built before the let-go and still waiting for the device is not written after it.
+    void stallsAndLetGosRampTheForcesIn_data() {
+        QTest::addColumn<int>("periods");
+        QTest::addColumn<bool>("letGo");
+        QTest::addColumn<bool>("ramped");
+        QTest::newRow("on time") << 1 << false << false;
+        QTest::newRow("50 ms late") << 10 << false << false;
+        QTest::newRow("55 ms late") << 11 << false << true;
+        QTest::newRow("let-go of the guardian, on time") << 1 << true << true;
+        QTest::newRow("let-go of the guardian, 50 ms late") << 10 << true << true;
+    }
+    void stallsAndLetGosRampTheForcesIn() {
+        QFETCH(int, periods);
+        QFETCH(bool, letGo);
+        QFETCH(bool, ramped);
         FakeHid::plug(Device::Joystick);
         FakeHid::setPosition(Device::Joystick, 0.4f);
+        Heartbeat::Shared shared;
+        Heartbeat::attach(&shared);
+        const auto detach = qScopeGuard([] { Heartbeat::attach(nullptr); });
+        MainBackgroundThread loop;
+        ManualClock clock;
+        startPastTheRamp(loop, clock, springAndDamperOnRoll());
+        QCOMPARE(lastForce(Device::Joystick), -20.0f);
+        auto* control = loop.findChild<ControlLoop*>(QString(), Qt::FindDirectChildrenOnly);
+        QVERIFY(control);
+
+        // One report hangs in the device while the next waits behind it.
+        FakeHid::holdWrites(Device::Joystick, true);
+        control->tick();
+        QTRY_COMPARE(FakeHid::heldWrites(Device::Joystick), 1);
+        control->tick();
+        if (letGo) {
+            ++shared.letGos;
+        }
+        FakeHid::clearWrites();
+        FakeHid::holdWrites(Device::Joystick, false);
+        settle(loop);
+        QCOMPARE(countCommand(FakeHid::writes(Device::Joystick), 0x20), letGo ? 1 : 2);
+
+        FakeHid::clearWrites();
+        clock.now += 5 * periods;
+        control->tick(static_cast<uint64_t>(periods));
+        settle(loop);
+        QCOMPARE(lastForce(Device::Joystick), ramped ? 0.0f : -20.0f);
+        QCOMPARE(countCommand(FakeHid::writes(Device::Joystick), 0x21), ramped ? 1 : 0);
+        loop.shutDown();
+    }
+
+    // Every way the forces come back ramps in the stiffness and the vibration with the force,
+    // each bounded to the device's range first and then scaled by the master gain: an airflow
+    // spring of stiffness 192 and a shaker of amplitude 400 are at half of 100 half-way
+    // through. The dampers are not ramped. A stream that returns fades in from its zero record.
+    void rampScalesForcesButNotDampers_data() {
+        QTest::addColumn<QString>("restart");
+        QTest::addColumn<double>("gain");
+        for (const char* restart : {"start", "forces off released", "stream returns"}) {
+            QTest::addRow("%s", restart) << QString::fromLatin1(restart) << 100.0;
+            QTest::addRow("%s, master gain 20 %%", restart) << QString::fromLatin1(restart) << 20.0;
+        }
+    }
+    void rampScalesForcesButNotDampers() {
+        QFETCH(QString, restart);
+        QFETCH(double, gain);
+        const float g = static_cast<float>(gain / 100.0);
+        FakeHid::plug(Device::Joystick);
+        FakeHid::setPosition(Device::Joystick, 0.4f);
+        EffectsSettings s = springAndDamperOnRoll();
+        s.axes[0].simple_spring.active = false;
+        s.axes[0].airflow_spring.active = true;
+        s.axes[0].airflow_spring.total_effect_strength = 100.0f;
+        s.axes[0].airflow_spring.airspeed_force = 600.0f;
+        s.axes[0].gear_shaker.resetToDefaults(); // 10..20 Hz from 0 to 1000 km/h
+        s.axes[0].gear_shaker.active = true;
+        s.axes[0].gear_shaker.total_effect_strength = 50000.0f;
+        DCSTelemetry flying;
+        flying.airspeed = 400.0f;
+        flying.gear = 100.0f;
         MainBackgroundThread loop;
         ManualClock clock;
         loop.setClock(clock.function());
-        loop.changeSettingsModerately(springAndDamperOnRoll());
+        loop.setMasterGain(gain);
+        loop.changeSettingsModerately(s);
+        loop.setDcsTelemetry(flying);
         loop.start();
         tick(loop, 2);
+        if (restart != "start") {
+            clock.now += 3000;
+            tick(loop, 2);
+            if (restart == "forces off released") {
+                loop.setForcesHeld(true);
+                tick(loop, 2);
+                loop.setForcesHeld(false);
+            } else {
+                loop.setDcsTelemetry(DCSTelemetry());
+                emit loop.telemetry()->telemetryEnded();
+                clock.now += 1500;
+                tick(loop, 2);
+                QCOMPARE(lastForce(Device::Joystick), 0.0f);
+                loop.setDcsTelemetry(flying);
+            }
+        }
         FakeHid::clearWrites();
+        const auto last = [] { return FakeHid::writes(Device::Joystick).back().bytes; };
 
         clock.now += 1000; // half-way through the ramp
         tick(loop);
-        auto r = FakeHid::writes(Device::Joystick).back().bytes;
-        QCOMPARE(reportFloat(r, 2), 10.0f);   // spring magnitude 20, halved
-        QCOMPARE(reportFloat(r, 10), -10.0f); // force -20, halved
-        QCOMPARE(reportFloat(r, 26), 0.2f);   // static damper gain, not ramped
+        auto r = last();
+        QCOMPARE(reportFloat(r, 2), 50.0f * g);             // stiffness 192, bounded to 100, halved
+        QCOMPARE(std::fabs(reportFloat(r, 18)), 50.0f * g); // vibration 400, bounded to 100, halved
+        QCOMPARE(reportFloat(r, 26), 0.2f);                 // static damper gain, not ramped
+        const float halfForce = reportFloat(r, 10);
 
         clock.now += 1001; // past the ramp
         tick(loop);
-        r = FakeHid::writes(Device::Joystick).back().bytes;
-        QCOMPARE(reportFloat(r, 10), -20.0f);
-
-        // A sudden change restarts the ramp from zero; a moderate one does not.
-        loop.changeSettingsSuddenly(springAndDamperOnRoll());
-        tick(loop);
-        r = FakeHid::writes(Device::Joystick).back().bytes;
-        QCOMPARE(reportFloat(r, 10), 0.0f);
-        QCOMPARE(reportFloat(r, 26), 0.2f);
-        clock.now += 500;
-        loop.changeSettingsModerately(springAndDamperOnRoll());
-        tick(loop);
-        r = FakeHid::writes(Device::Joystick).back().bytes;
-        QCOMPARE(reportFloat(r, 10), -5.0f);
+        r = last();
+        QCOMPARE(reportFloat(r, 2), 100.0f * g);
+        QCOMPARE(std::fabs(reportFloat(r, 18)), 100.0f * g);
+        QCOMPARE(reportFloat(r, 10), 2.0f * halfForce);
+        QVERIFY(reportFloat(r, 10) < -70.0f * g);
     }
 
     void shutDownLeavesEachDeviceAZeroReport() {
@@ -621,9 +790,13 @@ private slots:
         clock.now += 5000;
         tick(loop, 2);
         QVERIFY(reportFloat(FakeHid::writes(Device::Joystick).back().bytes, 10) != 0.0f);
-        loop.shutDown();
+        QVERIFY(loop.shutDown());
         for (Device d : {Device::Joystick, Device::Rudder}) {
-            const auto last = FakeHid::writes(d).back().bytes;
+            // The game's own effects stop too, just before the program's forces.
+            const auto w = FakeHid::writes(d);
+            QVERIFY(w.size() >= 2);
+            QVERIFY(isGainsOffReport(w[w.size() - 2].bytes));
+            const auto last = w.back().bytes;
             QCOMPARE(last[0], uint8_t(0x02));
             QCOMPARE(last[1], uint8_t(0x20));
             for (int i = 2; i < 65; ++i) {

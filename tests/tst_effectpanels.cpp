@@ -11,12 +11,15 @@
 #include "ui/simplespringsettingswidget.h"
 #include "ui/smartdampeningsettingswidget.h"
 
+#include <QChart>
+#include <QChartView>
 #include <QGridLayout>
 #include <QLabel>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QSlider>
 #include <QSpinBox>
+#include <QValueAxis>
 #include <QtTest>
 
 #include <cmath>
@@ -528,6 +531,15 @@ private slots:
         spin(panel.get(), box)->setValue(value);
         QVERIFY2(std::fabs(topValue() - after) < 1e-4, qPrintable(QString::number(topValue())));
         QCOMPARE(preview->shownCurves().value(curve).last().x(), top);
+        // Every scale ticks at round values (1, 2 or 5 times a power of ten) from end to end.
+        for (const QAbstractAxis* a : preview->findChild<QChartView*>()->chart()->axes()) {
+            const auto* axis = qobject_cast<const QValueAxis*>(a);
+            const double step = axis->tickInterval();
+            const double m = step / std::pow(10.0, std::floor(std::log10(step) + 1e-9));
+            QVERIFY2(std::fabs(m - std::round(m)) < 1e-9 && (m < 3 || std::round(m) == 5) &&
+                         std::fabs(axis->max() / step - std::round(axis->max() / step)) < 1e-9,
+                     qPrintable(QStringLiteral("%1 by %2").arg(axis->max()).arg(step)));
+        }
     }
 
     // A profile loaded into a bound panel (refresh) redraws too.

@@ -61,7 +61,7 @@ void TestEffectSettings::effectMapsEveryType() {
         &axis.airflow_spring,  &axis.simple_spring,    &axis.elevator_weight, &axis.direct_x,
         &axis.landing_jolt,    &axis.aoa_shaker,       &axis.gear_shaker,     &axis.flaps_shaker,
         &axis.airbrake_shaker, &axis.on_ground_shaker, &axis.il2_shaker,      &axis.condor_shaker,
-        &axis.smart_damper};
+        &axis.smart_damper,    &axis.trim_following};
     QCOMPARE(static_cast<const SimpleEffectSettings*>(axis.effect(type)), members[type]);
     QCOMPARE(constAxis.effect(type), members[type]);
     if (type == 0) {

@@ -3,6 +3,7 @@
 // its clamp, including a randomized sweep over hostile settings and telemetry.
 
 #include "app/mainbackgroundthread.h"
+#include "forces/centrefollower.h"
 #include "forces/commontelemetryforcecalculator.h"
 #include "forces/condorshaker.h"
 #include "forces/effectpreview.h"
@@ -10,6 +11,8 @@
 #include "records/effectsprofile.h"
 #include "records/metatypes.h"
 #include "support/fakehid.h"
+#include "support/reportbytes.h"
+#include "telemetry/telemetrythread.h"
 
 #include <QtTest>
 
@@ -130,6 +133,19 @@ EffectsSettings everythingActive() {
     return s;
 }
 
+// One tick of the control object's loop, with its device links idle before and after, so that
+// the test sees what the devices were sent.
+void tickLoop(MainBackgroundThread& bg) {
+    for (int i = 0; i < 2; ++i) {
+        for (DeviceLink::Device d : {DeviceLink::Joystick, DeviceLink::Rudder}) {
+            bg.link(d)->waitUntilIdle();
+        }
+        if (i == 0) {
+            QMetaObject::invokeMethod(&bg, "onTimout", Qt::DirectConnection);
+        }
+    }
+}
+
 // A control object whose run clock reads `clockMs`; its loop timer is stopped so that only the
 // test computes forces.
 void startStopped(MainBackgroundThread& bg, qint64& clockMs) {
@@ -174,6 +190,10 @@ private slots:
     void editorExtremes_data();
     void editorExtremes();
     void randomizedSweep();
+    void centreFollowsAndGlides_data();
+    void centreFollowsAndGlides();
+    void trimHoldsTheStick_data();
+    void trimHoldsTheStick();
 };
 
 void TestForceSynthesis::initTestCase() {
@@ -1150,6 +1170,141 @@ void TestForceSynthesis::randomizedSweep() {
     // The sweep reached the clamp and the shakers, so it did exercise the synthesis.
     QVERIFY(atLimit > 100);
     QVERIFY(vibrating > 100);
+}
+
+// The centre of one axis stepped every 5 ms: following its goal for `followMs` (then, when
+// `jumpTo` is a number, that trim for 400 ms), then not for `offMs`. It never moves more than
+// 0.05 in a tick, and ends where `expected` says.
+void TestForceSynthesis::centreFollowsAndGlides_data() {
+    QTest::addColumn<float>("trim"); // percent
+    QTest::addColumn<float>("strength");
+    QTest::addColumn<int>("followMs");
+    QTest::addColumn<float>("jumpTo");
+    QTest::addColumn<int>("offMs");
+    QTest::addColumn<float>("expected");
+    QTest::addColumn<float>("tolerance");
+    QTest::newRow("20 % trim at 100 %: reached") << 20.0f << 100.0f << 2500 << kNaN << 0 << 0.2f << 1e-4f;
+    QTest::newRow("20 % trim at 50 %") << 20.0f << 50.0f << 2500 << kNaN << 0 << 0.1f << 1e-4f;
+    QTest::newRow("fades in: half way after half a second")
+        << 40.0f << 100.0f << 500 << kNaN << 0 << 0.2f << 0.02f;
+    QTest::newRow("trim wheel spun end to end: slewed, there in 400 ms")
+        << -100.0f << 100.0f << 2500 << 100.0f << 0 << 1.0f << 1e-3f;
+    QTest::newRow("beyond full: held to 1") << 300.0f << 100.0f << 2500 << kNaN << 0 << 1.0f << 1e-4f;
+    QTest::newRow("NaN trim: centred") << kNaN << 100.0f << 2500 << kNaN << 0 << 0.0f << 0.0f;
+    QTest::newRow("infinite strength: centred") << 20.0f << kInf << 2500 << kNaN << 0 << 0.0f << 0.0f;
+    QTest::newRow("glide: half way home after half a second")
+        << 40.0f << 100.0f << 2500 << kNaN << 500 << 0.2f << 0.02f;
+    QTest::newRow("glide: home after a second") << 40.0f << 100.0f << 2500 << kNaN << 1200 << 0.0f << 0.0f;
+    QTest::newRow("never followed: stays home") << 40.0f << 100.0f << 0 << kNaN << 1000 << 0.0f << 0.0f;
+}
+
+void TestForceSynthesis::centreFollowsAndGlides() {
+    QFETCH(float, trim);
+    QFETCH(float, strength);
+    QFETCH(int, followMs);
+    QFETCH(float, jumpTo);
+    QFETCH(int, offMs);
+    QFETCH(float, expected);
+    QFETCH(float, tolerance);
+    CentreFollower follower;
+    float goal[3] = {0.0f, CentreFollower::goal(trim, strength), 0.0f};
+    uint64_t now = 777;
+    float previous = 0.0f;
+    float largestStep = 0.0f;
+    const auto run = [&](int ms, bool on) {
+        const bool following[3] = {false, on, false};
+        for (int t = 0; t < ms; t += 5) {
+            follower.step(now += 5, following, goal);
+            largestStep = std::max(largestStep, std::fabs(follower.centre(1) - previous));
+            previous = follower.centre(1);
+        }
+    };
+    const bool none[3] = {false, false, false};
+    follower.step(now, none, goal);
+    run(followMs, true);
+    if (!std::isnan(jumpTo)) {
+        goal[1] = CentreFollower::goal(jumpTo, strength);
+        run(400, true);
+        QVERIFY(near(largestStep, 0.05f, 1e-3f)); // the slew limit held the jump back
+    }
+    run(offMs, false);
+    QVERIFY2(largestStep <= 0.05f + 1e-6f, qPrintable(show(largestStep)));
+    QVERIFY2(near(follower.centre(1), expected, tolerance), qPrintable(show(follower.centre(1))));
+    QCOMPARE(follower.centre(0), 0.0f);
+    QCOMPARE(follower.centre(2), 0.0f);
+}
+
+// In an MSFS stream the elevator's spring holds the stick where the trim (or, under the
+// autopilot, the elevator) puts it, the report carries the centre as a negative offset, and the
+// centre glides home within a second of the stream's end.
+void TestForceSynthesis::trimHoldsTheStick_data() {
+    QTest::addColumn<bool>("active");
+    QTest::addColumn<float>("strength");
+    QTest::addColumn<bool>("autopilot");
+    QTest::addColumn<float>("centre"); // where the elevator's centre settles
+    QTest::addColumn<int>("game");
+    const int msfs = Telemetry::TELEMETRY_SOURCE_MSFS;
+    QTest::newRow("20 % trim, following at 100 %") << true << 100.0f << false << 0.2f << msfs;
+    QTest::newRow("following at 50 %") << true << 50.0f << false << 0.1f << msfs;
+    QTest::newRow("autopilot: the elevator's position") << true << 100.0f << true << -0.5f << msfs;
+    QTest::newRow("effect off: centred") << false << 100.0f << false << 0.0f << msfs;
+    // X-Plane's elevator trim is positive nose up, as MSFS's: the stick is held pulled back.
+    const int xplane = Telemetry::TELEMETRY_SOURCE_XPLANE;
+    QTest::newRow("X-Plane: 20 % trim") << true << 100.0f << false << 0.2f << xplane;
+    QTest::newRow("X-Plane has no autopilot fields: the trim") << true << 100.0f << true << 0.2f << xplane;
+}
+
+void TestForceSynthesis::trimHoldsTheStick() {
+    QFETCH(bool, active);
+    QFETCH(float, strength);
+    QFETCH(bool, autopilot);
+    QFETCH(float, centre);
+    QFETCH(int, game);
+    const auto source = static_cast<Telemetry::Source>(game);
+    FakeHid::reset();
+    FakeHid::plug(FakeHid::Device::Joystick);
+    qint64 clockMs = 100000;
+    MainBackgroundThread bg;
+    bg.setClock([&clockMs] { return clockMs; });
+    bg.start();
+    QSignalSpy samples(&bg, &MainBackgroundThread::forcesSent);
+    EffectsSettings s = defaults();
+    s.axes[1].simple_spring.active = s.axes[1].trim_following.active = active;
+    s.axes[1].simple_spring.total_effect_strength = 100.0f;
+    s.axes[1].trim_following.total_effect_strength = strength;
+    bg.changeSettingsModerately(s);
+    MSFSTelemetry msfs;
+    msfs.trimmerPitch = 20.0f;
+    msfs.autopilotMaster = autopilot;
+    msfs.elevatorPosition = -0.5f;
+    // Posted as the telemetry thread posts it: taken at the next tick.
+    emit bg.telemetry()->telemetryRecordChanged(source == Telemetry::TELEMETRY_SOURCE_MSFS
+                                                    ? TelemetryRecord(source, msfs)
+                                                    : TelemetryRecord::fromCommon(source, msfs));
+    const auto run = [&](int ms) {
+        for (int t = 0; t < ms; t += 5) {
+            clockMs += 5;
+            tickLoop(bg);
+        }
+        return samples.last().at(0).value<ForcesSample>();
+    };
+    const ForcesSample held = run(3000); // the start ramp is over and the centre has settled
+    QVERIFY2(near(held.centre[1], centre, 1e-4f), qPrintable(show(held.centre[1])));
+    // The stick at 0 is pulled towards the centre: -(0 - c) x 100 %.
+    QVERIFY2(near(held.force[1], 100.0f * centre, 1e-2f), qPrintable(show(held.force[1])));
+    QCOMPARE(reportFloat(FakeHid::writes(FakeHid::Device::Joystick).back().bytes, 46), -held.centre[1]);
+
+    // The stream's all-zero record, then its end.
+    QSignalSpy ended(&bg, &MainBackgroundThread::telemetryEnded);
+    QMetaObject::invokeMethod(bg.telemetry(), "telemetryRecordChanged", Qt::QueuedConnection,
+                              Q_ARG(TelemetryRecord, TelemetryRecord::fromCommon(source, Telemetry())));
+    QMetaObject::invokeMethod(bg.telemetry(), "telemetryEnded", Qt::QueuedConnection);
+    QTRY_COMPARE(ended.size(), 1);
+    const float gliding = run(405).centre[1];
+    QVERIFY2(near(gliding, 0.6f * centre, 0.025f), qPrintable(show(gliding)));
+    QCOMPARE(run(800).centre[1], 0.0f);
+    QCOMPARE(reportFloat(FakeHid::writes(FakeHid::Device::Joystick).back().bytes, 46), 0.0f);
+    bg.shutDown();
 }
 
 QTEST_GUILESS_MAIN(TestForceSynthesis)

@@ -130,23 +130,32 @@ private slots:
         QTest::addColumn<QString>("before");
         QTest::addColumn<QStringList>("block");
         QTest::addColumn<bool>("changes");
+        // How many notes, and one that must be among them: every value changed or added is
+        // noted, with the other receivers a change of the block's own values reaches.
+        QTest::addColumn<int>("notes");
+        QTest::addColumn<QString>("noted");
+        const QString added = QStringLiteral("Added the telemetry block.");
         const QStringList plain{QStringLiteral("addr = \"127.0.0.1\""), QStringLiteral("decimation = 1"),
                                 QStringLiteral("enable = true"), QStringLiteral("port = 29777")};
-        QTest::newRow("missing block") << fixture(QStringLiteral("il2_startup.cfg")) << plain << true;
-        QTest::newRow("empty file") << QString() << plain << true;
+        QTest::newRow("missing block")
+            << fixture(QStringLiteral("il2_startup.cfg")) << plain << true << 1 << added;
+        QTest::newRow("empty file") << QString() << plain << true << 1 << added;
         QTest::newRow("already set up")
             << crlf(QStringLiteral("[KEY = telemetrydevice]\n\taddr = \"127.0.0.1\"\n"
                                    "\tdecimation = 1\n\tenable = true\n\tport = 29777\n"
                                    "[END]\n"))
-            << plain << false;
-        QTest::newRow("other receivers present") << fixture(QStringLiteral("il2_startup_receivers.cfg"))
-                                                 << QStringList{QStringLiteral("addr = \"192.168.1.20\""),
-                                                                QStringLiteral("addr1 = \"127.0.0.1:20777\""),
-                                                                QStringLiteral("decimation = 1"),
-                                                                QStringLiteral("enable = true"),
-                                                                QStringLiteral("port = 4322"),
-                                                                QStringLiteral("addr2 = \"127.0.0.1:29777\"")}
-                                                 << true;
+            << plain << false << 0 << QString();
+        QTest::newRow("other receivers present")
+            << fixture(QStringLiteral("il2_startup_receivers.cfg"))
+            << QStringList{QStringLiteral("addr = \"192.168.1.20\""),
+                           QStringLiteral("addr1 = \"127.0.0.1:20777\""),
+                           QStringLiteral("decimation = 1"),
+                           QStringLiteral("enable = true"),
+                           QStringLiteral("port = 4322"),
+                           QStringLiteral("addr2 = \"127.0.0.1:29777\"")}
+            << true << 3
+            << "decimation from 2 to 1. It applies to every receiver of the "
+               "block, also 192.168.1.20:4322, 127.0.0.1:20777.";
         QTest::newRow("ours as an extra receiver, switched off")
             << QStringLiteral(
                    "[KEY = telemetrydevice]\n  addr = \"10.0.0.2\"\n  addr1 = \"127.0.0.1:29777\"\n"
@@ -154,7 +163,8 @@ private slots:
             << QStringList{QStringLiteral("addr = \"10.0.0.2\""),
                            QStringLiteral("addr1 = \"127.0.0.1:29777\""), QStringLiteral("decimation = 1"),
                            QStringLiteral("enable = true"), QStringLiteral("port = 4322")}
-            << true;
+            << true << 1
+            << "enable from false to true. It applies to every receiver of the block, also 10.0.0.2:4322.";
         QTest::newRow("local address on another port is another program")
             << QStringLiteral(
                    "[KEY = telemetrydevice]\n\taddr = \"127.0.0.1\"\n\tdecimation = 3\n\tenable = true\n"
@@ -162,25 +172,31 @@ private slots:
             << QStringList{QStringLiteral("addr = \"127.0.0.1\""), QStringLiteral("decimation = 1"),
                            QStringLiteral("enable = true"), QStringLiteral("port = 4321"),
                            QStringLiteral("addr1 = \"127.0.0.1:29777\"")}
-            << true;
+            << true << 2
+            << "decimation from 3 to 1. It applies to every receiver of the block, also 127.0.0.1:4321.";
         QTest::newRow("block without address or port")
             << QStringLiteral("[key = TelemetryDevice]\n\tenable = true\n[end]\n")
             << QStringList{QStringLiteral("enable = true"), QStringLiteral("decimation = 1"),
                            QStringLiteral("addr = \"127.0.0.1\""), QStringLiteral("port = 29777")}
-            << true;
+            << true << 3 << "Added addr = \"127.0.0.1\".";
         QTest::newRow("block left open before the next")
             << QStringLiteral("[KEY = telemetrydevice]\n\tenable = 0\n[KEY = sound]\n\tspeakers = 2\n[END]\n")
             << QStringList{QStringLiteral("enable = true"), QStringLiteral("decimation = 1"),
                            QStringLiteral("addr = \"127.0.0.1\""), QStringLiteral("port = 29777")}
-            << true;
+            << true << 5 << "Changed enable from 0 to true.";
     }
 
     void il2Edit() {
         QFETCH(QString, before);
         QFETCH(QStringList, block);
         QFETCH(bool, changes);
+        QFETCH(int, notes);
+        QFETCH(QString, noted);
         const ConfigEdit edit = Il2StartupConfig::withTelemetry(before);
         QCOMPARE(edit.text != before, changes);
+        QCOMPARE(edit.notes.size(), notes);
+        QVERIFY2(edit.notes.join(QLatin1Char('\n')).contains(noted),
+                 qPrintable(edit.notes.join(QLatin1Char('\n'))));
         QCOMPARE(il2Block(edit.text), block);
         QVERIFY(keepsOtherLines(before, edit.text, {QStringLiteral("decimation"), QStringLiteral("enable")}));
         // Run twice without harm: the second edit finds nothing to do.
@@ -635,6 +651,14 @@ private slots:
         for (const QString& note : {QStringLiteral("scripts/"), QStringLiteral("-DTRENNAL"),
                                     QStringLiteral("integrations/"), QStringLiteral("--setup-msfs")}) {
             QCOMPARE(guide->toPlainText().contains(note), note == QStringLiteral("--setup-msfs"));
+        }
+        // The steps come first; how files are backed up and encoded comes after every game.
+        const QString text = guide->toPlainText();
+        const qsizetype lastGame = text.indexOf(QStringLiteral("Microsoft Flight Simulator (SimConnect)"));
+        QVERIFY(text.indexOf(QStringLiteral("Set up IL-2")) >= 0);
+        QVERIFY(lastGame > text.indexOf(QStringLiteral("Set up IL-2")));
+        for (const QString& detail : {QStringLiteral("grovik-trennal.bak"), QStringLiteral("UTF-16")}) {
+            QVERIFY2(text.indexOf(detail) > lastGame, qPrintable(detail));
         }
         auto* result = dialog.findChild<QPlainTextEdit*>(QStringLiteral("setup_result"));
         QVERIFY(result);

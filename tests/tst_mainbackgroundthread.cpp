@@ -15,6 +15,7 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <thread>
@@ -41,6 +42,20 @@ constexpr int PanelTicks = 7;
 
 float elevatorForce(MainBackgroundThread& loop) {
     return calculateForces(loop, PositionInput{}).axis[1].force;
+}
+
+// A device's reports of `command` (0x20 forces, 0x21 DirectX gains): how many, and the float
+// at `offset` of the latest.
+size_t countReports(uint8_t command, FakeHid::Device device = FakeHid::Device::Joystick) {
+    const auto w = FakeHid::writes(device);
+    return static_cast<size_t>(
+        std::count_if(w.begin(), w.end(), [command](const auto& r) { return r.bytes[1] == command; }));
+}
+float lastReportFloat(uint8_t command, int offset, FakeHid::Device device = FakeHid::Device::Joystick) {
+    const auto w = FakeHid::writes(device);
+    const auto r =
+        std::find_if(w.rbegin(), w.rend(), [command](const auto& x) { return x.bytes[1] == command; });
+    return r == w.rend() ? std::numeric_limits<float>::quiet_NaN() : reportFloat(r->bytes, offset);
 }
 
 // The signals and slots a class declares itself, in declaration order, with their access.
@@ -412,7 +427,8 @@ private slots:
                               "public telemetryEnded()", "public joystickConnected(uint32_t)",
                               "public joystickDisconnected()", "public rudderConnected(uint32_t)",
                               "public rudderDisconnected()", "public positionChanged(PositionInput)",
-                              "public forcesSent(ForcesSample)", "public recordReceived(RecordingRow)"}));
+                              "public forcesSent(ForcesSample)", "public recordReceived(RecordingRow)",
+                              "public joystickResponding(bool)", "public rudderResponding(bool)"}));
         QCOMPARE(ownMethods(meta, QMetaMethod::Slot),
                  (QStringList{"public changeSettingsSuddenly(EffectsSettings)",
                               "public changeSettingsModerately(EffectsSettings)",
@@ -428,6 +444,7 @@ private slots:
                               "public setPanelView(MainBackgroundThread::PanelView)",
                               "public setMasterGain(double)",
                               "public setForcesHeld(bool)",
+                              "public setSendMsfsAxes(bool)",
                               "private calculateForces(PositionInput)",
                               "private onTimout()",
                               "private readJoystickVersion()",
@@ -472,6 +489,10 @@ private slots:
             const ForcesSample s = args.at(0).value<ForcesSample>();
             QVERIFY(previous < 0 || s.time - previous >= 17);
             previous = s.time;
+        }
+        for (int i = 0; i < 250; ++i) { // the stream has faded in from its start
+            clock.now += 5;
+            tick(loop);
         }
         const ForcesSample last = samples.last().at(0).value<ForcesSample>();
         QCOMPARE(last.force[1], -20.0f);
@@ -620,7 +641,7 @@ private slots:
         QCOMPARE(sizeof(WarthunderTelemetry), sizeof(Telemetry));
         QCOMPARE(sizeof(Condor2Telemetry), sizeof(Telemetry) + 4);
         QCOMPARE(sizeof(ShturmovikTelemetry), sizeof(Telemetry) + 20); // buffet, then three event counts
-        QCOMPARE(sizeof(MSFSTelemetry), sizeof(Telemetry) + 12);
+        QCOMPARE(sizeof(MSFSTelemetry), sizeof(Telemetry) + 28);
         MSFSTelemetry m;
         QCOMPARE(static_cast<void*>(static_cast<Telemetry*>(&m)), static_cast<void*>(&m));
         QCOMPARE(reinterpret_cast<char*>(&m.aileronTrim) - reinterpret_cast<char*>(&m), ptrdiff_t(60));
@@ -638,9 +659,10 @@ private slots:
         }
         QCOMPARE(QMetaEnum::fromType<Telemetry::Source>().valueToKey(3), "TELEMETRY_SOURCE_IL2");
     }
-    // "Master gain (%)" scales what is sent to both devices (here the elevator and rudder forces);
-    // gains beyond the range are held at its ends, a NaN counts as full. Held forces reach both
-    // devices as zeros at once, and come back from zero over 2 s once released.
+    // "Master gain (%)" scales what is sent to both devices (here the elevator and rudder forces
+    // and the DirectX gains of the game's own effects); gains beyond the range are held at its
+    // ends, a NaN counts as full. Held forces and DirectX gains reach both devices as zeros at
+    // once, and come back from zero over 2 s once released.
     void masterGainAndHeldForcesShapeWhatIsSent_data() {
         QTest::addColumn<double>("gain");
         QTest::addColumn<float>("factor");
@@ -665,6 +687,13 @@ private slots:
         loop.start();
         EffectsSettings s = elevatorWeight();
         s.axes[2].elevator_weight = s.axes[1].elevator_weight; // a force on the rudder too
+        for (AxisEffectsSettings& axis : s.axes) {
+            axis.direct_x.active = true;
+            axis.direct_x.total_effect_strength = 100.0f;
+            axis.direct_x.trimmer = 40.0f;
+            axis.direct_x.force = 50.0f;
+            axis.direct_x.periodic = 50.0f;
+        }
         loop.changeSettingsModerately(s);
         loop.setDcsTelemetry(withG<DCSTelemetry>(2.0f));
         QSignalSpy samples(&loop, &MainBackgroundThread::forcesSent);
@@ -676,42 +705,134 @@ private slots:
         };
         const auto last = [&] { return samples.last().at(0).value<ForcesSample>(); };
         const auto lastForce = [](FakeHid::Device device, int offset) {
-            return reportFloat(FakeHid::writes(device).back().bytes, offset);
+            return lastReportFloat(0x20, offset, device);
         };
+        // Trimmer, spring and periodic gains of the device's first axis.
+        const auto lastGains = [](FakeHid::Device device) {
+            return QList<float>{lastReportFloat(0x21, 2, device), lastReportFloat(0x21, 10, device),
+                                lastReportFloat(0x21, 18, device)};
+        };
+        const auto gainsTimes = [](float t) { return QList<float>{0.4f * t, 0.5f * t, 0.5f * t}; };
         run(300); // both devices open and the start ramp is over
         const ForcesSample full = last();
         QVERIFY(full.force[1] != 0.0f && full.force[2] != 0.0f);
+        QCOMPARE(lastGains(FakeHid::Device::Joystick), gainsTimes(1.0f));
 
         loop.setMasterGain(gain);
-        run(2);
+        run(30); // the gain slews there within 500 ms
         const ForcesSample scaled = last();
         QCOMPARE(scaled.force[1], full.force[1] * factor);
         QCOMPARE(scaled.force[2], full.force[2] * factor);
         QCOMPARE(lastForce(FakeHid::Device::Joystick, 14), full.force[1] * factor);
         QCOMPARE(lastForce(FakeHid::Device::Rudder, 10), full.force[2] * factor);
+        QCOMPARE(lastGains(FakeHid::Device::Joystick), gainsTimes(factor));
+        QCOMPARE(lastGains(FakeHid::Device::Rudder), gainsTimes(factor));
 
-        // Held: one zero report to each device before the call returns, then zeros every tick.
+        // Held: the DirectX gains at zero and one zero report to each device before the call
+        // returns, then zeros every tick.
         const size_t joystickWrites = FakeHid::writes(FakeHid::Device::Joystick).size();
         const size_t rudderWrites = FakeHid::writes(FakeHid::Device::Rudder).size();
         loop.setForcesHeld(true);
-        QCOMPARE(FakeHid::writes(FakeHid::Device::Joystick).size(), joystickWrites + 1);
-        QCOMPARE(FakeHid::writes(FakeHid::Device::Rudder).size(), rudderWrites + 1);
+        QCOMPARE(FakeHid::writes(FakeHid::Device::Joystick).size(), joystickWrites + 2);
+        QCOMPARE(FakeHid::writes(FakeHid::Device::Rudder).size(), rudderWrites + 2);
         for (FakeHid::Device device : {FakeHid::Device::Joystick, FakeHid::Device::Rudder}) {
+            const auto gains = FakeHid::writes(device)[FakeHid::writes(device).size() - 2].bytes;
+            QCOMPARE(gains[1], uint8_t(0x21));
+            QVERIFY(std::all_of(gains.begin() + 2, gains.end(), [](uint8_t b) { return b == 0; }));
             for (int offset = 2; offset < 26; offset += 4) {
                 QCOMPARE(lastForce(device, offset), 0.0f);
+                QCOMPARE(lastReportFloat(0x21, offset, device), 0.0f);
             }
         }
         run(20);
         QCOMPARE(last().force[1], 0.0f);
         QCOMPARE(last().force[2], 0.0f);
+        QCOMPARE(lastGains(FakeHid::Device::Rudder), gainsTimes(0.0f));
 
         // Released: half way up after one second, all the way after two.
         loop.setForcesHeld(false);
         run(50);
         QCOMPARE(last().force[1], scaled.force[1] * 0.5f);
+        QCOMPARE(lastGains(FakeHid::Device::Joystick), gainsTimes(factor * 0.5f));
         run(55);
         QCOMPARE(last().force[1], scaled.force[1]);
         QCOMPARE(last().force[2], scaled.force[2]);
+        QCOMPARE(lastGains(FakeHid::Device::Joystick), gainsTimes(factor));
+    }
+
+    // A settings change (a profile loaded by hand or for a new aircraft, an effect added, a
+    // slider moved) glides from the old elevator force and DirectX gain to the new ones over
+    // 500 ms; the master gain moves at most full scale per 500 ms. No tick leaves the span of
+    // the values or moves by more than 3 % of it (one glide moves 1 % a tick), changes in a
+    // row carry on from where the glide stood, and the DirectX gain goes along with the force.
+    void theForcesNeverStep_data() {
+        QTest::addColumn<QString>("change");  // "profile", "slider" or "gain"
+        QTest::addColumn<float>("from");      // percent of elevator weight at 5 G and of the
+        QTest::addColumn<QList<float>>("to"); // trimmer, or of master gain; 50 ms apart
+        QTest::newRow("almost the same profile") << "profile" << 44.0f << QList<float>{42.0f};
+        QTest::newRow("a stronger profile") << "profile" << 20.0f << QList<float>{80.0f};
+        QTest::newRow("effect removed") << "profile" << 50.0f << QList<float>{0.0f};
+        QTest::newRow("two profiles in a row") << "profile" << 80.0f << QList<float>{20.0f, 60.0f};
+        QTest::newRow("slider moved") << "slider" << 30.0f << QList<float>{60.0f};
+        QTest::newRow("slider dragged")
+            << "slider" << 30.0f << QList<float>{35.0f, 40.0f, 45.0f, 50.0f, 55.0f, 60.0f, 70.0f};
+        QTest::newRow("gain 0 to 60 %") << "gain" << 0.0f << QList<float>{60.0f};
+        QTest::newRow("gain 55 to 100 %") << "gain" << 55.0f << QList<float>{100.0f};
+        QTest::newRow("gain 100 to 20 %") << "gain" << 100.0f << QList<float>{20.0f};
+    }
+    void theForcesNeverStep() {
+        QFETCH(QString, change);
+        QFETCH(float, from);
+        QFETCH(QList<float>, to);
+        FakeHid::plug(FakeHid::Device::Joystick);
+        ManualClock clock;
+        MainBackgroundThread loop;
+        const auto set = [&](float percent) {
+            const float effect = change == "gain" ? 100.0f : percent;
+            EffectsSettings s = elevatorWeight();
+            s.axes[1].elevator_weight.active = effect > 0.0f;
+            s.axes[1].elevator_weight.total_effect_strength = effect;
+            s.axes[1].direct_x.active = true;
+            s.axes[1].direct_x.trimmer = effect;
+            if (change == "gain") {
+                loop.setMasterGain(percent);
+                loop.changeSettingsModerately(s);
+            } else {
+                (change == "profile" ? loop.changeSettingsSuddenly(s) : loop.changeSettingsModerately(s));
+            }
+        };
+        loop.setClock(clock.function());
+        set(from);
+        loop.setDcsTelemetry(withG<DCSTelemetry>(5.0f));
+        loop.start();
+        tick(loop);
+        clock.now += 3000;
+        tick(loop);
+        QCOMPARE(lastReportFloat(0x20, 14), -from / 2.0f);
+        float lo = from;
+        float hi = from;
+        float previous = from;
+        for (int i = 0; i < 200; ++i) {
+            if (i % 10 == 0 && i / 10 < to.size()) {
+                const size_t overrides = countReports(0x21);
+                set(to[i / 10]);
+                settle(loop);
+                // Written at once, as they stand.
+                QCOMPARE(countReports(0x21), overrides + 1);
+                lo = std::min(lo, to[i / 10]);
+                hi = std::max(hi, to[i / 10]);
+            }
+            clock.now += 5;
+            tick(loop);
+            const float value = -2.0f * lastReportFloat(0x20, 14);
+            QVERIFY2(value >= lo - 1e-3f && value <= hi + 1e-3f, qPrintable(QString::number(value)));
+            QVERIFY2(std::fabs(value - previous) <= 0.03f * (hi - lo) + 1e-3f,
+                     qPrintable(QString::number(value)));
+            QVERIFY(std::fabs(100.0f * lastReportFloat(0x21, 6) - value) < 1e-3f);
+            previous = value;
+        }
+        QCOMPARE(lastReportFloat(0x20, 14), -to.last() / 2.0f);
+        QCOMPARE(lastReportFloat(0x21, 6), to.last() / 100.0f);
     }
 };
 

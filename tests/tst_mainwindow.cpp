@@ -5,11 +5,14 @@
 #include "records/effectsprofile.h"
 #include "records/metatypes.h"
 #include "support/fakehid.h"
+#include "support/logcapture.h"
 #include "support/reportbytes.h"
 #include "telemetry/recordingcsv.h"
 #include "telemetry/telemetrysourceudp.h"
 #include "telemetry/telemetrythread.h"
+#include "ui/forcesoffkeydialog.h"
 #include "ui/forcesviewwidget.h"
+#include "ui/gamesetupdialog.h"
 #include "ui/threeaxiseffectswidget.h"
 
 #include <QAction>
@@ -18,11 +21,17 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
+#include <QDialogButtonBox>
+#include <QFileDialog>
 #include <QGuiApplication>
+#include <QKeySequence>
+#include <QKeySequenceEdit>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QNetworkInterface>
 #include <QPushButton>
 #include <QScreen>
 #include <QSettings>
@@ -60,6 +69,12 @@ std::vector<FakeHid::WrittenReport> joystickReports(uint8_t command) {
 float lastElevatorForce() {
     const auto reports = joystickReports(0x20);
     return reports.empty() ? std::numeric_limits<float>::quiet_NaN() : reportFloat(reports.back().bytes, 14);
+}
+
+// The elevator's DirectX trimmer gain in the joystick's latest override report.
+float lastElevatorTrimmerGain() {
+    const auto reports = joystickReports(0x21);
+    return reports.empty() ? std::numeric_limits<float>::quiet_NaN() : reportFloat(reports.back().bytes, 6);
 }
 
 // Picks an effect in an axis editor's combo box and presses "Add selected effect".
@@ -248,15 +263,18 @@ private slots:
         QTest::addColumn<int>("answer");
         QTest::addColumn<bool>("closes");
         QTest::addColumn<bool>("fileWritten");
-        QTest::newRow("save") << int(QMessageBox::Save) << true << true;
-        QTest::newRow("discard") << int(QMessageBox::Discard) << true << false;
-        QTest::newRow("cancel") << int(QMessageBox::Cancel) << false << false;
+        QTest::addColumn<bool>("viaQuit"); // File > Quit (Ctrl+Q) rather than the window's close
+        QTest::newRow("save") << int(QMessageBox::Save) << true << true << false;
+        QTest::newRow("discard") << int(QMessageBox::Discard) << true << false << false;
+        QTest::newRow("cancel") << int(QMessageBox::Cancel) << false << false << false;
+        QTest::newRow("File > Quit, cancel") << int(QMessageBox::Cancel) << false << false << true;
     }
 
     void closingWithUnsavedEditsAsks() {
         QFETCH(int, answer);
         QFETCH(bool, closes);
         QFETCH(bool, fileWritten);
+        QFETCH(bool, viaQuit);
         MainWindow window;
         window.show();
         auto* editor = window.findChild<ThreeAxisEffectsWidget*>(QStringLiteral("effect_settings_widget"));
@@ -275,13 +293,74 @@ private slots:
         editor->findChild<QLineEdit*>(QStringLiteral("flight_module_input"))
             ->setText(QStringLiteral("Yak-52"));
 
-        QCOMPARE(window.close(), closes);
+        if (viaQuit) {
+            auto* quit = window.findChild<QAction*>(QStringLiteral("quit_action"));
+            QCOMPARE(quit->shortcut(), QKeySequence(QStringLiteral("Ctrl+Q")));
+            quit->trigger();
+        } else {
+            QCOMPARE(window.close(), closes);
+        }
 
         QCOMPARE(asked.size(), 1);
         QCOMPARE(window.isVisible(), !closes);
         QCOMPARE(QFile::exists(QStringLiteral("effect_profiles/GENERIC_Yak_52.json")), fileWritten);
         // A refused close leaves the remembered state as it was.
         QCOMPARE(MainWindow::windowSettings()->contains(QStringLiteral("window/geometry")), closes);
+    }
+
+    // Set-aside edits are asked about on close: saved to their own file (the editor keeps what
+    // flies), or, renamed, back in the editor to be saved there.
+    void closingWithSetAsideEditsAsks_data() {
+        QTest::addColumn<bool>("renamed"); // the comment, part of the file name, was edited
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<bool>("closes");
+        QTest::newRow("save") << false << int(QMessageBox::Save) << true;
+        QTest::newRow("discard") << false << int(QMessageBox::Discard) << true;
+        QTest::newRow("cancel") << false << int(QMessageBox::Cancel) << false;
+        QTest::newRow("renamed, save, rename refused") << true << int(QMessageBox::Save) << false;
+    }
+    void closingWithSetAsideEditsAsks() {
+        QFETCH(bool, renamed);
+        QFETCH(int, answer);
+        QFETCH(bool, closes);
+        EffectsProfile profile;
+        profile.resetToDefaults();
+        profile.metadata.flight_data_source = Telemetry::TELEMETRY_SOURCE_DCS;
+        for (const char* module : {"F-5E", "MiG-21"}) {
+            profile.metadata.flight_module = QLatin1String(module);
+            ProfileStore().save(profile);
+        }
+        const auto readA = [] {
+            QFile file(QStringLiteral("effect_profiles/DCS_F_5E.json"));
+            return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        };
+        const QByteArray original = readA();
+        MainWindow window;
+        window.show();
+        auto* editor = window.findChild<ThreeAxisEffectsWidget*>(QStringLiteral("effect_settings_widget"));
+        QStringList asked;
+        editor->setAsk([&](QMessageBox::Icon, const QString& text, QMessageBox::StandardButtons) {
+            asked << text;
+            return QMessageBox::StandardButton(answer);
+        });
+        editor->selectProfileFor(Telemetry::TELEMETRY_SOURCE_DCS, QStringLiteral("F-5E"));
+        if (renamed) {
+            editor->findChild<QLineEdit*>(QStringLiteral("profile_comment_input"))
+                ->setText(QStringLiteral("soft"));
+        } else {
+            addEffect(window.findChild<QWidget*>(QStringLiteral("elevator_effects_widget")), 3);
+        }
+        editor->selectProfileFor(Telemetry::TELEMETRY_SOURCE_DCS, QStringLiteral("MiG-21"));
+        QVERIFY(editor->canRestoreSetAside() && !editor->hasUnsavedChanges());
+
+        QCOMPARE(window.close(), closes);
+
+        QVERIFY2(asked.value(0).contains(QStringLiteral("\"F-5E [DCS]\" were set aside")),
+                 qPrintable(asked.value(0)));
+        QCOMPARE(readA() != original, !renamed && answer == QMessageBox::Save);
+        // Nothing set aside is lost without the pilot saying so.
+        QCOMPARE(editor->canRestoreSetAside(), answer == QMessageBox::Cancel);
+        QCOMPARE(currentEffectsProfile().metadata.comment, renamed ? QStringLiteral("soft") : QString());
     }
 
     void automaticChoiceSetsEditsAsideAndEditRestoresThem() {
@@ -316,6 +395,76 @@ private slots:
         QVERIFY(!restore->isEnabled());
     }
 
+    // Device trouble is said in the window, naming the device: its field reads "Not responding"
+    // while its reports stall and until they flow again, and a lost device gets a message.
+    void deviceTroubleIsShown_data() {
+        QTest::addColumn<int>("device");
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("joystick") << int(FakeHid::Device::Joystick) << QStringLiteral("joystick_state")
+                                  << QStringLiteral("joystick base");
+        QTest::newRow("rudder") << int(FakeHid::Device::Rudder) << QStringLiteral("rudder_state")
+                                << QStringLiteral("rudder unit");
+    }
+    void deviceTroubleIsShown() {
+        QFETCH(int, device);
+        QFETCH(QString, field);
+        QFETCH(QString, name);
+        const auto d = static_cast<FakeHid::Device>(device);
+        FakeHid::plug(d);
+        FakeHid::setVersionBytes(d, 1, 2, 3);
+        MainWindow window;
+        window.show();
+        auto* state = window.findChild<QLineEdit*>(field);
+        QVERIFY(state);
+        QTRY_COMPARE_WITH_TIMEOUT(state->text(), QStringLiteral("Connected (Version 1.2.3)"), 10000);
+
+        FakeHid::holdWrites(d, true);
+        QTRY_COMPARE_WITH_TIMEOUT(state->text(), QStringLiteral("Not responding"), 10000);
+        QVERIFY2(window.statusBar()->currentMessage().contains(name + QStringLiteral(" is not responding")),
+                 qPrintable(window.statusBar()->currentMessage()));
+        FakeHid::holdWrites(d, false);
+        QTRY_COMPARE_WITH_TIMEOUT(state->text(), QStringLiteral("Connected (Version 1.2.3)"), 10000);
+
+        FakeHid::unplug(d);
+        QTRY_COMPARE_WITH_TIMEOUT(state->text(), QStringLiteral("Not detected"), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            window.statusBar()->currentMessage().contains(QStringLiteral("The %1 was lost").arg(name)), 5000);
+    }
+
+    // A note about a stream goes when the stream changes: the status bar never speaks of a
+    // game or an aircraft the window no longer shows.
+    void streamNotesGoWithTheStream_data() {
+        QTest::addColumn<bool>("warthunder");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("another game sends") << false
+                                            << "IL-2 Sturmovik is sending telemetry too; it is ignored "
+                                               "while DCS flies.";
+        QTest::newRow("War Thunder silent") << true << "Waiting for War Thunder on 127.0.0.1:8111";
+    }
+    void streamNotesGoWithTheStream() {
+        QFETCH(bool, warthunder);
+        QFETCH(QString, expected);
+        MainWindow window;
+        MainBackgroundThread* loop = window.background();
+        TelemetryThread* telemetry = loop->telemetry();
+        QMetaObject::invokeMethod(telemetry, [telemetry, warthunder] {
+            if (warthunder) {
+                emit telemetry->warthunderWaiting(QStringLiteral("127.0.0.1:8111"));
+            } else {
+                emit telemetry->otherSourceIgnored(Telemetry::TELEMETRY_SOURCE_IL2,
+                                                   Telemetry::TELEMETRY_SOURCE_DCS);
+            }
+        });
+        QTRY_VERIFY2_WITH_TIMEOUT(window.statusBar()->currentMessage().startsWith(expected),
+                                  qPrintable(window.statusBar()->currentMessage()), 5000);
+        QMetaObject::invokeMethod(loop, [loop] {
+            emit loop->telemetrySourceChanged(Telemetry::TELEMETRY_SOURCE_CONDOR,
+                                              QStringLiteral("Generic glider"));
+        });
+        QTRY_VERIFY_WITH_TIMEOUT(!window.statusBar()->currentMessage().startsWith(expected), 5000);
+    }
+
     void formHoldsTheTwoPanels() {
         MainWindow window;
         auto* tabs = window.findChild<QTabWidget*>(QStringLiteral("tabWidget"));
@@ -341,7 +490,9 @@ private slots:
         for (QAction* a : file->actions()) {
             items << a->text();
         }
-        QCOMPARE(items, (QStringList{QStringLiteral("Replay recording…"), QStringLiteral("Record")}));
+        // ... and ends with Quit, after a separator.
+        QCOMPARE(items, (QStringList{QStringLiteral("Replay recording…"), QStringLiteral("Record"), QString(),
+                                     QStringLiteral("&Quit")}));
         // Help is the last menu of the bar.
         QCOMPARE(window.menuBar()->actions().last()->text().remove(QLatin1Char('&')), QStringLiteral("Help"));
     }
@@ -358,13 +509,19 @@ private slots:
         QTest::newRow("set-up guide")
             << QStringLiteral("Setting up the games") << QStringLiteral("Setting up the games")
             << QStringLiteral("guide_text") << QStringLiteral("IL-2 Sturmovik (UDP 29777)");
+        QTest::newRow("log") << QStringLiteral("Show log") << QStringLiteral("Grovik Trennal log")
+                             << QStringLiteral("log_text")
+                             << QStringLiteral("Joystick base (3F21:7A10) not found: No HID devices");
     }
     void helpMenuOpensItsDialogs() {
         QFETCH(QString, entry);
         QFETCH(QString, title);
         QFETCH(QString, textWidget);
         QFETCH(QString, expected);
+        const LogCapture log;
         MainWindow window;
+        // The loop has tried the (unplugged) devices once.
+        QTRY_VERIFY_WITH_TIMEOUT(!log.lines(QStringLiteral("Rudder unit")).isEmpty(), 20000);
         QMenu* help = window.menuBar()->actions().last()->menu();
         QVERIFY(help);
         QAction* action = nullptr;
@@ -452,6 +609,15 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(window.statusBar()->currentMessage().contains(QStringLiteral("192.0.2.7")),
                                  5000);
         QVERIFY(window.statusBar()->currentMessage().contains(action->text()));
+        QVERIFY(window.statusBar()->currentMessage().contains(QStringLiteral("another computer")));
+        // This computer's own network address is not another computer.
+        for (const QHostAddress& own : QNetworkInterface::allAddresses()) {
+            if (!own.isLoopback()) {
+                emit telemetry->remoteTelemetryRefused(own.toString());
+                QVERIFY(!window.statusBar()->currentMessage().contains(QStringLiteral("another computer")));
+                QVERIFY(window.statusBar()->currentMessage().contains(own.toString()));
+            }
+        }
     }
 
     void controlLoopRunsOnItsOwnThread() {
@@ -513,6 +679,9 @@ private slots:
                  qPrintable(window.statusBar()->currentMessage()));
         QMetaObject::invokeMethod(loop, [loop] { emit loop->telemetryEnded(); });
         QTRY_VERIFY_WITH_TIMEOUT(!notice->isVisible(), 5000);
+        // The status bar says no more of it than the line does.
+        QVERIFY2(window.statusBar()->currentMessage().isEmpty(),
+                 qPrintable(window.statusBar()->currentMessage()));
     }
 
     void editsReachTheLoopAsCopiesInOrder() {
@@ -531,18 +700,17 @@ private slots:
         trimmer->setValue(40);
         trimmer->setValue(80);
 
-        // The first override is the one the device got when it was opened. The device's link
-        // keeps only the newest report not yet written, so 40 may be overtaken by 80 on a busy
-        // machine; whatever arrives comes in the order of the edits and ends with the last one.
+        // The first override is the one the device got when it was opened. The reports then
+        // follow the gain as it rises (the device's ramp from its open, the glide to each edit),
+        // never back, to the last edit's value.
         QTRY_VERIFY_WITH_TIMEOUT(!joystickReports(0x21).empty() &&
                                      reportFloat(joystickReports(0x21).back().bytes, 2) == 80.0f / 100.0f,
                                  5000);
         const auto reports = joystickReports(0x21);
-        QVERIFY(reports.size() >= 3 && reports.size() <= 4);
+        QVERIFY(reports.size() >= 3);
         QCOMPARE(reportFloat(reports[0].bytes, 2), 0.0f);
-        QCOMPARE(reportFloat(reports[1].bytes, 2), 0.0f);
-        if (reports.size() == 4) {
-            QCOMPARE(reportFloat(reports[2].bytes, 2), 40.0f / 100.0f);
+        for (size_t i = 1; i < reports.size(); ++i) {
+            QVERIFY(reportFloat(reports[i].bytes, 2) >= reportFloat(reports[i - 1].bytes, 2));
         }
     }
 
@@ -555,13 +723,20 @@ private slots:
             return;
         }
 
+        // The status bar says the game's data is ignored for as long as the override is on.
+        auto* indicator = window.findChild<QLabel*>(QStringLiteral("override_indicator"));
+        QVERIFY(indicator && indicator->isVisibleTo(&window) &&
+                indicator->text().contains(QStringLiteral("ignored")));
+
         // Switching off sends the zero records before the switch, so the hand-set G is gone.
         window.findChild<QCheckBox*>(QStringLiteral("telemetry_override"))->setChecked(false);
         QTRY_COMPARE_WITH_TIMEOUT(lastElevatorForce(), 0.0f, 5000);
+        QVERIFY(!indicator->isVisibleTo(&window));
     }
 
     // "Master gain (%)" scales what the loop sends and is remembered; "Forces off", by button
-    // or key, takes every force off while it is down and gives them back when released.
+    // or key, takes every force off while it is down and gives them back when released. Both
+    // act on the game's own effects too: the DirectX gains the device gets.
     void masterGainAndForcesOffReachTheLoop_data() {
         QTest::addColumn<int>("gain");
         QTest::addColumn<bool>("byKey");
@@ -588,6 +763,12 @@ private slots:
             if (QTest::currentTestFailed()) {
                 return;
             }
+            auto* elevator = window.findChild<QWidget*>(QStringLiteral("elevator_effects_widget"));
+            addEffect(elevator, 0);
+            panelSpin(elevator, EffectsProfile::EFFECT_TYPE_DIRECT_X_FFB,
+                      QStringLiteral("trimmer_effect_strength"))
+                ->setValue(80);
+            QTRY_COMPARE_WITH_TIMEOUT(lastElevatorTrimmerGain(), 0.8f, 5000);
 
             auto* gainBox = window.findChild<QSpinBox*>(QStringLiteral("master_gain"));
             QVERIFY(gainBox);
@@ -597,10 +778,11 @@ private slots:
             gainBox->setValue(gain);
             const float scaled = -50.0f * float(gain) / 100.0f;
             QTRY_COMPARE_WITH_TIMEOUT(lastElevatorForce(), scaled, 5000);
+            QTRY_COMPARE_WITH_TIMEOUT(lastElevatorTrimmerGain(), 0.8f * float(gain) / 100.0f, 5000);
 
             auto* off = window.findChild<QAction*>(QStringLiteral("forces_off_action"));
             QVERIFY(off && off->isCheckable());
-            QVERIFY(off->toolTip().contains(off->shortcut().toString(QKeySequence::NativeText)));
+            QVERIFY(off->toolTip().contains(QStringLiteral("Ctrl+Shift+Space")));
             const auto press = [&] {
                 if (byKey) {
                     QTest::keyClick(&window, Qt::Key_Space, Qt::ControlModifier | Qt::ShiftModifier);
@@ -612,6 +794,7 @@ private slots:
             press();
             QVERIFY(off->isChecked());
             QTRY_COMPARE_WITH_TIMEOUT(lastElevatorForce(), 0.0f, 5000);
+            QCOMPARE(lastElevatorTrimmerGain(), 0.0f);
             // Held, every tick stays at zero.
             const size_t heldAt = joystickReports(0x20).size();
             QTRY_VERIFY_WITH_TIMEOUT(joystickReports(0x20).size() > heldAt + 20, 5000);
@@ -622,12 +805,165 @@ private slots:
             press();
             QVERIFY(!off->isChecked());
             QTRY_COMPARE_WITH_TIMEOUT(lastElevatorForce(), scaled, 10000);
+            QTRY_COMPARE_WITH_TIMEOUT(lastElevatorTrimmerGain(), 0.8f * float(gain) / 100.0f, 5000);
         }
         // The next run starts with the same gain.
         QCOMPARE(MainWindow::windowSettings()->value(QStringLiteral("forces/master_gain"), 100).toInt(),
                  gain);
         MainWindow next;
         QCOMPARE(next.findChild<QSpinBox*>(QStringLiteral("master_gain"))->value(), gain);
+    }
+
+    // The "Forces off" key takes the forces off from every dialog, modal or not, and leaves the
+    // dialog as it was: no button pressed, still open.
+    void forcesOffKeyLeavesDialogsAlone_data() {
+        QTest::addColumn<QString>("dialog");
+        QTest::newRow("Save changes?") << QStringLiteral("save");
+        QTest::newRow("delete") << QStringLiteral("delete");
+        QTest::newRow("set-up window") << QStringLiteral("setup");
+        QTest::newRow("set-up folder") << QStringLiteral("folder");
+    }
+
+    void forcesOffKeyLeavesDialogsAlone() {
+        QFETCH(QString, dialog);
+        EffectsProfile profile;
+        profile.resetToDefaults();
+        profile.metadata.flight_module = QStringLiteral("Yak-52");
+        ProfileStore().save(profile);
+        const QStringList files = QDir(QStringLiteral("effect_profiles")).entryList(QDir::Files);
+        QCOMPARE(files.size(), 1);
+        MainWindow window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        auto* off = window.findChild<QAction*>(QStringLiteral("forces_off_action"));
+        QSignalSpy held(&window, &MainWindow::forcesHeldChanged);
+        QString seen;
+        bool offInDialog = false;
+        bool openAfterKey = false;
+        bool buttonPressed = false;
+        // Presses the key in the dialog once it is up, then closes the dialog as Escape would.
+        QTimer poll;
+        poll.setInterval(10);
+        connect(&poll, &QTimer::timeout, this, [&] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (!modal || (dialog == QLatin1String("folder") && !qobject_cast<QFileDialog*>(modal))) {
+                return;
+            }
+            poll.stop();
+            seen = QString::fromLatin1(modal->metaObject()->className());
+            QTest::keyClick(modal->focusWidget() ? modal->focusWidget() : modal, Qt::Key_Space,
+                            Qt::ControlModifier | Qt::ShiftModifier);
+            offInDialog = off->isChecked();
+            openAfterKey = modal->isVisible();
+            if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+                buttonPressed = box->clickedButton() != nullptr;
+            }
+            modal->close();
+        });
+        poll.start();
+        const auto openSetUp = [&window] {
+            QMenu* help = window.menuBar()->findChild<QMenu*>(QStringLiteral("help_menu"));
+            help->actions().constFirst()->trigger();
+            return window.findChild<GameSetupDialog*>();
+        };
+        if (dialog == QLatin1String("save")) {
+            window.findChild<QLineEdit*>(QStringLiteral("flight_module_input"))
+                ->setText(QStringLiteral("Yak-53"));
+            QVERIFY(!window.close());
+        } else if (dialog == QLatin1String("delete")) {
+            window.findChild<QComboBox*>(QStringLiteral("profile_combo"))->setCurrentIndex(0);
+            QTest::mouseClick(window.findChild<QPushButton*>(QStringLiteral("delete_profile")),
+                              Qt::LeftButton);
+        } else if (dialog == QLatin1String("setup")) {
+            QVERIFY(openSetUp());
+        } else {
+            GameSetupDialog* setUp = openSetUp();
+            QVERIFY(setUp);
+            QTest::mouseClick(setUp->findChild<QPushButton*>(QStringLiteral("setup_dcs")), Qt::LeftButton);
+            QVERIFY(setUp->isVisible());
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(!seen.isEmpty(), 5000);
+        QVERIFY2(offInDialog, qPrintable(seen));
+        QVERIFY(openAfterKey);
+        QVERIFY(!buttonPressed);
+        QCOMPARE(held.size(), 1);
+        QCOMPARE(held.at(0).at(0).toBool(), true);
+        // Nothing saved, deleted or set up; the window is still there.
+        QVERIFY(window.isVisible());
+        QCOMPARE(QDir(QStringLiteral("effect_profiles")).entryList(QDir::Files), files);
+    }
+
+    // Settings > Forces off key: the key is remembered for the next run; a key other programs
+    // need for typing cannot be chosen, and a stored one that is unusable gives the default.
+    void forcesOffKeyIsChosenInSettings_data() {
+        QTest::addColumn<QString>("stored");     // from the last run; empty for none
+        QTest::addColumn<QKeySequence>("typed"); // recorded in the dialog; empty for none
+        QTest::addColumn<QKeySequence>("expected");
+        QTest::addColumn<QString>("remembered");
+        const QKeySequence standard(QStringLiteral("Ctrl+Shift+Space"));
+        QTest::newRow("default") << QString() << QKeySequence() << standard << QString();
+        QTest::newRow("from the last run")
+            << QStringLiteral("Ctrl+Alt+F") << QKeySequence() << QKeySequence(QStringLiteral("Ctrl+Alt+F"))
+            << QStringLiteral("Ctrl+Alt+F");
+        QTest::newRow("bare key from the last run")
+            << QStringLiteral("F") << QKeySequence() << standard << QStringLiteral("F");
+        QTest::newRow("two keys from the last run") << QStringLiteral("Ctrl+A, Ctrl+B") << QKeySequence()
+                                                    << standard << QStringLiteral("Ctrl+A, Ctrl+B");
+        QTest::newRow("chosen") << QString() << QKeySequence(QStringLiteral("Ctrl+F12"))
+                                << QKeySequence(QStringLiteral("Ctrl+F12")) << QStringLiteral("Ctrl+F12");
+        QTest::newRow("bare key refused")
+            << QString() << QKeySequence(QStringLiteral("B")) << standard << QString();
+        QTest::newRow("key without a symbol refused")
+            << QString() << QKeySequence(QStringLiteral("Ctrl+Shift+Volume Up")) << standard << QString();
+    }
+
+    void forcesOffKeyIsChosenInSettings() {
+        QFETCH(QString, stored);
+        QFETCH(QKeySequence, typed);
+        QFETCH(QKeySequence, expected);
+        QFETCH(QString, remembered);
+        if (!stored.isEmpty()) {
+            MainWindow::windowSettings()->setValue(QStringLiteral("forces/off_key"), stored);
+        }
+        {
+            MainWindow window;
+            window.show();
+            QVERIFY(QTest::qWaitForWindowActive(&window));
+            if (!typed.isEmpty()) {
+                window.findChild<QAction*>(QStringLiteral("forces_off_key_action"))->trigger();
+                auto* chooser = window.findChild<ForcesOffKeyDialog*>();
+                QVERIFY(chooser && chooser->isVisible());
+                auto* edit = chooser->findChild<QKeySequenceEdit*>();
+                edit->setFocus();
+                QTest::keyClick(edit, typed[0].key(), typed[0].keyboardModifiers());
+                QPushButton* ok = chooser->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok);
+                QCOMPARE(ok->isEnabled(), typed == expected);
+                ok->isEnabled() ? ok->click() : chooser->reject();
+            }
+            QCOMPARE(MainWindow::windowSettings()->value(QStringLiteral("forces/off_key")).toString(),
+                     remembered);
+            auto* status = window.findChild<QLabel*>(QStringLiteral("forces_off_key_status"));
+            QVERIFY(status && window.statusBar()->isAncestorOf(status));
+            QVERIFY2(status->text().contains(expected.toString(QKeySequence::NativeText)),
+                     qPrintable(status->text()));
+            // The offscreen display has no desktop to take the key from; the window says so.
+            QVERIFY2(status->text().contains(QStringLiteral("only in this program")),
+                     qPrintable(status->text()));
+            auto* off = window.findChild<QAction*>(QStringLiteral("forces_off_action"));
+            QVERIFY(off->toolTip().contains(expected.toString(QKeySequence::NativeText)));
+            QTest::keyClick(&window, expected[0].key(), expected[0].keyboardModifiers());
+            QVERIFY(off->isChecked());
+            if (expected != QKeySequence(QStringLiteral("Ctrl+Shift+Space"))) {
+                QTest::keyClick(&window, Qt::Key_Space, Qt::ControlModifier | Qt::ShiftModifier);
+                QVERIFY(off->isChecked());
+            }
+            QTest::keyClick(&window, expected[0].key(), expected[0].keyboardModifiers());
+            QVERIFY(!off->isChecked());
+        }
+        MainWindow next;
+        QVERIFY(next.findChild<QLabel*>(QStringLiteral("forces_off_key_status"))
+                    ->text()
+                    .contains(expected.toString(QKeySequence::NativeText)));
     }
 
     // The plot listens to the loop only while its tab is on screen, at most 60 samples a second.
@@ -757,13 +1093,12 @@ private slots:
         QCOMPARE(timeAxes, 2);
         // Every value axis names its unit and labels its ticks as round numbers, the ticks
         // counted up from the first as the chart counts them.
-        int valueAxes = 0;
+        QStringList valueTitles;
         for (const QChartView* chartView : view.findChildren<QChartView*>()) {
             for (const QAbstractAxis* a : chartView->chart()->axes(Qt::Vertical)) {
                 const auto* axis = qobject_cast<const QValueAxis*>(a);
                 QVERIFY(axis);
-                ++valueAxes;
-                QVERIFY(!axis->titleText().isEmpty());
+                valueTitles << axis->titleText();
                 QCOMPARE(axis->tickType(), QValueAxis::TicksDynamic);
                 const QByteArray format = axis->labelFormat().toLatin1();
                 double tick = axis->tickAnchor() -
@@ -777,7 +1112,8 @@ private slots:
                 }
             }
         }
-        QCOMPARE(valueAxes, 3);
+        // Airspeed, AoA and G each on a scale of its own, named with its unit.
+        QCOMPARE(valueTitles, (QStringList{"% of full force", "Airspeed (km/h)", "AoA (degrees)", "G"}));
         const auto range = view.forceRange();
         QVERIFY(range.first <= low && range.second >= high);
         // Fitted, not fixed: no more than a fifth of spare room, and at least a unit wide.

@@ -1,9 +1,14 @@
+#include "app/controlloop.h"
+#include "app/mainbackgroundthread.h"
 #include "records/metatypes.h"
 #include "records/msfstelemetry.h"
+#include "support/fakehid.h"
 #include "support/fakesimconnect.h"
+#include "support/loophelpers.h"
 #include "support/msfseventlog.h"
 #include "telemetry/msfsdata.h"
 #include "telemetry/telemetrysourcemsfs.h"
+#include "telemetry/telemetrythread.h"
 
 #include <QList>
 #include <QSignalSpy>
@@ -67,19 +72,40 @@ DataValues cruise() {
 // A data block as SimConnect lays it out, exactly `size` bytes long so that a read past it is
 // caught by the sanitizer build.
 std::vector<unsigned char> block(const DataValues& values, const char* title,
-                                 size_t size = kMsfsDataBlockSize) {
+                                 size_t size = kMsfsDataBlockSize,
+                                 const FakeSimConnect::ExtraValues& extras = {}) {
     std::vector<unsigned char> full(kMsfsDataBlockSize, 0);
     std::memcpy(full.data(), values.data(), sizeof(double) * values.size());
+    std::memcpy(full.data() + kMsfsTitleOffset + kMsfsTitleSize, extras.data(),
+                sizeof(double) * extras.size());
     std::memcpy(full.data() + kMsfsTitleOffset, title, std::min<size_t>(std::strlen(title), kMsfsTitleSize));
     full.resize(size);
     return full;
 }
 
 QList<float> fields(const MSFSTelemetry& t) {
-    return {t.airspeed,    t.verticalSpeed, t.aileronAoa,  t.aoa,         t.sideslip,
-            t.rollRate,    t.gForce,        t.propAirflow, t.trimmerRoll, t.trimmerPitch,
-            t.trimmerYaw,  t.gear,          t.airbrake,    t.flaps,       t.onGround ? 1.0f : 0.0f,
-            t.aileronTrim, t.elevatorTrim,  t.rudderTrim};
+    return {t.airspeed,
+            t.verticalSpeed,
+            t.aileronAoa,
+            t.aoa,
+            t.sideslip,
+            t.rollRate,
+            t.gForce,
+            t.propAirflow,
+            t.trimmerRoll,
+            t.trimmerPitch,
+            t.trimmerYaw,
+            t.gear,
+            t.airbrake,
+            t.flaps,
+            t.onGround ? 1.0f : 0.0f,
+            t.aileronTrim,
+            t.elevatorTrim,
+            t.rudderTrim,
+            t.autopilotMaster ? 1.0f : 0.0f,
+            t.aileronPosition,
+            t.elevatorPosition,
+            t.rudderPosition};
 }
 
 MSFSTelemetry cruiseRecord() {
@@ -94,6 +120,9 @@ MSFSTelemetry cruiseRecord() {
     t.aileronTrim = 0.01f;
     t.elevatorTrim = -0.02f;
     t.rudderTrim = 0.03f;
+    t.trimmerRoll = float(0.01 * 100.0);
+    t.trimmerPitch = float(-0.02 * 100.0);
+    t.trimmerYaw = float(0.03 * 100.0);
     return t;
 }
 
@@ -252,6 +281,13 @@ private slots:
         }
         QTest::newRow("19 TITLE") << 18 << QStringLiteral("TITLE") << QString()
                                   << int(SIMCONNECT_DATATYPE_STRING256);
+        QTest::newRow("20 AUTOPILOT MASTER") << 19 << QStringLiteral("AUTOPILOT MASTER")
+                                             << QStringLiteral("Bool") << int(SIMCONNECT_DATATYPE_FLOAT64);
+        QTest::newRow("21 AILERON POSITION")
+            << 20 << QStringLiteral("AILERON POSITION") << QStringLiteral("position")
+            << int(SIMCONNECT_DATATYPE_FLOAT64);
+        QTest::newRow("23 RUDDER POSITION") << 22 << QStringLiteral("RUDDER POSITION")
+                                            << QStringLiteral("position") << int(SIMCONNECT_DATATYPE_FLOAT64);
     }
 
     void dataDefinition() {
@@ -263,7 +299,7 @@ private slots:
         TelemetrySourceMSFS source;
         source.poll();
         const auto definitions = FakeSimConnect::definitions();
-        QCOMPARE(definitions.size(), size_t(19));
+        QCOMPARE(definitions.size(), size_t(kMsfsDatumCount));
         const FakeSimConnect::DefinitionCall& d = definitions[index];
         QCOMPARE(QString::fromStdString(d.name), name);
         QCOMPARE(QString::fromStdString(d.units), units);
@@ -404,6 +440,126 @@ private slots:
         QFETCH(MSFSTelemetry, expected);
         const std::vector<unsigned char> bytes = block(values, "X");
         QCOMPARE(fields(msfsRecordFromData(bytes.data(), bytes.size())), fields(expected));
+    }
+
+    // After the title: the autopilot and the controls' positions, held to -1..1.
+    void autopilotAndControls_data() {
+        QTest::addColumn<FakeSimConnect::ExtraValues>("extras");
+        QTest::addColumn<QList<float>>("expected"); // autopilot, aileron, elevator, rudder
+        QTest::newRow("on") << FakeSimConnect::ExtraValues{1, 0.25, -0.5, 0.125}
+                            << QList<float>{1, 0.25f, -0.5f, 0.125f};
+        QTest::newRow("beyond full, not finite")
+            << FakeSimConnect::ExtraValues{qQNaN(), 3, -1e300, qQNaN()} << QList<float>{0, 1, -1, 0};
+    }
+
+    void autopilotAndControls() {
+        QFETCH(FakeSimConnect::ExtraValues, extras);
+        QFETCH(QList<float>, expected);
+        const std::vector<unsigned char> bytes = block(cruise(), "X", kMsfsDataBlockSize, extras);
+        const MSFSTelemetry t = msfsRecordFromData(bytes.data(), bytes.size());
+        QCOMPARE(
+            (QList<float>{float(t.autopilotMaster), t.aileronPosition, t.elevatorPosition, t.rudderPosition}),
+            expected);
+    }
+
+    // The stick's axes become MSFS's axis events (mapped at open) for the devices present, with
+    // MSFS's signs, and only while a stream is live.
+    void axisEvents_data() {
+        QTest::addColumn<bool>("live");
+        QTest::addColumn<bool>("rudder");
+        QTest::addColumn<QList<float>>("axes");
+        QTest::addColumn<QList<int>>("sent"); // event id, value, ...
+        const float nan = std::numeric_limits<float>::quiet_NaN();
+        QTest::newRow("right, back, right pedal")
+            << true << true << QList<float>{0.5f, 0.2f, 1.0f} << QList<int>{2, -8192, 3, -3277, 4, -16383};
+        QTest::newRow("left, pushed, beyond full")
+            << true << true << QList<float>{-1.0f, -0.25f, -7.0f} << QList<int>{2, 16383, 3, 4096, 4, 16383};
+        QTest::newRow("not finite, no rudder unit")
+            << true << false << QList<float>{nan, 0.5f, 0.5f} << QList<int>{2, 0, 3, -8192};
+        QTest::newRow("no stream") << false << true << QList<float>{0.5f, 0.5f, 0.5f} << QList<int>{};
+    }
+
+    void axisEvents() {
+        QFETCH(bool, live);
+        QFETCH(bool, rudder);
+        QFETCH(QList<float>, axes);
+        QFETCH(QList<int>, sent);
+        FakeSimConnect::setSimulatorRunning(true);
+        TelemetrySourceMSFS source;
+        if (live) {
+            FakeSimConnect::queueData(cruise(), "A");
+        }
+        source.poll();
+        const auto mapped = FakeSimConnect::mappedEvents();
+        QCOMPARE(mapped.size(), size_t(3));
+        QCOMPARE(mapped[1].eventId, DWORD(3));
+        QCOMPARE(mapped[1].name, std::string("AXIS_ELEVATOR_SET"));
+        source.sendAxes(PositionInput{axes[0], axes[1], axes[2]}, true, rudder);
+        QList<int> got;
+        for (const FakeSimConnect::TransmitCall& call : FakeSimConnect::transmits()) {
+            got << int(call.eventId) << call.data;
+            QCOMPARE((QList<DWORD>{call.objectId, call.groupId, call.flags}), (QList<DWORD>{0, 1, 0x10}));
+        }
+        QCOMPARE(got, sent);
+    }
+
+    // The control loop hands MSFS the stick's axes minus the centre 60 times a second while the
+    // setting is on, MSFS's stream is live and its autopilot is off; never otherwise.
+    void axisEventRate_data() {
+        QTest::addColumn<bool>("setting");
+        QTest::addColumn<bool>("autopilot");
+        QTest::addColumn<bool>("ended");
+        QTest::addColumn<int>("perSecond");
+        QTest::newRow("on") << true << false << false << 60;
+        QTest::newRow("setting off") << false << false << false << 0;
+        QTest::newRow("autopilot on") << true << true << false << 0;
+        QTest::newRow("stream ended") << true << false << true << 0;
+    }
+
+    void axisEventRate() {
+        QFETCH(bool, setting);
+        QFETCH(bool, autopilot);
+        QFETCH(bool, ended);
+        QFETCH(int, perSecond);
+        FakeHid::reset();
+        FakeHid::plug(FakeHid::Device::Joystick);
+        FakeHid::setPosition(FakeHid::Device::Joystick, 0.25f, 0.5f);
+        ManualClock clock;
+        MainBackgroundThread bg;
+        bg.setClock(clock.function());
+        bg.start();
+        QSignalSpy axes(bg.findChild<ControlLoop*>(), &ControlLoop::msfsAxes);
+        EffectsSettings s;
+        s.resetToDefaults();
+        s.axes[1].trim_following.active = true;
+        s.axes[1].trim_following.total_effect_strength = 100.0f;
+        bg.changeSettingsModerately(s);
+        bg.setSendMsfsAxes(setting);
+        MSFSTelemetry msfs;
+        msfs.trimmerPitch = 20.0f;
+        msfs.autopilotMaster = autopilot;
+        bg.setMsfsTelemetry(msfs);
+        QSignalSpy end(&bg, &MainBackgroundThread::telemetryEnded);
+        if (ended) {
+            QMetaObject::invokeMethod(bg.telemetry(), "telemetryEnded", Qt::QueuedConnection);
+            QTRY_COMPARE(end.size(), 1);
+        }
+        const auto run = [&](int ms, qsizetype from) {
+            for (int t = 0; t < ms; t += 5) {
+                clock.now += 5;
+                tick(bg);
+            }
+            return axes.size() - from;
+        };
+        run(3000, 0); // the joystick is open and the centre has settled at the trim
+        QCOMPARE(run(1000, axes.size()), qsizetype(perSecond));
+        if (perSecond > 0) {
+            const PositionInput last = axes.last().at(0).value<PositionInput>();
+            QCOMPARE(last.roll, 0.25f);
+            QVERIFY(std::fabs(last.pitch - 0.3f) < 1e-4f);
+            QCOMPARE(axes.last().mid(1), (QList<QVariant>{true, false}));
+        }
+        bg.shutDown();
     }
 
     void shortBlocksReadZero_data() {
@@ -635,7 +791,7 @@ private slots:
         QCOMPARE(opens.size(), size_t(4));
         HANDLE second = opens.back().result;
         QVERIFY(second != nullptr && second != first);
-        QCOMPARE(FakeSimConnect::definitions().size(), size_t(38));
+        QCOMPARE(FakeSimConnect::definitions().size(), size_t(2 * kMsfsDatumCount));
         QVERIFY(FakeSimConnect::definitions().back().handle == second);
         QCOMPARE(FakeSimConnect::subscriptions().size(), size_t(4));
         QCOMPARE(log.entries.last(), QStringLiteral("start 1 After"));

@@ -162,6 +162,9 @@ void TestProfileJson::everyEffectTypeRoundTripsBitForBit() {
         case EffectsProfile::EFFECT_TYPE_SMART_DAMPER:
             COPY_EFFECT(smart_damper);
             break;
+        case EffectsProfile::EFFECT_TYPE_TRIM_FOLLOWING:
+            COPY_EFFECT(trim_following);
+            break;
 #undef COPY_EFFECT
         }
         QVERIFY(target->active);
@@ -369,6 +372,11 @@ void TestProfileJson::readerRules_data() {
         << joltDoc("9007199254740993") << "rudder.landing_jolt.effect_time" << t(1000);
     QTest::newRow("jolt active survives bad time")
         << joltDoc("250.5") << "rudder.landing_jolt.active" << QVariant(true);
+
+    // A file from before trim following reads it as off.
+    QTest::newRow("no trim_following: off")
+        << QByteArray(R"({"effects": {"elevator": {"simple_spring": {"active": true}}}})")
+        << "elevator.trim_following.active" << QVariant(false);
 
     QTest::newRow("source 1") << QByteArray(R"({"metadata": {"flight_data_source": 1}})")
                               << "metadata.flight_data_source" << QVariant(1);

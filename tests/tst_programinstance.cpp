@@ -13,7 +13,9 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstring>
+#include <thread>
 
 #ifdef Q_OS_UNIX
 #include <csignal>
@@ -28,6 +30,7 @@ struct DeviceSummary {
     int opens = -1;
     long writes = -1;
     QByteArray last;
+    QByteArray gains; // the last DirectX override report
 };
 
 QMap<QString, DeviceSummary> readSummary(const QString& path) {
@@ -37,12 +40,13 @@ QMap<QString, DeviceSummary> readSummary(const QString& path) {
         return devices;
     }
     static const QRegularExpression line(
-        QStringLiteral("^(\\w+) opens (\\d+) writes (\\d+) last ([0-9a-f]+)$"));
+        QStringLiteral("^(\\w+) opens (\\d+) writes (\\d+) last ([0-9a-f]+) gains ([0-9a-f]+)$"));
     for (const QByteArray& raw : file.readAll().split('\n')) {
         const QRegularExpressionMatch m = line.match(QString::fromLatin1(raw));
         if (m.hasMatch()) {
             devices[m.captured(1)] = {m.captured(2).toInt(), m.captured(3).toLong(),
-                                      QByteArray::fromHex(m.captured(4).toLatin1())};
+                                      QByteArray::fromHex(m.captured(4).toLatin1()),
+                                      QByteArray::fromHex(m.captured(5).toLatin1())};
         }
     }
     return devices;
@@ -55,11 +59,20 @@ QByteArray zeroForceReport() {
     return report;
 }
 
-// Whether both devices' last report in the summary is the all-zero direct-control report.
+QByteArray gainsOffReport() {
+    QByteArray report(65, '\0');
+    report[0] = 0x02;
+    report[1] = 0x21;
+    return report;
+}
+
+// Whether both devices' last report in the summary is the all-zero direct-control report, after
+// the DirectX gains at zero.
 bool bothAtZero(const QString& summaryPath) {
     const QMap<QString, DeviceSummary> devices = readSummary(summaryPath);
-    return devices.size() == 2 && devices.value(QStringLiteral("joystick")).last == zeroForceReport() &&
-           devices.value(QStringLiteral("rudder")).last == zeroForceReport();
+    return devices.size() == 2 && std::all_of(devices.begin(), devices.end(), [](const DeviceSummary& d) {
+               return d.last == zeroForceReport() && d.gains == gainsOffReport();
+           });
 }
 
 // One report as the emulated devices log it, from the program (writer 0) or its guardian (1).
@@ -132,6 +145,9 @@ enum class Outcome {
     FliesOn,      // the signal changes nothing
     LostDisplay,  // its X server goes away
     GuardianGone, // its guardian is killed first: another takes over, then the program is killed
+    HungAtExit,   // exits 0 with the device `detail` hung; the guardian zeroes it once it answers
+    OpenBlocked,  // killed while the guardian's opens of device `detail` block: the other is zeroed
+    BriefStops,   // stopped for `detail` ms, again and again: no let-go is followed by full force
 };
 
 } // namespace
@@ -192,6 +208,13 @@ class TestProgramInstance : public QObject {
         profile.metadata.flight_module = QStringLiteral("TEST");
         profile.effects.axes[1].elevator_weight.active = true;
         profile.effects.axes[1].elevator_weight.total_effect_strength = 100.0f;
+        // The game's own effects at half strength: every way out must leave them at zero too.
+        for (int axis = 0; axis < 3; ++axis) {
+            DirectXSettings& dx = profile.effects.axes[axis].direct_x;
+            dx.active = true;
+            dx.total_effect_strength = 100.0f;
+            dx.trimmer = dx.force = dx.periodic = 50.0f;
+        }
         QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("effect_profiles")));
         QFile file(
             dir.filePath(QStringLiteral("effect_profiles/") + ProfileStore::fileName(profile.metadata)));
@@ -230,6 +253,7 @@ class TestProgramInstance : public QObject {
             QCOMPARE(d.opens, 1);
             QVERIFY(d.writes > 2); // the gains, forces, and the last word
             QCOMPARE(d.last.toHex(), zeroForceReport().toHex());
+            QCOMPARE(d.gains.toHex(), gainsOffReport().toHex());
         }
     }
 
@@ -374,20 +398,27 @@ private slots:
     void everyWayOutLeavesTheDevicesAtZero_data() {
         QTest::addColumn<int>("signal");
         QTest::addColumn<Outcome>("outcome");
+        QTest::addColumn<int>("detail"); // the device hung or blocked, or the stop in ms
 #ifdef Q_OS_UNIX
-        QTest::newRow("SIGTERM") << int(SIGTERM) << Outcome::Orderly;
-        QTest::newRow("SIGINT") << int(SIGINT) << Outcome::Orderly;
-        QTest::newRow("SIGHUP") << int(SIGHUP) << Outcome::Orderly;
-        QTest::newRow("SIGQUIT") << int(SIGQUIT) << Outcome::Orderly;
-        QTest::newRow("SIGKILL") << int(SIGKILL) << Outcome::Killed;
-        QTest::newRow("SIGSEGV") << int(SIGSEGV) << Outcome::Killed;
-        QTest::newRow("SIGABRT") << int(SIGABRT) << Outcome::Killed;
-        QTest::newRow("SIGSTOP") << int(SIGSTOP) << Outcome::Frozen;
-        QTest::newRow("SIGTSTP") << int(SIGTSTP) << Outcome::Frozen;
-        QTest::newRow("SIGPIPE") << int(SIGPIPE) << Outcome::FliesOn;
-        QTest::newRow("SIGXFSZ") << int(SIGXFSZ) << Outcome::FliesOn;
-        QTest::newRow("lost X display") << 0 << Outcome::LostDisplay;
-        QTest::newRow("guardian killed, then the program") << int(SIGKILL) << Outcome::GuardianGone;
+        QTest::newRow("SIGTERM") << int(SIGTERM) << Outcome::Orderly << 0;
+        QTest::newRow("SIGINT") << int(SIGINT) << Outcome::Orderly << 0;
+        QTest::newRow("SIGHUP") << int(SIGHUP) << Outcome::Orderly << 0;
+        QTest::newRow("SIGQUIT") << int(SIGQUIT) << Outcome::Orderly << 0;
+        QTest::newRow("SIGKILL") << int(SIGKILL) << Outcome::Killed << 0;
+        QTest::newRow("SIGSEGV") << int(SIGSEGV) << Outcome::Killed << 0;
+        QTest::newRow("SIGABRT") << int(SIGABRT) << Outcome::Killed << 0;
+        QTest::newRow("SIGSTOP") << int(SIGSTOP) << Outcome::Frozen << 0;
+        QTest::newRow("SIGTSTP") << int(SIGTSTP) << Outcome::Frozen << 0;
+        QTest::newRow("SIGPIPE") << int(SIGPIPE) << Outcome::FliesOn << 0;
+        QTest::newRow("SIGXFSZ") << int(SIGXFSZ) << Outcome::FliesOn << 0;
+        QTest::newRow("lost X display") << 0 << Outcome::LostDisplay << 0;
+        QTest::newRow("guardian killed, then the program") << int(SIGKILL) << Outcome::GuardianGone << 0;
+        QTest::newRow("SIGTERM with the joystick's writes hung") << int(SIGTERM) << Outcome::HungAtExit << 0;
+        QTest::newRow("SIGKILL with the rudder's open blocked") << int(SIGKILL) << Outcome::OpenBlocked << 1;
+        QTest::newRow("SIGKILL with the joystick's open blocked")
+            << int(SIGKILL) << Outcome::OpenBlocked << 0;
+        QTest::newRow("stops just under the guardian's limit") << int(SIGSTOP) << Outcome::BriefStops << 90;
+        QTest::newRow("stops just over the guardian's limit") << int(SIGSTOP) << Outcome::BriefStops << 130;
 #endif
     }
     void everyWayOutLeavesTheDevicesAtZero() {
@@ -396,6 +427,7 @@ private slots:
 #else
         QFETCH(int, signal);
         QFETCH(Outcome, outcome);
+        QFETCH(int, detail);
         QTemporaryDir dir;
         QVERIFY(dir.isValid());
         const QString summary = dir.filePath(QStringLiteral("summary"));
@@ -420,9 +452,22 @@ private slots:
             extra.insert(QStringLiteral("DISPLAY"), QLatin1Char(':') + QString::fromLatin1(number.trimmed()));
             extra.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
         }
+        const QString device = detail == 0 ? QStringLiteral("joystick") : QStringLiteral("rudder");
+        const QString release = dir.filePath(QStringLiteral("release"));
+        if (outcome == Outcome::HungAtExit) {
+            extra.insert(QStringLiteral("TRENNAL_FAKE_HANG_WRITES"), device);
+        } else if (outcome == Outcome::OpenBlocked) {
+            extra.insert(QStringLiteral("TRENNAL_FAKE_HOLD_OPENS"), device);
+            extra.insert(QStringLiteral("TRENNAL_FAKE_RELEASE"), release);
+        }
         QProcess program;
         start(program, dir, QStringLiteral("summary"), extra);
-        waitUntilPushing(program, dir, QStringLiteral("summary"));
+        if (outcome == Outcome::HungAtExit) {
+            QByteArray out; // a hung device never pushes: its first report is its last
+            waitUntilDriven(program, out);
+        } else {
+            waitUntilPushing(program, dir, QStringLiteral("summary"));
+        }
         const auto pid = static_cast<pid_t>(program.processId());
         QTRY_COMPARE_WITH_TIMEOUT(guardianStarts(dir), 1, 30000);
 
@@ -436,6 +481,16 @@ private slots:
             QTRY_COMPARE_WITH_TIMEOUT(guardianStarts(dir), 2, 30000);
             QVERIFY(lastGuardian(dir) != guardian);
             QCOMPARE(::kill(pid, signal), 0);
+        } else if (outcome == Outcome::BriefStops) {
+            // Each stop comes with the forces at full, after the ramp of the one before.
+            for (int i = 0; i < 8; ++i) {
+                QTest::qWait(2300);
+                QCOMPARE(::kill(pid, SIGSTOP), 0);
+                std::this_thread::sleep_for(std::chrono::milliseconds(detail));
+                QCOMPARE(::kill(pid, SIGCONT), 0);
+            }
+            QTest::qWait(500);
+            QCOMPARE(::kill(pid, SIGTERM), 0);
         } else {
             QCOMPARE(::kill(pid, signal), 0);
         }
@@ -457,6 +512,54 @@ private slots:
             // The log first, then the summary: both show the guardian's reports in the end.
             QTRY_VERIFY_WITH_TIMEOUT(guardianLetGo(log) && bothAtZero(summary), 30000);
             return;
+        case Outcome::HungAtExit:
+            // Not waited for past a second; the guardian zeroes the device once it answers.
+            QVERIFY(program.waitForFinished(30000));
+            QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+            QCOMPARE(program.exitCode(), 0);
+            QTRY_VERIFY_WITH_TIMEOUT(guardianLetGo(log) && bothAtZero(summary), 30000);
+            return;
+        case Outcome::OpenBlocked: {
+            QVERIFY(program.waitForFinished(30000));
+            const int other = 1 - detail;
+            const auto guardianZeroed = [&log](int d) {
+                const QVector<LogRecord> records = readLog(log);
+                return std::any_of(records.begin(), records.end(), [d](const LogRecord& r) {
+                    return r.writer == 1 && r.device == d && r.command == 0x20 && !r.pushes();
+                });
+            };
+            // The device that answers is let go of while the other's open still blocks.
+            QTRY_VERIFY_WITH_TIMEOUT(guardianZeroed(other), 30000);
+            QVERIFY(!guardianZeroed(detail));
+            QFile released(release);
+            QVERIFY(released.open(QIODevice::WriteOnly));
+            released.close();
+            QTRY_VERIFY_WITH_TIMEOUT(guardianLetGo(log) && bothAtZero(summary), 30000);
+            return;
+        }
+        case Outcome::BriefStops: {
+            QVERIFY(program.waitForFinished(30000));
+            QCOMPARE(program.exitCode(), 0);
+            verifyLeftAtZero(summary);
+            // Each zero of the guardian is followed by the program's ramp from zero, never by its
+            // elevator weight at full (-20).
+            const QVector<LogRecord> records = readLog(log);
+            int letGos = 0;
+            for (auto r = records.begin(); r != records.end(); ++r) {
+                if (r->writer != 1 || r->device != 0 || r->command != 0x20) {
+                    continue;
+                }
+                ++letGos;
+                const auto next = std::find_if(r, records.end(), [](const LogRecord& n) {
+                    return n.writer == 0 && n.device == 0 && n.command == 0x20;
+                });
+                QVERIFY(next != records.end());
+                QVERIFY2(std::abs(next->forceY) < 2.0f, qPrintable(QString::number(next->forceY)));
+            }
+            // Over its limit the guardian lets go at least now and then; under it, perhaps not.
+            QVERIFY(detail < 100 || letGos > 0);
+            return;
+        }
         case Outcome::LostDisplay: {
             QVERIFY(program.waitForFinished(30000));
             QTRY_VERIFY_WITH_TIMEOUT(bothAtZero(summary), 30000);
@@ -529,10 +632,14 @@ private slots:
         QVERIFY(program.waitForFinished(30000));
         QCOMPARE(program.exitStatus(), QProcess::NormalExit);
         QCOMPARE(program.exitCode(), 0);
-        const QMap<QString, DeviceSummary> devices = readSummary(dir.filePath(QStringLiteral("summary")));
-        QVERIFY(devices.contains(QStringLiteral("rudder")));
-        QVERIFY(devices[QStringLiteral("rudder")].writes > 2);
-        QCOMPARE(devices[QStringLiteral("rudder")].last.toHex(), zeroForceReport().toHex());
+        // The program's own reports to the rudder end with its zero (the guardian's follow, as
+        // the joystick never confirmed its own).
+        QVector<LogRecord> rudder = readLog(dir.filePath(QStringLiteral("summary.log")));
+        rudder.removeIf([](const LogRecord& r) { return r.writer != 0 || r.device != 1; });
+        QVERIFY(rudder.size() > 2);
+        QVERIFY(rudder.back().command == 0x20 && !rudder.back().pushes());
+        // The gains at zero before it: the spring gain, 0.5 in flight.
+        QVERIFY(rudder[rudder.size() - 2].command == 0x21 && rudder[rudder.size() - 2].forceX == 0.0f);
 #endif
     }
 
@@ -575,8 +682,10 @@ private slots:
         }
         QVERIFY(second.waitForFinished(30000));
         QCOMPARE(second.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(second.exitCode(), 1);
-        QVERIFY(second.readAllStandardError().contains("Grovik Trennal is already running."));
+        // The running one shows its window at the second's request; that is a success.
+        QCOMPARE(second.exitCode(), 0);
+        QVERIFY(second.readAllStandardError().contains(
+            "Grovik Trennal is already running; its window was brought to the front."));
         const QMap<QString, DeviceSummary> devices = readSummary(dir.filePath(QStringLiteral("second")));
         QCOMPARE(devices.size(), 2);
         for (const DeviceSummary& d : devices) {

@@ -431,6 +431,34 @@ private slots:
         QCOMPARE(log, expected);
     }
 
+    // A recording is someone else's file: its rows reach the loop held to the ranges a live
+    // game's record is held to, so a replay drives no effect harder than the stream it claims.
+    void replayHoldsRowsToPhysicalRanges_data() {
+        QTest::addColumn<int>("column"); // of rowWith()
+        QTest::addColumn<QByteArray>("value");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("gear 1e30") << 14 << QByteArray("1e30") << "gear 100";
+        QTest::newRow("airspeed below zero") << 3 << QByteArray("-50") << "airspeed 0";
+        QTest::newRow("G beyond a real aircraft") << 9 << QByteArray("-3e38") << "g -15";
+        QTest::newRow("in range") << 9 << QByteArray("4.5") << "g 4.5";
+    }
+    void replayHoldsRowsToPhysicalRanges() {
+        QFETCH(int, column);
+        QFETCH(QByteArray, value);
+        QFETCH(QString, expected);
+        TelemetryReplay replay;
+        QStringList log;
+        connect(&replay, &TelemetryReplay::dcsTelemetryChanged, this, [&log](const DCSTelemetry& t) {
+            log << QStringLiteral("gear %1,airspeed %2,g %3")
+                       .arg(t.gear)
+                       .arg(t.airspeed)
+                       .arg(t.gForce)
+                       .split(',');
+        });
+        replay.play(RecordingCsv::parse(kHeader + rowWith(column, value)).rows, QStringLiteral("test"));
+        QVERIFY2(log.contains(expected), qPrintable(log.join(QLatin1String(", "))));
+    }
+
     // Read off the telemetry thread: the answer comes later, as replayFailed.
     void replayOfAnUnreadableFileFails_data() {
         QTest::addColumn<QByteArray>("content"); // "missing": no file; "directory": a folder
@@ -584,6 +612,8 @@ private slots:
         ManualClock clock;
         MainBackgroundThread loop;
         loop.setClock(clock.function());
+        // The stream is live before the flight is recorded, so neither run fades it in.
+        loop.setDcsTelemetry(scripted(0));
         loop.start();
         loop.changeSettingsModerately(steadyEffects());
         FlightRecorder recorder;

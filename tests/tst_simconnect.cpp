@@ -485,6 +485,14 @@ private slots:
         QCOMPARE(simulator->subscriptions[0].name, QByteArray("SimStart"));
         QCOMPARE(simulator->subscriptions[1].eventId, 1u);
         QCOMPARE(simulator->subscriptions[1].name, QByteArray("SimStop"));
+        QCOMPARE(simulator->mappedEvents.size(), 3);
+        QCOMPARE(simulator->mappedEvents[2].name, QByteArray("AXIS_RUDDER_SET"));
+        // The stick's axes as TransmitClientEvent packets: user aircraft, highest priority.
+        source.sendAxes(PositionInput{-0.5f, 0.25f, 1.0f}, true, true);
+        QVERIFY(pollUntil(source, [&] { return simulator->transmits.size() >= 3; }));
+        const FakeSimulator::TransmitCall t = simulator->transmits[1];
+        QCOMPARE((QList<int>{int(t.objectId), int(t.eventId), t.data, int(t.groupId), int(t.flags)}),
+                 (QList<int>{0, 3, -4096, 1, 0x10}));
 
         // A bad datum reported by the simulator changes nothing.
         simulator->sendException(7, 3, 1);

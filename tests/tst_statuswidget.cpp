@@ -232,10 +232,10 @@ private slots:
 
         // The source and device slots still update their fields.
         widget->changeTelemetrySource(Telemetry::TELEMETRY_SOURCE_DCS, QStringLiteral("F-16C_50"));
-        widget->connectJoystick(7);
+        widget->connectJoystick(0x03020125u);
         QCOMPARE(text(QStringLiteral("telemetry_data_source")), QStringLiteral("DCS"));
         QCOMPARE(text(QStringLiteral("flight_module")), QStringLiteral("F-16C_50"));
-        QCOMPARE(text(QStringLiteral("joystick_state")), QStringLiteral("Connected (Version 7)"));
+        QCOMPARE(text(QStringLiteral("joystick_state")), QStringLiteral("Connected (Version 1.2.3)"));
 
         overrideBox()->setChecked(false);
         widget->changeTelemetry(game);
@@ -279,12 +279,16 @@ private slots:
         QCOMPARE(text(QStringLiteral("airspeed_field")), QStringLiteral("99"));
     }
 
+    // The version is the device's three bytes after the report id; a device whose reports
+    // stall reads "Not responding" until they flow again, and a lost one "Not detected".
     void devicesShowTheirVersion_data() {
         QTest::addColumn<uint>("version");
         QTest::addColumn<QString>("shown");
-        QTest::newRow("zero") << 0u << QStringLiteral("Connected (Version 0)");
-        QTest::newRow("three") << 3u << QStringLiteral("Connected (Version 3)");
-        QTest::newRow("largest") << 4294967295u << QStringLiteral("Connected (Version 4294967295)");
+        QTest::newRow("zero") << 0u << QStringLiteral("Connected (Version 0.0.0)");
+        QTest::newRow("version read failed, report id only")
+            << 37u << QStringLiteral("Connected (Version 0.0.0)");
+        QTest::newRow("1.2.3") << 50463013u << QStringLiteral("Connected (Version 1.2.3)");
+        QTest::newRow("largest") << 4294967295u << QStringLiteral("Connected (Version 255.255.255)");
     }
 
     void devicesShowTheirVersion() {
@@ -295,9 +299,18 @@ private slots:
         QCOMPARE(text(QStringLiteral("rudder_state")), QStringLiteral("Not detected"));
         widget->connectRudder(version);
         QCOMPARE(text(QStringLiteral("rudder_state")), shown);
+        widget->setJoystickResponding(false);
+        QCOMPARE(text(QStringLiteral("joystick_state")), QStringLiteral("Not responding"));
+        QCOMPARE(text(QStringLiteral("rudder_state")), shown);
+        widget->setJoystickResponding(true);
+        QCOMPARE(text(QStringLiteral("joystick_state")), shown);
+        widget->setRudderResponding(false);
         widget->disconnectJoystick();
         QCOMPARE(text(QStringLiteral("joystick_state")), QStringLiteral("Not detected"));
-        QCOMPARE(text(QStringLiteral("rudder_state")), shown);
+        QCOMPARE(text(QStringLiteral("rudder_state")), QStringLiteral("Not responding"));
+        // A late word about a device already gone changes nothing.
+        widget->setJoystickResponding(false);
+        QCOMPARE(text(QStringLiteral("joystick_state")), QStringLiteral("Not detected"));
         widget->disconnectRudder();
         QCOMPARE(text(QStringLiteral("rudder_state")), QStringLiteral("Not detected"));
     }
@@ -313,7 +326,7 @@ private slots:
         using P = DeviceAccess::Presence;
         const QString absent = QStringLiteral("Not detected");
         const QString refused = QStringLiteral("Found, no permission");
-        const QString connected = QStringLiteral("Connected (Version 7)");
+        const QString connected = QStringLiteral("Connected (Version 1.2.3)");
         QTest::newRow("both absent") << int(P::Absent) << int(P::Absent) << false << absent << absent;
         QTest::newRow("joystick refused")
             << int(P::NoPermission) << int(P::Absent) << false << refused << absent;
@@ -337,7 +350,7 @@ private slots:
             return DeviceAccess::Presence(productId == 0x7A10 ? joystick : rudder);
         });
         if (joystickConnected) {
-            widget->connectJoystick(7);
+            widget->connectJoystick(0x03020125u);
         }
         widget->probeDevices();
         QCOMPARE(text(QStringLiteral("joystick_state")), joystickShown);
@@ -353,9 +366,9 @@ private slots:
         }
 
         // Permission granted and the loop connects: the version replaces the hint and its tip.
-        widget->connectJoystick(7);
-        widget->connectRudder(7);
-        QCOMPARE(text(QStringLiteral("rudder_state")), QStringLiteral("Connected (Version 7)"));
+        widget->connectJoystick(0x03020125u);
+        widget->connectRudder(0x03020125u);
+        QCOMPARE(text(QStringLiteral("rudder_state")), QStringLiteral("Connected (Version 1.2.3)"));
         QVERIFY(child<QLineEdit>(QStringLiteral("rudder_state"))->toolTip().isEmpty());
         asked.clear();
         widget->probeDevices();
@@ -514,19 +527,55 @@ private slots:
         QCOMPARE(text(QStringLiteral("gear_field")), QStringLiteral("0"));
     }
 
-    void switchingOnStartsFromZero() {
+    // The sliders follow the game's values without sending anything; the override starts from
+    // them, says that the game's data is ignored, and a slider then changes only its own field.
+    void switchingOnStartsFromLiveValues_data() {
+        QTest::addColumn<float>("airspeed");
+        QTest::addColumn<float>("g");
+        QTest::addColumn<bool>("streamEnds");
+        QTest::addColumn<int>("airspeedSlider");
+        QTest::addColumn<int>("gSlider");
+        QTest::newRow("in flight") << 250.4f << 3.0f << false << 250 << 3;
+        QTest::newRow("beyond the sliders' ends") << 1500.0f << -12.0f << false << 1000 << -10;
+        QTest::newRow("stream ended") << 250.0f << 3.0f << true << 0 << 0;
+    }
+    void switchingOnStartsFromLiveValues() {
+        QFETCH(float, airspeed);
+        QFETCH(float, g);
+        QFETCH(bool, streamEnds);
+        QFETCH(int, airspeedSlider);
+        QFETCH(int, gSlider);
         Telemetry game;
-        game.airspeed = 250.0f;
-        game.gForce = 3.0f;
+        game.airspeed = airspeed;
+        game.gForce = g;
+        game.aoa = 4.5f;
         widget->changeTelemetry(game);
-        QCOMPARE(text(QStringLiteral("g_force_field")), QStringLiteral("3"));
+        if (streamEnds) {
+            widget->endTelemetry();
+        }
+        QCOMPARE(slider(QStringLiteral("airspeed"))->value(), airspeedSlider);
+        QCOMPARE(slider(QStringLiteral("g_force"))->value(), gSlider);
+        QVERIFY(events.isEmpty());
+        const auto* notice = child<QWidget>(QStringLiteral("override_notice"));
+        QVERIFY(!notice->isVisibleTo(widget));
 
         overrideBox()->setChecked(true);
-        QCOMPARE(text(QStringLiteral("airspeed_field")), QStringLiteral("0"));
-        QCOMPARE(text(QStringLiteral("g_force_field")), QStringLiteral("0"));
+
+        QVERIFY(notice->isVisibleTo(widget));
+        QVERIFY(notice->property("text").toString().contains(QStringLiteral("ignored")));
+        QCOMPARE(events.size(), 1); // announced; the loop keeps the game's last record meanwhile
+        const Telemetry expected = streamEnds ? Telemetry() : game;
+        const QString shownAirspeed = QString::number(static_cast<double>(expected.airspeed), 'g', 6);
+        QCOMPARE(text(QStringLiteral("airspeed_field")), shownAirspeed);
         slider(QStringLiteral("flaps"))->setValue(40);
-        QCOMPARE(events.last().telemetry.flaps, 40.0f);
-        QCOMPARE(events.last().telemetry.airspeed, 0.0f); // nothing of the game's record leaks in
+        const Telemetry sent = events.last().telemetry;
+        QCOMPARE(sent.flaps, 40.0f);
+        QCOMPARE(QString::number(static_cast<double>(sent.airspeed), 'g', 6), shownAirspeed);
+        QCOMPARE(sent.gForce, expected.gForce);
+        QCOMPARE(sent.aoa, expected.aoa);
+
+        overrideBox()->setChecked(false);
+        QVERIFY(!notice->isVisibleTo(widget));
     }
 
     void verticalSpeedShowsBeforeSending() {

@@ -3,6 +3,7 @@
 
 #include "records/metatypes.h"
 #include "support/il2datagram.h"
+#include "support/logcapture.h"
 #include "support/udptesting.h"
 #include "telemetry/aircraftname.h"
 #include "telemetry/telemetrysourcecondor2.h"
@@ -280,19 +281,25 @@ private slots:
         QTest::addColumn<bool>("allowed");
         QTest::addColumn<QStringList>("events");
         QTest::addColumn<QStringList>("refused");
+        QTest::addColumn<QStringList>("logged"); // the log's lines that mention 127.0.0.2
         QTest::newRow("refused by default")
             << false << QStringList{"start 2 Local", "record 0", "end", "start 2 Local"}
-            << QStringList{"127.0.0.2"};
+            << QStringList{"127.0.0.2"}
+            << QStringList{
+                   "warning trennal.telemetry.dcs: DCS telemetry from 127.0.0.2 refused: it comes from "
+                   "another computer, and Settings > Accept telemetry from other computers is off"};
         QTest::newRow("allowed") << true
                                  << QStringList{"start 2 Remote", "record 2", "record 3", "record 4",
                                                 "record 5"}
-                                 << QStringList();
+                                 << QStringList() << QStringList();
     }
 
     void otherComputers() {
         QFETCH(bool, allowed);
         QFETCH(QStringList, events);
         QFETCH(QStringList, refused);
+        QFETCH(QStringList, logged);
+        const LogCapture logFile;
         const quint16 port = UdpTesting::freePort();
         TelemetrySourceDCS source(nullptr, port);
         useManualClock(source);
@@ -328,6 +335,11 @@ private slots:
             senders << r.at(0).toString();
         }
         QCOMPARE(senders, refused);
+        const QStringList lines = logFile.lines(QStringLiteral("127.0.0.2"));
+        QCOMPARE(lines.size(), logged.size());
+        for (int i = 0; i < lines.size(); ++i) {
+            QVERIFY2(lines.at(i).endsWith(logged.at(i)), qPrintable(lines.at(i)));
+        }
     }
 
     // A flood is read in bounded bites: the newest datagram of the first 64 counts for one poll,

@@ -5,6 +5,7 @@
 #include "support/fakesimconnect.h"
 #include "support/fakexplane.h"
 #include "support/il2datagram.h"
+#include "support/logcapture.h"
 #include "support/udptesting.h"
 #include "telemetry/telemetryreplay.h"
 #include "telemetry/telemetrysource.h"
@@ -178,12 +179,14 @@ private slots:
                      "public warthunderTelemetryChanged(WarthunderTelemetry)",
                      "public telemetrySourceChanged(Telemetry::Source,QString)", "public telemetryEnded()",
                      "public landed(float,float)", "public remoteTelemetryRefused(QString)",
-                     "public telemetryRecordChanged(TelemetryRecord)"}));
+                     "public telemetryRecordChanged(TelemetryRecord)",
+                     "public otherSourceIgnored(Telemetry::Source,Telemetry::Source)",
+                     "public warthunderWaiting(QString)"}));
         QCOMPARE(ownMethods(TelemetryThread::staticMetaObject, QMetaMethod::Slot),
                  (QStringList{"public start()", "public startReplay(QString)", "public stopReplay()",
                               "public pauseReplay(bool)", "public seekReplay(qlonglong)",
                               "public setReplayLooping(bool)", "public setAcceptRemoteTelemetry(bool)",
-                              "private onTimeout()"}));
+                              "public sendMsfsAxes(PositionInput,bool,bool)", "private onTimeout()"}));
         QCOMPARE(ownMethods(TelemetrySource::staticMetaObject, QMetaMethod::Signal),
                  (QStringList{"public telemetrySourceChanged(Telemetry::Source,QString)",
                               "public telemetryEnded()", "public landed(float)", "public inputReady()",
@@ -316,9 +319,14 @@ private slots:
         QCOMPARE(worker_->currentSource(), firstSource);
 
         QSignalSpy secondReady(udp(secondSource), &TelemetrySource::inputReady);
+        QSignalSpy ignored(worker_.data(), &TelemetryThread::otherSourceIgnored);
         QVERIFY(UdpTesting::send(port(second), datagram(second, 1, "Su-27")));
         QVERIFY(UdpTesting::send(port(second), datagram(second, 2, "MiG-29A")));
         QTRY_VERIFY_WITH_TIMEOUT(secondReady.count() > 0, 5000);
+        // The pilot hears of the game that is not heard, once for the stream, naming both.
+        QCOMPARE(ignored.count(), 1);
+        QCOMPARE(ignored.at(0).at(0).value<Telemetry::Source>(), secondSource);
+        QCOMPARE(ignored.at(0).at(1).value<Telemetry::Source>(), firstSource);
         QVERIFY(UdpTesting::send(port(first), datagram(first, 20)));
         QTRY_COMPARE_WITH_TIMEOUT(log_.size(), 2, 5000);
         QCOMPARE(log_.at(1), record(first, 20));
@@ -333,23 +341,33 @@ private slots:
         QCOMPARE(log_.mid(2), (QStringList{record(first, 0), "ended",
                                            QStringLiteral("source %1 ").arg(second) + secondName}));
         QCOMPARE(worker_->currentSource(), secondSource);
+        QCOMPARE(ignored.count(), 1);
         QVERIFY(UdpTesting::send(port(second), datagram(second, 30, "MiG-29A")));
         QTRY_COMPARE_WITH_TIMEOUT(log_.size(), 6, 5000);
         QCOMPARE(log_.last(), record(second, 30));
     }
 
     // A pause of 900 ms, or of exactly 1000 ms, keeps the stream; a longer one ends it, and the
-    // next datagram then starts a new stream: announced, not parsed.
+    // next datagram then starts a new stream: announced, not parsed. The log tells each start
+    // and end with the aircraft, and nothing of the datagrams between.
     void pauseKeepsOrEndsStream_data() {
         QTest::addColumn<int>("pause");
         QTest::addColumn<QStringList>("expected");
-        QTest::newRow("900 ms") << 900 << QStringList{"dcs 2"};
-        QTest::newRow("1000 ms") << 1000 << QStringList{"dcs 2"};
-        QTest::newRow("1001 ms") << 1001 << QStringList{"dcs 0", "ended", "source 2 A-10C"};
+        QTest::addColumn<QStringList>("logged");
+        const QString started = QStringLiteral("info trennal.telemetry.dcs: DCS stream started: aircraft ");
+        QTest::newRow("900 ms") << 900 << QStringList{"dcs 2"} << QStringList{started + "\"F-16C\""};
+        QTest::newRow("1000 ms") << 1000 << QStringList{"dcs 2"} << QStringList{started + "\"F-16C\""};
+        QTest::newRow("1001 ms") << 1001 << QStringList{"dcs 0", "ended", "source 2 A-10C"}
+                                 << QStringList{started + "\"F-16C\"",
+                                                "info trennal.telemetry.dcs: DCS stream ended: aircraft "
+                                                "\"F-16C\" after ",
+                                                started + "\"A-10C\""};
     }
     void pauseKeepsOrEndsStream() {
         QFETCH(int, pause);
         QFETCH(QStringList, expected);
+        QFETCH(QStringList, logged);
+        const LogCapture logFile;
         QVERIFY(UdpTesting::send(endpoints_.dcsPort, dcs("F-16C", 1)));
         QTRY_COMPARE_WITH_TIMEOUT(log_.size(), 1, 5000);
         now_ = 100;
@@ -363,6 +381,11 @@ private slots:
         QVERIFY(UdpTesting::send(endpoints_.dcsPort, dcs("A-10C", 2)));
         QTRY_COMPARE_WITH_TIMEOUT(log_.size(), 2 + expected.size(), 5000);
         QCOMPARE(log_.mid(2), expected);
+        const QStringList lines = logFile.lines(QStringLiteral("trennal.telemetry.dcs"));
+        QCOMPARE(lines.size(), logged.size());
+        for (int i = 0; i < lines.size(); ++i) {
+            QVERIFY2(lines.at(i).contains(logged.at(i)), qPrintable(lines.at(i)));
+        }
     }
 
     // A replay speaks as its recorded game; a live game meanwhile is not heard, and once the
@@ -510,10 +533,16 @@ private slots:
         sim->answer(FakeXPlane::flying("Cessna 172 SP", 100, true));
         QTRY_COMPARE_WITH_TIMEOUT(log_.size(), 3, 5000);
         QCOMPARE(log_.at(2), QStringLiteral("xplane 0"));
-        // Another aircraft loaded: its name selects its profile, as a new stream would.
-        sim->answer(FakeXPlane::flying("Baron 58", 100));
-        QTRY_COMPARE_WITH_TIMEOUT(log_.size(), 4, 5000);
-        QCOMPARE(log_.takeLast(), QStringLiteral("source 6 Baron 58"));
+        // Another aircraft loaded: once its name has stayed, it selects its profile as a new
+        // stream would.
+        for (int i = 1; i <= AircraftChangeWatch::kConfirmations; ++i) {
+            sim->answer(FakeXPlane::flying("Baron 58", 100));
+            QTRY_COMPARE_WITH_TIMEOUT(log_.size(),
+                                      i < AircraftChangeWatch::kConfirmations ? 3 + i : 3 + i + 1, 5000);
+        }
+        QCOMPARE(log_.mid(3),
+                 (QStringList{"xplane 185.2", "xplane 185.2", "source 6 Baron 58", "xplane 185.2"}));
+        log_ = log_.mid(0, 3);
         // Another program on another address speaking X-Plane's language is not heard.
         QByteArray forged("RREF,");
         const qint32 index = XPlaneDatarefs::Airspeed;

@@ -32,7 +32,7 @@
 namespace {
 
 // Rows of the effect types in an axis editor's combo box, by EffectType value.
-const int comboRow[EffectsProfile::EffectTypeCount] = {2, 1, 3, 0, 4, 6, 7, 8, 9, 5, 10, 11, 12};
+const int comboRow[EffectsProfile::EffectTypeCount] = {2, 1, 3, 0, 4, 6, 7, 8, 9, 5, 10, 11, 12, 13};
 
 } // namespace
 
@@ -255,8 +255,8 @@ private slots:
     void effectTypesBySource_data() {
         QTest::addColumn<int>("source");
         QTest::addColumn<QList<int>>("types"); // as offered on the elevator
-        QTest::newRow("disabled") << 0 << QList<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 12};
-        QTest::newRow("msfs") << 1 << QList<int>{0, 1, 2, 4, 5, 6, 7, 8, 9, 12};
+        QTest::newRow("disabled") << 0 << QList<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 12, 13};
+        QTest::newRow("msfs") << 1 << QList<int>{0, 1, 2, 4, 5, 6, 7, 8, 9, 12, 13};
         QTest::newRow("dcs") << 2 << QList<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 12};
         QTest::newRow("il2") << 3 << QList<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 12};
         QTest::newRow("warthunder") << 4 << QList<int>{0, 1, 2, 3, 5, 6, 7, 8, 12};

@@ -369,6 +369,7 @@ private slots:
         drive(source);
         std::unique_ptr<QSignalSpy> finished(finishedSpy(source));
         QSignalSpy records(&source, &TelemetrySourceWarthunder::telemetryChanged);
+        QSignalSpy waiting(&source, &TelemetrySourceWarthunder::waitingForGame);
         EventLog log(&source);
         QVERIFY(pollAndWait(source, *finished));
         QCOMPARE(log.entries, QStringList{"start 4 Generic warbird"});
@@ -385,6 +386,9 @@ private slots:
         source.poll();
         QCOMPARE(log.entries, (streaming + QStringList{"data 0 0 0", "end"}));
         QCOMPARE(fields(records.last().at(0).value<WarthunderTelemetry>()), fields(WarthunderTelemetry{}));
+        // The pilot is told where the game is still asked, once.
+        QCOMPARE(waiting.count(), 1);
+        QCOMPARE(waiting.at(0).at(0).toString(), QStringLiteral("127.0.0.1:%1").arg(server.port()));
 
         // The game answers again: a new stream, announced only.
         if (failure == 1) {
@@ -395,6 +399,7 @@ private slots:
         QVERIFY(pollAndWait(source, *finished, 1000));
         QCOMPARE(log.entries.size(), 5);
         QCOMPARE(log.entries.last(), QStringLiteral("start 4 Generic warbird"));
+        QCOMPARE(waiting.count(), 1);
     }
 
     // Whatever else answers on the game's port is not the game: no stream starts, a redirect
@@ -482,6 +487,7 @@ private slots:
         TelemetrySourceWarthunder source(nullptr, server.url());
         drive(source);
         std::unique_ptr<QSignalSpy> finished(finishedSpy(source));
+        QSignalSpy waitingSpy(&source, &TelemetrySourceWarthunder::waitingForGame);
         EventLog log(&source);
         for (int i = 0; i < 3; ++i) {
             QVERIFY(pollAndWait(source, *finished, 1000));
@@ -489,6 +495,8 @@ private slots:
         QCOMPARE(finished->count(), 3);
         QCOMPARE(server.requests(), failure == 1 ? 0 : 3);
         QCOMPARE(log.entries, QStringList());
+        // A game never seen flying is not waited for aloud: other games' pilots see nothing.
+        QCOMPARE(waitingSpy.count(), 0);
     }
 
     // How often the game is asked: every 20 ms while a stream runs, about once a second while it

@@ -9,6 +9,8 @@
 #include <QScrollBar>
 #include <QStandardItemModel>
 
+#include <cmath>
+
 using ET = EffectsProfile;
 
 namespace {
@@ -98,6 +100,13 @@ AxisEffectsWidget::AxisEffectsWidget(QWidget* parent)
            tr("Damping that the device itself applies against moving the stick, whatever the game sends: "
               "the stick feels heavier and steadier."),
            nullptr},
+          {13, ET::EFFECT_TYPE_TRIM_FOLLOWING, tr("Trim following"),
+           tr("Moves the centre of the springs to the aircraft's trim, so a trimmed aircraft flies hands "
+              "off; "
+              "while the autopilot flies, the stick follows the controls it moves. At 100 % a trim of 20 % "
+              "holds the stick at 20 % of full deflection. MSFS and X-Plane; DCS and IL-2 send their own "
+              "trimmed spring through the standard FFB effects."),
+           nullptr},
       }} {
     ui_->setupUi(this);
     // The tallest panels need more height than a small screen offers: they scroll instead of
@@ -156,6 +165,7 @@ AxisEffectsWidget::AxisEffectsWidget(QWidget* parent)
     showName(ui_->il2_shaker_page_label, descriptors_[ET::EFFECT_TYPE_IL2_SHAKING]);
     showName(ui_->condor_shaker_page_label, descriptors_[ET::EFFECT_TYPE_CONDOR_SHAKER]);
     showName(ui_->smart_damper_page_label, descriptors_[ET::EFFECT_TYPE_SMART_DAMPER]);
+    showName(ui_->trim_following_page_label, descriptors_[ET::EFFECT_TYPE_TRIM_FOLLOWING]);
 
     // Every panel edit is a moderate change of the axis.
     connect(ui_->natural_airflow_widget, &AirflowSpringSettingsWidget::settingsChanged, this,
@@ -183,6 +193,8 @@ AxisEffectsWidget::AxisEffectsWidget(QWidget* parent)
     connect(ui_->condor_shaker_widget, &CondorShakerSettingsWidget::settingsChanged, this,
             &AxisEffectsWidget::moderateSettingsChange);
     connect(ui_->smart_damper_widget, &SmartDampeningSettingsWidget::settingsChanged, this,
+            &AxisEffectsWidget::moderateSettingsChange);
+    connect(ui_->trim_following_widget, &SimpleEffectSettingsWidget::settingsChanged, this,
             &AxisEffectsWidget::moderateSettingsChange);
 
     // Nothing is offered until the axis is bound and given its effect types.
@@ -212,6 +224,19 @@ void AxisEffectsWidget::bind(AxisEffectsSettings* settings) {
     ui_->il2_shaker_widget->bind(&settings->il2_shaker);
     ui_->condor_shaker_widget->bind(&settings->condor_shaker);
     ui_->smart_damper_widget->bind(&settings->smart_damper);
+    ui_->trim_following_widget->bind(&settings->trim_following);
+}
+
+void AxisEffectsWidget::showCentre(float centre) {
+    // Redrawn only when the shown text changes, so a stick at rest costs the window nothing.
+    const float c = std::isfinite(centre) ? centre : 0.0f;
+    const int tenths = static_cast<int>(std::lround(c * 1000.0f));
+    if (tenths == shownCentre_) {
+        return;
+    }
+    shownCentre_ = tenths;
+    ui_->trim_following_centre_label->setText(
+        tr("Centre now: %1 % of full deflection").arg(static_cast<double>(tenths) / 10.0, 0, 'f', 1));
 }
 
 bool AxisEffectsWidget::setEnabledEffects(const QSet<int>& effects) {
@@ -292,6 +317,7 @@ void AxisEffectsWidget::refresh() {
     ui_->il2_shaker_widget->refresh();
     ui_->condor_shaker_widget->refresh();
     ui_->smart_damper_widget->refresh();
+    ui_->trim_following_widget->refresh();
 }
 
 void AxisEffectsWidget::on_activate_effect_button_clicked() {
@@ -377,6 +403,10 @@ void AxisEffectsWidget::on_condor_shaker_disable_button_clicked() {
 
 void AxisEffectsWidget::on_smart_damper_disable_button_clicked() {
     removeEffect(ET::EFFECT_TYPE_SMART_DAMPER);
+}
+
+void AxisEffectsWidget::on_trim_following_disable_button_clicked() {
+    removeEffect(ET::EFFECT_TYPE_TRIM_FOLLOWING);
 }
 
 void AxisEffectsWidget::listClicked(QModelIndex index) {

@@ -43,6 +43,9 @@ public:
     bool setEnabledEffects(const QSet<int>& effects);
     // Shows the bound settings: which effects can be added, which are active, and their values.
     void refresh();
+    // Where the centre of this axis's springs is now (full deflections), on the trim following
+    // panel.
+    void showCentre(float centre);
 
 signals:
     void suddenSettingsChange();
@@ -63,6 +66,7 @@ private slots:
     void on_direct_x_disable_button_clicked();
     void on_condor_shaker_disable_button_clicked();
     void on_smart_damper_disable_button_clicked();
+    void on_trim_following_disable_button_clicked();
     void listClicked(QModelIndex index);
 
 private:
@@ -86,4 +90,5 @@ private:
     AxisEffectsSettings* settings_ = nullptr;
     QSet<int> enabledEffects_;
     bool hasEnabledEffects_ = false; // no set is present until one is given
+    int shownCentre_ = 0;            // the centre shown, in tenths of a percent
 };

@@ -5,6 +5,7 @@
 #include "records/aoashakersettings.h"
 #include "records/genericspeeddependantshakersettings.h"
 #include "records/joltsettings.h"
+#include "ui/axisticks.h"
 
 #include <QChart>
 #include <QChartView>
@@ -20,7 +21,7 @@ namespace {
 constexpr int kPoints = 61;
 constexpr int kMinimumHeight = 260;
 
-// The extent of some curves' y values, with a little room above; never empty.
+// The extent of some curves' y values, with a little room above, out to round ticks; never empty.
 void fitAxis(QValueAxis* axis, const QList<QVector<QPointF>>& curves, const QList<bool>& onRight,
              bool right) {
     double lo = 0.0;
@@ -37,7 +38,7 @@ void fitAxis(QValueAxis* axis, const QList<QVector<QPointF>>& curves, const QLis
     if (hi - lo < 1e-6) {
         hi = lo + 1.0;
     }
-    axis->setRange(lo, hi + (hi - lo) * 0.05);
+    AxisTicks::roundOut(axis, lo, hi + (hi - lo) * 0.05);
 }
 
 } // namespace
@@ -100,7 +101,7 @@ void CurvePreviewWidget::redraw() {
         }
     }
     shown_ = curves;
-    x_->setRange(0.0, top);
+    AxisTicks::roundOut(x_, 0.0, top);
     fitAxis(left_, curves, onRight_, false);
     if (right_) {
         fitAxis(right_, curves, onRight_, true);

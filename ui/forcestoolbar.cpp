@@ -20,12 +20,9 @@ ForcesToolBar::ForcesToolBar(QWidget* parent) : QToolBar(tr("Forces"), parent) {
     forcesOff_ = addAction(tr("Forces off"));
     forcesOff_->setObjectName(QStringLiteral("forces_off_action"));
     forcesOff_->setCheckable(true);
-    // Not a key a simulator binds by default; it works from every window of the program.
-    forcesOff_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Space));
-    forcesOff_->setShortcutContext(Qt::ApplicationShortcut);
-    forcesOff_->setToolTip(tr("While down, both devices get no force at all; released, the forces come "
-                              "back over 2 s (%1)")
-                               .arg(forcesOff_->shortcut().toString(QKeySequence::NativeText)));
+    // Its key is caught by the window's GlobalShortcut, not by the action: a shortcut of the
+    // action would be blocked by a modal dialog, and the dialog's button would take the key.
+    showForcesOffKey(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Space));
     if (auto* button = qobject_cast<QToolButton*>(widgetForAction(forcesOff_))) {
         button->setObjectName(QStringLiteral("forces_off_button"));
         button->setAutoRaise(false); // a button at first sight, not a label
@@ -63,6 +60,12 @@ ForcesToolBar::ForcesToolBar(QWidget* parent) : QToolBar(tr("Forces"), parent) {
 
 int ForcesToolBar::masterGain() const {
     return masterGain_->value();
+}
+
+void ForcesToolBar::showForcesOffKey(const QKeySequence& key) {
+    forcesOff_->setToolTip(tr("While down, both devices get no force at all; released, the forces come "
+                              "back over 2 s (%1)")
+                               .arg(key.toString(QKeySequence::NativeText)));
 }
 
 void ForcesToolBar::showMasterGain(int percent) {

@@ -4,6 +4,7 @@
 
 class BoundedSpinBox;
 class QAction;
+class QKeySequence;
 
 // The pilot's hand on the forces, above every tab: "Forces off", which takes every force off
 // both devices while it is down, and "Master gain (%)", which scales all of them. It only says
@@ -18,6 +19,8 @@ public:
 
     QAction* forcesOffAction() const { return forcesOff_; }
     int masterGain() const;
+    // Names the key of "Forces off" in its tooltip.
+    void showForcesOffKey(const QKeySequence& key);
     // Sets the gain shown, 0..100, without telling anyone.
     void showMasterGain(int percent);
 

@@ -1,5 +1,7 @@
 #include "ui/forcesviewwidget.h"
 
+#include "ui/axisticks.h"
+
 #include <QChart>
 #include <QChartView>
 #include <QCheckBox>
@@ -72,21 +74,7 @@ void fit(QValueAxis* axis, double lo, double hi, double minimumSpan, double mini
     }
     const double top = hi + span * 0.1;
     axis->setRange(bottom, top);
-    // Ticks at round values: 1, 2 or 5 times a power of ten, about five of them.
-    const double raw = (top - bottom) / 5.0;
-    const double magnitude = std::pow(10.0, std::floor(std::log10(raw)));
-    const double n = raw / magnitude;
-    const double step = std::max((n < 1.5   ? 1.0
-                                  : n < 3.0 ? 2.0
-                                  : n < 7.0 ? 5.0
-                                            : 10.0) *
-                                     magnitude,
-                                 minimumStep);
-    axis->setTickType(QValueAxis::TicksDynamic);
-    axis->setTickAnchor(0.0);
-    axis->setTickInterval(step);
-    // Fixed decimals, as many as the step has: "0.5", "10", never "-5.55112e-17".
-    axis->setLabelFormat(step < 1.0 ? QStringLiteral("%.1f") : QStringLiteral("%.0f"));
+    AxisTicks::setStep(axis, std::max(AxisTicks::roundStep(top - bottom), minimumStep));
 }
 
 QChartView* chartView(QChart* chart, QWidget* parent) {
@@ -208,18 +196,29 @@ void ForcesViewWidget::buildCharts() {
     auto* flightChart = new QChart();
     flightChart->setTitle(tr("Flight state"));
     flightTime_ = timeAxis(this);
-    airspeedAxis_ = new QValueAxis(this);
-    airspeedAxis_->setTitleText(tr("km/h"));
-    angleAxis_ = new QValueAxis(this);
-    angleAxis_->setTitleText(tr("degrees, G"));
+    // Each quantity on a scale of its own in its own unit, drawn in its line's colour: an AoA of
+    // 5 degrees must not read off a scale stretched to 400 km/h or to 6 G.
+    const QColor speedColour(Qt::black);
+    const QColor aoaColour(0x94, 0x67, 0xbd);
+    const QColor gColour(0xff, 0x7f, 0x0e);
+    const auto valueAxis = [this](const QString& title, const QColor& colour) {
+        auto* axis = new QValueAxis(this);
+        axis->setTitleText(title);
+        axis->setTitleBrush(colour);
+        axis->setLabelsColor(colour);
+        return axis;
+    };
+    airspeedAxis_ = valueAxis(tr("Airspeed (km/h)"), speedColour);
+    angleAxis_ = valueAxis(tr("AoA (degrees)"), aoaColour);
+    gAxis_ = valueAxis(tr("G"), gColour);
     flightChart->addAxis(flightTime_, Qt::AlignBottom);
     flightChart->addAxis(airspeedAxis_, Qt::AlignLeft);
     flightChart->addAxis(angleAxis_, Qt::AlignRight);
+    flightChart->addAxis(gAxis_, Qt::AlignRight);
     airspeedSeries_ =
-        addSeries(flightChart, flightTime_, airspeedAxis_, tr("Airspeed"), QPen(Qt::black, 2.0));
-    aoaSeries_ =
-        addSeries(flightChart, flightTime_, angleAxis_, tr("AoA"), QPen(QColor(0x94, 0x67, 0xbd), 1.5));
-    gSeries_ = addSeries(flightChart, flightTime_, angleAxis_, tr("G"), QPen(QColor(0xff, 0x7f, 0x0e), 1.5));
+        addSeries(flightChart, flightTime_, airspeedAxis_, tr("Airspeed (km/h)"), QPen(speedColour, 2.0));
+    aoaSeries_ = addSeries(flightChart, flightTime_, angleAxis_, tr("AoA (degrees)"), QPen(aoaColour, 1.5));
+    gSeries_ = addSeries(flightChart, flightTime_, gAxis_, tr("G"), QPen(gColour, 1.5));
 
     layout_->addWidget(chartView(forceChart, this), 3);
     layout_->addWidget(chartView(flightChart, this), 2);
@@ -361,6 +360,8 @@ void ForcesViewWidget::redraw() {
     double speedHi = 0.0;
     double angleLo = 0.0;
     double angleHi = 0.0;
+    double gLo = 0.0;
+    double gHi = 1.0;
     const qint64 newest = samples_.empty() ? 0 : samples_.back().time;
     for (const ForcesSample& s : samples_) {
         const double x = static_cast<double>(s.time - newest) / 1000.0;
@@ -376,8 +377,10 @@ void ForcesViewWidget::redraw() {
         aoa.append(QPointF(x, s.aoa));
         g.append(QPointF(x, s.gForce));
         speedHi = std::max(speedHi, static_cast<double>(s.airspeed));
-        angleLo = std::min({angleLo, static_cast<double>(s.aoa), static_cast<double>(s.gForce)});
-        angleHi = std::max({angleHi, static_cast<double>(s.aoa), static_cast<double>(s.gForce)});
+        angleLo = std::min(angleLo, static_cast<double>(s.aoa));
+        angleHi = std::max(angleHi, static_cast<double>(s.aoa));
+        gLo = std::min(gLo, static_cast<double>(s.gForce));
+        gHi = std::max(gHi, static_cast<double>(s.gForce));
     }
     for (int q = 0; q < 3; ++q) {
         for (int a = 0; a < 3; ++a) {
@@ -387,10 +390,12 @@ void ForcesViewWidget::redraw() {
     airspeedSeries_->replace(airspeed);
     aoaSeries_->replace(aoa);
     gSeries_->replace(g);
-    // Forces in whole percent, airspeeds in whole km/h, angles and G in halves.
+    // Forces in whole percent, airspeeds in whole km/h, angles and G in halves; level flight's
+    // 1 G stays on the G scale.
     fit(forceAxis_, lo, hi, 1.0, 1.0);
     fit(airspeedAxis_, 0.0, speedHi, 10.0, 1.0);
     fit(angleAxis_, angleLo, angleHi, 2.0, 0.5);
+    fit(gAxis_, gLo, gHi, 2.0, 0.5);
 }
 
 void ForcesViewWidget::showRecording(bool recording, const QString& text) {

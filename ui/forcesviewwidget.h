@@ -115,6 +115,7 @@ private:
     QValueAxis* flightTime_ = nullptr;
     QValueAxis* airspeedAxis_ = nullptr;
     QValueAxis* angleAxis_ = nullptr;
+    QValueAxis* gAxis_ = nullptr;
     QLineSeries* forceSeries_[3][3] = {}; // [quantity: force, vibration, spring][axis]
     QLineSeries* airspeedSeries_ = nullptr;
     QLineSeries* aoaSeries_ = nullptr;

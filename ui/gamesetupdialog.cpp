@@ -1,6 +1,7 @@
 #include "ui/gamesetupdialog.h"
 
 #include "setup/gamesetup.h"
+#include "setup/setuplog.h"
 #include "telemetry/simconnect/simconnectconfig.h"
 
 #include <QDialogButtonBox>
@@ -135,6 +136,7 @@ bool GameSetupDialog::runSetup(Game game, const QString& dir) {
         }
         break;
     }
+    SetupLog::outcome(QString::fromLatin1(entry(game).name), dir, outcome);
     const QString heading = outcome.ok ? tr("%1: set up.").arg(QString::fromLatin1(entry(game).name))
                                        : tr("%1: not set up.").arg(QString::fromLatin1(entry(game).name));
     result_->setPlainText(heading + QLatin1Char('\n') + outcome.report.trimmed());

@@ -4,8 +4,10 @@
 
 #include "device/hidreports.h"
 
+#include <QLabel>
 #include <QLocale>
 #include <QPalette>
+#include <QSignalBlocker>
 #include <QSlider>
 #include <QStyle>
 #include <QTimer>
@@ -78,8 +80,15 @@ void lookEditable(QLineEdit* field, bool editable) {
 }
 
 QString connectedText(uint32_t version) {
-    return QStringLiteral("Connected ") + QStringLiteral("(Version ") + QString::number(version) +
-           QStringLiteral(")");
+    return QStringLiteral("Connected ") + QStringLiteral("(Version ") +
+           StatusWidget::firmwareVersion(version) + QStringLiteral(")");
+}
+
+// A slider's position for a value: rounded and held within its range, NaN at 0.
+int sliderPosition(const QSlider* slider, float value) {
+    const double v = std::isfinite(value) ? static_cast<double>(value) : 0.0;
+    return static_cast<int>(std::lround(
+        std::clamp(v, static_cast<double>(slider->minimum()), static_cast<double>(slider->maximum()))));
 }
 
 } // namespace
@@ -92,6 +101,13 @@ StatusWidget::StatusWidget(QWidget* parent)
       }),
       probeTimer_(new QTimer(this)) {
     ui_->setupUi(this);
+    overrideNotice_ = new QLabel(
+        tr("<b>Override on: the game's data is ignored.</b> These values drive the forces."), this);
+    overrideNotice_->setObjectName(QStringLiteral("override_notice"));
+    overrideNotice_->setWordWrap(true);
+    overrideNotice_->setVisible(false);
+    ui_->verticalLayout_2->insertWidget(ui_->verticalLayout_2->indexOf(ui_->telemetry_override) + 1,
+                                        overrideNotice_);
     // The value fields fit the longest number the six-digit format makes, such as -1.23457e+06.
     const int valueWidth = fieldWidthFor(ui_->airspeed_field, QStringLiteral("-1.23457e+06"));
     for (QLineEdit* field :
@@ -141,6 +157,13 @@ StatusWidget::StatusWidget(QWidget* parent)
 
 StatusWidget::~StatusWidget() = default;
 
+QString StatusWidget::firmwareVersion(uint32_t version) {
+    return QStringLiteral("%1.%2.%3")
+        .arg((version >> 8) & 0xFFu)
+        .arg((version >> 16) & 0xFFu)
+        .arg((version >> 24) & 0xFFu);
+}
+
 void StatusWidget::setDeviceProbe(DeviceProbe probe) {
     probe_ = std::move(probe);
 }
@@ -180,6 +203,30 @@ void StatusWidget::changeTelemetry(Telemetry telemetry) {
     }
     telemetry_ = telemetry;
     showTelemetry();
+    followWithSliders();
+}
+
+void StatusWidget::followWithSliders() {
+    const std::pair<QSlider*, float> values[] = {{ui_->airspeed_slider, telemetry_.airspeed},
+                                                 {ui_->prop_airflow_slider, telemetry_.propAirflow},
+                                                 {ui_->aoa_slider, telemetry_.aoa},
+                                                 {ui_->sideslip_slider, telemetry_.sideslip},
+                                                 {ui_->roll_rate_slider, telemetry_.rollRate},
+                                                 {ui_->g_force_slider, telemetry_.gForce},
+                                                 {ui_->trimmer_roll_slider, telemetry_.trimmerRoll},
+                                                 {ui_->trimmer_pitch_slider, telemetry_.trimmerPitch},
+                                                 {ui_->trimmer_yaw_slider, telemetry_.trimmerYaw},
+                                                 {ui_->gear_slider, telemetry_.gear},
+                                                 {ui_->flaps_slider, telemetry_.flaps},
+                                                 {ui_->airbrake_slider, telemetry_.airbrake},
+                                                 {ui_->vertical_speed_slider, telemetry_.verticalSpeed}};
+    for (const auto& [slider, value] : values) {
+        const int position = sliderPosition(slider, value);
+        if (slider->value() != position) {
+            const QSignalBlocker block(slider);
+            slider->setValue(position);
+        }
+    }
 }
 
 void StatusWidget::changeTelemetrySource(Telemetry::Source source, QString name) {
@@ -201,6 +248,7 @@ void StatusWidget::endTelemetry() {
 void StatusWidget::showNoValues() {
     // The last game's numbers would read as live ones: every field shows that none arrive.
     telemetry_ = Telemetry{};
+    followWithSliders();
     for (QLineEdit* field :
          {ui_->airspeed_field, ui_->prop_airflow_field, ui_->aoa_field, ui_->sideslip_field,
           ui_->roll_rate_field, ui_->g_force_field, ui_->trimmer_roll_field, ui_->trimmer_pitch_field,
@@ -262,10 +310,34 @@ void StatusWidget::takeTypedValue(QLineEdit* field, QSlider* slider) {
     showTelemetry();
 }
 
+void StatusWidget::showDeviceState(QLineEdit* field, uint32_t version, bool responding) {
+    if (responding) {
+        field->setToolTip(QString());
+        showText(field, connectedText(version));
+    } else {
+        field->setToolTip(tr("Connected (version %1), but it has taken no report for more than 100 ms. "
+                             "Forces resume when it takes them again.")
+                              .arg(firmwareVersion(version)));
+        showText(field, QStringLiteral("Not responding"));
+    }
+}
+
+void StatusWidget::setJoystickResponding(bool responding) {
+    if (joystickConnected_) {
+        showDeviceState(ui_->joystick_state, joystickVersion_, responding);
+    }
+}
+
+void StatusWidget::setRudderResponding(bool responding) {
+    if (rudderConnected_) {
+        showDeviceState(ui_->rudder_state, rudderVersion_, responding);
+    }
+}
+
 void StatusWidget::connectJoystick(uint32_t version) {
     joystickConnected_ = true;
-    ui_->joystick_state->setToolTip(QString());
-    showText(ui_->joystick_state, connectedText(version));
+    joystickVersion_ = version;
+    showDeviceState(ui_->joystick_state, version, true);
     if (rudderConnected_) {
         probeTimer_->stop();
     }
@@ -277,8 +349,8 @@ void StatusWidget::disconnectJoystick() {
 
 void StatusWidget::connectRudder(uint32_t version) {
     rudderConnected_ = true;
-    ui_->rudder_state->setToolTip(QString());
-    showText(ui_->rudder_state, connectedText(version));
+    rudderVersion_ = version;
+    showDeviceState(ui_->rudder_state, version, true);
     if (joystickConnected_) {
         probeTimer_->stop();
     }
@@ -296,15 +368,18 @@ void StatusWidget::changePosition(PositionInput position) {
 
 void StatusWidget::on_telemetry_override_stateChanged(int arg1) {
     if (arg1 > 0) {
-        // The hand-set record starts from nothing; it is sent once a control changes it.
+        // The hand-set record starts from the live values, so that the forces stay as they
+        // are; it is sent once a control changes it. Meanwhile the loop keeps the game's last.
         overrideEnabled_ = true;
-        telemetry_ = Telemetry{};
+        overrideNotice_->setVisible(true);
         setOverrideFieldsEditable(true);
         showTelemetry();
+        followWithSliders();
         emit telemetryOverrideEnabled();
     } else {
         on_reset_telemetry_button_clicked();
         overrideEnabled_ = false;
+        overrideNotice_->setVisible(false);
         setOverrideFieldsEditable(false);
         if (!streaming_) {
             showNoValues();

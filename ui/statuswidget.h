@@ -14,6 +14,7 @@
 namespace Ui {
 class StatusWidget;
 }
+class QLabel;
 class QLineEdit;
 class QSlider;
 class QTimer;
@@ -21,7 +22,11 @@ class QTimer;
 // The status panel at the right of the main window: shows the two devices, their positions,
 // the live telemetry source with its flight module and every field of the current telemetry.
 // Its lower part lets the user override the telemetry by hand; while the override is on, the
-// hand-set record is sent to the control loop in place of the game's.
+// hand-set record is sent to the control loop in place of the game's. The sliders follow the
+// live values, so that the override starts from them rather than from zero.
+//
+// A device shows its firmware version as three numbers ("1.2.3"), and "Not responding" while
+// the loop's reports to it have stalled.
 //
 // A device shown as "Not detected" is looked for about every 2 s: one that is attached but that
 // this user may not open shows as "Found, no permission", with the udev advice as tool tip.
@@ -32,6 +37,9 @@ class StatusWidget : public QWidget {
     Q_OBJECT
 
 public:
+    // "1.2.3": the device's own three bytes of its version value, whose lowest byte is the report id.
+    static QString firmwareVersion(uint32_t version);
+
     // Where a device not connected to the loop is looked for: attached, and may it be opened.
     using DeviceProbe = std::function<DeviceAccess::Presence(unsigned short productId)>;
 
@@ -55,6 +63,9 @@ public slots:
     void disconnectJoystick();
     void connectRudder(uint32_t version);
     void disconnectRudder();
+    // A connected device stopped taking reports (false) or takes them again (true).
+    void setJoystickResponding(bool responding);
+    void setRudderResponding(bool responding);
     void changePosition(PositionInput position);
     // A replay feeds the loop: the source shows as "Replay: NAME" until it ends.
     void showReplay(bool replaying, const QString& name);
@@ -87,6 +98,9 @@ private:
     void showTelemetry();
 
     void showDeviceAbsent(QLineEdit* field, bool& connected);
+    void showDeviceState(QLineEdit* field, uint32_t version, bool responding);
+    // The sliders stand at the values shown, without sending anything.
+    void followWithSliders();
     // Every telemetry field shows a dash: no record arrives.
     void showNoValues();
     // The telemetry source field: the game, or the replay that stands in for it.
@@ -101,6 +115,9 @@ private:
     QTimer* probeTimer_; // child; runs while a device is not connected
     bool joystickConnected_ = false;
     bool rudderConnected_ = false;
+    uint32_t joystickVersion_ = 0;
+    uint32_t rudderVersion_ = 0;
+    QLabel* overrideNotice_; // child; says that the game's data is ignored while the override is on
     Telemetry telemetry_;
     bool overrideEnabled_ = false;
     bool streaming_ = false;

@@ -128,7 +128,8 @@ QSet<int> ThreeAxisEffectsWidget::enabledEffects(int source, int axis) {
                P::EFFECT_TYPE_EXTENDED_FLAPS_SHAKER,
                P::EFFECT_TYPE_EXTENDED_AIRBRAKES_SHAKER,
                P::EFFECT_TYPE_ON_GROUND_ROLLING_SHAKER,
-               P::EFFECT_TYPE_SMART_DAMPER};
+               P::EFFECT_TYPE_SMART_DAMPER,
+               P::EFFECT_TYPE_TRIM_FOLLOWING};
         break;
     case Telemetry::TELEMETRY_SOURCE_WARTHUNDER:
     default:
@@ -146,7 +147,7 @@ QSet<int> ThreeAxisEffectsWidget::enabledEffects(int source, int axis) {
         break;
     case Telemetry::TELEMETRY_SOURCE_XPLANE:
         // X-Plane's own force-feedback output passes through as DirectX effects; touch-downs come
-        // from its on-ground value like every game's.
+        // from its on-ground value like every game's; it reports its three trims.
         set = {P::EFFECT_TYPE_NATURAL_AIRFLOW,
                P::EFFECT_TYPE_SIMPLE_SPRING,
                P::EFFECT_TYPE_ELEVATOR_WEIGHT,
@@ -157,7 +158,8 @@ QSet<int> ThreeAxisEffectsWidget::enabledEffects(int source, int axis) {
                P::EFFECT_TYPE_EXTENDED_FLAPS_SHAKER,
                P::EFFECT_TYPE_EXTENDED_AIRBRAKES_SHAKER,
                P::EFFECT_TYPE_ON_GROUND_ROLLING_SHAKER,
-               P::EFFECT_TYPE_SMART_DAMPER};
+               P::EFFECT_TYPE_SMART_DAMPER,
+               P::EFFECT_TYPE_TRIM_FOLLOWING};
         break;
     case Telemetry::TELEMETRY_SOURCE_CONDOR:
         set = {P::EFFECT_TYPE_NATURAL_AIRFLOW, P::EFFECT_TYPE_SIMPLE_SPRING,
@@ -173,6 +175,10 @@ QSet<int> ThreeAxisEffectsWidget::enabledEffects(int source, int axis) {
             set.insert(type);
         }
         set.insert(P::EFFECT_TYPE_SMART_DAMPER);
+        // The hand-set record has trims; DCS and IL-2 send their own trimmed spring.
+        if (source == Telemetry::TELEMETRY_SOURCE_NONE) {
+            set.insert(P::EFFECT_TYPE_TRIM_FOLLOWING);
+        }
         break;
     }
     // The elevator's weight only pulls on the pitch axis.
@@ -307,6 +313,50 @@ bool ThreeAxisEffectsWidget::settleUnsavedChanges() {
     return answer == QMessageBox::Discard;
 }
 
+bool ThreeAxisEffectsWidget::settleSetAside() {
+    if (!setAside_) {
+        return true;
+    }
+    const QMessageBox::StandardButton answer =
+        ask(QMessageBox::Warning,
+            tr("Unsaved changes of the profile \"%1\" were set aside when another aircraft got its "
+               "profile. Save them?")
+                .arg(setAside_->name),
+            QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel);
+    if (answer == QMessageBox::Discard) {
+        setAside_.reset();
+        emit setAsideChanged(false);
+        return true;
+    }
+    if (answer != QMessageBox::Save) {
+        return false;
+    }
+    // Edits that keep their file are written there directly; the editor and the forces stay as
+    // they are. Others (a new profile, a changed name) come back into the editor to be saved
+    // with its questions; a cancel there leaves them restored and the window open.
+    const QString fileName = ProfileStore::fileName(setAside_->profile.metadata);
+    if (!setAside_->fileName.isEmpty() && fileName == setAside_->fileName &&
+        !setAside_->profile.metadata.flight_module.trimmed().isEmpty()) {
+        bool saved = false;
+        QString error;
+        store_.save(setAside_->profile, &saved, &error);
+        markByFileName(loadedFile_);
+        if (!saved) {
+            ask(QMessageBox::Critical,
+                tr("The profile could not be saved to \"%1\": %2")
+                    .arg(QDir(store_.directoryPath()).filePath(fileName), error),
+                QMessageBox::Ok);
+            return false;
+        }
+        setAside_.reset();
+        emit setAsideChanged(false);
+        return true;
+    }
+    // The edits in the editor were settled (saved or discarded) before this question.
+    bringBackSetAside();
+    return saveCurrent();
+}
+
 void ThreeAxisEffectsWidget::on_profile_combo_activated(int index) {
     const QString fileName = fileNameAt(index);
     if (fileName.isEmpty()) {
@@ -329,6 +379,7 @@ void ThreeAxisEffectsWidget::loadFile(const QString& fileName) {
     setUnsaved(false);
     emit suddenValueChange(currentEffectsProfile().effects);
     updateAircraftNotice();
+    emit profileChanged();
 }
 
 void ThreeAxisEffectsWidget::on_save_profile_clicked() {
@@ -446,6 +497,7 @@ void ThreeAxisEffectsWidget::on_delete_profile_clicked() {
     // The removed profile's effects stop acting on the stick now.
     emit moderateValueChange(currentEffectsProfile().effects);
     updateAircraftNotice();
+    emit profileChanged();
 }
 
 void ThreeAxisEffectsWidget::markByFileName(const QString& fileName) {
@@ -502,6 +554,12 @@ void ThreeAxisEffectsWidget::selectProfileFor(Telemetry::Source source, const QS
     }
 }
 
+void ThreeAxisEffectsWidget::showCentres(ForcesSample sample) {
+    ui_->ailerons_effects_widget->showCentre(sample.centre[0]);
+    ui_->elevator_effects_widget->showCentre(sample.centre[1]);
+    ui_->rudder_effects_widget->showCentre(sample.centre[2]);
+}
+
 void ThreeAxisEffectsWidget::endStream() {
     aircraftSource_ = Telemetry::TELEMETRY_SOURCE_NONE;
     aircraftModule_.clear();
@@ -525,6 +583,8 @@ QString ThreeAxisEffectsWidget::aircraftNoticeText() const {
 void ThreeAxisEffectsWidget::updateAircraftNotice() {
     const bool without = aircraftSource_ != Telemetry::TELEMETRY_SOURCE_NONE &&
                          store_.ownProfile(aircraftSource_, aircraftModule_).isEmpty();
+    const bool lineChanged = without != ui_->aircraft_notice->isVisibleTo(this) ||
+                             (without && ui_->aircraft_notice_text->text() != aircraftNoticeText());
     if (without) {
         ui_->aircraft_notice_text->setText(aircraftNoticeText());
         ui_->create_profile->setText(tr("Create profile for %1").arg(aircraftModule_));
@@ -536,6 +596,9 @@ void ThreeAxisEffectsWidget::updateAircraftNotice() {
         ui_->tabWidget->setFocus();
     }
     ui_->aircraft_notice->setVisible(without);
+    if (lineChanged) {
+        emit profileChanged();
+    }
 }
 
 void ThreeAxisEffectsWidget::on_create_profile_clicked() {
@@ -593,6 +656,10 @@ void ThreeAxisEffectsWidget::restoreSetAside() {
     if (!setAside_ || !settleUnsavedChanges()) {
         return;
     }
+    bringBackSetAside();
+}
+
+void ThreeAxisEffectsWidget::bringBackSetAside() {
     const SetAside restored = *setAside_;
     setAside_.reset();
     emit setAsideChanged(false);
@@ -603,5 +670,6 @@ void ThreeAxisEffectsWidget::restoreSetAside() {
     setUnsaved(true);
     emit suddenValueChange(currentEffectsProfile().effects);
     updateAircraftNotice();
+    emit profileChanged();
     emit statusMessage(tr("Unsaved changes of the profile \"%1\" restored.").arg(restored.name));
 }

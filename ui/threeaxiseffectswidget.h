@@ -3,6 +3,7 @@
 #include "profiles/profilestore.h"
 #include "records/effectsprofile.h"
 #include "records/effectssettings.h"
+#include "records/forcessample.h"
 #include "records/telemetry.h"
 
 #include <QMessageBox>
@@ -72,6 +73,9 @@ public:
     // may go on (nothing unsaved, saved, or discarded).
     bool settleUnsavedChanges();
     bool canRestoreSetAside() const { return setAside_.has_value(); }
+    // Before edits set aside by an automatic profile change would be lost (the window closes):
+    // asks Save / Discard / Cancel as for unsaved edits. True when the caller may go on.
+    bool settleSetAside();
 
 public slots:
     // Brings back the edits set aside by an automatic profile change, once.
@@ -82,14 +86,19 @@ public slots:
     void createProfileForAircraft();
     // The stream ended: no aircraft flies any more.
     void endStream();
+    // Where the centres of the axes' springs are now, on the trim following panels.
+    void showCentres(ForcesSample sample);
 
 signals:
     void suddenValueChange(EffectsSettings settings);
     void moderateValueChange(EffectsSettings settings);
     void unsavedChangesChanged(bool unsaved);
     void setAsideChanged(bool available);
-    // A short note for the window's status bar.
+    // A short note for the window's status bar, about the profile or the aircraft flying.
     void statusMessage(const QString& text);
+    // Another profile is in the editor, or the line about the aircraft flying changed: notes
+    // about the one before no longer hold.
+    void profileChanged();
 
 private slots:
     void on_profile_combo_activated(int index);
@@ -102,6 +111,8 @@ private slots:
 
 private:
     void commitTypedValues();
+    // Puts the set-aside edits into the editor and sends them to the loop, asking nothing.
+    void bringBackSetAside();
     struct SetAside {
         EffectsProfile profile;
         QString fileName;

@@ -24,6 +24,9 @@ typedef void* HWND;
 typedef DWORD SIMCONNECT_DATA_DEFINITION_ID;
 typedef DWORD SIMCONNECT_DATA_REQUEST_ID;
 typedef DWORD SIMCONNECT_CLIENT_EVENT_ID;
+typedef DWORD SIMCONNECT_OBJECT_ID;
+typedef DWORD SIMCONNECT_NOTIFICATION_GROUP_ID;
+typedef DWORD SIMCONNECT_EVENT_FLAG;
 
 #ifndef S_OK
 #define S_OK ((HRESULT)0)
@@ -41,6 +44,10 @@ typedef DWORD SIMCONNECT_CLIENT_EVENT_ID;
 #ifndef TRENNAL_HAVE_SIMCONNECT_SDK
 
 static const DWORD SIMCONNECT_UNUSED = 0xFFFFFFFFu;
+static const DWORD SIMCONNECT_OBJECT_ID_USER = 0;
+static const DWORD SIMCONNECT_GROUP_PRIORITY_HIGHEST = 1;
+// TransmitClientEvent's group id is a priority, so the event needs no notification group.
+static const DWORD SIMCONNECT_EVENT_FLAG_GROUPID_IS_PRIORITY = 0x10;
 
 enum SIMCONNECT_RECV_ID : DWORD {
     SIMCONNECT_RECV_ID_NULL = 0,
@@ -107,6 +114,12 @@ SIMCONNECTAPI SimConnect_RequestDataOnSimObjectType(HANDLE hSimConnect, SIMCONNE
                                                     DWORD dwRadiusMeters, SIMCONNECT_SIMOBJECT_TYPE type);
 SIMCONNECTAPI SimConnect_SubscribeToSystemEvent(HANDLE hSimConnect, SIMCONNECT_CLIENT_EVENT_ID EventID,
                                                 const char* SystemEventName);
+SIMCONNECTAPI SimConnect_MapClientEventToSimEvent(HANDLE hSimConnect, SIMCONNECT_CLIENT_EVENT_ID EventID,
+                                                  const char* EventName);
+SIMCONNECTAPI SimConnect_TransmitClientEvent(HANDLE hSimConnect, SIMCONNECT_OBJECT_ID ObjectID,
+                                             SIMCONNECT_CLIENT_EVENT_ID EventID, DWORD dwData,
+                                             SIMCONNECT_NOTIFICATION_GROUP_ID GroupID,
+                                             SIMCONNECT_EVENT_FLAG Flags);
 SIMCONNECTAPI SimConnect_GetNextDispatch(HANDLE hSimConnect, SIMCONNECT_RECV** ppData, DWORD* pcbData);
 
 #endif

@@ -271,6 +271,19 @@ bool SimConnectClient::subscribeToSystemEvent(uint32_t eventId, const char* even
     return queued;
 }
 
+bool SimConnectClient::mapClientEventToSimEvent(uint32_t eventId, const char* eventName) {
+    const bool queued = protocol_->mapClientEventToSimEvent(eventId, eventName);
+    flush();
+    return queued;
+}
+
+bool SimConnectClient::transmitClientEvent(uint32_t objectId, uint32_t eventId, uint32_t data,
+                                           uint32_t groupId, uint32_t flags) {
+    const bool queued = protocol_->transmitClientEvent(objectId, eventId, data, groupId, flags);
+    flush();
+    return queued;
+}
+
 bool SimConnectClient::nextDispatch(const unsigned char** message, size_t* size) {
     if (protocol_->state() != SimConnectProtocol::State::Open) {
         return false;

@@ -38,6 +38,9 @@ public:
     bool requestDataOnSimObjectType(uint32_t requestId, uint32_t defineId, uint32_t radiusMeters,
                                     uint32_t objectType);
     bool subscribeToSystemEvent(uint32_t eventId, const char* eventName);
+    bool mapClientEventToSimEvent(uint32_t eventId, const char* eventName);
+    bool transmitClientEvent(uint32_t objectId, uint32_t eventId, uint32_t data, uint32_t groupId,
+                             uint32_t flags);
 
     // Reads what arrived and gives the next whole message from the simulator, valid until the
     // next call; a lost or broken connection gives one quit message, then nothing.

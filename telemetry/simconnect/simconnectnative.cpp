@@ -83,6 +83,20 @@ SIMCONNECTAPI SimConnect_SubscribeToSystemEvent(HANDLE hSimConnect, SIMCONNECT_C
                                                                                                 : E_FAIL;
 }
 
+SIMCONNECTAPI SimConnect_MapClientEventToSimEvent(HANDLE hSimConnect, SIMCONNECT_CLIENT_EVENT_ID EventID,
+                                                  const char* EventName) {
+    return hSimConnect && client(hSimConnect)->mapClientEventToSimEvent(EventID, EventName) ? S_OK : E_FAIL;
+}
+
+SIMCONNECTAPI SimConnect_TransmitClientEvent(HANDLE hSimConnect, SIMCONNECT_OBJECT_ID ObjectID,
+                                             SIMCONNECT_CLIENT_EVENT_ID EventID, DWORD dwData,
+                                             SIMCONNECT_NOTIFICATION_GROUP_ID GroupID,
+                                             SIMCONNECT_EVENT_FLAG Flags) {
+    return hSimConnect && client(hSimConnect)->transmitClientEvent(ObjectID, EventID, dwData, GroupID, Flags)
+               ? S_OK
+               : E_FAIL;
+}
+
 SIMCONNECTAPI SimConnect_GetNextDispatch(HANDLE hSimConnect, SIMCONNECT_RECV** ppData, DWORD* pcbData) {
     const unsigned char* message = nullptr;
     size_t size = 0;

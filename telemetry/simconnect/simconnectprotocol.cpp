@@ -11,6 +11,8 @@ namespace {
 // Packet types of the requests; the simulator expects the high nibble set on every one.
 constexpr uint32_t kTypeFlag = 0xF0000000u;
 constexpr uint32_t kTypeOpen = 0x01;
+constexpr uint32_t kTypeMapClientEventToSimEvent = 0x04;
+constexpr uint32_t kTypeTransmitClientEvent = 0x05;
 constexpr uint32_t kTypeAddToDataDefinition = 0x0C;
 constexpr uint32_t kTypeRequestDataOnSimObjectType = 0x0F;
 constexpr uint32_t kTypeSubscribeToSystemEvent = 0x17;
@@ -121,6 +123,30 @@ bool SimConnectProtocol::subscribeToSystemEvent(uint32_t eventId, const char* ev
     unsigned char* p = beginPacket(kSubscriptionPacketSize, kTypeSubscribeToSystemEvent);
     put32(p + 16, eventId);
     putString(p + 20, kStringSize, eventName);
+    return true;
+}
+
+bool SimConnectProtocol::mapClientEventToSimEvent(uint32_t eventId, const char* eventName) {
+    if (!canSend(kMapEventPacketSize)) {
+        return false;
+    }
+    unsigned char* p = beginPacket(kMapEventPacketSize, kTypeMapClientEventToSimEvent);
+    put32(p + 16, eventId);
+    putString(p + 20, kStringSize, eventName);
+    return true;
+}
+
+bool SimConnectProtocol::transmitClientEvent(uint32_t objectId, uint32_t eventId, uint32_t data,
+                                             uint32_t groupId, uint32_t flags) {
+    if (!canSend(kTransmitEventPacketSize)) {
+        return false;
+    }
+    unsigned char* p = beginPacket(kTransmitEventPacketSize, kTypeTransmitClientEvent);
+    put32(p + 16, objectId);
+    put32(p + 20, eventId);
+    put32(p + 24, data);
+    put32(p + 28, groupId);
+    put32(p + 32, flags);
     return true;
 }
 

@@ -8,7 +8,8 @@
 #include <vector>
 
 // The client side of one SimConnect connection without its socket: the packets this program
-// sends (Open, AddToDataDefinition, RequestDataOnSimObjectType, SubscribeToSystemEvent), the
+// sends (Open, AddToDataDefinition, RequestDataOnSimObjectType, SubscribeToSystemEvent,
+// MapClientEventToSimEvent, TransmitClientEvent), the
 // reading of the simulator's answer to Open, and the messages handed on afterwards exactly as the
 // simulator sent them. A stream that cannot be trusted (a corrupt length, a message shorter than
 // its kind, a lost connection) ends the connection: once open, that end is handed on as a quit
@@ -48,6 +49,8 @@ public:
     static constexpr size_t kDefinitionPacketSize = 544;
     static constexpr size_t kRequestPacketSize = 32;
     static constexpr size_t kSubscriptionPacketSize = 276;
+    static constexpr size_t kMapEventPacketSize = 276;
+    static constexpr size_t kTransmitEventPacketSize = 36;
     static constexpr size_t kStringSize = 256;
     // Requests are dropped rather than queued past this many unsent bytes.
     static constexpr size_t kMaxOutput = 64 * 1024;
@@ -64,6 +67,12 @@ public:
     bool requestDataOnSimObjectType(uint32_t requestId, uint32_t defineId, uint32_t radiusMeters,
                                     uint32_t objectType);
     bool subscribeToSystemEvent(uint32_t eventId, const char* eventName);
+    // Type 0x04: the client's event id, then the simulator's event name in a 256-byte field.
+    bool mapClientEventToSimEvent(uint32_t eventId, const char* eventName);
+    // Type 0x05: object id, client event id, the event's 32-bit value, group id (or priority,
+    // as the flags say), flags; five 32-bit fields after the header.
+    bool transmitClientEvent(uint32_t objectId, uint32_t eventId, uint32_t data, uint32_t groupId,
+                             uint32_t flags);
 
     // The bytes not yet sent, and how many of them went out.
     const unsigned char* output() const { return output_.data(); }

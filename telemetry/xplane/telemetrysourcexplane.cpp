@@ -1,15 +1,13 @@
 #include "telemetry/xplane/telemetrysourcexplane.h"
 
+#include "records/logcategories.h"
 #include "telemetry/telemetrysourceudp.h"
 #include "telemetry/xplane/xplanerref.h"
 
 #include <QHostInfo>
-#include <QLoggingCategory>
 #include <QUdpSocket>
 
 #include <algorithm>
-
-Q_LOGGING_CATEGORY(lcXPlane, "trennal.xplane", QtInfoMsg)
 
 namespace {
 // An RREF answer holds at most a few hundred pairs; a larger datagram is not the simulator's.
@@ -37,7 +35,7 @@ TelemetrySourceXPlane::TelemetrySourceXPlane(QObject* parent, const QString& hos
         // A host name is looked up without waiting; until it resolves nothing is asked.
         QHostInfo::lookupHost(name, this, [this, name](const QHostInfo& info) {
             if (info.addresses().isEmpty()) {
-                qCWarning(lcXPlane) << "X-Plane host not found:" << name;
+                qCWarning(lcTelemetryXPlane) << "X-Plane host not found:" << name;
                 return;
             }
             address_ = info.addresses().constFirst();
@@ -152,8 +150,8 @@ bool TelemetrySourceXPlane::readAnswers() {
 
 void TelemetrySourceXPlane::announce() {
     announced_ = true;
-    announcedName_ = XPlaneDatarefs::aircraftName(values_);
-    emit telemetrySourceChanged(Telemetry::TELEMETRY_SOURCE_XPLANE, announcedName_);
+    aircraft_.start(XPlaneDatarefs::aircraftName(values_));
+    emit telemetrySourceChanged(Telemetry::TELEMETRY_SOURCE_XPLANE, aircraft_.name());
 }
 
 void TelemetrySourceXPlane::poll() {
@@ -205,11 +203,11 @@ void TelemetrySourceXPlane::poll() {
     if (!answered) {
         return;
     }
+    // Another aircraft loaded: announced as a new stream would be, before its record. A name
+    // is only sure once it has stayed, as its characters may come in more than one answer.
     const QString name = XPlaneDatarefs::aircraftName(values_);
-    if (!name.isEmpty() && name != announcedName_) {
-        // Another aircraft was loaded: its profile is selected as for a new stream.
-        announce();
-        return;
+    if (!name.isEmpty() && aircraft_.observe(name)) {
+        emit telemetrySourceChanged(Telemetry::TELEMETRY_SOURCE_XPLANE, aircraft_.name());
     }
     emit telemetryChanged(XPlaneDatarefs::paused(values_) ? Telemetry() : XPlaneDatarefs::record(values_));
 }

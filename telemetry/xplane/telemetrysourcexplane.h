@@ -1,6 +1,7 @@
 #pragma once
 
 #include "records/telemetry.h"
+#include "telemetry/aircraftchangewatch.h"
 #include "telemetry/telemetrysource.h"
 #include "telemetry/xplane/xplanedatarefs.h"
 
@@ -74,7 +75,7 @@ private:
     bool mayHaveDatagrams_ = false;
     bool active_ = false;
     bool announced_ = false;
-    QString announcedName_;
+    AircraftChangeWatch aircraft_;
     qint64 nextRequest_ = 0;
     qint64 lastAnswer_ = 0;
     qint64 streamStart_ = 0;

@@ -33,6 +33,7 @@ struct DeviceState {
     int positionReads = 0;
     bool holdVersion = false;
     int heldVersion = 0;
+    std::string refusal; // why hid_open fails although the device is plugged
 };
 
 struct State {
@@ -46,6 +47,7 @@ struct State {
     std::condition_variable released;
     // Handles are never freed, so a use after hid_close is detected instead of crashing.
     std::vector<hid_device*> handles;
+    std::wstring globalError = L"Success"; // hid_error(NULL): why the last hid_open failed
 };
 
 State& state() {
@@ -63,6 +65,20 @@ struct Enumeration {
 // blocked in a thread that is never joined cannot hold up the destruction of the state at exit.
 std::atomic<bool> writeHeld[2];
 std::atomic<int> writesBlocked[2];
+std::atomic<bool> openHeld[2];
+std::atomic<int> opensBlocked[2];
+
+// Blocks while `held` is set, counted in `blocked`.
+void waitWhileHeld(const std::atomic<bool>& held, std::atomic<int>& blocked) {
+    if (!held) {
+        return;
+    }
+    ++blocked;
+    while (held) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    --blocked;
+}
 
 Enumeration& enumeration() {
     static Enumeration e;
@@ -109,6 +125,14 @@ void reset() {
     s.released.notify_all();
     writeHeld[0] = false;
     writeHeld[1] = false;
+    openHeld[0] = false;
+    openHeld[1] = false;
+}
+
+void refuseOpen(Device device, const std::string& reason) {
+    State& s = state();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    dev(s, device).refusal = reason;
 }
 
 void plug(Device device) {
@@ -253,6 +277,14 @@ int heldWrites(Device device) {
     return writesBlocked[static_cast<int>(device)];
 }
 
+void holdOpens(Device device, bool held) {
+    openHeld[static_cast<int>(device)] = held;
+}
+
+int heldOpens(Device device) {
+    return opensBlocked[static_cast<int>(device)];
+}
+
 void setWriteObserver(WriteObserver observer) {
     State& s = state();
     std::lock_guard<std::mutex> lock(s.mutex);
@@ -285,8 +317,6 @@ const char* HID_API_EXPORT hid_version_str(void) {
 }
 
 hid_device* HID_API_EXPORT hid_open(unsigned short vendor_id, unsigned short product_id, const wchar_t*) {
-    State& s = state();
-    std::lock_guard<std::mutex> lock(s.mutex);
     if (vendor_id != 0x3F21) {
         return nullptr;
     }
@@ -298,12 +328,29 @@ hid_device* HID_API_EXPORT hid_open(unsigned short vendor_id, unsigned short pro
     } else {
         return nullptr;
     }
+    // Outside the fake's lock, as the kernel's open blocks nothing of the other device.
+    waitWhileHeld(openHeld[index], opensBlocked[index]);
+    State& s = state();
+    std::lock_guard<std::mutex> lock(s.mutex);
     DeviceState& d = s.devices[index];
     ++d.attempts;
     s.openOrder.push_back(static_cast<Device>(index));
     if (!d.plugged) {
+        s.globalError = L"No HID devices with requested VID/PID found in the system.";
         return nullptr;
     }
+    if (!d.refusal.empty()) {
+        std::string path;
+        {
+            Enumeration& e = enumeration();
+            std::lock_guard<std::mutex> pathLock(e.mutex);
+            path = e.paths[index];
+        }
+        const std::string text = "Failed to open a device with path '" + path + "': " + d.refusal;
+        s.globalError.assign(text.begin(), text.end());
+        return nullptr;
+    }
+    s.globalError = L"Success";
     ++d.opens;
     auto* h = new hid_device_{index, d.generation, false};
     s.handles.push_back(h);
@@ -352,12 +399,8 @@ void HID_API_EXPORT hid_free_enumeration(struct hid_device_info* devs) {
 int HID_API_EXPORT hid_write(hid_device* dev, const unsigned char* data, size_t length) {
     State& s = state();
     // Handles are never freed, so the device index of a closed one can still be read.
-    if (dev && writeHeld[dev->device]) {
-        ++writesBlocked[dev->device];
-        while (writeHeld[dev->device]) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-        --writesBlocked[dev->device];
+    if (dev) {
+        waitWhileHeld(writeHeld[dev->device], writesBlocked[dev->device]);
     }
     WriteObserver observer;
     Device device;
@@ -445,7 +488,12 @@ void HID_API_EXPORT hid_close(hid_device* dev) {
     ++s.devices[dev->device].closes;
 }
 
-const wchar_t* HID_API_EXPORT hid_error(hid_device*) {
+const wchar_t* HID_API_EXPORT hid_error(hid_device* dev) {
+    if (!dev) {
+        State& s = state();
+        std::lock_guard<std::mutex> lock(s.mutex);
+        return s.globalError.c_str();
+    }
     return L"fake device";
 }
 

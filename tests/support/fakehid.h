@@ -56,6 +56,11 @@ int positionReads(Device device);
 // Calls made on a handle after hid_close, or with a null handle: must stay 0.
 int misuseCount();
 
+// While set (not empty), every hid_open of the plugged device fails as hidapi's does when the
+// node cannot be opened, hid_error(NULL) saying "Failed to open a device with path '<path>':
+// <reason>"; an unplugged device's open says it was not found. reset() clears it.
+void refuseOpen(Device device, const std::string& reason);
+
 // hid_enumerate lists every plugged device with this path (default "/dev/null", which every
 // user may open); a test points it at a file the user cannot write to emulate a hidraw node
 // without permission. reset() restores the default.
@@ -70,6 +75,12 @@ int heldVersionReads(Device device);
 void holdWrites(Device device, bool held);
 // Number of writes of the device blocked at this moment.
 int heldWrites(Device device);
+// While held, every hid_open of the device blocks, as with a device resuming from suspend or a
+// kernel lock held by a hung write, until released; reset() releases it too. An open blocked
+// at exit does not hold the exit up.
+void holdOpens(Device device, bool held);
+// Number of opens of the device blocked at this moment.
+int heldOpens(Device device);
 
 // Called on every successful write, outside the fake's lock, on the writing thread.
 using WriteObserver = std::function<void(Device device, const unsigned char* bytes, size_t length)>;

@@ -31,6 +31,8 @@ struct State {
     std::vector<DefinitionCall> definitions;
     std::vector<RequestCall> requests;
     std::vector<SubscriptionCall> subscriptions;
+    std::vector<MappedEvent> mapped;
+    std::vector<TransmitCall> transmits;
     int dispatches = 0;
     int misuse = 0;
 };
@@ -77,6 +79,8 @@ void reset() {
     s.definitions.clear();
     s.requests.clear();
     s.subscriptions.clear();
+    s.mapped.clear();
+    s.transmits.clear();
     s.dispatches = 0;
     s.misuse = 0;
     s.nextHandle = nextHandle;
@@ -100,10 +104,12 @@ bool simulatorRunning() {
     return s.running;
 }
 
-void queueData(const DataValues& values, const std::string& title, DWORD requestId) {
+void queueData(const DataValues& values, const std::string& title, DWORD requestId,
+               const ExtraValues& extras) {
     constexpr size_t blockOffset = 40;
     constexpr size_t titleOffset = blockOffset + 18 * sizeof(double);
-    constexpr size_t size = titleOffset + 256;
+    constexpr size_t extrasOffset = titleOffset + 256;
+    constexpr size_t size = extrasOffset + 4 * sizeof(double);
     std::vector<uint8_t> bytes(size, 0);
     put32(bytes, 0, static_cast<uint32_t>(size));
     put32(bytes, 4, 0);
@@ -114,8 +120,9 @@ void queueData(const DataValues& values, const std::string& title, DWORD request
     put32(bytes, 24, 0);  // flags
     put32(bytes, 28, 1);  // entry 1
     put32(bytes, 32, 1);  // of 1
-    put32(bytes, 36, 19); // datums in the definition
+    put32(bytes, 36, 23); // datums in the definition
     std::memcpy(bytes.data() + blockOffset, values.data(), 18 * sizeof(double));
+    std::memcpy(bytes.data() + extrasOffset, extras.data(), 4 * sizeof(double));
     std::memcpy(bytes.data() + titleOffset, title.data(), std::min<size_t>(title.size(), 256));
     queueMessage({std::move(bytes), true, false});
 }
@@ -188,6 +195,18 @@ std::vector<SubscriptionCall> subscriptions() {
     State& s = state();
     std::lock_guard<std::mutex> lock(s.mutex);
     return s.subscriptions;
+}
+
+std::vector<MappedEvent> mappedEvents() {
+    State& s = state();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    return s.mapped;
+}
+
+std::vector<TransmitCall> transmits() {
+    State& s = state();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    return s.transmits;
 }
 
 int dispatchCalls() {
@@ -278,6 +297,32 @@ SIMCONNECTAPI SimConnect_SubscribeToSystemEvent(HANDLE hSimConnect, SIMCONNECT_C
         return E_FAIL;
     }
     s.subscriptions.push_back({hSimConnect, EventID, SystemEventName ? SystemEventName : ""});
+    return S_OK;
+}
+
+SIMCONNECTAPI SimConnect_MapClientEventToSimEvent(HANDLE hSimConnect, SIMCONNECT_CLIENT_EVENT_ID EventID,
+                                                  const char* EventName) {
+    State& s = state();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    if (!isOpen(s, hSimConnect)) {
+        return E_FAIL;
+    }
+    s.mapped.push_back({hSimConnect, EventID, EventName ? EventName : ""});
+    return S_OK;
+}
+
+SIMCONNECTAPI SimConnect_TransmitClientEvent(HANDLE hSimConnect, SIMCONNECT_OBJECT_ID ObjectID,
+                                             SIMCONNECT_CLIENT_EVENT_ID EventID, DWORD dwData,
+                                             SIMCONNECT_NOTIFICATION_GROUP_ID GroupID,
+                                             SIMCONNECT_EVENT_FLAG Flags) {
+    State& s = state();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    if (!isOpen(s, hSimConnect)) {
+        return E_FAIL;
+    }
+    int32_t value = 0;
+    std::memcpy(&value, &dwData, sizeof value);
+    s.transmits.push_back({hSimConnect, ObjectID, EventID, value, GroupID, Flags});
     return S_OK;
 }
 

@@ -16,6 +16,8 @@ namespace FakeSimConnect {
 
 // The eighteen doubles of a data answer, in the order of the MSFS data definition.
 using DataValues = std::array<double, 18>;
+// The four doubles after the title: autopilot master, aileron, elevator and rudder positions.
+using ExtraValues = std::array<double, 4>;
 
 struct OpenCall {
     std::string name;
@@ -45,6 +47,21 @@ struct RequestCall {
     SIMCONNECT_SIMOBJECT_TYPE objectType;
 };
 
+struct MappedEvent {
+    HANDLE handle;
+    DWORD eventId;
+    std::string name;
+};
+
+struct TransmitCall {
+    HANDLE handle;
+    DWORD objectId;
+    DWORD eventId;
+    int32_t data; // the DWORD as the signed value the simulator reads
+    DWORD groupId;
+    DWORD flags;
+};
+
 struct SubscriptionCall {
     HANDLE handle;
     DWORD eventId;
@@ -62,11 +79,12 @@ void setOpenPending(int calls);
 bool simulatorRunning();
 
 // A data answer as the simulator sends it: a SIMCONNECT_RECV_SIMOBJECT_DATA_BYTYPE message with
-// the request id and a 400-byte data block at offset 40 (the doubles, then the title in 256
-// zero-filled bytes; a longer title is cut to 256 bytes with no terminator). Data answers wait
-// in the queue until a data request is outstanding on the open connection; each one delivered
-// uses up one request.
-void queueData(const DataValues& values, const std::string& title, DWORD requestId = 0);
+// the request id and a 432-byte data block at offset 40 (the doubles, then the title in 256
+// zero-filled bytes, then the extras; a longer title is cut to 256 bytes with no terminator). Data answers
+// wait in the queue until a data request is outstanding on the open connection; each one delivered uses up
+// one request.
+void queueData(const DataValues& values, const std::string& title, DWORD requestId = 0,
+               const ExtraValues& extras = {});
 // A SIMCONNECT_RECV_EVENT with the given client event id (0 = "SimStart", 1 = "SimStop").
 void queueEvent(DWORD eventId);
 void queueSimStart();
@@ -85,6 +103,8 @@ std::vector<HANDLE> closes();
 std::vector<DefinitionCall> definitions();
 std::vector<RequestCall> requests();
 std::vector<SubscriptionCall> subscriptions();
+std::vector<MappedEvent> mappedEvents();
+std::vector<TransmitCall> transmits();
 int dispatchCalls();
 // Calls made with a null handle, a closed one, or one this fake never gave out: must stay 0.
 int misuseCount();

@@ -119,8 +119,8 @@ void FakeSimulator::handle(const QByteArray& packet) {
         violations << QStringLiteral("packet type %1 without the high nibble").arg(type, 0, 16);
     }
     const uint32_t opcode = type & 0x0FFFFFFFu;
-    const uint32_t expectedSize[] = {0,   296, 0, 0,  0, 0, 0, 0, 0, 0, 0, 0,
-                                     544, 0,   0, 32, 0, 0, 0, 0, 0, 0, 0, 276};
+    const uint32_t expectedSize[] = {0,   296, 0, 0,  276, 36, 0, 0, 0, 0, 0, 0,
+                                     544, 0,   0, 32, 0,   0,  0, 0, 0, 0, 0, 276};
     if (opcode >= sizeof expectedSize / sizeof expectedSize[0] || expectedSize[opcode] == 0) {
         violations << QStringLiteral("unexpected packet type %1").arg(type, 0, 16);
         return;
@@ -171,6 +171,15 @@ void FakeSimulator::handle(const QByteArray& packet) {
                                 read32(packet, 28)};
         ++pendingRequests;
         answerRequests();
+        break;
+    case 0x04:
+        checkString(packet, 20, "sim event name");
+        mappedEvents << MappedEvent{connections_, read32(packet, 16), text(packet, 20)};
+        break;
+    case 0x05:
+        transmits << TransmitCall{connections_,       read32(packet, 16),
+                                  read32(packet, 20), static_cast<int32_t>(read32(packet, 24)),
+                                  read32(packet, 28), read32(packet, 32)};
         break;
     case 0x17:
         checkString(packet, 20, "event name");

@@ -52,6 +52,17 @@ public:
         uint32_t eventId;
         QByteArray name;
     };
+    struct MappedEvent {
+        int connection;
+        uint32_t eventId;
+        QByteArray name;
+    };
+    struct TransmitCall {
+        int connection;
+        uint32_t objectId, eventId;
+        int32_t data;
+        uint32_t groupId, flags;
+    };
 
     explicit FakeSimulator(QObject* parent = nullptr);
     ~FakeSimulator() override;
@@ -82,6 +93,8 @@ public:
     QList<DefinitionCall> definitions;
     QList<RequestCall> requests;
     QList<SubscriptionCall> subscriptions;
+    QList<MappedEvent> mappedEvents;
+    QList<TransmitCall> transmits;
     // Every packet a client sent that breaks the protocol; must stay empty.
     QStringList violations;
     int pendingRequests = 0; // data requests of this connection not yet answered

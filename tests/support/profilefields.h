@@ -67,7 +67,7 @@ inline QString memberName(int type) {
     static const char* const names[EffectsProfile::EffectTypeCount] = {
         "airflow_spring", "simple_spring", "elevator_weight", "direct_x",        "landing_jolt",
         "aoa_shaker",     "gear_shaker",   "flaps_shaker",    "airbrake_shaker", "on_ground_shaker",
-        "il2_shaker",     "condor_shaker", "smart_damper"};
+        "il2_shaker",     "condor_shaker", "smart_damper",    "trim_following"};
     return type >= 0 && type < EffectsProfile::EffectTypeCount ? QString::fromLatin1(names[type]) : QString();
 }
 
@@ -85,6 +85,7 @@ template <class V> void visitAxis(const QString& n, AxisEffectsSettings& a, V& v
     visitEffect(n + ".direct_x", a.direct_x, v);
     visitEffect(n + ".condor_shaker", a.condor_shaker, v);
     visitEffect(n + ".smart_damper", a.smart_damper, v);
+    visitEffect(n + ".trim_following", a.trim_following, v);
 }
 
 inline const char* axisName(int axis) {
