@@ -48,7 +48,6 @@ MainBackgroundThread::MainBackgroundThread(QObject* parent)
         mailbox_.drain([this](const auto& record) { loop_->accept(record); });
         loop_->endStream();
         feed_->forgetRecord();
-        loop_->endStream();
         emit telemetryEnded();
     });
     connect(telemetry_, &TelemetryThread::telemetrySourceChanged, this,
