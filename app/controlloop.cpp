@@ -23,9 +23,10 @@
 namespace {
 
 constexpr int PeriodMs = 5;
-// More than this many periods between two ticks (50 ms) is a stall: the hand may have moved.
-// Well below the guardian's 100 ms of silence, so a stop it let go in always ramps in again.
-constexpr uint64_t StallPeriods = 10;
+// More than this many periods between two ticks (75 ms) is a stall: the hand may have moved.
+// Below the guardian's 100 ms of silence; a stop it let go in is told by its let-go count too.
+// Not lower: a loaded machine would restart the 2 s ramp at every hiccup.
+constexpr uint64_t StallPeriods = 15;
 // How long a hold waits for the devices to have taken the zero report (well below the
 // guardian's silence limit, as no tick runs meanwhile), and how long a device must have been
 // inside one call to count as stuck and not be waited for.

@@ -41,7 +41,7 @@ class TelemetryMailbox;
 //
 // The tick comes from a periodic kernel timer (timerfd), polled by the control thread itself
 // (ControlThread) or read through a socket notifier of any other thread's event loop, or from
-// a precise QTimer where there is no such timer. A stall of more than 50 ms between ticks (a
+// a precise QTimer where there is no such timer. A stall of more than 75 ms between ticks (a
 // frozen or starved process) or a let-go of the guardian ramps the forces in again.
 //
 // Threading: lives on the control thread; every member runs there, one at a time.

@@ -653,7 +653,7 @@ private slots:
         QVERIFY(isZeroForceReport(FakeHid::writes(Device::Joystick).back().bytes));
     }
 
-    // A stall of more than 50 ms (well below the guardian's 100 ms of silence) or a let-go of
+    // A stall of more than 75 ms (below the guardian's 100 ms of silence) or a let-go of
     // the guardian ramps the forces in from zero and gives the game's gains again; a report
     // built before the let-go and still waiting for the device is not written after it.
     void stallsAndLetGosRampTheForcesIn_data() {
@@ -661,10 +661,10 @@ private slots:
         QTest::addColumn<bool>("letGo");
         QTest::addColumn<bool>("ramped");
         QTest::newRow("on time") << 1 << false << false;
-        QTest::newRow("50 ms late") << 10 << false << false;
-        QTest::newRow("55 ms late") << 11 << false << true;
+        QTest::newRow("75 ms late") << 15 << false << false;
+        QTest::newRow("80 ms late") << 16 << false << true;
         QTest::newRow("let-go of the guardian, on time") << 1 << true << true;
-        QTest::newRow("let-go of the guardian, 50 ms late") << 10 << true << true;
+        QTest::newRow("let-go of the guardian, 75 ms late") << 15 << true << true;
     }
     void stallsAndLetGosRampTheForcesIn() {
         QFETCH(int, periods);
