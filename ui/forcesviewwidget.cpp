@@ -149,6 +149,7 @@ ForcesViewWidget::ForcesViewWidget(QWidget* parent) : QWidget(parent), redrawTim
     layout_->addLayout(recordRow);
     layout_->addLayout(replayRow);
 
+    // 20 redraws a second: smooth to the eye, and each costs the GUI thread a whole repaint.
     redrawTimer_->setInterval(50);
     connect(redrawTimer_, &QTimer::timeout, this, &ForcesViewWidget::redraw);
     connect(pauseButton_, &QPushButton::toggled, this, &ForcesViewWidget::setPlotPaused);
@@ -229,7 +230,7 @@ void ForcesViewWidget::setSampleSource(QObject* source,
     listen(false);
     loop_ = source;
     connectSamples_ = std::move(connectSamples);
-    listen(isVisible());
+    listen(onScreen());
 }
 
 void ForcesViewWidget::setHome(QTabWidget* tabs) {
@@ -286,7 +287,24 @@ void ForcesViewWidget::showEvent(QShowEvent* event) {
     if (!forceAxis_) {
         redraw();
     }
-    listen(true);
+    listen(onScreen());
+}
+
+void ForcesViewWidget::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    // In its own window the plot is minimized apart from the main window.
+    if (event->type() == QEvent::WindowStateChange) {
+        listen(onScreen());
+    }
+}
+
+void ForcesViewWidget::setProgramInFront(bool inFront) {
+    programInFront_ = inFront;
+    listen(onScreen());
+}
+
+bool ForcesViewWidget::onScreen() const {
+    return isVisible() && programInFront_ && !window()->isMinimized();
 }
 
 void ForcesViewWidget::hideEvent(QHideEvent* event) {
@@ -311,6 +329,8 @@ void ForcesViewWidget::listen(bool on) {
     samplesConnection_ = connectSamples_();
     if (!paused_) {
         redrawTimer_->start();
+        // What changed while nobody looked is drawn now, not a timer period later.
+        redraw();
     }
 }
 
@@ -319,6 +339,7 @@ void ForcesViewWidget::addSample(ForcesSample sample) {
         return;
     }
     samples_.push_back(sample);
+    changed_ = true;
     while (!samples_.empty() && samples_.front().time < sample.time - WindowMs) {
         samples_.pop_front();
     }
@@ -351,6 +372,12 @@ QPair<double, double> ForcesViewWidget::forceRange() const {
 
 void ForcesViewWidget::redraw() {
     buildCharts();
+    // A paused game or a stopped loop sends nothing new: the plot stays as drawn.
+    if (!changed_) {
+        return;
+    }
+    changed_ = false;
+    ++drawCount_;
     QList<QPointF> force[3][3];
     QList<QPointF> airspeed;
     QList<QPointF> aoa;
