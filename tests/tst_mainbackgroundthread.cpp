@@ -496,7 +496,7 @@ private slots:
         qint64 previous = -1;
         for (const QList<QVariant>& args : samples) {
             const ForcesSample s = args.at(0).value<ForcesSample>();
-            QVERIFY(previous < 0 || s.time - previous >= 17);
+            QVERIFY(previous < 0 || s.time - previous >= 33);
             previous = s.time;
         }
         for (int i = 0; i < 250; ++i) { // the stream has faded in from its start

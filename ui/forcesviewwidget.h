@@ -94,6 +94,8 @@ private:
     // Visible, its window not minimized and the program in front.
     bool onScreen() const;
     void buildCharts();
+    // The same values on every line (the time and the centres are not drawn).
+    static bool sameValues(const ForcesSample& a, const ForcesSample& b);
 
     QPointer<QObject> loop_;
     std::function<QMetaObject::Connection()> connectSamples_;
@@ -104,6 +106,11 @@ private:
     bool programInFront_ = true;
     // Samples came or went since the last redraw.
     bool changed_ = true;
+    // Since when every sample has had the values of the newest; and the values of the last
+    // redraw if it drew nothing but these flat lines across the whole window.
+    qint64 flatSince_ = 0;
+    bool drawnFlat_ = false;
+    ForcesSample drawnFlatSample_;
     int drawCount_ = 0;
     QPointer<QTabWidget> home_;
     int homeIndex_ = 0;
