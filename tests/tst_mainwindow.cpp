@@ -1081,9 +1081,11 @@ private slots:
         QTRY_VERIFY(view.isListening());
         QCOMPARE(view.drawCount(), drawn + 1);
         int airspeedPoints = -1;
-        for (const QLineSeries* series : view.findChildren<QLineSeries*>()) {
-            if (series->name() == QLatin1String("Airspeed (km/h)")) {
-                airspeedPoints = series->count();
+        for (const QChartView* chartView : view.findChildren<QChartView*>()) {
+            for (const QAbstractSeries* series : chartView->chart()->series()) {
+                if (series->name() == QLatin1String("Airspeed (km/h)")) {
+                    airspeedPoints = static_cast<const QLineSeries*>(series)->count();
+                }
             }
         }
         QCOMPARE(airspeedPoints, 6);
