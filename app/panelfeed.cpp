@@ -53,9 +53,8 @@ void PanelFeed::tick(const PositionInput& position) {
 
 void PanelFeed::sent(qint64 now, const Forces& forces, const Telemetry& driving) {
     sent_ = forces;
-    // 33 ms apart at least: no more than 30 samples a second whatever the tick rate, as many
-    // as the plot draws points for; each wakes the window.
-    if (lastPublished_ >= 0 && now - lastPublished_ < 33) {
+    // 17 ms apart at least: under 60 samples a second whatever the tick rate.
+    if (lastPublished_ >= 0 && now - lastPublished_ < 17) {
         return;
     }
     lastPublished_ = now;

@@ -10,7 +10,7 @@
 
 // What the window and the recorder hear of the control loop: positions and the latest record
 // at the panels' rate (a view that sees less hears less), what the devices were sent at most
-// 30 times a second, and every accepted record with the forces being sent when it arrived.
+// 60 times a second, and every accepted record with the forces being sent when it arrived.
 // Nothing is sent twice: a stick at rest and a game that repeats itself wake nobody.
 //
 // Threading: lives on the control thread and is called there by the tick and the loop's slots;
