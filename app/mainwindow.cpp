@@ -119,10 +119,12 @@ MainWindow::MainWindow(QWidget* parent)
     // focus and stop while the window is minimized.
     connect(this, &MainWindow::panelViewChanged, background_, &MainBackgroundThread::setPanelView);
     connect(qGuiApp, &QGuiApplication::applicationStateChanged, this, &MainWindow::updatePanelView);
+    status->installEventFilter(this);
 
     // The "Forces" tab beside "Effects", the recorder and the replay, and the File menu on them.
     recording_ = new RecordingController(background_, this);
     auto* forces = new ForcesViewWidget(this);
+    forcesView_ = forces;
     ui_->tabWidget->insertTab(ui_->tabWidget->indexOf(ui_->tab) + 1, forces, tr("Forces"));
     recording_->attach(forces);
     forces->setHome(ui_->tabWidget);
@@ -557,14 +559,25 @@ void MainWindow::changeEvent(QEvent* event) {
     }
 }
 
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == ui_->status_widget && (event->type() == QEvent::Show || event->type() == QEvent::Hide)) {
+        updatePanelView();
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
 void MainWindow::updatePanelView() {
     // The application, not this window: one of its own dialogs or the force view's own window
     // in front counts as the program in front.
+    const bool inFront = QGuiApplication::applicationState() == Qt::ApplicationActive;
+    if (forcesView_) {
+        forcesView_->setProgramInFront(inFront);
+    }
     using View = MainBackgroundThread::PanelView;
     View view = View::InFront;
-    if (!isVisible() || isMinimized()) {
+    if (!isVisible() || isMinimized() || !ui_->status_widget->isVisible()) {
         view = View::Hidden;
-    } else if (QGuiApplication::applicationState() != Qt::ApplicationActive) {
+    } else if (!inFront) {
         view = View::Behind;
     }
     if (view != panelView_) {

@@ -19,6 +19,7 @@ class QLabel;
 class QSettings;
 class QHideEvent;
 class QShowEvent;
+class ForcesViewWidget;
 class RecordingController;
 class ControlThread;
 class QTimer;
@@ -66,10 +67,12 @@ protected:
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
     void changeEvent(QEvent* event) override;
+    // The status panel shown or hidden (its dock closed) changes what the panels are fed.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 signals:
-    // What the user can see of the window changed: in front, behind another program, or
-    // minimized or hidden. The control loop feeds the panels accordingly.
+    // What the user can see of the status panel changed: in front, behind another program, or
+    // minimized, hidden or its dock closed. The control loop feeds the panels accordingly.
     void panelViewChanged(MainBackgroundThread::PanelView view);
     // The pilot's "Master gain (%)" and "Forces off", on their way to the control loop.
     void masterGainChanged(double percent);
@@ -108,6 +111,7 @@ private:
     QIcon icon_;
     MainBackgroundThread* background_;
     RecordingController* recording_ = nullptr;
+    ForcesViewWidget* forcesView_ = nullptr;
     ControlThread* controlThread_ = nullptr;
     QTimer* startTimer_ = nullptr; // parentless, GUI thread; queues the loop's start once the event loop runs
     QAction* restoreUnsavedAction_ = nullptr;

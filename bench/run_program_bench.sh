@@ -7,6 +7,7 @@
 #
 #   bench/run_program_bench.sh [BUILD_DIR]
 #   IDLE_S=30 STREAM_S=30 (seconds per phase); PROGRAM=path runs another build of the program.
+#   TAB=forces starts the window on its "Forces" tab, so that the live plot is on screen in front.
 #   LOAD=N keeps N busy loops running at ordinary priority through every phase, as a game
 #   loading the CPU does (LOAD=2 fills both cores of a two-core machine).
 # Needs the targets grovik-trennal-fakehid and trennal-bench-profile, and python3.
@@ -43,6 +44,11 @@ tck = os.sysconf("SC_CLK_TCK")
 work = tempfile.mkdtemp(prefix="trennal-bench-")
 subprocess.run([os.path.join(build, "bench", "trennal-bench-profile"), work], check=True,
                stdout=subprocess.DEVNULL)
+if os.environ.get("TAB") == "forces":
+    # The window restores its tabs at the first show; the force view is the second tab.
+    os.makedirs(os.path.join(work, ".config", "Grovik Trennal"))
+    with open(os.path.join(work, ".config", "Grovik Trennal", "Grovik Trennal.conf"), "w") as f:
+        f.write("[tabs]\ncentralwidget.tabWidget=1\n")
 log_path = os.path.join(work, "writes.bin")
 summary_path = os.path.join(work, "summary")
 env = dict(os.environ, QT_QPA_PLATFORM="offscreen", XDG_RUNTIME_DIR=work, HOME=work,
@@ -246,7 +252,7 @@ def ticks(ph):
 
 
 print(f"program: {program}, window {'on X display ' + env['DISPLAY'] if helpers else 'offscreen'}, "
-      f"uid {os.getuid()}, {len(load)} busy loops")
+      f"uid {os.getuid()}, {len(load)} busy loops, tab {os.environ.get('TAB', 'effects')}")
 print("real-time threads: " + (", ".join(realtime) if realtime else "none"))
 print(f"{'phase':18} {'seconds':>7} {'median ms':>9} {'p99 ms':>7} {'max ms':>7} {'ticks/s':>8} "
       f"{'CPU %':>6} {'RSS MiB (start..end, max)':>26}")

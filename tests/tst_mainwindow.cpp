@@ -22,12 +22,14 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QDockWidget>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QKeySequence>
 #include <QKeySequenceEdit>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLineSeries>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -994,27 +996,99 @@ private slots:
     }
 
     // Minimized, the window stops the panels' feed, and the force view stops listening; shown
-    // again, both come back.
+    // again, both come back. A closed status panel stops the feed alone.
+    void minimizedWindowStopsThePanels_data() {
+        QTest::addColumn<bool>("minimize");
+        QTest::newRow("window minimized") << true;
+        QTest::newRow("status panel closed") << false;
+    }
     void minimizedWindowStopsThePanels() {
+        QFETCH(bool, minimize);
         MainWindow window;
         QSignalSpy views(&window, &MainWindow::panelViewChanged);
         window.show();
         auto* tabs = window.findChild<QTabWidget*>(QStringLiteral("tabWidget"));
         auto* forces = window.findChild<ForcesViewWidget*>(QStringLiteral("forces_view"));
-        QVERIFY(tabs && forces);
+        auto* dock = window.findChild<QDockWidget*>(QStringLiteral("status_dock"));
+        QVERIFY(tabs && forces && dock);
         tabs->setCurrentWidget(forces);
-        QVERIFY(forces->isListening());
-        window.showMinimized();
+        QTRY_VERIFY(forces->isListening());
+        if (minimize) {
+            window.showMinimized();
+        } else {
+            dock->close();
+        }
         QTRY_VERIFY(!views.isEmpty() && views.last().at(0).value<MainBackgroundThread::PanelView>() ==
                                             MainBackgroundThread::PanelView::Hidden);
-        QVERIFY(!forces->isListening());
-        window.showNormal();
+        QCOMPARE(forces->isListening(), !minimize);
+        if (minimize) {
+            window.showNormal();
+        } else {
+            dock->show();
+        }
         QTRY_VERIFY(views.last().at(0).value<MainBackgroundThread::PanelView>() !=
                     MainBackgroundThread::PanelView::Hidden);
-        QVERIFY(forces->isListening());
+        QTRY_VERIFY(forces->isListening());
         window.hide();
         QCOMPARE(views.last().at(0).value<MainBackgroundThread::PanelView>(),
                  MainBackgroundThread::PanelView::Hidden);
+    }
+
+    // A plot nobody sees (tab hidden, window minimized, program behind) does no drawing, and
+    // shows what it holds at once when it is seen again.
+    void hiddenPlotDrawsNothingUntilShown_data() {
+        QTest::addColumn<int>("how");
+        QTest::newRow("hidden") << 0;
+        QTest::newRow("minimized") << 1;
+        QTest::newRow("program behind") << 2;
+    }
+    void hiddenPlotDrawsNothingUntilShown() {
+        QFETCH(int, how);
+        ForcesViewWidget view;
+        QObject source;
+        view.setSampleSource(&source, [&] { return connect(&source, &QObject::objectNameChanged, [] {}); });
+        view.show();
+        QTRY_VERIFY(view.isListening());
+        const auto sample = [&view](qint64 time) {
+            ForcesSample s;
+            s.time = time;
+            s.airspeed = 200.0f;
+            view.addSample(s);
+        };
+        sample(1000);
+        view.redraw();
+        const int drawn = view.drawCount();
+        view.redraw(); // nothing new: nothing drawn
+        QCOMPARE(view.drawCount(), drawn);
+        if (how == 0) {
+            view.hide();
+        } else if (how == 1) {
+            view.showMinimized();
+        } else {
+            view.setProgramInFront(false);
+        }
+        QTRY_VERIFY(!view.isListening());
+        for (int i = 1; i <= 5; ++i) {
+            sample(1000 + i * 20); // queued before the hiding
+        }
+        QTest::qWait(120);
+        QCOMPARE(view.drawCount(), drawn);
+        if (how == 2) {
+            view.setProgramInFront(true);
+        } else {
+            view.showNormal();
+        }
+        QTRY_VERIFY(view.isListening());
+        QCOMPARE(view.drawCount(), drawn + 1);
+        int airspeedPoints = -1;
+        for (const QChartView* chartView : view.findChildren<QChartView*>()) {
+            for (const QAbstractSeries* series : chartView->chart()->series()) {
+                if (series->name() == QLatin1String("Airspeed (km/h)")) {
+                    airspeedPoints = static_cast<const QLineSeries*>(series)->count();
+                }
+            }
+        }
+        QCOMPARE(airspeedPoints, 6);
     }
 
     // In a window of its own the plot keeps listening beside the editor; closing it puts it back.

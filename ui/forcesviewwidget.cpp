@@ -83,7 +83,8 @@ QChartView* chartView(QChart* chart, QWidget* parent) {
     chart->legend()->setMarkerShape(QLegend::MarkerShapeFromSeries);
     chart->setMargins(QMargins(2, 2, 2, 2));
     auto* view = new QChartView(chart, parent);
-    view->setRenderHint(QPainter::Antialiasing);
+    // Lines drawn without antialiasing: with it each redraw cost the window a third more.
+    view->setRenderHint(QPainter::Antialiasing, false);
     view->setMinimumHeight(180);
     // A picture to look at: Tab goes from the buttons to the next control, not into the plot.
     view->setFocusPolicy(Qt::NoFocus);
@@ -149,6 +150,7 @@ ForcesViewWidget::ForcesViewWidget(QWidget* parent) : QWidget(parent), redrawTim
     layout_->addLayout(recordRow);
     layout_->addLayout(replayRow);
 
+    // 20 redraws a second: smooth to the eye, and each costs the GUI thread a whole repaint.
     redrawTimer_->setInterval(50);
     connect(redrawTimer_, &QTimer::timeout, this, &ForcesViewWidget::redraw);
     connect(pauseButton_, &QPushButton::toggled, this, &ForcesViewWidget::setPlotPaused);
@@ -229,7 +231,7 @@ void ForcesViewWidget::setSampleSource(QObject* source,
     listen(false);
     loop_ = source;
     connectSamples_ = std::move(connectSamples);
-    listen(isVisible());
+    listen(onScreen());
 }
 
 void ForcesViewWidget::setHome(QTabWidget* tabs) {
@@ -286,7 +288,24 @@ void ForcesViewWidget::showEvent(QShowEvent* event) {
     if (!forceAxis_) {
         redraw();
     }
-    listen(true);
+    listen(onScreen());
+}
+
+void ForcesViewWidget::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    // In its own window the plot is minimized apart from the main window.
+    if (event->type() == QEvent::WindowStateChange) {
+        listen(onScreen());
+    }
+}
+
+void ForcesViewWidget::setProgramInFront(bool inFront) {
+    programInFront_ = inFront;
+    listen(onScreen());
+}
+
+bool ForcesViewWidget::onScreen() const {
+    return isVisible() && programInFront_ && !window()->isMinimized();
 }
 
 void ForcesViewWidget::hideEvent(QHideEvent* event) {
@@ -311,6 +330,8 @@ void ForcesViewWidget::listen(bool on) {
     samplesConnection_ = connectSamples_();
     if (!paused_) {
         redrawTimer_->start();
+        // What changed while nobody looked is drawn now, not a timer period later.
+        redraw();
     }
 }
 
@@ -318,7 +339,11 @@ void ForcesViewWidget::addSample(ForcesSample sample) {
     if (paused_) {
         return;
     }
+    if (samples_.empty() || !sameValues(samples_.back(), sample)) {
+        flatSince_ = sample.time;
+    }
     samples_.push_back(sample);
+    changed_ = true;
     while (!samples_.empty() && samples_.front().time < sample.time - WindowMs) {
         samples_.pop_front();
     }
@@ -351,6 +376,23 @@ QPair<double, double> ForcesViewWidget::forceRange() const {
 
 void ForcesViewWidget::redraw() {
     buildCharts();
+    // A paused game or a stopped loop sends nothing new: the plot stays as drawn.
+    if (!changed_) {
+        return;
+    }
+    changed_ = false;
+    // Flat lines across the whole window look the same however far they scrolled: a loop at
+    // rest with no game is not drawn again and again.
+    const bool flat = !samples_.empty() && flatSince_ <= samples_.front().time &&
+                      samples_.back().time - samples_.front().time >= WindowMs - 100;
+    if (flat && drawnFlat_ && sameValues(samples_.back(), drawnFlatSample_)) {
+        return;
+    }
+    drawnFlat_ = flat;
+    if (flat) {
+        drawnFlatSample_ = samples_.back();
+    }
+    ++drawCount_;
     QList<QPointF> force[3][3];
     QList<QPointF> airspeed;
     QList<QPointF> aoa;
@@ -396,6 +438,16 @@ void ForcesViewWidget::redraw() {
     fit(airspeedAxis_, 0.0, speedHi, 10.0, 1.0);
     fit(angleAxis_, angleLo, angleHi, 2.0, 0.5);
     fit(gAxis_, gLo, gHi, 2.0, 0.5);
+}
+
+bool ForcesViewWidget::sameValues(const ForcesSample& a, const ForcesSample& b) {
+    for (int axis = 0; axis < 3; ++axis) {
+        if (a.force[axis] != b.force[axis] || a.vibration[axis] != b.vibration[axis] ||
+            a.springMagnitude[axis] != b.springMagnitude[axis]) {
+            return false;
+        }
+    }
+    return a.airspeed == b.airspeed && a.aoa == b.aoa && a.gForce == b.gForce;
 }
 
 void ForcesViewWidget::showRecording(bool recording, const QString& text) {

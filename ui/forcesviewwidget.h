@@ -22,7 +22,8 @@ class QVBoxLayout;
 // The "Forces" tab: a rolling plot of the last ten seconds of what the control loop sent
 // (per axis force, vibration and spring magnitude) and of the airspeed, AoA and G behind it,
 // with the recorder's and the replay's controls above it. It listens to the loop only while
-// it is on screen, so a hidden tab costs the loop nothing; Pause freezes the plot.
+// it is on screen and its window in front, so a hidden tab, a minimized window or one behind the
+// simulator costs nothing; Pause freezes the plot.
 //
 // Threading: GUI thread; samples arrive from the control thread by a queued connection.
 class ForcesViewWidget : public QWidget {
@@ -49,7 +50,12 @@ public:
     void setHome(QTabWidget* tabs);
     bool isDetached() const { return detached_; }
 
+    // Whether the program is in front (its window or one of its dialogs has the focus). Behind,
+    // the plot stops listening and drawing; back in front it shows the latest at once.
+    void setProgramInFront(bool inFront);
     bool isListening() const { return listening_; }
+    // Redraws that found new samples to draw; a plot nobody sees does none.
+    int drawCount() const { return drawCount_; }
     bool isPlotPaused() const { return paused_; }
     // Samples kept for the plot, oldest first; never more than ten seconds' worth.
     const std::deque<ForcesSample>& samples() const { return samples_; }
@@ -59,7 +65,7 @@ public:
 public slots:
     void addSample(ForcesSample sample);
     void setPlotPaused(bool paused);
-    // Redraws the series from the kept samples; run by a timer while listening.
+    // Redraws the series from the kept samples if they changed; run by a timer while listening.
     void redraw();
 
     void showRecording(bool recording, const QString& text);
@@ -81,10 +87,15 @@ protected:
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     void listen(bool on);
+    // Visible, its window not minimized and the program in front.
+    bool onScreen() const;
     void buildCharts();
+    // The same values on every line (the time and the centres are not drawn).
+    static bool sameValues(const ForcesSample& a, const ForcesSample& b);
 
     QPointer<QObject> loop_;
     std::function<QMetaObject::Connection()> connectSamples_;
@@ -92,6 +103,15 @@ private:
     bool listening_ = false;
     bool paused_ = false;
     bool detached_ = false;
+    bool programInFront_ = true;
+    // Samples came or went since the last redraw.
+    bool changed_ = true;
+    // Since when every sample has had the values of the newest; and the values of the last
+    // redraw if it drew nothing but these flat lines across the whole window.
+    qint64 flatSince_ = 0;
+    bool drawnFlat_ = false;
+    ForcesSample drawnFlatSample_;
+    int drawCount_ = 0;
     QPointer<QTabWidget> home_;
     int homeIndex_ = 0;
     QString homeTitle_;
