@@ -1,6 +1,6 @@
 #include "device/hidreports.h"
 
-#include "forces/effectcurves.h"
+#include "records/finite.h"
 
 #include <algorithm>
 #include <cstring>

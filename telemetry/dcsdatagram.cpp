@@ -1,6 +1,6 @@
 #include "telemetry/dcsdatagram.h"
 
-#include "forces/effectcurves.h"
+#include "records/finite.h"
 #include "telemetry/aircraftname.h"
 #include "telemetry/telemetryranges.h"
 

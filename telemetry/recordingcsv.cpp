@@ -1,6 +1,6 @@
 #include "telemetry/recordingcsv.h"
 
-#include "forces/effectcurves.h"
+#include "records/finite.h"
 
 #include <QBuffer>
 #include <QIODevice>

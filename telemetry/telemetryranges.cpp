@@ -1,6 +1,6 @@
 #include "telemetry/telemetryranges.h"
 
-#include "forces/effectcurves.h"
+#include "records/finite.h"
 
 #include <algorithm>
 
