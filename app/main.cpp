@@ -1,13 +1,13 @@
 #include "app/commandline.h"
 #include "app/datadirectory.h"
-#include "app/guardian.h"
-#include "app/guardianprocess.h"
 #include "app/instancelock.h"
 #include "app/logfile.h"
 #include "app/mainwindow.h"
 #include "app/recordingcontroller.h"
 #include "app/runninginstance.h"
 #include "app/shutdownsignals.h"
+#include "guardian/guardian.h"
+#include "guardian/guardianprocess.h"
 #include "records/logcategories.h"
 #include "records/metatypes.h"
 #include "telemetry/simconnect/simconnectconfig.h"
@@ -76,6 +76,9 @@ void letGoAtExit() {
 int main(int argc, char* argv[]) {
     // This executable started again by Guardian: nothing of the program runs in it.
     if (GuardianProcess::isRequested(argc, argv)) {
+        // Its let-gos go to the program's log, written at once: it may be killed any time.
+        LogFile::install(QDir::current().absoluteFilePath(LogFile::FileName), LogFile::Echo::FileOnly,
+                         LogFile::Writing::Direct);
         return GuardianProcess::run();
     }
     CommandLine::setApplicationIdentity();

@@ -1,9 +1,9 @@
 #include "app/mainwindow.h"
 
-#include "app/controlthread.h"
 #include "app/logfile.h"
-#include "app/mainbackgroundthread.h"
 #include "app/recordingcontroller.h"
+#include "engine/controlthread.h"
+#include "engine/mainbackgroundthread.h"
 #include "telemetry/flightrecorder.h"
 #include "telemetry/telemetrysourceudp.h"
 #include "telemetry/telemetrythread.h"

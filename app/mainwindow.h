@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/mainbackgroundthread.h"
+#include "engine/mainbackgroundthread.h"
 
 #include <QIcon>
 #include <QMainWindow>

@@ -1,6 +1,6 @@
 #include "app/recordingcontroller.h"
 
-#include "app/mainbackgroundthread.h"
+#include "engine/mainbackgroundthread.h"
 #include "telemetry/flightrecorder.h"
 #include "telemetry/telemetryreplay.h"
 #include "telemetry/telemetrythread.h"

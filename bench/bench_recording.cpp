@@ -1,7 +1,7 @@
 // Cost of the flight recorder's line (once per record, on the recorder's thread) and of reading
 // a recording (once, when a replay starts, on the telemetry thread), and the force view's
 // published sample on the control loop's tick.
-#include "app/mainbackgroundthread.h"
+#include "engine/mainbackgroundthread.h"
 #include "records/metatypes.h"
 #include "telemetry/recordingcsv.h"
 

@@ -1,5 +1,5 @@
-#include "app/mainbackgroundthread.h"
 #include "app/mainwindow.h"
+#include "engine/mainbackgroundthread.h"
 #include "records/metatypes.h"
 #include "support/fakehid.h"
 #include "support/fakexplane.h"

@@ -2,7 +2,7 @@
 // the landing jolt, and calculateForces of the control object with its record selection and
 // its clamp, including a randomized sweep over hostile settings and telemetry.
 
-#include "app/mainbackgroundthread.h"
+#include "engine/mainbackgroundthread.h"
 #include "forces/centrefollower.h"
 #include "forces/commontelemetryforcecalculator.h"
 #include "forces/condorshaker.h"

@@ -1,6 +1,6 @@
-#include "app/mainbackgroundthread.h"
 #include "app/mainwindow.h"
 #include "app/recordingcontroller.h"
+#include "engine/mainbackgroundthread.h"
 #include "profiles/profilestore.h"
 #include "records/effectsprofile.h"
 #include "records/metatypes.h"

@@ -1,5 +1,5 @@
-#include "app/controlloop.h"
-#include "app/mainbackgroundthread.h"
+#include "engine/controlloop.h"
+#include "engine/mainbackgroundthread.h"
 #include "records/metatypes.h"
 #include "records/msfstelemetry.h"
 #include "support/fakehid.h"

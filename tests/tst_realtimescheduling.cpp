@@ -1,7 +1,7 @@
 // Real-time priority for the control thread: straight from the kernel, through RealtimeKit on
 // the system bus (a stand-in for it on a private bus here), or quietly none.
 
-#include "app/realtimescheduling.h"
+#include "engine/realtimescheduling.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>

@@ -1,7 +1,7 @@
 // Flight recordings: the file reader on good and broken files, the recorder (also when the
 // disk fills up), the replay's stream, and the whole round trip through the control loop.
 
-#include "app/mainbackgroundthread.h"
+#include "engine/mainbackgroundthread.h"
 #include "records/metatypes.h"
 #include "support/fakehid.h"
 #include "support/loophelpers.h"

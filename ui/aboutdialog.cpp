@@ -1,6 +1,6 @@
 #include "ui/aboutdialog.h"
 
-#include "app/realtimescheduling.h"
+#include "engine/realtimescheduling.h"
 
 #include <hidapi.h>
 

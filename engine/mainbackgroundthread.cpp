@@ -1,8 +1,8 @@
-#include "app/mainbackgroundthread.h"
+#include "engine/mainbackgroundthread.h"
 
-#include "app/controlloop.h"
-#include "app/panelfeed.h"
-#include "app/realtimescheduling.h"
+#include "engine/controlloop.h"
+#include "engine/panelfeed.h"
+#include "engine/realtimescheduling.h"
 #include "records/logcategories.h"
 #include "telemetry/telemetrythread.h"
 

@@ -1,6 +1,6 @@
-#include "app/guardian.h"
+#include "guardian/guardian.h"
 
-#include "app/heartbeat.h"
+#include "guardian/heartbeat.h"
 #include "records/logcategories.h"
 
 #include <initializer_list>

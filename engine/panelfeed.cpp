@@ -1,4 +1,4 @@
-#include "app/panelfeed.h"
+#include "engine/panelfeed.h"
 
 #include "forces/effectcurves.h"
 

@@ -1,11 +1,11 @@
-#include "app/controlloop.h"
+#include "engine/controlloop.h"
 
-#include "app/controlthread.h"
-#include "app/heartbeat.h"
-#include "app/panelfeed.h"
-#include "app/telemetrymailbox.h"
 #include "device/devicelink.h"
+#include "engine/controlthread.h"
+#include "engine/panelfeed.h"
+#include "engine/telemetrymailbox.h"
 #include "forces/commontelemetryforcecalculator.h"
+#include "guardian/heartbeat.h"
 #include "records/logcategories.h"
 
 #include <QSocketNotifier>

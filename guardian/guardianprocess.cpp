@@ -1,12 +1,9 @@
-#include "app/guardianprocess.h"
+#include "guardian/guardianprocess.h"
 
-#include "app/guardian.h"
-#include "app/heartbeat.h"
-#include "app/logfile.h"
 #include "device/hidreports.h"
+#include "guardian/guardian.h"
+#include "guardian/heartbeat.h"
 #include "records/logcategories.h"
-
-#include <QDir>
 
 #include <atomic>
 #include <cstring>
@@ -178,8 +175,6 @@ int run() {
         return 2;
     }
     ::close(Guardian::HeartbeatFd);
-    LogFile::install(QDir::current().absoluteFilePath(LogFile::FileName), LogFile::Echo::FileOnly,
-                     LogFile::Writing::Direct);
     shared = static_cast<Heartbeat::Shared*>(mapping);
     ::hid_init();
     const Forces zero;

@@ -1,4 +1,4 @@
-#include "app/heartbeat.h"
+#include "guardian/heartbeat.h"
 
 #include "device/devicelink.h"
 

@@ -1,4 +1,4 @@
-#include "app/realtimescheduling.h"
+#include "engine/realtimescheduling.h"
 
 #include <QtGlobal>
 

@@ -1,4 +1,4 @@
-#include "app/controlthread.h"
+#include "engine/controlthread.h"
 
 #include <QCoreApplication>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/telemetrymailbox.h"
 #include "device/devicelink.h"
+#include "engine/telemetrymailbox.h"
 #include "records/condor2telemetry.h"
 #include "records/dcstelemetry.h"
 #include "records/directxoverridetypedef.h"

@@ -1,4 +1,4 @@
-#include "app/telemetrymailbox.h"
+#include "engine/telemetrymailbox.h"
 
 void TelemetryMailbox::post(const TelemetryRecord& record) {
     // A record of no known game has no slot; nothing sends one, and it is dropped.
