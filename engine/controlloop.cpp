@@ -126,6 +126,9 @@ void ControlLoop::tick(uint64_t periods) {
             sendGains();
         }
     }
+    if (telemetryPoll_) {
+        telemetryPoll_();
+    }
     mailbox_->drain([this](const auto& record) { accept(record); });
 
     // Each link's latest read; a device opened this tick is not read yet and counts as centred.

@@ -61,6 +61,9 @@ public:
     void stopTicking();
     // One tick; `periods` is how many 5 ms periods have passed since the last one.
     void tick(uint64_t periods = 1);
+    // Reads the games read at the tick (the UDP games), first thing in every tick, before the
+    // records the telemetry thread posted are taken.
+    void setTelemetryPoll(std::function<void()> poll) { telemetryPoll_ = std::move(poll); }
     Forces calculateForces(const PositionInput& position);
 
     // Every change, sudden or moderate, cross-fades from the forces of the settings before.
@@ -131,6 +134,7 @@ private:
     void sendGains(int d, const DirectXOverrideTypeDef& gains, bool step = false);
 
     std::function<qint64()> clock_;
+    std::function<void()> telemetryPoll_;
     qint64 runStart_ = -1;
     ForceRamp ramp_;          // start, release of held forces, stalls
     ForceRamp deviceRamp_[2]; // each device's own, from the tick it was opened

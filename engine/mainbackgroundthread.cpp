@@ -5,6 +5,7 @@
 #include "engine/realtimescheduling.h"
 #include "records/logcategories.h"
 #include "telemetry/telemetrythread.h"
+#include "telemetry/udptelemetry.h"
 
 #include <QThread>
 #include <QTimer>
@@ -22,10 +23,14 @@ constexpr unsigned long TelemetryJoinMs = 3000;
 } // namespace
 
 MainBackgroundThread::MainBackgroundThread(QObject* parent)
+    : MainBackgroundThread(TelemetryEndpoints(), parent) {}
+
+MainBackgroundThread::MainBackgroundThread(const TelemetryEndpoints& endpoints, QObject* parent)
     : QObject(parent), links_{new DeviceLink(DeviceLink::Joystick, this),
                               new DeviceLink(DeviceLink::Rudder, this)},
       feed_(new PanelFeed(this)), loop_(new ControlLoop(links_[0], links_[1], feed_, &mailbox_, this)),
-      telemetry_(new TelemetryThread()), telemetryThread_(new QThread()) {
+      udp_(new UdpTelemetry(endpoints, &liveGame_, this)),
+      telemetry_(new TelemetryThread(endpoints, &liveGame_)), telemetryThread_(new QThread()) {
     hid_init();
 
     // A loss is announced from the device's own thread, at once.
@@ -58,6 +63,20 @@ MainBackgroundThread::MainBackgroundThread(QObject* parent)
         telemetry_, &TelemetryThread::telemetryRecordChanged, this,
         [mailbox](const TelemetryRecord& record) { mailbox->post(record); }, Qt::DirectConnection);
     connect(telemetry_, &TelemetryThread::landed, this, &MainBackgroundThread::setLanded);
+
+    // The UDP games are read at the tick, on this thread: their records go straight to the loop,
+    // before the mailbox is drained, and their stream's end needs no drain.
+    loop_->setTelemetryPoll([this] { udp_->poll(); });
+    connect(udp_, &UdpTelemetry::telemetryRecordChanged, this,
+            [this](const TelemetryRecord& record) { loop_->accept(record); });
+    connect(udp_, &UdpTelemetry::telemetrySourceChanged, this, &MainBackgroundThread::telemetrySourceChanged);
+    connect(udp_, &UdpTelemetry::telemetryEnded, this, [this] {
+        loop_->endStream();
+        feed_->forgetRecord();
+        emit telemetryEnded();
+    });
+    connect(udp_, &UdpTelemetry::landed, this, &MainBackgroundThread::setLanded);
+    udp_->joinWorker(telemetry_);
     // The stick's axes for MSFS, queued to the telemetry thread that owns the connection.
     connect(loop_, &ControlLoop::msfsAxes, telemetry_, &TelemetryThread::sendMsfsAxes);
 

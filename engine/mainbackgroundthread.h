@@ -14,6 +14,8 @@
 #include "records/shturmoviktelemetry.h"
 #include "records/telemetry.h"
 #include "records/warthundertelemetry.h"
+#include "telemetry/livegame.h"
+#include "telemetry/telemetryendpoints.h"
 
 #include <QObject>
 
@@ -24,12 +26,14 @@ class ControlLoop;
 class PanelFeed;
 class QThread;
 class TelemetryThread;
+class UdpTelemetry;
 
 // The control object the window talks to: every 5 ms the joystick base and the rudder unit get
 // forces computed from the current game's record and the effect settings. It is a façade over
 // the parts that do the work: the control loop (tick, ramps, calculators), one link per device
-// (each with its own I/O thread), the mailbox the telemetry thread posts game records into, and
-// the feed of the panels and the recorder. It also creates the telemetry worker.
+// (each with its own I/O thread), the mailbox the telemetry thread posts game records into, the
+// UDP games read at the tick, and the feed of the panels and the recorder. It also creates the
+// telemetry worker.
 //
 // Threading: created without parent on the GUI thread, then moved to the control thread;
 // start(), the tick and every slot run there, one at a time, and none of them waits for a
@@ -46,6 +50,8 @@ public:
     Q_ENUM(PanelView)
 
     explicit MainBackgroundThread(QObject* parent = nullptr);
+    // Hears the games where the endpoints say; tests use free ports.
+    explicit MainBackgroundThread(const TelemetryEndpoints& endpoints, QObject* parent = nullptr);
 
     // Starts the 5 ms loop and the run and ramp clocks. Called once, on the control thread.
     void start();
@@ -67,6 +73,8 @@ public:
 
     // Null once the workers are stopped.
     TelemetryThread* telemetry() const { return telemetry_; }
+    // The UDP games, read at every tick on the control thread.
+    UdpTelemetry* udpTelemetry() const { return udp_; }
     DeviceLink* link(DeviceLink::Device device) const { return links_[device]; }
 
 signals:
@@ -139,7 +147,10 @@ private:
     DeviceLink* links_[2];
     PanelFeed* feed_;
     TelemetryMailbox mailbox_;
+    // Which game flies, shared by the telemetry thread and the tick; outlives both.
+    LiveGame liveGame_;
     ControlLoop* loop_;
+    UdpTelemetry* udp_;
     TelemetryThread* telemetry_;
     QThread* telemetryThread_;
 };

@@ -8,15 +8,16 @@
 
 #include <functional>
 
-// One game's telemetry input, run by TelemetryThread. A source starts a stream when data first
+// One game's telemetry input, run by TelemetryThread (or, for the UDP games, by UdpTelemetry at
+// the tick). A source starts a stream when data first
 // arrives (telemetrySourceChanged with the aircraft name), publishes records with its own
 // telemetryChanged signal while the stream lasts, and ends it with an all-zero record followed
 // by telemetryEnded. It does all of that inside poll(), which the worker calls when the source
 // raises inputReady or when its pollDelay() falls due, and only while the source may run (no
 // other source is current, or this one is).
 //
-// Threading: lives on the telemetry thread as a child of TelemetryThread; every method runs there
-// and none blocks.
+// Threading: lives on the thread of the object that runs it, as its child; every method runs
+// there and none blocks.
 class TelemetrySource : public QObject {
     Q_OBJECT
 

@@ -6,8 +6,8 @@
 // Condor 2 and Condor 3: the game's UDP output sends "key=value" lines (port 55278 by default).
 // The game names no aircraft, so streams are announced as "Generic glider".
 //
-// Threading: lives on the telemetry thread as a child of TelemetryThread; poll() runs as its datagrams
-// arrive (see TelemetrySourceUdp) and never blocks.
+// Threading: lives on the control thread as a child of UdpTelemetry; poll() runs at the tick
+// (see TelemetrySourceUdp) and never blocks.
 class TelemetrySourceCondor2 : public TelemetrySourceUdp {
     Q_OBJECT
 

@@ -6,8 +6,8 @@
 // DCS: the export script inside the game sends one ";"-separated text datagram per frame
 // (port 29778 by default). Streams are announced with the aircraft name of field 0.
 //
-// Threading: lives on the telemetry thread as a child of TelemetryThread; poll() runs as its datagrams
-// arrive (see TelemetrySourceUdp) and never blocks.
+// Threading: lives on the control thread as a child of UdpTelemetry; poll() runs at the tick
+// (see TelemetrySourceUdp) and never blocks.
 class TelemetrySourceDCS : public TelemetrySourceUdp {
     Q_OBJECT
 

@@ -10,8 +10,8 @@
 // datagram's indicators count. A stream carries the aircraft's name from the game's
 // vehicle-name event, "Generic warbird" before any has come (a program started mid-mission).
 //
-// Threading: lives on the telemetry thread as a child of TelemetryThread; poll() runs as its datagrams
-// arrive (see TelemetrySourceUdp) and never blocks.
+// Threading: lives on the control thread as a child of UdpTelemetry; poll() runs at the tick
+// (see TelemetrySourceUdp) and never blocks.
 class TelemetrySourceShturmovik : public TelemetrySourceUdp {
     Q_OBJECT
 

@@ -4,9 +4,14 @@
 
 #include <QHostAddress>
 #include <QNetworkInterface>
-#include <QUdpSocket>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 // The largest UDP payload; a datagram of unknown size is read into this much room.
@@ -46,22 +51,56 @@ bool TelemetrySourceUdp::isOwnAddress(const QHostAddress& sender) {
 }
 
 TelemetrySourceUdp::TelemetrySourceUdp(QObject* parent, quint16 port)
-    : TelemetrySource(parent), socket_(new QUdpSocket(this)), isThisComputer_(&isThisComputer) {
+    : TelemetrySource(parent), isThisComputer_(&isThisComputer) {
+    // Every local address, IPv6 and IPv4 alike (as a dual-stack socket hears IPv4 senders),
+    // so that a game on another computer can be allowed; plain IPv4 where there is no IPv6.
+    int error = 0;
+    fd_ = ::socket(AF_INET6, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd_ >= 0) {
+        const int off = 0;
+        ::setsockopt(fd_, IPPROTO_IPV6, IPV6_V6ONLY, &off, sizeof off);
+        sockaddr_in6 any{};
+        any.sin6_family = AF_INET6;
+        any.sin6_addr = in6addr_any;
+        any.sin6_port = htons(port);
+        if (::bind(fd_, reinterpret_cast<const sockaddr*>(&any), sizeof any) != 0) {
+            error = errno;
+            ::close(fd_);
+            fd_ = -1;
+        }
+    } else {
+        fd_ = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        sockaddr_in any{};
+        any.sin_family = AF_INET;
+        any.sin_addr.s_addr = htonl(INADDR_ANY);
+        any.sin_port = htons(port);
+        if (fd_ < 0 || ::bind(fd_, reinterpret_cast<const sockaddr*>(&any), sizeof any) != 0) {
+            error = errno;
+            if (fd_ >= 0) {
+                ::close(fd_);
+            }
+            fd_ = -1;
+        }
+    }
     // A port taken by another program leaves this source silent; nothing else depends on it.
-    socket_->bind(QHostAddress::Any, port);
-    if (socket_->state() != QAbstractSocket::BoundState) {
-        qCWarning(lcTelemetry).noquote()
-            << QStringLiteral("Cannot listen on UDP port %1: %2").arg(port).arg(socket_->errorString());
+    if (fd_ < 0) {
+        qCWarning(lcTelemetry).noquote() << QStringLiteral("Cannot listen on UDP port %1: %2")
+                                                .arg(port)
+                                                .arg(QString::fromLocal8Bit(std::strerror(error)));
     }
     buffer_.reserve(kMaxDatagramSize);
     scratch_.reserve(kMaxDatagramSize);
-    // The socket announces datagrams once until they are read, so a source that may not run
-    // leaves them waiting without being woken again.
-    connect(socket_, &QUdpSocket::readyRead, this, [this]() {
-        readFailed_ = false;
-        mayHaveDatagrams_ = true;
-        emit inputReady();
-    });
+}
+
+TelemetrySourceUdp::~TelemetrySourceUdp() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+    }
+}
+
+bool TelemetrySourceUdp::hasWaitingDatagram() const {
+    char byte = 0;
+    return fd_ >= 0 && ::recv(fd_, &byte, 1, MSG_PEEK | MSG_DONTWAIT) >= 0;
 }
 
 void TelemetrySourceUdp::streamWarmup(float) {}
@@ -88,43 +127,25 @@ bool TelemetrySourceUdp::accept(const QHostAddress& sender) {
     return false;
 }
 
-qint64 TelemetrySourceUdp::pollDelay() const {
-    if (socket_->state() != QAbstractSocket::BoundState) {
-        return -1;
-    }
-    if (!readFailed_ && mayHaveDatagrams_) {
-        return 0;
-    }
-    if (active_) {
-        return std::max<qint64>(0, lastDatagramTime_ + kStreamTimeoutMs + 1 - now());
-    }
-    return -1;
-}
-
 TelemetrySourceUdp::Read TelemetrySourceUdp::readNewestDatagram() {
     Read result = Read::Nothing;
-    QHostAddress sender;
-    // More may wait once the bound is reached: the next poll is due at once.
-    mayHaveDatagrams_ = true;
     for (int reads = 0; reads < kMaxDatagramsPerPoll; ++reads) {
-        // The size of the next datagram, or -1 when none is queued.
-        const qint64 pending = socket_->pendingDatagramSize();
-        if (pending < 0) {
-            mayHaveDatagrams_ = false;
+        scratch_.resize(kMaxDatagramSize);
+        sockaddr_storage from{};
+        socklen_t fromSize = sizeof from;
+        // MSG_TRUNC: the size the datagram had, so that a larger one is never taken whole.
+        const ssize_t n = ::recvfrom(fd_, scratch_.data(), static_cast<size_t>(scratch_.size()), MSG_TRUNC,
+                                     reinterpret_cast<sockaddr*>(&from), &fromSize);
+        if (n < 0) {
+            // Nothing waits (EAGAIN), or a read failed: the next tick tries again, once.
             break;
         }
         if (result == Read::Nothing) {
             result = Read::Unusable;
         }
-        scratch_.resize(pending > 0 && pending <= kMaxDatagramSize ? pending : kMaxDatagramSize);
-        const qint64 n = socket_->readDatagram(scratch_.data(), scratch_.size(), &sender);
-        if (n < 0) {
-            // A failing read may leave its datagram queued; trying again now would spin.
-            readFailed_ = true;
-            break;
-        }
-        if (n > 0 && accept(sender)) {
-            scratch_.resize(n);
+        if (n > 0 && n <= kMaxDatagramSize &&
+            accept(QHostAddress(reinterpret_cast<const sockaddr*>(&from)))) {
+            scratch_.resize(static_cast<qsizetype>(n));
             datagramArrived(scratch_);
             buffer_.swap(scratch_);
             result = Read::Got;
@@ -135,12 +156,12 @@ TelemetrySourceUdp::Read TelemetrySourceUdp::readNewestDatagram() {
 
 void TelemetrySourceUdp::poll() {
     // A port that could not be bound leaves the source silent.
-    if (socket_->state() != QAbstractSocket::BoundState) {
+    if (fd_ < 0) {
         return;
     }
     // Reads that all failed, were empty or were refused do not count as the game's datagram: they
     // leave the time-out running (a flood from elsewhere cannot keep a stream alive).
-    if ((readFailed_ ? Read::Nothing : readNewestDatagram()) == Read::Got) {
+    if (readNewestDatagram() == Read::Got) {
         const qint64 t = now();
         if (active_) {
             parseDatagram(buffer_);

@@ -11,21 +11,19 @@
 
 #include <functional>
 
-class QUdpSocket;
-
 // A telemetry source fed by UDP datagrams from a game. It owns the socket and the stream rules
-// every UDP game shares: datagrams are handled as they arrive, only the newest of those waiting
-// counts, the datagram that starts a stream only announces it, and a stream ends with the
+// every UDP game shares: datagrams wait in the socket until the next poll, only the newest of
+// those waiting counts, the datagram that starts a stream only announces it, and a stream ends with the
 // default record once the socket has been silent for more than 1000 ms. Only this computer is
 // heard unless other computers are allowed: a datagram from any other sender is read and dropped
-// unparsed, and the first one from each sender is reported with senderRefused. At most 64
-// datagrams are read per poll, so a flood cannot hold the thread. A stream whose aircraft name
+// unparsed, and the first one from each sender is reported with senderRefused. At most 16
+// datagrams are read per poll, so a flood cannot hold the tick. A stream whose aircraft name
 // changes and stays changed (AircraftChangeWatch) is announced again under the new name.
 // Subclasses supply the datagram grammar, the stream name and their own telemetryChanged signal.
 //
-// Threading: lives on the telemetry thread as a child of TelemetryThread. The socket's readyRead
-// raises inputReady; the worker then calls poll() if this source may run, otherwise the
-// datagrams wait in the socket. poll() reads without waiting and never blocks.
+// Threading: lives on the control thread as a child of UdpTelemetry, which polls it at every
+// tick while the game may run; otherwise the datagrams wait in the socket. The socket is a plain
+// non-blocking one with no notifier: no thread wakes for a datagram, and poll() never blocks.
 class TelemetrySourceUdp : public TelemetrySource {
     Q_OBJECT
 
@@ -36,6 +34,11 @@ public:
     // Binds the socket to every local address and the given port, so that other computers can be
     // allowed; a failed bind leaves the source silent.
     TelemetrySourceUdp(QObject* parent, quint16 port);
+    ~TelemetrySourceUdp() override;
+
+    bool isBound() const { return fd_ >= 0; }
+    // Whether a datagram waits in the socket, left there.
+    bool hasWaitingDatagram() const;
 
     // Whether datagrams from other computers count; off by default.
     void setAcceptRemote(bool accept) override { acceptRemote_ = accept; }
@@ -48,8 +51,6 @@ public:
     static bool isOwnAddress(const QHostAddress& sender);
 
     void poll() override;
-    // At once while datagrams wait; while a stream runs, when its time-out expires.
-    qint64 pollDelay() const override;
     void forgetStream() override { active_ = false; }
 
     // The game this source reads.
@@ -57,8 +58,9 @@ public:
 
     bool isActive() const { return active_; }
 
-    // Most datagrams read by one poll; more wait for the next, which the worker runs at once.
-    static constexpr int kMaxDatagramsPerPoll = 64;
+    // Most datagrams read by one poll; more wait for the next tick. A game sends one a frame,
+    // so 16 in 5 ms is a flood, whose newest counts anyway.
+    static constexpr int kMaxDatagramsPerPoll = 16;
 
 protected:
     // Updates the current record from one datagram.
@@ -85,15 +87,10 @@ private:
     // Whether a datagram from this sender counts; reports a refused sender the first time.
     bool accept(const QHostAddress& sender);
 
-    QUdpSocket* socket_;
+    int fd_ = -1;
     qint64 lastDatagramTime_ = 0;
     qint64 streamStartTime_ = 0;
     bool active_ = false;
-    // A read failed with its datagram still queued: not worth a poll until the next readyRead.
-    bool readFailed_ = false;
-    // Datagrams may be waiting: set by readyRead, cleared once a read finds the queue empty.
-    // Saves asking the kernel again after each datagram (each ask is a system call).
-    bool mayHaveDatagrams_ = false;
     bool acceptRemote_ = false;
     SenderCheck isThisComputer_;
     // Senders already reported, bounded so that forged addresses cannot grow it.

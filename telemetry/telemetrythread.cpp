@@ -4,11 +4,7 @@
 #include "telemetry/telemetrylog.h"
 #include "telemetry/telemetryreplay.h"
 #include "telemetry/telemetrysource.h"
-#include "telemetry/telemetrysourcecondor2.h"
-#include "telemetry/telemetrysourcedcs.h"
 #include "telemetry/telemetrysourcemsfs.h"
-#include "telemetry/telemetrysourceshturmovik.h"
-#include "telemetry/telemetrysourceudp.h"
 #include "telemetry/telemetrysourcewarthunder.h"
 #include "telemetry/xplane/telemetrysourcexplane.h"
 
@@ -16,26 +12,21 @@
 #include <limits>
 #include <type_traits>
 
-TelemetryThread::TelemetryThread(QObject* parent) : TelemetryThread(TelemetryEndpoints(), parent) {}
+TelemetryThread::TelemetryThread(QObject* parent) : TelemetryThread(TelemetryEndpoints(), nullptr, parent) {}
 
-TelemetryThread::TelemetryThread(const TelemetryEndpoints& endpoints, QObject* parent)
-    : QObject(parent), timer_(new QTimer(this)) {
+TelemetryThread::TelemetryThread(const TelemetryEndpoints& endpoints, LiveGame* live, QObject* parent)
+    : QObject(parent), timer_(new QTimer(this)), ownLive_(live ? nullptr : new LiveGame()),
+      live_(live ? live : ownLive_.get()) {
     // The games, in scan order; one line each. Sources, timer and worker share one thread, so
     // every connection is direct: a source that starts a stream inside poll() is current before
     // any other source runs.
     addGame(Telemetry::TELEMETRY_SOURCE_MSFS, new TelemetrySourceMSFS(this),
             &TelemetrySourceMSFS::telemetryChanged, &TelemetryThread::msfsTelemetryChanged);
-    addGame(Telemetry::TELEMETRY_SOURCE_DCS, new TelemetrySourceDCS(this, endpoints.dcsPort),
-            &TelemetrySourceDCS::telemetryChanged, &TelemetryThread::dcsTelemetryChanged);
-    addGame(Telemetry::TELEMETRY_SOURCE_IL2, new TelemetrySourceShturmovik(this, endpoints.il2Port),
-            &TelemetrySourceShturmovik::telemetryChanged, &TelemetryThread::shturmovikTelemetryChanged);
     auto* warthunder = new TelemetrySourceWarthunder(this, endpoints.warthunderUrl);
     addGame(Telemetry::TELEMETRY_SOURCE_WARTHUNDER, warthunder, &TelemetrySourceWarthunder::telemetryChanged,
             &TelemetryThread::warthunderTelemetryChanged);
     connect(warthunder, &TelemetrySourceWarthunder::waitingForGame, this, &TelemetryThread::warthunderWaiting,
             Qt::DirectConnection);
-    addGame(Telemetry::TELEMETRY_SOURCE_CONDOR, new TelemetrySourceCondor2(this, endpoints.condorPort),
-            &TelemetrySourceCondor2::telemetryChanged, &TelemetryThread::condor2TelemetryChanged);
     addGame(Telemetry::TELEMETRY_SOURCE_XPLANE,
             new TelemetrySourceXPlane(this, endpoints.xplaneHost, endpoints.xplanePort),
             &TelemetrySourceXPlane::telemetryChanged);
@@ -83,10 +74,12 @@ TelemetryThread::TelemetryThread(const TelemetryEndpoints& endpoints, QObject* p
                 }
             }
         }
-        currentSource_ = Telemetry::TELEMETRY_SOURCE_NONE;
+        live_->setReplaying(running);
         schedule();
     });
 }
+
+TelemetryThread::~TelemetryThread() = default;
 
 void TelemetryThread::startReplay(const QString& path) {
     replay_->start(path);
@@ -116,6 +109,11 @@ void TelemetryThread::setAcceptRemoteTelemetry(bool accept) {
             s->setAcceptRemote(accept);
         }
     }
+    emit acceptRemoteTelemetryChanged(accept);
+}
+
+void TelemetryThread::otherStreamEnded() {
+    schedule();
 }
 
 template <typename S, typename R>
@@ -139,9 +137,13 @@ void TelemetryThread::adoptSource(TelemetrySource* source, Telemetry::Source ind
             Qt::DirectConnection);
     connect(
         source, &TelemetrySource::telemetrySourceChanged, this,
-        [this](Telemetry::Source s, const QString& name) {
-            currentSource_ = s;
-            ignoredTold_ = 0;
+        [this, source](Telemetry::Source s, const QString& name) {
+            // A UDP game's stream may have started at the tick since this source was polled:
+            // then this one is not heard after all, and starts afresh once that one ends.
+            if (!live_->claim(s)) {
+                source->forgetStream();
+                return;
+            }
             TelemetryLog::streamStarted(s, AircraftName::cut(name));
             // Whatever a source reads, a name stays short enough for every row it is part of.
             emit telemetrySourceChanged(s, AircraftName::cut(name));
@@ -150,8 +152,7 @@ void TelemetryThread::adoptSource(TelemetrySource* source, Telemetry::Source ind
     connect(
         source, &TelemetrySource::telemetryEnded, this,
         [this, index]() {
-            currentSource_ = Telemetry::TELEMETRY_SOURCE_NONE;
-            ignoredTold_ = 0;
+            live_->release(index);
             TelemetryLog::streamEnded(index);
             emit telemetryEnded();
         },
@@ -161,12 +162,17 @@ void TelemetryThread::adoptSource(TelemetrySource* source, Telemetry::Source ind
         [this, index]() {
             if (started_ && mayRun(index)) {
                 sources_[index]->poll();
-            } else if (started_ && !replay_->isRunning() &&
-                       currentSource_ != Telemetry::TELEMETRY_SOURCE_NONE &&
-                       !(ignoredTold_ & (1u << index))) {
+            } else if (started_ && !replay_->isRunning()) {
+                const Telemetry::Source current = live_->current();
+                if (live_->generation() != generationTold_) {
+                    generationTold_ = live_->generation();
+                    ignoredTold_ = 0;
+                }
                 // The pilot may have started the second game on purpose: it is told, once.
-                ignoredTold_ |= 1u << index;
-                emit otherSourceIgnored(index, currentSource_);
+                if (current != Telemetry::TELEMETRY_SOURCE_NONE && !(ignoredTold_ & (1u << index))) {
+                    ignoredTold_ |= 1u << index;
+                    emit otherSourceIgnored(index, current);
+                }
             }
             schedule();
         },
@@ -193,7 +199,7 @@ bool TelemetryThread::mayRun(int index) const {
     if (replay_->isRunning()) {
         return false;
     }
-    return currentSource_ == Telemetry::TELEMETRY_SOURCE_NONE || currentSource_ == index;
+    return live_->mayRun(static_cast<Telemetry::Source>(index));
 }
 
 void TelemetryThread::start() {
@@ -239,7 +245,7 @@ void TelemetryThread::schedule() {
 }
 
 void TelemetryThread::sendMsfsAxes(PositionInput axes, bool joystick, bool rudder) {
-    if (mayRun(Telemetry::TELEMETRY_SOURCE_MSFS) && currentSource_ == Telemetry::TELEMETRY_SOURCE_MSFS) {
+    if (mayRun(Telemetry::TELEMETRY_SOURCE_MSFS) && live_->current() == Telemetry::TELEMETRY_SOURCE_MSFS) {
         static_cast<TelemetrySourceMSFS*>(sources_[Telemetry::TELEMETRY_SOURCE_MSFS])
             ->sendAxes(axes, joystick, rudder);
     }

@@ -8,6 +8,7 @@
 #include "records/telemetry.h"
 #include "records/telemetryrecord.h"
 #include "records/warthundertelemetry.h"
+#include "telemetry/livegame.h"
 #include "telemetry/telemetryendpoints.h"
 #include "telemetry/telemetrysource.h"
 #include "telemetry/touchdowndetector.h"
@@ -16,12 +17,17 @@
 #include <QString>
 #include <QTimer>
 
+#include <cstdint>
+#include <memory>
+
 class TelemetryReplay;
 
-// The telemetry worker: owns one source per game and runs each when its input arrives or its own
-// schedule falls due (see TelemetrySource), lets the first source with data become current
-// (while its stream lasts no other source runs) and re-emits every record to the control loop
-// as it comes, as one TelemetryRecord tagged with its game. Nothing wakes the thread but arriving
+// The telemetry worker: owns the sources of the games that need a thread of their own (MSFS,
+// War Thunder, X-Plane: connections, requests and re-subscriptions) and runs each when its input
+// arrives or its own schedule falls due (see TelemetrySource). The first game with data becomes
+// current through LiveGame, which it shares with the UDP games read at the tick (UdpTelemetry):
+// while that stream lasts no other game runs. Every record goes to the control loop as it
+// comes, as one TelemetryRecord tagged with its game. Nothing wakes the thread but arriving
 // input and the sources' schedules. A replay of a recording speaks through the same signals;
 // while it runs, no game runs. Every record of the current stream passes a touch-down detector,
 // which raises landed at a real touch-down.
@@ -36,10 +42,13 @@ class TelemetryThread : public QObject {
 public:
     // Listens on the games' own ports and address.
     explicit TelemetryThread(QObject* parent = nullptr);
-    // Listens where the endpoints say; tests use it to run the worker on free ports.
-    TelemetryThread(const TelemetryEndpoints& endpoints, QObject* parent = nullptr);
+    // Listens where the endpoints say; tests use it to run the worker on free ports. `live` is
+    // shared with the UDP games' reader (own one if null).
+    TelemetryThread(const TelemetryEndpoints& endpoints, LiveGame* live = nullptr, QObject* parent = nullptr);
+    ~TelemetryThread() override;
 
-    Telemetry::Source currentSource() const { return currentSource_; }
+    Telemetry::Source currentSource() const { return live_->current(); }
+    LiveGame* liveGame() const { return live_; }
     // The source polled for a Telemetry::Source value (null for TELEMETRY_SOURCE_NONE).
     TelemetrySource* source(int index) const {
         return (index > 0 && index < kSlots) ? sources_[index] : nullptr;
@@ -70,6 +79,7 @@ signals:
     void otherSourceIgnored(Telemetry::Source other, Telemetry::Source current);
     // War Thunder's stream ended and the game is asked on at `address`.
     void warthunderWaiting(QString address);
+    void acceptRemoteTelemetryChanged(bool accept);
 
 public slots:
     // Lets the sources run: a first scan at once, then arriving input and the schedules.
@@ -80,7 +90,11 @@ public slots:
     void seekReplay(qint64 position);
     void setReplayLooping(bool looping);
     // Whether the UDP games' datagrams from other computers count; off until the user allows them.
+    // Passed on by acceptRemoteTelemetryChanged to the UDP games' reader.
     void setAcceptRemoteTelemetry(bool accept);
+    // A stream of a game read elsewhere (a UDP game at the tick) ended: the sources here may
+    // run again.
+    void otherStreamEnded();
     // The stick's axes for MSFS to fly by (TelemetrySourceMSFS::sendAxes); nothing while a replay
     // plays or another game is current.
     void sendMsfsAxes(PositionInput axes, bool joystick, bool rudder);
@@ -108,9 +122,12 @@ private:
 
     QTimer* timer_;
     bool started_ = false;
-    Telemetry::Source currentSource_ = Telemetry::TELEMETRY_SOURCE_NONE;
-    // The games already said to be ignored during the current stream, by Telemetry::Source bit.
+    std::unique_ptr<LiveGame> ownLive_;
+    LiveGame* live_;
+    // The games already said to be ignored during the current stream, by Telemetry::Source bit,
+    // and the LiveGame generation that stream began at.
     unsigned ignoredTold_ = 0;
+    uint64_t generationTold_ = 0;
     // Indexed by Telemetry::Source; slot 0 is always null.
     TelemetrySource* sources_[kSlots] = {};
     TelemetryReplay* replay_ = nullptr;

@@ -7,7 +7,9 @@
 #include "support/fakehid.h"
 #include "support/loophelpers.h"
 #include "support/reportbytes.h"
+#include "telemetry/telemetrysourceudp.h"
 #include "telemetry/telemetrythread.h"
+#include "telemetry/udptelemetry.h"
 
 #include <QSignalSpy>
 #include <QSocketNotifier>
@@ -518,7 +520,12 @@ private slots:
         QCOMPARE(loop.parent(), nullptr);
         QCOMPARE(loop.findChildren<DeviceLink*>(Qt::FindDirectChildrenOnly).size(), 2);
         QCOMPARE(loop.findChildren<PanelFeed*>(Qt::FindDirectChildrenOnly).size(), 1);
-        QCOMPARE(loop.children().size(), 4);
+        // The UDP games are read at the tick, on the loop's thread, with their three sockets.
+        UdpTelemetry* udp = loop.udpTelemetry();
+        QVERIFY(udp);
+        QCOMPARE(udp->parent(), &loop);
+        QCOMPARE(udp->findChildren<TelemetrySourceUdp*>().size(), 3);
+        QCOMPARE(loop.children().size(), 5);
         ControlLoop* control = loop.findChild<ControlLoop*>(QString(), Qt::FindDirectChildrenOnly);
         QVERIFY(control);
         const QList<QTimer*> loopTimers = control->findChildren<QTimer*>(Qt::FindDirectChildrenOnly);

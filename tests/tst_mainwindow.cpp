@@ -10,6 +10,7 @@
 #include "telemetry/recordingcsv.h"
 #include "telemetry/telemetrysourceudp.h"
 #include "telemetry/telemetrythread.h"
+#include "telemetry/udptelemetry.h"
 #include "ui/forcesoffkeydialog.h"
 #include "ui/forcesviewwidget.h"
 #include "ui/gamesetupdialog.h"
@@ -587,17 +588,20 @@ private slots:
         }
         QCOMPARE(action->isChecked(), accepted);
         TelemetryThread* telemetry = window.background()->telemetry();
-        const auto acceptsRemote = [telemetry]() {
+        // The UDP games are read on the loop's thread.
+        UdpTelemetry* udp = window.background()->udpTelemetry();
+        const auto acceptsRemote = [udp]() {
             bool all = true;
             QMetaObject::invokeMethod(
-                telemetry,
-                [&all, telemetry]() {
+                udp,
+                [&all, udp]() {
                     for (int s : {Telemetry::TELEMETRY_SOURCE_DCS, Telemetry::TELEMETRY_SOURCE_IL2,
                                   Telemetry::TELEMETRY_SOURCE_CONDOR}) {
-                        all = all && static_cast<TelemetrySourceUdp*>(telemetry->source(s))->acceptsRemote();
+                        all = all && udp->source(s)->acceptsRemote();
                     }
                 },
-                Qt::BlockingQueuedConnection);
+                udp->thread() == QThread::currentThread() ? Qt::DirectConnection
+                                                          : Qt::BlockingQueuedConnection);
             return all;
         };
         QTRY_COMPARE_WITH_TIMEOUT(acceptsRemote(), accepted, 5000);

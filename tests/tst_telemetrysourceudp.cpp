@@ -158,35 +158,28 @@ private slots:
         QCOMPARE(log.events.last(), QStringLiteral("record 150"));
     }
 
-    // Datagrams are announced as they arrive (inputReady) and wait in the socket until polled.
-    // pollDelay() tells the worker when the source has work: at once while datagrams wait, when
-    // the time-out expires while a stream runs (more than 1000 ms after the last datagram), and
-    // never while it is idle or its port could not be bound.
-    void pollDelayFollowsTheStream() {
+    // Nothing wakes for a datagram: it waits in the socket, unread, until the next poll (the
+    // tick), which reads it. A source whose port is taken stays silent.
+    void datagramsWaitForThePoll() {
         const quint16 port = UdpTesting::freePort();
         TelemetrySourceDCS source(nullptr, port);
         TelemetrySourceDCS unbound(nullptr, port); // the port is taken
-        useManualClock(source);
         Recorder<TelemetrySourceDCS, DCSTelemetry> log(&source);
-        QSignalSpy ready(&source, &TelemetrySource::inputReady);
-        QCOMPARE(source.pollDelay(), qint64(-1));
+        Recorder<TelemetrySourceDCS, DCSTelemetry> silent(&unbound);
+        QVERIFY(source.isBound());
+        QVERIFY(!unbound.isBound());
+        QVERIFY(!source.hasWaitingDatagram());
 
         QVERIFY(UdpTesting::send(port, dcs("F-16C", 1)));
-        QVERIFY(ready.wait(5000));
-        QCOMPARE(source.pollDelay(), qint64(0));
-        QCOMPARE(unbound.pollDelay(), qint64(-1));
-        QVERIFY(log.events.isEmpty()); // nothing is read before the poll
+        QTRY_VERIFY_WITH_TIMEOUT(source.hasWaitingDatagram(), 5000);
+        QTest::qWait(20);
+        QVERIFY(log.events.isEmpty());
+        unbound.poll();
+        QVERIFY(!unbound.hasWaitingDatagram());
         source.poll();
         QCOMPARE(log.events, QStringList{"start 2 F-16C"});
-
-        const QList<QPair<qint64, qint64>> delays = {{0, 1001}, {900, 101}, {1000, 1}, {1001, 0}, {5000, 0}};
-        for (const auto& [time, delay] : delays) {
-            now_ = time;
-            QCOMPARE(source.pollDelay(), delay);
-        }
-        source.poll();
-        QCOMPARE(log.events, (QStringList{"start 2 F-16C", "record 0", "end"}));
-        QCOMPARE(source.pollDelay(), qint64(-1));
+        QVERIFY(!source.hasWaitingDatagram());
+        QVERIFY(silent.events.isEmpty());
     }
 
     // The base class parses, then warms up while the stream is younger than a second, then
@@ -342,20 +335,22 @@ private slots:
         }
     }
 
-    // A flood is read in bounded bites: the newest datagram of the first 64 counts for one poll,
-    // and the source asks for another poll at once while more wait.
+    // A flood is read in bounded bites: the newest datagram of the first 16 counts for one poll
+    // (one tick), the rest wait for the next.
     void readsBoundedPerPoll() {
         const quint16 port = UdpTesting::freePort();
         ProbeSource source(nullptr, port);
-        const int count = TelemetrySourceUdp::kMaxDatagramsPerPoll + 36;
+        const int count = TelemetrySourceUdp::kMaxDatagramsPerPoll + 10;
         for (int i = 0; i < count; ++i) {
             QVERIFY(UdpTesting::send(port, QByteArray::number(i)));
         }
+        QTRY_VERIFY_WITH_TIMEOUT(source.hasWaitingDatagram(), 5000);
         source.poll();
         QCOMPARE(source.calls,
                  QStringList{QStringLiteral("name %1").arg(TelemetrySourceUdp::kMaxDatagramsPerPoll - 1)});
-        QCOMPARE(source.pollDelay(), qint64(0));
+        QVERIFY(source.hasWaitingDatagram());
         source.poll();
+        QVERIFY(!source.hasWaitingDatagram());
         QCOMPARE(source.calls.mid(1), (QStringList{QStringLiteral("parse %1").arg(count - 1), "warmup 0",
                                                    QStringLiteral("name %1").arg(count - 1), "publish"}));
     }

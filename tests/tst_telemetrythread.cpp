@@ -1,5 +1,6 @@
-// The telemetry worker with its real sources on free loopback ports: which game becomes
-// current, what it passes on, and in which order the control loop's thread receives it.
+// The telemetry worker and the UDP games read at the tick, with their real sources on free
+// loopback ports: which game becomes current, what they pass on, and in which order the control
+// loop's thread receives it.
 
 #include "records/metatypes.h"
 #include "support/fakesimconnect.h"
@@ -11,6 +12,7 @@
 #include "telemetry/telemetrysource.h"
 #include "telemetry/telemetrysourceudp.h"
 #include "telemetry/telemetrythread.h"
+#include "telemetry/udptelemetry.h"
 #include "telemetry/xplane/telemetrysourcexplane.h"
 #include "telemetry/xplane/xplanedatarefs.h"
 #include "telemetry/xplane/xplanerref.h"
@@ -84,30 +86,29 @@ QByteArray flight(int game, bool onGround, float sink, int n) {
            "\nheight=" + (onGround ? "0.7" : "3") + "\nwheelheight=" + (onGround ? "-0.01" : "2.2") + "\n";
 }
 
-// Everything the worker emits, in order, as short texts. Connected through `context`, so
-// the log is written on the context's thread.
-void logSignals(TelemetryThread* worker, QObject* context, QStringList* log) {
-    QObject::connect(worker, &TelemetryThread::telemetrySourceChanged, context,
+// Everything the worker (or the UDP games' reader, W) emits, in order, as short texts.
+// Connected through `context`, so the log is written on the context's thread.
+template <typename W> void logSignals(W* worker, QObject* context, QStringList* log) {
+    QObject::connect(worker, &W::telemetrySourceChanged, context,
                      [log](Telemetry::Source s, const QString& name) {
                          *log << QStringLiteral("source %1 %2").arg(int(s)).arg(name);
                      });
-    QObject::connect(worker, &TelemetryThread::telemetryEnded, context, [log]() { *log << "ended"; });
-    QObject::connect(worker, &TelemetryThread::dcsTelemetryChanged, context, [log](const DCSTelemetry& t) {
+    QObject::connect(worker, &W::telemetryEnded, context, [log]() { *log << "ended"; });
+    QObject::connect(worker, &W::dcsTelemetryChanged, context, [log](const DCSTelemetry& t) {
         *log << QStringLiteral("dcs %1").arg(double(t.airspeed));
     });
-    QObject::connect(
-        worker, &TelemetryThread::shturmovikTelemetryChanged, context,
-        [log](const ShturmovikTelemetry& t) { *log << QStringLiteral("il2 %1").arg(double(t.airspeed)); });
-    QObject::connect(
-        worker, &TelemetryThread::condor2TelemetryChanged, context,
-        [log](const Condor2Telemetry& t) { *log << QStringLiteral("condor %1").arg(double(t.airspeed)); });
+    QObject::connect(worker, &W::shturmovikTelemetryChanged, context, [log](const ShturmovikTelemetry& t) {
+        *log << QStringLiteral("il2 %1").arg(double(t.airspeed));
+    });
+    QObject::connect(worker, &W::condor2TelemetryChanged, context, [log](const Condor2Telemetry& t) {
+        *log << QStringLiteral("condor %1").arg(double(t.airspeed));
+    });
     // X-Plane has no signal of its own: its records are read from the one every game's pass through.
-    QObject::connect(worker, &TelemetryThread::telemetryRecordChanged, context,
-                     [log](const TelemetryRecord& r) {
-                         if (r.source == Telemetry::TELEMETRY_SOURCE_XPLANE) {
-                             *log << QStringLiteral("xplane %1").arg(double(r.flight().airspeed));
-                         }
-                     });
+    QObject::connect(worker, &W::telemetryRecordChanged, context, [log](const TelemetryRecord& r) {
+        if (r.source == Telemetry::TELEMETRY_SOURCE_XPLANE) {
+            *log << QStringLiteral("xplane %1").arg(double(r.flight().airspeed));
+        }
+    });
 }
 
 // The signals or slots a class declares itself, in declaration order, with their access.
@@ -130,21 +131,49 @@ class TstTelemetryThread : public QObject {
     qint64 now_ = 0;
     QStringList log_;
     TelemetryEndpoints endpoints_;
+    std::unique_ptr<LiveGame> live_;
     QScopedPointer<TelemetryThread> worker_;
+    QScopedPointer<UdpTelemetry> games_;
+    // The control loop's tick, which reads the UDP games every 5 ms.
+    QTimer ticker_;
 
-    TelemetrySourceUdp* udp(Telemetry::Source s) const {
-        return qobject_cast<TelemetrySourceUdp*>(worker_->source(s));
+    TelemetrySourceUdp* udp(Telemetry::Source s) const { return games_->source(s); }
+    // A worker and a reader of the UDP games sharing one LiveGame, wired as the program wires
+    // them, on the test's clock.
+    void startWorkers() {
+        games_.reset();
+        worker_.reset(); // sockets closed before new ones bind the ports
+        live_.reset(new LiveGame());
+        worker_.reset(new TelemetryThread(endpoints_, live_.get()));
+        games_.reset(new UdpTelemetry(endpoints_, live_.get()));
+        games_->joinWorker(worker_.data());
+        worker_->setClock([this]() { return now_; });
+        games_->setClock([this]() { return now_; });
+        logSignals(worker_.data(), this, &log_);
+        logSignals(games_.data(), this, &log_);
+        worker_->start();
     }
     quint16 port(int game) const {
         return game == Telemetry::TELEMETRY_SOURCE_DCS   ? endpoints_.dcsPort
                : game == Telemetry::TELEMETRY_SOURCE_IL2 ? endpoints_.il2Port
                                                          : endpoints_.condorPort;
     }
-    // A scan as the worker's timer runs it when a schedule falls due.
-    void tick() { QMetaObject::invokeMethod(worker_.data(), "onTimeout", Qt::DirectConnection); }
+    // A scan as the worker's timer runs it when a schedule falls due, and a tick's reading.
+    void tick() {
+        QMetaObject::invokeMethod(worker_.data(), "onTimeout", Qt::DirectConnection);
+        games_->poll();
+    }
 
 private slots:
-    void initTestCase() { registerMetaTypes(); }
+    void initTestCase() {
+        registerMetaTypes();
+        ticker_.setInterval(5);
+        connect(&ticker_, &QTimer::timeout, this, [this] {
+            if (games_) {
+                games_->poll();
+            }
+        });
+    }
 
     // A started worker on free ports whose sources share a clock the test steps by hand.
     // Datagrams are handled as they arrive; scans of due sources are driven by hand (the
@@ -154,17 +183,18 @@ private slots:
         log_.clear();
         FakeSimConnect::reset();
         endpoints_ = freeEndpoints();
-        worker_.reset(new TelemetryThread(endpoints_));
+        startWorkers();
         for (auto s : {Telemetry::TELEMETRY_SOURCE_DCS, Telemetry::TELEMETRY_SOURCE_IL2,
                        Telemetry::TELEMETRY_SOURCE_CONDOR}) {
             QVERIFY(udp(s));
             QCOMPARE(udp(s)->source(), s);
+            QVERIFY(!worker_->source(s)); // read at the tick, never on the telemetry thread
         }
-        worker_->setClock([this]() { return now_; });
-        logSignals(worker_.data(), this, &log_);
-        worker_->start();
+        ticker_.start();
     }
     void cleanup() {
+        ticker_.stop();
+        games_.reset();
         worker_.reset();
         FakeSimConnect::reset();
     }
@@ -181,12 +211,13 @@ private slots:
                      "public landed(float,float)", "public remoteTelemetryRefused(QString)",
                      "public telemetryRecordChanged(TelemetryRecord)",
                      "public otherSourceIgnored(Telemetry::Source,Telemetry::Source)",
-                     "public warthunderWaiting(QString)"}));
+                     "public warthunderWaiting(QString)", "public acceptRemoteTelemetryChanged(bool)"}));
         QCOMPARE(ownMethods(TelemetryThread::staticMetaObject, QMetaMethod::Slot),
                  (QStringList{"public start()", "public startReplay(QString)", "public stopReplay()",
                               "public pauseReplay(bool)", "public seekReplay(qlonglong)",
                               "public setReplayLooping(bool)", "public setAcceptRemoteTelemetry(bool)",
-                              "public sendMsfsAxes(PositionInput,bool,bool)", "private onTimeout()"}));
+                              "public otherStreamEnded()", "public sendMsfsAxes(PositionInput,bool,bool)",
+                              "private onTimeout()"}));
         QCOMPARE(ownMethods(TelemetrySource::staticMetaObject, QMetaMethod::Signal),
                  (QStringList{"public telemetrySourceChanged(Telemetry::Source,QString)",
                               "public telemetryEnded()", "public landed(float)", "public inputReady()",
@@ -262,7 +293,7 @@ private slots:
         QFETCH(int, game);
         QFETCH(bool, startsOnGround);
         QFETCH(float, sink);
-        QSignalSpy landed(worker_.data(), &TelemetryThread::landed);
+        QSignalSpy landed(games_.data(), &UdpTelemetry::landed);
         for (int n = 0; n < 10; ++n) {
             const bool onGround = startsOnGround || n >= 7;
             const qsizetype before = log_.size();
@@ -318,12 +349,12 @@ private slots:
                                                 (first == 5 ? "Generic glider" : "Generic warbird"));
         QCOMPARE(worker_->currentSource(), firstSource);
 
-        QSignalSpy secondReady(udp(secondSource), &TelemetrySource::inputReady);
         QSignalSpy ignored(worker_.data(), &TelemetryThread::otherSourceIgnored);
         QVERIFY(UdpTesting::send(port(second), datagram(second, 1, "Su-27")));
         QVERIFY(UdpTesting::send(port(second), datagram(second, 2, "MiG-29A")));
-        QTRY_VERIFY_WITH_TIMEOUT(secondReady.count() > 0, 5000);
         // The pilot hears of the game that is not heard, once for the stream, naming both.
+        QTRY_COMPARE_WITH_TIMEOUT(ignored.count(), 1, 5000);
+        QTest::qWait(20);
         QCOMPARE(ignored.count(), 1);
         QCOMPARE(ignored.at(0).at(0).value<Telemetry::Source>(), secondSource);
         QCOMPARE(ignored.at(0).at(1).value<Telemetry::Source>(), firstSource);
@@ -331,7 +362,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(log_.size(), 2, 5000);
         QCOMPARE(log_.at(1), record(first, 20));
         QVERIFY(!udp(secondSource)->isActive());
-        QCOMPARE(udp(secondSource)->pollDelay(), qint64(0)); // its datagrams wait in the socket
+        QVERIFY(udp(secondSource)->hasWaitingDatagram()); // its datagrams wait in the socket
 
         // The first game falls silent for more than a second: its stream ends with the zero
         // record, and the waiting game announces at the latest at the next scan.
@@ -345,6 +376,33 @@ private slots:
         QVERIFY(UdpTesting::send(port(second), datagram(second, 30, "MiG-29A")));
         QTRY_COMPARE_WITH_TIMEOUT(log_.size(), 6, 5000);
         QCOMPARE(log_.last(), record(second, 30));
+    }
+
+    // One game flies at a time across both threads: while a game of the telemetry thread (MSFS
+    // here) streams, a UDP game is not heard and the pilot is told once; a UDP source that starts
+    // a stream anyway (polled just as the other began) forgets it without a word. Once the other
+    // stream ends, the UDP game announces at the next tick, named after its newest datagram.
+    void oneLiveGameAcrossThreads() {
+        const auto dcsGame = Telemetry::TELEMETRY_SOURCE_DCS;
+        const auto msfs = Telemetry::TELEMETRY_SOURCE_MSFS;
+        QVERIFY(live_->claim(msfs));
+        QSignalSpy ignored(worker_.data(), &TelemetryThread::otherSourceIgnored);
+        QVERIFY(UdpTesting::send(endpoints_.dcsPort, dcs("F-16C", 1)));
+        QTRY_COMPARE_WITH_TIMEOUT(ignored.count(), 1, 5000);
+        QCOMPARE(ignored.at(0).at(0).value<Telemetry::Source>(), dcsGame);
+        QCOMPARE(ignored.at(0).at(1).value<Telemetry::Source>(), msfs);
+        udp(dcsGame)->poll();
+        QVERIFY(log_.isEmpty());
+        QVERIFY(!udp(dcsGame)->isActive());
+        QCOMPARE(worker_->currentSource(), msfs);
+
+        QVERIFY(UdpTesting::send(endpoints_.dcsPort, dcs("MiG-29A", 2)));
+        QTRY_VERIFY_WITH_TIMEOUT(udp(dcsGame)->hasWaitingDatagram(), 5000);
+        QVERIFY(live_->release(msfs));
+        tick();
+        QCOMPARE(log_, QStringList{"source 2 MiG-29A"});
+        QCOMPARE(worker_->currentSource(), dcsGame);
+        QCOMPARE(ignored.count(), 1);
     }
 
     // A pause of 900 ms, or of exactly 1000 ms, keeps the stream; a longer one ends it, and the
@@ -373,8 +431,6 @@ private slots:
         now_ = 100;
         QVERIFY(UdpTesting::send(endpoints_.dcsPort, dcs("F-16C", 1)));
         QTRY_COMPARE_WITH_TIMEOUT(log_.size(), 2, 5000);
-        // The worker's timer waits for the stream's time-out alone, not for a poll period.
-        QCOMPARE(udp(Telemetry::TELEMETRY_SOURCE_DCS)->pollDelay(), qint64(1001));
 
         now_ = 100 + pause;
         tick();
@@ -449,10 +505,7 @@ private slots:
             }
         });
         endpoints_.warthunderUrl = QUrl(QStringLiteral("http://127.0.0.1:%1/state").arg(game.serverPort()));
-        worker_.reset(); // its sockets must be closed before the new worker binds the ports
-        worker_.reset(new TelemetryThread(endpoints_));
-        logSignals(worker_.data(), this, &log_);
-        worker_->start();
+        startWorkers();
         auto* network =
             worker_->source(Telemetry::TELEMETRY_SOURCE_WARTHUNDER)->findChild<QNetworkAccessManager*>();
         QVERIFY(network);
@@ -580,7 +633,7 @@ private slots:
     void xplaneOnAnotherComputerWaitsForConsent() {
         worker_.reset();
         endpoints_.xplaneHost = QStringLiteral("192.0.2.7");
-        worker_.reset(new TelemetryThread(endpoints_));
+        worker_.reset(new TelemetryThread(endpoints_, live_.get()));
         QSignalSpy refused(worker_.data(), &TelemetryThread::remoteTelemetryRefused);
         worker_->setClock([this]() { return now_; });
         worker_->start();
@@ -593,20 +646,24 @@ private slots:
         QCOMPARE(refused.count(), 1);
     }
 
-    // With the worker on its own thread, the control loop's thread learns of the stream
-    // before its first record, and of the all-zero record before the end.
+    // With the UDP games read on a ticking thread of their own (the control thread), another
+    // thread learns of the stream before its first record, and of the all-zero record before the end.
     void streamOrderAcrossThreads() {
+        games_.reset();
         worker_.reset();
         const TelemetryEndpoints endpoints = freeEndpoints();
-        auto* worker = new TelemetryThread(endpoints);
+        auto* games = new UdpTelemetry(endpoints, nullptr);
+        auto* tick = new QTimer(games);
+        connect(tick, &QTimer::timeout, games, &UdpTelemetry::poll);
         QStringList log;
         QObject receiver;
-        logSignals(worker, &receiver, &log);
+        logSignals(games, &receiver, &log);
         QThread thread;
-        connect(&thread, &QThread::finished, worker, &QObject::deleteLater);
+        connect(&thread, &QThread::finished, games, &QObject::deleteLater);
         thread.start(QThread::InheritPriority);
-        worker->moveToThread(&thread);
-        QMetaObject::invokeMethod(worker, &TelemetryThread::start, Qt::QueuedConnection);
+        games->moveToThread(&thread);
+        QMetaObject::invokeMethod(
+            tick, [tick] { tick->start(5); }, Qt::QueuedConnection);
 
         QTimer game;
         connect(&game, &QTimer::timeout, this,

@@ -1,0 +1,130 @@
+#include "telemetry/udptelemetry.h"
+
+#include "telemetry/aircraftname.h"
+#include "telemetry/telemetrylog.h"
+#include "telemetry/telemetrysourcecondor2.h"
+#include "telemetry/telemetrysourcedcs.h"
+#include "telemetry/telemetrysourceshturmovik.h"
+#include "telemetry/telemetrysourceudp.h"
+#include "telemetry/telemetrythread.h"
+
+#include <type_traits>
+
+UdpTelemetry::UdpTelemetry(const TelemetryEndpoints& endpoints, LiveGame* live, QObject* parent)
+    : QObject(parent), ownLive_(live ? nullptr : new LiveGame()), live_(live ? live : ownLive_.get()),
+      replaysSeen_(live_->replays()), generationSeen_(live_->generation()) {
+    // The games, in scan order; every connection is direct, as sources and reader share a thread.
+    addGame(Telemetry::TELEMETRY_SOURCE_DCS, new TelemetrySourceDCS(this, endpoints.dcsPort),
+            &TelemetrySourceDCS::telemetryChanged, &UdpTelemetry::dcsTelemetryChanged);
+    addGame(Telemetry::TELEMETRY_SOURCE_IL2, new TelemetrySourceShturmovik(this, endpoints.il2Port),
+            &TelemetrySourceShturmovik::telemetryChanged, &UdpTelemetry::shturmovikTelemetryChanged);
+    addGame(Telemetry::TELEMETRY_SOURCE_CONDOR, new TelemetrySourceCondor2(this, endpoints.condorPort),
+            &TelemetrySourceCondor2::telemetryChanged, &UdpTelemetry::condor2TelemetryChanged);
+}
+
+UdpTelemetry::~UdpTelemetry() = default;
+
+template <typename S, typename R>
+void UdpTelemetry::addGame(Telemetry::Source index, S* source, void (S::*changed)(R),
+                           void (UdpTelemetry::*named)(R)) {
+    sources_[index] = source;
+    connect(
+        source, changed, this,
+        [this, index, named](const std::decay_t<R>& record) {
+            emit(this->*named)(record);
+            if (const auto landing = touchdown_.observe(record)) {
+                emit landed(landing->sinkRate, landing->airspeed);
+            }
+            emit telemetryRecordChanged(TelemetryRecord(index, record));
+        },
+        Qt::DirectConnection);
+    connect(source, &TelemetrySource::senderRefused, this, &UdpTelemetry::remoteTelemetryRefused,
+            Qt::DirectConnection);
+    connect(
+        source, &TelemetrySource::telemetrySourceChanged, this,
+        [this, source](Telemetry::Source s, const QString& name) {
+            // Another game's stream may have started on the telemetry thread since this tick
+            // asked: then this one is not heard after all, and starts afresh once that one ends.
+            if (!live_->claim(s)) {
+                source->forgetStream();
+                return;
+            }
+            touchdown_.reset();
+            TelemetryLog::streamStarted(s, AircraftName::cut(name));
+            // Whatever a source reads, a name stays short enough for every row it is part of.
+            emit telemetrySourceChanged(s, AircraftName::cut(name));
+        },
+        Qt::DirectConnection);
+    connect(
+        source, &TelemetrySource::telemetryEnded, this,
+        [this, index]() {
+            live_->release(index);
+            touchdown_.reset();
+            TelemetryLog::streamEnded(index);
+            emit telemetryEnded();
+        },
+        Qt::DirectConnection);
+}
+
+void UdpTelemetry::joinWorker(TelemetryThread* worker) {
+    connect(this, &UdpTelemetry::remoteTelemetryRefused, worker, &TelemetryThread::remoteTelemetryRefused);
+    connect(this, &UdpTelemetry::otherSourceIgnored, worker, &TelemetryThread::otherSourceIgnored);
+    connect(this, &UdpTelemetry::telemetryEnded, worker, &TelemetryThread::otherStreamEnded);
+    connect(worker, &TelemetryThread::acceptRemoteTelemetryChanged, this,
+            &UdpTelemetry::setAcceptRemoteTelemetry);
+}
+
+void UdpTelemetry::setClock(const TelemetrySource::Clock& clock) {
+    for (TelemetrySource* s : sources_) {
+        if (s) {
+            s->setClock(clock);
+        }
+    }
+}
+
+void UdpTelemetry::setAcceptRemoteTelemetry(bool accept) {
+    for (TelemetrySource* s : sources_) {
+        if (s) {
+            s->setAcceptRemote(accept);
+        }
+    }
+}
+
+void UdpTelemetry::poll() {
+    // A replay that started since the last tick cut the live game's stream short: forgotten
+    // without a word, so that the game announces itself afresh once the replay has ended.
+    const uint64_t replays = live_->replays();
+    if (replays != replaysSeen_) {
+        replaysSeen_ = replays;
+        for (TelemetrySourceUdp* s : sources_) {
+            if (s) {
+                s->forgetStream();
+            }
+        }
+        touchdown_.reset();
+    }
+    // The rule is read again for each game: once one has started a stream, the others wait.
+    for (int i = 1; i < kSlots; ++i) {
+        TelemetrySourceUdp* s = sources_[i];
+        if (!s) {
+            continue;
+        }
+        const auto game = static_cast<Telemetry::Source>(i);
+        if (live_->mayRun(game)) {
+            s->poll();
+            continue;
+        }
+        const uint64_t generation = live_->generation();
+        if (generation != generationSeen_) {
+            generationSeen_ = generation;
+            ignoredTold_ = 0;
+        }
+        const Telemetry::Source current = live_->current();
+        // The pilot may have started the second game on purpose: told once per stream.
+        if (current != Telemetry::TELEMETRY_SOURCE_NONE && !live_->replaying() &&
+            !(ignoredTold_ & (1u << i)) && s->hasWaitingDatagram()) {
+            ignoredTold_ |= 1u << i;
+            emit otherSourceIgnored(game, current);
+        }
+    }
+}
