@@ -8,6 +8,8 @@
 #   bench/run_program_bench.sh [BUILD_DIR]
 #   IDLE_S=30 STREAM_S=30 (seconds per phase); PROGRAM=path runs another build of the program.
 #   TAB=forces starts the window on its "Forces" tab, so that the live plot is on screen in front.
+#   PERF=1 also measures each phase's exact run time per thread with perf stat (task-clock),
+#   which the tick-sampled CPU figures only approximate.
 #   LOAD=N keeps N busy loops running at ordinary priority through every phase, as a game
 #   loading the CPU does (LOAD=2 fills both cores of a two-core machine).
 # Needs the targets grovik-trennal-fakehid and trennal-bench-profile, and python3.
@@ -137,6 +139,11 @@ def rss_mib():
 def phase(seconds, stream):
     """Runs one phase; returns its times, CPU figures, RSS samples and the G changes sent."""
     sock = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+    counter = None
+    if os.environ.get("PERF") == "1" and shutil.which("perf") and seconds > 2:
+        counter = subprocess.Popen(["perf", "stat", "--per-thread", "-x,", "-e", "task-clock", "-p",
+                                    str(pid), "--", "sleep", str(seconds - 1)],
+                                   stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
     changes = []
     rss = [rss_mib()]
     t0 = time.monotonic_ns()
@@ -181,8 +188,20 @@ def phase(seconds, stream):
     rss.append(rss_mib())
     span = (t1 - t0) / 1e9
     cpu = {n: 100.0 * (threads1.get(n, 0) - threads0.get(n, 0)) / span for n in threads1}
+    exact = {}
+    if counter:
+        # "name-tid,msec,msec,task-clock,...": summed per thread name, % of one core.
+        for line in counter.communicate()[1].splitlines():
+            f = line.split(",")
+            if len(f) > 3 and f[3].startswith("task-clock"):
+                try:
+                    ms = float(f[1])
+                except ValueError:
+                    continue
+                n = f[0].rsplit("-", 1)[0]
+                exact[n] = exact.get(n, 0.0) + ms / (10.0 * (seconds - 1))
     return dict(t0=t0, t1=t1, cpu=cpu, total=100.0 * (total1 - total0) / span, rss=rss,
-                changes=changes)
+                changes=changes, exact=exact)
 
 
 
@@ -267,6 +286,15 @@ for _, _, ph in phases:
     names |= set(ph["cpu"])
 for n in sorted(names, key=lambda n: -stream["cpu"].get(n, 0)):
     print(f"  {n:16} " + " ".join(f"{ph['cpu'].get(n, 0):6.2f}" for _, _, ph in phases))
+
+if any(ph["exact"] for _, _, ph in phases):
+    print("perf task-clock per thread, % of one core (" + " / ".join(n for n, _, _ in phases) + "):")
+    exact_names = set()
+    for _, _, ph in phases:
+        exact_names |= set(ph["exact"])
+    for n in sorted(exact_names, key=lambda n: -stream["exact"].get(n, 0)):
+        print(f"  {n:16} " + " ".join(f"{ph['exact'].get(n, 0):6.2f}" for _, _, ph in phases))
+    print(f"  {'all threads':16} " + " ".join(f"{sum(ph['exact'].values()):6.2f}" for _, _, ph in phases))
 
 lat = []
 for sent, old, new in stream["changes"]:

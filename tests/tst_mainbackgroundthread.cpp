@@ -7,6 +7,7 @@
 #include "support/fakehid.h"
 #include "support/loophelpers.h"
 #include "support/reportbytes.h"
+#include "support/udptesting.h"
 #include "telemetry/telemetrysourceudp.h"
 #include "telemetry/telemetrythread.h"
 #include "telemetry/udptelemetry.h"
@@ -310,6 +311,64 @@ private slots:
         QCOMPARE(log.join(' '), applied);
     }
 
+    // A UDP game's datagrams wait in their socket until a tick reads them: nothing wakes in
+    // between. The first announces the stream, the newest of the next ones drives the forces
+    // from the tick that reads it on.
+    void udpGamesAreReadAtTheTick_data() {
+        QTest::addColumn<int>("game");
+        QTest::addColumn<QByteArray>("first");
+        QTest::addColumn<QByteArray>("newest");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("DCS") << int(Telemetry::TELEMETRY_SOURCE_DCS)
+                             << QByteArray("F-16C;250;0;0;1;0;0;0;0;0")
+                             << QByteArray("F-16C;250;0;0;3;0;0;0;0;0") << "F-16C";
+        QTest::newRow("Condor") << int(Telemetry::TELEMETRY_SOURCE_CONDOR) << QByteArray("airspeed=50\n")
+                                << QByteArray("airspeed=60\n") << "Generic glider";
+    }
+    void udpGamesAreReadAtTheTick() {
+        QFETCH(int, game);
+        QFETCH(QByteArray, first);
+        QFETCH(QByteArray, newest);
+        QFETCH(QString, name);
+        TelemetryEndpoints endpoints;
+        endpoints.dcsPort = UdpTesting::freePort();
+        endpoints.il2Port = UdpTesting::freePort();
+        endpoints.condorPort = UdpTesting::freePort();
+        const quint16 port =
+            game == Telemetry::TELEMETRY_SOURCE_DCS ? endpoints.dcsPort : endpoints.condorPort;
+        MainBackgroundThread loop(endpoints);
+        loop.changeSettingsModerately(elevatorWeight());
+        QSignalSpy started(&loop, &MainBackgroundThread::telemetrySourceChanged);
+        QSignalSpy rows(&loop, &MainBackgroundThread::recordReceived);
+
+        QVERIFY(UdpTesting::send(port, first));
+        QTRY_VERIFY_WITH_TIMEOUT(loop.udpTelemetry()->source(game)->hasWaitingDatagram(), 5000);
+        QTest::qWait(20);
+        QCOMPARE(started.count(), 0);
+        tick(loop);
+        QCOMPARE(started.count(), 1);
+        QCOMPARE(started.at(0).at(0).value<Telemetry::Source>(), Telemetry::Source(game));
+        QCOMPARE(started.at(0).at(1).toString(), name);
+        QCOMPARE(rows.count(), 0);
+
+        QVERIFY(UdpTesting::send(port, first));
+        QVERIFY(UdpTesting::send(port, newest));
+        QTRY_VERIFY_WITH_TIMEOUT(loop.udpTelemetry()->source(game)->hasWaitingDatagram(), 5000);
+        QTest::qWait(20);
+        QCOMPARE(rows.count(), 0);
+        tick(loop);
+        QCOMPARE(rows.count(), 1);
+        const RecordingRow row = rows.at(0).at(0).value<RecordingRow>();
+        QCOMPARE(row.source, Telemetry::Source(game));
+        if (game == Telemetry::TELEMETRY_SOURCE_DCS) {
+            QCOMPARE(row.telemetry.gForce, 3.0f);
+            QCOMPARE(elevatorForce(loop), -30.0f);
+        } else {
+            QCOMPARE(row.telemetry.airspeed, 216.0f); // 60 m/s
+        }
+        QCOMPARE(loop.telemetry()->currentSource(), Telemetry::Source(game));
+    }
+
     // The window hears of positions and records every 7th tick (under 30 times a second), and
     // always of the latest: here record i carries G = i and precedes tick i. A moving stick is
     // shown at each of those ticks; a stick at rest only once, and a record that repeats itself
@@ -542,7 +601,7 @@ private slots:
         QVERIFY(telemetryThread->isRunning());
         QCOMPARE(telemetryThread->parent(), nullptr);
         const QList<QObject*> owned = telemetry->findChildren<QObject*>();
-        QVERIFY(owned.size() >= 11); // timer, five sources, three sockets, network client ...
+        QVERIFY(owned.size() >= 6); // timer, three sources, the replay, network client, X-Plane socket ...
         for (QObject* o : owned) {
             QVERIFY2(o->thread() == telemetryThread, o->metaObject()->className());
         }
