@@ -28,9 +28,10 @@ MainBackgroundThread::MainBackgroundThread(QObject* parent)
 MainBackgroundThread::MainBackgroundThread(const TelemetryEndpoints& endpoints, QObject* parent)
     : QObject(parent), links_{new DeviceLink(DeviceLink::Joystick, this),
                               new DeviceLink(DeviceLink::Rudder, this)},
-      feed_(new PanelFeed(this)), loop_(new ControlLoop(links_[0], links_[1], feed_, &mailbox_, this)),
-      udp_(new UdpTelemetry(endpoints, &liveGame_, this)),
-      telemetry_(new TelemetryThread(endpoints, &liveGame_)), telemetryThread_(new QThread()) {
+      feed_(new PanelFeed(this)), liveGame_(new LiveGame()),
+      loop_(new ControlLoop(links_[0], links_[1], feed_, &mailbox_, this)),
+      udp_(new UdpTelemetry(endpoints, liveGame_.get(), this)),
+      telemetry_(new TelemetryThread(endpoints, liveGame_.get())), telemetryThread_(new QThread()) {
     hid_init();
 
     // A loss is announced from the device's own thread, at once.
@@ -152,6 +153,8 @@ void MainBackgroundThread::stopWorkers(qint64 deadlineMs) {
         // reports matter more than a clean exit.
         if (telemetryThread_->wait(TelemetryJoinMs)) {
             delete telemetryThread_;
+        } else {
+            (void)liveGame_.release();
         }
         telemetryThread_ = nullptr;
         telemetry_ = nullptr;

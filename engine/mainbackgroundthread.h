@@ -21,6 +21,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 
 class ControlLoop;
 class PanelFeed;
@@ -147,8 +148,9 @@ private:
     DeviceLink* links_[2];
     PanelFeed* feed_;
     TelemetryMailbox mailbox_;
-    // Which game flies, shared by the telemetry thread and the tick; outlives both.
-    LiveGame liveGame_;
+    // Which game flies, shared by the telemetry thread and the tick; left to a telemetry
+    // thread that could not be joined, which may still read it.
+    std::unique_ptr<LiveGame> liveGame_;
     ControlLoop* loop_;
     UdpTelemetry* udp_;
     TelemetryThread* telemetry_;

@@ -123,6 +123,10 @@ void TelemetryThread::addGame(Telemetry::Source index, S* source, void (S::*chan
     connect(
         source, changed, this,
         [this, index, named](const std::decay_t<R>& record) {
+            // Only the live game drives the forces, whichever thread won the race to start first.
+            if (live_->current() != index) {
+                return;
+            }
             if (named) {
                 emit(this->*named)(record);
             }

@@ -31,6 +31,10 @@ void UdpTelemetry::addGame(Telemetry::Source index, S* source, void (S::*changed
     connect(
         source, changed, this,
         [this, index, named](const std::decay_t<R>& record) {
+            // Only the live game drives the forces: a replay may have begun since this tick asked.
+            if (live_->current() != index) {
+                return;
+            }
             emit(this->*named)(record);
             if (const auto landing = touchdown_.observe(record)) {
                 emit landed(landing->sinkRate, landing->airspeed);

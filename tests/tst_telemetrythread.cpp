@@ -403,6 +403,15 @@ private slots:
         QCOMPARE(log_, QStringList{"source 2 MiG-29A"});
         QCOMPARE(worker_->currentSource(), dcsGame);
         QCOMPARE(ignored.count(), 1);
+
+        // A replay that begins on the telemetry thread while the tick reads a datagram: the
+        // record is not heard.
+        ticker_.stop();
+        QVERIFY(UdpTesting::send(endpoints_.dcsPort, dcs("MiG-29A", 3)));
+        QTRY_VERIFY_WITH_TIMEOUT(udp(dcsGame)->hasWaitingDatagram(), 5000);
+        live_->setReplaying(true);
+        udp(dcsGame)->poll();
+        QCOMPARE(log_, QStringList{"source 2 MiG-29A"});
     }
 
     // A pause of 900 ms, or of exactly 1000 ms, keeps the stream; a longer one ends it, and the
