@@ -55,6 +55,12 @@ MainBackgroundThread::MainBackgroundThread(const TelemetryEndpoints& endpoints, 
         loop_->endStream();
         feed_->forgetRecord();
         emit telemetryEnded();
+        // A UDP game may have started at the tick before this end arrived: the window is told
+        // of it again, so that it shows the game that flies.
+        const Telemetry::Source live = liveGame_->current();
+        if (udp_->source(live)) {
+            emit telemetrySourceChanged(live, udp_->liveName());
+        }
     });
     connect(telemetry_, &TelemetryThread::telemetrySourceChanged, this,
             &MainBackgroundThread::telemetrySourceChanged);

@@ -54,9 +54,10 @@ void UdpTelemetry::addGame(Telemetry::Source index, S* source, void (S::*changed
                 return;
             }
             touchdown_.reset();
-            TelemetryLog::streamStarted(s, AircraftName::cut(name));
             // Whatever a source reads, a name stays short enough for every row it is part of.
-            emit telemetrySourceChanged(s, AircraftName::cut(name));
+            liveName_ = AircraftName::cut(name);
+            TelemetryLog::streamStarted(s, liveName_);
+            emit telemetrySourceChanged(s, liveName_);
         },
         Qt::DirectConnection);
     connect(

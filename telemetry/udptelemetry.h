@@ -44,6 +44,8 @@ public:
         return (index > 0 && index < kSlots) ? sources_[index] : nullptr;
     }
     LiveGame* liveGame() const { return live_; }
+    // The aircraft of the stream announced last.
+    const QString& liveName() const { return liveName_; }
     // Speaks through the telemetry worker where the window listens (senders refused, a game
     // ignored), takes the user's choice about other computers from it, and tells it when a
     // stream ends so that its games may run again. Either side may be on another thread.
@@ -78,4 +80,5 @@ private:
     unsigned ignoredTold_ = 0;
     TelemetrySourceUdp* sources_[kSlots] = {};
     TouchdownDetector touchdown_;
+    QString liveName_;
 };

@@ -369,6 +369,29 @@ private slots:
         QCOMPARE(loop.telemetry()->currentSource(), Telemetry::Source(game));
     }
 
+    // The end of a telemetry-thread game's stream that reaches the loop after a UDP game has
+    // started at a tick: the window hears the end, then the UDP game again.
+    void otherThreadsEndAfterUdpStart() {
+        TelemetryEndpoints endpoints;
+        endpoints.dcsPort = UdpTesting::freePort();
+        endpoints.il2Port = UdpTesting::freePort();
+        endpoints.condorPort = UdpTesting::freePort();
+        MainBackgroundThread loop(endpoints);
+        QStringList log;
+        connect(&loop, &MainBackgroundThread::telemetrySourceChanged, this,
+                [&](Telemetry::Source s, const QString& name) {
+                    log << QStringLiteral("%1 %2").arg(int(s)).arg(name);
+                });
+        connect(&loop, &MainBackgroundThread::telemetryEnded, this, [&] { log << "ended"; });
+        QVERIFY(UdpTesting::send(endpoints.dcsPort, "F-16C;250;0;0;1;0;0;0;0;0"));
+        QTRY_VERIFY_WITH_TIMEOUT(
+            loop.udpTelemetry()->source(Telemetry::TELEMETRY_SOURCE_DCS)->hasWaitingDatagram(), 5000);
+        tick(loop);
+        TelemetryThread* worker = loop.telemetry();
+        QMetaObject::invokeMethod(worker, [worker] { emit worker->telemetryEnded(); });
+        QTRY_COMPARE_WITH_TIMEOUT(log, (QStringList{"2 F-16C", "ended", "2 F-16C"}), 5000);
+    }
+
     // The window hears of positions and records every 7th tick (under 30 times a second), and
     // always of the latest: here record i carries G = i and precedes tick i. A moving stick is
     // shown at each of those ticks; a stick at rest only once, and a record that repeats itself
