@@ -4,6 +4,7 @@
 #include "app/recordingcontroller.h"
 #include "engine/controlthread.h"
 #include "engine/mainbackgroundthread.h"
+#include "profiles/profilesession.h"
 #include "telemetry/flightrecorder.h"
 #include "telemetry/telemetrysourceudp.h"
 #include "telemetry/telemetrythread.h"
@@ -62,7 +63,8 @@ const QString kTabsGroup = QStringLiteral("tabs");
 
 MainWindow::MainWindow(QWidget* parent)
     : QMainWindow(parent), ui_(std::make_unique<Ui::MainWindow>()),
-      icon_(QStringLiteral("grovik_logo_icon_inverted.png")), background_(new MainBackgroundThread()) {
+      icon_(QStringLiteral("grovik_logo_icon_inverted.png")), background_(new MainBackgroundThread()),
+      session_(new ProfileSession(this)) {
     // Made first, so that Tab reaches the forces' controls before the editor's.
     buildForcesToolBar();
     ui_->setupUi(this);
@@ -73,15 +75,16 @@ MainWindow::MainWindow(QWidget* parent)
     // reaches the status panel before the profile editor, which may then load a profile.
     StatusWidget* status = ui_->status_widget;
     ThreeAxisEffectsWidget* editor = ui_->effect_settings_widget;
+    editor->setSession(session_);
     connect(status, &StatusWidget::telemetryOverrideDisabled, background_,
             &MainBackgroundThread::disableTelemetryOverride);
     connect(status, &StatusWidget::telemetryOverrideEnabled, background_,
             &MainBackgroundThread::enableTelemetryOverride);
     connect(status, &StatusWidget::telemetryOverrided, background_, &MainBackgroundThread::overrideTelemetry);
     connect(status, &StatusWidget::landed, background_, &MainBackgroundThread::setLanded);
-    connect(editor, &ThreeAxisEffectsWidget::suddenValueChange, background_,
+    connect(session_, &ProfileSession::suddenValueChange, background_,
             &MainBackgroundThread::changeSettingsSuddenly);
-    connect(editor, &ThreeAxisEffectsWidget::moderateValueChange, background_,
+    connect(session_, &ProfileSession::moderateValueChange, background_,
             &MainBackgroundThread::changeSettingsModerately);
     // Notes about the stream or profile before go first, so that what the editor says of the
     // new one stays.
@@ -92,10 +95,10 @@ MainWindow::MainWindow(QWidget* parent)
     connect(background_, &MainBackgroundThread::telemetrySourceChanged, status,
             &StatusWidget::changeTelemetrySource);
     connect(background_, &MainBackgroundThread::telemetryEnded, status, &StatusWidget::endTelemetry);
-    connect(background_, &MainBackgroundThread::telemetrySourceChanged, editor,
-            &ThreeAxisEffectsWidget::selectProfileFor);
+    connect(background_, &MainBackgroundThread::telemetrySourceChanged, session_,
+            &ProfileSession::selectProfileFor);
     // An aircraft that is no longer flying needs no profile of its own.
-    connect(background_, &MainBackgroundThread::telemetryEnded, editor, &ThreeAxisEffectsWidget::endStream);
+    connect(background_, &MainBackgroundThread::telemetryEnded, session_, &ProfileSession::endStream);
     connect(background_, &MainBackgroundThread::forcesSent, editor, &ThreeAxisEffectsWidget::showCentres);
     connect(background_, &MainBackgroundThread::joystickConnected, status, &StatusWidget::connectJoystick);
     connect(background_, &MainBackgroundThread::joystickDisconnected, status,
@@ -163,9 +166,9 @@ MainWindow::MainWindow(QWidget* parent)
     restoreUnsavedAction_->setObjectName(QStringLiteral("restore_unsaved_action"));
     restoreUnsavedAction_->setEnabled(false);
     connect(restoreUnsavedAction_, &QAction::triggered, editor, &ThreeAxisEffectsWidget::restoreSetAside);
-    connect(editor, &ThreeAxisEffectsWidget::setAsideChanged, restoreUnsavedAction_, &QAction::setEnabled);
-    connect(editor, &ThreeAxisEffectsWidget::profileChanged, this, &MainWindow::clearContextMessage);
-    connect(editor, &ThreeAxisEffectsWidget::statusMessage, this, &MainWindow::showContextMessage);
+    connect(session_, &ProfileSession::setAsideChanged, restoreUnsavedAction_, &QAction::setEnabled);
+    connect(session_, &ProfileSession::profileChanged, this, &MainWindow::clearContextMessage);
+    connect(session_, &ProfileSession::statusMessage, this, &MainWindow::showContextMessage);
 
     // The editor scrolls as a whole when the window is smaller than its least size.
     auto* editorScroll = new QScrollArea(ui_->centralwidget);

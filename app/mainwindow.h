@@ -11,6 +11,7 @@ namespace Ui {
 class MainWindow;
 }
 class QAction;
+class ProfileSession;
 class ForcesToolBar;
 class GlobalShortcut;
 class QMenu;
@@ -110,6 +111,8 @@ private:
     std::unique_ptr<Ui::MainWindow> ui_;
     QIcon icon_;
     MainBackgroundThread* background_;
+    // The profile being edited; the editor shows it and the loop gets its changes.
+    ProfileSession* session_;
     RecordingController* recording_ = nullptr;
     ForcesViewWidget* forcesView_ = nullptr;
     ControlThread* controlThread_ = nullptr;

@@ -1,6 +1,7 @@
 #include "app/mainwindow.h"
 #include "app/recordingcontroller.h"
 #include "engine/mainbackgroundthread.h"
+#include "profiles/profilesession.h"
 #include "profiles/profilestore.h"
 #include "records/effectsprofile.h"
 #include "records/metatypes.h"
@@ -345,15 +346,18 @@ private slots:
             asked << text;
             return QMessageBox::StandardButton(answer);
         });
-        editor->selectProfileFor(Telemetry::TELEMETRY_SOURCE_DCS, QStringLiteral("F-5E"));
+        window.findChild<ProfileSession*>()->selectProfileFor(Telemetry::TELEMETRY_SOURCE_DCS,
+                                                              QStringLiteral("F-5E"));
         if (renamed) {
             editor->findChild<QLineEdit*>(QStringLiteral("profile_comment_input"))
                 ->setText(QStringLiteral("soft"));
         } else {
             addEffect(window.findChild<QWidget*>(QStringLiteral("elevator_effects_widget")), 3);
         }
-        editor->selectProfileFor(Telemetry::TELEMETRY_SOURCE_DCS, QStringLiteral("MiG-21"));
-        QVERIFY(editor->canRestoreSetAside() && !editor->hasUnsavedChanges());
+        window.findChild<ProfileSession*>()->selectProfileFor(Telemetry::TELEMETRY_SOURCE_DCS,
+                                                              QStringLiteral("MiG-21"));
+        QVERIFY(window.findChild<ProfileSession*>()->canRestoreSetAside() &&
+                !window.findChild<ProfileSession*>()->hasUnsavedChanges());
 
         QCOMPARE(window.close(), closes);
 
@@ -361,8 +365,9 @@ private slots:
                  qPrintable(asked.value(0)));
         QCOMPARE(readA() != original, !renamed && answer == QMessageBox::Save);
         // Nothing set aside is lost without the pilot saying so.
-        QCOMPARE(editor->canRestoreSetAside(), answer == QMessageBox::Cancel);
-        QCOMPARE(currentEffectsProfile().metadata.comment, renamed ? QStringLiteral("soft") : QString());
+        QCOMPARE(window.findChild<ProfileSession*>()->canRestoreSetAside(), answer == QMessageBox::Cancel);
+        QCOMPARE(window.findChild<ProfileSession*>()->profile().metadata.comment,
+                 renamed ? QStringLiteral("soft") : QString());
     }
 
     void automaticChoiceSetsEditsAsideAndEditRestoresThem() {
@@ -381,19 +386,22 @@ private slots:
         QVERIFY(!restore->isEnabled());
         QVERIFY(window.menuBar()->actions().contains(
             restore->parent() ? qobject_cast<QMenu*>(restore->parent())->menuAction() : nullptr));
-        editor->selectProfileFor(Telemetry::TELEMETRY_SOURCE_DCS, QStringLiteral("F-5E"));
+        window.findChild<ProfileSession*>()->selectProfileFor(Telemetry::TELEMETRY_SOURCE_DCS,
+                                                              QStringLiteral("F-5E"));
         editor->findChild<QLineEdit*>(QStringLiteral("profile_comment_input"))
             ->setText(QStringLiteral("soft"));
 
-        editor->selectProfileFor(Telemetry::TELEMETRY_SOURCE_DCS, QStringLiteral("MiG-21"));
+        window.findChild<ProfileSession*>()->selectProfileFor(Telemetry::TELEMETRY_SOURCE_DCS,
+                                                              QStringLiteral("MiG-21"));
 
         QVERIFY2(window.statusBar()->currentMessage().contains(QStringLiteral("F-5E [DCS]")),
                  qPrintable(window.statusBar()->currentMessage()));
         QVERIFY(restore->isEnabled());
         restore->trigger();
-        QCOMPARE(currentEffectsProfile().metadata.flight_module, QStringLiteral("F-5E"));
-        QCOMPARE(currentEffectsProfile().metadata.comment, QStringLiteral("soft"));
-        QVERIFY(editor->hasUnsavedChanges());
+        QCOMPARE(window.findChild<ProfileSession*>()->profile().metadata.flight_module,
+                 QStringLiteral("F-5E"));
+        QCOMPARE(window.findChild<ProfileSession*>()->profile().metadata.comment, QStringLiteral("soft"));
+        QVERIFY(window.findChild<ProfileSession*>()->hasUnsavedChanges());
         QVERIFY(!restore->isEnabled());
     }
 
@@ -652,7 +660,7 @@ private slots:
         auto* module = window.findChild<QLineEdit*>(QStringLiteral("flight_module"));
         QVERIFY(editor && source && module);
         QStringList shownWhenLoaded;
-        connect(editor, &ThreeAxisEffectsWidget::suddenValueChange, this,
+        connect(window.findChild<ProfileSession*>(), &ProfileSession::suddenValueChange, this,
                 [&] { shownWhenLoaded << source->text() << module->text(); });
 
         // Emitted on the control thread, as the loop does when a stream starts.
