@@ -95,6 +95,7 @@ private slots:
     void oversizedFileLoadsAsDefault();
     void sessionStates_data();
     void sessionStates();
+    void sessionsShareNothing();
 
 private:
     QTemporaryDir* m_dir = nullptr;
@@ -625,34 +626,42 @@ void TestProfileStore::sessionStates_data() {
     QTest::addColumn<bool>("setAside");
     QTest::addColumn<int>("sudden");
     QTest::addColumn<int>("moderate");
-    QTest::addColumn<bool>("notice"); // an aircraft flies without a profile of its own
+    QTest::addColumn<bool>("notice");     // an aircraft flies without a profile of its own
+    QTest::addColumn<QString>("message"); // in the last note for the status bar; empty: no note
     const QString own = QStringLiteral("DCS_F_16C.json");
     const QString fallback = QStringLiteral("DCS__.json");
-    QTest::newRow("edit") << QStringList{"edit"} << "" << true << false << 0 << 1 << false;
-    QTest::newRow("own profile") << QStringList{"select:2:F-16C"} << own << false << false << 1 << 0 << false;
+    const QString byDefault =
+        QStringLiteral("No profile for A-10C: it flies with the game's default profile");
+    QTest::newRow("edit") << QStringList{"edit"} << "" << true << false << 0 << 1 << false << "";
+    QTest::newRow("own profile") << QStringList{"select:2:F-16C"} << own << false << false << 1 << 0 << false
+                                 << "";
     QTest::newRow("game default") << QStringList{"select:2:A-10C"} << fallback << false << false << 1 << 0
-                                  << true;
-    QTest::newRow("no source") << QStringList{"select:0:F-16C"} << "" << false << false << 0 << 0 << false;
-    QTest::newRow("unknown game") << QStringList{"select:1:F-16C"} << "" << false << false << 0 << 0 << true;
+                                  << true << byDefault;
+    QTest::newRow("no source") << QStringList{"select:0:F-16C"} << "" << false << false << 0 << 0 << false
+                               << "";
+    QTest::newRow("unknown game") << QStringList{"select:1:F-16C"} << "" << false << false << 0 << 0 << true
+                                  << "No profile for F-16C: it flies without forces.";
     QTest::newRow("edits set aside") << QStringList{"select:2:F-16C", "edit", "select:2:A-10C"} << fallback
-                                     << false << true << 2 << 1 << true;
+                                     << false << true << 2 << 1 << true
+                                     << "Unsaved changes of the profile \"F-16C [DCS]\" were set aside";
     QTest::newRow("restored") << QStringList{"select:2:F-16C", "edit", "select:2:A-10C", "restore"} << own
-                              << true << false << 3 << 1 << true;
-    QTest::newRow("resumed stream keeps edits")
-        << QStringList{"select:2:F-16C", "edit", "select:2:F-16C"} << own << true << false << 1 << 1 << false;
+                              << true << false << 3 << 1 << true
+                              << "Unsaved changes of the profile \"F-16C [DCS]\" restored.";
+    QTest::newRow("resumed stream keeps edits") << QStringList{"select:2:F-16C", "edit", "select:2:F-16C"}
+                                                << own << true << false << 1 << 1 << false << "";
     QTest::newRow("saved edits stay") << QStringList{"select:2:F-16C", "edit", "save", "select:2:A-10C"}
-                                      << fallback << false << false << 2 << 1 << true;
+                                      << fallback << false << false << 2 << 1 << true << byDefault;
     QTest::newRow("chosen by hand, then its aircraft")
         << QStringList{"load:" + fallback, "edit", "select:2:A-10C"} << fallback << true << false << 1 << 1
-        << true;
+        << true << byDefault;
     QTest::newRow("stream ends") << QStringList{"select:2:A-10C", "end"} << fallback << false << false << 1
-                                 << 0 << false;
+                                 << 0 << false << byDefault;
     QTest::newRow("source drops DirectX")
-        << QStringList{"directx", "source:1"} << "" << true << false << 1 << 1 << false;
+        << QStringList{"directx", "source:1"} << "" << true << false << 1 << 1 << false << "";
     QTest::newRow("source keeps DirectX")
-        << QStringList{"directx", "source:2"} << "" << true << false << 1 << 0 << false;
+        << QStringList{"directx", "source:2"} << "" << true << false << 1 << 0 << false << "";
     QTest::newRow("removed") << QStringList{"select:2:F-16C", "edit", "remove:" + own} << "" << false << false
-                             << 1 << 2 << true;
+                             << 1 << 2 << true << "";
 }
 
 void TestProfileStore::sessionStates() {
@@ -662,6 +671,7 @@ void TestProfileStore::sessionStates() {
     ProfileSession session;
     QSignalSpy sudden(&session, &ProfileSession::suddenValueChange);
     QSignalSpy moderate(&session, &ProfileSession::moderateValueChange);
+    QSignalSpy messages(&session, &ProfileSession::statusMessage);
     std::optional<EffectsSettings> lastSent;
     for (auto signal : {&ProfileSession::suddenValueChange, &ProfileSession::moderateValueChange}) {
         connect(&session, signal, this, [&lastSent](const EffectsSettings& s) { lastSent = s; });
@@ -696,6 +706,14 @@ void TestProfileStore::sessionStates() {
     QTEST(int(sudden.count()), "sudden");
     QTEST(int(moderate.count()), "moderate");
     QTEST(!session.aircraftNotice().isEmpty(), "notice");
+    QFETCH(QString, message);
+    if (message.isEmpty()) {
+        QCOMPARE(messages.count(), 0);
+    } else {
+        QVERIFY(!messages.isEmpty());
+        QVERIFY2(messages.last().at(0).toString().contains(message),
+                 qPrintable(messages.last().at(0).toString()));
+    }
     // Whatever happened, the loop has what the session holds.
     if (lastSent) {
         const AxisEffectsSettings& held = session.profile().effects.axes[0];
@@ -703,6 +721,29 @@ void TestProfileStore::sessionStates() {
                  held.simple_spring.total_effect_strength);
         QCOMPARE(lastSent->axes[0].direct_x.active, held.direct_x.active);
     }
+}
+
+// Two sessions in one process (two engines, a test beside the program) keep their own profile
+// and their own list: nothing is shared but the files.
+void TestProfileStore::sessionsShareNothing() {
+    ProfileStore().save(profileWith(meta(2, "F-16C"), 30.0f));
+    ProfileSession first;
+    ProfileSession second;
+    first.selectProfileFor(Telemetry::TELEMETRY_SOURCE_DCS, QStringLiteral("F-16C"));
+    first.axisForEditing(1).simple_spring.total_effect_strength = 80.0f;
+    first.edited(ProfileSession::Change::Moderate);
+    QCOMPARE(second.loadedFileName(), QString());
+    QVERIFY(!second.hasUnsavedChanges());
+    QVERIFY(!second.profile().effects.axes[1].simple_spring.active);
+
+    QVERIFY(first.save(QString(), nullptr));
+    first.setFlightModule(QStringLiteral("F-5E"));
+    QVERIFY(first.save(QString(), nullptr));
+    QCOMPARE(first.store().entries().size(), 2);
+    // The other list changes when that session reads the directory again.
+    QCOMPARE(second.store().entries().size(), 1);
+    second.rescan();
+    QCOMPARE(second.store().entries().size(), 2);
 }
 
 QTEST_GUILESS_MAIN(TestProfileStore)

@@ -17,10 +17,10 @@ class QModelIndex;
 class QStandardItemModel;
 class SimpleEffectSettings;
 
-// Editor of the effects of one axis of the current profile: a combo box of the effect types
-// that may be added, the list of active effects, and one settings panel per effect type in a
-// stacked widget. Adding an effect is announced as a sudden change, removing one or editing a
-// panel as a moderate change; the profile editor forwards both with a copy of the settings.
+// Editor of the effects of one axis of a profile: a combo box of the effect types that may be
+// added, the list of active effects, and one settings panel per effect type in a stacked widget.
+// Adding an effect is announced as a sudden change, removing one or editing a panel as a moderate
+// change; the profile editor passes both to its profile session, which tells the loop.
 //
 // Threading: GUI thread. It keeps pointers into the bound settings, which must outlive it.
 class AxisEffectsWidget : public QWidget {
