@@ -1,12 +1,12 @@
 #include "setup/gamesetup.h"
 
+#include "records/simconnectendpoint.h"
 #include "setup/condorudpini.h"
 #include "setup/configfileeditor.h"
 #include "setup/dcsexportlua.h"
 #include "setup/il2startupconfig.h"
 #include "setup/msfssimconnect.h"
 #include "setup/textfile.h"
-#include "telemetry/simconnect/simconnectconfig.h"
 
 #include <QDir>
 #include <QFile>
