@@ -4,6 +4,7 @@
 #include "app/recordingcontroller.h"
 #include "engine/controlthread.h"
 #include "engine/mainbackgroundthread.h"
+#include "records/gamename.h"
 #include "telemetry/flightrecorder.h"
 #include "telemetry/telemetrysourceudp.h"
 #include "telemetry/telemetrythread.h"
@@ -401,25 +402,6 @@ void MainWindow::connectDeviceMessages() {
                     tr("The %1 is not responding: it has taken no report for more than 100 ms.").arg(name));
             }
         });
-    }
-}
-
-QString MainWindow::gameName(Telemetry::Source source) {
-    switch (source) {
-    case Telemetry::TELEMETRY_SOURCE_MSFS:
-        return QStringLiteral("MSFS");
-    case Telemetry::TELEMETRY_SOURCE_DCS:
-        return QStringLiteral("DCS");
-    case Telemetry::TELEMETRY_SOURCE_IL2:
-        return QStringLiteral("IL-2 Sturmovik");
-    case Telemetry::TELEMETRY_SOURCE_WARTHUNDER:
-        return QStringLiteral("War Thunder");
-    case Telemetry::TELEMETRY_SOURCE_CONDOR:
-        return QStringLiteral("Condor 2");
-    case Telemetry::TELEMETRY_SOURCE_XPLANE:
-        return QStringLiteral("X-Plane");
-    default:
-        return tr("Another game");
     }
 }
 
