@@ -2,6 +2,7 @@
 
 #include "app/logfile.h"
 #include "app/recordingcontroller.h"
+#include "device/devicepresencewatch.h"
 #include "engine/controlthread.h"
 #include "engine/mainbackgroundthread.h"
 #include "records/gamename.h"
@@ -107,6 +108,17 @@ MainWindow::MainWindow(QWidget* parent)
     connect(background_, &MainBackgroundThread::joystickResponding, status,
             &StatusWidget::setJoystickResponding);
     connect(background_, &MainBackgroundThread::rudderResponding, status, &StatusWidget::setRudderResponding);
+    // A device the loop has not connected is looked for, so that one the user may not open is named.
+    auto* presence = new DevicePresenceWatch(this);
+    connect(background_, &MainBackgroundThread::joystickConnected, presence,
+            &DevicePresenceWatch::connectJoystick);
+    connect(background_, &MainBackgroundThread::joystickDisconnected, presence,
+            &DevicePresenceWatch::disconnectJoystick);
+    connect(background_, &MainBackgroundThread::rudderConnected, presence,
+            &DevicePresenceWatch::connectRudder);
+    connect(background_, &MainBackgroundThread::rudderDisconnected, presence,
+            &DevicePresenceWatch::disconnectRudder);
+    connect(presence, &DevicePresenceWatch::presenceFound, status, &StatusWidget::showDevicePresence);
     connectDeviceMessages();
     // While the override is on, the window says so wherever the pilot looks.
     overrideIndicator_ = new QLabel(tr("Telemetry override on: the game's data is ignored"), this);
