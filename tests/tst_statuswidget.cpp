@@ -518,6 +518,9 @@ private slots:
         // A source change during the replay keeps the mark; its end removes it.
         widget->changeTelemetrySource(Telemetry::TELEMETRY_SOURCE_IL2, QStringLiteral("Bf 109"));
         QCOMPARE(text(QStringLiteral("telemetry_data_source")), QStringLiteral("Replay: dcs-flight.csv"));
+        // The tip is a sentence: it names the game as messages do.
+        QCOMPARE(child<QLineEdit>(QStringLiteral("telemetry_data_source"))->toolTip(),
+                 QStringLiteral("A recorded IL-2 Sturmovik flight, not a running game"));
         widget->showReplay(false, QString());
         QCOMPARE(text(QStringLiteral("telemetry_data_source")), QStringLiteral("Il2 Shturmovik"));
         widget->endTelemetry();

@@ -236,8 +236,8 @@ void StatusWidget::showSource() {
     }
     if (replaying_) {
         showText(ui_->telemetry_data_source, tr("Replay: %1").arg(replayName_));
-        ui_->telemetry_data_source->setToolTip(tr("A recorded %1 flight, not a running game")
-                                                   .arg(gameName(source_, GameNameStyle::SourceField)));
+        ui_->telemetry_data_source->setToolTip(
+            tr("A recorded %1 flight, not a running game").arg(gameName(source_)));
     } else {
         showText(ui_->telemetry_data_source, gameName(source_, GameNameStyle::SourceField));
         ui_->telemetry_data_source->setToolTip(QString());
