@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QLatin1String>
 #include <QString>
 
 // Where the native SimConnect client connects, and the two texts that name it: the
@@ -17,6 +18,11 @@ struct SimConnectEndpoint {
 };
 
 struct SimConnectConfig {
+    // The file's name, in the directory the program works in; the set-up writes it there.
+    static constexpr QLatin1String FileName{"SimConnect.cfg"};
+    // A configuration file is a few lines; more than this is not one.
+    static constexpr qint64 MaxBytes = 64 * 1024;
+
     SimConnectEndpoint endpoint; // the defaults when the text is malformed
     QString error;               // empty when the text is well-formed
 };

@@ -200,7 +200,7 @@ GameSetup::Outcome GameSetup::setupMsfs(const QString& dir, const QString& dataD
         return QString();
     };
     const Outcome cfg = fromResult(
-        ConfigFileEditor::apply(QDir(dataDir).filePath(QStringLiteral("SimConnect.cfg")), client, cfgOptions),
+        ConfigFileEditor::apply(QDir(dataDir).filePath(SimConnectConfig::FileName), client, cfgOptions),
         QStringLiteral("MSFS listens for Grovik Trennal on %1:%2 from its next start (restart it "
                        "if it is running), and the program connects there.")
             .arg(address)

@@ -25,10 +25,9 @@ QString configureSimConnect(const QString& override, const std::function<void(co
         }
     }
     if (!overridden) {
-        QFile file(QStringLiteral("SimConnect.cfg"));
+        QFile file(SimConnectConfig::FileName);
         if (file.open(QIODevice::ReadOnly)) {
-            // A configuration file is a few lines; more than 64 KiB is not one.
-            const SimConnectConfig config = parseSimConnectConfig(file.read(64 * 1024));
+            const SimConnectConfig config = parseSimConnectConfig(file.read(SimConnectConfig::MaxBytes));
             endpoint = config.endpoint;
             if (!config.error.isEmpty()) {
                 problems << config.error;
