@@ -400,13 +400,25 @@ private slots:
     // The probe runs on its own while a device is missing, without anyone calling it.
     void probeRunsOnItsTimer() {
         int calls = 0;
-        watchWith([&](unsigned short) {
+        DevicePresenceWatch* watch = watchWith([&](unsigned short) {
             ++calls;
             return DeviceAccess::Presence::NoPermission;
         });
         QTRY_COMPARE_WITH_TIMEOUT(text(QStringLiteral("joystick_state")),
                                   QStringLiteral("Found, no permission"), 20000);
         QVERIFY(calls >= 2);
+
+        // With both connected the watch rests; a device lost afterwards is looked for again.
+        widget->connectJoystick(0x03020125u);
+        widget->connectRudder(0x03020125u);
+        watch->connectJoystick();
+        watch->connectRudder();
+        widget->disconnectRudder();
+        watch->disconnectRudder();
+        QCOMPARE(text(QStringLiteral("rudder_state")), QStringLiteral("Not detected"));
+        QTRY_COMPARE_WITH_TIMEOUT(text(QStringLiteral("rudder_state")),
+                                  QStringLiteral("Found, no permission"), 20000);
+        QCOMPARE(text(QStringLiteral("joystick_state")), QStringLiteral("Connected (Version 1.2.3)"));
     }
 
     void onGroundButtonTwice() {
