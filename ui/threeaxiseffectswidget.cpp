@@ -91,7 +91,7 @@ void ThreeAxisEffectsWidget::setSession(ProfileSession* session) {
     }
     connect(ui_->profile_comment_input, &QLineEdit::textChanged, session_, &ProfileSession::setComment);
     connect(ui_->flight_module_input, &QLineEdit::textChanged, session_, &ProfileSession::setFlightModule);
-    connect(ui_->game_combo, &QComboBox::currentIndexChanged, this, [this](int index) {
+    connect(ui_->game_combo, &QComboBox::currentIndexChanged, session_, [this](int index) {
         // -1 only means that the combo shows nothing, for a profile of an unknown source.
         if (index < 0) {
             return;
