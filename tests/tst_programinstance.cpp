@@ -2,6 +2,7 @@
 #include "profiles/profilejson.h"
 #include "profiles/profilestore.h"
 #include "records/effectsprofile.h"
+#include "support/loophelpers.h"
 #include "telemetry/recordingcsv.h"
 
 #include <QLockFile>
@@ -176,6 +177,15 @@ class TestProgramInstance : public QObject {
         env.insert(QStringLiteral("TRENNAL_FAKE_SUMMARY"), dir.filePath(name));
         env.insert(QStringLiteral("TRENNAL_FAKE_LOG"), dir.filePath(name + QStringLiteral(".log")));
         env.insert(QStringLiteral("TRENNAL_FAKE_STARTS"), dir.filePath(QStringLiteral("starts")));
+        // Ports of its own, so that it runs beside other tests and never takes a game's.
+        const TelemetryEndpoints ports = freeEndpoints();
+        env.insert(QStringLiteral("TRENNAL_TELEMETRY_PORTS"),
+                   QStringLiteral("dcs=%1,il2=%2,condor=%3,warthunder=%4,xplane=%5")
+                       .arg(ports.dcsPort)
+                       .arg(ports.il2Port)
+                       .arg(ports.condorPort)
+                       .arg(ports.warthunderUrl.port())
+                       .arg(ports.xplanePort));
         env.insert(extra);
         process.setProcessEnvironment(env);
         process.setWorkingDirectory(dir.path());
