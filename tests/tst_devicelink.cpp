@@ -1,5 +1,6 @@
 #include "device/hidreports.h"
 #include "engine/controlloop.h"
+#include "engine/engine.h"
 #include "engine/mainbackgroundthread.h"
 #include "guardian/heartbeat.h"
 #include "records/metatypes.h"
@@ -15,6 +16,7 @@
 #include <QtTest>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <limits>
@@ -635,21 +637,25 @@ private slots:
     }
 
     // A loop that did not tick for more than 100 ms (frozen, starved) ramps the forces in from
-    // zero again: the stick may have moved meanwhile. The loop runs on its kernel timer here.
+    // zero again: the stick may have moved meanwhile. The engine's control thread runs the loop
+    // on its kernel timer here, as in the program.
     void aStalledLoopRampsTheForcesIn() {
         FakeHid::plug(Device::Joystick);
         FakeHid::setPosition(Device::Joystick, 0.4f);
-        MainBackgroundThread loop(freeEndpoints());
-        ManualClock clock;
-        loop.setClock(clock.function());
-        loop.changeSettingsModerately(springAndDamperOnRoll());
-        loop.start();
+        std::atomic<qint64> now{100000};
+        Engine engine(freeEndpoints(), [&now] { return now.load(); });
+        MainBackgroundThread* control = engine.control();
+        control->changeSettingsModerately(springAndDamperOnRoll());
+        engine.start();
         // Ramps that a loaded test machine's own stalls restart pass as the clock moves on.
-        QTRY_VERIFY_WITH_TIMEOUT((clock.now += 100, lastForce(Device::Joystick) == -20.0f), 20000);
-        std::this_thread::sleep_for(std::chrono::milliseconds(150)); // no tick can run meanwhile
+        QTRY_VERIFY_WITH_TIMEOUT((now += 100, lastForce(Device::Joystick) == -20.0f), 20000);
+        // The control thread is held elsewhere for 150 ms: no tick can run meanwhile.
+        QMetaObject::invokeMethod(
+            control, [] { std::this_thread::sleep_for(std::chrono::milliseconds(150)); },
+            Qt::BlockingQueuedConnection);
         QTRY_COMPARE_WITH_TIMEOUT(lastForce(Device::Joystick), 0.0f, 10000);
-        QTRY_VERIFY_WITH_TIMEOUT((clock.now += 100, lastForce(Device::Joystick) == -20.0f), 20000);
-        loop.shutDown();
+        QTRY_VERIFY_WITH_TIMEOUT((now += 100, lastForce(Device::Joystick) == -20.0f), 20000);
+        QVERIFY(engine.shutDown());
         QVERIFY(isZeroForceReport(FakeHid::writes(Device::Joystick).back().bytes));
     }
 
