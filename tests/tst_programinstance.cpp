@@ -140,7 +140,7 @@ char processState(qint64 pid) {
 
 // What a way out of the program is expected to do.
 enum class Outcome {
-    Orderly,      // exits 0 through the window's shut-down, which leaves the devices at zero
+    Orderly,      // exits 0 through the engine's shut-down, which leaves the devices at zero
     Killed,       // ends on the signal; the guardian leaves the devices at zero
     Frozen,       // stops; the devices at zero until SIGCONT, then it flies on
     FliesOn,      // the signal changes nothing
