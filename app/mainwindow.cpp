@@ -2,8 +2,10 @@
 
 #include "app/logfile.h"
 #include "app/recordingcontroller.h"
+#include "device/devicepresencewatch.h"
 #include "engine/engine.h"
 #include "engine/mainbackgroundthread.h"
+#include "records/gamename.h"
 #include "telemetry/flightrecorder.h"
 #include "telemetry/telemetrysourceudp.h"
 #include "telemetry/telemetrythread.h"
@@ -104,6 +106,17 @@ MainWindow::MainWindow(Engine& engine, QWidget* parent)
     connect(background_, &MainBackgroundThread::joystickResponding, status,
             &StatusWidget::setJoystickResponding);
     connect(background_, &MainBackgroundThread::rudderResponding, status, &StatusWidget::setRudderResponding);
+    // A device the loop has not connected is looked for, so that one the user may not open is named.
+    auto* presence = new DevicePresenceWatch(this);
+    connect(background_, &MainBackgroundThread::joystickConnected, presence,
+            &DevicePresenceWatch::connectJoystick);
+    connect(background_, &MainBackgroundThread::joystickDisconnected, presence,
+            &DevicePresenceWatch::disconnectJoystick);
+    connect(background_, &MainBackgroundThread::rudderConnected, presence,
+            &DevicePresenceWatch::connectRudder);
+    connect(background_, &MainBackgroundThread::rudderDisconnected, presence,
+            &DevicePresenceWatch::disconnectRudder);
+    connect(presence, &DevicePresenceWatch::presenceFound, status, &StatusWidget::showDevicePresence);
     connectDeviceMessages();
     // While the override is on, the window says so wherever the pilot looks.
     overrideIndicator_ = new QLabel(tr("Telemetry override on: the game's data is ignored"), this);
@@ -361,25 +374,6 @@ void MainWindow::connectDeviceMessages() {
                     tr("The %1 is not responding: it has taken no report for more than 100 ms.").arg(name));
             }
         });
-    }
-}
-
-QString MainWindow::gameName(Telemetry::Source source) {
-    switch (source) {
-    case Telemetry::TELEMETRY_SOURCE_MSFS:
-        return QStringLiteral("MSFS");
-    case Telemetry::TELEMETRY_SOURCE_DCS:
-        return QStringLiteral("DCS");
-    case Telemetry::TELEMETRY_SOURCE_IL2:
-        return QStringLiteral("IL-2 Sturmovik");
-    case Telemetry::TELEMETRY_SOURCE_WARTHUNDER:
-        return QStringLiteral("War Thunder");
-    case Telemetry::TELEMETRY_SOURCE_CONDOR:
-        return QStringLiteral("Condor 2");
-    case Telemetry::TELEMETRY_SOURCE_XPLANE:
-        return QStringLiteral("X-Plane");
-    default:
-        return tr("Another game");
     }
 }
 

@@ -92,8 +92,6 @@ private:
     void clearContextMessage();
     // Device trouble and recovery in the status bar, naming the device.
     void connectDeviceMessages();
-    // How the status bar names a game: "War Thunder", "IL-2 Sturmovik" ...
-    static QString gameName(Telemetry::Source source);
     void saveWindowState();
     void applyHold(bool waitForZero);
     void updatePanelView();
