@@ -1,7 +1,6 @@
 #include "engine/controlthread.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 
 #ifdef Q_OS_LINUX
 #include <poll.h>
@@ -66,7 +65,8 @@ bool ControlThread::attachTick(int periodMs, std::function<void(uint64_t)> tick)
     tickFd_ = fd;
 #else
     tickFd_ = 0;
-    nextPeriodMs_ = 0;
+    schedule_.start();
+    nextPeriodMs_ = schedule_.elapsed() + periodMs;
 #endif
     periodMs_ = periodMs;
     tick_ = std::move(tick);
@@ -117,18 +117,11 @@ uint64_t ControlThread::waitForPeriod() {
 #else
     // Without a kernel timer: a steady schedule of its own, so a late wake-up does not move
     // the next period either, and the periods missed are counted.
-    static QElapsedTimer clock;
-    if (!clock.isValid()) {
-        clock.start();
-    }
-    if (nextPeriodMs_ == 0) {
-        nextPeriodMs_ = clock.elapsed() + periodMs_;
-    }
-    const qint64 wait = nextPeriodMs_ - clock.elapsed();
+    const qint64 wait = nextPeriodMs_ - schedule_.elapsed();
     if (wait > 0) {
         std::this_thread::sleep_for(std::chrono::milliseconds(wait));
     }
-    const qint64 late = clock.elapsed() - nextPeriodMs_;
+    const qint64 late = schedule_.elapsed() - nextPeriodMs_;
     const uint64_t periods = 1 + static_cast<uint64_t>(std::max<qint64>(late, 0) / periodMs_);
     nextPeriodMs_ += static_cast<qint64>(periods) * periodMs_;
     return periods;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QThread>
 
 #include <atomic>
@@ -42,6 +43,10 @@ private:
     std::atomic<bool> stopping_{false};
     int tickFd_ = -1;
     int periodMs_ = 0;
-    qint64 nextPeriodMs_ = 0; // where there is no kernel timer: when the next period is due
+#ifndef Q_OS_LINUX
+    // Where there is no kernel timer: the thread's own schedule and when the next period is due.
+    QElapsedTimer schedule_;
+    qint64 nextPeriodMs_ = 0;
+#endif
     std::function<void(uint64_t)> tick_;
 };
