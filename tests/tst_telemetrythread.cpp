@@ -141,7 +141,7 @@ class TstTelemetryThread : public QObject {
                                                          : endpoints_.condorPort;
     }
     // A scan as the worker's timer runs it when a schedule falls due.
-    void tick() { QMetaObject::invokeMethod(worker_.data(), "onTimeout", Qt::DirectConnection); }
+    void tick() { worker_->onTimeout(); }
 
 private slots:
     void initTestCase() { registerMetaTypes(); }
@@ -186,7 +186,7 @@ private slots:
                  (QStringList{"public start()", "public startReplay(QString)", "public stopReplay()",
                               "public pauseReplay(bool)", "public seekReplay(qlonglong)",
                               "public setReplayLooping(bool)", "public setAcceptRemoteTelemetry(bool)",
-                              "public sendMsfsAxes(PositionInput,bool,bool)", "private onTimeout()"}));
+                              "public sendMsfsAxes(PositionInput,bool,bool)"}));
         QCOMPARE(ownMethods(TelemetrySource::staticMetaObject, QMetaMethod::Signal),
                  (QStringList{"public telemetrySourceChanged(Telemetry::Source,QString)",
                               "public telemetryEnded()", "public landed(float)", "public inputReady()",
