@@ -6,6 +6,7 @@
 #include "app/recordingcontroller.h"
 #include "app/runninginstance.h"
 #include "app/shutdownsignals.h"
+#include "engine/engine.h"
 #include "guardian/guardian.h"
 #include "guardian/guardianprocess.h"
 #include "records/logcategories.h"
@@ -61,7 +62,7 @@ QStringList argumentList(int argc, char* argv[]) {
 }
 
 // The window while its event loop runs. When the X display goes away the toolkit ends the
-// program with exit(), past the window's destructor: the devices let go on that way out too.
+// program with exit(), past the engine's shut-down: the devices let go on that way out too.
 std::atomic<MainWindow*> flyingWindow{nullptr};
 
 void letGoAtExit() {
@@ -130,7 +131,7 @@ int main(int argc, char* argv[]) {
                             << QDir::currentPath() << "- Qt" << qVersion() << "- hidapi" << hid_version_str()
                             << "-" << QSysInfo::prettyProductName();
 
-    // Ctrl+C, kill, log-out: the same way out as closing the window (the window's shut-down
+    // Ctrl+C, kill, log-out: the same way out as closing the window (the engine's shut-down
     // leaves the devices at zero and joins the worker threads). Caught from here on, so that one
     // that comes while the program starts ends it through the event loop too.
     ShutdownSignals shutdownSignals;
@@ -154,17 +155,26 @@ int main(int argc, char* argv[]) {
         problems << simconnectProblem.split(QLatin1Char('\n'));
     }
 
-    // X-Plane is asked where --xplane says, else where the settings say, else on this computer.
+    // Where the engine listens for the games and asks them: their own ports, and X-Plane where
+    // --xplane says, else where the settings say, else on this computer.
+    TelemetryEndpoints endpoints;
     const QString xplane =
         commandLine.xplaneEndpoint().isEmpty() ? MainWindow::xplaneAddress() : commandLine.xplaneEndpoint();
     if (!xplane.isEmpty()) {
         QString host;
         quint16 port = 0;
         if (TelemetrySourceXPlane::parseEndpoint(xplane, &host, &port)) {
-            TelemetryEndpoints::setDefaultXPlane(host, port);
+            endpoints.xplaneHost = host;
+            endpoints.xplanePort = port;
         } else {
             problems << QStringLiteral("The X-Plane address in the settings is not HOST:PORT: ") + xplane;
         }
+    }
+    // Tests and benchmarks run the program beside others on ports of their own.
+    if (qEnvironmentVariableIsSet(CommandLine::TelemetryPortsVariable) &&
+        !CommandLine::applyTelemetryPorts(qEnvironmentVariable(CommandLine::TelemetryPortsVariable),
+                                          &endpoints, &error)) {
+        return fatal(error);
     }
 
     // A second instance would open the same devices and fight the first one at 200 Hz.
@@ -226,7 +236,11 @@ int main(int argc, char* argv[]) {
     QObject::connect(&guardianLook, &QTimer::timeout, &app, guardianMayBeGone);
     watchGuardian();
 
-    MainWindow window;
+    // The program itself, then the window that shows it. The engine starts with the event loop,
+    // with what the window set up (the remembered master gain); it outlives the window.
+    Engine engine(endpoints);
+    MainWindow window(engine);
+    engine.start();
     // Ctrl+Z: the stick lets go before the program stops and ramps in again once it continues.
     QObject::connect(&shutdownSignals, &ShutdownSignals::stopRequested, &window, [&window] {
         window.holdForces(true);
@@ -275,7 +289,7 @@ int main(int argc, char* argv[]) {
     // each has taken its zero reports; otherwise it lets go of them itself, and waits for one
     // that is slow to answer.
     guardian.expectSilence();
-    if (window.shutDown()) {
+    if (engine.shutDown()) {
         guardian.farewell();
     } else {
         guardian.leave();

@@ -2,8 +2,11 @@
 
 #include "app/logfile.h"
 #include "app/recordingcontroller.h"
-#include "engine/controlthread.h"
+#include "device/devicepresencewatch.h"
+#include "engine/engine.h"
 #include "engine/mainbackgroundthread.h"
+#include "profiles/profilesession.h"
+#include "records/gamename.h"
 #include "telemetry/flightrecorder.h"
 #include "telemetry/telemetrysourceudp.h"
 #include "telemetry/telemetrythread.h"
@@ -40,8 +43,6 @@
 #include <QSignalBlocker>
 #include <QStatusBar>
 #include <QTabWidget>
-#include <QThread>
-#include <QTimer>
 
 #include <algorithm>
 #include <cmath>
@@ -60,9 +61,10 @@ const QString kTabsGroup = QStringLiteral("tabs");
 
 } // namespace
 
-MainWindow::MainWindow(QWidget* parent)
+MainWindow::MainWindow(Engine& engine, QWidget* parent)
     : QMainWindow(parent), ui_(std::make_unique<Ui::MainWindow>()),
-      icon_(QStringLiteral("grovik_logo_icon_inverted.png")), background_(new MainBackgroundThread()) {
+      icon_(QStringLiteral("grovik_logo_icon_inverted.png")), engine_(engine), background_(engine.control()),
+      session_(&engine.session()) {
     // Made first, so that Tab reaches the forces' controls before the editor's.
     buildForcesToolBar();
     ui_->setupUi(this);
@@ -73,16 +75,13 @@ MainWindow::MainWindow(QWidget* parent)
     // reaches the status panel before the profile editor, which may then load a profile.
     StatusWidget* status = ui_->status_widget;
     ThreeAxisEffectsWidget* editor = ui_->effect_settings_widget;
+    editor->setSession(session_);
     connect(status, &StatusWidget::telemetryOverrideDisabled, background_,
             &MainBackgroundThread::disableTelemetryOverride);
     connect(status, &StatusWidget::telemetryOverrideEnabled, background_,
             &MainBackgroundThread::enableTelemetryOverride);
     connect(status, &StatusWidget::telemetryOverrided, background_, &MainBackgroundThread::overrideTelemetry);
     connect(status, &StatusWidget::landed, background_, &MainBackgroundThread::setLanded);
-    connect(editor, &ThreeAxisEffectsWidget::suddenValueChange, background_,
-            &MainBackgroundThread::changeSettingsSuddenly);
-    connect(editor, &ThreeAxisEffectsWidget::moderateValueChange, background_,
-            &MainBackgroundThread::changeSettingsModerately);
     // Notes about the stream or profile before go first, so that what the editor says of the
     // new one stays.
     connect(background_, &MainBackgroundThread::telemetrySourceChanged, this,
@@ -92,10 +91,10 @@ MainWindow::MainWindow(QWidget* parent)
     connect(background_, &MainBackgroundThread::telemetrySourceChanged, status,
             &StatusWidget::changeTelemetrySource);
     connect(background_, &MainBackgroundThread::telemetryEnded, status, &StatusWidget::endTelemetry);
-    connect(background_, &MainBackgroundThread::telemetrySourceChanged, editor,
-            &ThreeAxisEffectsWidget::selectProfileFor);
+    connect(background_, &MainBackgroundThread::telemetrySourceChanged, session_,
+            &ProfileSession::selectProfileFor);
     // An aircraft that is no longer flying needs no profile of its own.
-    connect(background_, &MainBackgroundThread::telemetryEnded, editor, &ThreeAxisEffectsWidget::endStream);
+    connect(background_, &MainBackgroundThread::telemetryEnded, session_, &ProfileSession::endStream);
     connect(background_, &MainBackgroundThread::forcesSent, editor, &ThreeAxisEffectsWidget::showCentres);
     connect(background_, &MainBackgroundThread::joystickConnected, status, &StatusWidget::connectJoystick);
     connect(background_, &MainBackgroundThread::joystickDisconnected, status,
@@ -106,6 +105,17 @@ MainWindow::MainWindow(QWidget* parent)
     connect(background_, &MainBackgroundThread::joystickResponding, status,
             &StatusWidget::setJoystickResponding);
     connect(background_, &MainBackgroundThread::rudderResponding, status, &StatusWidget::setRudderResponding);
+    // A device the loop has not connected is looked for, so that one the user may not open is named.
+    auto* presence = new DevicePresenceWatch(this);
+    connect(background_, &MainBackgroundThread::joystickConnected, presence,
+            &DevicePresenceWatch::connectJoystick);
+    connect(background_, &MainBackgroundThread::joystickDisconnected, presence,
+            &DevicePresenceWatch::disconnectJoystick);
+    connect(background_, &MainBackgroundThread::rudderConnected, presence,
+            &DevicePresenceWatch::connectRudder);
+    connect(background_, &MainBackgroundThread::rudderDisconnected, presence,
+            &DevicePresenceWatch::disconnectRudder);
+    connect(presence, &DevicePresenceWatch::presenceFound, status, &StatusWidget::showDevicePresence);
     connectDeviceMessages();
     // While the override is on, the window says so wherever the pilot looks.
     overrideIndicator_ = new QLabel(tr("Telemetry override on: the game's data is ignored"), this);
@@ -163,9 +173,9 @@ MainWindow::MainWindow(QWidget* parent)
     restoreUnsavedAction_->setObjectName(QStringLiteral("restore_unsaved_action"));
     restoreUnsavedAction_->setEnabled(false);
     connect(restoreUnsavedAction_, &QAction::triggered, editor, &ThreeAxisEffectsWidget::restoreSetAside);
-    connect(editor, &ThreeAxisEffectsWidget::setAsideChanged, restoreUnsavedAction_, &QAction::setEnabled);
-    connect(editor, &ThreeAxisEffectsWidget::profileChanged, this, &MainWindow::clearContextMessage);
-    connect(editor, &ThreeAxisEffectsWidget::statusMessage, this, &MainWindow::showContextMessage);
+    connect(session_, &ProfileSession::setAsideChanged, restoreUnsavedAction_, &QAction::setEnabled);
+    connect(session_, &ProfileSession::profileChanged, this, &MainWindow::clearContextMessage);
+    connect(session_, &ProfileSession::statusMessage, this, &MainWindow::showContextMessage);
 
     // The editor scrolls as a whole when the window is smaller than its least size.
     auto* editorScroll = new QScrollArea(ui_->centralwidget);
@@ -218,7 +228,7 @@ MainWindow::MainWindow(QWidget* parent)
     acceptRemoteAction_ = settingsMenu->addAction(tr("Accept telemetry from other computers"));
     acceptRemoteAction_->setObjectName(QStringLiteral("accept_remote_action"));
     acceptRemoteAction_->setCheckable(true);
-    if (TelemetryThread* telemetry = background_->telemetry()) {
+    if (TelemetryThread* telemetry = engine_.telemetry()) {
         connect(acceptRemoteAction_, &QAction::toggled, telemetry,
                 &TelemetryThread::setAcceptRemoteTelemetry);
         connect(telemetry, &TelemetryThread::remoteTelemetryRefused, this, [this](const QString& sender) {
@@ -307,50 +317,12 @@ MainWindow::MainWindow(QWidget* parent)
     QAction* about =
         help->addAction(tr("&About"), this, [this, openDialog] { openDialog(new AboutDialog(this)); });
     about->setMenuRole(QAction::AboutRole);
-
-    // The loop timer can only be started from its own thread: this zero-delay timer of the
-    // GUI thread queues start() to the control thread once the event loop runs.
-    startTimer_ = new QTimer();
-    connect(startTimer_, &QTimer::timeout, background_, &MainBackgroundThread::start);
-    startTimer_->setSingleShot(true);
-    startTimer_->start(0);
-
-    controlThread_ = new ControlThread();
-    controlThread_->setObjectName(QStringLiteral("control"));
-    connect(controlThread_, &QThread::finished, background_, &QObject::deleteLater);
-    // Time-critical: the 5 ms period must hold while the machine is busy with a simulator.
-    controlThread_->start(QThread::TimeCriticalPriority);
-    background_->moveToThread(controlThread_);
 }
 
-MainWindow::~MainWindow() {
-    shutDown();
-}
+MainWindow::~MainWindow() = default;
 
-bool MainWindow::shutDown() {
-    if (!controlThread_) {
-        return devicesAtZero_;
-    }
-    // A window gone before its first event-loop pass must not leave a loop that starts later
-    // and drives the devices on its own; a start already queued runs before the shut-down.
-    delete startTimer_;
-    startTimer_ = nullptr;
-    MainBackgroundThread* control = background_;
-    bool atZero = false;
-    if (control->thread() == QThread::currentThread()) {
-        atZero = control->shutDown();
-    } else {
-        QMetaObject::invokeMethod(
-            control, [control, &atZero] { atZero = control->shutDown(); }, Qt::BlockingQueuedConnection);
-    }
-    // The shut-down joined the telemetry and device threads; the control thread ends here and
-    // destroys the control object on its way out, all before the application object goes.
-    controlThread_->stop();
-    controlThread_->wait();
-    delete controlThread_;
-    controlThread_ = nullptr;
-    devicesAtZero_ = atZero;
-    return atZero;
+MainBackgroundThread* MainWindow::background() const {
+    return engine_.control();
 }
 
 void MainWindow::showContextMessage(const QString& text) {
@@ -404,25 +376,6 @@ void MainWindow::connectDeviceMessages() {
     }
 }
 
-QString MainWindow::gameName(Telemetry::Source source) {
-    switch (source) {
-    case Telemetry::TELEMETRY_SOURCE_MSFS:
-        return QStringLiteral("MSFS");
-    case Telemetry::TELEMETRY_SOURCE_DCS:
-        return QStringLiteral("DCS");
-    case Telemetry::TELEMETRY_SOURCE_IL2:
-        return QStringLiteral("IL-2 Sturmovik");
-    case Telemetry::TELEMETRY_SOURCE_WARTHUNDER:
-        return QStringLiteral("War Thunder");
-    case Telemetry::TELEMETRY_SOURCE_CONDOR:
-        return QStringLiteral("Condor 2");
-    case Telemetry::TELEMETRY_SOURCE_XPLANE:
-        return QStringLiteral("X-Plane");
-    default:
-        return tr("Another game");
-    }
-}
-
 void MainWindow::buildForcesToolBar() {
     // Above everything, on every tab: the pilot's hand on the forces.
     forcesToolBar_ = new ForcesToolBar(this);
@@ -439,8 +392,10 @@ void MainWindow::buildForcesToolBar() {
     forcesToolBar_->showMasterGain(ok && std::isfinite(remembered)
                                        ? static_cast<int>(std::lround(std::clamp(remembered, 0.0, 100.0)))
                                        : 100);
-    // Still on this thread: the loop starts with the remembered gain.
-    background_->setMasterGain(forcesToolBar_->masterGain());
+    // Before the engine starts, directly: the loop starts with the remembered gain.
+    QMetaObject::invokeMethod(background_, [control = background_, percent = forcesToolBar_->masterGain()] {
+        control->setMasterGain(percent);
+    });
     connect(forcesToolBar_, &ForcesToolBar::masterGainChanged, this, [this](int percent) {
         windowSettings()->setValue(kMasterGainKey, percent);
         emit masterGainChanged(percent);
@@ -492,14 +447,7 @@ void MainWindow::holdForces(bool held) {
 // The "Forces off" button and a stop from the terminal each hold the forces; they come back
 // only when neither does, so "fg" after Ctrl+Z leaves a pressed button pressed.
 void MainWindow::applyHold(bool waitForZero) {
-    if (!controlThread_) {
-        return; // shut down: the devices are at zero and the control object is gone
-    }
-    MainBackgroundThread* control = background_;
-    const bool held = buttonHeld_ || stopHeld_;
-    QMetaObject::invokeMethod(
-        control, [control, held] { control->setForcesHeld(held); },
-        held && waitForZero ? Qt::BlockingQueuedConnection : Qt::QueuedConnection);
+    engine_.setForcesHeld(buttonHeld_ || stopHeld_, waitForZero);
 }
 
 void MainWindow::openRecording() {

@@ -11,6 +11,7 @@ namespace Ui {
 class MainWindow;
 }
 class QAction;
+class ProfileSession;
 class ForcesToolBar;
 class GlobalShortcut;
 class QMenu;
@@ -21,32 +22,29 @@ class QHideEvent;
 class QShowEvent;
 class ForcesViewWidget;
 class RecordingController;
-class ControlThread;
-class QTimer;
+class Engine;
 
 // The program's one window: the profile editor and the status panel, wired both ways to the
-// control object. Its constructor assembles the whole program: it creates the control object
-// (which creates the telemetry worker), builds the form, connects the panels to the loop and
-// moves the control object to a thread of its own, whose loop starts with the event loop.
+// control object. main() assembles the program: it creates the engine (the control object, its
+// thread and the telemetry worker), hands it to this window, starts it and shuts it down after
+// the event loop. The window only builds the form and connects the panels to the engine.
 // A toolbar above both holds "Forces off" and "Master gain (%)"; the status panel is a dock
 // that can sit beside or below the editor, or be hidden.
 //
-// Threading: GUI thread. The control object and its thread are created without parent; the
-// destructor stops and joins the control thread, which destroys the control object.
+// Threading: GUI thread. The engine outlives the window; the window never stops the loop and
+// never zeroes a device.
 class MainWindow : public QMainWindow {
     Q_OBJECT
 
 public:
-    explicit MainWindow(QWidget* parent = nullptr);
-    // Leaves the devices with a last zero report (see shutDown()), then destroys the form and
-    // the icon. A loop whose start is still pending never starts.
+    // Shows `engine`, which must outlive the window; connect it before the engine starts, so that
+    // the loop starts with the remembered master gain.
+    explicit MainWindow(Engine& engine, QWidget* parent = nullptr);
     ~MainWindow() override;
-    // Stops the control loop for good, leaves each device with its DirectX gains and forces at
-    // zero, and joins the control thread. True when every connected device took its zero
-    // reports; once done, later calls only repeat the answer.
-    bool shutDown();
 
-    MainBackgroundThread* background() const { return background_; }
+    Engine& engine() const { return engine_; }
+    // The engine's control object; null once the engine is shut down.
+    MainBackgroundThread* background() const;
     // The flight recorder and the replay, with the "Forces" tab and the File menu on them.
     RecordingController* recording() const { return recording_; }
     // Fits the window into its screen's available area, title bar included, and centres it
@@ -85,7 +83,7 @@ public slots:
     void showForces();
     // Held, both devices have had an all-zero report when this returns and get nothing else;
     // released, the forces ramp in from zero. For a stop from the terminal and for an end that
-    // passes by this window's destructor. Call from the GUI thread.
+    // passes by main()'s shut-down (exit() from the toolkit). Call from the GUI thread.
     void holdForces(bool held);
 
 private:
@@ -95,8 +93,6 @@ private:
     void clearContextMessage();
     // Device trouble and recovery in the status bar, naming the device.
     void connectDeviceMessages();
-    // How the status bar names a game: "War Thunder", "IL-2 Sturmovik" ...
-    static QString gameName(Telemetry::Source source);
     void saveWindowState();
     void applyHold(bool waitForZero);
     void updatePanelView();
@@ -109,15 +105,15 @@ private:
 
     std::unique_ptr<Ui::MainWindow> ui_;
     QIcon icon_;
-    MainBackgroundThread* background_;
+    Engine& engine_;
+    MainBackgroundThread* background_; // the engine's, for connections made while it lives
+    // The engine's profile session: the editor shows it, the engine hands its changes to the loop.
+    ProfileSession* session_;
     RecordingController* recording_ = nullptr;
     ForcesViewWidget* forcesView_ = nullptr;
-    ControlThread* controlThread_ = nullptr;
-    QTimer* startTimer_ = nullptr; // parentless, GUI thread; queues the loop's start once the event loop runs
     QAction* restoreUnsavedAction_ = nullptr;
     QAction* acceptRemoteAction_ = nullptr;
     QAction* sendAxesAction_ = nullptr;
-    bool devicesAtZero_ = false;
     bool buttonHeld_ = false;
     bool stopHeld_ = false;
     ForcesToolBar* forcesToolBar_ = nullptr;

@@ -8,7 +8,6 @@
 #include <benchmark/benchmark.h>
 
 #include <QCoreApplication>
-#include <QMetaObject>
 
 #include <cmath>
 
@@ -62,13 +61,20 @@ BENCHMARK(BM_parseRecording)->Arg(3000)->Arg(180000)->Unit(benchmark::kMilliseco
 // (as while the Forces tab is shown) and without.
 static void BM_loopTick(benchmark::State& state) {
     registerMetaTypes();
-    MainBackgroundThread loop;
+    // Ports the system picks, so that the benchmark never takes a game's own.
+    TelemetryEndpoints nowhere;
+    nowhere.dcsPort = 0;
+    nowhere.il2Port = 0;
+    nowhere.condorPort = 0;
+    nowhere.warthunderUrl = QUrl(QStringLiteral("http://127.0.0.1:1/state"));
+    nowhere.xplanePort = 9;
+    MainBackgroundThread loop(nowhere);
     QObject receiver;
     if (state.range(0) != 0) {
         QObject::connect(&loop, &MainBackgroundThread::forcesSent, &receiver, [](const ForcesSample&) {});
     }
     for (auto _ : state) {
-        QMetaObject::invokeMethod(&loop, "onTimout", Qt::DirectConnection);
+        loop.tick();
     }
 }
 BENCHMARK(BM_loopTick)->Arg(0)->Arg(1);

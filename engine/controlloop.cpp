@@ -8,17 +8,10 @@
 #include "guardian/heartbeat.h"
 #include "records/logcategories.h"
 
-#include <QSocketNotifier>
 #include <QThread>
-#include <QTimer>
 
 #include <algorithm>
 #include <cmath>
-
-#ifdef Q_OS_LINUX
-#include <sys/timerfd.h>
-#include <unistd.h>
-#endif
 
 namespace {
 
@@ -39,52 +32,15 @@ constexpr double AxesPeriodMs = 1000.0 / 60.0;
 
 ControlLoop::ControlLoop(DeviceLink* joystick, DeviceLink* rudder, PanelFeed* feed, TelemetryMailbox* mailbox,
                          QObject* parent)
-    : QObject(parent), clock_(&DeviceLink::monotonicMs), timer_(new QTimer(this)), links_{joystick, rudder},
-      feed_(feed), mailbox_(mailbox), commonCalculator_(new CommonTelemetryForceCalculator(this)) {
-    // A coarse timer may fire up to 5 % late; even a precise one drifts by a tenth of a
-    // millisecond a tick where Qt has no kernel timer under it.
-    timer_->setTimerType(Qt::PreciseTimer);
-    connect(timer_, &QTimer::timeout, this, [this] {
-        const qint64 now = DeviceLink::monotonicMs();
-        const qint64 gap = lastTimeout_ < 0 ? PeriodMs : now - lastTimeout_;
-        lastTimeout_ = now;
-        tick(static_cast<uint64_t>(std::max<qint64>(gap / PeriodMs, 1)));
-    });
-}
+    : QObject(parent), clock_(&DeviceLink::monotonicMs), links_{joystick, rudder}, feed_(feed),
+      mailbox_(mailbox), commonCalculator_(new CommonTelemetryForceCalculator(this)) {}
 
 void ControlLoop::start() {
-#ifdef Q_OS_LINUX
-    // The kernel re-arms a periodic timerfd from its own schedule, never from the moment it was
-    // read, so a late wake-up does not move the next tick; its count of expiries tells a stall.
-    tickFd_ = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
-    if (tickFd_ >= 0) {
-        itimerspec period{};
-        period.it_interval.tv_nsec = PeriodMs * 1000000;
-        period.it_value.tv_nsec = PeriodMs * 1000000;
-        if (timerfd_settime(tickFd_, 0, &period, nullptr) == 0) {
-            const auto onTimer = [this] {
-                uint64_t expiries = 0;
-                if (::read(tickFd_, &expiries, sizeof expiries) > 0) {
-                    tick(expiries);
-                }
-            };
-            // The program's own control thread polls the timer itself; a thread of any other
-            // kind (a test's) reads it through its event loop.
-            auto* control = qobject_cast<ControlThread*>(thread());
-            if (control && control->attachTick(tickFd_, onTimer)) {
-                pollThread_ = control;
-            } else {
-                tickNotifier_ = new QSocketNotifier(tickFd_, QSocketNotifier::Read, this);
-                connect(tickNotifier_, &QSocketNotifier::activated, this, onTimer);
-            }
-        } else {
-            ::close(tickFd_);
-            tickFd_ = -1;
-        }
-    }
-#endif
-    if (!tickNotifier_ && !pollThread_) {
-        timer_->start(PeriodMs);
+    // The program's control thread runs the tick every period; on any other thread (a test's)
+    // the tick runs only when called, with the same code.
+    if (auto* control = qobject_cast<ControlThread*>(thread());
+        control && control->attachTick(PeriodMs, [this](uint64_t periods) { tick(periods); })) {
+        ticking_ = control;
     }
     runStart_ = clock_();
     ramp_.restart(runStart_);
@@ -94,19 +50,10 @@ void ControlLoop::start() {
 }
 
 void ControlLoop::stopTicking() {
-    timer_->stop();
-    delete tickNotifier_;
-    tickNotifier_ = nullptr;
-    if (pollThread_ && QThread::currentThread() == pollThread_) {
-        pollThread_->detachTick();
+    if (ticking_ && QThread::currentThread() == ticking_) {
+        ticking_->detachTick();
     }
-    pollThread_ = nullptr;
-#ifdef Q_OS_LINUX
-    if (tickFd_ >= 0) {
-        ::close(tickFd_);
-        tickFd_ = -1;
-    }
-#endif
+    ticking_ = nullptr;
 }
 
 void ControlLoop::tick(uint64_t periods) {

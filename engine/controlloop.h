@@ -22,8 +22,6 @@ class CommonTelemetryForceCalculator;
 class ControlThread;
 class DeviceLink;
 class PanelFeed;
-class QSocketNotifier;
-class QTimer;
 class TelemetryMailbox;
 
 // The 5 ms tick: takes the records posted since the last one, reads the positions the device
@@ -39,10 +37,9 @@ class TelemetryMailbox;
 // of held forces and a stall ramp in from zero. The DirectX override gains follow the same
 // cross-fade, ramps, gain and hold, and their report is sent whenever they move.
 //
-// The tick comes from a periodic kernel timer (timerfd), polled by the control thread itself
-// (ControlThread) or read through a socket notifier of any other thread's event loop, or from
-// a precise QTimer where there is no such timer. A stall of more than 75 ms between ticks (a
-// frozen or starved process) or a let-go of the guardian ramps the forces in again.
+// The tick comes from the control thread (ControlThread), which runs it every period; tests
+// call tick() themselves, the same code with chosen periods. A stall of more than 75 ms between
+// ticks (a frozen or starved process) or a let-go of the guardian ramps the forces in again.
 //
 // Threading: lives on the control thread; every member runs there, one at a time.
 class ControlLoop : public QObject {
@@ -56,7 +53,8 @@ public:
     void setClock(std::function<qint64()> clock) { clock_ = std::move(clock); }
     qint64 now() const { return clock_(); }
 
-    // Starts the run and ramp clocks and the tick; the first tick is an attempt for both devices.
+    // Starts the run and ramp clocks and, on a ControlThread, the periodic tick; the first tick
+    // is an attempt for both devices.
     void start();
     void stopTicking();
     // One tick; `periods` is how many 5 ms periods have passed since the last one.
@@ -143,11 +141,7 @@ private:
     SettingsCrossFade fade_;
     DirectXOverrideTypeDef sentGains_[2];
     bool gainsSent_[2] = {false, false}; // since the device was opened
-    QTimer* timer_;
-    QSocketNotifier* tickNotifier_ = nullptr;
-    ControlThread* pollThread_ = nullptr; // the thread that polls the timer, when it does
-    int tickFd_ = -1;
-    qint64 lastTimeout_ = -1; // the QTimer's, to tell a stall where the kernel timer is missing
+    ControlThread* ticking_ = nullptr;   // the thread that runs the tick, once started there
     DeviceLink* links_[2];
     PanelFeed* feed_;
     TelemetryMailbox* mailbox_;

@@ -22,10 +22,8 @@ constexpr unsigned long TelemetryJoinMs = 3000;
 
 } // namespace
 
-MainBackgroundThread::MainBackgroundThread(QObject* parent)
-    : MainBackgroundThread(TelemetryEndpoints(), parent) {}
-
-MainBackgroundThread::MainBackgroundThread(const TelemetryEndpoints& endpoints, QObject* parent)
+MainBackgroundThread::MainBackgroundThread(const TelemetryEndpoints& endpoints, std::function<qint64()> clock,
+                                           QObject* parent)
     : QObject(parent), links_{new DeviceLink(DeviceLink::Joystick, this),
                               new DeviceLink(DeviceLink::Rudder, this)},
       feed_(new PanelFeed(this)), liveGame_(new LiveGame()),
@@ -33,6 +31,9 @@ MainBackgroundThread::MainBackgroundThread(const TelemetryEndpoints& endpoints, 
       udp_(new UdpTelemetry(endpoints, liveGame_.get(), this)),
       telemetry_(new TelemetryThread(endpoints, liveGame_.get())), telemetryThread_(new QThread()) {
     hid_init();
+    if (clock) {
+        loop_->setClock(std::move(clock));
+    }
 
     // A loss is announced from the device's own thread, at once.
     connect(links_[0], &DeviceLink::connected, this, &MainBackgroundThread::joystickConnected);
@@ -230,60 +231,10 @@ void MainBackgroundThread::setForcesHeld(bool held) {
     loop_->setForcesHeld(held);
 }
 
-Forces MainBackgroundThread::calculateForces(PositionInput position) {
+Forces MainBackgroundThread::calculateForces(const PositionInput& position) {
     return loop_->calculateForces(position);
 }
 
-void MainBackgroundThread::onTimout() {
-    loop_->tick();
-}
-
-uint32_t MainBackgroundThread::readJoystickVersion() {
-    return links_[DeviceLink::Joystick]->version();
-}
-
-uint32_t MainBackgroundThread::readRudderVersion() {
-    return links_[DeviceLink::Rudder]->version();
-}
-
-void MainBackgroundThread::disconnectJoystick() {
-    links_[DeviceLink::Joystick]->close();
-}
-
-void MainBackgroundThread::disconnectRudder() {
-    links_[DeviceLink::Rudder]->close();
-}
-
-void MainBackgroundThread::readJoystickPosition(PositionInput* position, PositionInput* offset) {
-    const HidReports::DevicePosition p = links_[DeviceLink::Joystick]->position();
-    position->roll = p.positionX;
-    position->pitch = p.positionY;
-    offset->roll = p.offsetX;
-    offset->pitch = p.offsetY;
-}
-
-void MainBackgroundThread::readRudderPosition(PositionInput* position, PositionInput* offset) {
-    const HidReports::DevicePosition p = links_[DeviceLink::Rudder]->position();
-    position->yaw = p.positionX;
-    offset->yaw = p.offsetX;
-}
-
-void MainBackgroundThread::writeJoystickDirectControl(Forces forces) {
-    links_[DeviceLink::Joystick]->sendForces(loop_->joystickReport(forces));
-}
-
-void MainBackgroundThread::writeRudderDirectControl(Forces forces) {
-    links_[DeviceLink::Rudder]->sendForces(loop_->rudderReport(forces));
-}
-
-void MainBackgroundThread::writeJoystickDirectXOverride(DirectXOverrideTypeDef gains) {
-    links_[DeviceLink::Joystick]->sendGains(HidReports::directXOverride(gains));
-}
-
-void MainBackgroundThread::writeRudderDirectXOverride(DirectXOverrideTypeDef gains) {
-    links_[DeviceLink::Rudder]->sendGains(HidReports::directXOverride(gains));
-}
-
-void MainBackgroundThread::writeDirectXOverride() {
-    loop_->sendGains();
+void MainBackgroundThread::tick(uint64_t periods) {
+    loop_->tick(periods);
 }

@@ -34,7 +34,8 @@ class UdpTelemetry;
 // the parts that do the work: the control loop (tick, ramps, calculators), one link per device
 // (each with its own I/O thread), the mailbox the telemetry thread posts game records into, the
 // UDP games read at the tick, and the feed of the panels and the recorder. It also creates the
-// telemetry worker.
+// telemetry worker, on the endpoints its creator gives it. The Engine creates it, moves it to the control
+// thread and shuts it down; tests create it on their own thread on free ports and drive tick() by hand.
 //
 // Threading: created without parent on the GUI thread, then moved to the control thread;
 // start(), the tick and every slot run there, one at a time, and none of them waits for a
@@ -50,12 +51,20 @@ public:
     enum class PanelView { InFront, Behind, Hidden };
     Q_ENUM(PanelView)
 
-    explicit MainBackgroundThread(QObject* parent = nullptr);
-    // Hears the games where the endpoints say; tests use free ports.
-    explicit MainBackgroundThread(const TelemetryEndpoints& endpoints, QObject* parent = nullptr);
+    // `endpoints`: where the telemetry worker listens for the games and asks them; `clock`: the
+    // time base of the effects and the ramps (monotonic milliseconds when empty).
+    explicit MainBackgroundThread(const TelemetryEndpoints& endpoints, std::function<qint64()> clock = {},
+                                  QObject* parent = nullptr);
 
-    // Starts the 5 ms loop and the run and ramp clocks. Called once, on the control thread.
+    // Starts the run and ramp clocks and, on the control thread (ControlThread), the 5 ms tick.
+    // Called once, on the thread the object lives on.
     void start();
+    // One period of the loop: exactly what the control thread runs every 5 ms, given how many
+    // periods passed since the last one. For tests, which drive the loop from their own thread.
+    void tick(uint64_t periods = 1);
+    // The forces of the three axes for `position` from the current record and settings, before
+    // ramps and gain, as the tick computes them.
+    Forces calculateForces(const PositionInput& position);
 
     // The time base of the effects and the ramps, in monotonic milliseconds. Tests replace it
     // to drive them with chosen times; call before start().
@@ -65,7 +74,7 @@ public:
     // and a last report of zero force, vibration, spring and dampers, so no stick keeps pushing
     // after the program is gone. A device that does not take them within a second is given up
     // on: false then, and the guardian must let go of it. Then stops the worker threads. A plain
-    // member like start(); the main window invokes it on the control thread.
+    // member like start(); the Engine invokes it on the control thread.
     bool shutDown();
     // Stops the telemetry and device threads (one stuck in a call that never returns is left
     // behind after a bounded wait); shutDown() and the destructor run it.
@@ -124,23 +133,6 @@ public slots:
     // "Send the stick's axes to MSFS": while on, MSFS's stream is live and its autopilot is off,
     // the stick's position minus the trim goes to MSFS as its axes, about 60 times a second.
     void setSendMsfsAxes(bool send);
-
-private slots:
-    // The tick's steps as slots of the meta-object; the device steps hand their work to the
-    // device's link and return at once.
-    Forces calculateForces(PositionInput position);
-    void onTimout();
-    uint32_t readJoystickVersion();
-    void disconnectJoystick();
-    void readJoystickPosition(PositionInput* position, PositionInput* offset);
-    void writeJoystickDirectControl(Forces forces);
-    void writeJoystickDirectXOverride(DirectXOverrideTypeDef gains);
-    uint32_t readRudderVersion();
-    void disconnectRudder();
-    void readRudderPosition(PositionInput* position, PositionInput* offset);
-    void writeRudderDirectControl(Forces forces);
-    void writeRudderDirectXOverride(DirectXOverrideTypeDef gains);
-    void writeDirectXOverride();
 
 private:
     void stopWorkers(qint64 deadlineMs);

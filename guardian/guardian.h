@@ -27,7 +27,7 @@
 //
 // Threading: main thread; start() once the instance lock is held (a second instance starts
 // none), restartIfGone() from the event loop, expectSilence() when the event loop has returned,
-// farewell() once the window's shut-down has seen every device take its zero report, leave()
+// farewell() once the engine's shut-down has seen every device take its zero report, leave()
 // (or the destructor) otherwise.
 class Guardian {
 public:

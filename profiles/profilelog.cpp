@@ -1,5 +1,6 @@
 #include "profiles/profilelog.h"
 
+#include "records/gamename.h"
 #include "records/logcategories.h"
 
 #include <QFileInfo>
@@ -47,8 +48,7 @@ void saveFailed(const QString& path, const QString& reason) {
 }
 
 void selected(Telemetry::Source source, const QString& aircraft, const QString& own, const QString& chosen) {
-    const QString name =
-        QStringLiteral("%1 aircraft \"%2\"").arg(QLatin1String(telemetrySourceName(source)), aircraft);
+    const QString name = QStringLiteral("%1 aircraft \"%2\"").arg(gameName(source), aircraft);
     if (chosen.isEmpty()) {
         qCInfo(lcProfiles).noquote() << name << "has no profile and its game no default one";
     } else {

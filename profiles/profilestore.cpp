@@ -7,8 +7,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
-#include <QStandardItem>
-#include <QStandardItemModel>
 
 #include <algorithm>
 #include <cerrno>
@@ -17,11 +15,6 @@
 namespace {
 
 const QString kDirectoryName = QStringLiteral("effect_profiles");
-
-QMap<QString, EffectsProfileMetadata>& metadataStorage() {
-    static QMap<QString, EffectsProfileMetadata> map;
-    return map;
-}
 
 // Every character but an ASCII letter or digit becomes one '_'; a surrogate pair is one
 // character, and so is a lone surrogate.
@@ -102,16 +95,6 @@ QString ProfileStore::rowText(const EffectsProfileMetadata& m, const QString& fi
     return text.trimmed().isEmpty() ? fileName : text;
 }
 
-QStandardItemModel* ProfileStore::listModel() {
-    // Lives until the process ends, like the combo box that shows it.
-    static QStandardItemModel* model = new QStandardItemModel(0, 1);
-    return model;
-}
-
-const QMap<QString, EffectsProfileMetadata>& ProfileStore::metadataMap() {
-    return metadataStorage();
-}
-
 bool ProfileStore::isSafeFileName(const QString& fileName) {
     return !fileName.isEmpty() && !fileName.contains(QLatin1Char('/')) &&
            !fileName.contains(QLatin1Char('\\')) && !fileName.contains(QLatin1String("..")) &&
@@ -132,13 +115,8 @@ QString ProfileStore::directoryPath() const {
 }
 
 void ProfileStore::scan() {
-    QMap<QString, EffectsProfileMetadata>& map = metadataStorage();
-    QStandardItemModel* model = listModel();
-    map.clear();
-    model->removeRows(0, model->rowCount());
-    if (model->columnCount() != 1) {
-        model->setColumnCount(1);
-    }
+    m_metadata.clear();
+    m_entries.clear();
 
     // Listed in file-name order so that rows with equal labels keep a stable order.
     QStringList names = m_directory.entryList(QDir::Files | QDir::NoSymLinks, QDir::NoSort);
@@ -146,12 +124,13 @@ void ProfileStore::scan() {
     for (const QString& name : std::as_const(names)) {
         EffectsProfile profile;
         load(name, profile);
-        auto* item = new QStandardItem(rowText(profile.metadata, name));
-        item->setData(name, FileNameRole);
-        model->appendRow(item);
-        map.insert(name, profile.metadata);
+        m_entries.append(Entry{name, profile.metadata, rowText(profile.metadata, name)});
+        m_metadata.insert(name, profile.metadata);
     }
-    model->sort(0, Qt::AscendingOrder);
+    // Stable, so that equal texts stay in file-name order; compared code unit by code unit, as
+    // a list view sorts its rows.
+    std::stable_sort(m_entries.begin(), m_entries.end(),
+                     [](const Entry& a, const Entry& b) { return a.text.compare(b.text) < 0; });
 }
 
 QString ProfileStore::save(const EffectsProfile& profile) {
@@ -233,10 +212,9 @@ void ProfileStore::remove(const QString& fileName) {
 int ProfileStore::rowOf(const QString& fileName) const {
     // The file's own row wins over one whose name differs only in case: on a case-sensitive
     // file system both files can exist, and the other row would load or delete the wrong one.
-    const QStandardItemModel* model = listModel();
     int caseFolded = -1;
-    for (int row = 0; row < model->rowCount(); ++row) {
-        const QString name = model->item(row)->data(FileNameRole).toString();
+    for (int row = 0; row < m_entries.size(); ++row) {
+        const QString& name = m_entries.at(row).fileName;
         if (name == fileName) {
             return row;
         }
@@ -269,8 +247,7 @@ QString ProfileStore::ownProfile(Telemetry::Source source, const QString& flight
     if (source == Telemetry::TELEMETRY_SOURCE_NONE) {
         return QString();
     }
-    const QMap<QString, EffectsProfileMetadata>& map = metadataStorage();
-    for (auto it = map.cbegin(); it != map.cend(); ++it) {
+    for (auto it = m_metadata.cbegin(); it != m_metadata.cend(); ++it) {
         if (it->flight_data_source == source && it->flight_module == flightModule) {
             return it.key();
         }

@@ -7,12 +7,11 @@
 #include <QDir>
 #include <QMap>
 #include <QString>
-
-class QStandardItemModel;
+#include <QVector>
 
 // The "effect_profiles" directory under the working directory: names profile files after
-// their metadata, lists them into the process-wide list model and metadata map, saves,
-// loads and deletes them, and picks the profile that matches a telemetry stream.
+// their metadata, lists them with their metadata, saves, loads and deletes them, and picks
+// the profile that matches a telemetry stream. Views show the list through a model of their own.
 // GUI thread only; nothing here blocks for longer than reading the directory's files.
 //
 // File names never leave the directory: saved names are built from letters, digits and
@@ -20,7 +19,13 @@ class QStandardItemModel;
 // links are neither listed nor loaded, and are replaced rather than followed on save.
 class ProfileStore {
 public:
-    static constexpr int FileNameRole = Qt::UserRole + 1; // 257: the row's file name
+    // One listed file: its name, its metadata and the text its row shows.
+    struct Entry {
+        QString fileName;
+        EffectsProfileMetadata metadata;
+        QString text;
+    };
+
     // Files larger than this are no profile and read as the default one.
     static constexpr qint64 MaxProfileBytes = 16 * 1024 * 1024;
     // The flight module of a game's default profile: it serves every aircraft of its game
@@ -33,14 +38,12 @@ public:
     static QString label(const EffectsProfileMetadata& m); // "DR400 (aerobatic)[MSFS]" ...
     // The row text of a file: its label, else its file name, so that no row is blank.
     static QString rowText(const EffectsProfileMetadata& m, const QString& fileName);
-    static QStandardItemModel* listModel(); // process-wide, one column, sorted by label after scan
-    static const QMap<QString, EffectsProfileMetadata>& metadataMap(); // process-wide, by file name
     // True for a plain name inside the directory: not empty, no '/', '\\', ".." or NUL.
     static bool isSafeFileName(const QString& fileName);
 
     ProfileStore(); // directory handle on the working directory; creates "effect_profiles" if missing
 
-    // Rebuilds listModel() and metadataMap() from the directory's regular, non-hidden files
+    // Rebuilds entries() and metadata() from the directory's regular, non-hidden files
     // (any extension; symbolic links excluded), rows sorted by label, ties by file name.
     void scan();
     // Replaces the profile's file atomically (a temporary file renamed over it, so a crash
@@ -53,7 +56,7 @@ public:
     void load(const QString& fileName, EffectsProfile& profile) const;
     // Deletes the file (only ever inside "effect_profiles"), then rescans.
     void remove(const QString& fileName);
-    // Row in listModel() of the file, matched ignoring case unless a row has exactly that
+    // Row in entries() of the file, matched ignoring case unless a row has exactly that
     // name; -1 if none.
     int rowOf(const QString& fileName) const;
     // The first file, in file-name order, whose source and flight module both equal the
@@ -70,6 +73,13 @@ public:
     // Absolute path of the profile directory, fixed when the store is built.
     QString directoryPath() const;
 
+    // The files of the last scan, sorted by row text, ties by file name.
+    const QVector<Entry>& entries() const { return m_entries; }
+    // The metadata of the last scan, by file name.
+    const QMap<QString, EffectsProfileMetadata>& metadata() const { return m_metadata; }
+
 private:
     QDir m_directory;
+    QVector<Entry> m_entries;
+    QMap<QString, EffectsProfileMetadata> m_metadata;
 };

@@ -4,8 +4,3 @@ void EffectsProfile::resetToDefaults() {
     effects.resetToDefaults();
     metadata = EffectsProfileMetadata{};
 }
-
-EffectsProfile& currentEffectsProfile() {
-    static EffectsProfile profile;
-    return profile;
-}

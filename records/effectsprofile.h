@@ -5,8 +5,8 @@
 
 #include <QObject>
 
-// A profile: metadata plus the effect settings of the three axes. The program keeps one
-// current profile (currentEffectsProfile()) that the editor edits in place on the GUI thread.
+// A profile: metadata plus the effect settings of the three axes. The profile being edited
+// lives in a ProfileSession.
 class EffectsProfile {
     Q_GADGET
 
@@ -39,6 +39,3 @@ public:
 };
 
 Q_DECLARE_METATYPE(EffectsProfile)
-
-// The one process-wide current profile, constructed on first use. GUI thread only.
-EffectsProfile& currentEffectsProfile();

@@ -32,22 +32,3 @@ const QLoggingCategory& lcTelemetryOf(Telemetry::Source source) {
         return lcTelemetry();
     }
 }
-
-const char* telemetrySourceName(Telemetry::Source source) {
-    switch (source) {
-    case Telemetry::TELEMETRY_SOURCE_MSFS:
-        return "MSFS";
-    case Telemetry::TELEMETRY_SOURCE_DCS:
-        return "DCS";
-    case Telemetry::TELEMETRY_SOURCE_IL2:
-        return "IL-2";
-    case Telemetry::TELEMETRY_SOURCE_WARTHUNDER:
-        return "War Thunder";
-    case Telemetry::TELEMETRY_SOURCE_CONDOR:
-        return "Condor";
-    case Telemetry::TELEMETRY_SOURCE_XPLANE:
-        return "X-Plane";
-    default:
-        return "no game";
-    }
-}

@@ -24,7 +24,3 @@ Q_DECLARE_LOGGING_CATEGORY(lcTelemetryXPlane)
 
 // The category of one game ("trennal.telemetry.dcs" ...); lcTelemetry for none.
 const QLoggingCategory& lcTelemetryOf(Telemetry::Source source);
-
-// The game as a pilot names it: "MSFS", "DCS", "IL-2", "War Thunder", "Condor", "X-Plane";
-// "no game".
-const char* telemetrySourceName(Telemetry::Source source);

@@ -1,12 +1,12 @@
 #include "setup/gamesetup.h"
 
+#include "records/simconnectendpoint.h"
 #include "setup/condorudpini.h"
 #include "setup/configfileeditor.h"
 #include "setup/dcsexportlua.h"
 #include "setup/il2startupconfig.h"
 #include "setup/msfssimconnect.h"
 #include "setup/textfile.h"
-#include "telemetry/simconnect/simconnectconfig.h"
 
 #include <QDir>
 #include <QFile>
@@ -200,7 +200,7 @@ GameSetup::Outcome GameSetup::setupMsfs(const QString& dir, const QString& dataD
         return QString();
     };
     const Outcome cfg = fromResult(
-        ConfigFileEditor::apply(QDir(dataDir).filePath(QStringLiteral("SimConnect.cfg")), client, cfgOptions),
+        ConfigFileEditor::apply(QDir(dataDir).filePath(SimConnectConfig::FileName), client, cfgOptions),
         QStringLiteral("MSFS listens for Grovik Trennal on %1:%2 from its next start (restart it "
                        "if it is running), and the program connects there.")
             .arg(address)

@@ -1,5 +1,6 @@
 #include "telemetry/telemetrylog.h"
 
+#include "records/gamename.h"
 #include "records/logcategories.h"
 
 #include <QElapsedTimer>
@@ -51,7 +52,7 @@ void streamStarted(Telemetry::Source source, const QString& aircraft) {
         stream.running.start();
     }
     qCInfo(lcTelemetryOf(source)).noquote()
-        << telemetrySourceName(source) << "stream started: aircraft" << ('"' + aircraft + '"');
+        << gameName(source) << "stream started: aircraft" << ('"' + aircraft + '"');
 }
 
 void streamEnded(Telemetry::Source source) {
@@ -66,7 +67,7 @@ void streamEnded(Telemetry::Source source) {
         stream.running.invalidate();
     }
     qCInfo(lcTelemetryOf(source)).noquote()
-        << telemetrySourceName(source) << "stream ended: aircraft" << ('"' + aircraft + '"')
+        << gameName(source) << "stream ended: aircraft" << ('"' + aircraft + '"')
         << (ms >= 0 ? QStringLiteral("after ") + duration(ms) : QString());
 }
 

@@ -1,5 +1,6 @@
 #include "telemetry/telemetrysourceudp.h"
 
+#include "records/gamename.h"
 #include "records/logcategories.h"
 
 #include <QHostAddress>
@@ -119,7 +120,7 @@ bool TelemetrySourceUdp::accept(const QHostAddress& sender) {
     if (!refused_.contains(address) && refused_.size() < kMaxRefusedSenders) {
         refused_.insert(address);
         qCWarning(lcTelemetryOf(source())).noquote()
-            << telemetrySourceName(source()) << "telemetry from" << address.toString()
+            << gameName(source()) << "telemetry from" << address.toString()
             << "refused: it comes from another computer, and Settings > "
                "Accept telemetry from other computers is off";
         emit senderRefused(address.toString());

@@ -99,8 +99,9 @@ public slots:
     // plays or another game is current.
     void sendMsfsAxes(PositionInput axes, bool joystick, bool rudder);
 
-private slots:
+public:
     // Polls, in scan order, every source that may run and is due; then sets the timer again.
+    // The worker's timer runs it; tests call it to drive a scan.
     void onTimeout();
 
 private:

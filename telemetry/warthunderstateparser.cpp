@@ -1,6 +1,6 @@
 #include "telemetry/warthunderstateparser.h"
 
-#include "forces/effectcurves.h"
+#include "records/finite.h"
 #include "telemetry/telemetryranges.h"
 
 #include <QJsonDocument>

@@ -1,6 +1,8 @@
 #include "app/mainwindow.h"
+#include "engine/engine.h"
 #include "records/metatypes.h"
 #include "support/fakehid.h"
+#include "support/loophelpers.h"
 #include "ui/aboutdialog.h"
 #include "ui/airflowspringsettingswidget.h"
 #include "ui/aoashakersettingswidget.h"
@@ -39,6 +41,12 @@ namespace {
 
 using PanelFactory = std::function<QWidget*()>;
 
+// The engine the main window shows, for the whole run; never started: only widgets are read.
+Engine& windowEngine() {
+    static Engine* engine = new Engine(freeEndpoints(), {}, qApp);
+    return *engine;
+}
+
 } // namespace
 
 Q_DECLARE_METATYPE(PanelFactory)
@@ -60,7 +68,7 @@ const std::pair<const char*, PanelFactory> panels[] = {
     {"profile editor", [] { return new ThreeAxisEffectsWidget; }},
     {"status", [] { return new StatusWidget; }},
     {"forces view", [] { return new ForcesViewWidget; }},
-    {"main window", [] { return new MainWindow; }},
+    {"main window", [] { return new MainWindow(windowEngine()); }},
 };
 
 // The name a screen reader announces for a control: its accessible name, or the label it is

@@ -5,6 +5,7 @@
 #include "app/datadirectory.h"
 #include "device/deviceaccess.h"
 #include "support/fakehid.h"
+#include "telemetry/telemetryendpoints.h"
 #include "telemetry/xplane/telemetrysourcexplane.h"
 
 #include <QDir>
@@ -121,6 +122,46 @@ private slots:
             QCOMPARE(parsedHost, host);
             QCOMPARE(int(parsedPort), port);
         }
+    }
+
+    // The ports a test or a benchmark moves the games to: a list of GAME=PORT, any subset; a bad
+    // entry stops the start and changes nothing, so a child never falls back to a game's port.
+    void telemetryPorts_data() {
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<bool>("ok");
+        QTest::addColumn<QList<int>>("ports"); // DCS, IL-2, Condor, War Thunder, X-Plane
+        QTest::addColumn<QString>("error");
+        const QList<int> games{29778, 29777, 55278, 8111, 49000};
+        QTest::newRow("all five") << "dcs=40001,il2=40002,condor=40003,warthunder=40004,xplane=40005" << true
+                                  << QList<int>{40001, 40002, 40003, 40004, 40005} << "";
+        QTest::newRow("one, spaced, upper case")
+            << " DCS = 40001 " << true << QList<int>{40001, 29777, 55278, 8111, 49000} << "";
+        QTest::newRow("empty") << "" << true << games << "";
+        QTest::newRow("port 0") << "dcs=0" << false << games << "port of 1 to 65535";
+        QTest::newRow("port past 65535") << "il2=65536" << false << games << "il2=65536";
+        QTest::newRow("negative") << "condor=-5" << false << games << "condor=-5";
+        QTest::newRow("twice") << "dcs=40001,dcs=40002" << false << games << "once per game";
+        QTest::newRow("no port") << "dcs" << false << games << "GAME=PORT";
+        QTest::newRow("two signs") << "dcs=1=2" << false << games << "GAME=PORT";
+        QTest::newRow("unknown game, good one before")
+            << "dcs=40001,msfs=500" << false << games << "unknown game \"msfs\"";
+    }
+    void telemetryPorts() {
+        QFETCH(QString, value);
+        QFETCH(bool, ok);
+        QFETCH(QList<int>, ports);
+        QFETCH(QString, error);
+        TelemetryEndpoints endpoints;
+        QString text;
+        QCOMPARE(CommandLine::applyTelemetryPorts(value, &endpoints, &text), ok);
+        QVERIFY2(text.contains(error) &&
+                     text.startsWith(ok ? QString() : QStringLiteral("TRENNAL_TELEMETRY_PORTS")),
+                 qPrintable(text));
+        QCOMPARE((QList<int>{endpoints.dcsPort, endpoints.il2Port, endpoints.condorPort,
+                             endpoints.warthunderUrl.port(), endpoints.xplanePort}),
+                 ports);
+        QCOMPARE(endpoints.warthunderUrl.host(), QStringLiteral("127.0.0.1"));
+        QCOMPARE(endpoints.xplaneHost, QStringLiteral("127.0.0.1"));
     }
 
     // The recorder's and the replay's files start the window, beside the other window options.

@@ -1,5 +1,6 @@
 #include "device/hidreports.h"
 #include "engine/controlloop.h"
+#include "engine/engine.h"
 #include "engine/mainbackgroundthread.h"
 #include "guardian/heartbeat.h"
 #include "records/metatypes.h"
@@ -15,6 +16,7 @@
 #include <QtTest>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <limits>
@@ -98,7 +100,7 @@ private slots:
         FakeHid::plug(Device::Joystick);
         FakeHid::plug(Device::Rudder);
         FakeHid::setVersionBytes(Device::Joystick, 0x01, 0x02, 0x00);
-        MainBackgroundThread loop;
+        MainBackgroundThread loop(freeEndpoints());
         QList<QString> order;
         connect(&loop, &MainBackgroundThread::joystickConnected, this,
                 [&](uint32_t v) { order << QStringLiteral("joystick %1").arg(v); });
@@ -137,7 +139,7 @@ private slots:
                 FakeHid::plug(Device::Joystick);
                 FakeHid::plug(Device::Rudder);
             }
-            MainBackgroundThread loop;
+            MainBackgroundThread loop(freeEndpoints());
             loop.start();
             tick(loop, plugged ? 1 : 202);
             const std::vector<Device> expected =
@@ -152,7 +154,7 @@ private slots:
         FakeHid::plug(Device::Joystick);
         FakeHid::setVersionBytes(Device::Joystick, 9, 9, 9);
         FakeHid::failNextVersionRead(Device::Joystick);
-        MainBackgroundThread loop;
+        MainBackgroundThread loop(freeEndpoints());
         QSignalSpy connected(&loop, &MainBackgroundThread::joystickConnected);
         loop.start();
         tick(loop);
@@ -186,7 +188,7 @@ private slots:
         if (plugged) {
             FakeHid::plug(Device::Joystick);
         }
-        MainBackgroundThread loop;
+        MainBackgroundThread loop(freeEndpoints());
         loop.start();
         tick(loop, 403); // three attempts
         QCOMPARE(FakeHid::openAttempts(Device::Joystick), 3);
@@ -200,7 +202,7 @@ private slots:
     }
 
     void absentDevicesAreRetriedEvery201Ticks() {
-        MainBackgroundThread loop;
+        MainBackgroundThread loop(freeEndpoints());
         loop.start();
         tick(loop); // first tick: attempt, counter 0
         QCOMPARE(FakeHid::openCount(Device::Joystick), 0);
@@ -216,7 +218,7 @@ private slots:
     void unpluggingTheRudderLeavesTheJoystickAlone() {
         FakeHid::plug(Device::Joystick);
         FakeHid::plug(Device::Rudder);
-        MainBackgroundThread loop;
+        MainBackgroundThread loop(freeEndpoints());
         QSignalSpy joystickGone(&loop, &MainBackgroundThread::joystickDisconnected);
         QSignalSpy rudderGone(&loop, &MainBackgroundThread::rudderDisconnected);
         loop.start();
@@ -234,7 +236,7 @@ private slots:
 
     void replugAfterLossReopensOnThe201stTick() {
         FakeHid::plug(Device::Joystick);
-        MainBackgroundThread loop;
+        MainBackgroundThread loop(freeEndpoints());
         QSignalSpy connected(&loop, &MainBackgroundThread::joystickConnected);
         QSignalSpy lost(&loop, &MainBackgroundThread::joystickDisconnected);
         loop.start();
@@ -261,7 +263,7 @@ private slots:
 
     void readFailureDropsTheDevice() {
         FakeHid::plug(Device::Joystick);
-        MainBackgroundThread loop;
+        MainBackgroundThread loop(freeEndpoints());
         QSignalSpy lost(&loop, &MainBackgroundThread::joystickDisconnected);
         QSignalSpy positions(&loop, &MainBackgroundThread::positionChanged);
         FakeHid::setPosition(Device::Joystick, 0.5f, 0.25f);
@@ -280,7 +282,7 @@ private slots:
         FakeHid::plug(Device::Rudder);
         FakeHid::setPosition(Device::Joystick, 0.5f, -0.25f, 0.125f, 0.25f);
         FakeHid::setPosition(Device::Rudder, 0.75f, 9.0f, 0.25f, 9.0f);
-        MainBackgroundThread loop;
+        MainBackgroundThread loop(freeEndpoints());
         QSignalSpy positions(&loop, &MainBackgroundThread::positionChanged);
         loop.start();
         tick(loop, 8);
@@ -295,7 +297,7 @@ private slots:
     // connects later gets them ramped in from zero over 2 s.
     void directXOverrideOnConnectAndAfterSettingsChanges() {
         FakeHid::plug(Device::Joystick);
-        MainBackgroundThread loop;
+        MainBackgroundThread loop(freeEndpoints());
         ManualClock clock;
         startPastTheRamp(loop, clock, EffectsSettings());
         QCOMPARE(countCommand(FakeHid::writes(Device::Joystick), 0x21), 1);
@@ -340,7 +342,7 @@ private slots:
     void absentDeviceIsTriedAboutOnceASecond() {
         QFETCH(int, ticks);
         QFETCH(int, attempts);
-        MainBackgroundThread loop;
+        MainBackgroundThread loop(freeEndpoints());
         loop.start();
         tick(loop, ticks);
         settle(loop);
@@ -372,7 +374,7 @@ private slots:
             s.axes[axis].direct_x.trimmer = 20.0f * static_cast<float>(axis + 1);
         }
         FakeHid::plug(d);
-        MainBackgroundThread loop;
+        MainBackgroundThread loop(freeEndpoints());
         loop.setClock(clock.function());
         QSignalSpy connected(&loop, d == Device::Joystick ? &MainBackgroundThread::joystickConnected
                                                           : &MainBackgroundThread::rudderConnected);
@@ -428,18 +430,18 @@ private slots:
         FakeHid::plug(Device::Joystick);
         FakeHid::plug(Device::Rudder);
         FakeHid::holdVersionReads(hung, true);
-        MainBackgroundThread loop;
+        MainBackgroundThread loop(freeEndpoints());
         QSignalSpy joystick(&loop, &MainBackgroundThread::joystickConnected);
         QSignalSpy rudder(&loop, &MainBackgroundThread::rudderConnected);
         QSignalSpy& hungConnected = hung == Device::Joystick ? joystick : rudder;
         QSignalSpy& otherConnected = hung == Device::Joystick ? rudder : joystick;
         loop.start();
         QTRY_COMPARE_WITH_TIMEOUT(FakeHid::heldVersionReads(hung), 1, 10000);
-        FakeHid::clearWrites(); // of the ticks the loop's own timer ran while this test waited
+        QVERIFY(FakeHid::writes(other).empty()); // the loop ticks only when this test says
         // Ticks run on this thread while the hung open waits on the device's link thread.
         for (int i = 0; i < 50; ++i) {
             loop.link(otherLink)->waitUntilIdle();
-            QMetaObject::invokeMethod(&loop, "onTimout", Qt::DirectConnection);
+            loop.tick();
         }
         loop.link(otherLink)->waitUntilIdle();
         QCOMPARE(otherConnected.size(), 1);
@@ -478,12 +480,12 @@ private slots:
         FakeHid::plug(Device::Rudder);
         FakeHid::setPosition(Device::Joystick, 0.4f);
         FakeHid::setPosition(Device::Rudder, 0.4f);
-        MainBackgroundThread loop;
+        MainBackgroundThread loop(freeEndpoints());
         ManualClock clock;
         startPastTheRamp(loop, clock, springOnRollAndYaw());
         const auto ticksToOther = [&](int n) {
             for (int i = 0; i < n; ++i) {
-                QMetaObject::invokeMethod(&loop, "onTimout", Qt::DirectConnection);
+                loop.tick();
                 loop.link(otherLink)->waitUntilIdle();
             }
         };
@@ -510,7 +512,7 @@ private slots:
         FakeHid::holdWrites(hung, false);
         QTRY_COMPARE_WITH_TIMEOUT(FakeHid::heldWrites(hung), 0, 10000);
         // The blocked report, then only the newest: the gains at zero and zero reports, none of
-        // the 50 latched forces (while held, the loop's own timer ticks meanwhile).
+        // the 50 latched forces.
         QTRY_VERIFY_WITH_TIMEOUT(FakeHid::writes(hung).size() >= 3, 10000);
         const auto after = FakeHid::writes(hung);
         QCOMPARE(reportFloat(after.front().bytes, 10), -20.0f);
@@ -531,11 +533,11 @@ private slots:
     // glide do not pile up, the newest replaces the one not yet written.
     void overrideReportsWaitingForADeviceArriveInOrder() {
         FakeHid::plug(Device::Joystick);
-        MainBackgroundThread loop;
+        MainBackgroundThread loop(freeEndpoints());
         ManualClock clock;
         startPastTheRamp(loop, clock, EffectsSettings());
         FakeHid::holdWrites(Device::Joystick, true);
-        QMetaObject::invokeMethod(&loop, "onTimout", Qt::DirectConnection);
+        loop.tick();
         QTRY_COMPARE_WITH_TIMEOUT(FakeHid::heldWrites(Device::Joystick), 1, 10000);
         FakeHid::clearWrites();
         EffectsSettings s;
@@ -551,7 +553,7 @@ private slots:
         }
         for (int i = 0; i < 3; ++i) {
             clock.now += 200;
-            QMetaObject::invokeMethod(&loop, "onTimout", Qt::DirectConnection);
+            loop.tick();
         }
 
         FakeHid::holdWrites(Device::Joystick, false);
@@ -586,7 +588,7 @@ private slots:
         FakeHid::plug(Device::Rudder);
         FakeHid::setPosition(Device::Joystick, 0.4f);
         FakeHid::setPosition(Device::Rudder, 0.4f);
-        MainBackgroundThread loop;
+        MainBackgroundThread loop(freeEndpoints());
         ManualClock clock;
         startPastTheRamp(loop, clock, springOnRollAndYaw());
         QCOMPARE(lastForce(Device::Joystick), -20.0f);
@@ -618,7 +620,7 @@ private slots:
     void aFailedReadLeavesTheDeviceAtZero() {
         FakeHid::plug(Device::Joystick);
         FakeHid::setPosition(Device::Joystick, 0.4f);
-        MainBackgroundThread loop;
+        MainBackgroundThread loop(freeEndpoints());
         ManualClock clock;
         QSignalSpy lost(&loop, &MainBackgroundThread::joystickDisconnected);
         startPastTheRamp(loop, clock, springAndDamperOnRoll());
@@ -635,21 +637,25 @@ private slots:
     }
 
     // A loop that did not tick for more than 100 ms (frozen, starved) ramps the forces in from
-    // zero again: the stick may have moved meanwhile. The loop runs on its kernel timer here.
+    // zero again: the stick may have moved meanwhile. The engine's control thread runs the loop
+    // on its kernel timer here, as in the program.
     void aStalledLoopRampsTheForcesIn() {
         FakeHid::plug(Device::Joystick);
         FakeHid::setPosition(Device::Joystick, 0.4f);
-        MainBackgroundThread loop;
-        ManualClock clock;
-        loop.setClock(clock.function());
-        loop.changeSettingsModerately(springAndDamperOnRoll());
-        loop.start();
+        std::atomic<qint64> now{100000};
+        Engine engine(freeEndpoints(), [&now] { return now.load(); });
+        MainBackgroundThread* control = engine.control();
+        control->changeSettingsModerately(springAndDamperOnRoll());
+        engine.start();
         // Ramps that a loaded test machine's own stalls restart pass as the clock moves on.
-        QTRY_VERIFY_WITH_TIMEOUT((clock.now += 100, lastForce(Device::Joystick) == -20.0f), 20000);
-        std::this_thread::sleep_for(std::chrono::milliseconds(150)); // no tick can run meanwhile
+        QTRY_VERIFY_WITH_TIMEOUT((now += 100, lastForce(Device::Joystick) == -20.0f), 20000);
+        // The control thread is held elsewhere for 150 ms: no tick can run meanwhile.
+        QMetaObject::invokeMethod(
+            control, [] { std::this_thread::sleep_for(std::chrono::milliseconds(150)); },
+            Qt::BlockingQueuedConnection);
         QTRY_COMPARE_WITH_TIMEOUT(lastForce(Device::Joystick), 0.0f, 10000);
-        QTRY_VERIFY_WITH_TIMEOUT((clock.now += 100, lastForce(Device::Joystick) == -20.0f), 20000);
-        loop.shutDown();
+        QTRY_VERIFY_WITH_TIMEOUT((now += 100, lastForce(Device::Joystick) == -20.0f), 20000);
+        QVERIFY(engine.shutDown());
         QVERIFY(isZeroForceReport(FakeHid::writes(Device::Joystick).back().bytes));
     }
 
@@ -675,7 +681,7 @@ private slots:
         Heartbeat::Shared shared;
         Heartbeat::attach(&shared);
         const auto detach = qScopeGuard([] { Heartbeat::attach(nullptr); });
-        MainBackgroundThread loop;
+        MainBackgroundThread loop(freeEndpoints());
         ManualClock clock;
         startPastTheRamp(loop, clock, springAndDamperOnRoll());
         QCOMPARE(lastForce(Device::Joystick), -20.0f);
@@ -733,7 +739,7 @@ private slots:
         DCSTelemetry flying;
         flying.airspeed = 400.0f;
         flying.gear = 100.0f;
-        MainBackgroundThread loop;
+        MainBackgroundThread loop(freeEndpoints());
         ManualClock clock;
         loop.setClock(clock.function());
         loop.setMasterGain(gain);
@@ -781,7 +787,7 @@ private slots:
         FakeHid::plug(Device::Joystick);
         FakeHid::plug(Device::Rudder);
         FakeHid::setPosition(Device::Joystick, 0.4f);
-        MainBackgroundThread loop;
+        MainBackgroundThread loop(freeEndpoints());
         ManualClock clock;
         loop.setClock(clock.function());
         loop.changeSettingsModerately(springAndDamperOnRoll());
@@ -809,7 +815,7 @@ private slots:
     // every loss and every connection exactly once.
     void plugChaosNeverMisusesAHandle() {
         QRandomGenerator random(1234);
-        MainBackgroundThread loop;
+        MainBackgroundThread loop(freeEndpoints());
         QSignalSpy jc(&loop, &MainBackgroundThread::joystickConnected);
         QSignalSpy jd(&loop, &MainBackgroundThread::joystickDisconnected);
         QSignalSpy rc(&loop, &MainBackgroundThread::rudderConnected);

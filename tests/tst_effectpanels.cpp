@@ -327,6 +327,10 @@ private slots:
         panel.bind(&axis.gear_shaker);
 
         QCOMPARE(spin(&panel, QStringLiteral("speed_effect_strength_exponent"))->value(), shown);
+        // The slider beside the box follows the shown value, though the box stays silent.
+        auto* slider = panel.findChild<QSlider*>(QStringLiteral("speed_effect_strength_exponent_slider"));
+        QVERIFY(slider);
+        QCOMPARE(slider->value(), qBound(slider->minimum(), shown, slider->maximum()));
         QCOMPARE(changed.count(), 0); // a refresh is never announced
         // The field keeps its exact value until that row is edited.
         QCOMPARE(std::memcmp(&axis.gear_shaker.speed.exp, &stored, sizeof stored), 0);

@@ -3,6 +3,7 @@
 #include "records/metatypes.h"
 #include "support/fakehid.h"
 #include "support/fakexplane.h"
+#include "support/programtesting.h"
 #include "support/reportbytes.h"
 #include "support/udptesting.h"
 #include "telemetry/telemetryendpoints.h"
@@ -73,15 +74,15 @@ private slots:
                                    .replace("\"F-16C\"", "\"Cessna 172 SP\"")
                              : QByteArray(kProfile));
         profile.close();
-        const quint16 xplanePort = UdpTesting::freePort();
-        TelemetryEndpoints::setDefaultXPlane(QStringLiteral("127.0.0.1"), xplanePort);
-        FakeXPlane simulator(xplanePort);
+        const TelemetryEndpoints endpoints = freeEndpoints();
+        FakeXPlane simulator(endpoints.xplanePort);
 
         FakeHid::reset();
         FakeHid::plug(FakeHid::Device::Joystick);
         FakeHid::setPosition(FakeHid::Device::Joystick, 0.0f, 0.4f);
 
-        MainWindow window;
+        TestProgram program(endpoints);
+        MainWindow& window = program.window;
         window.show();
         auto* combo = window.findChild<QComboBox*>(QStringLiteral("profile_combo"));
         QVERIFY(combo);
@@ -95,7 +96,7 @@ private slots:
             if (xplane) {
                 simulator.answer(FakeXPlane::flying("Cessna 172 SP", 135));
             } else {
-                game.writeDatagram(datagram, QHostAddress::LocalHost, 29778);
+                game.writeDatagram(datagram, QHostAddress::LocalHost, endpoints.dcsPort);
             }
         });
         sender.start(10);
@@ -120,7 +121,6 @@ private slots:
         QCOMPARE(reportFloat(last.bytes, 10), 0.0f); // ailerons: no effect
         QCOMPARE(reportFloat(last.bytes, 2), 0.0f);
         sender.stop();
-        TelemetryEndpoints::setDefaultXPlane(QStringLiteral("127.0.0.1"), 49000);
         QVERIFY(QDir::setCurrent(QDir::tempPath()));
     }
 
@@ -135,7 +135,9 @@ private slots:
         FakeHid::plug(FakeHid::Device::Joystick);
         FakeHid::setPosition(FakeHid::Device::Joystick, 0.0f, 0.4f);
 
-        MainWindow window;
+        const TelemetryEndpoints endpoints = freeEndpoints();
+        TestProgram program(endpoints);
+        MainWindow& window = program.window;
         window.show();
         auto* create = window.findChild<QPushButton*>(QStringLiteral("create_profile"));
         QVERIFY(create);
@@ -145,7 +147,7 @@ private slots:
         const QByteArray datagram("A-10C;250;-2.5;4;1.2;1;0.5;0.25;300;0");
         QTimer sender;
         connect(&sender, &QTimer::timeout, this,
-                [&] { game.writeDatagram(datagram, QHostAddress::LocalHost, 29778); });
+                [&] { game.writeDatagram(datagram, QHostAddress::LocalHost, endpoints.dcsPort); });
         sender.start(10);
 
         QTRY_VERIFY_WITH_TIMEOUT(create->isVisible(), 10000);

@@ -11,6 +11,7 @@
 #include "records/effectsprofile.h"
 #include "records/metatypes.h"
 #include "support/fakehid.h"
+#include "support/loophelpers.h"
 #include "support/reportbytes.h"
 #include "telemetry/telemetrythread.h"
 
@@ -81,17 +82,6 @@ LandingEvent landing(uint64_t time, float verticalSpeed, float airspeed) {
     return e;
 }
 
-Forces calculateForces(MainBackgroundThread& bg, const PositionInput& position) {
-    Forces forces;
-    const bool invoked =
-        QMetaObject::invokeMethod(&bg, "calculateForces", Qt::DirectConnection, Q_RETURN_ARG(Forces, forces),
-                                  Q_ARG(PositionInput, position));
-    if (!invoked) {
-        qFatal("calculateForces is not invokable");
-    }
-    return forces;
-}
-
 PositionInput positions(float roll, float pitch, float yaw) {
     PositionInput p;
     p.roll = roll;
@@ -141,13 +131,13 @@ void tickLoop(MainBackgroundThread& bg) {
             bg.link(d)->waitUntilIdle();
         }
         if (i == 0) {
-            QMetaObject::invokeMethod(&bg, "onTimout", Qt::DirectConnection);
+            bg.tick();
         }
     }
 }
 
-// A control object whose run clock reads `clockMs`; its loop timer is stopped so that only the
-// test computes forces.
+// A control object whose run clock reads `clockMs`; its loop is stopped so that only the test
+// computes forces.
 void startStopped(MainBackgroundThread& bg, qint64& clockMs) {
     bg.setClock([&clockMs] { return clockMs; });
     bg.start();
@@ -824,7 +814,7 @@ void TestForceSynthesis::previewCurvesSpanTheirSpeeds() {
 
 void TestForceSynthesis::calculateForcesClampsAndKeepsSign() {
     qint64 clockMs = 50000;
-    MainBackgroundThread bg;
+    MainBackgroundThread bg(freeEndpoints());
     startStopped(bg, clockMs);
     clockMs += 1000;
 
@@ -880,7 +870,7 @@ void TestForceSynthesis::calculateForcesClampsAndKeepsSign() {
 
 void TestForceSynthesis::recordSelection() {
     qint64 clockMs = 20000;
-    MainBackgroundThread bg;
+    MainBackgroundThread bg(freeEndpoints());
     startStopped(bg, clockMs);
     clockMs += 3217;
     bg.changeSettingsSuddenly(everythingActive());
@@ -1018,7 +1008,7 @@ void TestForceSynthesis::editorExtremes() {
     }
 
     qint64 clockMs = 1000;
-    MainBackgroundThread bg;
+    MainBackgroundThread bg(freeEndpoints());
     startStopped(bg, clockMs);
     bg.changeSettingsSuddenly(s);
     Telemetry t = busyTelemetry();
@@ -1061,7 +1051,7 @@ void TestForceSynthesis::randomizedSweep() {
     };
 
     qint64 clockMs = 7000;
-    MainBackgroundThread bg;
+    MainBackgroundThread bg(freeEndpoints());
     startStopped(bg, clockMs);
 
     int atLimit = 0;
@@ -1264,7 +1254,7 @@ void TestForceSynthesis::trimHoldsTheStick() {
     FakeHid::reset();
     FakeHid::plug(FakeHid::Device::Joystick);
     qint64 clockMs = 100000;
-    MainBackgroundThread bg;
+    MainBackgroundThread bg(freeEndpoints());
     bg.setClock([&clockMs] { return clockMs; });
     bg.start();
     QSignalSpy samples(&bg, &MainBackgroundThread::forcesSent);
@@ -1296,9 +1286,11 @@ void TestForceSynthesis::trimHoldsTheStick() {
 
     // The stream's all-zero record, then its end.
     QSignalSpy ended(&bg, &MainBackgroundThread::telemetryEnded);
-    QMetaObject::invokeMethod(bg.telemetry(), "telemetryRecordChanged", Qt::QueuedConnection,
-                              Q_ARG(TelemetryRecord, TelemetryRecord::fromCommon(source, Telemetry())));
-    QMetaObject::invokeMethod(bg.telemetry(), "telemetryEnded", Qt::QueuedConnection);
+    TelemetryThread* telemetry = bg.telemetry();
+    QMetaObject::invokeMethod(telemetry, [telemetry, source] {
+        emit telemetry->telemetryRecordChanged(TelemetryRecord::fromCommon(source, Telemetry()));
+        emit telemetry->telemetryEnded();
+    });
     QTRY_COMPARE(ended.size(), 1);
     const float gliding = run(405).centre[1];
     QVERIFY2(near(gliding, 0.6f * centre, 0.025f), qPrintable(show(gliding)));

@@ -2,6 +2,7 @@
 // backup and refusals, and the DCS export script run under Lua 5.1 with its datagrams read
 // back by the program's own DCS parser.
 
+#include "records/simconnectendpoint.h"
 #include "setup/condorudpini.h"
 #include "setup/configfileeditor.h"
 #include "setup/dcsexportlua.h"
@@ -10,7 +11,6 @@
 #include "setup/msfssimconnect.h"
 #include "setup/textfile.h"
 #include "telemetry/dcsdatagram.h"
-#include "telemetry/simconnect/simconnectconfig.h"
 #include "ui/gamesetupdialog.h"
 
 #include <QDir>

@@ -1,11 +1,13 @@
 #include "app/mainwindow.h"
 #include "app/recordingcontroller.h"
 #include "engine/mainbackgroundthread.h"
+#include "profiles/profilesession.h"
 #include "profiles/profilestore.h"
 #include "records/effectsprofile.h"
 #include "records/metatypes.h"
 #include "support/fakehid.h"
 #include "support/logcapture.h"
+#include "support/programtesting.h"
 #include "support/reportbytes.h"
 #include "telemetry/recordingcsv.h"
 #include "telemetry/telemetrysourceudp.h"
@@ -133,7 +135,8 @@ private slots:
     }
 
     void startsTitledAndCentred() {
-        MainWindow window;
+        TestProgram program;
+        MainWindow& window = program.window;
         window.show();
         window.centre();
         QCOMPARE(window.windowTitle(), QStringLiteral("Grovik Trennal"));
@@ -165,12 +168,14 @@ private slots:
         const QRect screen = QGuiApplication::primaryScreen()->geometry();
         QCOMPARE(screen.size(), QSize(1366, 768));
         if (!saved.isNull()) {
-            MainWindow first;
+            TestProgram firstProgram;
+            MainWindow& first = firstProgram.window;
             first.show();
             first.setGeometry(saved);
             QVERIFY(first.close());
         }
-        MainWindow window;
+        TestProgram program;
+        MainWindow& window = program.window;
         // Every control is reachable at this height: the tall panels scroll.
         QVERIFY2(window.minimumSizeHint().height() + 40 <= 768 - 48,
                  qPrintable(QString::number(window.minimumSizeHint().height())));
@@ -206,7 +211,8 @@ private slots:
 
     void fitsSmallScreens() {
         QFETCH(QSize, screen);
-        MainWindow window;
+        TestProgram program;
+        MainWindow& window = program.window;
         const QSize least = window.minimumSizeHint();
         QVERIFY2(least.width() + 16 <= screen.width() && least.height() + 40 <= screen.height(),
                  qPrintable(QStringLiteral("%1 x %2").arg(least.width()).arg(least.height())));
@@ -240,7 +246,8 @@ private slots:
         const QString axisKey = QStringLiteral("tabs/centralwidget.tabWidget.qt_tabwidget_stackedwidget.tab."
                                                "effect_settings_widget.tabWidget");
         {
-            MainWindow first;
+            TestProgram firstProgram;
+            MainWindow& first = firstProgram.window;
             first.show();
             first.findChild<QTabWidget*>(QStringLiteral("tabWidget"))->setCurrentIndex(mainTab);
             first.findChild<QWidget*>(QStringLiteral("effect_settings_widget"))
@@ -252,7 +259,8 @@ private slots:
             MainWindow::windowSettings()->setValue(axisKey, axisTab);
         }
         QCOMPARE(MainWindow::windowSettings()->value(axisKey).toInt(), axisTab);
-        MainWindow window;
+        TestProgram program;
+        MainWindow& window = program.window;
         window.show();
         QCOMPARE(window.findChild<QTabWidget*>(QStringLiteral("tabWidget"))->currentIndex(), mainTab);
         QCOMPARE(window.findChild<QWidget*>(QStringLiteral("effect_settings_widget"))
@@ -278,7 +286,8 @@ private slots:
         QFETCH(bool, closes);
         QFETCH(bool, fileWritten);
         QFETCH(bool, viaQuit);
-        MainWindow window;
+        TestProgram program;
+        MainWindow& window = program.window;
         window.show();
         auto* editor = window.findChild<ThreeAxisEffectsWidget*>(QStringLiteral("effect_settings_widget"));
         QStringList asked;
@@ -288,7 +297,8 @@ private slots:
         });
         // Nothing edited: closing asks nothing.
         {
-            MainWindow untouched;
+            TestProgram untouchedProgram;
+            MainWindow& untouched = untouchedProgram.window;
             untouched.show();
             QVERIFY(untouched.close());
         }
@@ -338,7 +348,8 @@ private slots:
             return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
         };
         const QByteArray original = readA();
-        MainWindow window;
+        TestProgram program;
+        MainWindow& window = program.window;
         window.show();
         auto* editor = window.findChild<ThreeAxisEffectsWidget*>(QStringLiteral("effect_settings_widget"));
         QStringList asked;
@@ -346,15 +357,16 @@ private slots:
             asked << text;
             return QMessageBox::StandardButton(answer);
         });
-        editor->selectProfileFor(Telemetry::TELEMETRY_SOURCE_DCS, QStringLiteral("F-5E"));
+        program.engine.session().selectProfileFor(Telemetry::TELEMETRY_SOURCE_DCS, QStringLiteral("F-5E"));
         if (renamed) {
             editor->findChild<QLineEdit*>(QStringLiteral("profile_comment_input"))
                 ->setText(QStringLiteral("soft"));
         } else {
             addEffect(window.findChild<QWidget*>(QStringLiteral("elevator_effects_widget")), 3);
         }
-        editor->selectProfileFor(Telemetry::TELEMETRY_SOURCE_DCS, QStringLiteral("MiG-21"));
-        QVERIFY(editor->canRestoreSetAside() && !editor->hasUnsavedChanges());
+        program.engine.session().selectProfileFor(Telemetry::TELEMETRY_SOURCE_DCS, QStringLiteral("MiG-21"));
+        QVERIFY(program.engine.session().canRestoreSetAside() &&
+                !program.engine.session().hasUnsavedChanges());
 
         QCOMPARE(window.close(), closes);
 
@@ -362,8 +374,9 @@ private slots:
                  qPrintable(asked.value(0)));
         QCOMPARE(readA() != original, !renamed && answer == QMessageBox::Save);
         // Nothing set aside is lost without the pilot saying so.
-        QCOMPARE(editor->canRestoreSetAside(), answer == QMessageBox::Cancel);
-        QCOMPARE(currentEffectsProfile().metadata.comment, renamed ? QStringLiteral("soft") : QString());
+        QCOMPARE(program.engine.session().canRestoreSetAside(), answer == QMessageBox::Cancel);
+        QCOMPARE(program.engine.session().profile().metadata.comment,
+                 renamed ? QStringLiteral("soft") : QString());
     }
 
     void automaticChoiceSetsEditsAsideAndEditRestoresThem() {
@@ -375,26 +388,27 @@ private slots:
         EffectsProfile b = a;
         b.metadata.flight_module = QStringLiteral("MiG-21");
         ProfileStore().save(b);
-        MainWindow window;
+        TestProgram program;
+        MainWindow& window = program.window;
         auto* editor = window.findChild<ThreeAxisEffectsWidget*>(QStringLiteral("effect_settings_widget"));
         auto* restore = window.findChild<QAction*>(QStringLiteral("restore_unsaved_action"));
         QVERIFY(restore);
         QVERIFY(!restore->isEnabled());
         QVERIFY(window.menuBar()->actions().contains(
             restore->parent() ? qobject_cast<QMenu*>(restore->parent())->menuAction() : nullptr));
-        editor->selectProfileFor(Telemetry::TELEMETRY_SOURCE_DCS, QStringLiteral("F-5E"));
+        program.engine.session().selectProfileFor(Telemetry::TELEMETRY_SOURCE_DCS, QStringLiteral("F-5E"));
         editor->findChild<QLineEdit*>(QStringLiteral("profile_comment_input"))
             ->setText(QStringLiteral("soft"));
 
-        editor->selectProfileFor(Telemetry::TELEMETRY_SOURCE_DCS, QStringLiteral("MiG-21"));
+        program.engine.session().selectProfileFor(Telemetry::TELEMETRY_SOURCE_DCS, QStringLiteral("MiG-21"));
 
         QVERIFY2(window.statusBar()->currentMessage().contains(QStringLiteral("F-5E [DCS]")),
                  qPrintable(window.statusBar()->currentMessage()));
         QVERIFY(restore->isEnabled());
         restore->trigger();
-        QCOMPARE(currentEffectsProfile().metadata.flight_module, QStringLiteral("F-5E"));
-        QCOMPARE(currentEffectsProfile().metadata.comment, QStringLiteral("soft"));
-        QVERIFY(editor->hasUnsavedChanges());
+        QCOMPARE(program.engine.session().profile().metadata.flight_module, QStringLiteral("F-5E"));
+        QCOMPARE(program.engine.session().profile().metadata.comment, QStringLiteral("soft"));
+        QVERIFY(program.engine.session().hasUnsavedChanges());
         QVERIFY(!restore->isEnabled());
     }
 
@@ -416,7 +430,8 @@ private slots:
         const auto d = static_cast<FakeHid::Device>(device);
         FakeHid::plug(d);
         FakeHid::setVersionBytes(d, 1, 2, 3);
-        MainWindow window;
+        TestProgram program;
+        MainWindow& window = program.window;
         window.show();
         auto* state = window.findChild<QLineEdit*>(field);
         QVERIFY(state);
@@ -448,7 +463,8 @@ private slots:
     void streamNotesGoWithTheStream() {
         QFETCH(bool, warthunder);
         QFETCH(QString, expected);
-        MainWindow window;
+        TestProgram program;
+        MainWindow& window = program.window;
         MainBackgroundThread* loop = window.background();
         TelemetryThread* telemetry = loop->telemetry();
         QMetaObject::invokeMethod(telemetry, [telemetry, warthunder] {
@@ -469,7 +485,8 @@ private slots:
     }
 
     void formHoldsTheTwoPanels() {
-        MainWindow window;
+        TestProgram program;
+        MainWindow& window = program.window;
         auto* tabs = window.findChild<QTabWidget*>(QStringLiteral("tabWidget"));
         QVERIFY(tabs);
         QCOMPARE(tabs->count(), 2);
@@ -522,7 +539,8 @@ private slots:
         QFETCH(QString, textWidget);
         QFETCH(QString, expected);
         const LogCapture log;
-        MainWindow window;
+        TestProgram program;
+        MainWindow& window = program.window;
         // The loop has tried the (unplugged) devices once.
         QTRY_VERIFY_WITH_TIMEOUT(!log.lines(QStringLiteral("Rudder unit")).isEmpty(), 20000);
         QMenu* help = window.menuBar()->actions().last()->menu();
@@ -574,7 +592,8 @@ private slots:
         if (stored) {
             MainWindow::windowSettings()->setValue(QStringLiteral("telemetry/acceptRemote"), true);
         }
-        MainWindow window;
+        TestProgram program;
+        MainWindow& window = program.window;
         if (forThisRun) {
             window.acceptRemoteTelemetryForThisRun();
         }
@@ -628,7 +647,8 @@ private slots:
 
     void controlLoopRunsOnItsOwnThread() {
         FakeHid::plug(FakeHid::Device::Joystick);
-        MainWindow window;
+        TestProgram program;
+        MainWindow& window = program.window;
         MainBackgroundThread* loop = window.background();
         QVERIFY(loop->thread() != QThread::currentThread());
         QSignalSpy connected(loop, &MainBackgroundThread::joystickConnected);
@@ -637,9 +657,9 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(FakeHid::writes(FakeHid::Device::Joystick).size() > 20, 5000);
     }
 
-    void windowGoneBeforeTheEventLoopLeavesNoLoopRunning() {
+    void programGoneBeforeTheEventLoopLeavesNoLoopRunning() {
         FakeHid::plug(FakeHid::Device::Joystick);
-        { MainWindow window; }
+        { TestProgram program; }
         QTest::qWait(300);
         QVERIFY(FakeHid::writes(FakeHid::Device::Joystick).empty());
     }
@@ -650,13 +670,14 @@ private slots:
         profile.metadata.flight_data_source = Telemetry::TELEMETRY_SOURCE_DCS;
         profile.metadata.flight_module = QStringLiteral("F-16C");
         QCOMPARE(ProfileStore().save(profile), QStringLiteral("DCS_F_16C.json"));
-        MainWindow window;
+        TestProgram program;
+        MainWindow& window = program.window;
         auto* editor = window.findChild<ThreeAxisEffectsWidget*>(QStringLiteral("effect_settings_widget"));
         auto* source = window.findChild<QLineEdit*>(QStringLiteral("telemetry_data_source"));
         auto* module = window.findChild<QLineEdit*>(QStringLiteral("flight_module"));
         QVERIFY(editor && source && module);
         QStringList shownWhenLoaded;
-        connect(editor, &ThreeAxisEffectsWidget::suddenValueChange, this,
+        connect(window.findChild<ProfileSession*>(), &ProfileSession::suddenValueChange, this,
                 [&] { shownWhenLoaded << source->text() << module->text(); });
 
         // Emitted on the control thread, as the loop does when a stream starts.
@@ -671,7 +692,8 @@ private slots:
     // The aircraft without a profile is named in the status bar and in a line of the profile
     // area, which stays while it flies and goes with the stream.
     void aircraftWithoutProfileIsNamedUntilTheStreamEnds() {
-        MainWindow window;
+        TestProgram program;
+        MainWindow& window = program.window;
         window.show();
         auto* notice = window.findChild<QWidget*>(QStringLiteral("aircraft_notice"));
         QVERIFY(notice);
@@ -692,7 +714,8 @@ private slots:
 
     void editsReachTheLoopAsCopiesInOrder() {
         FakeHid::plug(FakeHid::Device::Joystick);
-        MainWindow window;
+        TestProgram program;
+        MainWindow& window = program.window;
         auto* state = window.findChild<QLineEdit*>(QStringLiteral("joystick_state"));
         QVERIFY(state);
         QTRY_VERIFY_WITH_TIMEOUT(state->text().startsWith(QStringLiteral("Connected (Version ")), 5000);
@@ -722,7 +745,8 @@ private slots:
 
     void overrideReachesTheLoopInOrder() {
         FakeHid::plug(FakeHid::Device::Joystick);
-        MainWindow window;
+        TestProgram program;
+        MainWindow& window = program.window;
         // The record set after switching on is used only if the switch arrives first.
         pullFiveG(window);
         if (QTest::currentTestFailed()) {
@@ -756,7 +780,8 @@ private slots:
         QFETCH(bool, byKey);
         FakeHid::plug(FakeHid::Device::Joystick);
         {
-            MainWindow window;
+            TestProgram program;
+            MainWindow& window = program.window;
             window.show();
             QApplication::setActiveWindow(&window);
             QVERIFY(QTest::qWaitForWindowActive(&window));
@@ -816,7 +841,8 @@ private slots:
         // The next run starts with the same gain.
         QCOMPARE(MainWindow::windowSettings()->value(QStringLiteral("forces/master_gain"), 100).toInt(),
                  gain);
-        MainWindow next;
+        TestProgram nextProgram;
+        MainWindow& next = nextProgram.window;
         QCOMPARE(next.findChild<QSpinBox*>(QStringLiteral("master_gain"))->value(), gain);
     }
 
@@ -838,7 +864,8 @@ private slots:
         ProfileStore().save(profile);
         const QStringList files = QDir(QStringLiteral("effect_profiles")).entryList(QDir::Files);
         QCOMPARE(files.size(), 1);
-        MainWindow window;
+        TestProgram program;
+        MainWindow& window = program.window;
         window.show();
         QVERIFY(QTest::qWaitForWindowActive(&window));
         auto* off = window.findChild<QAction*>(QStringLiteral("forces_off_action"));
@@ -932,7 +959,8 @@ private slots:
             MainWindow::windowSettings()->setValue(QStringLiteral("forces/off_key"), stored);
         }
         {
-            MainWindow window;
+            TestProgram program;
+            MainWindow& window = program.window;
             window.show();
             QVERIFY(QTest::qWaitForWindowActive(&window));
             if (!typed.isEmpty()) {
@@ -966,7 +994,8 @@ private slots:
             QTest::keyClick(&window, expected[0].key(), expected[0].keyboardModifiers());
             QVERIFY(!off->isChecked());
         }
-        MainWindow next;
+        TestProgram nextProgram;
+        MainWindow& next = nextProgram.window;
         QVERIFY(next.findChild<QLabel*>(QStringLiteral("forces_off_key_status"))
                     ->text()
                     .contains(expected.toString(QKeySequence::NativeText)));
@@ -974,7 +1003,8 @@ private slots:
 
     // The plot listens to the loop only while its tab is on screen, at most 60 samples a second.
     void forcesTabListensOnlyWhileShown() {
-        MainWindow window;
+        TestProgram program;
+        MainWindow& window = program.window;
         window.show();
         auto* tabs = window.findChild<QTabWidget*>(QStringLiteral("tabWidget"));
         auto* view = window.findChild<ForcesViewWidget*>(QStringLiteral("forces_view"));
@@ -1008,7 +1038,8 @@ private slots:
     }
     void minimizedWindowStopsThePanels() {
         QFETCH(bool, minimize);
-        MainWindow window;
+        TestProgram program;
+        MainWindow& window = program.window;
         QSignalSpy views(&window, &MainWindow::panelViewChanged);
         window.show();
         auto* tabs = window.findChild<QTabWidget*>(QStringLiteral("tabWidget"));
@@ -1097,7 +1128,8 @@ private slots:
 
     // In a window of its own the plot keeps listening beside the editor; closing it puts it back.
     void forcesViewDetachesIntoItsOwnWindow() {
-        MainWindow window;
+        TestProgram program;
+        MainWindow& window = program.window;
         window.show();
         auto* tabs = window.findChild<QTabWidget*>(QStringLiteral("tabWidget"));
         auto* view = window.findChild<ForcesViewWidget*>(QStringLiteral("forces_view"));
@@ -1228,7 +1260,8 @@ private slots:
         flight.write(text);
         flight.close();
 
-        MainWindow window;
+        TestProgram program;
+        MainWindow& window = program.window;
         window.show();
         MainBackgroundThread* loop = window.background();
         QSignalSpy ended(loop, &MainBackgroundThread::telemetryEnded);
@@ -1270,20 +1303,25 @@ private slots:
     void closingTheWindowEndsTheEventLoopAndZeroesTheDevices() {
         FakeHid::plug(FakeHid::Device::Joystick);
         {
-            MainWindow window;
+            TestProgram program;
+            MainWindow& window = program.window;
             window.show();
             // Dampers are not ramped, so the reports carry them at once.
             EffectsSettings dampers;
             dampers.axes[0].smart_damper.active = true;
             dampers.axes[0].smart_damper.total_effect_strength = 100.0f;
             dampers.axes[0].smart_damper.static_dampening = 50.0f;
-            QMetaObject::invokeMethod(window.background(), "changeSettingsModerately", Qt::QueuedConnection,
-                                      Q_ARG(EffectsSettings, dampers));
+            MainBackgroundThread* loop = window.background();
+            QMetaObject::invokeMethod(loop, [loop, dampers] { loop->changeSettingsModerately(dampers); });
             QTRY_VERIFY_WITH_TIMEOUT(!FakeHid::writes(FakeHid::Device::Joystick).empty() &&
                                          FakeHid::writes(FakeHid::Device::Joystick).back().bytes[29] != 0,
                                      5000);
             QTimer::singleShot(100, &window, &QWidget::close);
             QCOMPARE(qApp->exec(), 0);
+            // As main() does after its event loop: the engine leaves the devices at zero.
+            QVERIFY(program.engine.shutDown());
+            QVERIFY(program.engine.isShutDown());
+            QCOMPARE(window.background(), nullptr);
         }
         // The window is gone and the threads with it; the last word to the device was zero.
         const auto writes = FakeHid::writes(FakeHid::Device::Joystick);

@@ -525,7 +525,7 @@ private slots:
         FakeHid::plug(FakeHid::Device::Joystick);
         FakeHid::setPosition(FakeHid::Device::Joystick, 0.25f, 0.5f);
         ManualClock clock;
-        MainBackgroundThread bg;
+        MainBackgroundThread bg(freeEndpoints());
         bg.setClock(clock.function());
         bg.start();
         QSignalSpy axes(bg.findChild<ControlLoop*>(), &ControlLoop::msfsAxes);
@@ -541,7 +541,8 @@ private slots:
         bg.setMsfsTelemetry(msfs);
         QSignalSpy end(&bg, &MainBackgroundThread::telemetryEnded);
         if (ended) {
-            QMetaObject::invokeMethod(bg.telemetry(), "telemetryEnded", Qt::QueuedConnection);
+            TelemetryThread* telemetry = bg.telemetry();
+            QMetaObject::invokeMethod(telemetry, [telemetry] { emit telemetry->telemetryEnded(); });
             QTRY_COMPARE(end.size(), 1);
         }
         const auto run = [&](int ms, qsizetype from) {

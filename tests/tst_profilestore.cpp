@@ -1,12 +1,15 @@
 #include "profiles/profilejson.h"
+#include "profiles/profilesession.h"
 #include "profiles/profilestore.h"
+#include "records/metatypes.h"
 #include "support/profilefields.h"
 
-#include <QStandardItemModel>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <csignal>
+#include <optional>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -39,20 +42,18 @@ QByteArray readFile(const QString& path) {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
 }
 
-QStringList listedFiles() {
+QStringList listedFiles(const ProfileStore& store) {
     QStringList names;
-    const QStandardItemModel* model = ProfileStore::listModel();
-    for (int row = 0; row < model->rowCount(); ++row) {
-        names << model->item(row)->data(ProfileStore::FileNameRole).toString();
+    for (const ProfileStore::Entry& entry : store.entries()) {
+        names << entry.fileName;
     }
     return names;
 }
 
-QStringList listedLabels() {
+QStringList listedLabels(const ProfileStore& store) {
     QStringList labels;
-    const QStandardItemModel* model = ProfileStore::listModel();
-    for (int row = 0; row < model->rowCount(); ++row) {
-        labels << model->item(row)->text();
+    for (const ProfileStore::Entry& entry : store.entries()) {
+        labels << entry.text;
     }
     return labels;
 }
@@ -63,6 +64,7 @@ class TestProfileStore : public QObject {
     Q_OBJECT
 
 private slots:
+    void initTestCase() { registerMetaTypes(); }
     void init();
     void cleanup();
 
@@ -91,6 +93,9 @@ private slots:
     void failedSaveSaysWhy();
     void missingDirectoryListsAndTouchesNothing();
     void oversizedFileLoadsAsDefault();
+    void sessionStates_data();
+    void sessionStates();
+    void sessionsShareNothing();
 
 private:
     QTemporaryDir* m_dir = nullptr;
@@ -234,11 +239,10 @@ void TestProfileStore::saveWritesFileAndListsIt() {
     QVERIFY(saved);
     QCOMPARE(name, QStringLiteral("DCS_F_16C_50.json"));
     QVERIFY(QFileInfo("effect_profiles/DCS_F_16C_50.json").isFile());
-    QCOMPARE(listedFiles(), QStringList{name});
-    QCOMPARE(listedLabels(), QStringList{"F-16C_50 [DCS]"});
-    QCOMPARE(ProfileStore::listModel()->columnCount(), 1);
+    QCOMPARE(listedFiles(store), QStringList{name});
+    QCOMPARE(listedLabels(store), QStringList{"F-16C_50 [DCS]"});
     QCOMPARE(store.rowOf(name), 0);
-    QCOMPARE(ProfileStore::metadataMap().value(name).flight_module, QStringLiteral("F-16C_50"));
+    QCOMPARE(store.metadata().value(name).flight_module, QStringLiteral("F-16C_50"));
     // Only the profile file is left behind: no temporary.
     QCOMPARE(QDir("effect_profiles").entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
              QStringList{name});
@@ -282,10 +286,10 @@ void TestProfileStore::scanListsEveryRegularVisibleFile() {
     store.scan();
 
     // A file without a label is listed under its file name: no row is blank.
-    QCOMPARE(listedFiles(), (QStringList{"MSFS_A.json", "broken.json", "notes.txt"}));
-    QCOMPARE(listedLabels(), (QStringList{"A [MSFS]", "broken.json", "notes.txt"}));
-    QCOMPARE(ProfileStore::metadataMap().keys(), (QStringList{"MSFS_A.json", "broken.json", "notes.txt"}));
-    QCOMPARE(int(ProfileStore::metadataMap().value("notes.txt").flight_data_source), 0);
+    QCOMPARE(listedFiles(store), (QStringList{"MSFS_A.json", "broken.json", "notes.txt"}));
+    QCOMPARE(listedLabels(store), (QStringList{"A [MSFS]", "broken.json", "notes.txt"}));
+    QCOMPARE(store.metadata().keys(), (QStringList{"MSFS_A.json", "broken.json", "notes.txt"}));
+    QCOMPARE(int(store.metadata().value("notes.txt").flight_data_source), 0);
 
     EffectsProfile loaded = profileWith(meta(2, "x"));
     store.load("notes.txt", loaded);
@@ -300,13 +304,14 @@ void TestProfileStore::scanSortsByLabelAndRebuildsMap() {
     store.save(profileWith(meta(2, "A-4E")));
     store.save(profileWith(meta(0, "", "beta")));
     store.save(profileWith(meta(5, "ASK-21")));
-    QCOMPARE(listedLabels(), (QStringList{"A-4E [DCS]", "ASK-21 [CONDOR2]", "Zlin [MSFS]", "beta (beta)"}));
-    QCOMPARE(ProfileStore::metadataMap().size(), 4);
+    QCOMPARE(listedLabels(store),
+             (QStringList{"A-4E [DCS]", "ASK-21 [CONDOR2]", "Zlin [MSFS]", "beta (beta)"}));
+    QCOMPARE(store.metadata().size(), 4);
 
     store.remove("MSFS_Zlin.json");
     QVERIFY(!QFileInfo::exists("effect_profiles/MSFS_Zlin.json"));
-    QCOMPARE(listedLabels(), (QStringList{"A-4E [DCS]", "ASK-21 [CONDOR2]", "beta (beta)"}));
-    QVERIFY(!ProfileStore::metadataMap().contains("MSFS_Zlin.json"));
+    QCOMPARE(listedLabels(store), (QStringList{"A-4E [DCS]", "ASK-21 [CONDOR2]", "beta (beta)"}));
+    QVERIFY(!store.metadata().contains("MSFS_Zlin.json"));
 }
 
 void TestProfileStore::rowOfIgnoresCase() {
@@ -324,7 +329,7 @@ void TestProfileStore::rowOfPrefersTheExactName() {
     ProfileStore store;
     store.save(profileWith(meta(1, "cessna")));
     store.save(profileWith(meta(1, "Cessna")));
-    QCOMPARE(listedFiles(), (QStringList{"MSFS_Cessna.json", "MSFS_cessna.json"}));
+    QCOMPARE(listedFiles(store), (QStringList{"MSFS_Cessna.json", "MSFS_cessna.json"}));
     QCOMPARE(store.rowOf("MSFS_cessna.json"), 1);
     QCOMPARE(store.rowOf("MSFS_Cessna.json"), 0);
     QCOMPARE(store.rowOf("msfs_CESSNA.json"), 0); // no exact name: the first that matches
@@ -459,7 +464,7 @@ void TestProfileStore::symlinksAreNotFollowed() {
     QVERIFY(QFile::link(QDir::current().absoluteFilePath("victim.json"), "effect_profiles/MSFS_link.json"));
     QVERIFY(QFile::link(QDir::current().absoluteFilePath("victim.json"), "effect_profiles/GENERIC.json"));
     store.scan();
-    QCOMPARE(listedFiles(), QStringList());
+    QCOMPARE(listedFiles(store), QStringList());
 
     EffectsProfile loaded = profileWith(meta(2, "x"));
     store.load("MSFS_link.json", loaded);
@@ -523,7 +528,7 @@ void TestProfileStore::saveOntoDirectoryFails() {
     store.save(profileWith(meta(0, "")), &ok);
     QVERIFY(!ok);
     QVERIFY(QFileInfo("effect_profiles/GENERIC.json").isDir());
-    QCOMPARE(listedFiles(), QStringList());
+    QCOMPARE(listedFiles(store), QStringList());
 }
 
 void TestProfileStore::failedSaveSaysWhy_data() {
@@ -590,7 +595,7 @@ void TestProfileStore::missingDirectoryListsAndTouchesNothing() {
     QVERIFY(writeFile("GENERIC.json", generic));
     ProfileStore store;
     store.scan();
-    QCOMPARE(listedFiles(), QStringList());
+    QCOMPARE(listedFiles(store), QStringList());
     bool ok = true;
     store.save(profileWith(meta(0, ""), 60.0f), &ok);
     QVERIFY(!ok);
@@ -605,10 +610,140 @@ void TestProfileStore::oversizedFileLoadsAsDefault() {
     bytes.append(QByteArray(ProfileStore::MaxProfileBytes, ' '));
     QVERIFY(writeFile("effect_profiles/MSFS_Huge.json", bytes));
     store.scan();
-    QCOMPARE(listedLabels(), QStringList{"MSFS_Huge.json"});
+    QCOMPARE(listedLabels(store), QStringList{"MSFS_Huge.json"});
     EffectsProfile loaded = profileWith(meta(2, "x"));
     store.load("MSFS_Huge.json", loaded);
     QCOMPARE(loaded.metadata.flight_module, QString());
+}
+
+// Steps: "edit" tunes the ailerons' spring, "directx" adds DirectX on the ailerons, "source:N"
+// changes the profile's game, "select:N:module" is a stream's aircraft, "end" the stream's end,
+// "save", "restore", "load:file", "remove:file".
+void TestProfileStore::sessionStates_data() {
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<QString>("loaded");
+    QTest::addColumn<bool>("unsaved");
+    QTest::addColumn<bool>("setAside");
+    QTest::addColumn<int>("sudden");
+    QTest::addColumn<int>("moderate");
+    QTest::addColumn<bool>("notice");     // an aircraft flies without a profile of its own
+    QTest::addColumn<QString>("message"); // in the last note for the status bar; empty: no note
+    const QString own = QStringLiteral("DCS_F_16C.json");
+    const QString fallback = QStringLiteral("DCS__.json");
+    const QString byDefault =
+        QStringLiteral("No profile for A-10C: it flies with the game's default profile");
+    QTest::newRow("edit") << QStringList{"edit"} << "" << true << false << 0 << 1 << false << "";
+    QTest::newRow("own profile") << QStringList{"select:2:F-16C"} << own << false << false << 1 << 0 << false
+                                 << "";
+    QTest::newRow("game default") << QStringList{"select:2:A-10C"} << fallback << false << false << 1 << 0
+                                  << true << byDefault;
+    QTest::newRow("no source") << QStringList{"select:0:F-16C"} << "" << false << false << 0 << 0 << false
+                               << "";
+    QTest::newRow("unknown game") << QStringList{"select:1:F-16C"} << "" << false << false << 0 << 0 << true
+                                  << "No profile for F-16C: it flies without forces.";
+    QTest::newRow("edits set aside") << QStringList{"select:2:F-16C", "edit", "select:2:A-10C"} << fallback
+                                     << false << true << 2 << 1 << true
+                                     << "Unsaved changes of the profile \"F-16C [DCS]\" were set aside";
+    QTest::newRow("restored") << QStringList{"select:2:F-16C", "edit", "select:2:A-10C", "restore"} << own
+                              << true << false << 3 << 1 << true
+                              << "Unsaved changes of the profile \"F-16C [DCS]\" restored.";
+    QTest::newRow("resumed stream keeps edits") << QStringList{"select:2:F-16C", "edit", "select:2:F-16C"}
+                                                << own << true << false << 1 << 1 << false << "";
+    QTest::newRow("saved edits stay") << QStringList{"select:2:F-16C", "edit", "save", "select:2:A-10C"}
+                                      << fallback << false << false << 2 << 1 << true << byDefault;
+    QTest::newRow("chosen by hand, then its aircraft")
+        << QStringList{"load:" + fallback, "edit", "select:2:A-10C"} << fallback << true << false << 1 << 1
+        << true << byDefault;
+    QTest::newRow("stream ends") << QStringList{"select:2:A-10C", "end"} << fallback << false << false << 1
+                                 << 0 << false << byDefault;
+    QTest::newRow("source drops DirectX")
+        << QStringList{"directx", "source:1"} << "" << true << false << 1 << 1 << false << "";
+    QTest::newRow("source keeps DirectX")
+        << QStringList{"directx", "source:2"} << "" << true << false << 1 << 0 << false << "";
+    QTest::newRow("removed") << QStringList{"select:2:F-16C", "edit", "remove:" + own} << "" << false << false
+                             << 1 << 2 << true << "";
+}
+
+void TestProfileStore::sessionStates() {
+    QFETCH(QStringList, steps);
+    ProfileStore().save(profileWith(meta(2, "F-16C"), 30.0f));
+    ProfileStore().save(profileWith(meta(2, ProfileStore::AnyAircraft), 60.0f));
+    ProfileSession session;
+    QSignalSpy sudden(&session, &ProfileSession::suddenValueChange);
+    QSignalSpy moderate(&session, &ProfileSession::moderateValueChange);
+    QSignalSpy messages(&session, &ProfileSession::statusMessage);
+    std::optional<EffectsSettings> lastSent;
+    for (auto signal : {&ProfileSession::suddenValueChange, &ProfileSession::moderateValueChange}) {
+        connect(&session, signal, this, [&lastSent](const EffectsSettings& s) { lastSent = s; });
+    }
+    for (const QString& step : std::as_const(steps)) {
+        const QStringList part = step.split(QLatin1Char(':'));
+        if (part[0] == "edit") {
+            session.axisForEditing(0).simple_spring.total_effect_strength += 1.0f;
+            session.edited(ProfileSession::Change::Moderate);
+        } else if (part[0] == "directx") {
+            session.axisForEditing(0).direct_x.active = true;
+            session.edited(ProfileSession::Change::Sudden);
+        } else if (part[0] == "source") {
+            session.setSource(part[1].toInt());
+        } else if (part[0] == "select") {
+            session.selectProfileFor(static_cast<Telemetry::Source>(part[1].toInt()), part[2]);
+        } else if (part[0] == "end") {
+            session.endStream();
+        } else if (part[0] == "save") {
+            QVERIFY(session.save(QString(), nullptr));
+        } else if (part[0] == "restore") {
+            session.restoreSetAside();
+        } else if (part[0] == "load") {
+            session.load(part[1]);
+        } else if (part[0] == "remove") {
+            session.remove(part[1]);
+        }
+    }
+    QTEST(session.loadedFileName(), "loaded");
+    QTEST(session.hasUnsavedChanges(), "unsaved");
+    QTEST(session.canRestoreSetAside(), "setAside");
+    QTEST(int(sudden.count()), "sudden");
+    QTEST(int(moderate.count()), "moderate");
+    QTEST(!session.aircraftNotice().isEmpty(), "notice");
+    QFETCH(QString, message);
+    if (message.isEmpty()) {
+        QCOMPARE(messages.count(), 0);
+    } else {
+        QVERIFY(!messages.isEmpty());
+        QVERIFY2(messages.last().at(0).toString().contains(message),
+                 qPrintable(messages.last().at(0).toString()));
+    }
+    // Whatever happened, the loop has what the session holds.
+    if (lastSent) {
+        const AxisEffectsSettings& held = session.profile().effects.axes[0];
+        QCOMPARE(lastSent->axes[0].simple_spring.total_effect_strength,
+                 held.simple_spring.total_effect_strength);
+        QCOMPARE(lastSent->axes[0].direct_x.active, held.direct_x.active);
+    }
+}
+
+// Two sessions in one process (two engines, a test beside the program) keep their own profile
+// and their own list: nothing is shared but the files.
+void TestProfileStore::sessionsShareNothing() {
+    ProfileStore().save(profileWith(meta(2, "F-16C"), 30.0f));
+    ProfileSession first;
+    ProfileSession second;
+    first.selectProfileFor(Telemetry::TELEMETRY_SOURCE_DCS, QStringLiteral("F-16C"));
+    first.axisForEditing(1).simple_spring.total_effect_strength = 80.0f;
+    first.edited(ProfileSession::Change::Moderate);
+    QCOMPARE(second.loadedFileName(), QString());
+    QVERIFY(!second.hasUnsavedChanges());
+    QVERIFY(!second.profile().effects.axes[1].simple_spring.active);
+
+    QVERIFY(first.save(QString(), nullptr));
+    first.setFlightModule(QStringLiteral("F-5E"));
+    QVERIFY(first.save(QString(), nullptr));
+    QCOMPARE(first.store().entries().size(), 2);
+    // The other list changes when that session reads the directory again.
+    QCOMPARE(second.store().entries().size(), 1);
+    second.rescan();
+    QCOMPARE(second.store().entries().size(), 2);
 }
 
 QTEST_GUILESS_MAIN(TestProfileStore)

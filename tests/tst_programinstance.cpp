@@ -2,6 +2,7 @@
 #include "profiles/profilejson.h"
 #include "profiles/profilestore.h"
 #include "records/effectsprofile.h"
+#include "support/loophelpers.h"
 #include "telemetry/recordingcsv.h"
 
 #include <QLockFile>
@@ -139,7 +140,7 @@ char processState(qint64 pid) {
 
 // What a way out of the program is expected to do.
 enum class Outcome {
-    Orderly,      // exits 0 through the window's shut-down, which leaves the devices at zero
+    Orderly,      // exits 0 through the engine's shut-down, which leaves the devices at zero
     Killed,       // ends on the signal; the guardian leaves the devices at zero
     Frozen,       // stops; the devices at zero until SIGCONT, then it flies on
     FliesOn,      // the signal changes nothing
@@ -176,6 +177,15 @@ class TestProgramInstance : public QObject {
         env.insert(QStringLiteral("TRENNAL_FAKE_SUMMARY"), dir.filePath(name));
         env.insert(QStringLiteral("TRENNAL_FAKE_LOG"), dir.filePath(name + QStringLiteral(".log")));
         env.insert(QStringLiteral("TRENNAL_FAKE_STARTS"), dir.filePath(QStringLiteral("starts")));
+        // Ports of its own, so that it runs beside other tests and never takes a game's.
+        const TelemetryEndpoints ports = freeEndpoints();
+        env.insert(QStringLiteral("TRENNAL_TELEMETRY_PORTS"),
+                   QStringLiteral("dcs=%1,il2=%2,condor=%3,warthunder=%4,xplane=%5")
+                       .arg(ports.dcsPort)
+                       .arg(ports.il2Port)
+                       .arg(ports.condorPort)
+                       .arg(ports.warthunderUrl.port())
+                       .arg(ports.xplanePort));
         env.insert(extra);
         process.setProcessEnvironment(env);
         process.setWorkingDirectory(dir.path());

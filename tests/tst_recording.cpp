@@ -610,7 +610,7 @@ private slots:
         const QString second = dir.filePath(QStringLiteral("second.csv"));
 
         ManualClock clock;
-        MainBackgroundThread loop;
+        MainBackgroundThread loop(freeEndpoints());
         loop.setClock(clock.function());
         // The stream is live before the flight is recorded, so neither run fades it in.
         loop.setDcsTelemetry(scripted(0));

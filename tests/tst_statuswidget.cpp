@@ -1,3 +1,4 @@
+#include "device/devicepresencewatch.h"
 #include "records/metatypes.h"
 #include "ui/statuswidget.h"
 
@@ -69,6 +70,13 @@ private:
     QString text(const QString& name) { return child<QLineEdit>(name)->text(); }
     QCheckBox* overrideBox() { return child<QCheckBox>(QStringLiteral("telemetry_override")); }
     QSlider* slider(const QString& base) { return child<QSlider>(base + QStringLiteral("_slider")); }
+    // The presence watch, wired to the panel as the window wires it.
+    DevicePresenceWatch* watchWith(DevicePresenceWatch::Probe probe) {
+        auto* watch = new DevicePresenceWatch(widget);
+        watch->setProbe(std::move(probe));
+        connect(watch, &DevicePresenceWatch::presenceFound, widget, &StatusWidget::showDevicePresence);
+        return watch;
+    }
 
 private slots:
     void initTestCase() { registerMetaTypes(); }
@@ -253,6 +261,8 @@ private slots:
         QTest::newRow("warthunder") << 4 << QStringLiteral("Generic warbird") << QStringLiteral("Warthunder");
         QTest::newRow("condor") << 5 << QStringLiteral("Generic glider") << QStringLiteral("Condor2");
         QTest::newRow("xplane") << 6 << QStringLiteral("Cessna 172 SP") << QStringLiteral("X-Plane");
+        QTest::newRow("beyond the list")
+            << 99 << QStringLiteral("Cessna 172 SP") << QStringLiteral("Not detected");
     }
 
     void sourceDisplayNames() {
@@ -345,14 +355,15 @@ private slots:
         QFETCH(QString, joystickShown);
         QFETCH(QString, rudderShown);
         QList<unsigned short> asked;
-        widget->setDeviceProbe([&](unsigned short productId) {
+        DevicePresenceWatch* watch = watchWith([&](unsigned short productId) {
             asked.append(productId);
             return DeviceAccess::Presence(productId == 0x7A10 ? joystick : rudder);
         });
         if (joystickConnected) {
             widget->connectJoystick(0x03020125u);
+            watch->connectJoystick();
         }
-        widget->probeDevices();
+        watch->probe();
         QCOMPARE(text(QStringLiteral("joystick_state")), joystickShown);
         QCOMPARE(text(QStringLiteral("rudder_state")), rudderShown);
         QCOMPARE(asked.contains(0x7A10), !joystickConnected);
@@ -368,28 +379,46 @@ private slots:
         // Permission granted and the loop connects: the version replaces the hint and its tip.
         widget->connectJoystick(0x03020125u);
         widget->connectRudder(0x03020125u);
+        watch->connectJoystick();
+        watch->connectRudder();
         QCOMPARE(text(QStringLiteral("rudder_state")), QStringLiteral("Connected (Version 1.2.3)"));
         QVERIFY(child<QLineEdit>(QStringLiteral("rudder_state"))->toolTip().isEmpty());
         asked.clear();
-        widget->probeDevices();
+        watch->probe();
         QVERIFY(asked.isEmpty());
+        // A late finding about a device the loop has connected since leaves its version on show.
+        widget->showDevicePresence(0x7A2C, DeviceAccess::Presence::NoPermission);
+        QCOMPARE(text(QStringLiteral("rudder_state")), QStringLiteral("Connected (Version 1.2.3)"));
         // Unplugged: "Not detected" at once, and looked for again.
         widget->disconnectRudder();
+        watch->disconnectRudder();
         QCOMPARE(text(QStringLiteral("rudder_state")), QStringLiteral("Not detected"));
-        widget->probeDevices();
+        watch->probe();
         QCOMPARE(asked, QList<unsigned short>{0x7A2C});
     }
 
     // The probe runs on its own while a device is missing, without anyone calling it.
     void probeRunsOnItsTimer() {
         int calls = 0;
-        widget->setDeviceProbe([&](unsigned short) {
+        DevicePresenceWatch* watch = watchWith([&](unsigned short) {
             ++calls;
             return DeviceAccess::Presence::NoPermission;
         });
         QTRY_COMPARE_WITH_TIMEOUT(text(QStringLiteral("joystick_state")),
                                   QStringLiteral("Found, no permission"), 20000);
         QVERIFY(calls >= 2);
+
+        // With both connected the watch rests; a device lost afterwards is looked for again.
+        widget->connectJoystick(0x03020125u);
+        widget->connectRudder(0x03020125u);
+        watch->connectJoystick();
+        watch->connectRudder();
+        widget->disconnectRudder();
+        watch->disconnectRudder();
+        QCOMPARE(text(QStringLiteral("rudder_state")), QStringLiteral("Not detected"));
+        QTRY_COMPARE_WITH_TIMEOUT(text(QStringLiteral("rudder_state")),
+                                  QStringLiteral("Found, no permission"), 20000);
+        QCOMPARE(text(QStringLiteral("joystick_state")), QStringLiteral("Connected (Version 1.2.3)"));
     }
 
     void onGroundButtonTwice() {
@@ -501,6 +530,9 @@ private slots:
         // A source change during the replay keeps the mark; its end removes it.
         widget->changeTelemetrySource(Telemetry::TELEMETRY_SOURCE_IL2, QStringLiteral("Bf 109"));
         QCOMPARE(text(QStringLiteral("telemetry_data_source")), QStringLiteral("Replay: dcs-flight.csv"));
+        // The tip is a sentence: it names the game as messages do.
+        QCOMPARE(child<QLineEdit>(QStringLiteral("telemetry_data_source"))->toolTip(),
+                 QStringLiteral("A recorded IL-2 Sturmovik flight, not a running game"));
         widget->showReplay(false, QString());
         QCOMPARE(text(QStringLiteral("telemetry_data_source")), QStringLiteral("Il2 Shturmovik"));
         widget->endTelemetry();

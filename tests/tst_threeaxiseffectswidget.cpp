@@ -1,9 +1,11 @@
+#include "profiles/profilesession.h"
 #include "profiles/profilestore.h"
 #include "records/axiseffectssettings.h"
 #include "records/effectsprofile.h"
 #include "records/metatypes.h"
 #include "support/wheel.h"
 #include "ui/axiseffectswidget.h"
+#include "ui/profilelistmodel.h"
 #include "ui/threeaxiseffectswidget.h"
 
 #include <QComboBox>
@@ -20,7 +22,6 @@
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QStackedWidget>
-#include <QStandardItemModel>
 #include <QStringListModel>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -42,6 +43,7 @@ class TestThreeAxisEffectsWidget : public QObject {
 private:
     std::unique_ptr<QTemporaryDir> dir;
     QString previousDir;
+    std::unique_ptr<ProfileSession> session;
     std::unique_ptr<ThreeAxisEffectsWidget> widget;
     std::unique_ptr<QSignalSpy> sudden;
     std::unique_ptr<QSignalSpy> moderate;
@@ -88,17 +90,17 @@ private:
                           Qt::LeftButton);
     }
     void build() {
+        session = std::make_unique<ProfileSession>();
         widget = std::make_unique<ThreeAxisEffectsWidget>();
-        sudden = std::make_unique<QSignalSpy>(widget.get(), &ThreeAxisEffectsWidget::suddenValueChange);
-        moderate = std::make_unique<QSignalSpy>(widget.get(), &ThreeAxisEffectsWidget::moderateValueChange);
-        connect(widget.get(), &ThreeAxisEffectsWidget::suddenValueChange, this,
-                [this](const EffectsSettings& s) {
-                    sent.append({'s', s});
-                });
-        connect(widget.get(), &ThreeAxisEffectsWidget::moderateValueChange, this,
-                [this](const EffectsSettings& s) {
-                    sent.append({'m', s});
-                });
+        widget->setSession(session.get());
+        sudden = std::make_unique<QSignalSpy>(session.get(), &ProfileSession::suddenValueChange);
+        moderate = std::make_unique<QSignalSpy>(session.get(), &ProfileSession::moderateValueChange);
+        connect(session.get(), &ProfileSession::suddenValueChange, this, [this](const EffectsSettings& s) {
+            sent.append({'s', s});
+        });
+        connect(session.get(), &ProfileSession::moderateValueChange, this, [this](const EffectsSettings& s) {
+            sent.append({'m', s});
+        });
         widget->setAsk([this](QMessageBox::Icon, const QString& text, QMessageBox::StandardButtons) {
             asked << text;
             return answers.isEmpty() ? QMessageBox::Cancel : answers.takeFirst();
@@ -120,11 +122,11 @@ private:
                   parts[1], QString(), parts[2].toFloat());
         }
     }
-    static QStringList rowTexts() {
+    QStringList rowTexts() {
         QStringList texts;
-        QStandardItemModel* model = ProfileStore::listModel();
+        const QAbstractItemModel* model = profileCombo()->model();
         for (int row = 0; row < model->rowCount(); ++row) {
-            texts << model->item(row)->text();
+            texts << model->index(row, 0).data().toString();
         }
         return texts;
     }
@@ -186,10 +188,10 @@ private:
         }
         return ProfileStore().save(p);
     }
-    static int rowOf(const QString& fileName) {
-        QStandardItemModel* model = ProfileStore::listModel();
+    int rowOf(const QString& fileName) {
+        const QAbstractItemModel* model = profileCombo()->model();
         for (int row = 0; row < model->rowCount(); ++row) {
-            if (model->item(row)->data(ProfileStore::FileNameRole).toString() == fileName) {
+            if (model->index(row, 0).data(ProfileListModel::FileNameRole).toString() == fileName) {
                 return row;
             }
         }
@@ -216,6 +218,7 @@ private slots:
         sudden.reset();
         moderate.reset();
         widget.reset();
+        session.reset();
         QDir::setCurrent(previousDir);
         dir.reset();
     }
@@ -230,7 +233,7 @@ private slots:
         QCOMPARE(entries, QStringList({"DISABLED", "MSFS", "DCS", "IL2 SHTURMOVIK", "WARTHUNDER", "CONDOR2",
                                        "XPLANE"}));
         QCOMPARE(gameCombo()->currentIndex(), 0);
-        QCOMPARE(profileCombo()->model(), ProfileStore::listModel());
+        QVERIFY(qobject_cast<ProfileListModel*>(profileCombo()->model()));
         QCOMPARE(profileCombo()->currentIndex(), -1);
         QVERIFY(profileCombo()->minimumWidth() >= 500);
         auto* tabs = child<QTabWidget>(QStringLiteral("tabWidget"));
@@ -268,7 +271,7 @@ private slots:
         QFETCH(QList<int>, types);
         build();
         gameCombo()->setCurrentIndex(source);
-        QCOMPARE(int(currentEffectsProfile().metadata.flight_data_source), source);
+        QCOMPARE(int(session->profile().metadata.flight_data_source), source);
         for (int t = 0; t < EffectsProfile::EffectTypeCount; ++t) {
             QCOMPARE(offers(1, t), types.contains(t));
             // The elevator weight is never offered on ailerons or rudder, the game-specific
@@ -290,12 +293,12 @@ private slots:
         const auto sent = sudden->last().at(0).value<EffectsSettings>();
         QVERIFY(sent.axes[0].direct_x.active);
         QVERIFY(sent.axes[2].direct_x.active);
-        QVERIFY(currentEffectsProfile().effects.axes[2].direct_x.active);
+        QVERIFY(session->profile().effects.axes[2].direct_x.active);
 
         gameCombo()->setCurrentIndex(Telemetry::TELEMETRY_SOURCE_MSFS);
 
-        QVERIFY(!currentEffectsProfile().effects.axes[0].direct_x.active);
-        QVERIFY(!currentEffectsProfile().effects.axes[2].direct_x.active);
+        QVERIFY(!session->profile().effects.axes[0].direct_x.active);
+        QVERIFY(!session->profile().effects.axes[2].direct_x.active);
         QVERIFY(!offers(0, EffectsProfile::EFFECT_TYPE_DIRECT_X_FFB));
         QCOMPARE(sudden->count(), 2);
         // The loop learns at once that DirectX is off.
@@ -318,7 +321,7 @@ private slots:
         build();
         gameCombo()->setCurrentIndex(Telemetry::TELEMETRY_SOURCE_DCS);
         QTest::keyClicks(child<QLineEdit>(QStringLiteral("flight_module_input")), QStringLiteral("F-16C_50"));
-        QCOMPARE(currentEffectsProfile().metadata.flight_module, QStringLiteral("F-16C_50"));
+        QCOMPARE(session->profile().metadata.flight_module, QStringLiteral("F-16C_50"));
         QCOMPARE(sudden->count() + moderate->count(), 0);
 
         QTest::mouseClick(child<QPushButton>(QStringLiteral("save_profile")), Qt::LeftButton);
@@ -350,8 +353,8 @@ private slots:
         const auto copy = sudden->last().at(0).value<EffectsSettings>();
         QVERIFY(!copy.axes[1].landing_jolt.active);
         QVERIFY(copy.axes[1].flaps_shaker.active);
-        QVERIFY(!currentEffectsProfile().effects.axes[1].landing_jolt.active);
-        QVERIFY(currentEffectsProfile().effects.axes[1].flaps_shaker.active);
+        QVERIFY(!session->profile().effects.axes[1].landing_jolt.active);
+        QVERIFY(session->profile().effects.axes[1].flaps_shaker.active);
         QCOMPARE(gameCombo()->currentText(), QStringLiteral("CONDOR2"));
         QCOMPARE(child<QLineEdit>(QStringLiteral("flight_module_input"))->text(), QStringLiteral("ASK 21"));
         QCOMPARE(offeredCount(1), 7);
@@ -369,16 +372,16 @@ private slots:
         QCOMPARE(b, QStringLiteral("MSFS_Cessna_B.json"));
         build();
 
-        widget->selectProfileFor(Telemetry::TELEMETRY_SOURCE_MSFS, QStringLiteral("cessna"));
-        widget->selectProfileFor(Telemetry::TELEMETRY_SOURCE_DCS, QStringLiteral("Cessna"));
-        widget->selectProfileFor(Telemetry::TELEMETRY_SOURCE_NONE, QStringLiteral("Cessna"));
+        session->selectProfileFor(Telemetry::TELEMETRY_SOURCE_MSFS, QStringLiteral("cessna"));
+        session->selectProfileFor(Telemetry::TELEMETRY_SOURCE_DCS, QStringLiteral("Cessna"));
+        session->selectProfileFor(Telemetry::TELEMETRY_SOURCE_NONE, QStringLiteral("Cessna"));
         QCOMPARE(sudden->count(), 0);
         QCOMPARE(profileCombo()->currentIndex(), -1);
 
-        widget->selectProfileFor(Telemetry::TELEMETRY_SOURCE_MSFS, QStringLiteral("Cessna"));
+        session->selectProfileFor(Telemetry::TELEMETRY_SOURCE_MSFS, QStringLiteral("Cessna"));
         QCOMPARE(sudden->count(), 1);
         QCOMPARE(profileCombo()->currentIndex(), rowOf(a));
-        QCOMPARE(currentEffectsProfile().effects.axes[0].simple_spring.total_effect_strength, 11.0f);
+        QCOMPARE(session->profile().effects.axes[0].simple_spring.total_effect_strength, 11.0f);
         QCOMPARE(sudden->last().at(0).value<EffectsSettings>().axes[2].simple_spring.total_effect_strength,
                  11.0f);
         QCOMPARE(child<QLineEdit>(QStringLiteral("profile_comment_input"))->text(), QStringLiteral("A"));
@@ -404,7 +407,7 @@ private slots:
         const QString b =
             store(Telemetry::TELEMETRY_SOURCE_MSFS, QStringLiteral("Cessna"), QStringLiteral("B"), 22.0f);
         build();
-        widget->selectProfileFor(Telemetry::TELEMETRY_SOURCE_MSFS, QStringLiteral("Cessna"));
+        session->selectProfileFor(Telemetry::TELEMETRY_SOURCE_MSFS, QStringLiteral("Cessna"));
         QCOMPARE(profileCombo()->currentIndex(), rowOf(a));
         QCOMPARE(rowOf(b), rowOf(a) + 1);
         widget->show();
@@ -445,9 +448,9 @@ private slots:
         build();
         QVERIFY(rowOf(upper) < rowOf(lower));
 
-        widget->selectProfileFor(Telemetry::TELEMETRY_SOURCE_MSFS, QStringLiteral("cessna"));
+        session->selectProfileFor(Telemetry::TELEMETRY_SOURCE_MSFS, QStringLiteral("cessna"));
         QCOMPARE(profileCombo()->currentIndex(), rowOf(lower));
-        QCOMPARE(currentEffectsProfile().effects.axes[0].simple_spring.total_effect_strength, 22.0f);
+        QCOMPARE(session->profile().effects.axes[0].simple_spring.total_effect_strength, 22.0f);
 
         // Saving marks the saved file's row, so a following delete removes that file only.
         QTest::mouseClick(child<QPushButton>(QStringLiteral("save_profile")), Qt::LeftButton);
@@ -465,8 +468,8 @@ private slots:
         QTest::mouseClick(child<QPushButton>(QStringLiteral("delete_profile")), Qt::LeftButton);
         QVERIFY(QFile::exists(QStringLiteral("effect_profiles/") + name));
 
-        widget->selectProfileFor(Telemetry::TELEMETRY_SOURCE_DCS, QStringLiteral("F-5E"));
-        QCOMPARE(currentEffectsProfile().effects.axes[0].simple_spring.total_effect_strength, 30.0f);
+        session->selectProfileFor(Telemetry::TELEMETRY_SOURCE_DCS, QStringLiteral("F-5E"));
+        QCOMPARE(session->profile().effects.axes[0].simple_spring.total_effect_strength, 30.0f);
         QCOMPARE(sudden->count(), 1);
 
         // Delete asks first, naming the profile; "No" keeps it.
@@ -484,8 +487,8 @@ private slots:
         QVERIFY(!QFile::exists(QStringLiteral("effect_profiles/") + name));
         QCOMPARE(rowOf(name), -1);
         QCOMPARE(profileCombo()->currentIndex(), -1);
-        QVERIFY(!currentEffectsProfile().effects.axes[0].simple_spring.active);
-        QCOMPARE(int(currentEffectsProfile().metadata.flight_data_source), 0);
+        QVERIFY(!session->profile().effects.axes[0].simple_spring.active);
+        QCOMPARE(int(session->profile().metadata.flight_data_source), 0);
         QCOMPARE(gameCombo()->currentIndex(), 0);
         QVERIFY(child<QLineEdit>(QStringLiteral("flight_module_input"))->text().isEmpty());
         QCOMPARE(sudden->count(), 1);
@@ -539,7 +542,7 @@ private slots:
         if (action == QLatin1String("load condor")) {
             activate(name);
         } else if (action == QLatin1String("auto condor")) {
-            widget->selectProfileFor(Telemetry::TELEMETRY_SOURCE_CONDOR, QStringLiteral("F-5E"));
+            session->selectProfileFor(Telemetry::TELEMETRY_SOURCE_CONDOR, QStringLiteral("F-5E"));
         } else {
             activate(name);
             QCOMPARE(felt(sent.last().second).size(), 5);
@@ -555,7 +558,7 @@ private slots:
             }
         }
 
-        QCOMPARE(felt(currentEffectsProfile().effects), expected);
+        QCOMPARE(felt(session->profile().effects), expected);
         QCOMPARE(sent.size(), 1);
         QCOMPARE(sent.last().first, kind);
         QCOMPARE(felt(sent.last().second), expected);
@@ -592,21 +595,21 @@ private slots:
         if (loaded == QLatin1String("soft")) {
             activate(soft);
         } else if (!loaded.isEmpty()) {
-            widget->selectProfileFor(Telemetry::TELEMETRY_SOURCE_DCS, loaded);
+            session->selectProfileFor(Telemetry::TELEMETRY_SOURCE_DCS, loaded);
         }
         if (edited) {
             elevatorSpring()->setValue(77);
         }
         sent.clear();
 
-        widget->selectProfileFor(Telemetry::TELEMETRY_SOURCE_DCS, reported);
+        session->selectProfileFor(Telemetry::TELEMETRY_SOURCE_DCS, reported);
 
         QCOMPARE(sent.size(), loads);
         QCOMPARE(elevatorSpring()->value(), spring);
-        QCOMPARE(currentEffectsProfile().effects.axes[1].simple_spring.total_effect_strength, float(spring));
+        QCOMPARE(session->profile().effects.axes[1].simple_spring.total_effect_strength, float(spring));
         QCOMPARE(marker()->text(), QString(edited && loads == 0 ? "*" : ""));
         QVERIFY(asked.isEmpty()); // an automatic choice never asks
-        QCOMPARE(widget->canRestoreSetAside(), edited && loads == 1);
+        QCOMPARE(session->canRestoreSetAside(), edited && loads == 1);
     }
 
     // Unsaved edits are marked, and loading another profile or deleting asks before they go.
@@ -646,7 +649,7 @@ private slots:
         } else {
             elevatorSpring()->setValue(45);
             QCOMPARE(marker()->text(), QStringLiteral("*"));
-            QVERIFY(widget->hasUnsavedChanges());
+            QVERIFY(session->hasUnsavedChanges());
         }
         // The marker has a cell of its own beside the list, not one under it.
         QCOMPARE(gridCell(marker()).y(), gridCell(profileCombo()).y());
@@ -674,35 +677,35 @@ private slots:
             QCOMPARE(springInFile(a), float(fileSpring));
         }
         // The list shows the profile that is in the editor.
-        QCOMPARE(profileCombo()->currentIndex(), rowOf(widget->loadedFileName()));
+        QCOMPARE(profileCombo()->currentIndex(), rowOf(session->loadedFileName()));
     }
 
     void automaticChoiceSetsEditsAsideToRestoreOnce() {
         const QString a = store(Telemetry::TELEMETRY_SOURCE_DCS, QStringLiteral("F-5E"), QString(), 30.0f);
         store(Telemetry::TELEMETRY_SOURCE_DCS, QStringLiteral("MiG-21"), QString(), 60.0f);
         build();
-        QSignalSpy messages(widget.get(), &ThreeAxisEffectsWidget::statusMessage);
-        widget->selectProfileFor(Telemetry::TELEMETRY_SOURCE_DCS, QStringLiteral("F-5E"));
+        QSignalSpy messages(session.get(), &ProfileSession::statusMessage);
+        session->selectProfileFor(Telemetry::TELEMETRY_SOURCE_DCS, QStringLiteral("F-5E"));
         elevatorSpring()->setValue(45);
 
-        widget->selectProfileFor(Telemetry::TELEMETRY_SOURCE_DCS, QStringLiteral("MiG-21"));
+        session->selectProfileFor(Telemetry::TELEMETRY_SOURCE_DCS, QStringLiteral("MiG-21"));
         QCOMPARE(elevatorSpring()->value(), 60);
         QCOMPARE(messages.size(), 1);
         QVERIFY2(messages.last().at(0).toString().contains(QStringLiteral("F-5E [DCS]")),
                  qPrintable(messages.last().at(0).toString()));
-        QVERIFY(widget->canRestoreSetAside());
+        QVERIFY(session->canRestoreSetAside());
         QVERIFY(asked.isEmpty());
         sent.clear();
 
         widget->restoreSetAside();
         QCOMPARE(elevatorSpring()->value(), 45);
-        QCOMPARE(widget->loadedFileName(), a);
+        QCOMPARE(session->loadedFileName(), a);
         QCOMPARE(profileCombo()->currentIndex(), rowOf(a));
         QCOMPARE(marker()->text(), QStringLiteral("*"));
         QCOMPARE(sent.size(), 1);
         QCOMPARE(sent.last().first, 's');
         QCOMPARE(sent.last().second.axes[1].simple_spring.total_effect_strength, 45.0f);
-        QVERIFY(!widget->canRestoreSetAside());
+        QVERIFY(!session->canRestoreSetAside());
         // Once only.
         widget->restoreSetAside();
         QCOMPARE(sent.size(), 1);
@@ -766,7 +769,7 @@ private slots:
         }
         child<QLineEdit>(QStringLiteral("flight_module_input"))->setText(module);
         elevatorSpring()->setValue(45);
-        const QString before = widget->loadedFileName();
+        const QString before = session->loadedFileName();
         const int rowBefore = profileCombo()->currentIndex();
         if (answer) {
             answers << QMessageBox::StandardButton(answer);
@@ -779,14 +782,14 @@ private slots:
             QVERIFY2(asked.last().contains(part), qPrintable(asked.last()));
         }
         QCOMPARE(marker()->text(), QString(saved ? "" : "*"));
-        QCOMPARE(widget->hasUnsavedChanges(), !saved);
-        const QString target = ProfileStore::fileName(currentEffectsProfile().metadata);
+        QCOMPARE(session->hasUnsavedChanges(), !saved);
+        const QString target = ProfileStore::fileName(session->profile().metadata);
         if (saved) {
-            QCOMPARE(widget->loadedFileName(), target);
+            QCOMPARE(session->loadedFileName(), target);
             QCOMPARE(profileCombo()->currentIndex(), rowOf(target));
             QCOMPARE(springInFile(target), 45.0f);
         } else {
-            QCOMPARE(widget->loadedFileName(), before);
+            QCOMPARE(session->loadedFileName(), before);
             QCOMPARE(profileCombo()->currentIndex(), rowBefore);
             if (setup == QLatin1String("F-16 exists")) {
                 QCOMPARE(springInFile(target), 30.0f);
@@ -826,15 +829,15 @@ private slots:
         QFETCH(QString, line);
         storeAll(stored);
         build();
-        QSignalSpy messages(widget.get(), &ThreeAxisEffectsWidget::statusMessage);
+        QSignalSpy messages(session.get(), &ProfileSession::statusMessage);
         QVERIFY(!notice()->isVisibleTo(widget.get()));
         if (!before.isEmpty()) {
-            widget->selectProfileFor(Telemetry::TELEMETRY_SOURCE_DCS, before);
+            session->selectProfileFor(Telemetry::TELEMETRY_SOURCE_DCS, before);
         }
 
-        widget->selectProfileFor(Telemetry::TELEMETRY_SOURCE_DCS, QStringLiteral("A-10C"));
+        session->selectProfileFor(Telemetry::TELEMETRY_SOURCE_DCS, QStringLiteral("A-10C"));
 
-        QCOMPARE(widget->loadedFileName(), loaded);
+        QCOMPARE(session->loadedFileName(), loaded);
         QCOMPARE(notice()->isVisibleTo(widget.get()), !line.isEmpty());
         if (!line.isEmpty()) {
             QVERIFY2(noticeText().startsWith(QStringLiteral("No profile for A-10C")),
@@ -852,7 +855,7 @@ private slots:
         QVERIFY(completion);
         QCOMPARE(completion->stringList().value(0), QStringLiteral("A-10C"));
         // The line stays while the aircraft flies, and goes with the stream.
-        widget->endStream();
+        session->endStream();
         QVERIFY(!notice()->isVisibleTo(widget.get()));
     }
 
@@ -888,7 +891,7 @@ private slots:
         QFETCH(int, spring);
         storeAll(stored);
         build();
-        widget->selectProfileFor(Telemetry::TELEMETRY_SOURCE_DCS, QStringLiteral("A-10C"));
+        session->selectProfileFor(Telemetry::TELEMETRY_SOURCE_DCS, QStringLiteral("A-10C"));
         if (!byHand.isEmpty()) {
             activate(byHand);
         }
@@ -930,16 +933,16 @@ private slots:
         QCOMPARE(int(p.metadata.flight_data_source), int(Telemetry::TELEMETRY_SOURCE_DCS));
         QCOMPARE(p.metadata.flight_module, QStringLiteral("A-10C"));
         QVERIFY(p.metadata.comment.isEmpty());
-        QCOMPARE(widget->loadedFileName(), created);
+        QCOMPARE(session->loadedFileName(), created);
         QCOMPARE(profileCombo()->currentIndex(), rowOf(created));
-        QVERIFY(!widget->hasUnsavedChanges());
+        QVERIFY(!session->hasUnsavedChanges());
         QVERIFY(!notice()->isVisibleTo(widget.get()));
         // The loop flies the aircraft with the new profile's spring.
         QVERIFY(!sent.isEmpty());
         QCOMPARE(sent.last().second.axes[1].simple_spring.total_effect_strength, float(spring));
         QVERIFY(sent.last().second.axes[1].simple_spring.active);
         // And the aircraft chooses it from now on.
-        QCOMPARE(ProfileStore().autoSelect(Telemetry::TELEMETRY_SOURCE_DCS, QStringLiteral("A-10C")),
+        QCOMPARE(session->store().autoSelect(Telemetry::TELEMETRY_SOURCE_DCS, QStringLiteral("A-10C")),
                  created);
     }
 
@@ -992,13 +995,13 @@ private slots:
         if (answer) {
             QVERIFY2(asked.last().contains(QStringLiteral("F-16C [DCS]")) &&
                          asked.last().contains(original) &&
-                         asked.last().contains(ProfileStore::fileName(currentEffectsProfile().metadata)),
+                         asked.last().contains(ProfileStore::fileName(session->profile().metadata)),
                      qPrintable(asked.last()));
         }
         QCOMPARE(QDir(QStringLiteral("effect_profiles")).entryList(QDir::Files), files);
-        QCOMPARE(widget->loadedFileName(), loaded);
+        QCOMPARE(session->loadedFileName(), loaded);
         QCOMPARE(profileCombo()->currentIndex(), rowOf(loaded));
-        QCOMPARE(widget->hasUnsavedChanges(), answer == QMessageBox::Cancel);
+        QCOMPARE(session->hasUnsavedChanges(), answer == QMessageBox::Cancel);
         QCOMPARE(springInFile(loaded), answer == QMessageBox::Cancel ? 30.0f : 45.0f);
         if (files.size() == 2) {
             QCOMPARE(springInFile(original), 30.0f);
@@ -1024,7 +1027,7 @@ private slots:
         QFETCH(QString, file);
         build();
         if (!flying.isEmpty()) {
-            widget->selectProfileFor(Telemetry::TELEMETRY_SOURCE_DCS, flying);
+            session->selectProfileFor(Telemetry::TELEMETRY_SOURCE_DCS, flying);
         }
         addEffect(1, EffectsProfile::EFFECT_TYPE_SIMPLE_SPRING);
         nameAnswers << (reply.isValid() ? std::optional<QString>(reply.toString()) : std::nullopt);
@@ -1034,8 +1037,8 @@ private slots:
         QCOMPARE(offeredNames, QStringList{flying});
         QCOMPARE(QDir(QStringLiteral("effect_profiles")).entryList(QDir::Files),
                  file.isEmpty() ? QStringList() : QStringList{file});
-        QCOMPARE(widget->loadedFileName(), file);
-        QCOMPARE(widget->hasUnsavedChanges(), file.isEmpty());
+        QCOMPARE(session->loadedFileName(), file);
+        QCOMPARE(session->hasUnsavedChanges(), file.isEmpty());
         QVERIFY(!rowTexts().contains(QString()));
         QVERIFY(asked.isEmpty());
         if (!flying.isEmpty() && !file.isEmpty()) {

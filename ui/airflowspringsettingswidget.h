@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/settingsbinder.h"
+
 #include <QWidget>
 
 #include <memory>
@@ -8,7 +10,6 @@ namespace Ui {
 class AirflowSpringSettingsWidget;
 }
 class AirflowSpringSettings;
-class RangeControl;
 
 // Settings panel of the natural airflow spring. The two attenuation airspeeds form a range whose
 // end stays at least twice its start, and every change of either rebuilds the attenuation curve.
@@ -21,19 +22,15 @@ public:
     explicit AirflowSpringSettingsWidget(QWidget* parent = nullptr);
     ~AirflowSpringSettingsWidget() override;
 
+    // Keeps the pointer (which must outlive the panel) and shows its values.
     void bind(AirflowSpringSettings* settings);
+    // Shows the bound values without announcing anything.
     void refresh();
 
 signals:
     void settingsChanged();
 
 private:
-    // Stores an edited value through `field` and announces it, unless a refresh is showing values.
-    void edit(float AirflowSpringSettings::*field, int value);
-    void storeAttenuationAirspeeds(int start, int end);
-
     std::unique_ptr<Ui::AirflowSpringSettingsWidget> ui_;
-    AirflowSpringSettings* settings_ = nullptr;
-    bool updating_ = false;
-    RangeControl* attenuationRange_ = nullptr;
+    SettingsBinder<AirflowSpringSettings> binder_;
 };

@@ -5,11 +5,13 @@
 
 #include <QLabel>
 #include <QListView>
+#include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QStandardItemModel>
 
 #include <cmath>
+#include <utility>
 
 using ET = EffectsProfile;
 
@@ -148,7 +150,28 @@ AxisEffectsWidget::AxisEffectsWidget(QWidget* parent)
     }
     ui_->effects_combo->setModel(effectsModel_);
     ui_->active_effects_list->setModel(activeModel_);
-    connect(ui_->active_effects_list, &QListView::clicked, this, &AxisEffectsWidget::listClicked);
+    connect(ui_->active_effects_list, &QListView::clicked, this, &AxisEffectsWidget::showPage);
+    connect(ui_->activate_effect_button, &QPushButton::clicked, this,
+            &AxisEffectsWidget::activateChosenEffect);
+    const std::pair<QPushButton*, EffectsProfile::EffectType> disableButtons[] = {
+        {ui_->natural_airflow_disable_button, ET::EFFECT_TYPE_NATURAL_AIRFLOW},
+        {ui_->simple_spring_disable_button, ET::EFFECT_TYPE_SIMPLE_SPRING},
+        {ui_->elevator_weight_disable_button, ET::EFFECT_TYPE_ELEVATOR_WEIGHT},
+        {ui_->landing_jolt_disable_button, ET::EFFECT_TYPE_LANDING_JOLT},
+        {ui_->aoa_shaker_disble_button, ET::EFFECT_TYPE_AOA_SHAKER},
+        {ui_->extended_gear_shaker_disable_button, ET::EFFECT_TYPE_EXTENDED_GEAR_SHAKER},
+        {ui_->extended_flaps_shaker_disable_button, ET::EFFECT_TYPE_EXTENDED_FLAPS_SHAKER},
+        {ui_->extended_airbrake_shaker_disable_button, ET::EFFECT_TYPE_EXTENDED_AIRBRAKES_SHAKER},
+        {ui_->on_ground_rolling_shaker_disable_button, ET::EFFECT_TYPE_ON_GROUND_ROLLING_SHAKER},
+        {ui_->il2_shaker_disable_button, ET::EFFECT_TYPE_IL2_SHAKING},
+        {ui_->direct_x_disable_button, ET::EFFECT_TYPE_DIRECT_X_FFB},
+        {ui_->condor_shaker_disable_button, ET::EFFECT_TYPE_CONDOR_SHAKER},
+        {ui_->smart_damper_disable_button, ET::EFFECT_TYPE_SMART_DAMPER},
+        {ui_->trim_following_disable_button, ET::EFFECT_TYPE_TRIM_FOLLOWING},
+    };
+    for (const auto& [button, type] : disableButtons) {
+        connect(button, &QPushButton::clicked, this, [this, type = type] { removeEffect(type); });
+    }
 
     showName(ui_->natural_airflow_page_label, descriptors_[ET::EFFECT_TYPE_NATURAL_AIRFLOW]);
     showName(ui_->simple_spring_page_label, descriptors_[ET::EFFECT_TYPE_SIMPLE_SPRING]);
@@ -320,7 +343,7 @@ void AxisEffectsWidget::refresh() {
     ui_->trim_following_widget->refresh();
 }
 
-void AxisEffectsWidget::on_activate_effect_button_clicked() {
+void AxisEffectsWidget::activateChosenEffect() {
     const int row = ui_->effects_combo->currentIndex();
     if (row < 0 || row >= EffectsProfile::EffectTypeCount) {
         return;
@@ -353,63 +376,7 @@ void AxisEffectsWidget::removeEffect(EffectsProfile::EffectType type) {
     refresh();
 }
 
-void AxisEffectsWidget::on_natural_airflow_disable_button_clicked() {
-    removeEffect(ET::EFFECT_TYPE_NATURAL_AIRFLOW);
-}
-
-void AxisEffectsWidget::on_simple_spring_disable_button_clicked() {
-    removeEffect(ET::EFFECT_TYPE_SIMPLE_SPRING);
-}
-
-void AxisEffectsWidget::on_elevator_weight_disable_button_clicked() {
-    removeEffect(ET::EFFECT_TYPE_ELEVATOR_WEIGHT);
-}
-
-void AxisEffectsWidget::on_landing_jolt_disable_button_clicked() {
-    removeEffect(ET::EFFECT_TYPE_LANDING_JOLT);
-}
-
-void AxisEffectsWidget::on_aoa_shaker_disble_button_clicked() {
-    removeEffect(ET::EFFECT_TYPE_AOA_SHAKER);
-}
-
-void AxisEffectsWidget::on_extended_gear_shaker_disable_button_clicked() {
-    removeEffect(ET::EFFECT_TYPE_EXTENDED_GEAR_SHAKER);
-}
-
-void AxisEffectsWidget::on_extended_flaps_shaker_disable_button_clicked() {
-    removeEffect(ET::EFFECT_TYPE_EXTENDED_FLAPS_SHAKER);
-}
-
-void AxisEffectsWidget::on_extended_airbrake_shaker_disable_button_clicked() {
-    removeEffect(ET::EFFECT_TYPE_EXTENDED_AIRBRAKES_SHAKER);
-}
-
-void AxisEffectsWidget::on_on_ground_rolling_shaker_disable_button_clicked() {
-    removeEffect(ET::EFFECT_TYPE_ON_GROUND_ROLLING_SHAKER);
-}
-
-void AxisEffectsWidget::on_il2_shaker_disable_button_clicked() {
-    removeEffect(ET::EFFECT_TYPE_IL2_SHAKING);
-}
-
-void AxisEffectsWidget::on_direct_x_disable_button_clicked() {
-    removeEffect(ET::EFFECT_TYPE_DIRECT_X_FFB);
-}
-
-void AxisEffectsWidget::on_condor_shaker_disable_button_clicked() {
-    removeEffect(ET::EFFECT_TYPE_CONDOR_SHAKER);
-}
-
-void AxisEffectsWidget::on_smart_damper_disable_button_clicked() {
-    removeEffect(ET::EFFECT_TYPE_SMART_DAMPER);
-}
-
-void AxisEffectsWidget::on_trim_following_disable_button_clicked() {
-    removeEffect(ET::EFFECT_TYPE_TRIM_FOLLOWING);
-}
-
-void AxisEffectsWidget::listClicked(QModelIndex index) {
+void AxisEffectsWidget::showPage(const QModelIndex& index) {
     if (!index.isValid()) {
         return;
     }

@@ -2,7 +2,6 @@
 
 #include "records/effectsprofile.h"
 
-#include <QModelIndex>
 #include <QSet>
 #include <QString>
 #include <QWidget>
@@ -14,13 +13,14 @@ namespace Ui {
 class AxisEffectsWidget;
 }
 class AxisEffectsSettings;
+class QModelIndex;
 class QStandardItemModel;
 class SimpleEffectSettings;
 
-// Editor of the effects of one axis of the current profile: a combo box of the effect types
-// that may be added, the list of active effects, and one settings panel per effect type in a
-// stacked widget. Adding an effect is announced as a sudden change, removing one or editing a
-// panel as a moderate change; the profile editor forwards both with a copy of the settings.
+// Editor of the effects of one axis of a profile: a combo box of the effect types that may be
+// added, the list of active effects, and one settings panel per effect type in a stacked widget.
+// Adding an effect is announced as a sudden change, removing one or editing a panel as a moderate
+// change; the profile editor passes both to its profile session, which tells the loop.
 //
 // Threading: GUI thread. It keeps pointers into the bound settings, which must outlive it.
 class AxisEffectsWidget : public QWidget {
@@ -51,24 +51,6 @@ signals:
     void suddenSettingsChange();
     void moderateSettingsChange();
 
-private slots:
-    void on_activate_effect_button_clicked();
-    void on_natural_airflow_disable_button_clicked();
-    void on_simple_spring_disable_button_clicked();
-    void on_elevator_weight_disable_button_clicked();
-    void on_landing_jolt_disable_button_clicked();
-    void on_aoa_shaker_disble_button_clicked();
-    void on_extended_gear_shaker_disable_button_clicked();
-    void on_extended_flaps_shaker_disable_button_clicked();
-    void on_extended_airbrake_shaker_disable_button_clicked();
-    void on_on_ground_rolling_shaker_disable_button_clicked();
-    void on_il2_shaker_disable_button_clicked();
-    void on_direct_x_disable_button_clicked();
-    void on_condor_shaker_disable_button_clicked();
-    void on_smart_damper_disable_button_clicked();
-    void on_trim_following_disable_button_clicked();
-    void listClicked(QModelIndex index);
-
 private:
     // One effect type: its row in both list models, its name, what it does (shown on hover) and
     // the settings it is bound to.
@@ -80,6 +62,8 @@ private:
         SimpleEffectSettings* settings;
     };
 
+    void activateChosenEffect();
+    void showPage(const QModelIndex& index);
     bool isEnabled(int effectType) const;
     void removeEffect(EffectsProfile::EffectType type);
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/settingsbinder.h"
+
 #include <QWidget>
 
 #include <memory>
@@ -8,8 +10,6 @@ namespace Ui {
 class CondorShakerSettingsWidget;
 }
 class CondorShakerSettings;
-class RangeControl;
-struct EffectRange;
 
 // Settings panel of the Condor 2 shaker: strength (at most 99) and the frequency range, whose
 // min never passes its max.
@@ -22,18 +22,15 @@ public:
     explicit CondorShakerSettingsWidget(QWidget* parent = nullptr);
     ~CondorShakerSettingsWidget() override;
 
+    // Keeps the pointer (which must outlive the panel) and shows its values.
     void bind(CondorShakerSettings* settings);
+    // Shows the bound values without announcing anything.
     void refresh();
 
 signals:
     void settingsChanged();
 
 private:
-    void edit(float EffectRange::*part, int value);
-    void editRange(int min, int max);
-
     std::unique_ptr<Ui::CondorShakerSettingsWidget> ui_;
-    CondorShakerSettings* settings_ = nullptr;
-    bool updating_ = false;
-    RangeControl* frequencyRange_ = nullptr;
+    SettingsBinder<CondorShakerSettings> binder_;
 };

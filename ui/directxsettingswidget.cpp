@@ -2,46 +2,26 @@
 
 #include "records/directxsettings.h"
 #include "ui/rangecontrol.h"
-#include "ui/spinboxvalue.h"
 #include "ui_directxsettingswidget.h"
 
 DirectXSettingsWidget::DirectXSettingsWidget(QWidget* parent)
-    : QWidget(parent), ui_(std::make_unique<Ui::DirectXSettingsWidget>()) {
+    : QWidget(parent), ui_(std::make_unique<Ui::DirectXSettingsWidget>()),
+      binder_([this] { emit settingsChanged(); }) {
     ui_->setupUi(this);
     RangeControl::reportFinishedValuesOnly(this);
-    connect(ui_->total_effect_strength, &QSpinBox::valueChanged, this,
-            [this](int v) { edit(&DirectXSettings::total_effect_strength, v); });
-    connect(ui_->spring_effect_strength, &QSpinBox::valueChanged, this,
-            [this](int v) { edit(&DirectXSettings::force, v); });
-    connect(ui_->periodic_effect_strength, &QSpinBox::valueChanged, this,
-            [this](int v) { edit(&DirectXSettings::periodic, v); });
-    connect(ui_->trimmer_effect_strength, &QSpinBox::valueChanged, this,
-            [this](int v) { edit(&DirectXSettings::trimmer, v); });
+    using S = DirectXSettings;
+    binder_.number(ui_->total_effect_strength, ui_->total_effect_strength_slider, &S::total_effect_strength);
+    binder_.number(ui_->spring_effect_strength, ui_->spring_effect_strength_slider, &S::force);
+    binder_.number(ui_->periodic_effect_strength, ui_->periodic_effect_strength_slider, &S::periodic);
+    binder_.number(ui_->trimmer_effect_strength, ui_->trimmer_effect_strength_slider, &S::trimmer);
 }
 
 DirectXSettingsWidget::~DirectXSettingsWidget() = default;
 
 void DirectXSettingsWidget::bind(DirectXSettings* settings) {
-    settings_ = settings;
-    refresh();
+    binder_.bind(settings);
 }
 
 void DirectXSettingsWidget::refresh() {
-    if (!settings_) {
-        return;
-    }
-    updating_ = true;
-    ui_->total_effect_strength->setValue(spinBoxValue(settings_->total_effect_strength));
-    ui_->spring_effect_strength->setValue(spinBoxValue(settings_->force));
-    ui_->periodic_effect_strength->setValue(spinBoxValue(settings_->periodic));
-    ui_->trimmer_effect_strength->setValue(spinBoxValue(settings_->trimmer));
-    updating_ = false;
-}
-
-void DirectXSettingsWidget::edit(float DirectXSettings::*field, int value) {
-    if (updating_ || !settings_) {
-        return;
-    }
-    settings_->*field = static_cast<float>(value);
-    emit settingsChanged();
+    binder_.refresh();
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/settingsbinder.h"
+
 #include <QWidget>
 
 #include <memory>
@@ -20,16 +22,15 @@ public:
     explicit DirectXSettingsWidget(QWidget* parent = nullptr);
     ~DirectXSettingsWidget() override;
 
+    // Keeps the pointer (which must outlive the panel) and shows its values.
     void bind(DirectXSettings* settings);
+    // Shows the bound values without announcing anything.
     void refresh();
 
 signals:
     void settingsChanged();
 
 private:
-    void edit(float DirectXSettings::*field, int value);
-
     std::unique_ptr<Ui::DirectXSettingsWidget> ui_;
-    DirectXSettings* settings_ = nullptr;
-    bool updating_ = false;
+    SettingsBinder<DirectXSettings> binder_;
 };

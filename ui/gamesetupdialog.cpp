@@ -126,9 +126,9 @@ bool GameSetupDialog::runSetup(Game game, const QString& dir) {
         // The program works in its data folder, where it reads SimConnect.cfg.
         outcome = GameSetup::setupMsfs(dir, QDir::currentPath());
         if (outcome.ok) {
-            QFile cfg(QDir::current().filePath(QStringLiteral("SimConnect.cfg")));
+            QFile cfg(QDir::current().filePath(SimConnectConfig::FileName));
             if (cfg.open(QIODevice::ReadOnly)) {
-                const SimConnectConfig config = parseSimConnectConfig(cfg.read(64 * 1024));
+                const SimConnectConfig config = parseSimConnectConfig(cfg.read(SimConnectConfig::MaxBytes));
                 if (config.error.isEmpty()) {
                     setSimConnectEndpoint(config.endpoint.address, config.endpoint.port);
                 }

@@ -3,72 +3,38 @@
 #include "records/genericspeeddependantshakersettings.h"
 #include "ui/curvepreviewwidget.h"
 #include "ui/rangecontrol.h"
-#include "ui/rangespinboxes.h"
-#include "ui/spinboxvalue.h"
 #include "ui_genericshakersettingswidget.h"
 
-using Shaker = GenericSpeedDependantShakerSettings;
-
 GenericShakerSettingsWidget::GenericShakerSettingsWidget(QWidget* parent)
-    : QWidget(parent), ui_(std::make_unique<Ui::GenericShakerSettingsWidget>()) {
+    : QWidget(parent), ui_(std::make_unique<Ui::GenericShakerSettingsWidget>()),
+      binder_([this] { emit settingsChanged(); }) {
     ui_->setupUi(this);
     RangeControl::reportFinishedValuesOnly(this);
-    speedRange_ =
-        RangeControl::minMax(ui_->min_effect_strength_speed, ui_->min_effect_strength_speed_slider,
-                             ui_->max_effect_strength_speed, ui_->max_effect_strength_speed_slider, this);
-    connect(speedRange_, &RangeControl::edited, this,
-            [this](int min, int max) { editRange(&Shaker::speed, min, max); });
-    frequencyRange_ = RangeControl::minMax(ui_->min_effect_frequency, ui_->min_effect_frequency_slider,
-                                           ui_->max_effect_frequency, ui_->max_effect_frequency_slider, this);
-    connect(frequencyRange_, &RangeControl::edited, this,
-            [this](int min, int max) { editRange(&Shaker::frequency, min, max); });
     // The curve preview below the form redraws at every edit and every refresh.
     connect(this, &GenericShakerSettingsWidget::settingsChanged,
-            CurvePreviewWidget::addToPanel(this, &settings_), &CurvePreviewWidget::redraw);
-    connect(ui_->total_effect_strength, &QSpinBox::valueChanged, this, [this](int v) {
-        if (updating_ || !settings_) {
-            return;
-        }
-        settings_->total_effect_strength = static_cast<float>(v);
-        emit settingsChanged();
-    });
-    connect(ui_->speed_effect_strength_exponent, &QSpinBox::valueChanged, this,
-            [this](int v) { edit(&Shaker::speed, &EffectRange::exp, v); });
-    connect(ui_->frequency_exponent, &QSpinBox::valueChanged, this,
-            [this](int v) { edit(&Shaker::frequency, &EffectRange::exp, v); });
+            CurvePreviewWidget::addToPanel(this, binder_.settingsSlot()), &CurvePreviewWidget::redraw);
+    using S = GenericSpeedDependantShakerSettings;
+    binder_.number(ui_->total_effect_strength, ui_->total_effect_strength_slider, &S::total_effect_strength);
+    binder_.range(RangeControl::minMax(ui_->min_effect_strength_speed, ui_->min_effect_strength_speed_slider,
+                                       ui_->max_effect_strength_speed, ui_->max_effect_strength_speed_slider,
+                                       this),
+                  &S::speed);
+    binder_.number(ui_->speed_effect_strength_exponent, ui_->speed_effect_strength_exponent_slider, &S::speed,
+                   &EffectRange::exp);
+    binder_.range(RangeControl::minMax(ui_->min_effect_frequency, ui_->min_effect_frequency_slider,
+                                       ui_->max_effect_frequency, ui_->max_effect_frequency_slider, this),
+                  &S::frequency);
+    binder_.number(ui_->frequency_exponent, ui_->frequency_exponent_slider, &S::frequency, &EffectRange::exp);
 }
 
 GenericShakerSettingsWidget::~GenericShakerSettingsWidget() = default;
 
 void GenericShakerSettingsWidget::bind(GenericSpeedDependantShakerSettings* settings) {
-    settings_ = settings;
-    refresh();
-}
-
-void GenericShakerSettingsWidget::refresh() {
-    if (!settings_) {
-        return;
-    }
-    updating_ = true;
-    ui_->total_effect_strength->setValue(spinBoxValue(settings_->total_effect_strength));
-    showRange(speedRange_, ui_->speed_effect_strength_exponent, settings_->speed);
-    showRange(frequencyRange_, ui_->frequency_exponent, settings_->frequency);
-    updating_ = false;
+    binder_.bind(settings);
     findChild<CurvePreviewWidget*>()->redraw();
 }
 
-void GenericShakerSettingsWidget::edit(EffectRange Shaker::*range, float EffectRange::*part, int value) {
-    if (updating_ || !settings_) {
-        return;
-    }
-    (settings_->*range).*part = static_cast<float>(value);
-    emit settingsChanged();
-}
-
-void GenericShakerSettingsWidget::editRange(EffectRange Shaker::*range, int min, int max) {
-    if (updating_ || !settings_) {
-        return;
-    }
-    storeRange(settings_->*range, min, max);
-    emit settingsChanged();
+void GenericShakerSettingsWidget::refresh() {
+    binder_.refresh();
+    findChild<CurvePreviewWidget*>()->redraw();
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/settingsbinder.h"
+
 #include <QWidget>
 
 #include <memory>
@@ -8,8 +10,6 @@ namespace Ui {
 class GenericShakerSettingsWidget;
 }
 class GenericSpeedDependantShakerSettings;
-class RangeControl;
-struct EffectRange;
 
 // Settings panel of a speed-dependent shaker (extended gear, flaps, airbrakes, rolling on
 // ground): strength, the speed range and the frequency range. A min never passes its max:
@@ -23,22 +23,15 @@ public:
     explicit GenericShakerSettingsWidget(QWidget* parent = nullptr);
     ~GenericShakerSettingsWidget() override;
 
+    // Keeps the pointer (which must outlive the panel) and shows its values.
     void bind(GenericSpeedDependantShakerSettings* settings);
+    // Shows the bound values without announcing anything.
     void refresh();
 
 signals:
     void settingsChanged();
 
 private:
-    // Stores an edited value into one number of a range and announces it, unless a refresh
-    // is showing values.
-    void edit(EffectRange GenericSpeedDependantShakerSettings::*range, float EffectRange::*part, int value);
-    // Stores both ends of an edited range and announces it.
-    void editRange(EffectRange GenericSpeedDependantShakerSettings::*range, int min, int max);
-
     std::unique_ptr<Ui::GenericShakerSettingsWidget> ui_;
-    GenericSpeedDependantShakerSettings* settings_ = nullptr;
-    bool updating_ = false;
-    RangeControl* speedRange_ = nullptr;
-    RangeControl* frequencyRange_ = nullptr;
+    SettingsBinder<GenericSpeedDependantShakerSettings> binder_;
 };

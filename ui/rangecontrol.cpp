@@ -7,6 +7,7 @@
 #include <QWidget>
 
 #include <cmath>
+#include <tuple>
 
 RangeControl::RangeControl(QSpinBox* low, QSlider* lowSlider, QSpinBox* high, QSlider* highSlider, int factor,
                            int gap, QObject* parent)
@@ -46,10 +47,18 @@ void RangeControl::couple(QSpinBox* box, QSlider* slider) {
 }
 
 void RangeControl::show(int low, int high) {
-    showing_ = true;
-    low_->setValue(low);
-    high_->setValue(high);
-    showing_ = false;
+    // The sliders follow as far as they reach; no guard runs and nothing is announced.
+    for (auto [box, slider, value] :
+         {std::make_tuple(low_, lowSlider_, low), std::make_tuple(high_, highSlider_, high)}) {
+        {
+            const QSignalBlocker blocker(box);
+            box->setValue(value);
+        }
+        if (slider) {
+            const QSignalBlocker blocker(slider);
+            slider->setValue(box->value());
+        }
+    }
 }
 
 int RangeControl::low() const {
@@ -61,9 +70,6 @@ int RangeControl::high() const {
 }
 
 void RangeControl::lowChanged(int value) {
-    if (showing_) {
-        return;
-    }
     const long long needed = static_cast<long long>(factor_) * value + gap_;
     if (high_->value() < needed) {
         // The high box clamps to its own range; its guard then pulls this box back if needed.
@@ -73,9 +79,6 @@ void RangeControl::lowChanged(int value) {
 }
 
 void RangeControl::highChanged(int value) {
-    if (showing_) {
-        return;
-    }
     if (value < static_cast<long long>(factor_) * low_->value() + gap_) {
         const double allowed =
             std::floor(static_cast<double>(value - static_cast<long long>(gap_)) / factor_);

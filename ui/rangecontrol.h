@@ -47,5 +47,4 @@ private:
     QSlider* highSlider_;
     int factor_;
     int gap_;
-    bool showing_ = false;
 };

@@ -2,34 +2,23 @@
 
 #include "records/simpleeffectsettings.h"
 #include "ui/rangecontrol.h"
-#include "ui/spinboxvalue.h"
 #include "ui_simpleeffectsettingswidget.h"
 
 SimpleEffectSettingsWidget::SimpleEffectSettingsWidget(QWidget* parent)
-    : QWidget(parent), ui_(std::make_unique<Ui::SimpleEffectSettingsWidget>()) {
+    : QWidget(parent), ui_(std::make_unique<Ui::SimpleEffectSettingsWidget>()),
+      binder_([this] { emit settingsChanged(); }) {
     ui_->setupUi(this);
     RangeControl::reportFinishedValuesOnly(this);
-    connect(ui_->total_effect_strength, &QSpinBox::valueChanged, this, [this](int value) {
-        if (updating_ || !settings_) {
-            return;
-        }
-        settings_->total_effect_strength = static_cast<float>(value);
-        emit settingsChanged();
-    });
+    using S = SimpleEffectSettings;
+    binder_.number(ui_->total_effect_strength, ui_->total_effect_strength_slider, &S::total_effect_strength);
 }
 
 SimpleEffectSettingsWidget::~SimpleEffectSettingsWidget() = default;
 
 void SimpleEffectSettingsWidget::bind(SimpleEffectSettings* settings) {
-    settings_ = settings;
-    refresh();
+    binder_.bind(settings);
 }
 
 void SimpleEffectSettingsWidget::refresh() {
-    if (!settings_) {
-        return;
-    }
-    updating_ = true;
-    ui_->total_effect_strength->setValue(spinBoxValue(settings_->total_effect_strength));
-    updating_ = false;
+    binder_.refresh();
 }

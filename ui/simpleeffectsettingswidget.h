@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/settingsbinder.h"
+
 #include <QWidget>
 
 #include <memory>
@@ -31,6 +33,5 @@ signals:
 
 private:
     std::unique_ptr<Ui::SimpleEffectSettingsWidget> ui_;
-    SimpleEffectSettings* settings_ = nullptr;
-    bool updating_ = false;
+    SettingsBinder<SimpleEffectSettings> binder_;
 };

@@ -2,41 +2,43 @@
 
 #include "records/smartdampersettings.h"
 #include "ui/rangecontrol.h"
-#include "ui/spinboxvalue.h"
 #include "ui_smartdampeningsettingswidget.h"
 
 SmartDampeningSettingsWidget::SmartDampeningSettingsWidget(QWidget* parent)
-    : QWidget(parent), ui_(std::make_unique<Ui::SmartDampeningSettingsWidget>()) {
+    : QWidget(parent), ui_(std::make_unique<Ui::SmartDampeningSettingsWidget>()),
+      binder_([this] { emit settingsChanged(); }) {
     ui_->setupUi(this);
     RangeControl::reportFinishedValuesOnly(this);
-    connect(ui_->total_effect_strength, &QSpinBox::valueChanged, this,
-            [this](int v) { edit(&SmartDamperSettings::total_effect_strength, v); });
+    binder_.number(ui_->total_effect_strength, ui_->total_effect_strength_slider,
+                   &SmartDamperSettings::total_effect_strength);
+    couple(ui_->static_dampening_spinner, ui_->static_dampening_slider,
+           &SmartDamperSettings::static_dampening);
+    couple(ui_->dynamic_dampening_spinner, ui_->dynamic_dampening_slider,
+           &SmartDamperSettings::dynamic_dampening);
 }
 
 SmartDampeningSettingsWidget::~SmartDampeningSettingsWidget() = default;
 
 void SmartDampeningSettingsWidget::bind(SmartDamperSettings* settings) {
-    settings_ = settings;
-    refresh();
+    binder_.bind(settings);
 }
 
 void SmartDampeningSettingsWidget::refresh() {
-    if (!settings_) {
-        return;
-    }
-    updating_ = true;
-    ui_->total_effect_strength->setValue(spinBoxValue(settings_->total_effect_strength));
-    ui_->static_dampening_spinner->setValue(spinBoxValue(settings_->static_dampening));
-    ui_->dynamic_dampening_spinner->setValue(spinBoxValue(settings_->dynamic_dampening));
-    updating_ = false;
+    binder_.refresh();
 }
 
-void SmartDampeningSettingsWidget::edit(float SmartDamperSettings::*field, int value) {
-    if (updating_ || !settings_) {
-        return;
-    }
-    settings_->*field = static_cast<float>(value);
-    emit settingsChanged();
+void SmartDampeningSettingsWidget::couple(QSpinBox* box, QSlider* slider, float SmartDamperSettings::*field) {
+    connect(box, &QSpinBox::valueChanged, slider, [slider](int value) { follow(slider, value); });
+    connect(slider, &QSlider::valueChanged, box, [box](int value) {
+        if (box->value() != value) {
+            box->setValue(value);
+        }
+    });
+    binder_.number(box, nullptr, field);
+    binder_.onRefresh([box, slider](const SmartDamperSettings&) {
+        const QSignalBlocker blocker(slider);
+        follow(slider, box->value());
+    });
 }
 
 void SmartDampeningSettingsWidget::follow(QSlider* slider, int value) {
@@ -45,27 +47,5 @@ void SmartDampeningSettingsWidget::follow(QSlider* slider, int value) {
     }
     if (slider->value() != value) {
         slider->setValue(value);
-    }
-}
-
-void SmartDampeningSettingsWidget::on_static_dampening_spinner_valueChanged(int value) {
-    follow(ui_->static_dampening_slider, value);
-    edit(&SmartDamperSettings::static_dampening, value);
-}
-
-void SmartDampeningSettingsWidget::on_dynamic_dampening_spinner_valueChanged(int value) {
-    follow(ui_->dynamic_dampening_slider, value);
-    edit(&SmartDamperSettings::dynamic_dampening, value);
-}
-
-void SmartDampeningSettingsWidget::on_dynamic_dampening_slider_valueChanged(int value) {
-    if (ui_->dynamic_dampening_spinner->value() != value) {
-        ui_->dynamic_dampening_spinner->setValue(value);
-    }
-}
-
-void SmartDampeningSettingsWidget::on_static_dampening_slider_valueChanged(int value) {
-    if (ui_->static_dampening_spinner->value() != value) {
-        ui_->static_dampening_spinner->setValue(value);
     }
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/settingsbinder.h"
+
 #include <QWidget>
 
 #include <memory>
@@ -29,18 +31,13 @@ public:
 signals:
     void settingsChanged();
 
-private slots:
-    void on_static_dampening_spinner_valueChanged(int value);
-    void on_dynamic_dampening_spinner_valueChanged(int value);
-    void on_dynamic_dampening_slider_valueChanged(int value);
-    void on_static_dampening_slider_valueChanged(int value);
-
 private:
-    void edit(float SmartDamperSettings::*field, int value);
+    // Couples a dampening spin box and its slider: the slider follows the box, widening its
+    // range when needed, and moving the slider sets the box.
+    void couple(QSpinBox* box, QSlider* slider, float SmartDamperSettings::*field);
     // Moves a dampening slider to its spin box's value, widening its range when needed.
     static void follow(QSlider* slider, int value);
 
     std::unique_ptr<Ui::SmartDampeningSettingsWidget> ui_;
-    SmartDamperSettings* settings_ = nullptr;
-    bool updating_ = false;
+    SettingsBinder<SmartDamperSettings> binder_;
 };

@@ -3,6 +3,7 @@
 #include "ui_statuswidget.h"
 
 #include "device/hidreports.h"
+#include "records/gamename.h"
 
 #include <QLabel>
 #include <QLocale>
@@ -10,7 +11,6 @@
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QStyle>
-#include <QTimer>
 
 #include <algorithm>
 #include <cmath>
@@ -21,26 +21,6 @@ namespace {
 
 QString formatValue(float value) {
     return QString::number(static_cast<double>(value), 'g', 6);
-}
-
-QString sourceDisplayName(Telemetry::Source source) {
-    switch (source) {
-    case Telemetry::TELEMETRY_SOURCE_MSFS:
-        return QStringLiteral("MSFS");
-    case Telemetry::TELEMETRY_SOURCE_DCS:
-        return QStringLiteral("DCS");
-    case Telemetry::TELEMETRY_SOURCE_IL2:
-        return QStringLiteral("Il2 Shturmovik");
-    case Telemetry::TELEMETRY_SOURCE_WARTHUNDER:
-        return QStringLiteral("Warthunder");
-    case Telemetry::TELEMETRY_SOURCE_CONDOR:
-        return QStringLiteral("Condor2");
-    case Telemetry::TELEMETRY_SOURCE_XPLANE:
-        return QStringLiteral("X-Plane");
-    case Telemetry::TELEMETRY_SOURCE_NONE:
-    default:
-        return QStringLiteral("Not detected");
-    }
 }
 
 // Width of a line edit that shows `sample` whole: text, frame and the edit's inner margins.
@@ -93,13 +73,7 @@ int sliderPosition(const QSlider* slider, float value) {
 
 } // namespace
 
-StatusWidget::StatusWidget(QWidget* parent)
-    : QWidget(parent), ui_(std::make_unique<Ui::StatusWidget>()),
-      // sysfs, not hidapi: the control thread uses hidapi meanwhile.
-      probe_([](unsigned short productId) {
-          return DeviceAccess::presence(DeviceAccess::enumerateHidraw(productId));
-      }),
-      probeTimer_(new QTimer(this)) {
+StatusWidget::StatusWidget(QWidget* parent) : QWidget(parent), ui_(std::make_unique<Ui::StatusWidget>()) {
     ui_->setupUi(this);
     overrideNotice_ = new QLabel(
         tr("<b>Override on: the game's data is ignored.</b> These values drive the forces."), this);
@@ -150,9 +124,6 @@ StatusWidget::StatusWidget(QWidget* parent)
     ui_->telemetry_data_source->setText(notDetected);
     ui_->flight_module->setText(notDetected);
     endTelemetry();
-    probeTimer_->setInterval(2000);
-    connect(probeTimer_, &QTimer::timeout, this, &StatusWidget::probeDevices);
-    probeTimer_->start();
 }
 
 StatusWidget::~StatusWidget() = default;
@@ -164,28 +135,22 @@ QString StatusWidget::firmwareVersion(uint32_t version) {
         .arg((version >> 24) & 0xFFu);
 }
 
-void StatusWidget::setDeviceProbe(DeviceProbe probe) {
-    probe_ = std::move(probe);
-}
-
-void StatusWidget::probeDevices() {
-    const struct {
-        QLineEdit* field;
-        bool connected;
-        unsigned short productId;
-    } devices[] = {{ui_->joystick_state, joystickConnected_, HidReports::JoystickProductId},
-                   {ui_->rudder_state, rudderConnected_, HidReports::RudderProductId}};
-    for (const auto& device : devices) {
-        if (device.connected) {
-            continue;
-        }
-        if (probe_(device.productId) == DeviceAccess::Presence::NoPermission) {
-            device.field->setText(QStringLiteral("Found, no permission"));
-            device.field->setToolTip(DeviceAccess::permissionAdvice());
-        } else {
-            device.field->setText(QStringLiteral("Not detected"));
-            device.field->setToolTip(QString());
-        }
+void StatusWidget::showDevicePresence(unsigned short productId, DeviceAccess::Presence presence) {
+    QLineEdit* field = nullptr;
+    if (productId == HidReports::JoystickProductId && !joystickConnected_) {
+        field = ui_->joystick_state;
+    } else if (productId == HidReports::RudderProductId && !rudderConnected_) {
+        field = ui_->rudder_state;
+    }
+    if (!field) {
+        return;
+    }
+    if (presence == DeviceAccess::Presence::NoPermission) {
+        showText(field, QStringLiteral("Found, no permission"));
+        field->setToolTip(DeviceAccess::permissionAdvice());
+    } else {
+        showText(field, QStringLiteral("Not detected"));
+        field->setToolTip(QString());
     }
 }
 
@@ -193,7 +158,6 @@ void StatusWidget::showDeviceAbsent(QLineEdit* field, bool& connected) {
     connected = false;
     field->setText(QStringLiteral("Not detected"));
     field->setToolTip(QString());
-    probeTimer_->start();
 }
 
 void StatusWidget::changeTelemetry(Telemetry telemetry) {
@@ -266,16 +230,16 @@ void StatusWidget::showReplay(bool replaying, const QString& name) {
 
 void StatusWidget::showSource() {
     if (source_ == Telemetry::TELEMETRY_SOURCE_NONE) {
-        showText(ui_->telemetry_data_source, sourceDisplayName(source_));
+        showText(ui_->telemetry_data_source, gameName(source_, GameNameStyle::SourceField));
         ui_->telemetry_data_source->setToolTip(QString());
         return;
     }
     if (replaying_) {
         showText(ui_->telemetry_data_source, tr("Replay: %1").arg(replayName_));
         ui_->telemetry_data_source->setToolTip(
-            tr("A recorded %1 flight, not a running game").arg(sourceDisplayName(source_)));
+            tr("A recorded %1 flight, not a running game").arg(gameName(source_)));
     } else {
-        showText(ui_->telemetry_data_source, sourceDisplayName(source_));
+        showText(ui_->telemetry_data_source, gameName(source_, GameNameStyle::SourceField));
         ui_->telemetry_data_source->setToolTip(QString());
     }
 }
@@ -338,9 +302,6 @@ void StatusWidget::connectJoystick(uint32_t version) {
     joystickConnected_ = true;
     joystickVersion_ = version;
     showDeviceState(ui_->joystick_state, version, true);
-    if (rudderConnected_) {
-        probeTimer_->stop();
-    }
 }
 
 void StatusWidget::disconnectJoystick() {
@@ -351,9 +312,6 @@ void StatusWidget::connectRudder(uint32_t version) {
     rudderConnected_ = true;
     rudderVersion_ = version;
     showDeviceState(ui_->rudder_state, version, true);
-    if (joystickConnected_) {
-        probeTimer_->stop();
-    }
 }
 
 void StatusWidget::disconnectRudder() {

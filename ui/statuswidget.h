@@ -8,7 +8,6 @@
 #include <QWidget>
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 
 namespace Ui {
@@ -17,7 +16,6 @@ class StatusWidget;
 class QLabel;
 class QLineEdit;
 class QSlider;
-class QTimer;
 
 // The status panel at the right of the main window: shows the two devices, their positions,
 // the live telemetry source with its flight module and every field of the current telemetry.
@@ -28,8 +26,8 @@ class QTimer;
 // A device shows its firmware version as three numbers ("1.2.3"), and "Not responding" while
 // the loop's reports to it have stalled.
 //
-// A device shown as "Not detected" is looked for about every 2 s: one that is attached but that
-// this user may not open shows as "Found, no permission", with the udev advice as tool tip.
+// A device not connected shows what the window's presence watch finds: one that is attached
+// but that this user may not open shows as "Found, no permission", with the udev advice as tool tip.
 //
 // Threading: GUI thread. It talks to the control loop only through its signals and slots,
 // which travel by queued connections carrying whole records.
@@ -40,14 +38,8 @@ public:
     // "1.2.3": the device's own three bytes of its version value, whose lowest byte is the report id.
     static QString firmwareVersion(uint32_t version);
 
-    // Where a device not connected to the loop is looked for: attached, and may it be opened.
-    using DeviceProbe = std::function<DeviceAccess::Presence(unsigned short productId)>;
-
     explicit StatusWidget(QWidget* parent = nullptr);
     ~StatusWidget() override;
-
-    // Replaces the probe (by default the kernel's hidraw list and the user's access to the node).
-    void setDeviceProbe(DeviceProbe probe);
 
 signals:
     void telemetryOverrideEnabled();
@@ -69,8 +61,9 @@ public slots:
     void changePosition(PositionInput position);
     // A replay feeds the loop: the source shows as "Replay: NAME" until it ends.
     void showReplay(bool replaying, const QString& name);
-    // Looks for each device shown as not detected and shows what the probe finds.
-    void probeDevices();
+    // Whether a device the loop has not connected is attached, and may be opened; a connected
+    // device keeps showing its version.
+    void showDevicePresence(unsigned short productId, DeviceAccess::Presence presence);
 
 private slots:
     // Connected by name when the form is built.
@@ -111,8 +104,6 @@ private:
     void takeTypedValue(QLineEdit* field, QSlider* slider);
 
     std::unique_ptr<Ui::StatusWidget> ui_;
-    DeviceProbe probe_;
-    QTimer* probeTimer_; // child; runs while a device is not connected
     bool joystickConnected_ = false;
     bool rudderConnected_ = false;
     uint32_t joystickVersion_ = 0;
