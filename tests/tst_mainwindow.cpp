@@ -673,7 +673,7 @@ private slots:
         auto* module = window.findChild<QLineEdit*>(QStringLiteral("flight_module"));
         QVERIFY(editor && source && module);
         QStringList shownWhenLoaded;
-        connect(window.findChild<ProfileSession*>(), &ProfileSession::suddenValueChange, this,
+        connect(&program.engine.session(), &ProfileSession::suddenValueChange, this,
                 [&] { shownWhenLoaded << source->text() << module->text(); });
 
         // Emitted on the control thread, as the loop does when a stream starts.
