@@ -4,6 +4,7 @@
 #include "app/recordingcontroller.h"
 #include "engine/controlthread.h"
 #include "engine/mainbackgroundthread.h"
+#include "engine/panelfeed.h"
 #include "telemetry/flightrecorder.h"
 #include "telemetry/telemetrysourceudp.h"
 #include "telemetry/telemetrythread.h"
@@ -96,7 +97,8 @@ MainWindow::MainWindow(QWidget* parent)
             &ThreeAxisEffectsWidget::selectProfileFor);
     // An aircraft that is no longer flying needs no profile of its own.
     connect(background_, &MainBackgroundThread::telemetryEnded, editor, &ThreeAxisEffectsWidget::endStream);
-    connect(background_, &MainBackgroundThread::forcesSent, editor, &ThreeAxisEffectsWidget::showCentres);
+    connect(background_->panelFeed(), &PanelFeed::centresChanged, editor,
+            &ThreeAxisEffectsWidget::showCentres);
     connect(background_, &MainBackgroundThread::joystickConnected, status, &StatusWidget::connectJoystick);
     connect(background_, &MainBackgroundThread::joystickDisconnected, status,
             &StatusWidget::disconnectJoystick);
