@@ -42,8 +42,9 @@ MainBackgroundThread::MainBackgroundThread(QObject* parent)
     connect(feed_, &PanelFeed::telemetryChanged, this, &MainBackgroundThread::telemetryChanged);
     connect(feed_, &PanelFeed::forcesSent, this, &MainBackgroundThread::forcesSent);
     // Samples are made only while someone listens: the plot on screen, a test, a benchmark.
-    feed_->setSamplesWanted(
-        [this] { return isSignalConnected(QMetaMethod::fromSignal(&MainBackgroundThread::forcesSent)); });
+    feed_->setSamplesWanted([this, signal = QMetaMethod::fromSignal(&MainBackgroundThread::forcesSent)] {
+        return isSignalConnected(signal);
+    });
     connect(feed_, &PanelFeed::recordReceived, this, &MainBackgroundThread::recordReceived);
 
     // A record still waiting for the window is stale once the stream has ended. The stream's

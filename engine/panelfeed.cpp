@@ -61,11 +61,11 @@ void PanelFeed::sent(qint64 now, const Forces& forces, const Telemetry& driving)
     if (lastPublished_ >= 0 && now - lastPublished_ < 17) {
         return;
     }
+    lastPublished_ = now;
     // A plot nobody sees gets nothing: no sample is made and no thread woken.
     if (samplesWanted_ && !samplesWanted_()) {
         return;
     }
-    lastPublished_ = now;
     emit forcesSent(makeSample(now, forces, driving));
 }
 

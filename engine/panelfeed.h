@@ -23,8 +23,9 @@ class PanelFeed : public QObject {
     Q_OBJECT
 
 public:
-    // Ticks between panel updates while the window is in front, and while it is behind.
-    static constexpr int InFrontTicks = 7;
+    // Ticks between panel updates while the window is in front (10 a second: numbers a pilot
+    // reads, each update a repaint of the status panel), and while it is behind.
+    static constexpr int InFrontTicks = 20;
     static constexpr int BehindTicks = 100;
 
     explicit PanelFeed(QObject* parent = nullptr);

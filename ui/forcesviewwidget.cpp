@@ -86,6 +86,8 @@ ForcesViewWidget::ForcesViewWidget(QWidget* parent) : QWidget(parent), redrawTim
 
     // 30 frames a second: smooth to the eye; each scrolls the lines and draws only what is new.
     redrawTimer_->setInterval(33);
+    // Started by a sample that needs drawing, so a plot at rest wakes nobody.
+    redrawTimer_->setSingleShot(true);
     connect(redrawTimer_, &QTimer::timeout, this, &ForcesViewWidget::redraw);
     connect(pauseButton_, &QPushButton::toggled, this, &ForcesViewWidget::setPlotPaused);
     connect(detachButton_, &QPushButton::toggled, this, &ForcesViewWidget::setDetached);
@@ -281,11 +283,16 @@ void ForcesViewWidget::addSample(ForcesSample sample) {
     if (paused_) {
         return;
     }
-    if (samples_.empty() || !sameValues(samples_.back(), sample)) {
+    const bool repeated = !samples_.empty() && sameValues(samples_.back(), sample);
+    if (!repeated) {
         flatSince_ = sample.time;
     }
     samples_.push_back(sample);
     changed_ = true;
+    // Flat lines already drawn across the whole window need no new frame for a repeat.
+    if (listening_ && !redrawTimer_->isActive() && !(repeated && drawnFlat_)) {
+        redrawTimer_->start();
+    }
     while (!samples_.empty() && samples_.front().time < sample.time - WindowMs) {
         samples_.pop_front();
     }
