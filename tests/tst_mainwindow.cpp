@@ -1229,6 +1229,28 @@ private slots:
         QVERIFY(std::isfinite(scale.step) && scale.step >= 1.0);
     }
 
+    // A tick's label has as many decimals as the step, never "-0", and a value that is not a
+    // number reads as 0.
+    void plotTickLabelsReadAsRoundNumbers_data() {
+        QTest::addColumn<double>("value");
+        QTest::addColumn<double>("step");
+        QTest::addColumn<QString>("label");
+        QTest::newRow("whole") << 250.0 << 50.0 << "250";
+        QTest::newRow("half") << -2.5 << 0.5 << "-2.5";
+        QTest::newRow("twentieth") << 0.15 << 0.05 << "0.15";
+        QTest::newRow("minus zero") << -0.0 << 1.0 << "0";
+        QTest::newRow("rounding to zero") << -0.01 << 0.5 << "0.0";
+        QTest::newRow("rounding error") << 3 * 0.1 << 0.1 << "0.3";
+        QTest::newRow("not a number") << qQNaN() << 1.0 << "0";
+        QTest::newRow("no step") << 7.0 << 0.0 << "7";
+    }
+    void plotTickLabelsReadAsRoundNumbers() {
+        QFETCH(double, value);
+        QFETCH(double, step);
+        QFETCH(QString, label);
+        QCOMPARE(StripChart::tickLabel(value, step), label);
+    }
+
     // A recorded flight replayed through the telemetry worker: the status panel shows the
     // recorded aircraft, and a recording made meanwhile lands in "recordings" under its name.
     void replayShowsTheRecordedFlightAndRecordsIt() {
