@@ -81,6 +81,8 @@ public:
     // Null once the workers are stopped.
     TelemetryThread* telemetry() const { return telemetry_; }
     DeviceLink* link(DeviceLink::Device device) const { return links_[device]; }
+    // What the panels hear of the loop beyond this object's own signals (the axes' centres).
+    PanelFeed* panelFeed() const { return feed_; }
 
 signals:
     void telemetryChanged(Telemetry telemetry);
