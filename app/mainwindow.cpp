@@ -5,6 +5,7 @@
 #include "device/devicepresencewatch.h"
 #include "engine/engine.h"
 #include "engine/mainbackgroundthread.h"
+#include "engine/panelfeed.h"
 #include "profiles/profilesession.h"
 #include "records/gamename.h"
 #include "telemetry/flightrecorder.h"
@@ -95,7 +96,8 @@ MainWindow::MainWindow(Engine& engine, QWidget* parent)
             &ProfileSession::selectProfileFor);
     // An aircraft that is no longer flying needs no profile of its own.
     connect(background_, &MainBackgroundThread::telemetryEnded, session_, &ProfileSession::endStream);
-    connect(background_, &MainBackgroundThread::forcesSent, editor, &ThreeAxisEffectsWidget::showCentres);
+    connect(background_->panelFeed(), &PanelFeed::centresChanged, editor,
+            &ThreeAxisEffectsWidget::showCentres);
     connect(background_, &MainBackgroundThread::joystickConnected, status, &StatusWidget::connectJoystick);
     connect(background_, &MainBackgroundThread::joystickDisconnected, status,
             &StatusWidget::disconnectJoystick);

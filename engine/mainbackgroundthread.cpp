@@ -7,6 +7,7 @@
 #include "telemetry/telemetrythread.h"
 #include "telemetry/udptelemetry.h"
 
+#include <QMetaMethod>
 #include <QThread>
 #include <QTimer>
 
@@ -47,6 +48,10 @@ MainBackgroundThread::MainBackgroundThread(const TelemetryEndpoints& endpoints, 
     connect(feed_, &PanelFeed::positionChanged, this, &MainBackgroundThread::positionChanged);
     connect(feed_, &PanelFeed::telemetryChanged, this, &MainBackgroundThread::telemetryChanged);
     connect(feed_, &PanelFeed::forcesSent, this, &MainBackgroundThread::forcesSent);
+    // Samples are made only while someone listens: the plot on screen, a test, a benchmark.
+    feed_->setSamplesWanted([this, signal = QMetaMethod::fromSignal(&MainBackgroundThread::forcesSent)] {
+        return isSignalConnected(signal);
+    });
     connect(feed_, &PanelFeed::recordReceived, this, &MainBackgroundThread::recordReceived);
 
     // A record still waiting for the window is stale once the stream has ended. The stream's

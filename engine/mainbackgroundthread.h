@@ -86,6 +86,8 @@ public:
     // The UDP games, read at every tick on the control thread.
     UdpTelemetry* udpTelemetry() const { return udp_; }
     DeviceLink* link(DeviceLink::Device device) const { return links_[device]; }
+    // What the panels hear of the loop beyond this object's own signals (the axes' centres).
+    PanelFeed* panelFeed() const { return feed_; }
 
 signals:
     void telemetryChanged(Telemetry telemetry);

@@ -2,6 +2,9 @@
 
 #include "forces/effectcurves.h"
 
+#include <algorithm>
+#include <cmath>
+
 PanelFeed::PanelFeed(QObject* parent) : QObject(parent) {}
 
 void PanelFeed::setInterval(int ticks) {
@@ -53,11 +56,41 @@ void PanelFeed::tick(const PositionInput& position) {
 
 void PanelFeed::sent(qint64 now, const Forces& forces, const Telemetry& driving) {
     sent_ = forces;
+    announceCentres(now, forces, driving);
     // 17 ms apart at least: under 60 samples a second whatever the tick rate.
     if (lastPublished_ >= 0 && now - lastPublished_ < 17) {
         return;
     }
     lastPublished_ = now;
+    // A plot nobody sees gets nothing: no sample is made and no thread woken.
+    if (samplesWanted_ && !samplesWanted_()) {
+        return;
+    }
+    emit forcesSent(makeSample(now, forces, driving));
+}
+
+void PanelFeed::announceCentres(qint64 now, const Forces& forces, const Telemetry& driving) {
+    // 100 ms apart at least: a centre the pilot reads, not a curve to follow.
+    if (centresAnnounced_ >= 0 && now - centresAnnounced_ < 100 && now >= centresAnnounced_) {
+        return;
+    }
+    int thousandths[3];
+    bool moved = !centresShown_;
+    for (int axis = 0; axis < 3; ++axis) {
+        const double c = std::clamp(static_cast<double>(finiteOrZero(centre_[axis])), -1.0, 1.0);
+        thousandths[axis] = static_cast<int>(std::lround(c * 1000.0));
+        moved = moved || thousandths[axis] != shownCentre_[axis];
+    }
+    if (!moved) {
+        return;
+    }
+    centresShown_ = true;
+    centresAnnounced_ = now;
+    std::copy(thousandths, thousandths + 3, shownCentre_);
+    emit centresChanged(makeSample(now, forces, driving));
+}
+
+ForcesSample PanelFeed::makeSample(qint64 now, const Forces& forces, const Telemetry& driving) const {
     ForcesSample sample;
     sample.time = now;
     for (int axis = 0; axis < 3; ++axis) {
@@ -69,7 +102,7 @@ void PanelFeed::sent(qint64 now, const Forces& forces, const Telemetry& driving)
     sample.airspeed = finiteOrZero(driving.airspeed);
     sample.aoa = finiteOrZero(driving.aoa);
     sample.gForce = finiteOrZero(driving.gForce);
-    emit forcesSent(sample);
+    return sample;
 }
 
 bool PanelFeed::sameRecord(const Telemetry& a, const Telemetry& b) {

@@ -8,10 +8,14 @@
 
 #include <QObject>
 
+#include <functional>
+
 // What the window and the recorder hear of the control loop: positions and the latest record
 // at the panels' rate (a view that sees less hears less), what the devices were sent at most
-// 60 times a second, and every accepted record with the forces being sent when it arrived.
-// Nothing is sent twice: a stick at rest and a game that repeats itself wake nobody.
+// 60 times a second while someone listens (the plot on screen), where the axes' centres are
+// when they moved (at most 10 times a second), and every accepted record with the forces being
+// sent when it arrived. Nothing is sent twice: a stick at rest, centres that stay and a game
+// that repeats itself wake nobody.
 //
 // Threading: lives on the control thread and is called there by the tick and the loop's slots;
 // its signals reach the other threads queued.
@@ -19,8 +23,9 @@ class PanelFeed : public QObject {
     Q_OBJECT
 
 public:
-    // Ticks between panel updates while the window is in front, and while it is behind.
-    static constexpr int InFrontTicks = 7;
+    // Ticks between panel updates while the window is in front (10 a second: numbers a pilot
+    // reads, each update a repaint of the status panel), and while it is behind.
+    static constexpr int InFrontTicks = 20;
     static constexpr int BehindTicks = 100;
 
     explicit PanelFeed(QObject* parent = nullptr);
@@ -42,6 +47,9 @@ public:
             centre_[axis] = centre[axis];
         }
     }
+    // Whether anyone hears forcesSent (asked on this thread about 60 times a second); without
+    // an answer every sample is made.
+    void setSamplesWanted(std::function<bool()> wanted) { samplesWanted_ = std::move(wanted); }
     // What this tick sent, with the record that drove it.
     void sent(qint64 now, const Forces& forces, const Telemetry& driving);
 
@@ -49,10 +57,15 @@ signals:
     void positionChanged(PositionInput position);
     void telemetryChanged(Telemetry telemetry);
     void forcesSent(ForcesSample sample);
+    // The centres moved by a thousandth of full deflection or more (the editor shows tenths of
+    // a percent); the sample carries them and what was sent.
+    void centresChanged(ForcesSample sample);
     void recordReceived(RecordingRow row);
 
 private:
     static bool sameRecord(const Telemetry& a, const Telemetry& b);
+    ForcesSample makeSample(qint64 now, const Forces& forces, const Telemetry& driving) const;
+    void announceCentres(qint64 now, const Forces& forces, const Telemetry& driving);
 
     int ticks_ = 0;
     int interval_ = InFrontTicks;
@@ -66,4 +79,9 @@ private:
     Forces sent_;
     float centre_[3] = {0.0f, 0.0f, 0.0f};
     qint64 lastPublished_ = -1;
+    std::function<bool()> samplesWanted_;
+    // The centres last announced, in thousandths of full deflection; and when.
+    int shownCentre_[3] = {0, 0, 0};
+    bool centresShown_ = false;
+    qint64 centresAnnounced_ = -1;
 };

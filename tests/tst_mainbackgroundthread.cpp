@@ -41,7 +41,7 @@ template <typename Record> Record withG(float g) {
 }
 
 // Positions and records go to the window every this many ticks.
-constexpr int PanelTicks = 7;
+constexpr int PanelTicks = PanelFeed::InFrontTicks;
 
 float elevatorForce(MainBackgroundThread& loop) {
     return calculateForces(loop, PositionInput{}).axis[1].force;
@@ -428,29 +428,29 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(log, (QStringList{"2 F-16C", "ended", "2 F-16C"}), 5000);
     }
 
-    // The window hears of positions and records every 7th tick (under 30 times a second), and
-    // always of the latest: here record i carries G = i and precedes tick i. A moving stick is
-    // shown at each of those ticks; a stick at rest only once, and a record that repeats itself
-    // (a paused game) only once.
-    void panelsGetTheLatestAtMost30TimesASecond_data() {
+    // The window hears of positions and records every 20th tick (10 times a second, as fast as
+    // a pilot reads numbers), and always of the latest: here record i carries G = i and precedes
+    // tick i. A moving stick is shown at each of those ticks; a stick at rest only once, and a
+    // record that repeats itself (a paused game) only once.
+    void panelsGetTheLatestAtMost10TimesASecond_data() {
         QTest::addColumn<int>("ticks");
         QTest::addColumn<int>("recordEvery"); // ticks between records; 0: none; -1: G = 1 every tick
         QTest::addColumn<bool>("moving");
         QTest::addColumn<QList<float>>("shownG");
         QTest::addColumn<int>("positions");
         QTest::newRow("one tick") << 1 << 1 << true << QList<float>{0} << 1;
-        QTest::newRow("seven ticks") << 7 << 1 << true << QList<float>{0} << 1;
-        QTest::newRow("eight ticks") << 8 << 1 << true << QList<float>{0, 7} << 2;
-        QTest::newRow("records every tick") << 30 << 1 << true << QList<float>{0, 7, 14, 21, 28} << 5;
-        QTest::newRow("records every 4th tick") << 30 << 4 << true << QList<float>{0, 4, 12, 20, 28} << 5;
-        QTest::newRow("records every 10th tick") << 30 << 10 << true << QList<float>{0, 10, 20} << 5;
-        QTest::newRow("no records") << 30 << 0 << true << QList<float>{} << 5;
-        QTest::newRow("one second") << 200 << 1 << true << QList<float>{} << 29;
-        QTest::newRow("stick at rest") << 30 << 1 << false << QList<float>{0, 7, 14, 21, 28} << 1;
+        QTest::newRow("twenty ticks") << 20 << 1 << true << QList<float>{0} << 1;
+        QTest::newRow("21 ticks") << 21 << 1 << true << QList<float>{0, 20} << 2;
+        QTest::newRow("records every tick") << 90 << 1 << true << QList<float>{0, 20, 40, 60, 80} << 5;
+        QTest::newRow("records every 6th tick") << 90 << 6 << true << QList<float>{0, 18, 36, 60, 78} << 5;
+        QTest::newRow("records every 30th tick") << 90 << 30 << true << QList<float>{0, 30, 60} << 5;
+        QTest::newRow("no records") << 90 << 0 << true << QList<float>{} << 5;
+        QTest::newRow("one second") << 200 << 1 << true << QList<float>{} << 10;
+        QTest::newRow("stick at rest") << 90 << 1 << false << QList<float>{0, 20, 40, 60, 80} << 1;
         QTest::newRow("stick at rest, no records") << 199 << 0 << false << QList<float>{} << 1;
-        QTest::newRow("a repeated record") << 30 << -1 << true << QList<float>{1} << 5;
+        QTest::newRow("a repeated record") << 90 << -1 << true << QList<float>{1} << 5;
     }
-    void panelsGetTheLatestAtMost30TimesASecond() {
+    void panelsGetTheLatestAtMost10TimesASecond() {
         QFETCH(int, ticks);
         QFETCH(int, recordEvery);
         QFETCH(bool, moving);
@@ -474,8 +474,8 @@ private slots:
         }
         QCOMPARE(positionSpy.size(), positions);
         if (ticks == 200) { // one second of records at the loop's rate
-            QCOMPARE(changed.size(), 29);
-            QCOMPARE(changed.last().at(0).value<Telemetry>().gForce, 196.0f);
+            QCOMPARE(changed.size(), 10);
+            QCOMPARE(changed.last().at(0).value<Telemetry>().gForce, 180.0f);
             return;
         }
         QList<float> shown;
@@ -485,22 +485,22 @@ private slots:
         QCOMPARE(shown, shownG);
     }
 
-    // What the user sees of the window sets the panels' rate: every 7th tick in front, every 100th
-    // behind another program, never while minimized. A view that shows more hears of the latest
-    // at the next tick. Record i carries G = i and precedes tick i; the stick moves every tick.
+    // What the user sees of the window sets the panels' rate: every 20th tick in front, every
+    // 100th behind another program, never while minimized. A view that shows more hears of the
+    // latest at the next tick. Record i carries G = i and precedes tick i; the stick moves every tick.
     void panelsFollowWhatTheUserSees_data() {
         QTest::addColumn<int>("ticks");
         QTest::addColumn<QString>("views"); // tick:view, the view set before that tick
         QTest::addColumn<QList<float>>("shownG");
         QTest::addColumn<int>("positions");
-        QTest::newRow("in front") << 30 << "" << QList<float>{0, 7, 14, 21, 28} << 5;
+        QTest::newRow("in front") << 90 << "" << QList<float>{0, 20, 40, 60, 80} << 5;
         QTest::newRow("behind") << 120 << "0:behind" << QList<float>{0, 100} << 2;
         QTest::newRow("minimized") << 120 << "0:hidden" << QList<float>{} << 0;
         QTest::newRow("restored from minimized")
-            << 45 << "0:hidden 30:front" << QList<float>{30, 37, 44} << 3;
-        QTest::newRow("to the front") << 35 << "0:behind 20:front" << QList<float>{0, 20, 27, 34} << 4;
+            << 75 << "0:hidden 30:front" << QList<float>{30, 50, 70} << 3;
+        QTest::newRow("to the front") << 65 << "0:behind 20:front" << QList<float>{0, 20, 40, 60} << 4;
         QTest::newRow("behind once the next update is due")
-            << 120 << "10:behind" << QList<float>{0, 7, 14, 114} << 4;
+            << 121 << "10:behind" << QList<float>{0, 20, 120} << 3;
         QTest::newRow("minimized, then behind") << 110 << "3:hidden 5:behind" << QList<float>{0, 5, 105} << 3;
     }
     void panelsFollowWhatTheUserSees() {
@@ -603,6 +603,44 @@ private slots:
         QCOMPARE(row.telemetry.gForce, 3.0f);
         QCOMPARE(row.force[1], -20.0f); // what the last tick sent, from the previous record
         QCOMPARE(row.time, clock.now);
+    }
+
+    // The editor hears of the axes' centres when they move by a thousandth of full deflection or
+    // more, at most every 100 ms; the plot's samples are made only while someone listens. Here
+    // the elevator's centre of each tick, 20 ms apart.
+    void centresAndSamplesWakeOnlyWhoNeedsThem_data() {
+        QTest::addColumn<QList<float>>("centres");
+        QTest::addColumn<int>("announced");
+        QTest::newRow("at rest") << QList<float>{0, 0, 0, 0, 0, 0, 0, 0} << 1;
+        QTest::newRow("under a thousandth") << QList<float>{0, 0.0004f, -0.0004f, 0.0001f, 0, 0, 0} << 1;
+        QTest::newRow("moving all the time")
+            << QList<float>{0, 0.01f, 0.02f, 0.03f, 0.04f, 0.05f, 0.06f, 0.07f, 0.08f, 0.09f, 0.1f} << 3;
+        QTest::newRow("moved once, later") << QList<float>{0, 0, 0, 0, 0, 0, 0.5f, 0.5f} << 2;
+        QTest::newRow("back within 100 ms") << QList<float>{0, 0.5f, 0, 0, 0, 0, 0} << 1;
+        const float nan = std::numeric_limits<float>::quiet_NaN();
+        QTest::newRow("not a number") << QList<float>{0, nan, nan, nan, nan, nan, nan} << 1;
+    }
+    void centresAndSamplesWakeOnlyWhoNeedsThem() {
+        QFETCH(QList<float>, centres);
+        QFETCH(int, announced);
+        PanelFeed feed;
+        bool listening = false;
+        feed.setSamplesWanted([&listening] { return listening; });
+        QSignalSpy samples(&feed, &PanelFeed::forcesSent);
+        QSignalSpy shown(&feed, &PanelFeed::centresChanged);
+        for (int i = 0; i < centres.size(); ++i) {
+            const float centre[3] = {0.0f, centres[i], 0.0f};
+            feed.setCentres(centre);
+            feed.sent(20 * i, Forces{}, Telemetry{});
+        }
+        QCOMPARE(shown.size(), announced);
+        for (const QList<QVariant>& args : shown) {
+            QVERIFY(std::isfinite(args.at(0).value<ForcesSample>().centre[1]));
+        }
+        QCOMPARE(samples.size(), 0);
+        listening = true;
+        feed.sent(10000, Forces{}, Telemetry{});
+        QCOMPARE(samples.size(), 1);
     }
 
     // The control object owns its parts: the device links, the panel feed and the control loop,

@@ -16,11 +16,11 @@
 #include "ui/forcesoffkeydialog.h"
 #include "ui/forcesviewwidget.h"
 #include "ui/gamesetupdialog.h"
+#include "ui/stripchart.h"
 #include "ui/threeaxiseffectswidget.h"
 
 #include <QAction>
 #include <QApplication>
-#include <QChartView>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
@@ -32,7 +32,6 @@
 #include <QKeySequenceEdit>
 #include <QLabel>
 #include <QLineEdit>
-#include <QLineSeries>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -50,7 +49,6 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
-#include <QValueAxis>
 #include <QtTest>
 
 #include <cmath>
@@ -677,7 +675,7 @@ private slots:
         auto* module = window.findChild<QLineEdit*>(QStringLiteral("flight_module"));
         QVERIFY(editor && source && module);
         QStringList shownWhenLoaded;
-        connect(window.findChild<ProfileSession*>(), &ProfileSession::suddenValueChange, this,
+        connect(&program.engine.session(), &ProfileSession::suddenValueChange, this,
                 [&] { shownWhenLoaded << source->text() << module->text(); });
 
         // Emitted on the control thread, as the loop does when a stream starts.
@@ -1011,10 +1009,10 @@ private slots:
         QVERIFY(tabs && view);
         QVERIFY(!view->isListening());
         // The plots are made when the tab is first shown.
-        QCOMPARE(view->findChildren<QChartView*>().size(), 0);
+        QCOMPARE(view->findChildren<StripChart*>().size(), 0);
         tabs->setCurrentWidget(view);
         QVERIFY(view->isListening());
-        QCOMPARE(view->findChildren<QChartView*>().size(), 2);
+        QCOMPARE(view->findChildren<StripChart*>().size(), 2);
         QTRY_VERIFY_WITH_TIMEOUT(view->samples().size() > 10, 5000);
         qint64 previous = -1;
         for (const ForcesSample& s : view->samples()) {
@@ -1095,6 +1093,11 @@ private slots:
         const int drawn = view.drawCount();
         view.redraw(); // nothing new: nothing drawn
         QCOMPARE(view.drawCount(), drawn);
+        const QList<StripChart*> charts = view.findChildren<StripChart*>();
+        QCOMPARE(charts.size(), 2);
+        for (const StripChart* chart : charts) {
+            QTRY_COMPARE(chart->drawnTime(), qint64(1000));
+        }
         if (how == 0) {
             view.hide();
         } else if (how == 1) {
@@ -1108,6 +1111,10 @@ private slots:
         }
         QTest::qWait(120);
         QCOMPARE(view.drawCount(), drawn);
+        // Nor do the charts draw the lines' new pieces.
+        for (const StripChart* chart : charts) {
+            QCOMPARE(chart->drawnTime(), qint64(1000));
+        }
         if (how == 2) {
             view.setProgramInFront(true);
         } else {
@@ -1115,15 +1122,10 @@ private slots:
         }
         QTRY_VERIFY(view.isListening());
         QCOMPARE(view.drawCount(), drawn + 1);
-        int airspeedPoints = -1;
-        for (const QChartView* chartView : view.findChildren<QChartView*>()) {
-            for (const QAbstractSeries* series : chartView->chart()->series()) {
-                if (series->name() == QLatin1String("Airspeed (km/h)")) {
-                    airspeedPoints = static_cast<const QLineSeries*>(series)->count();
-                }
-            }
+        // Seen again, each chart draws up to the newest sample.
+        for (const StripChart* chart : charts) {
+            QTRY_COMPARE(chart->drawnTime(), qint64(1100));
         }
-        QCOMPARE(airspeedPoints, 6);
     }
 
     // In a window of its own the plot keeps listening beside the editor; closing it puts it back.
@@ -1188,42 +1190,33 @@ private slots:
         QCOMPARE(view.samples().back().time, qint64(120000));
         QCOMPARE(view.samples().front().time, qint64(110000));
         view.redraw();
-        // The time axes' ticks fall on whole seconds, as their labels print them.
-        int timeAxes = 0;
-        for (const QChartView* chartView : view.findChildren<QChartView*>()) {
-            for (const QAbstractAxis* a : chartView->chart()->axes(Qt::Horizontal)) {
-                const auto* axis = qobject_cast<const QValueAxis*>(a);
-                if (axis && axis->titleText() == QLatin1String("Seconds")) {
-                    ++timeAxes;
-                    const double step = (axis->max() - axis->min()) / (axis->tickCount() - 1);
-                    QCOMPARE(step, std::round(step));
-                }
-            }
-        }
-        QCOMPARE(timeAxes, 2);
-        // Every value axis names its unit and labels its ticks as round numbers, the ticks
-        // counted up from the first as the chart counts them.
+        const QList<StripChart*> charts = view.findChildren<StripChart*>();
+        QCOMPARE(charts.size(), 2);
+        // Every value scale names its unit and labels its ticks as round numbers; the time scale
+        // counts whole seconds, two apart.
         QStringList valueTitles;
-        for (const QChartView* chartView : view.findChildren<QChartView*>()) {
-            for (const QAbstractAxis* a : chartView->chart()->axes(Qt::Vertical)) {
-                const auto* axis = qobject_cast<const QValueAxis*>(a);
-                QVERIFY(axis);
-                valueTitles << axis->titleText();
-                QCOMPARE(axis->tickType(), QValueAxis::TicksDynamic);
-                const QByteArray format = axis->labelFormat().toLatin1();
-                double tick = axis->tickAnchor() -
-                              std::floor((axis->tickAnchor() - axis->min()) / axis->tickInterval()) *
-                                  axis->tickInterval();
-                for (; tick <= axis->max(); tick += axis->tickInterval()) {
-                    const QString label = QString::asprintf(format.constData(), tick);
-                    QVERIFY2(!label.contains(QLatin1Char('e')) && label != QStringLiteral("-0") &&
-                                 label != QStringLiteral("-0.0") && label.size() <= 6,
+        for (const StripChart* chart : charts) {
+            QCOMPARE(chart->timeLabels(), (QStringList{"-10", "-8", "-6", "-4", "-2", "0"}));
+            for (int i = 0; i < chart->scaleCount(); ++i) {
+                const StripChart::Scale& scale = chart->scale(i);
+                valueTitles << scale.title;
+                const QStringList labels = chart->tickLabels(i);
+                QVERIFY2(!labels.isEmpty(), qPrintable(scale.title));
+                for (const QString& label : labels) {
+                    QVERIFY2(!label.contains(QLatin1Char('e')) && !label.startsWith(QStringLiteral("-0")) &&
+                                 label.size() <= 6,
                              qPrintable(label));
+                    const double tick = label.toDouble();
+                    QVERIFY(tick >= scale.min - 1e-9 && tick <= scale.max + 1e-9);
+                    QVERIFY(std::abs(tick / scale.step - std::round(tick / scale.step)) < 1e-6);
                 }
             }
         }
-        // Airspeed, AoA and G each on a scale of its own, named with its unit.
+        // Airspeed, AoA and G each on a scale of its own, named with its unit; level flight's
+        // 1 G stays on the G scale.
         QCOMPARE(valueTitles, (QStringList{"% of full force", "Airspeed (km/h)", "AoA (degrees)", "G"}));
+        QVERIFY(charts[1]->scale(2).max >= 1.0);
+        QVERIFY(charts[1]->scale(0).max >= 300.0 && charts[1]->scale(0).max <= 375.0);
         const auto range = view.forceRange();
         QVERIFY(range.first <= low && range.second >= high);
         // Fitted, not fixed: no more than a fifth of spare room, and at least a unit wide.
@@ -1240,6 +1233,58 @@ private slots:
         view.setPlotPaused(false);
         view.addSample(late);
         QCOMPARE(view.samples().back().time, qint64(130000));
+    }
+
+    // A scale keeps its range while the values fit it with at most a quarter to spare, so that
+    // the lines are not drawn anew at every frame; else it is fitted again. First fitted to 0..100.
+    void plotScaleHoldsWhileTheValuesFit_data() {
+        QTest::addColumn<double>("lo");
+        QTest::addColumn<double>("hi");
+        QTest::addColumn<bool>("changed");
+        QTest::addColumn<double>("min");
+        QTest::addColumn<double>("max");
+        QTest::newRow("the same") << 0.0 << 100.0 << false << 0.0 << 110.0;
+        QTest::newRow("a little less") << 0.0 << 95.0 << false << 0.0 << 110.0;
+        QTest::newRow("half") << 0.0 << 50.0 << true << 0.0 << 55.0;
+        QTest::newRow("beyond the top") << 0.0 << 120.0 << true << 0.0 << 132.0;
+        QTest::newRow("below zero") << -10.0 << 100.0 << true << -21.0 << 111.0;
+        QTest::newRow("not a number") << qQNaN() << 100.0 << true << 0.0 << 0.6;
+        QTest::newRow("infinite") << 0.0 << qInf() << true << 0.0 << 0.6;
+    }
+    void plotScaleHoldsWhileTheValuesFit() {
+        QFETCH(double, lo);
+        QFETCH(double, hi);
+        QFETCH(bool, changed);
+        QFETCH(double, min);
+        QFETCH(double, max);
+        StripChart::Scale scale;
+        QVERIFY(StripChart::fit(scale, 0.0, 100.0));
+        QCOMPARE(StripChart::fit(scale, lo, hi), changed);
+        QCOMPARE(scale.min + 1.0, min + 1.0);
+        QCOMPARE(scale.max, max);
+        QVERIFY(std::isfinite(scale.step) && scale.step >= 1.0);
+    }
+
+    // A tick's label has as many decimals as the step, never "-0", and a value that is not a
+    // number reads as 0.
+    void plotTickLabelsReadAsRoundNumbers_data() {
+        QTest::addColumn<double>("value");
+        QTest::addColumn<double>("step");
+        QTest::addColumn<QString>("label");
+        QTest::newRow("whole") << 250.0 << 50.0 << "250";
+        QTest::newRow("half") << -2.5 << 0.5 << "-2.5";
+        QTest::newRow("twentieth") << 0.15 << 0.05 << "0.15";
+        QTest::newRow("minus zero") << -0.0 << 1.0 << "0";
+        QTest::newRow("rounding to zero") << -0.01 << 0.5 << "0.0";
+        QTest::newRow("rounding error") << 3 * 0.1 << 0.1 << "0.3";
+        QTest::newRow("not a number") << qQNaN() << 1.0 << "0";
+        QTest::newRow("no step") << 7.0 << 0.0 << "7";
+    }
+    void plotTickLabelsReadAsRoundNumbers() {
+        QFETCH(double, value);
+        QFETCH(double, step);
+        QFETCH(QString, label);
+        QCOMPARE(StripChart::tickLabel(value, step), label);
     }
 
     // A recorded flight replayed through the telemetry worker: the status panel shows the

@@ -1,15 +1,11 @@
 #include "ui/forcesviewwidget.h"
 
-#include "ui/axisticks.h"
+#include "ui/stripchart.h"
 
-#include <QChart>
-#include <QChartView>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QLegend>
-#include <QLineSeries>
 #include <QPushButton>
 #include <QScreen>
 #include <QSignalBlocker>
@@ -17,7 +13,6 @@
 #include <QTabWidget>
 #include <QTimer>
 #include <QVBoxLayout>
-#include <QValueAxis>
 
 #include <algorithm>
 #include <cmath>
@@ -29,67 +24,6 @@ const QColor kAxisColours[3] = {QColor(0x1f, 0x77, 0xb4), QColor(0xd6, 0x27, 0x2
 QString clockText(qint64 ms) {
     const qint64 s = std::max<qint64>(ms, 0) / 1000;
     return QStringLiteral("%1:%2").arg(s / 60).arg(s % 60, 2, 10, QLatin1Char('0'));
-}
-
-QValueAxis* timeAxis(QObject* parent) {
-    auto* axis = new QValueAxis(parent);
-    axis->setRange(-ForcesViewWidget::WindowMs / 1000.0, 0.0);
-    axis->setTitleText(ForcesViewWidget::tr("Seconds"));
-    axis->setLabelFormat(QStringLiteral("%.0f"));
-    // A tick every two seconds: each falls on the whole second its label prints.
-    axis->setTickCount(ForcesViewWidget::WindowMs / 2000 + 1);
-    return axis;
-}
-
-QLineSeries* addSeries(QChart* chart, QValueAxis* x, QValueAxis* y, const QString& name, const QPen& pen) {
-    auto* series = new QLineSeries(chart);
-    series->setName(name);
-    series->setPen(pen);
-    chart->addSeries(series);
-    series->attachAxis(x);
-    series->attachAxis(y);
-    return series;
-}
-
-// A range holding every value, with a tenth of its span to spare on each side and ticks at
-// round values; at least `minimumSpan` wide so a flat line sits in the middle. Values that
-// never go below zero keep zero as the bottom. Ticks are at least `minimumStep` apart; a
-// step of a whole number or a half adds up without rounding errors from tick to tick.
-void fit(QValueAxis* axis, double lo, double hi, double minimumSpan, double minimumStep) {
-    const bool positive = lo >= 0.0;
-    if (!(lo <= hi)) {
-        lo = 0.0;
-        hi = 0.0;
-    }
-    double span = hi - lo;
-    if (span < minimumSpan) {
-        const double mid = (lo + hi) / 2.0;
-        lo = mid - minimumSpan / 2.0;
-        hi = mid + minimumSpan / 2.0;
-        span = minimumSpan;
-    }
-    double bottom = lo - span * 0.1;
-    if (positive && bottom < 0.0) {
-        bottom = 0.0;
-    }
-    const double top = hi + span * 0.1;
-    axis->setRange(bottom, top);
-    AxisTicks::setStep(axis, std::max(AxisTicks::roundStep(top - bottom), minimumStep));
-}
-
-QChartView* chartView(QChart* chart, QWidget* parent) {
-    chart->legend()->setAlignment(Qt::AlignRight);
-    // Each entry drawn as its line, so dotted vibration and dashed spring read apart.
-    chart->legend()->setMarkerShape(QLegend::MarkerShapeFromSeries);
-    chart->setMargins(QMargins(2, 2, 2, 2));
-    auto* view = new QChartView(chart, parent);
-    // Lines drawn without antialiasing: with it each redraw cost the window a third more.
-    view->setRenderHint(QPainter::Antialiasing, false);
-    view->setMinimumHeight(180);
-    // A picture to look at: Tab goes from the buttons to the next control, not into the plot.
-    view->setFocusPolicy(Qt::NoFocus);
-    view->setAccessibleName(chart->title());
-    return view;
 }
 
 } // namespace
@@ -150,8 +84,10 @@ ForcesViewWidget::ForcesViewWidget(QWidget* parent) : QWidget(parent), redrawTim
     layout_->addLayout(recordRow);
     layout_->addLayout(replayRow);
 
-    // 20 redraws a second: smooth to the eye, and each costs the GUI thread a whole repaint.
-    redrawTimer_->setInterval(50);
+    // 30 frames a second: smooth to the eye; each scrolls the lines and draws only what is new.
+    redrawTimer_->setInterval(33);
+    // Started by a sample that needs drawing, so a plot at rest wakes nobody.
+    redrawTimer_->setSingleShot(true);
     connect(redrawTimer_, &QTimer::timeout, this, &ForcesViewWidget::redraw);
     connect(pauseButton_, &QPushButton::toggled, this, &ForcesViewWidget::setPlotPaused);
     connect(detachButton_, &QPushButton::toggled, this, &ForcesViewWidget::setDetached);
@@ -170,60 +106,68 @@ ForcesViewWidget::ForcesViewWidget(QWidget* parent) : QWidget(parent), redrawTim
     });
 }
 
-// The plots are made when first needed: most runs never open the tab, and the charts hold
-// more than a megabyte.
+// The plots are made when first needed: most runs never open the tab.
 void ForcesViewWidget::buildCharts() {
-    if (forceAxis_) {
+    if (forceChart_) {
         return;
     }
     // What was sent: colour tells the axis, the line tells force, vibration or spring.
-    auto* forceChart = new QChart();
-    forceChart->setTitle(tr("Sent to the devices"));
-    forceTime_ = timeAxis(this);
-    forceAxis_ = new QValueAxis(this);
-    forceAxis_->setTitleText(tr("% of full force"));
-    forceChart->addAxis(forceTime_, Qt::AlignBottom);
-    forceChart->addAxis(forceAxis_, Qt::AlignLeft);
+    forceChart_ = new StripChart(tr("Sent to the devices"), WindowMs, this);
+    forceChart_->setObjectName(QStringLiteral("force_plot"));
+    StripChart::Scale percent;
+    percent.title = tr("% of full force");
+    percent.colour = palette().color(QPalette::WindowText);
+    // Forces in whole percent.
+    const int forceScale = forceChart_->addScale(percent);
     const QString axisNames[3] = {tr("Ailerons"), tr("Elevator"), tr("Rudder")};
     const QString quantities[3] = {tr("force"), tr("vibration"), tr("spring")};
     const Qt::PenStyle styles[3] = {Qt::SolidLine, Qt::DotLine, Qt::DashLine};
     for (int q = 0; q < 3; ++q) {
         for (int a = 0; a < 3; ++a) {
             QPen pen(kAxisColours[a], q == 0 ? 2.0 : 1.5, styles[q]);
-            forceSeries_[q][a] = addSeries(forceChart, forceTime_, forceAxis_,
-                                           axisNames[a] + QLatin1Char(' ') + quantities[q], pen);
+            forceChart_->addTrace(
+                axisNames[a] + QLatin1Char(' ') + quantities[q], pen, forceScale,
+                [q, a](const ForcesSample& s) {
+                    return q == 0 ? s.force[a] : q == 1 ? s.vibration[a] : s.springMagnitude[a];
+                });
         }
     }
 
-    auto* flightChart = new QChart();
-    flightChart->setTitle(tr("Flight state"));
-    flightTime_ = timeAxis(this);
+    flightChart_ = new StripChart(tr("Flight state"), WindowMs, this);
+    flightChart_->setObjectName(QStringLiteral("flight_plot"));
     // Each quantity on a scale of its own in its own unit, drawn in its line's colour: an AoA of
-    // 5 degrees must not read off a scale stretched to 400 km/h or to 6 G.
+    // 5 degrees must not read off a scale stretched to 400 km/h or to 6 G. Airspeeds in whole
+    // km/h, angles and G in halves; level flight's 1 G stays on the G scale.
     const QColor speedColour(Qt::black);
     const QColor aoaColour(0x94, 0x67, 0xbd);
     const QColor gColour(0xff, 0x7f, 0x0e);
-    const auto valueAxis = [this](const QString& title, const QColor& colour) {
-        auto* axis = new QValueAxis(this);
-        axis->setTitleText(title);
-        axis->setTitleBrush(colour);
-        axis->setLabelsColor(colour);
-        return axis;
+    const auto scale = [](const QString& title, const QColor& colour, bool right, double span, double step,
+                          double high) {
+        StripChart::Scale s;
+        s.title = title;
+        s.colour = colour;
+        s.right = right;
+        s.minimumSpan = span;
+        s.minimumStep = step;
+        s.includeHigh = high;
+        return s;
     };
-    airspeedAxis_ = valueAxis(tr("Airspeed (km/h)"), speedColour);
-    angleAxis_ = valueAxis(tr("AoA (degrees)"), aoaColour);
-    gAxis_ = valueAxis(tr("G"), gColour);
-    flightChart->addAxis(flightTime_, Qt::AlignBottom);
-    flightChart->addAxis(airspeedAxis_, Qt::AlignLeft);
-    flightChart->addAxis(angleAxis_, Qt::AlignRight);
-    flightChart->addAxis(gAxis_, Qt::AlignRight);
-    airspeedSeries_ =
-        addSeries(flightChart, flightTime_, airspeedAxis_, tr("Airspeed (km/h)"), QPen(speedColour, 2.0));
-    aoaSeries_ = addSeries(flightChart, flightTime_, angleAxis_, tr("AoA (degrees)"), QPen(aoaColour, 1.5));
-    gSeries_ = addSeries(flightChart, flightTime_, gAxis_, tr("G"), QPen(gColour, 1.5));
+    const int speed =
+        flightChart_->addScale(scale(tr("Airspeed (km/h)"), speedColour, false, 10.0, 1.0, 0.0));
+    const int angle = flightChart_->addScale(scale(tr("AoA (degrees)"), aoaColour, true, 2.0, 0.5, 0.0));
+    const int g = flightChart_->addScale(scale(tr("G"), gColour, true, 2.0, 0.5, 1.0));
+    flightChart_->addTrace(tr("Airspeed (km/h)"), QPen(speedColour, 2.0), speed,
+                           [](const ForcesSample& s) { return s.airspeed; });
+    flightChart_->addTrace(tr("AoA (degrees)"), QPen(aoaColour, 1.5), angle,
+                           [](const ForcesSample& s) { return s.aoa; });
+    flightChart_->addTrace(tr("G"), QPen(gColour, 1.5), g, [](const ForcesSample& s) { return s.gForce; });
 
-    layout_->addWidget(chartView(forceChart, this), 3);
-    layout_->addWidget(chartView(flightChart, this), 2);
+    for (StripChart* chart : {forceChart_, flightChart_}) {
+        chart->setSamples(&samples_);
+        chart->samplesChanged();
+    }
+    layout_->addWidget(forceChart_, 3);
+    layout_->addWidget(flightChart_, 2);
 }
 
 void ForcesViewWidget::setSampleSource(QObject* source,
@@ -285,7 +229,7 @@ void ForcesViewWidget::closeEvent(QCloseEvent* event) {
 
 void ForcesViewWidget::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
-    if (!forceAxis_) {
+    if (!forceChart_) {
         redraw();
     }
     listen(onScreen());
@@ -339,11 +283,16 @@ void ForcesViewWidget::addSample(ForcesSample sample) {
     if (paused_) {
         return;
     }
-    if (samples_.empty() || !sameValues(samples_.back(), sample)) {
+    const bool repeated = !samples_.empty() && sameValues(samples_.back(), sample);
+    if (!repeated) {
         flatSince_ = sample.time;
     }
     samples_.push_back(sample);
     changed_ = true;
+    // Flat lines already drawn across the whole window need no new frame for a repeat.
+    if (listening_ && !redrawTimer_->isActive() && !(repeated && drawnFlat_)) {
+        redrawTimer_->start();
+    }
     while (!samples_.empty() && samples_.front().time < sample.time - WindowMs) {
         samples_.pop_front();
     }
@@ -368,10 +317,10 @@ void ForcesViewWidget::setPlotPaused(bool paused) {
 }
 
 QPair<double, double> ForcesViewWidget::forceRange() const {
-    if (!forceAxis_) {
+    if (!forceChart_) {
         return {0.0, 0.0};
     }
-    return {forceAxis_->min(), forceAxis_->max()};
+    return {forceChart_->scale(0).min, forceChart_->scale(0).max};
 }
 
 void ForcesViewWidget::redraw() {
@@ -393,51 +342,10 @@ void ForcesViewWidget::redraw() {
         drawnFlatSample_ = samples_.back();
     }
     ++drawCount_;
-    QList<QPointF> force[3][3];
-    QList<QPointF> airspeed;
-    QList<QPointF> aoa;
-    QList<QPointF> g;
-    double lo = 0.0;
-    double hi = 0.0;
-    double speedHi = 0.0;
-    double angleLo = 0.0;
-    double angleHi = 0.0;
-    double gLo = 0.0;
-    double gHi = 1.0;
-    const qint64 newest = samples_.empty() ? 0 : samples_.back().time;
-    for (const ForcesSample& s : samples_) {
-        const double x = static_cast<double>(s.time - newest) / 1000.0;
-        for (int a = 0; a < 3; ++a) {
-            const double values[3] = {s.force[a], s.vibration[a], s.springMagnitude[a]};
-            for (int q = 0; q < 3; ++q) {
-                force[q][a].append(QPointF(x, values[q]));
-                lo = std::min(lo, values[q]);
-                hi = std::max(hi, values[q]);
-            }
-        }
-        airspeed.append(QPointF(x, s.airspeed));
-        aoa.append(QPointF(x, s.aoa));
-        g.append(QPointF(x, s.gForce));
-        speedHi = std::max(speedHi, static_cast<double>(s.airspeed));
-        angleLo = std::min(angleLo, static_cast<double>(s.aoa));
-        angleHi = std::max(angleHi, static_cast<double>(s.aoa));
-        gLo = std::min(gLo, static_cast<double>(s.gForce));
-        gHi = std::max(gHi, static_cast<double>(s.gForce));
-    }
-    for (int q = 0; q < 3; ++q) {
-        for (int a = 0; a < 3; ++a) {
-            forceSeries_[q][a]->replace(force[q][a]);
-        }
-    }
-    airspeedSeries_->replace(airspeed);
-    aoaSeries_->replace(aoa);
-    gSeries_->replace(g);
-    // Forces in whole percent, airspeeds in whole km/h, angles and G in halves; level flight's
-    // 1 G stays on the G scale.
-    fit(forceAxis_, lo, hi, 1.0, 1.0);
-    fit(airspeedAxis_, 0.0, speedHi, 10.0, 1.0);
-    fit(angleAxis_, angleLo, angleHi, 2.0, 0.5);
-    fit(gAxis_, gLo, gHi, 2.0, 0.5);
+    // The charts fit their scales now and draw the new pieces of their lines when Qt paints
+    // them, which it does only while they are on screen.
+    forceChart_->samplesChanged();
+    flightChart_->samplesChanged();
 }
 
 bool ForcesViewWidget::sameValues(const ForcesSample& a, const ForcesSample& b) {

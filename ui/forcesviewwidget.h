@@ -11,12 +11,11 @@
 
 class QCheckBox;
 class QLabel;
-class QLineSeries;
 class QPushButton;
 class QSlider;
+class StripChart;
 class QTabWidget;
 class QTimer;
-class QValueAxis;
 class QVBoxLayout;
 
 // The "Forces" tab: a rolling plot of the last ten seconds of what the control loop sent
@@ -65,7 +64,7 @@ public:
 public slots:
     void addSample(ForcesSample sample);
     void setPlotPaused(bool paused);
-    // Redraws the series from the kept samples if they changed; run by a timer while listening.
+    // Has the plots draw the kept samples if they changed; run by a timer while listening.
     void redraw();
 
     void showRecording(bool recording, const QString& text);
@@ -130,14 +129,6 @@ private:
 
     QVBoxLayout* layout_;
     // Null until the plots are first shown or redrawn.
-    QValueAxis* forceTime_ = nullptr;
-    QValueAxis* forceAxis_ = nullptr;
-    QValueAxis* flightTime_ = nullptr;
-    QValueAxis* airspeedAxis_ = nullptr;
-    QValueAxis* angleAxis_ = nullptr;
-    QValueAxis* gAxis_ = nullptr;
-    QLineSeries* forceSeries_[3][3] = {}; // [quantity: force, vibration, spring][axis]
-    QLineSeries* airspeedSeries_ = nullptr;
-    QLineSeries* aoaSeries_ = nullptr;
-    QLineSeries* gSeries_ = nullptr;
+    StripChart* forceChart_ = nullptr;
+    StripChart* flightChart_ = nullptr;
 };

@@ -31,7 +31,7 @@ int fieldWidthFor(const QLineEdit* field, const QString& sample) {
 }
 
 // A field is only touched when its text changes: setting a line edit's text, even the same
-// one, lays it out and repaints it with its group box, and the panel is fed 28 times a second.
+// one, lays it out and repaints it with its group box, and the panel is fed 10 times a second.
 void showValue(QLineEdit* field, const QString& text) {
     if (field->text() != text) {
         field->setText(text);

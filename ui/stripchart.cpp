@@ -1,0 +1,396 @@
+#include "ui/stripchart.h"
+
+#include "ui/axisticks.h"
+
+#include <QFontMetrics>
+#include <QPaintEvent>
+#include <QPainter>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+namespace {
+
+constexpr int kTickLength = 4;
+constexpr int kLegendLine = 20;
+// No scale draws more ticks than this, whatever its range and step.
+constexpr int kMaxTicks = 40;
+
+// The tick values of a scale, lowest first: whole multiples of its step within its range.
+std::vector<double> ticksOf(const StripChart::Scale& scale) {
+    std::vector<double> ticks;
+    if (!(scale.step > 0.0) || !std::isfinite(scale.min) || !std::isfinite(scale.max)) {
+        return ticks;
+    }
+    const double first = std::ceil(scale.min / scale.step - 1e-9);
+    const double last = std::floor(scale.max / scale.step + 1e-9);
+    for (double n = first; n <= last && ticks.size() < static_cast<size_t>(kMaxTicks); n += 1.0) {
+        ticks.push_back(n * scale.step);
+    }
+    return ticks;
+}
+
+} // namespace
+
+StripChart::StripChart(const QString& title, qint64 windowMs, QWidget* parent)
+    : QWidget(parent), title_(title), windowMs_(std::max<qint64>(windowMs, 1)) {
+    // Every pixel is painted here: nothing beneath needs painting first.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setMinimumHeight(180);
+    // A picture to look at: Tab goes from the buttons to the next control, not into the plot.
+    setFocusPolicy(Qt::NoFocus);
+    setAccessibleName(title);
+}
+
+int StripChart::addScale(const Scale& scale) {
+    scales_.push_back(scale);
+    fit(scales_.back(), 0.0, 0.0);
+    backgroundStale_ = true;
+    return static_cast<int>(scales_.size()) - 1;
+}
+
+void StripChart::addTrace(const QString& name, const QPen& pen, int scale, Value value) {
+    traces_.push_back(
+        Trace{name, pen, std::clamp(scale, 0, std::max(scaleCount() - 1, 0)), std::move(value)});
+    backgroundStale_ = true;
+}
+
+QStringList StripChart::traceNames() const {
+    QStringList names;
+    for (const Trace& t : traces_) {
+        names << t.name;
+    }
+    return names;
+}
+
+QStringList StripChart::timeLabels() const {
+    QStringList labels;
+    const double seconds = static_cast<double>(windowMs_) / 1000.0;
+    for (double s = -seconds; s <= 1e-9; s += 2.0) {
+        labels << tickLabel(s, 1.0);
+    }
+    return labels;
+}
+
+QStringList StripChart::tickLabels(int index) const {
+    QStringList labels;
+    const Scale& s = scale(index);
+    for (const double v : ticksOf(s)) {
+        labels << tickLabel(v, s.step);
+    }
+    return labels;
+}
+
+QString StripChart::tickLabel(double value, double step) {
+    // A step of 0.5 needs one decimal, 0.05 two; whole steps none.
+    const int decimals =
+        step >= 1.0 || !(step > 0.0) ? 0 : std::min(6, static_cast<int>(std::ceil(-std::log10(step) - 1e-9)));
+    // Values that round to zero print as "0", never "-0".
+    if (!std::isfinite(value) || std::abs(value) < 0.5 * std::pow(10.0, -decimals)) {
+        value = 0.0;
+    }
+    return QString::number(value, 'f', decimals);
+}
+
+bool StripChart::fit(Scale& scale, double lo, double hi) {
+    if (!std::isfinite(lo) || !std::isfinite(hi) || !(lo <= hi)) {
+        lo = 0.0;
+        hi = 0.0;
+    }
+    lo = std::min(lo, scale.includeLow);
+    hi = std::max(hi, scale.includeHigh);
+    const double minimumSpan = std::max(scale.minimumSpan, 1e-6);
+    if (scale.fitted && lo >= scale.min && hi <= scale.max &&
+        scale.max - scale.min <= 1.25 * std::max(hi - lo, minimumSpan)) {
+        return false;
+    }
+    const bool positive = lo >= 0.0;
+    double span = hi - lo;
+    if (span < minimumSpan) {
+        const double mid = (lo + hi) / 2.0;
+        lo = mid - minimumSpan / 2.0;
+        hi = mid + minimumSpan / 2.0;
+        span = minimumSpan;
+    }
+    double bottom = lo - span * 0.1;
+    if (positive && bottom < 0.0) {
+        bottom = 0.0;
+    }
+    const double top = hi + span * 0.1;
+    const double step = std::max(AxisTicks::roundStep(top - bottom), scale.minimumStep);
+    const bool changed = !scale.fitted || bottom != scale.min || top != scale.max || step != scale.step;
+    scale.min = bottom;
+    scale.max = top;
+    scale.step = step;
+    scale.fitted = true;
+    return changed;
+}
+
+void StripChart::samplesChanged() {
+    if (!samples_) {
+        return;
+    }
+    constexpr double inf = std::numeric_limits<double>::infinity();
+    std::vector<double> lo(scales_.size(), inf);
+    std::vector<double> hi(scales_.size(), -inf);
+    for (const Trace& t : traces_) {
+        double& l = lo[static_cast<size_t>(t.scale)];
+        double& h = hi[static_cast<size_t>(t.scale)];
+        for (const ForcesSample& s : *samples_) {
+            const double v = t.value(s);
+            if (std::isfinite(v)) {
+                l = std::min(l, v);
+                h = std::max(h, v);
+            }
+        }
+    }
+    samplesPending_ = true;
+    bool rescaled = false;
+    for (size_t i = 0; i < scales_.size(); ++i) {
+        if (lo[i] > hi[i]) {
+            lo[i] = hi[i] = 0.0;
+        }
+        rescaled = fit(scales_[i], lo[i], hi[i]) || rescaled;
+    }
+    if (rescaled) {
+        backgroundStale_ = true;
+        update();
+    } else {
+        update(plot_);
+    }
+}
+
+void StripChart::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    backgroundStale_ = true;
+}
+
+void StripChart::paintEvent(QPaintEvent* event) {
+    const qreal dpr = devicePixelRatioF();
+    if (backgroundStale_ || background_.size() != (QSizeF(size()) * dpr).toSize()) {
+        paintBackground();
+        backgroundStale_ = false;
+        linesStale_ = true;
+    }
+    QPainter p(this);
+    p.setClipRegion(event->region());
+    p.drawPixmap(0, 0, background_);
+    if (plot_.width() < 2 || plot_.height() < 2) {
+        return;
+    }
+    if (samplesPending_ || linesStale_) {
+        updateLines();
+        samplesPending_ = false;
+    }
+    p.drawImage(QRectF(plot_), lines_);
+}
+
+void StripChart::paintBackground() {
+    const qreal dpr = devicePixelRatioF();
+    background_ = QPixmap((QSizeF(size()) * dpr).toSize());
+    background_.setDevicePixelRatio(dpr);
+    const QColor base = palette().color(QPalette::Base);
+    const QColor text = palette().color(QPalette::WindowText);
+    const QColor grid = palette().color(QPalette::Mid).lighter(140);
+    background_.fill(base);
+    QPainter p(&background_);
+    const QFontMetrics fm(font());
+    const int lineHeight = fm.height();
+
+    QFont bold = font();
+    bold.setBold(true);
+    p.setFont(bold);
+    p.setPen(text);
+    p.drawText(QRect(0, 2, width(), lineHeight + 2), Qt::AlignCenter, title_);
+    p.setFont(font());
+
+    int legendWidth = 0;
+    for (const Trace& t : traces_) {
+        legendWidth = std::max(legendWidth, fm.horizontalAdvance(t.name) + kLegendLine + 14);
+    }
+    // Each scale: its rotated title, its labels and its ticks, outward from the plot.
+    std::vector<int> scaleWidths;
+    int leftWidth = 4;
+    int rightWidth = 4;
+    for (int i = 0; i < scaleCount(); ++i) {
+        int labels = 0;
+        for (const QString& label : tickLabels(i)) {
+            labels = std::max(labels, fm.horizontalAdvance(label));
+        }
+        const int w = lineHeight + 6 + labels + kTickLength + 2;
+        scaleWidths.push_back(w);
+        (scale(i).right ? rightWidth : leftWidth) += w;
+    }
+    const int top = lineHeight + 8;
+    const int bottom = height() - 2 * lineHeight - 8;
+    plot_ = QRect(QPoint(leftWidth, top), QPoint(width() - rightWidth - legendWidth - 1, bottom));
+    if (plot_.width() < 2 || plot_.height() < 2) {
+        return;
+    }
+    const auto yOf = [this](const Scale& s, double v) {
+        return plot_.bottom() - (v - s.min) / (s.max - s.min) * (plot_.height() - 1);
+    };
+
+    // Seconds: a tick every two, each on the whole second its label prints.
+    const double seconds = static_cast<double>(windowMs_) / 1000.0;
+    for (const QString& label : timeLabels()) {
+        const double x = plot_.left() + (label.toDouble() + seconds) / seconds * (plot_.width() - 1);
+        p.setPen(grid);
+        p.drawLine(QPointF(x, plot_.top()), QPointF(x, plot_.bottom()));
+        p.setPen(text);
+        p.drawLine(QPointF(x, plot_.bottom()), QPointF(x, plot_.bottom() + kTickLength));
+        p.drawText(QRectF(x - 30, plot_.bottom() + kTickLength + 1, 60, lineHeight),
+                   Qt::AlignHCenter | Qt::AlignTop, label);
+    }
+    p.drawText(QRect(plot_.left(), plot_.bottom() + kTickLength + lineHeight + 2, plot_.width(), lineHeight),
+               Qt::AlignCenter, tr("Seconds"));
+
+    // The first scale's ticks across the plot, to read values along the lines.
+    if (!scales_.empty()) {
+        p.setPen(grid);
+        for (const double v : ticksOf(scales_.front())) {
+            const double y = yOf(scales_.front(), v);
+            p.drawLine(QPointF(plot_.left(), y), QPointF(plot_.right(), y));
+        }
+    }
+    p.setPen(text);
+    p.drawRect(plot_.adjusted(0, 0, -1, -1));
+
+    int leftEdge = plot_.left();
+    int rightEdge = plot_.right();
+    for (int i = 0; i < scaleCount(); ++i) {
+        const Scale& s = scale(i);
+        const int w = scaleWidths[static_cast<size_t>(i)];
+        const int edge = s.right ? rightEdge : leftEdge;
+        const int dir = s.right ? 1 : -1;
+        p.setPen(s.colour);
+        p.drawLine(edge, plot_.top(), edge, plot_.bottom());
+        for (const double v : ticksOf(s)) {
+            const double y = yOf(s, v);
+            p.drawLine(QPointF(edge, y), QPointF(edge + dir * kTickLength, y));
+            const QRectF box = s.right
+                                   ? QRectF(edge + kTickLength + 2, y - lineHeight / 2.0, w, lineHeight)
+                                   : QRectF(edge - kTickLength - 2 - w, y - lineHeight / 2.0, w, lineHeight);
+            p.drawText(box, Qt::AlignVCenter | (s.right ? Qt::AlignLeft : Qt::AlignRight),
+                       tickLabel(v, s.step));
+        }
+        // The title turned upright along the scale's outer side.
+        p.save();
+        const double titleX = s.right ? edge + w - lineHeight / 2.0 - 1 : edge - w + lineHeight / 2.0 + 1;
+        p.translate(titleX, plot_.center().y());
+        p.rotate(-90.0);
+        p.drawText(QRectF(-plot_.height() / 2.0, -lineHeight / 2.0, plot_.height(), lineHeight),
+                   Qt::AlignCenter, s.title);
+        p.restore();
+        (s.right ? rightEdge : leftEdge) += dir * w;
+    }
+
+    // The legend: each line as it is drawn, with its name.
+    int y = top;
+    const int x = width() - legendWidth + 6;
+    for (const Trace& t : traces_) {
+        p.setPen(t.pen);
+        p.drawLine(x, y + lineHeight / 2, x + kLegendLine, y + lineHeight / 2);
+        p.setPen(text);
+        p.drawText(QRect(x + kLegendLine + 4, y, legendWidth, lineHeight), Qt::AlignLeft | Qt::AlignVCenter,
+                   t.name);
+        y += lineHeight + 2;
+    }
+}
+
+double StripChart::xAt(qint64 time) const {
+    return (lines_.width() - 1) - (edgeTime_ - static_cast<double>(time)) * pixelsPerMs_;
+}
+
+double StripChart::yAt(const Scale& scale, float value) const {
+    const double v = std::isfinite(value) ? static_cast<double>(value) : 0.0;
+    // Far outside the picture is as good as just outside it, and keeps the painter's numbers small.
+    const double y =
+        (lines_.height() - 1) - (v - scale.min) / (scale.max - scale.min) * (lines_.height() - 1);
+    return std::clamp(y, -10.0, lines_.height() + 10.0);
+}
+
+void StripChart::updateLines() {
+    const qreal dpr = devicePixelRatioF();
+    const QSize pixels = (QSizeF(plot_.size()) * dpr).toSize();
+    if (lines_.size() != pixels) {
+        lines_ = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
+        linesStale_ = true;
+    }
+    if (!samples_ || samples_->empty()) {
+        lines_.fill(Qt::transparent);
+        drawnTime_ = -1;
+        linesStale_ = false;
+        return;
+    }
+    pixelsPerMs_ = static_cast<double>(lines_.width()) / static_cast<double>(windowMs_);
+    const qint64 newest = samples_->back().time;
+    if (!linesStale_ && drawnTime_ >= 0 && newest == drawnTime_) {
+        return;
+    }
+    const int shift = static_cast<int>(std::ceil((static_cast<double>(newest) - edgeTime_) * pixelsPerMs_));
+    const bool fresh = linesStale_ || drawnTime_ < 0 || newest < drawnTime_ || shift >= lines_.width() ||
+                       samples_->front().time > drawnTime_;
+    if (fresh) {
+        lines_.fill(Qt::transparent);
+        edgeTime_ = static_cast<double>(newest);
+        drawLines(0, true);
+    } else {
+        if (shift > 0) {
+            // The picture moves left by whole pixels; the loop time at its edge moves with it.
+            const int keep = lines_.width() - shift;
+            for (int y = 0; y < lines_.height(); ++y) {
+                uchar* line = lines_.scanLine(y);
+                std::memmove(line, line + static_cast<size_t>(shift) * 4, static_cast<size_t>(keep) * 4);
+                std::memset(line + static_cast<size_t>(keep) * 4, 0, static_cast<size_t>(shift) * 4);
+            }
+            edgeTime_ += shift / pixelsPerMs_;
+        }
+        // From the newest sample already drawn, so each line continues where it ended.
+        const auto from = std::lower_bound(samples_->begin(), samples_->end(), drawnTime_,
+                                           [](const ForcesSample& s, qint64 t) { return s.time < t; });
+        drawLines(static_cast<size_t>(from - samples_->begin()), false);
+    }
+    drawnTime_ = newest;
+    linesStale_ = false;
+}
+
+void StripChart::drawLines(size_t from, bool fresh) {
+    const qreal dpr = devicePixelRatioF();
+    QPainter p(&lines_);
+    p.setRenderHint(QPainter::Antialiasing, false);
+    QPolygonF points;
+    points.reserve(static_cast<int>(samples_->size() - std::min(from, samples_->size())));
+    for (Trace& t : traces_) {
+        const Scale& s = scale(t.scale);
+        points.clear();
+        double length = 0.0;
+        for (size_t i = from; i < samples_->size(); ++i) {
+            const ForcesSample& sample = (*samples_)[i];
+            const QPointF point(xAt(sample.time), yAt(s, t.value(sample)));
+            if (!points.isEmpty()) {
+                length += std::hypot(point.x() - points.back().x(), point.y() - points.back().y());
+            }
+            points.append(point);
+        }
+        QPen pen = t.pen;
+        pen.setWidthF(pen.widthF() * dpr);
+        if (fresh) {
+            t.dashPhase = 0.0;
+        }
+        // Dots and dashes run on across the pieces drawn frame by frame.
+        const QList<qreal> pattern = pen.style() == Qt::SolidLine ? QList<qreal>() : pen.dashPattern();
+        double period = 0.0;
+        for (const qreal d : pattern) {
+            period += d;
+        }
+        if (period > 0.0) {
+            pen.setDashOffset(t.dashPhase);
+            t.dashPhase = std::fmod(t.dashPhase + length / std::max(pen.widthF(), 1.0), period);
+        }
+        p.setPen(pen);
+        p.drawPolyline(points);
+    }
+}
