@@ -3,10 +3,10 @@
 #include "app/instancelock.h"
 #include "app/logfile.h"
 #include "app/mainwindow.h"
-#include "app/recordingcontroller.h"
 #include "app/runninginstance.h"
 #include "app/shutdownsignals.h"
 #include "engine/engine.h"
+#include "engine/recordingcontroller.h"
 #include "guardian/guardian.h"
 #include "guardian/guardianprocess.h"
 #include "records/logcategories.h"
@@ -263,7 +263,7 @@ int main(int argc, char* argv[]) {
     });
     // Problems of the recorder and the replay (a --record path that cannot be written, a
     // --replay file that is not a recording) reach the terminal as well as the window.
-    QObject::connect(window.recording(), &RecordingController::problem, &app,
+    QObject::connect(engine.recording(), &RecordingController::problem, &app,
                      [](const QString& text) { qCWarning(lcApp).noquote() << text; });
     if (!problems.isEmpty()) {
         window.statusBar()->showMessage(problems.constFirst());
@@ -275,10 +275,10 @@ int main(int argc, char* argv[]) {
         box->show();
     }
     if (!recordFile.isEmpty()) {
-        window.recording()->startRecording(recordFile);
+        engine.recording()->startRecording(recordFile);
     }
     if (!replayFile.isEmpty()) {
-        window.recording()->startReplay(replayFile);
+        engine.recording()->startReplay(replayFile);
         window.showForces();
     }
     flyingWindow = &window;

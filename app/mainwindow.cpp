@@ -1,14 +1,15 @@
 #include "app/mainwindow.h"
 
 #include "app/logfile.h"
-#include "app/recordingcontroller.h"
 #include "device/devicepresencewatch.h"
 #include "engine/engine.h"
 #include "engine/mainbackgroundthread.h"
 #include "engine/panelfeed.h"
+#include "engine/recordingcontroller.h"
 #include "profiles/profilesession.h"
 #include "records/gamename.h"
 #include "telemetry/flightrecorder.h"
+#include "telemetry/telemetryreplay.h"
 #include "telemetry/telemetrysourceudp.h"
 #include "telemetry/telemetrythread.h"
 #include "telemetry/xplane/telemetrysourcexplane.h"
@@ -134,17 +135,28 @@ MainWindow::MainWindow(Engine& engine, QWidget* parent)
     status->installEventFilter(this);
 
     // The "Forces" tab beside "Effects", the recorder and the replay, and the File menu on them.
-    recording_ = new RecordingController(background_, this);
+    RecordingController* recording = engine.recording();
     auto* forces = new ForcesViewWidget(this);
     forcesView_ = forces;
     ui_->tabWidget->insertTab(ui_->tabWidget->indexOf(ui_->tab) + 1, forces, tr("Forces"));
-    recording_->attach(forces);
+    forces->setLoop(background_);
+    connect(forces, &ForcesViewWidget::recordToggled, recording, &RecordingController::setRecording);
+    connect(forces, &ForcesViewWidget::replayPauseToggled, recording, &RecordingController::pauseReplay);
+    connect(forces, &ForcesViewWidget::replayStopRequested, recording, &RecordingController::stopReplay);
+    connect(forces, &ForcesViewWidget::replayLoopToggled, recording, &RecordingController::setReplayLooping);
+    connect(forces, &ForcesViewWidget::replaySeekRequested, recording, &RecordingController::seekReplay);
+    connect(recording, &RecordingController::recordingChanged, forces, &ForcesViewWidget::showRecording);
+    TelemetryReplay* replay = engine.telemetry()->replay();
+    connect(replay, &TelemetryReplay::replayStarted, forces, &ForcesViewWidget::showReplayStarted);
+    connect(replay, &TelemetryReplay::replayPositionChanged, forces, &ForcesViewWidget::showReplayPosition);
+    connect(replay, &TelemetryReplay::replayPaused, forces, &ForcesViewWidget::showReplayPaused);
+    connect(replay, &TelemetryReplay::replayStopped, forces, &ForcesViewWidget::showReplayStopped);
     forces->setHome(ui_->tabWidget);
     connect(forces, &ForcesViewWidget::replayOpenRequested, this, &MainWindow::openRecording);
-    connect(recording_, &RecordingController::replayChanged, status, &StatusWidget::showReplay);
-    connect(recording_, &RecordingController::message, this,
+    connect(recording, &RecordingController::replayChanged, status, &StatusWidget::showReplay);
+    connect(recording, &RecordingController::message, this,
             [this](const QString& m) { statusBar()->showMessage(m, 10000); });
-    connect(recording_, &RecordingController::problem, this, [this](const QString& m) {
+    connect(recording, &RecordingController::problem, this, [this](const QString& m) {
         statusBar()->showMessage(m);
         auto* box = new QMessageBox(QMessageBox::Warning, tr("Grovik Trennal"), m, QMessageBox::Ok, this);
         box->setAttribute(Qt::WA_DeleteOnClose);
@@ -155,8 +167,8 @@ MainWindow::MainWindow(Engine& engine, QWidget* parent)
     fileMenu->addAction(tr("Replay recording…"), this, &MainWindow::openRecording);
     QAction* record = fileMenu->addAction(tr("Record"));
     record->setCheckable(true);
-    connect(record, &QAction::triggered, recording_, &RecordingController::setRecording);
-    connect(recording_, &RecordingController::recordingChanged, record, [record](bool on) {
+    connect(record, &QAction::triggered, recording, &RecordingController::setRecording);
+    connect(recording, &RecordingController::recordingChanged, record, [record](bool on) {
         const QSignalBlocker block(record);
         record->setChecked(on);
     });
@@ -457,7 +469,9 @@ void MainWindow::openRecording() {
         QFileDialog::getOpenFileName(this, tr("Replay recording"), FlightRecorder::defaultDirectory(),
                                      tr("Recordings (*.csv);;All files (*)"));
     if (!path.isEmpty()) {
-        recording_->startReplay(path);
+        if (RecordingController* recording = engine_.recording()) {
+            recording->startReplay(path);
+        }
     }
 }
 

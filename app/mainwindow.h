@@ -21,7 +21,6 @@ class QSettings;
 class QHideEvent;
 class QShowEvent;
 class ForcesViewWidget;
-class RecordingController;
 class Engine;
 
 // The program's one window: the profile editor and the status panel, wired both ways to the
@@ -45,8 +44,6 @@ public:
     Engine& engine() const { return engine_; }
     // The engine's control object; null once the engine is shut down.
     MainBackgroundThread* background() const;
-    // The flight recorder and the replay, with the "Forces" tab and the File menu on them.
-    RecordingController* recording() const { return recording_; }
     // Fits the window into its screen's available area, title bar included, and centres it
     // there; a size and position remembered from the last run are kept where they fit.
     void centre();
@@ -109,7 +106,6 @@ private:
     MainBackgroundThread* background_; // the engine's, for connections made while it lives
     // The engine's profile session: the editor shows it, the engine hands its changes to the loop.
     ProfileSession* session_;
-    RecordingController* recording_ = nullptr;
     ForcesViewWidget* forcesView_ = nullptr;
     QAction* restoreUnsavedAction_ = nullptr;
     QAction* acceptRemoteAction_ = nullptr;

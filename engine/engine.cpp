@@ -2,6 +2,7 @@
 
 #include "engine/controlthread.h"
 #include "engine/mainbackgroundthread.h"
+#include "engine/recordingcontroller.h"
 #include "profiles/profilesession.h"
 
 #include <QThread>
@@ -9,7 +10,7 @@
 
 Engine::Engine(const TelemetryEndpoints& endpoints, std::function<qint64()> clock, QObject* parent)
     : QObject(parent), control_(new MainBackgroundThread(endpoints, std::move(clock))),
-      session_(new ProfileSession(this)) {
+      session_(new ProfileSession(this)), recording_(new RecordingController(control_, this)) {
     connect(session_, &ProfileSession::suddenValueChange, control_,
             &MainBackgroundThread::changeSettingsSuddenly);
     connect(session_, &ProfileSession::moderateValueChange, control_,
@@ -46,6 +47,9 @@ bool Engine::shutDown() {
     // later and drives the devices on its own; a start already queued runs before the shut-down.
     delete startTimer_;
     startTimer_ = nullptr;
+    // A recording under way ends with its file whole before the loop stops feeding it.
+    delete recording_;
+    recording_ = nullptr;
     MainBackgroundThread* control = control_;
     bool atZero = false;
     if (control->thread() == QThread::currentThread()) {

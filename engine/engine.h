@@ -9,6 +9,7 @@
 class ControlThread;
 class MainBackgroundThread;
 class ProfileSession;
+class RecordingController;
 class QTimer;
 class TelemetryThread;
 
@@ -61,10 +62,14 @@ public:
     // automatic selection): its changes reach the loop, cross-faded, from here on. It lives on
     // the GUI thread, with the engine, and outlasts the shut-down.
     ProfileSession& session() const { return *session_; }
+    // The recorder and the replay's commands; null once shut down (a recording under way is
+    // closed, whole, first).
+    RecordingController* recording() const { return recording_; }
 
 private:
     MainBackgroundThread* control_;
     ProfileSession* session_;
+    RecordingController* recording_;
     ControlThread* thread_ = nullptr;
     QTimer* startTimer_ = nullptr; // GUI thread; queues the loop's start once the event loop runs
     bool devicesAtZero_ = false;

@@ -2,6 +2,7 @@
 #include "engine/controlloop.h"
 #include "engine/engine.h"
 #include "engine/mainbackgroundthread.h"
+#include "engine/panelfeed.h"
 #include "guardian/heartbeat.h"
 #include "records/metatypes.h"
 #include "support/fakehid.h"
@@ -268,10 +269,11 @@ private slots:
         QSignalSpy positions(&loop, &MainBackgroundThread::positionChanged);
         FakeHid::setPosition(Device::Joystick, 0.5f, 0.25f);
         loop.start();
-        tick(loop, 8); // opened by the first tick, read from the second; shown every 7th
+        // Opened by the first tick, read from the second; the panels hear of it every few ticks.
+        tick(loop, PanelFeed::InFrontTicks + 1);
         QCOMPARE(positions.last().at(0).value<PositionInput>().roll, 0.5f);
         FakeHid::failNextPositionRead(Device::Joystick);
-        tick(loop, 7);
+        tick(loop, PanelFeed::InFrontTicks);
         QCOMPARE(lost.size(), 1);
         QCOMPARE(positions.last().at(0).value<PositionInput>().roll, 0.0f);
         QCOMPARE(positions.last().at(0).value<PositionInput>().pitch, 0.0f);
@@ -285,7 +287,7 @@ private slots:
         MainBackgroundThread loop(freeEndpoints());
         QSignalSpy positions(&loop, &MainBackgroundThread::positionChanged);
         loop.start();
-        tick(loop, 8);
+        tick(loop, PanelFeed::InFrontTicks + 1);
         const PositionInput p = positions.last().at(0).value<PositionInput>();
         QCOMPARE(p.roll, 0.375f);
         QCOMPARE(p.pitch, -0.5f);

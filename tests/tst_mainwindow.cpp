@@ -1,6 +1,6 @@
 #include "app/mainwindow.h"
-#include "app/recordingcontroller.h"
 #include "engine/mainbackgroundthread.h"
+#include "engine/recordingcontroller.h"
 #include "profiles/profilesession.h"
 #include "profiles/profilestore.h"
 #include "records/effectsprofile.h"
@@ -1313,23 +1313,23 @@ private slots:
         auto* source = window.findChild<QLineEdit*>(QStringLiteral("telemetry_data_source"));
         auto* module = window.findChild<QLineEdit*>(QStringLiteral("flight_module"));
         QVERIFY(source && module);
-        window.recording()->setReplayLooping(true);
-        window.recording()->startReplay(QStringLiteral("flight.csv"));
+        program.engine.recording()->setReplayLooping(true);
+        program.engine.recording()->startReplay(QStringLiteral("flight.csv"));
         QTRY_COMPARE_WITH_TIMEOUT(module->text(), QStringLiteral("F-16C_50"), 5000);
         // Not to be taken for a live game: the source names the recording, the game is in the tip.
         QTRY_COMPARE_WITH_TIMEOUT(source->text(), QStringLiteral("Replay: flight.csv"), 5000);
         QVERIFY(source->toolTip().contains(QStringLiteral("DCS")));
-        QTRY_VERIFY_WITH_TIMEOUT(window.recording()->isReplaying(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(program.engine.recording()->isReplaying(), 5000);
 
         auto* record = window.findChild<QPushButton*>(QStringLiteral("record_button"));
         QVERIFY(record);
         record->click();
-        QTRY_VERIFY_WITH_TIMEOUT(window.recording()->isRecording(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(program.engine.recording()->isRecording(), 5000);
         QTest::qWait(300);
         record->click();
-        QTRY_VERIFY_WITH_TIMEOUT(!window.recording()->isRecording(), 5000);
-        window.recording()->stopReplay();
-        QTRY_VERIFY_WITH_TIMEOUT(!window.recording()->isReplaying(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!program.engine.recording()->isRecording(), 5000);
+        program.engine.recording()->stopReplay();
+        QTRY_VERIFY_WITH_TIMEOUT(!program.engine.recording()->isReplaying(), 5000);
         QTRY_COMPARE_WITH_TIMEOUT(ended.size(), 1, 5000);
 
         const QStringList files = QDir(QStringLiteral("recordings")).entryList(QDir::Files);

@@ -5,6 +5,8 @@
 #include "device/hidreports.h"
 #include "records/gamename.h"
 
+#include <QAbstractButton>
+#include <QCheckBox>
 #include <QLabel>
 #include <QLocale>
 #include <QPalette>
@@ -116,6 +118,34 @@ StatusWidget::StatusWidget(QWidget* parent) : QWidget(parent), ui_(std::make_uni
         connect(field, &QLineEdit::editingFinished, this,
                 [this, field = field, slider = slider] { takeTypedValue(field, slider); });
     }
+    // Each slider sets its field of the hand-set record and sends it; vertical speed shows the
+    // record before sending it, the others after.
+    const std::pair<QSlider*, float Telemetry::*> sliders[] = {
+        {ui_->airspeed_slider, &Telemetry::airspeed},
+        {ui_->prop_airflow_slider, &Telemetry::propAirflow},
+        {ui_->aoa_slider, &Telemetry::aoa},
+        {ui_->sideslip_slider, &Telemetry::sideslip},
+        {ui_->roll_rate_slider, &Telemetry::rollRate},
+        {ui_->g_force_slider, &Telemetry::gForce},
+        {ui_->trimmer_roll_slider, &Telemetry::trimmerRoll},
+        {ui_->trimmer_pitch_slider, &Telemetry::trimmerPitch},
+        {ui_->trimmer_yaw_slider, &Telemetry::trimmerYaw},
+        {ui_->gear_slider, &Telemetry::gear},
+        {ui_->flaps_slider, &Telemetry::flaps},
+        {ui_->airbrake_slider, &Telemetry::airbrake}};
+    for (const auto& [slider, member] : sliders) {
+        connect(slider, &QSlider::valueChanged, this,
+                [this, member = member](int value) { overrideField(telemetry_.*member, value); });
+    }
+    connect(ui_->vertical_speed_slider, &QSlider::valueChanged, this, [this](int value) {
+        telemetry_.verticalSpeed = static_cast<float>(value);
+        showTelemetry();
+        emit telemetryOverrided(telemetry_);
+    });
+    connect(ui_->telemetry_override, &QCheckBox::stateChanged, this,
+            [this](int state) { setOverrideOn(state != Qt::Unchecked); });
+    connect(ui_->on_ground_state_button, &QAbstractButton::clicked, this, &StatusWidget::toggleOnGround);
+    connect(ui_->reset_telemetry_button, &QAbstractButton::clicked, this, &StatusWidget::resetTelemetry);
     telemetry_ = Telemetry{};
     overrideEnabled_ = false;
     const QString notDetected = QStringLiteral("Not detected");
@@ -324,8 +354,8 @@ void StatusWidget::changePosition(PositionInput position) {
     showValue(ui_->yaw_input, formatValue(position.yaw));
 }
 
-void StatusWidget::on_telemetry_override_stateChanged(int arg1) {
-    if (arg1 > 0) {
+void StatusWidget::setOverrideOn(bool on) {
+    if (on) {
         // The hand-set record starts from the live values, so that the forces stay as they
         // are; it is sent once a control changes it. Meanwhile the loop keeps the game's last.
         overrideEnabled_ = true;
@@ -335,7 +365,7 @@ void StatusWidget::on_telemetry_override_stateChanged(int arg1) {
         followWithSliders();
         emit telemetryOverrideEnabled();
     } else {
-        on_reset_telemetry_button_clicked();
+        resetTelemetry();
         overrideEnabled_ = false;
         overrideNotice_->setVisible(false);
         setOverrideFieldsEditable(false);
@@ -352,62 +382,7 @@ void StatusWidget::overrideField(float& field, int value) {
     showTelemetry();
 }
 
-void StatusWidget::on_airspeed_slider_valueChanged(int value) {
-    overrideField(telemetry_.airspeed, value);
-}
-
-void StatusWidget::on_prop_airflow_slider_valueChanged(int value) {
-    overrideField(telemetry_.propAirflow, value);
-}
-
-void StatusWidget::on_aoa_slider_valueChanged(int value) {
-    overrideField(telemetry_.aoa, value);
-}
-
-void StatusWidget::on_sideslip_slider_valueChanged(int value) {
-    overrideField(telemetry_.sideslip, value);
-}
-
-void StatusWidget::on_roll_rate_slider_valueChanged(int value) {
-    overrideField(telemetry_.rollRate, value);
-}
-
-void StatusWidget::on_g_force_slider_valueChanged(int value) {
-    overrideField(telemetry_.gForce, value);
-}
-
-void StatusWidget::on_trimmer_roll_slider_valueChanged(int value) {
-    overrideField(telemetry_.trimmerRoll, value);
-}
-
-void StatusWidget::on_trimmer_pitch_slider_valueChanged(int value) {
-    overrideField(telemetry_.trimmerPitch, value);
-}
-
-void StatusWidget::on_trimmer_yaw_slider_valueChanged(int value) {
-    overrideField(telemetry_.trimmerYaw, value);
-}
-
-void StatusWidget::on_gear_slider_valueChanged(int value) {
-    overrideField(telemetry_.gear, value);
-}
-
-void StatusWidget::on_flaps_slider_valueChanged(int value) {
-    overrideField(telemetry_.flaps, value);
-}
-
-void StatusWidget::on_airbrake_slider_valueChanged(int value) {
-    overrideField(telemetry_.airbrake, value);
-}
-
-void StatusWidget::on_vertical_speed_slider_valueChanged(int value) {
-    // Unlike the other sliders, this one shows the record before sending it.
-    telemetry_.verticalSpeed = static_cast<float>(value);
-    showTelemetry();
-    emit telemetryOverrided(telemetry_);
-}
-
-void StatusWidget::on_on_ground_state_button_clicked() {
+void StatusWidget::toggleOnGround() {
     if (telemetry_.onGround) {
         telemetry_.onGround = false;
     } else {
@@ -418,7 +393,7 @@ void StatusWidget::on_on_ground_state_button_clicked() {
     showTelemetry();
 }
 
-void StatusWidget::on_reset_telemetry_button_clicked() {
+void StatusWidget::resetTelemetry() {
     telemetry_ = Telemetry{};
     // A slider that was not at 0 sends its own all-zero record on the way.
     ui_->airspeed_slider->setValue(static_cast<int>(telemetry_.airspeed));

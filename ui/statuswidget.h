@@ -65,26 +65,11 @@ public slots:
     // device keeps showing its version.
     void showDevicePresence(unsigned short productId, DeviceAccess::Presence presence);
 
-private slots:
-    // Connected by name when the form is built.
-    void on_telemetry_override_stateChanged(int arg1);
-    void on_airspeed_slider_valueChanged(int value);
-    void on_prop_airflow_slider_valueChanged(int value);
-    void on_aoa_slider_valueChanged(int value);
-    void on_sideslip_slider_valueChanged(int value);
-    void on_roll_rate_slider_valueChanged(int value);
-    void on_g_force_slider_valueChanged(int value);
-    void on_trimmer_roll_slider_valueChanged(int value);
-    void on_trimmer_pitch_slider_valueChanged(int value);
-    void on_trimmer_yaw_slider_valueChanged(int value);
-    void on_gear_slider_valueChanged(int value);
-    void on_flaps_slider_valueChanged(int value);
-    void on_airbrake_slider_valueChanged(int value);
-    void on_vertical_speed_slider_valueChanged(int value);
-    void on_on_ground_state_button_clicked();
-    void on_reset_telemetry_button_clicked();
-
 private:
+    // The override's check box, its on-ground button and its reset button.
+    void setOverrideOn(bool on);
+    void toggleOnGround();
+    void resetTelemetry();
     // Stores a slider's value in its field of the hand-set record and sends the record.
     void overrideField(float& field, int value);
     // Writes every field of the record into its value field.

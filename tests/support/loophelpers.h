@@ -4,8 +4,30 @@
 #include "support/udptesting.h"
 #include "telemetry/telemetryendpoints.h"
 
-#include <QHostAddress>
-#include <QTcpServer>
+#include <QtGlobal>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+// A TCP port of this computer that refuses every connection for as long as the test runs: bound
+// but never listening, so no other test's server, started meanwhile, can take it and answer.
+inline quint16 refusedTcpPort() {
+    static const quint16 port = [] {
+        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
+            ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+            qFatal("no TCP port on loopback");
+        }
+        return ntohs(address.sin_port); // the descriptor stays open: the port stays ours
+    }();
+    return port;
+}
 
 // Free ports on loopback for every game, so that engines and control objects run side by side
 // and never take a game's own port. Nothing answers at War Thunder's or X-Plane's.
@@ -15,9 +37,7 @@ inline TelemetryEndpoints freeEndpoints() {
     e.il2Port = UdpTesting::freePort();
     e.condorPort = UdpTesting::freePort();
     e.xplanePort = UdpTesting::freePort();
-    QTcpServer closed;
-    closed.listen(QHostAddress::LocalHost, 0);
-    e.warthunderUrl = QUrl(QStringLiteral("http://127.0.0.1:%1/state").arg(closed.serverPort()));
+    e.warthunderUrl = QUrl(QStringLiteral("http://127.0.0.1:%1/state").arg(refusedTcpPort()));
     return e;
 }
 

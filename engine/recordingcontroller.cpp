@@ -1,10 +1,9 @@
-#include "app/recordingcontroller.h"
+#include "engine/recordingcontroller.h"
 
 #include "engine/mainbackgroundthread.h"
 #include "telemetry/flightrecorder.h"
 #include "telemetry/telemetryreplay.h"
 #include "telemetry/telemetrythread.h"
-#include "ui/forcesviewwidget.h"
 
 #include <QThread>
 
@@ -70,21 +69,6 @@ RecordingController::~RecordingController() {
     recorderThread_->quit();
     recorderThread_->wait();
     delete recorder_;
-}
-
-void RecordingController::attach(ForcesViewWidget* view) {
-    view->setLoop(loop_);
-    connect(view, &ForcesViewWidget::recordToggled, this, &RecordingController::setRecording);
-    connect(view, &ForcesViewWidget::replayPauseToggled, this, &RecordingController::pauseReplay);
-    connect(view, &ForcesViewWidget::replayStopRequested, this, &RecordingController::stopReplay);
-    connect(view, &ForcesViewWidget::replayLoopToggled, this, &RecordingController::setReplayLooping);
-    connect(view, &ForcesViewWidget::replaySeekRequested, this, &RecordingController::seekReplay);
-    connect(this, &RecordingController::recordingChanged, view, &ForcesViewWidget::showRecording);
-    TelemetryReplay* replay = telemetry_->replay();
-    connect(replay, &TelemetryReplay::replayStarted, view, &ForcesViewWidget::showReplayStarted);
-    connect(replay, &TelemetryReplay::replayPositionChanged, view, &ForcesViewWidget::showReplayPosition);
-    connect(replay, &TelemetryReplay::replayPaused, view, &ForcesViewWidget::showReplayPaused);
-    connect(replay, &TelemetryReplay::replayStopped, view, &ForcesViewWidget::showReplayStopped);
 }
 
 void RecordingController::startRecording(const QString& path) {

@@ -4,14 +4,13 @@
 #include <QString>
 
 class FlightRecorder;
-class ForcesViewWidget;
 class MainBackgroundThread;
 class QThread;
 class TelemetryThread;
 
-// Ties the recorder and the replay to the control loop and to the "Forces" tab: the recorder
-// gets every record the loop accepts on a thread of its own, the replay's commands go to the
-// telemetry worker, and what both report comes back to the tab and as messages.
+// Ties the recorder and the replay to the control loop: the recorder gets every record the loop
+// accepts on a thread of its own, the replay's commands go to the telemetry worker, and what
+// both report comes back as state and messages for the window.
 //
 // Threading: GUI thread. The recorder lives on its own thread, created and ended here; the
 // replay lives on the telemetry thread. Every call to them is queued.
@@ -22,9 +21,6 @@ public:
     RecordingController(MainBackgroundThread* loop, QObject* parent = nullptr);
     // Ends a running recording (its file stays whole) and the recorder's thread.
     ~RecordingController() override;
-
-    // Connects the tab's controls and displays.
-    void attach(ForcesViewWidget* view);
 
     FlightRecorder* recorder() const { return recorder_; }
     bool isRecording() const { return recording_; }
