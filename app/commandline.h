@@ -6,7 +6,6 @@
 #include <QStringList>
 
 class QTextStream;
-struct TelemetryEndpoints;
 
 // The program's command line. The options that start the window and those that run a
 // command and exit (help, version, device list, game set-up) live in one parser; main()
@@ -55,13 +54,6 @@ public:
     QString replayFile() const;
     // --accept-remote-telemetry: telemetry from other computers counts for this run.
     bool acceptRemoteTelemetry() const;
-
-    // The variable that moves the games' ports (for tests and benchmarks that run the program
-    // beside others): "dcs=PORT,il2=PORT,condor=PORT,warthunder=PORT,xplane=PORT", any subset.
-    static constexpr const char* TelemetryPortsVariable = "TRENNAL_TELEMETRY_PORTS";
-    // Applies such a list to `endpoints` (War Thunder and X-Plane then on 127.0.0.1). False on
-    // an unknown game, a repeated one or a port that is not 1..65535; nothing is changed then.
-    static bool applyTelemetryPorts(const QString& ports, TelemetryEndpoints* endpoints, QString* error);
 
     // Runs the command given (not Window): writes its report to out, errors to err, and
     // returns the process exit code.

@@ -171,9 +171,8 @@ int main(int argc, char* argv[]) {
         }
     }
     // Tests and benchmarks run the program beside others on ports of their own.
-    if (qEnvironmentVariableIsSet(CommandLine::TelemetryPortsVariable) &&
-        !CommandLine::applyTelemetryPorts(qEnvironmentVariable(CommandLine::TelemetryPortsVariable),
-                                          &endpoints, &error)) {
+    if (qEnvironmentVariableIsSet(TelemetryEndpoints::PortsVariable) &&
+        !endpoints.applyPorts(qEnvironmentVariable(TelemetryEndpoints::PortsVariable), &error)) {
         return fatal(error);
     }
 

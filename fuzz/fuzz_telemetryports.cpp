@@ -1,7 +1,6 @@
 // Any bytes as the list of game ports a test hands the program: either refused with the
 // endpoints untouched, or every port the list names is one a socket can be given.
 
-#include "app/commandline.h"
 #include "telemetry/telemetryendpoints.h"
 
 #include <cstddef>
@@ -11,7 +10,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QString ports = QString::fromUtf8(reinterpret_cast<const char*>(data), qsizetype(size));
     TelemetryEndpoints endpoints;
     QString error;
-    const bool ok = CommandLine::applyTelemetryPorts(ports, &endpoints, &error);
+    const bool ok = endpoints.applyPorts(ports, &error);
     const TelemetryEndpoints untouched;
     if (!ok && (error.isEmpty() || endpoints.dcsPort != untouched.dcsPort ||
                 endpoints.warthunderUrl != untouched.warthunderUrl ||

@@ -16,4 +16,11 @@ struct TelemetryEndpoints {
     // another computer (main() sets it from the command line or the settings).
     QString xplaneHost = QStringLiteral("127.0.0.1");
     quint16 xplanePort = 49000;
+
+    // The environment variable that moves the games' ports of a program run beside others (tests,
+    // benchmarks): "dcs=PORT,il2=PORT,condor=PORT,warthunder=PORT,xplane=PORT", any subset.
+    // Applying it puts War Thunder and X-Plane on 127.0.0.1. False on an unknown game, a repeated
+    // one or a port that is not 1..65535: nothing is changed then, and `error` says why.
+    static constexpr const char* PortsVariable = "TRENNAL_TELEMETRY_PORTS";
+    bool applyPorts(const QString& ports, QString* error);
 };

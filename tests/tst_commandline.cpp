@@ -153,7 +153,7 @@ private slots:
         QFETCH(QString, error);
         TelemetryEndpoints endpoints;
         QString text;
-        QCOMPARE(CommandLine::applyTelemetryPorts(value, &endpoints, &text), ok);
+        QCOMPARE(endpoints.applyPorts(value, &text), ok);
         QVERIFY2(text.contains(error) &&
                      text.startsWith(ok ? QString() : QStringLiteral("TRENNAL_TELEMETRY_PORTS")),
                  qPrintable(text));
