@@ -12,8 +12,6 @@
 #include <limits>
 #include <type_traits>
 
-TelemetryThread::TelemetryThread(QObject* parent) : TelemetryThread(TelemetryEndpoints(), nullptr, parent) {}
-
 TelemetryThread::TelemetryThread(const TelemetryEndpoints& endpoints, LiveGame* live, QObject* parent)
     : QObject(parent), timer_(new QTimer(this)), ownLive_(live ? nullptr : new LiveGame()),
       live_(live ? live : ownLive_.get()) {

@@ -40,11 +40,10 @@ class TelemetryThread : public QObject {
     Q_OBJECT
 
 public:
-    // Listens on the games' own ports and address.
-    explicit TelemetryThread(QObject* parent = nullptr);
-    // Listens where the endpoints say; tests use it to run the worker on free ports. `live` is
-    // shared with the UDP games' reader (own one if null).
-    TelemetryThread(const TelemetryEndpoints& endpoints, LiveGame* live = nullptr, QObject* parent = nullptr);
+    // Listens and asks where the endpoints say (its creator's choice: the games' own ports, or
+    // free ones in tests). `live` is shared with the UDP games' reader (own one if null).
+    explicit TelemetryThread(const TelemetryEndpoints& endpoints, LiveGame* live = nullptr,
+                             QObject* parent = nullptr);
     ~TelemetryThread() override;
 
     Telemetry::Source currentSource() const { return live_->current(); }
