@@ -229,6 +229,19 @@ private slots:
         QCOMPARE(child<QLineEdit>(QStringLiteral("flight_module"))->cursorPosition(), 0);
     }
 
+    // The value fields repaint alone while a game streams; their rounded corners still show the
+    // panel behind them, never whatever the window held there before.
+    void fieldCornersShowThePanel() {
+        widget->show();
+        QVERIFY(QTest::qWaitForWindowExposed(widget));
+        for (const Row& r : rows) {
+            auto* field = child<QLineEdit>(QLatin1String(r.name) + QStringLiteral("_field"));
+            const QWidget* panel = field->parentWidget();
+            const QImage image = field->grab().toImage();
+            QCOMPARE(image.pixelColor(0, 0).rgb(), panel->palette().color(panel->backgroundRole()).rgb());
+        }
+    }
+
     void gameRecordsAreIgnoredWhileOverriding() {
         overrideBox()->setChecked(true);
         Telemetry game;

@@ -7,8 +7,10 @@
 
 #include <QAbstractButton>
 #include <QCheckBox>
+#include <QEvent>
 #include <QLabel>
 #include <QLocale>
+#include <QPainter>
 #include <QPalette>
 #include <QSignalBlocker>
 #include <QSlider>
@@ -52,6 +54,21 @@ void showText(QLineEdit* field, const QString& text) {
 const QString kNoValue = QStringLiteral("\u2013");
 
 // A field that ignores typing looks it: the window's colour behind the text.
+// Fills a field with the background of what is behind it before the field paints itself.
+class FieldBackground : public QObject {
+public:
+    using QObject::QObject;
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint) {
+            auto* field = static_cast<QWidget*>(watched);
+            const QWidget* behind = field->parentWidget() ? field->parentWidget() : field;
+            QPainter painter(field);
+            painter.fillRect(field->rect(), behind->palette().color(behind->backgroundRole()));
+        }
+        return false;
+    }
+};
+
 void lookEditable(QLineEdit* field, bool editable) {
     field->setReadOnly(!editable);
     QPalette palette = field->parentWidget() ? field->parentWidget()->palette() : field->palette();
@@ -94,8 +111,14 @@ StatusWidget::StatusWidget(QWidget* parent) : QWidget(parent), ui_(std::make_uni
           ui_->yaw_input}) {
         field->setMinimumWidth(valueWidth);
     }
+    auto* fieldBackground = new FieldBackground(this);
     for (QLineEdit* field : findChildren<QLineEdit*>()) {
         lookEditable(field, false);
+        // A field paints all of itself, its rounded corners on the panel's own background: a
+        // changed number repaints the field, not the group box behind it (most of the panel's
+        // cost while a game streams).
+        field->setAttribute(Qt::WA_OpaquePaintEvent);
+        field->installEventFilter(fieldBackground);
     }
     const std::pair<QLineEdit*, QSlider*> overrides[] = {
         {ui_->airspeed_field, ui_->airspeed_slider},
