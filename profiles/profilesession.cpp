@@ -3,9 +3,7 @@
 #include <QDir>
 #include <QFileInfo>
 
-namespace {
-
-bool anyEffectActive(const EffectsSettings& settings) {
+bool ProfileSession::anyEffectActive(const EffectsSettings& settings) {
     for (const AxisEffectsSettings& axis : settings.axes) {
         for (int type = 0; type < EffectsProfile::EffectTypeCount; ++type) {
             if (axis.effect(type)->active) {
@@ -15,8 +13,6 @@ bool anyEffectActive(const EffectsSettings& settings) {
     }
     return false;
 }
-
-} // namespace
 
 ProfileSession::ProfileSession(QObject* parent) : QObject(parent) {
     profile_.resetToDefaults();

@@ -36,6 +36,8 @@ public:
     // The EffectsProfile::EffectType values an axis (0 ailerons, 1 elevator, 2 rudder) offers
     // for a telemetry source.
     static QSet<int> enabledEffects(int source, int axis);
+    // Whether any effect of any axis is switched on: a profile without one gives no forces.
+    static bool anyEffectActive(const EffectsSettings& settings);
 
     const EffectsProfile& profile() const { return profile_; }
     const ProfileStore& store() const { return store_; }

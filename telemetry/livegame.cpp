@@ -1,5 +1,9 @@
 #include "telemetry/livegame.h"
 
+#include "telemetry/aircraftname.h"
+#include "telemetry/telemetrylog.h"
+#include "telemetry/telemetrysource.h"
+
 bool LiveGame::claim(Telemetry::Source source) {
     if (replaying() || source == Telemetry::TELEMETRY_SOURCE_NONE) {
         return false;
@@ -29,4 +33,21 @@ void LiveGame::setReplaying(bool replaying) {
     replaying_.store(replaying);
     current_.store(Telemetry::TELEMETRY_SOURCE_NONE);
     ++generation_;
+}
+
+std::optional<QString> LiveGame::startStream(TelemetrySource* source, Telemetry::Source game,
+                                             const QString& name) {
+    if (!claim(game)) {
+        source->forgetStream();
+        return std::nullopt;
+    }
+    // Whatever a source reads, a name stays short enough for every row it is part of.
+    const QString shown = AircraftName::cut(name);
+    TelemetryLog::streamStarted(game, shown);
+    return shown;
+}
+
+void LiveGame::endStream(Telemetry::Source game) {
+    release(game);
+    TelemetryLog::streamEnded(game);
 }

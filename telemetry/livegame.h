@@ -2,8 +2,11 @@
 
 #include "records/telemetry.h"
 
+#include <QString>
+
 #include <atomic>
 #include <cstdint>
+#include <optional>
 
 // Which game flies now: the stream rules every game's reader follows, wherever it runs. The
 // first game whose stream starts becomes the live one; no other game is heard until its stream
@@ -12,6 +15,8 @@
 // thread; both ask this one object, so that two games can never drive the forces at once.
 //
 // Threading: every member may be called from any thread; none blocks (atomics only).
+class TelemetrySource;
+
 class LiveGame {
 public:
     Telemetry::Source current() const { return static_cast<Telemetry::Source>(current_.load()); }
@@ -25,6 +30,13 @@ public:
     bool claim(Telemetry::Source source);
     // A game's stream ended: true when it was the live one, which it is no longer.
     bool release(Telemetry::Source source);
+    // What every reader does when one of its sources says a stream started: the game becomes the
+    // live one, its start is logged, and the aircraft's name comes back as rows and panels show
+    // it; or another game (or a replay) has it, and the source forgets the stream without a word,
+    // to start afresh once that one ends.
+    std::optional<QString> startStream(TelemetrySource* source, Telemetry::Source game, const QString& name);
+    // A source's stream ended: the game is live no longer, and its end is logged.
+    void endStream(Telemetry::Source game);
     // A replay starts or ends: no game is live afterwards either way.
     void setReplaying(bool replaying);
     // Changes whenever the live game or the replay changes; readers compare it to tell the

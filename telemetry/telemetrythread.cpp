@@ -1,7 +1,5 @@
 #include "telemetry/telemetrythread.h"
 
-#include "telemetry/aircraftname.h"
-#include "telemetry/telemetrylog.h"
 #include "telemetry/telemetryreplay.h"
 #include "telemetry/telemetrysource.h"
 #include "telemetry/telemetrysourcemsfs.h"
@@ -10,6 +8,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <optional>
 #include <type_traits>
 
 TelemetryThread::TelemetryThread(const TelemetryEndpoints& endpoints, LiveGame* live, QObject* parent)
@@ -140,22 +139,15 @@ void TelemetryThread::adoptSource(TelemetrySource* source, Telemetry::Source ind
     connect(
         source, &TelemetrySource::telemetrySourceChanged, this,
         [this, source](Telemetry::Source s, const QString& name) {
-            // A UDP game's stream may have started at the tick since this source was polled:
-            // then this one is not heard after all, and starts afresh once that one ends.
-            if (!live_->claim(s)) {
-                source->forgetStream();
-                return;
+            if (const std::optional<QString> shown = live_->startStream(source, s, name)) {
+                emit telemetrySourceChanged(s, *shown);
             }
-            TelemetryLog::streamStarted(s, AircraftName::cut(name));
-            // Whatever a source reads, a name stays short enough for every row it is part of.
-            emit telemetrySourceChanged(s, AircraftName::cut(name));
         },
         Qt::DirectConnection);
     connect(
         source, &TelemetrySource::telemetryEnded, this,
         [this, index]() {
-            live_->release(index);
-            TelemetryLog::streamEnded(index);
+            live_->endStream(index);
             emit telemetryEnded();
         },
         Qt::DirectConnection);

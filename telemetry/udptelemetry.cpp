@@ -1,13 +1,12 @@
 #include "telemetry/udptelemetry.h"
 
-#include "telemetry/aircraftname.h"
-#include "telemetry/telemetrylog.h"
 #include "telemetry/telemetrysourcecondor2.h"
 #include "telemetry/telemetrysourcedcs.h"
 #include "telemetry/telemetrysourceshturmovik.h"
 #include "telemetry/telemetrysourceudp.h"
 #include "telemetry/telemetrythread.h"
 
+#include <optional>
 #include <type_traits>
 
 UdpTelemetry::UdpTelemetry(const TelemetryEndpoints& endpoints, LiveGame* live, QObject* parent)
@@ -47,25 +46,18 @@ void UdpTelemetry::addGame(Telemetry::Source index, S* source, void (S::*changed
     connect(
         source, &TelemetrySource::telemetrySourceChanged, this,
         [this, source](Telemetry::Source s, const QString& name) {
-            // Another game's stream may have started on the telemetry thread since this tick
-            // asked: then this one is not heard after all, and starts afresh once that one ends.
-            if (!live_->claim(s)) {
-                source->forgetStream();
-                return;
+            if (const std::optional<QString> shown = live_->startStream(source, s, name)) {
+                touchdown_.reset();
+                liveName_ = *shown;
+                emit telemetrySourceChanged(s, liveName_);
             }
-            touchdown_.reset();
-            // Whatever a source reads, a name stays short enough for every row it is part of.
-            liveName_ = AircraftName::cut(name);
-            TelemetryLog::streamStarted(s, liveName_);
-            emit telemetrySourceChanged(s, liveName_);
         },
         Qt::DirectConnection);
     connect(
         source, &TelemetrySource::telemetryEnded, this,
         [this, index]() {
-            live_->release(index);
+            live_->endStream(index);
             touchdown_.reset();
-            TelemetryLog::streamEnded(index);
             emit telemetryEnded();
         },
         Qt::DirectConnection);

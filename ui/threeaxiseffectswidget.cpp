@@ -22,17 +22,6 @@ constexpr int SourceCount = Telemetry::SourceCount;
 // Percent; the strength of the spring a profile made from nothing starts with.
 constexpr float StarterSpringStrength = 50.0f;
 
-bool anyEffectActive(const EffectsSettings& settings) {
-    for (const AxisEffectsSettings& axis : settings.axes) {
-        for (int type = 0; type < EffectsProfile::EffectTypeCount; ++type) {
-            if (axis.effect(type)->active) {
-                return true;
-            }
-        }
-    }
-    return false;
-}
-
 } // namespace
 
 ThreeAxisEffectsWidget::ThreeAxisEffectsWidget(QWidget* parent)
@@ -417,7 +406,7 @@ void ThreeAxisEffectsWidget::createProfileForAircraft() {
     // Nothing to start from would make a profile that flies without forces: a centring
     // spring a pilot can feel is the start then.
     bool rampIn = fromDefault;
-    if (!fromDefault && !anyEffectActive(created.effects)) {
+    if (!fromDefault && !ProfileSession::anyEffectActive(created.effects)) {
         rampIn = true;
         for (AxisEffectsSettings& axis : created.effects.axes) {
             axis.simple_spring.active = true;
