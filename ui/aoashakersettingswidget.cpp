@@ -15,22 +15,14 @@ AoAShakerSettingsWidget::AoAShakerSettingsWidget(QWidget* parent)
             CurvePreviewWidget::addToPanel(this, binder_.settingsSlot()), &CurvePreviewWidget::redraw);
     using S = AoAShakerSettings;
     binder_.number(ui_->total_effect_strength, ui_->total_effect_strength_slider, &S::total_effect_strength);
-    binder_.range(RangeControl::minMax(ui_->min_effect_strength_speed, ui_->min_effect_strength_speed_slider,
-                                       ui_->max_effect_strength_speed, ui_->max_effect_strength_speed_slider,
-                                       this),
-                  &S::speed);
-    binder_.number(ui_->speed_effect_strength_exponent, ui_->speed_effect_strength_exponent_slider, &S::speed,
-                   &EffectRange::exp);
+    bindSpeedRows(binder_, ui_.get(), this);
     binder_.range(RangeControl::minMax(ui_->min_effect_strength_angle, ui_->min_effect_strength_angle_slider,
                                        ui_->max_effect_strength_angle, ui_->max_effect_strength_angle_slider,
                                        this),
                   &S::aoa);
     binder_.number(ui_->angle_effect_strength_exponent, ui_->angle_effect_strength_exponent_slider, &S::aoa,
                    &EffectRange::exp);
-    binder_.range(RangeControl::minMax(ui_->min_effect_frequency, ui_->min_effect_frequency_slider,
-                                       ui_->max_effect_frequency, ui_->max_effect_frequency_slider, this),
-                  &S::frequency);
-    binder_.number(ui_->frequency_exponent, ui_->frequency_exponent_slider, &S::frequency, &EffectRange::exp);
+    bindFrequencyRows(binder_, ui_.get(), this);
 }
 
 AoAShakerSettingsWidget::~AoAShakerSettingsWidget() = default;

@@ -11,10 +11,7 @@ CondorShakerSettingsWidget::CondorShakerSettingsWidget(QWidget* parent)
     RangeControl::reportFinishedValuesOnly(this);
     using S = CondorShakerSettings;
     binder_.number(ui_->total_effect_strength, ui_->total_effect_strength_slider, &S::total_effect_strength);
-    binder_.range(RangeControl::minMax(ui_->min_effect_frequency, ui_->min_effect_frequency_slider,
-                                       ui_->max_effect_frequency, ui_->max_effect_frequency_slider, this),
-                  &S::frequency);
-    binder_.number(ui_->frequency_exponent, ui_->frequency_exponent_slider, &S::frequency, &EffectRange::exp);
+    bindFrequencyRows(binder_, ui_.get(), this);
 }
 
 CondorShakerSettingsWidget::~CondorShakerSettingsWidget() = default;

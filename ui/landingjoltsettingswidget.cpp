@@ -16,16 +16,8 @@ LandingJoltSettingsWidget::LandingJoltSettingsWidget(QWidget* parent)
     using S = JoltSettings;
     binder_.number(ui_->total_effect_strength, ui_->total_effect_strength_slider, &S::total_effect_strength);
     binder_.number(ui_->effect_time, ui_->effect_time_slider, &S::effect_time);
-    binder_.range(RangeControl::minMax(ui_->min_effect_strength_speed, ui_->min_effect_strength_speed_slider,
-                                       ui_->max_effect_strength_speed, ui_->max_effect_strength_speed_slider,
-                                       this),
-                  &S::speed);
-    binder_.number(ui_->speed_effect_strength_exponent, ui_->speed_effect_strength_exponent_slider, &S::speed,
-                   &EffectRange::exp);
-    binder_.range(RangeControl::minMax(ui_->min_effect_frequency, ui_->min_effect_frequency_slider,
-                                       ui_->max_effect_frequency, ui_->max_effect_frequency_slider, this),
-                  &S::frequency);
-    binder_.number(ui_->frequency_exponent, ui_->frequency_exponent_slider, &S::frequency, &EffectRange::exp);
+    bindSpeedRows(binder_, ui_.get(), this);
+    bindFrequencyRows(binder_, ui_.get(), this);
 }
 
 LandingJoltSettingsWidget::~LandingJoltSettingsWidget() = default;

@@ -115,3 +115,24 @@ private:
     Settings* settings_ = nullptr;
     std::vector<std::function<void()>> shows_;
 };
+
+// The rows the shakers' forms name alike: the strength over airspeed and the frequency, each a
+// range of two boxes and sliders with the exponent of its curve.
+template <typename Settings, typename Form>
+void bindSpeedRows(SettingsBinder<Settings>& binder, Form* ui, QWidget* panel) {
+    binder.range(RangeControl::minMax(ui->min_effect_strength_speed, ui->min_effect_strength_speed_slider,
+                                      ui->max_effect_strength_speed, ui->max_effect_strength_speed_slider,
+                                      panel),
+                 &Settings::speed);
+    binder.number(ui->speed_effect_strength_exponent, ui->speed_effect_strength_exponent_slider,
+                  &Settings::speed, &EffectRange::exp);
+}
+
+template <typename Settings, typename Form>
+void bindFrequencyRows(SettingsBinder<Settings>& binder, Form* ui, QWidget* panel) {
+    binder.range(RangeControl::minMax(ui->min_effect_frequency, ui->min_effect_frequency_slider,
+                                      ui->max_effect_frequency, ui->max_effect_frequency_slider, panel),
+                 &Settings::frequency);
+    binder.number(ui->frequency_exponent, ui->frequency_exponent_slider, &Settings::frequency,
+                  &EffectRange::exp);
+}
