@@ -10,6 +10,8 @@
 #   TAB=forces starts the window on its "Forces" tab, so that the live plot is on screen in front.
 #   PERF=1 also measures each phase's exact run time per thread with perf stat (task-clock),
 #   which the tick-sampled CPU figures only approximate.
+#   PERF_RECORD=FILE also records the stream in front with perf record -g (call graphs of every
+#   thread) into FILE, for perf report.
 #   LOAD=N keeps N busy loops running at ordinary priority through every phase, as a game
 #   loading the CPU does (LOAD=2 fills both cores of a two-core machine).
 # Needs the targets grovik-trennal-fakehid and trennal-bench-profile, and python3.
@@ -136,9 +138,14 @@ def rss_mib():
     return float("nan")
 
 
-def phase(seconds, stream):
+def phase(seconds, stream, record=None):
     """Runs one phase; returns its times, CPU figures, RSS samples and the G changes sent."""
     sock = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+    recorder = None
+    if record and shutil.which("perf") and seconds > 2:
+        recorder = subprocess.Popen(["perf", "record", "-q", "-g", "-o", record, "-p", str(pid), "--",
+                                     "sleep", str(seconds - 1)],
+                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     counter = None
     if os.environ.get("PERF") == "1" and shutil.which("perf") and seconds > 2:
         counter = subprocess.Popen(["perf", "stat", "--per-thread", "-x,", "-e", "task-clock", "-p",
@@ -188,6 +195,8 @@ def phase(seconds, stream):
     rss.append(rss_mib())
     span = (t1 - t0) / 1e9
     cpu = {n: 100.0 * (threads1.get(n, 0) - threads0.get(n, 0)) / span for n in threads1}
+    if recorder:
+        recorder.wait()
     exact = {}
     if counter:
         # "name-tid,msec,msec,task-clock,...": summed per thread name, % of one core.
@@ -227,7 +236,7 @@ realtime = thread_policies()
 phases = [("idle", idle_s, phase(idle_s, False))]
 port_shared()
 phase(3.0, True)  # the stream is detected, its profile loaded and the 2 s ramp has passed
-stream = phase(stream_s, True)
+stream = phase(stream_s, True, os.environ.get("PERF_RECORD"))
 phases.append(("stream" if not helpers else "stream, in front", stream_s, stream))
 port_shared()
 if helpers:

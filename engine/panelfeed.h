@@ -23,9 +23,10 @@ class PanelFeed : public QObject {
     Q_OBJECT
 
 public:
-    // Ticks between panel updates while the window is in front (10 a second: numbers a pilot
-    // reads, each update a repaint of the status panel), and while it is behind.
-    static constexpr int InFrontTicks = 20;
+    // Ticks between panel updates while the window is in front (5 a second: numbers a pilot
+    // can still read as they change, each update a repaint of the status panel's changed
+    // fields), and while it is behind.
+    static constexpr int InFrontTicks = 40;
     static constexpr int BehindTicks = 100;
 
     explicit PanelFeed(QObject* parent = nullptr);

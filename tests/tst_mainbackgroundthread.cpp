@@ -428,29 +428,31 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(log, (QStringList{"2 F-16C", "ended", "2 F-16C"}), 5000);
     }
 
-    // The window hears of positions and records every 20th tick (10 times a second, as fast as
+    // The window hears of positions and records every 40th tick (5 times a second, as fast as
     // a pilot reads numbers), and always of the latest: here record i carries G = i and precedes
     // tick i. A moving stick is shown at each of those ticks; a stick at rest only once, and a
     // record that repeats itself (a paused game) only once.
-    void panelsGetTheLatestAtMost10TimesASecond_data() {
+    void panelsGetTheLatestAtMost5TimesASecond_data() {
         QTest::addColumn<int>("ticks");
         QTest::addColumn<int>("recordEvery"); // ticks between records; 0: none; -1: G = 1 every tick
         QTest::addColumn<bool>("moving");
         QTest::addColumn<QList<float>>("shownG");
         QTest::addColumn<int>("positions");
         QTest::newRow("one tick") << 1 << 1 << true << QList<float>{0} << 1;
-        QTest::newRow("twenty ticks") << 20 << 1 << true << QList<float>{0} << 1;
-        QTest::newRow("21 ticks") << 21 << 1 << true << QList<float>{0, 20} << 2;
-        QTest::newRow("records every tick") << 90 << 1 << true << QList<float>{0, 20, 40, 60, 80} << 5;
-        QTest::newRow("records every 6th tick") << 90 << 6 << true << QList<float>{0, 18, 36, 60, 78} << 5;
-        QTest::newRow("records every 30th tick") << 90 << 30 << true << QList<float>{0, 30, 60} << 5;
-        QTest::newRow("no records") << 90 << 0 << true << QList<float>{} << 5;
-        QTest::newRow("one second") << 200 << 1 << true << QList<float>{} << 10;
-        QTest::newRow("stick at rest") << 90 << 1 << false << QList<float>{0, 20, 40, 60, 80} << 1;
+        QTest::newRow("forty ticks") << 40 << 1 << true << QList<float>{0} << 1;
+        QTest::newRow("41 ticks") << 41 << 1 << true << QList<float>{0, 40} << 2;
+        QTest::newRow("records every tick") << 170 << 1 << true << QList<float>{0, 40, 80, 120, 160} << 5;
+        QTest::newRow("records every 6th tick") << 170 << 6 << true << QList<float>{0, 36, 78, 120, 156} << 5;
+        QTest::newRow("records every 30th tick")
+            << 170 << 30 << true << QList<float>{0, 30, 60, 120, 150} << 5;
+        QTest::newRow("records every 60th tick") << 170 << 60 << true << QList<float>{0, 60, 120} << 5;
+        QTest::newRow("no records") << 170 << 0 << true << QList<float>{} << 5;
+        QTest::newRow("one second") << 200 << 1 << true << QList<float>{} << 5;
+        QTest::newRow("stick at rest") << 170 << 1 << false << QList<float>{0, 40, 80, 120, 160} << 1;
         QTest::newRow("stick at rest, no records") << 199 << 0 << false << QList<float>{} << 1;
-        QTest::newRow("a repeated record") << 90 << -1 << true << QList<float>{1} << 5;
+        QTest::newRow("a repeated record") << 170 << -1 << true << QList<float>{1} << 5;
     }
-    void panelsGetTheLatestAtMost10TimesASecond() {
+    void panelsGetTheLatestAtMost5TimesASecond() {
         QFETCH(int, ticks);
         QFETCH(int, recordEvery);
         QFETCH(bool, moving);
@@ -474,8 +476,8 @@ private slots:
         }
         QCOMPARE(positionSpy.size(), positions);
         if (ticks == 200) { // one second of records at the loop's rate
-            QCOMPARE(changed.size(), 10);
-            QCOMPARE(changed.last().at(0).value<Telemetry>().gForce, 180.0f);
+            QCOMPARE(changed.size(), 5);
+            QCOMPARE(changed.last().at(0).value<Telemetry>().gForce, 160.0f);
             return;
         }
         QList<float> shown;
@@ -485,7 +487,7 @@ private slots:
         QCOMPARE(shown, shownG);
     }
 
-    // What the user sees of the window sets the panels' rate: every 20th tick in front, every
+    // What the user sees of the window sets the panels' rate: every 40th tick in front, every
     // 100th behind another program, never while minimized. A view that shows more hears of the
     // latest at the next tick. Record i carries G = i and precedes tick i; the stick moves every tick.
     void panelsFollowWhatTheUserSees_data() {
@@ -493,14 +495,14 @@ private slots:
         QTest::addColumn<QString>("views"); // tick:view, the view set before that tick
         QTest::addColumn<QList<float>>("shownG");
         QTest::addColumn<int>("positions");
-        QTest::newRow("in front") << 90 << "" << QList<float>{0, 20, 40, 60, 80} << 5;
+        QTest::newRow("in front") << 170 << "" << QList<float>{0, 40, 80, 120, 160} << 5;
         QTest::newRow("behind") << 120 << "0:behind" << QList<float>{0, 100} << 2;
         QTest::newRow("minimized") << 120 << "0:hidden" << QList<float>{} << 0;
         QTest::newRow("restored from minimized")
-            << 75 << "0:hidden 30:front" << QList<float>{30, 50, 70} << 3;
-        QTest::newRow("to the front") << 65 << "0:behind 20:front" << QList<float>{0, 20, 40, 60} << 4;
+            << 115 << "0:hidden 30:front" << QList<float>{30, 70, 110} << 3;
+        QTest::newRow("to the front") << 105 << "0:behind 20:front" << QList<float>{0, 20, 60, 100} << 4;
         QTest::newRow("behind once the next update is due")
-            << 121 << "10:behind" << QList<float>{0, 20, 120} << 3;
+            << 141 << "10:behind" << QList<float>{0, 40, 140} << 3;
         QTest::newRow("minimized, then behind") << 110 << "3:hidden 5:behind" << QList<float>{0, 5, 105} << 3;
     }
     void panelsFollowWhatTheUserSees() {

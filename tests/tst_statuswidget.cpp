@@ -229,16 +229,28 @@ private slots:
         QCOMPARE(child<QLineEdit>(QStringLiteral("flight_module"))->cursorPosition(), 0);
     }
 
-    // The value fields repaint alone while a game streams; their rounded corners still show the
-    // panel behind them, never whatever the window held there before.
+    // The value fields and sliders repaint alone while a game streams, on a copy of what lies
+    // behind them: a part repainted alone looks as it does in a full repaint of the panel, and
+    // a slider's empty corner shows the group box's shaded inside, as the panel does with the
+    // slider hidden (not the window's plain colour, nor what the window held there before).
     void fieldCornersShowThePanel() {
         widget->show();
         QVERIFY(QTest::qWaitForWindowExposed(widget));
+        const QImage panel = widget->grab().toImage();
         for (const Row& r : rows) {
-            auto* field = child<QLineEdit>(QLatin1String(r.name) + QStringLiteral("_field"));
-            const QWidget* panel = field->parentWidget();
-            const QImage image = field->grab().toImage();
-            QCOMPARE(image.pixelColor(0, 0).rgb(), panel->palette().color(panel->backgroundRole()).rgb());
+            QSlider* const s = slider(QLatin1String(r.name));
+            for (QWidget* part : {static_cast<QWidget*>(child<QLineEdit>(QLatin1String(r.name) + "_field")),
+                                  static_cast<QWidget*>(s)}) {
+                // Still opaque once shown, whatever the style did when it polished it.
+                QVERIFY(part->testAttribute(Qt::WA_OpaquePaintEvent));
+                const QImage alone = part->grab().toImage().convertToFormat(panel.format());
+                const QPoint at = part->mapTo(widget, QPoint(0, 0));
+                QCOMPARE(alone, panel.copy(QRect(at, part->size())));
+            }
+            s->hide();
+            const QColor behind = widget->grab().toImage().pixelColor(s->mapTo(widget, QPoint(0, 0)));
+            s->show();
+            QCOMPARE(s->grab().toImage().pixelColor(0, 0).rgb(), behind.rgb());
         }
     }
 

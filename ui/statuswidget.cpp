@@ -12,12 +12,18 @@
 #include <QLocale>
 #include <QPainter>
 #include <QPalette>
+#include <QPixmap>
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QStyle>
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <iterator>
+#include <tuple>
+#include <unordered_map>
+#include <vector>
 
 #include <utility>
 
@@ -35,7 +41,7 @@ int fieldWidthFor(const QLineEdit* field, const QString& sample) {
 }
 
 // A field is only touched when its text changes: setting a line edit's text, even the same
-// one, lays it out and repaints it with its group box, and the panel is fed 10 times a second.
+// one, lays it out and repaints it, and the panel is fed several times a second.
 void showValue(QLineEdit* field, const QString& text) {
     if (field->text() != text) {
         field->setText(text);
@@ -53,22 +59,83 @@ void showText(QLineEdit* field, const QString& text) {
 // What a telemetry field shows while no game streams.
 const QString kNoValue = QStringLiteral("\u2013");
 
-// A field that ignores typing looks it: the window's colour behind the text.
-// Fills a field with the background of what is behind it before the field paints itself.
-class FieldBackground : public QObject {
+// Paints what lies behind a widget before the widget paints itself, so that the widget can
+// be opaque: a changed number or a moved slider then repaints that widget alone, not the
+// group boxes and panel behind it (most of the panel's cost while a game streams). What lies
+// behind is each enclosing widget's own painting, from the window down (the nested group boxes
+// shade their inside a little more each), drawn once into a pixmap and kept until the widget
+// moves or resizes within its window, or the look changes.
+class BackgroundBehind : public QObject {
 public:
     using QObject::QObject;
+
+    void watch(QWidget* widget) {
+        widget->setAttribute(Qt::WA_OpaquePaintEvent);
+        widget->installEventFilter(this);
+    }
+
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::Paint) {
-            auto* field = static_cast<QWidget*>(watched);
-            const QWidget* behind = field->parentWidget() ? field->parentWidget() : field;
-            QPainter painter(field);
-            painter.fillRect(field->rect(), behind->palette().color(behind->backgroundRole()));
+        auto* widget = static_cast<QWidget*>(watched);
+        switch (event->type()) {
+        case QEvent::Paint: {
+            const QPixmap& pixmap = behind(widget);
+            QPainter(widget).drawPixmap(0, 0, pixmap);
+            break;
+        }
+        case QEvent::Show:
+        case QEvent::StyleChange:
+            // A style may make a widget non-opaque when it polishes it (the usual one does so
+            // for sliders), which would bring back the repaints behind it; both come after.
+            widget->setAttribute(Qt::WA_OpaquePaintEvent);
+            cache_.erase(widget);
+            break;
+        case QEvent::PaletteChange:
+        case QEvent::FontChange:
+        case QEvent::EnabledChange:
+            cache_.erase(widget);
+            break;
+        default:
+            break;
         }
         return false;
     }
+
+private:
+    struct Behind {
+        QRect inWindow;
+        qreal ratio = 0;
+        QPixmap pixmap;
+    };
+
+    const QPixmap& behind(QWidget* widget) {
+        Behind& entry = cache_[widget];
+        const QRect inWindow(widget->mapTo(widget->window(), QPoint(0, 0)), widget->size());
+        const qreal ratio = widget->devicePixelRatioF();
+        if (entry.pixmap.isNull() || entry.inWindow != inWindow || entry.ratio != ratio) {
+            entry.inWindow = inWindow;
+            entry.ratio = ratio;
+            entry.pixmap = QPixmap(widget->size() * ratio);
+            entry.pixmap.setDevicePixelRatio(ratio);
+            entry.pixmap.fill(widget->palette().color(QPalette::Window));
+            std::vector<QWidget*> enclosing;
+            for (QWidget* w = widget->parentWidget(); w != nullptr;
+                 w = w->isWindow() ? nullptr : w->parentWidget()) {
+                enclosing.push_back(w);
+            }
+            // Each one's own painting (none of its children), the window's background first.
+            for (auto it = enclosing.rbegin(); it != enclosing.rend(); ++it) {
+                const QRect source(widget->mapTo(*it, QPoint(0, 0)), widget->size());
+                (*it)->render(&entry.pixmap, QPoint(), QRegion(source),
+                              (*it)->isWindow() ? QWidget::DrawWindowBackground : QWidget::RenderFlags());
+            }
+        }
+        return entry.pixmap;
+    }
+
+    std::unordered_map<const QWidget*, Behind> cache_;
 };
 
+// A field that ignores typing looks it: the window's colour behind the text.
 void lookEditable(QLineEdit* field, bool editable) {
     field->setReadOnly(!editable);
     QPalette palette = field->parentWidget() ? field->parentWidget()->palette() : field->palette();
@@ -111,14 +178,15 @@ StatusWidget::StatusWidget(QWidget* parent) : QWidget(parent), ui_(std::make_uni
           ui_->yaw_input}) {
         field->setMinimumWidth(valueWidth);
     }
-    auto* fieldBackground = new FieldBackground(this);
+    // Fields and sliders change while a game streams; each repaints alone, on a copy of what
+    // lies behind it.
+    auto* background = new BackgroundBehind(this);
     for (QLineEdit* field : findChildren<QLineEdit*>()) {
         lookEditable(field, false);
-        // A field paints all of itself, its rounded corners on the panel's own background: a
-        // changed number repaints the field, not the group box behind it (most of the panel's
-        // cost while a game streams).
-        field->setAttribute(Qt::WA_OpaquePaintEvent);
-        field->installEventFilter(fieldBackground);
+        background->watch(field);
+    }
+    for (QSlider* slider : findChildren<QSlider*>()) {
+        background->watch(slider);
     }
     const std::pair<QLineEdit*, QSlider*> overrides[] = {
         {ui_->airspeed_field, ui_->airspeed_slider},
@@ -450,8 +518,19 @@ void StatusWidget::showTelemetry() {
                                                    {ui_->flaps_field, telemetry_.flaps},
                                                    {ui_->airbrake_field, telemetry_.airbrake},
                                                    {ui_->vertical_speed_field, telemetry_.verticalSpeed}};
-    for (const auto& [field, value] : values) {
-        showValue(field, formatValue(value));
+    static_assert(std::size(values) == std::tuple_size<decltype(shownValues_)>::value);
+    for (std::size_t i = 0; i < std::size(values); ++i) {
+        const auto& [field, value] = values[i];
+        ShownValue& shown = shownValues_[i];
+        // The same bits still showing their text need nothing; anything else (a dash, a typed
+        // value, a new number) is formatted and shown.
+        if (!shown.made || std::memcmp(&shown.value, &value, sizeof value) != 0 ||
+            field->text() != shown.text) {
+            shown.made = true;
+            shown.value = value;
+            shown.text = formatValue(value);
+            showValue(field, shown.text);
+        }
     }
     showValue(ui_->on_ground_state_field, telemetry_.onGround ? QStringLiteral("YES") : QStringLiteral("NO"));
 }

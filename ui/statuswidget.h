@@ -7,6 +7,7 @@
 #include <QString>
 #include <QWidget>
 
+#include <array>
 #include <cstdint>
 #include <memory>
 
@@ -95,6 +96,14 @@ private:
     uint32_t rudderVersion_ = 0;
     QLabel* overrideNotice_; // child; says that the game's data is ignored while the override is on
     Telemetry telemetry_;
+    // Each value field's last number and the text made of it: an unchanged number is not
+    // formatted again (13 fields, several times a second).
+    struct ShownValue {
+        bool made = false;
+        float value = 0.0f;
+        QString text;
+    };
+    std::array<ShownValue, 13> shownValues_;
     bool overrideEnabled_ = false;
     bool streaming_ = false;
     Telemetry::Source source_ = Telemetry::TELEMETRY_SOURCE_NONE;
