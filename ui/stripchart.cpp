@@ -54,6 +54,7 @@ int StripChart::addScale(const Scale& scale) {
 void StripChart::addTrace(const QString& name, const QPen& pen, int scale, Value value) {
     traces_.push_back(
         Trace{name, pen, std::clamp(scale, 0, std::max(scaleCount() - 1, 0)), std::move(value)});
+    widestPen_ = std::max(widestPen_, pen.widthF());
     backgroundStale_ = true;
 }
 
@@ -157,9 +158,32 @@ void StripChart::samplesChanged() {
     if (rescaled) {
         backgroundStale_ = true;
         update();
-    } else {
-        update(plot_);
+        return;
     }
+    // A chart on screen whose picture holds the lines so far scrolls: the picture moves left on
+    // its own and in the window's backing store, and only the strip with the new pieces is
+    // painted. Anything else (hidden, a first or fresh picture, a screen scale that is not a
+    // whole number) is drawn at the next paint.
+    const qreal dpr = devicePixelRatioF();
+    if (!isVisible() || backgroundStale_ || linesStale_ || picture_.isNull() || dpr != std::round(dpr)) {
+        update(inner_);
+        return;
+    }
+    const int shift = updateLines();
+    samplesPending_ = false;
+    if (shift < 0 || shift >= inner_.width()) {
+        update(inner_);
+        return;
+    }
+    if (shift > 0) {
+        scroll(-shift, 0, inner_);
+    }
+    // The new pieces start at the newest point drawn before, now `shift` left of the edge; a
+    // wide pen reaches a little further.
+    // A strip not yet painted since the last frame moved left with the rest, and is painted too.
+    unpainted_ = std::min(std::max(shift + 3 + static_cast<int>(std::ceil(widestPen_)), unpainted_ + shift),
+                          inner_.width() - 1);
+    update(QRect(inner_.right() - unpainted_, inner_.top(), unpainted_ + 1, inner_.height()));
 }
 
 void StripChart::resizeEvent(QResizeEvent* event) {
@@ -174,17 +198,22 @@ void StripChart::paintEvent(QPaintEvent* event) {
         backgroundStale_ = false;
         linesStale_ = true;
     }
+    unpainted_ = 0;
     QPainter p(this);
     p.setClipRegion(event->region());
-    p.drawPixmap(0, 0, background_);
-    if (plot_.width() < 2 || plot_.height() < 2) {
+    // The frame, scales and legend, unless only the inside of the plot is painted (each frame).
+    if (!inner_.contains(event->region().boundingRect())) {
+        p.drawPixmap(0, 0, background_);
+    }
+    if (inner_.width() < 2 || inner_.height() < 2) {
         return;
     }
     if (samplesPending_ || linesStale_) {
         updateLines();
         samplesPending_ = false;
     }
-    p.drawImage(QRectF(plot_), lines_);
+    // An opaque picture: copied, not blended.
+    p.drawImage(inner_.topLeft(), picture_);
 }
 
 void StripChart::paintBackground() {
@@ -226,6 +255,7 @@ void StripChart::paintBackground() {
     const int top = lineHeight + 8;
     const int bottom = height() - 2 * lineHeight - 8;
     plot_ = QRect(QPoint(leftWidth, top), QPoint(width() - rightWidth - legendWidth - 1, bottom));
+    inner_ = plot_.adjusted(1, 1, -1, -1);
     if (plot_.width() < 2 || plot_.height() < 2) {
         return;
     }
@@ -236,9 +266,9 @@ void StripChart::paintBackground() {
     // Seconds: a tick every two, each on the whole second its label prints.
     const double seconds = static_cast<double>(windowMs_) / 1000.0;
     for (const QString& label : timeLabels()) {
+        // No line across the plot: its inside scrolls with the lines, so it may only hold what
+        // looks the same all along (the value grid).
         const double x = plot_.left() + (label.toDouble() + seconds) / seconds * (plot_.width() - 1);
-        p.setPen(grid);
-        p.drawLine(QPointF(x, plot_.top()), QPointF(x, plot_.bottom()));
         p.setPen(text);
         p.drawLine(QPointF(x, plot_.bottom()), QPointF(x, plot_.bottom() + kTickLength));
         p.drawText(QRectF(x - 30, plot_.bottom() + kTickLength + 1, 60, lineHeight),
@@ -301,65 +331,79 @@ void StripChart::paintBackground() {
 }
 
 double StripChart::xAt(qint64 time) const {
-    return (lines_.width() - 1) - (edgeTime_ - static_cast<double>(time)) * pixelsPerMs_;
+    return (inner_.width() - 1) - (edgeTime_ - static_cast<double>(time)) * pixelsPerMs_;
 }
 
 double StripChart::yAt(const Scale& scale, float value) const {
     const double v = std::isfinite(value) ? static_cast<double>(value) : 0.0;
     // Far outside the picture is as good as just outside it, and keeps the painter's numbers small.
     const double y =
-        (lines_.height() - 1) - (v - scale.min) / (scale.max - scale.min) * (lines_.height() - 1);
-    return std::clamp(y, -10.0, lines_.height() + 10.0);
+        (inner_.height() - 1) - (v - scale.min) / (scale.max - scale.min) * (inner_.height() - 1);
+    return std::clamp(y, -10.0, inner_.height() + 10.0);
 }
 
-void StripChart::updateLines() {
+void StripChart::fillFromBackground(int fromColumn) {
+    // The plot's inside as the background holds it (the value grid), for the given columns.
+    QPainter p(&picture_);
+    p.setCompositionMode(QPainter::CompositionMode_Source);
+    const QRect columns(fromColumn, 0, inner_.width() - fromColumn, inner_.height());
+    const qreal dpr = background_.devicePixelRatio();
+    const QRectF source(QPointF(columns.translated(inner_.topLeft()).topLeft()) * dpr,
+                        QSizeF(columns.size()) * dpr);
+    p.drawPixmap(QRectF(columns), background_, source);
+}
+
+int StripChart::updateLines() {
     const qreal dpr = devicePixelRatioF();
-    const QSize pixels = (QSizeF(plot_.size()) * dpr).toSize();
-    if (lines_.size() != pixels) {
-        lines_ = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
+    if (picture_.size() != (QSizeF(inner_.size()) * dpr).toSize() || picture_.devicePixelRatio() != dpr) {
+        picture_ = QImage((QSizeF(inner_.size()) * dpr).toSize(), QImage::Format_RGB32);
+        picture_.setDevicePixelRatio(dpr);
         linesStale_ = true;
     }
     if (!samples_ || samples_->empty()) {
-        lines_.fill(Qt::transparent);
+        fillFromBackground(0);
         drawnTime_ = -1;
         linesStale_ = false;
-        return;
+        return -1;
     }
-    pixelsPerMs_ = static_cast<double>(lines_.width()) / static_cast<double>(windowMs_);
+    pixelsPerMs_ = static_cast<double>(inner_.width()) / static_cast<double>(windowMs_);
     const qint64 newest = samples_->back().time;
     if (!linesStale_ && drawnTime_ >= 0 && newest == drawnTime_) {
-        return;
+        return 0;
     }
     const int shift = static_cast<int>(std::ceil((static_cast<double>(newest) - edgeTime_) * pixelsPerMs_));
-    const bool fresh = linesStale_ || drawnTime_ < 0 || newest < drawnTime_ || shift >= lines_.width() ||
-                       samples_->front().time > drawnTime_;
+    const bool fresh = linesStale_ || drawnTime_ < 0 || newest < drawnTime_ || shift >= inner_.width() ||
+                       samples_->front().time > drawnTime_ || dpr != std::round(dpr);
+    int moved = -1;
     if (fresh) {
-        lines_.fill(Qt::transparent);
+        fillFromBackground(0);
         edgeTime_ = static_cast<double>(newest);
         drawLines(0, true);
     } else {
         if (shift > 0) {
             // The picture moves left by whole pixels; the loop time at its edge moves with it.
-            const int keep = lines_.width() - shift;
-            for (int y = 0; y < lines_.height(); ++y) {
-                uchar* line = lines_.scanLine(y);
-                std::memmove(line, line + static_cast<size_t>(shift) * 4, static_cast<size_t>(keep) * 4);
-                std::memset(line + static_cast<size_t>(keep) * 4, 0, static_cast<size_t>(shift) * 4);
+            const int device = shift * static_cast<int>(dpr);
+            const int keep = picture_.width() - device;
+            for (int y = 0; y < picture_.height(); ++y) {
+                uchar* line = picture_.scanLine(y);
+                std::memmove(line, line + static_cast<size_t>(device) * 4, static_cast<size_t>(keep) * 4);
             }
+            fillFromBackground(inner_.width() - shift);
             edgeTime_ += shift / pixelsPerMs_;
         }
         // From the newest sample already drawn, so each line continues where it ended.
         const auto from = std::lower_bound(samples_->begin(), samples_->end(), drawnTime_,
                                            [](const ForcesSample& s, qint64 t) { return s.time < t; });
         drawLines(static_cast<size_t>(from - samples_->begin()), false);
+        moved = std::max(shift, 0);
     }
     drawnTime_ = newest;
     linesStale_ = false;
+    return moved;
 }
 
 void StripChart::drawLines(size_t from, bool fresh) {
-    const qreal dpr = devicePixelRatioF();
-    QPainter p(&lines_);
+    QPainter p(&picture_);
     p.setRenderHint(QPainter::Antialiasing, false);
     QPolygonF points;
     points.reserve(static_cast<int>(samples_->size() - std::min(from, samples_->size())));
@@ -376,7 +420,6 @@ void StripChart::drawLines(size_t from, bool fresh) {
             points.append(point);
         }
         QPen pen = t.pen;
-        pen.setWidthF(pen.widthF() * dpr);
         if (fresh) {
             t.dashPhase = 0.0;
         }

@@ -16,9 +16,10 @@
 // One plot of the force view: lines of the force view's samples over the last ten seconds, each
 // against a value scale of its own unit, with a legend. Drawn by hand so that a frame costs
 // little: the frame, scales, ticks, labels and legend are painted into a kept picture, again only
-// when the size or a scale changes; the lines into another picture that scrolls left by the time
-// passed, with only the new pieces drawn at its right edge. Work is done only when Qt paints it,
-// so a chart nobody sees costs nothing.
+// when the size or a scale changes; the plot's inside (the value grid and the lines) into an
+// opaque picture that scrolls left by the time passed, with only the new pieces drawn at its
+// right edge. On screen the window's own copy scrolls along, so a frame repaints only that
+// strip. A chart nobody sees draws nothing until it is shown.
 //
 // Threading: GUI thread.
 class StripChart : public QWidget {
@@ -87,8 +88,11 @@ private:
 
     // Lays out the plot area and paints the frame, ticks, labels and legend into background_.
     void paintBackground();
-    // Brings the lines' picture up to the newest sample: scrolled and extended, or drawn anew.
-    void updateLines();
+    // Brings the plot's picture up to the newest sample: scrolled and extended, or drawn anew.
+    // Returns how many pixels it scrolled left (0 when only extended), -1 when drawn anew.
+    int updateLines();
+    // Fills the picture's columns from `fromColumn` on with the plot's inside from the background.
+    void fillFromBackground(int fromColumn);
     void drawLines(size_t from, bool fresh);
     double xAt(qint64 time) const;
     double yAt(const Scale& scale, float value) const;
@@ -100,14 +104,19 @@ private:
     const std::deque<ForcesSample>* samples_ = nullptr;
 
     QPixmap background_;
-    QImage lines_;
+    // The plot's inside with the lines drawn on it, opaque, so that it can scroll.
+    QImage picture_;
     QRect plot_;
+    QRect inner_; // inside the plot's frame
+    double widestPen_ = 1.0;
+    // Columns at the picture's right edge changed since the last paint.
+    int unpainted_ = 0;
     bool backgroundStale_ = true;
     bool linesStale_ = true;
     // Samples changed since the lines were last brought up to date; a repaint for any other
     // reason shows the picture as it was drawn.
     bool samplesPending_ = true;
-    // The loop time at the right edge of the lines' picture, and its pixels per millisecond.
+    // The loop time at the right edge of the picture, and its pixels per millisecond.
     double edgeTime_ = 0.0;
     double pixelsPerMs_ = 0.0;
     qint64 drawnTime_ = -1;
