@@ -52,6 +52,7 @@
 #include <QtTest>
 
 #include <cmath>
+#include <deque>
 #include <limits>
 #include <memory>
 #include <vector>
@@ -1263,6 +1264,62 @@ private slots:
         QCOMPARE(scale.min + 1.0, min + 1.0);
         QCOMPARE(scale.max, max);
         QVERIFY(std::isfinite(scale.step) && scale.step >= 1.0);
+    }
+
+    // Frame by frame the plot scrolls the window's own copy and paints only the new strip: what
+    // the window holds then is what a full repaint of the chart shows. Samples come every
+    // `step` ms, `frame` samples between frames; a wide pen, a jump in time and values beyond
+    // the scale are the cases where a strip too narrow or a stale piece would show.
+    void plotScrollsAsAFullRepaintShows_data() {
+        QTest::addColumn<int>("step");
+        QTest::addColumn<int>("frame");
+        QTest::addColumn<qreal>("penWidth");
+        QTest::addColumn<int>("gapAt"); // the sample after which time jumps by 3 s; -1: none
+        QTest::newRow("60 a second, 2 a frame") << 17 << 2 << 1.0 << -1;
+        QTest::newRow("one a frame, a wide pen") << 33 << 1 << 4.0 << -1;
+        QTest::newRow("a jump in time") << 17 << 2 << 2.0 << 150;
+        QTest::newRow("many a frame") << 5 << 40 << 1.0 << -1;
+    }
+    void plotScrollsAsAFullRepaintShows() {
+        QFETCH(int, step);
+        QFETCH(int, frame);
+        QFETCH(qreal, penWidth);
+        QFETCH(int, gapAt);
+        StripChart chart(QStringLiteral("Test"), 5000);
+        StripChart::Scale scale;
+        scale.title = QStringLiteral("Value");
+        chart.addScale(scale);
+        chart.addTrace(QStringLiteral("Force"), QPen(Qt::red, penWidth), 0,
+                       [](const ForcesSample& s) { return s.force[0]; });
+        std::deque<ForcesSample> samples;
+        chart.setSamples(&samples);
+        chart.resize(500, 240);
+        chart.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&chart));
+        qint64 time = 0;
+        for (int i = 0; i < 300; ++i) {
+            time += i == gapAt ? 3000 : step;
+            ForcesSample s;
+            s.time = time;
+            // Mostly within the fitted range, now and then far beyond it.
+            s.force[0] = i % 37 == 0 ? 1e6f : static_cast<float>(40.0 * std::sin(i / 9.0));
+            samples.push_back(s);
+            while (samples.front().time < time - 5000) {
+                samples.pop_front();
+            }
+            if (i % frame == frame - 1) {
+                chart.samplesChanged();
+                QCoreApplication::processEvents();
+            }
+        }
+        chart.samplesChanged();
+        QTRY_COMPARE(chart.drawnTime(), time);
+        QCoreApplication::processEvents();
+        const QImage window =
+            chart.screen()->grabWindow(chart.winId()).toImage().convertToFormat(QImage::Format_RGB32);
+        const QImage repainted = chart.grab().toImage().convertToFormat(QImage::Format_RGB32);
+        QCOMPARE(window.size(), repainted.size());
+        QCOMPARE(window, repainted);
     }
 
     // A tick's label has as many decimals as the step, never "-0", and a value that is not a
