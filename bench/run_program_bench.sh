@@ -10,6 +10,9 @@
 #   TAB=forces starts the window on its "Forces" tab, so that the live plot is on screen in front.
 #   PERF=1 also measures each phase's exact run time per thread with perf stat (task-clock),
 #   which the tick-sampled CPU figures only approximate.
+#   ROUNDS=N measures idle and the stream in front N times, alternating, and prints what the
+#   stream added in each round and their median: the machine's own noise (the floor itself moves
+#   by a few tenths of a percent between runs) is then seen rather than taken for the stream's.
 #   PERF_RECORD=FILE also records the stream in front with perf record -g (call graphs of every
 #   thread) into FILE, for perf report.
 #   LOAD=N keeps N busy loops running at ordinary priority through every phase, as a game
@@ -239,6 +242,14 @@ phase(3.0, True)  # the stream is detected, its profile loaded and the 2 s ramp 
 stream = phase(stream_s, True, os.environ.get("PERF_RECORD"))
 phases.append(("stream" if not helpers else "stream, in front", stream_s, stream))
 port_shared()
+pairs = [(phases[0][2], stream)]
+for r in range(2, int(os.environ.get("ROUNDS", "1")) + 1):
+    phase(2.0, False)  # the stream times out: idle is measured as idle is
+    idle_r = phase(idle_s, False)
+    phase(3.0, True)
+    stream_r = phase(stream_s, True)
+    phases += [(f"idle {r}", idle_s, idle_r), (f"in front {r}", stream_s, stream_r)]
+    pairs.append((idle_r, stream_r))
 if helpers:
     # Another program takes the focus, as the simulator does; then the window is minimized.
     helpers.append(subprocess.Popen(["xmessage", "-name", "simulator", "-geometry", "+100+100",
@@ -304,6 +315,24 @@ if any(ph["exact"] for _, _, ph in phases):
     for n in sorted(exact_names, key=lambda n: -stream["exact"].get(n, 0)):
         print(f"  {n:16} " + " ".join(f"{ph['exact'].get(n, 0):6.2f}" for _, _, ph in phases))
     print(f"  {'all threads':16} " + " ".join(f"{sum(ph['exact'].values()):6.2f}" for _, _, ph in phases))
+
+def cpu_of(ph, thread=None):
+    """Exact (perf) figures when measured, else the tick-sampled ones; one thread or all."""
+    figures = ph["exact"] if ph["exact"] else ph["cpu"]
+    return figures.get(thread, 0.0) if thread else (sum(figures.values()) if ph["exact"] else ph["total"])
+
+
+if len(pairs) > 1:
+    added = sorted(cpu_of(st) - cpu_of(idle) for idle, st in pairs)
+    gui = sorted(cpu_of(st, "grovik-trennal-") - cpu_of(idle, "grovik-trennal-") for idle, st in pairs)
+    print("stream in front over the idle just before it, % of one core: " +
+          " ".join(f"{cpu_of(st) - cpu_of(idle):+.2f}" for idle, st in pairs) +
+          f"; median {added[len(added) // 2]:+.2f} (GUI thread median {gui[len(gui) // 2]:+.2f})")
+    idles = sorted(cpu_of(idle) for idle, _ in pairs)
+    others = [(n, ph) for n, _, ph in phases if n in ("stream, behind", "stream, minimized")]
+    if others:
+        print("over the median idle: " + ", ".join(f"{n} {cpu_of(ph) - idles[len(idles) // 2]:+.2f}"
+                                                  for n, ph in others))
 
 lat = []
 for sent, old, new in stream["changes"]:

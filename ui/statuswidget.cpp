@@ -157,6 +157,18 @@ int sliderPosition(const QSlider* slider, float value) {
         std::clamp(v, static_cast<double>(slider->minimum()), static_cast<double>(slider->maximum()))));
 }
 
+// Whether a slider's handle stands on the same pixel at `position` as now: while the sliders
+// only show the game's values, a move too small to see is not painted.
+bool sameHandlePixel(const QSlider* slider, int position) {
+    const int length = slider->orientation() == Qt::Horizontal ? slider->width() : slider->height();
+    const int span =
+        std::max(1, length - slider->style()->pixelMetric(QStyle::PM_SliderLength, nullptr, slider));
+    const auto pixel = [&](int value) {
+        return QStyle::sliderPositionFromValue(slider->minimum(), slider->maximum(), value, span);
+    };
+    return pixel(slider->value()) == pixel(position);
+}
+
 } // namespace
 
 StatusWidget::StatusWidget(QWidget* parent) : QWidget(parent), ui_(std::make_unique<Ui::StatusWidget>()) {
@@ -288,10 +300,10 @@ void StatusWidget::changeTelemetry(Telemetry telemetry) {
     }
     telemetry_ = telemetry;
     showTelemetry();
-    followWithSliders();
+    followWithSliders(false);
 }
 
-void StatusWidget::followWithSliders() {
+void StatusWidget::followWithSliders(bool exact) {
     const std::pair<QSlider*, float> values[] = {{ui_->airspeed_slider, telemetry_.airspeed},
                                                  {ui_->prop_airflow_slider, telemetry_.propAirflow},
                                                  {ui_->aoa_slider, telemetry_.aoa},
@@ -307,10 +319,11 @@ void StatusWidget::followWithSliders() {
                                                  {ui_->vertical_speed_slider, telemetry_.verticalSpeed}};
     for (const auto& [slider, value] : values) {
         const int position = sliderPosition(slider, value);
-        if (slider->value() != position) {
-            const QSignalBlocker block(slider);
-            slider->setValue(position);
+        if (slider->value() == position || (!exact && sameHandlePixel(slider, position))) {
+            continue;
         }
+        const QSignalBlocker block(slider);
+        slider->setValue(position);
     }
 }
 
@@ -333,7 +346,7 @@ void StatusWidget::endTelemetry() {
 void StatusWidget::showNoValues() {
     // The last game's numbers would read as live ones: every field shows that none arrive.
     telemetry_ = Telemetry{};
-    followWithSliders();
+    followWithSliders(true);
     for (QLineEdit* field :
          {ui_->airspeed_field, ui_->prop_airflow_field, ui_->aoa_field, ui_->sideslip_field,
           ui_->roll_rate_field, ui_->g_force_field, ui_->trimmer_roll_field, ui_->trimmer_pitch_field,
@@ -453,7 +466,7 @@ void StatusWidget::setOverrideOn(bool on) {
         overrideNotice_->setVisible(true);
         setOverrideFieldsEditable(true);
         showTelemetry();
-        followWithSliders();
+        followWithSliders(true);
         emit telemetryOverrideEnabled();
     } else {
         resetTelemetry();

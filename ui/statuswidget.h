@@ -78,8 +78,9 @@ private:
 
     void showDeviceAbsent(QLineEdit* field, bool& connected);
     void showDeviceState(QLineEdit* field, uint32_t version, bool responding);
-    // The sliders stand at the values shown, without sending anything.
-    void followWithSliders();
+    // The sliders stand at the values shown, without sending anything; unless `exact`, a
+    // slider whose handle would stay on the same pixel keeps its value.
+    void followWithSliders(bool exact);
     // Every telemetry field shows a dash: no record arrives.
     void showNoValues();
     // The telemetry source field: the game, or the replay that stands in for it.
