@@ -133,20 +133,34 @@ void StripChart::samplesChanged() {
     if (!samples_) {
         return;
     }
+    // The values' range: over the new samples only, added to what was seen before, and over all
+    // of them once a second, so that a scale shrinks a moment after a peak has scrolled away.
     constexpr double inf = std::numeric_limits<double>::infinity();
-    std::vector<double> lo(scales_.size(), inf);
-    std::vector<double> hi(scales_.size(), -inf);
+    const qint64 newestTime = samples_->empty() ? -1 : samples_->back().time;
+    const bool whole = seenLow_.size() != scales_.size() || samples_->empty() || newestTime < seenUntil_ ||
+                       newestTime - wholeScanAt_ >= 1000;
+    if (whole) {
+        seenLow_.assign(scales_.size(), inf);
+        seenHigh_.assign(scales_.size(), -inf);
+        wholeScanAt_ = newestTime;
+    }
+    const auto first = whole ? samples_->begin()
+                             : std::upper_bound(samples_->begin(), samples_->end(), seenUntil_,
+                                                [](qint64 t, const ForcesSample& s) { return t < s.time; });
     for (const Trace& t : traces_) {
-        double& l = lo[static_cast<size_t>(t.scale)];
-        double& h = hi[static_cast<size_t>(t.scale)];
-        for (const ForcesSample& s : *samples_) {
-            const double v = t.value(s);
+        double& l = seenLow_[static_cast<size_t>(t.scale)];
+        double& h = seenHigh_[static_cast<size_t>(t.scale)];
+        for (auto it = first; it != samples_->end(); ++it) {
+            const double v = t.value(*it);
             if (std::isfinite(v)) {
                 l = std::min(l, v);
                 h = std::max(h, v);
             }
         }
     }
+    seenUntil_ = newestTime;
+    std::vector<double> lo = seenLow_;
+    std::vector<double> hi = seenHigh_;
     samplesPending_ = true;
     bool rescaled = false;
     for (size_t i = 0; i < scales_.size(); ++i) {
@@ -203,7 +217,7 @@ void StripChart::paintEvent(QPaintEvent* event) {
     p.setClipRegion(event->region());
     // The frame, scales and legend, unless only the inside of the plot is painted (each frame).
     if (!inner_.contains(event->region().boundingRect())) {
-        p.drawPixmap(0, 0, background_);
+        p.drawImage(0, 0, background_);
     }
     if (inner_.width() < 2 || inner_.height() < 2) {
         return;
@@ -212,13 +226,20 @@ void StripChart::paintEvent(QPaintEvent* event) {
         updateLines();
         samplesPending_ = false;
     }
-    // An opaque picture: copied, not blended.
-    p.drawImage(inner_.topLeft(), picture_);
+    // An opaque picture, copied rather than blended, in two pieces: its columns from the origin
+    // on hold the plot's left part.
+    const int d = static_cast<int>(std::lround(picture_.devicePixelRatio()));
+    const int left = inner_.width() - origin_;
+    p.drawImage(inner_.topLeft(), picture_, QRect(origin_ * d, 0, left * d, picture_.height()));
+    if (origin_ > 0) {
+        p.drawImage(inner_.topLeft() + QPoint(left, 0), picture_,
+                    QRect(0, 0, origin_ * d, picture_.height()));
+    }
 }
 
 void StripChart::paintBackground() {
     const qreal dpr = devicePixelRatioF();
-    background_ = QPixmap((QSizeF(size()) * dpr).toSize());
+    background_ = QImage((QSizeF(size()) * dpr).toSize(), QImage::Format_RGB32);
     background_.setDevicePixelRatio(dpr);
     const QColor base = palette().color(QPalette::Base);
     const QColor text = palette().color(QPalette::WindowText);
@@ -342,25 +363,37 @@ double StripChart::yAt(const Scale& scale, float value) const {
     return std::clamp(y, -10.0, inner_.height() + 10.0);
 }
 
-void StripChart::fillFromBackground(int fromColumn) {
-    // The plot's inside as the background holds it (the value grid), for the given columns.
-    QPainter p(&picture_);
-    p.setCompositionMode(QPainter::CompositionMode_Source);
-    const QRect columns(fromColumn, 0, inner_.width() - fromColumn, inner_.height());
-    const qreal dpr = background_.devicePixelRatio();
-    const QRectF source(QPointF(columns.translated(inner_.topLeft()).topLeft()) * dpr,
-                        QSizeF(columns.size()) * dpr);
-    p.drawPixmap(QRectF(columns), background_, source);
+void StripChart::fillFromBackground(int from) {
+    // The plot's inside as the background holds it (the value grid), for the plot's columns from
+    // `from` to its right edge, wherever they lie in the picture.
+    const int d = static_cast<int>(std::lround(picture_.devicePixelRatio()));
+    const int width = inner_.width();
+    for (int x = from; x < width;) {
+        const int column = (x + origin_) % width;
+        const int run = std::min(width - x, width - column);
+        for (int y = 0; y < picture_.height(); ++y) {
+            const auto* source =
+                reinterpret_cast<const QRgb*>(background_.constScanLine(inner_.top() * d + y));
+            auto* target = reinterpret_cast<QRgb*>(picture_.scanLine(y));
+            std::memcpy(target + static_cast<size_t>(column) * d,
+                        source + static_cast<size_t>(inner_.left() + x) * d,
+                        static_cast<size_t>(run) * d * sizeof(QRgb));
+        }
+        x += run;
+    }
 }
 
 int StripChart::updateLines() {
     const qreal dpr = devicePixelRatioF();
-    if (picture_.size() != (QSizeF(inner_.size()) * dpr).toSize() || picture_.devicePixelRatio() != dpr) {
-        picture_ = QImage((QSizeF(inner_.size()) * dpr).toSize(), QImage::Format_RGB32);
-        picture_.setDevicePixelRatio(dpr);
+    // Whole device pixels per plot pixel; any other screen scale draws the picture anew each time.
+    const int d = std::max(1, static_cast<int>(std::lround(dpr)));
+    if (picture_.size() != inner_.size() * d || picture_.devicePixelRatio() != d) {
+        picture_ = QImage(inner_.size() * d, QImage::Format_RGB32);
+        picture_.setDevicePixelRatio(d);
         linesStale_ = true;
     }
     if (!samples_ || samples_->empty()) {
+        origin_ = 0;
         fillFromBackground(0);
         drawnTime_ = -1;
         linesStale_ = false;
@@ -376,18 +409,15 @@ int StripChart::updateLines() {
                        samples_->front().time > drawnTime_ || dpr != std::round(dpr);
     int moved = -1;
     if (fresh) {
+        origin_ = 0;
         fillFromBackground(0);
         edgeTime_ = static_cast<double>(newest);
         drawLines(0, true);
     } else {
         if (shift > 0) {
-            // The picture moves left by whole pixels; the loop time at its edge moves with it.
-            const int device = shift * static_cast<int>(dpr);
-            const int keep = picture_.width() - device;
-            for (int y = 0; y < picture_.height(); ++y) {
-                uchar* line = picture_.scanLine(y);
-                std::memmove(line, line + static_cast<size_t>(device) * 4, static_cast<size_t>(keep) * 4);
-            }
+            // The picture is a ring: scrolling left by whole pixels moves its origin, and the
+            // oldest columns become the newest, cleared. The loop time at the edge moves along.
+            origin_ = (origin_ + shift) % inner_.width();
             fillFromBackground(inner_.width() - shift);
             edgeTime_ += shift / pixelsPerMs_;
         }
@@ -434,6 +464,18 @@ void StripChart::drawLines(size_t from, bool fresh) {
             t.dashPhase = std::fmod(t.dashPhase + length / std::max(pen.widthF(), 1.0), period);
         }
         p.setPen(pen);
+        // Where the ring wraps, a piece shows partly at its end and partly at its start; each
+        // part is held to its own columns, so that nothing beyond the plot's edges wraps round.
+        const int width = inner_.width();
+        const int height = inner_.height();
+        p.resetTransform();
+        p.translate(origin_, 0);
+        p.setClipRect(QRect(0, -1, width - origin_, height + 2));
         p.drawPolyline(points);
+        if (origin_ > 0) {
+            p.translate(-width, 0);
+            p.setClipRect(QRect(width - origin_, -1, origin_, height + 2));
+            p.drawPolyline(points);
+        }
     }
 }

@@ -91,8 +91,8 @@ private:
     // Brings the plot's picture up to the newest sample: scrolled and extended, or drawn anew.
     // Returns how many pixels it scrolled left (0 when only extended), -1 when drawn anew.
     int updateLines();
-    // Fills the picture's columns from `fromColumn` on with the plot's inside from the background.
-    void fillFromBackground(int fromColumn);
+    // Fills the plot's columns from `from` to the right edge with its inside from the background.
+    void fillFromBackground(int from);
     void drawLines(size_t from, bool fresh);
     double xAt(qint64 time) const;
     double yAt(const Scale& scale, float value) const;
@@ -103,9 +103,17 @@ private:
     std::vector<Trace> traces_;
     const std::deque<ForcesSample>* samples_ = nullptr;
 
-    QPixmap background_;
-    // The plot's inside with the lines drawn on it, opaque, so that it can scroll.
+    QImage background_;
+    // The plot's inside with the lines drawn on it, opaque, so that it can scroll: a ring whose
+    // column `origin_` (in plot pixels) holds the plot's left edge.
     QImage picture_;
+    int origin_ = 0;
+    // The values' range seen per scale, the newest sample's time it covers, and when all the
+    // samples were last gone through.
+    std::vector<double> seenLow_;
+    std::vector<double> seenHigh_;
+    qint64 seenUntil_ = -1;
+    qint64 wholeScanAt_ = -1;
     QRect plot_;
     QRect inner_; // inside the plot's frame
     double widestPen_ = 1.0;
