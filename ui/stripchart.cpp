@@ -468,13 +468,24 @@ void StripChart::drawLines(size_t from, bool fresh) {
         // part is held to its own columns, so that nothing beyond the plot's edges wraps round.
         const int width = inner_.width();
         const int height = inner_.height();
-        p.resetTransform();
-        p.translate(origin_, 0);
-        p.setClipRect(QRect(0, -1, width - origin_, height + 2));
-        p.drawPolyline(points);
-        if (origin_ > 0) {
-            p.translate(-width, 0);
-            p.setClipRect(QRect(width - origin_, -1, origin_, height + 2));
+        const int wrap = width - origin_; // the plot's first column at the picture's start
+        const double reach = pen.widthF() + 1.0;
+        double left = std::numeric_limits<double>::infinity();
+        double right = -left;
+        for (const QPointF& point : points) {
+            left = std::min(left, point.x());
+            right = std::max(right, point.x());
+        }
+        if (left - reach < wrap) {
+            p.resetTransform();
+            p.translate(origin_, 0);
+            p.setClipRect(QRect(0, -1, wrap, height + 2));
+            p.drawPolyline(points);
+        }
+        if (origin_ > 0 && right + reach >= wrap) {
+            p.resetTransform();
+            p.translate(origin_ - width, 0);
+            p.setClipRect(QRect(wrap, -1, origin_, height + 2));
             p.drawPolyline(points);
         }
     }
