@@ -12,7 +12,7 @@
 
 // What the window and the recorder hear of the control loop: positions and the latest record
 // at the panels' rate (a view that sees less hears less), what the devices were sent at most
-// 60 times a second while someone listens (the plot on screen), where the axes' centres are
+// 30 times a second while someone listens (the plot on screen), where the axes' centres are
 // when they moved (at most 10 times a second), and every accepted record with the forces being
 // sent when it arrived. Nothing is sent twice: a stick at rest, centres that stay and a game
 // that repeats itself wake nobody.
@@ -48,7 +48,7 @@ public:
             centre_[axis] = centre[axis];
         }
     }
-    // Whether anyone hears forcesSent (asked on this thread about 60 times a second); without
+    // Whether anyone hears forcesSent (asked on this thread about 30 times a second); without
     // an answer every sample is made.
     void setSamplesWanted(std::function<bool()> wanted) { samplesWanted_ = std::move(wanted); }
     // What this tick sent, with the record that drove it.

@@ -85,7 +85,7 @@ ForcesViewWidget::ForcesViewWidget(QWidget* parent) : QWidget(parent), redrawTim
     layout_->addLayout(replayRow);
 
     // 30 frames a second: smooth to the eye; each scrolls the lines and draws only what is new.
-    redrawTimer_->setInterval(33);
+    redrawTimer_->setInterval(FrameMs);
     // Started by a sample that needs drawing, so a plot at rest wakes nobody.
     redrawTimer_->setSingleShot(true);
     connect(redrawTimer_, &QTimer::timeout, this, &ForcesViewWidget::redraw);
@@ -289,9 +289,17 @@ void ForcesViewWidget::addSample(ForcesSample sample) {
     }
     samples_.push_back(sample);
     changed_ = true;
-    // Flat lines already drawn across the whole window need no new frame for a repeat.
-    if (listening_ && !redrawTimer_->isActive() && !(repeated && drawnFlat_)) {
-        redrawTimer_->start();
+    // Flat lines already drawn across the whole window need no new frame for a repeat. A frame
+    // that is due is drawn on this sample's wake-up, so that the thread does not wake again for
+    // a timer; one that is not yet due waits for the rest of its 33 ms.
+    if (listening_ && !(repeated && drawnFlat_)) {
+        const qint64 since = lastFrame_.isValid() ? lastFrame_.elapsed() : FrameMs;
+        if (since >= FrameMs) {
+            redrawTimer_->stop();
+            pendingFrame_ = true;
+        } else if (!redrawTimer_->isActive()) {
+            redrawTimer_->start(static_cast<int>(FrameMs - since));
+        }
     }
     while (!samples_.empty() && samples_.front().time < sample.time - WindowMs) {
         samples_.pop_front();
@@ -299,6 +307,10 @@ void ForcesViewWidget::addSample(ForcesSample sample) {
     // A clock that went back (a new loop) starts the window afresh.
     while (samples_.size() > 1 && samples_.front().time > sample.time) {
         samples_.pop_front();
+    }
+    if (pendingFrame_) {
+        pendingFrame_ = false;
+        redraw();
     }
 }
 
@@ -342,6 +354,7 @@ void ForcesViewWidget::redraw() {
         drawnFlatSample_ = samples_.back();
     }
     ++drawCount_;
+    lastFrame_.start();
     // The charts fit their scales now and draw the new pieces of their lines when Qt paints
     // them, which it does only while they are on screen.
     forceChart_->samplesChanged();

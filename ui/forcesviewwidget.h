@@ -2,6 +2,7 @@
 
 #include "records/forcessample.h"
 
+#include <QElapsedTimer>
 #include <QPointer>
 #include <QVector>
 #include <QWidget>
@@ -30,6 +31,8 @@ class ForcesViewWidget : public QWidget {
 
 public:
     static constexpr qint64 WindowMs = 10000;
+    // The shortest time between two frames of the plot: 30 frames a second.
+    static constexpr int FrameMs = 33;
 
     explicit ForcesViewWidget(QWidget* parent = nullptr);
 
@@ -116,6 +119,9 @@ private:
     QString homeTitle_;
     std::deque<ForcesSample> samples_;
     QTimer* redrawTimer_;
+    // When the last frame was drawn; a sample that finds the next one due draws it.
+    QElapsedTimer lastFrame_;
+    bool pendingFrame_ = false;
 
     QPushButton* pauseButton_;
     QPushButton* detachButton_;

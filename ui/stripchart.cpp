@@ -192,9 +192,9 @@ void StripChart::samplesChanged() {
     if (shift > 0) {
         scroll(-shift, 0, inner_);
     }
-    // The new pieces start at the newest point drawn before, now `shift` left of the edge; a
-    // wide pen reaches a little further.
-    // A strip not yet painted since the last frame moved left with the rest, and is painted too.
+    // The new pieces start at the newest point drawn before, now `shift` left of the edge, and a
+    // wide pen reaches a little further; a strip not yet painted since the last frame moved left
+    // with the rest and is painted too.
     unpainted_ = std::min(std::max(shift + 3 + static_cast<int>(std::ceil(widestPen_)), unpainted_ + shift),
                           inner_.width() - 1);
     update(QRect(inner_.right() - unpainted_, inner_.top(), unpainted_ + 1, inner_.height()));
@@ -367,17 +367,28 @@ void StripChart::fillFromBackground(int from) {
     // The plot's inside as the background holds it (the value grid), for the plot's columns from
     // `from` to its right edge, wherever they lie in the picture.
     const int d = static_cast<int>(std::lround(picture_.devicePixelRatio()));
+    const qreal backgroundRatio = background_.devicePixelRatio();
     const int width = inner_.width();
     for (int x = from; x < width;) {
         const int column = (x + origin_) % width;
         const int run = std::min(width - x, width - column);
-        for (int y = 0; y < picture_.height(); ++y) {
-            const auto* source =
-                reinterpret_cast<const QRgb*>(background_.constScanLine(inner_.top() * d + y));
-            auto* target = reinterpret_cast<QRgb*>(picture_.scanLine(y));
-            std::memcpy(target + static_cast<size_t>(column) * d,
-                        source + static_cast<size_t>(inner_.left() + x) * d,
-                        static_cast<size_t>(run) * d * sizeof(QRgb));
+        if (backgroundRatio == d && background_.height() >= (inner_.top() * d + picture_.height()) &&
+            background_.width() >= (inner_.left() + x + run) * d) {
+            for (int y = 0; y < picture_.height(); ++y) {
+                const auto* source =
+                    reinterpret_cast<const QRgb*>(background_.constScanLine(inner_.top() * d + y));
+                auto* target = reinterpret_cast<QRgb*>(picture_.scanLine(y));
+                std::memcpy(target + static_cast<size_t>(column) * d,
+                            source + static_cast<size_t>(inner_.left() + x) * d,
+                            static_cast<size_t>(run) * d * sizeof(QRgb));
+            }
+        } else {
+            // A screen scale that is not a whole number: the painter scales the columns.
+            QPainter p(&picture_);
+            p.setCompositionMode(QPainter::CompositionMode_Source);
+            p.drawImage(QRectF(column, 0, run, inner_.height()), background_,
+                        QRectF(QPointF(inner_.left() + x, inner_.top()) * backgroundRatio,
+                               QSizeF(run, inner_.height()) * backgroundRatio));
         }
         x += run;
     }
