@@ -13,6 +13,8 @@
 #   ROUNDS=N measures idle and the stream in front N times, alternating, and prints what the
 #   stream added in each round and their median: the machine's own noise (the floor itself moves
 #   by a few tenths of a percent between runs) is then seen rather than taken for the stream's.
+#   IDLE_SENDS=0 keeps the sender quiet while idle (by default it sends the same datagrams to a
+#   port nobody listens on, so that only what the program does with them differs).
 #   PERF_RECORD=FILE also records the stream in front with perf record -g (call graphs of every
 #   thread) into FILE, for perf report.
 #   LOAD=N keeps N busy loops running at ordinary priority through every phase, as a game
@@ -45,6 +47,10 @@ import atexit, bisect, math, os, random, shutil, signal, socket, struct, subproc
 build = sys.argv[1]
 program = os.environ.get("PROGRAM", os.path.join(build, "bench", "grovik-trennal-fakehid"))
 idle_s = float(os.environ.get("IDLE_S", "30"))
+# Idle with the sender running all the same, its datagrams to a port nobody listens on: the
+# machine then switches between the same programs in both phases, and the difference is what
+# the program does with the datagrams.
+idle_sends = os.environ.get("IDLE_SENDS", "1") == "1"
 stream_s = float(os.environ.get("STREAM_S", "30"))
 tck = os.sysconf("SC_CLK_TCK")
 
@@ -170,7 +176,7 @@ def phase(seconds, stream, record=None):
         if now >= next_rss:
             rss.append(rss_mib())
             next_rss += 5
-        if not stream:
+        if not stream and not idle_sends:
             time.sleep(min(0.5, seconds - (now - start)))
             continue
         # 100 datagrams a second; the load factor flips between 1 and 3 G every 250 ms. Each
@@ -188,8 +194,8 @@ def phase(seconds, stream, record=None):
                     f"{4.0 + math.sin(t * 1.7):.3f};{new_g:.1f};0;0;0;{80.0 + math.sin(t / 5.0):.3f};0"
                     ).encode()
         sent = time.monotonic_ns()
-        sock.sendto(datagram, ("127.0.0.1", 29778))
-        if new_g != g:
+        sock.sendto(datagram, ("127.0.0.1", 29778 if stream else 29799))
+        if stream and new_g != g:
             changes.append((sent, g, new_g))
             g = new_g
         k += 1
