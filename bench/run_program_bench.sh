@@ -310,20 +310,19 @@ for name, s, ph in phases:
     r = ph["rss"]
     print(f"{name:18} {s:7.0f} {med:9.3f} {p99:7.3f} {mx:7.3f} {rate:8.2f} {ph['total']:6.2f} "
           f"{r[0]:9.1f} ..{r[-1]:6.1f}, {max(r):5.1f}")
-print("CPU per thread, % of one core (" + " / ".join(name for name, _, _ in phases) + "):")
-names = set()
-for _, _, ph in phases:
-    names |= set(ph["cpu"])
-for n in sorted(names, key=lambda n: -stream["cpu"].get(n, 0)):
-    print(f"  {n:16} " + " ".join(f"{ph['cpu'].get(n, 0):6.2f}" for _, _, ph in phases))
-
-if any(ph["exact"] for _, _, ph in phases):
-    print("perf task-clock per thread, % of one core (" + " / ".join(n for n, _, _ in phases) + "):")
-    exact_names = set()
+def per_thread(title, key):
+    """One row per thread of each phase's `key` figures, the busiest while streaming first."""
+    print(title + ", % of one core (" + " / ".join(n for n, _, _ in phases) + "):")
+    names = set()
     for _, _, ph in phases:
-        exact_names |= set(ph["exact"])
-    for n in sorted(exact_names, key=lambda n: -stream["exact"].get(n, 0)):
-        print(f"  {n:16} " + " ".join(f"{ph['exact'].get(n, 0):6.2f}" for _, _, ph in phases))
+        names |= set(ph[key])
+    for n in sorted(names, key=lambda n: -stream[key].get(n, 0)):
+        print(f"  {n:16} " + " ".join(f"{ph[key].get(n, 0):6.2f}" for _, _, ph in phases))
+
+
+per_thread("CPU per thread", "cpu")
+if any(ph["exact"] for _, _, ph in phases):
+    per_thread("perf task-clock per thread", "exact")
     print(f"  {'all threads':16} " + " ".join(f"{sum(ph['exact'].values()):6.2f}" for _, _, ph in phases))
 
 def cpu_of(ph, thread=None):

@@ -292,11 +292,12 @@ void ForcesViewWidget::addSample(ForcesSample sample) {
     // Flat lines already drawn across the whole window need no new frame for a repeat. A frame
     // that is due is drawn on this sample's wake-up, so that the thread does not wake again for
     // a timer; one that is not yet due waits for the rest of its 33 ms.
+    bool frameDue = false;
     if (listening_ && !(repeated && drawnFlat_)) {
         const qint64 since = lastFrame_.isValid() ? lastFrame_.elapsed() : FrameMs;
         if (since >= FrameMs) {
             redrawTimer_->stop();
-            pendingFrame_ = true;
+            frameDue = true;
         } else if (!redrawTimer_->isActive()) {
             redrawTimer_->start(static_cast<int>(FrameMs - since));
         }
@@ -308,8 +309,7 @@ void ForcesViewWidget::addSample(ForcesSample sample) {
     while (samples_.size() > 1 && samples_.front().time > sample.time) {
         samples_.pop_front();
     }
-    if (pendingFrame_) {
-        pendingFrame_ = false;
+    if (frameDue) {
         redraw();
     }
 }

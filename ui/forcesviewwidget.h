@@ -121,7 +121,6 @@ private:
     QTimer* redrawTimer_;
     // When the last frame was drawn; a sample that finds the next one due draws it.
     QElapsedTimer lastFrame_;
-    bool pendingFrame_ = false;
 
     QPushButton* pauseButton_;
     QPushButton* detachButton_;
