@@ -42,6 +42,10 @@ public:
     // computer ignore it.
     virtual void setAcceptRemote(bool /*accept*/) {}
 
+    // Whether the input announced by inputReady and not yet handled is the game's telemetry:
+    // a failed request or a refusal is not, and must not tell the pilot a game is sending.
+    virtual bool inputIsTelemetry() const { return true; }
+
 public slots:
     // One step of work: handle the input that arrived, advance the stream, send what is due.
     virtual void poll() = 0;

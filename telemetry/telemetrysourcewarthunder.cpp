@@ -26,6 +26,18 @@ constexpr qint64 kRequestIntervalMs = 20;
 constexpr qint64 kIdleIntervalMs = 1000;
 // A reply that waited longer than this for its poll (another game held the worker) is old news.
 constexpr qint64 kStaleReplyMs = kTransferTimeoutMs;
+
+// Only the game's own answer counts: status 200 as asked (no redirect), a whole body within the
+// cap, and a JSON object that says "valid": true.
+WarthunderAnswer gameAnswer(QNetworkReply* finished, bool take) {
+    if (finished->error() != QNetworkReply::NoError ||
+        finished->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() != 200 ||
+        finished->bytesAvailable() > kMaxBodyBytes) {
+        return {};
+    }
+    return parseWarthunderAnswer(take ? finished->read(kMaxBodyBytes) : finished->peek(kMaxBodyBytes));
+}
+
 } // namespace
 
 TelemetrySourceWarthunder::TelemetrySourceWarthunder(QObject* parent, const QUrl& url)
@@ -122,15 +134,12 @@ void TelemetrySourceWarthunder::send(qint64 at) {
     deadline_->start(kRequestDeadlineMs);
 }
 
+bool TelemetrySourceWarthunder::inputIsTelemetry() const {
+    return reply_ && replyFinished_ && gameAnswer(reply_, false).inFlight;
+}
+
 void TelemetrySourceWarthunder::handleReply(QNetworkReply* finished, qint64 at) {
-    // Only the game's own answer counts: status 200 as asked (no redirect), a whole body within
-    // the cap, and a JSON object that says "valid": true.
-    WarthunderAnswer answer;
-    if (finished->error() == QNetworkReply::NoError &&
-        finished->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() == 200 &&
-        finished->bytesAvailable() <= kMaxBodyBytes) {
-        answer = parseWarthunderAnswer(finished->read(kMaxBodyBytes));
-    }
+    const WarthunderAnswer answer = gameAnswer(finished, true);
     if (answer.inFlight) {
         lastValidAt_ = at;
         if (!active_) {

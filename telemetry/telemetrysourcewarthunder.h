@@ -36,6 +36,8 @@ public:
     // At once while a finished reply waits; otherwise when the next request is due (none while
     // one is in flight) or a running stream times out, whichever comes first.
     qint64 pollDelay() const override;
+    // A finished reply that is the game's answer in flight; it is peeked at, not taken.
+    bool inputIsTelemetry() const override;
     void forgetStream() override { active_ = false; }
 
 signals:

@@ -163,7 +163,8 @@ void TelemetryThread::adoptSource(TelemetrySource* source, Telemetry::Source ind
                     ignoredTold_ = 0;
                 }
                 // The pilot may have started the second game on purpose: it is told, once.
-                if (current != Telemetry::TELEMETRY_SOURCE_NONE && !(ignoredTold_ & (1u << index))) {
+                if (current != Telemetry::TELEMETRY_SOURCE_NONE && !(ignoredTold_ & (1u << index)) &&
+                    sources_[index]->inputIsTelemetry()) {
                     ignoredTold_ |= 1u << index;
                     emit otherSourceIgnored(index, current);
                 }

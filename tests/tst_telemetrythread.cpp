@@ -370,6 +370,23 @@ private slots:
         QCOMPARE(log_.last(), record(second, 30));
     }
 
+    // While DCS flies, asking X-Plane again (remote games allowed) is not X-Plane sending: only
+    // a datagram that waits for it tells the pilot, once.
+    void onlyTelemetryTellsOfAnotherGame() {
+        auto* xplane =
+            qobject_cast<TelemetrySourceXPlane*>(worker_->source(Telemetry::TELEMETRY_SOURCE_XPLANE));
+        QVERIFY(xplane);
+        QVERIFY(UdpTesting::send(endpoints_.dcsPort, dcs("F-16C", 1)));
+        QTRY_COMPARE_WITH_TIMEOUT(worker_->currentSource(), Telemetry::TELEMETRY_SOURCE_DCS, 5000);
+        QSignalSpy ignored(worker_.data(), &TelemetryThread::otherSourceIgnored);
+        worker_->setAcceptRemoteTelemetry(true);
+        QTest::qWait(50);
+        QCOMPARE(ignored.count(), 0);
+        QVERIFY(UdpTesting::send(xplane->localPort(), QByteArray("RREF,") + QByteArray(8, '\0')));
+        QTRY_COMPARE_WITH_TIMEOUT(ignored.count(), 1, 5000);
+        QCOMPARE(ignored.at(0).at(0).value<Telemetry::Source>(), Telemetry::TELEMETRY_SOURCE_XPLANE);
+    }
+
     // One game flies at a time across both threads: while a game of the telemetry thread (MSFS
     // here) streams, a UDP game is not heard and the pilot is told once; a UDP source that starts
     // a stream anyway (polled just as the other began) forgets it without a word. Once the other

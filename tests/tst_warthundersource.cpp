@@ -478,6 +478,32 @@ private slots:
         QCOMPARE(log.entries, (streaming + QStringList{"data 0 0 0", "end"}));
     }
 
+    // While another game flies, only the game's answer in flight tells the pilot that War
+    // Thunder is sending too: a refusal, a failure or the hangar does not. Peeking at the answer
+    // leaves it whole for the poll that takes it.
+    void onlyAFlightCountsAsSending_data() {
+        failedRequestEndsStream_data();
+        QTest::newRow("in flight") << -1;
+    }
+
+    void onlyAFlightCountsAsSending() {
+        QFETCH(int, failure);
+        GameServer server;
+        if (failure >= 0) {
+            fail(server, failure);
+        }
+        TelemetrySourceWarthunder source(nullptr, server.url());
+        QSignalSpy ready(&source, &TelemetrySource::inputReady);
+        QVERIFY(!source.inputIsTelemetry());
+        source.poll();
+        QVERIFY(ready.wait(10000));
+        QCOMPARE(source.inputIsTelemetry(), failure < 0);
+        EventLog log(&source);
+        source.poll();
+        QCOMPARE(log.entries, failure < 0 ? QStringList{"start 4 Generic warbird"} : QStringList());
+        QVERIFY(!source.inputIsTelemetry());
+    }
+
     void failuresWhileIdleEmitNothing_data() { failedRequestEndsStream_data(); }
 
     void failuresWhileIdleEmitNothing() {

@@ -100,6 +100,10 @@ void TelemetrySourceXPlane::setAcceptRemote(bool accept) {
     }
 }
 
+bool TelemetrySourceXPlane::inputIsTelemetry() const {
+    return mayHaveDatagrams_ && socket_->hasPendingDatagrams();
+}
+
 bool TelemetrySourceXPlane::mayAsk() const {
     if (address_.isNull() || socket_->state() != QAbstractSocket::BoundState) {
         return false;

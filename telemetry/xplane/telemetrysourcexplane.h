@@ -48,6 +48,8 @@ public:
     qint64 pollDelay() const override;
     void forgetStream() override;
     void setAcceptRemote(bool accept) override;
+    // A datagram waits; asking again (a resolved host, remote games allowed) is not telemetry.
+    bool inputIsTelemetry() const override;
 
     bool isActive() const { return active_; }
     // The port the answers come to; 0 before the socket is bound.
