@@ -53,6 +53,9 @@ MainBackgroundThread::MainBackgroundThread(const TelemetryEndpoints& endpoints, 
         return isSignalConnected(signal);
     });
     connect(feed_, &PanelFeed::recordReceived, this, &MainBackgroundThread::recordReceived);
+    feed_->setRowsWanted([this, signal = QMetaMethod::fromSignal(&MainBackgroundThread::recordReceived)] {
+        return isSignalConnected(signal);
+    });
 
     // A record still waiting for the window is stale once the stream has ended. The stream's
     // last, all-zero record may still sit in the mailbox: it is applied first.

@@ -17,6 +17,9 @@ void PanelFeed::setInterval(int ticks) {
 void PanelFeed::offerRecord(qint64 now, Telemetry::Source source, const Telemetry& record) {
     pendingTelemetry_ = record;
     telemetryPending_ = true;
+    if (rowsWanted_ && !rowsWanted_()) {
+        return;
+    }
     emit recordReceived(RecordingRow{
         now, source, QString(), record, {sent_.axis[0].force, sent_.axis[1].force, sent_.axis[2].force}});
 }

@@ -51,6 +51,8 @@ public:
     // Whether anyone hears forcesSent (asked on this thread about 30 times a second); without
     // an answer every sample is made.
     void setSamplesWanted(std::function<bool()> wanted) { samplesWanted_ = std::move(wanted); }
+    // Whether anyone records: each record is made into a row only then.
+    void setRowsWanted(std::function<bool()> wanted) { rowsWanted_ = std::move(wanted); }
     // What this tick sent, with the record that drove it.
     void sent(qint64 now, const Forces& forces, const Telemetry& driving);
 
@@ -81,6 +83,7 @@ private:
     float centre_[3] = {0.0f, 0.0f, 0.0f};
     qint64 lastPublished_ = -1;
     std::function<bool()> samplesWanted_;
+    std::function<bool()> rowsWanted_;
     // The centres last announced, in thousandths of full deflection; and when.
     int shownCentre_[3] = {0, 0, 0};
     bool centresShown_ = false;

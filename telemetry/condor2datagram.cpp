@@ -1,6 +1,7 @@
 #include "telemetry/condor2datagram.h"
 
 #include "records/finite.h"
+#include "telemetry/asciinumber.h"
 #include "telemetry/telemetryranges.h"
 
 #include <QByteArrayView>
@@ -65,7 +66,7 @@ float lineValue(QByteArrayView line) {
     if (next >= 0) {
         value = value.first(next);
     }
-    return finiteOrZero(value.toFloat());
+    return asciiNumber(value);
 }
 
 // One value of the datagram: the first line naming its key, and the line at its Condor 2 position.

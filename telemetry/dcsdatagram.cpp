@@ -2,6 +2,7 @@
 
 #include "records/finite.h"
 #include "telemetry/aircraftname.h"
+#include "telemetry/asciinumber.h"
 #include "telemetry/telemetryranges.h"
 
 #include <QByteArrayView>
@@ -12,7 +13,7 @@ constexpr int kFields = 10;
 // "nan", "inf" and numbers beyond the float range read as 0 like any other unreadable text.
 // The numbers are ASCII: they are read from the bytes, without decoding the datagram.
 float number(QByteArrayView field) {
-    return finiteOrZero(field.toFloat());
+    return asciiNumber(field);
 }
 
 float percent(QByteArrayView field) {

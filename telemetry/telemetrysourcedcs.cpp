@@ -9,7 +9,14 @@ void TelemetrySourceDCS::parseDatagram(const QByteArray& datagram) {
 }
 
 QString TelemetrySourceDCS::streamName(const QByteArray& datagram) {
-    return dcsStreamName(datagram);
+    const qsizetype end = datagram.indexOf(';');
+    const QByteArrayView bytes = QByteArrayView(datagram).first(end < 0 ? datagram.size() : end);
+    if (!nameMade_ || bytes != QByteArrayView(nameBytes_)) {
+        nameMade_ = true;
+        nameBytes_ = bytes.toByteArray();
+        name_ = dcsStreamName(datagram);
+    }
+    return name_;
 }
 
 void TelemetrySourceDCS::publishTelemetry() {

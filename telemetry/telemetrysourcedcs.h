@@ -28,4 +28,9 @@ protected:
 private:
     DCSTelemetry current_;
     const DCSTelemetry default_;
+    // The aircraft's name as the last datagram wrote it, and as shown: every datagram carries
+    // it, and it is made again only when it changes.
+    QByteArray nameBytes_;
+    QString name_;
+    bool nameMade_ = false;
 };

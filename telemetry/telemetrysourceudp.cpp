@@ -110,10 +110,20 @@ void TelemetrySourceUdp::datagramArrived(const QByteArray&) {}
 
 void TelemetrySourceUdp::setSenderCheck(SenderCheck check) {
     isThisComputer_ = check ? std::move(check) : SenderCheck(&isThisComputer);
+    localSenderSize_ = 0;
 }
 
-bool TelemetrySourceUdp::accept(const QHostAddress& sender) {
-    if (acceptRemote_ || isThisComputer_(sender)) {
+bool TelemetrySourceUdp::accept(const sockaddr_storage& from, socklen_t size) {
+    if (size == localSenderSize_ && size <= sizeof from && std::memcmp(&from, &localSender_, size) == 0) {
+        return true;
+    }
+    const QHostAddress sender(reinterpret_cast<const sockaddr*>(&from));
+    if (isThisComputer_(sender)) {
+        localSender_ = from;
+        localSenderSize_ = size;
+        return true;
+    }
+    if (acceptRemote_) {
         return true;
     }
     const QHostAddress address = plain(sender);
@@ -144,8 +154,7 @@ TelemetrySourceUdp::Read TelemetrySourceUdp::readNewestDatagram() {
         if (result == Read::Nothing) {
             result = Read::Unusable;
         }
-        if (n > 0 && n <= kMaxDatagramSize &&
-            accept(QHostAddress(reinterpret_cast<const sockaddr*>(&from)))) {
+        if (n > 0 && n <= kMaxDatagramSize && accept(from, fromSize)) {
             scratch_.resize(static_cast<qsizetype>(n));
             datagramArrived(scratch_);
             buffer_.swap(scratch_);

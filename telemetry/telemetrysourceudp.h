@@ -11,6 +11,8 @@
 
 #include <functional>
 
+#include <sys/socket.h>
+
 // A telemetry source fed by UDP datagrams from a game. It owns the socket and the stream rules
 // every UDP game shares: datagrams wait in the socket until the next poll, only the newest of
 // those waiting counts, the datagram that starts a stream only announces it, and a stream ends with the
@@ -85,7 +87,7 @@ private:
     // when the reads all failed, were empty or came from refused senders.
     Read readNewestDatagram();
     // Whether a datagram from this sender counts; reports a refused sender the first time.
-    bool accept(const QHostAddress& sender);
+    bool accept(const sockaddr_storage& from, socklen_t size);
 
     int fd_ = -1;
     qint64 lastDatagramTime_ = 0;
@@ -93,6 +95,10 @@ private:
     bool active_ = false;
     bool acceptRemote_ = false;
     SenderCheck isThisComputer_;
+    // The last sender found on this computer, as the socket names it: a game sends from one
+    // address and port, so its datagrams are let in without looking at the address again.
+    sockaddr_storage localSender_{};
+    socklen_t localSenderSize_ = 0;
     // Senders already reported, bounded so that forged addresses cannot grow it.
     QSet<QHostAddress> refused_;
     QByteArray buffer_;

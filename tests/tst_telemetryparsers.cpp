@@ -4,6 +4,7 @@
 #include "forces/commontelemetryforcecalculator.h"
 #include "records/effectssettings.h"
 #include "support/il2datagram.h"
+#include "telemetry/asciinumber.h"
 #include "telemetry/condor2datagram.h"
 #include "telemetry/dcsdatagram.h"
 #include "telemetry/msfsdata.h"
@@ -241,6 +242,42 @@ private slots:
         QCOMPARE(t.airspeed, finiteAsRead ? 2000.0f : 0.0f);
         QCOMPARE(t.gear, 0.0f);
         QCOMPARE(t.flaps, 0.0f);
+    }
+
+    // The text games' numbers, read in place: the whole field or 0, as the games may pad them.
+    void asciiNumbers_data() {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<float>("expected");
+        QTest::newRow("plain") << QByteArray("1.5") << 1.5f;
+        QTest::newRow("plus sign") << QByteArray("+1.5") << 1.5f;
+        QTest::newRow("blanks around") << QByteArray(" \t2 \r\n") << 2.0f;
+        QTest::newRow("exponent") << QByteArray("1E+02") << 100.0f;
+        QTest::newRow("no leading digit") << QByteArray("-.5") << -0.5f;
+        QTest::newRow("no trailing digit") << QByteArray("5.") << 5.0f;
+        QTest::newRow("tenth, rounded as a float") << QByteArray("0.1") << 0.1f;
+        QTest::newRow("twenty digits") << QByteArray("12345678901234567890") << 1.2345679e19f;
+        QTest::newRow("empty") << QByteArray() << 0.0f;
+        QTest::newRow("blank") << QByteArray(" ") << 0.0f;
+        QTest::newRow("sign alone") << QByteArray("+") << 0.0f;
+        QTest::newRow("two signs") << QByteArray("+-1") << 0.0f;
+        QTest::newRow("decimal comma") << QByteArray("1,5") << 0.0f;
+        QTest::newRow("two points") << QByteArray("1.5.5") << 0.0f;
+        QTest::newRow("text after") << QByteArray("1.5abc") << 0.0f;
+        QTest::newRow("two numbers") << QByteArray("1 2") << 0.0f;
+        QTest::newRow("exponent without digits") << QByteArray("1e") << 0.0f;
+        QTest::newRow("hexadecimal") << QByteArray("0x10") << 0.0f;
+        QTest::newRow("NaN") << QByteArray("NaN") << 0.0f;
+        QTest::newRow("infinity") << QByteArray("infinity") << 0.0f;
+        QTest::newRow("beyond the float range") << QByteArray("-1e39") << 0.0f;
+        QTest::newRow("below the smallest float") << QByteArray("1e-50") << 0.0f;
+    }
+    void asciiNumbers() {
+        QFETCH(QByteArray, text);
+        QFETCH(float, expected);
+        QCOMPARE(asciiNumber(text), expected);
+        // Read in place: the bytes after the field are not looked at.
+        const QByteArray longer = text + "7;";
+        QCOMPARE(asciiNumber(QByteArrayView(longer).first(text.size())), expected);
     }
 
     void dcsStreamNameIsFieldZeroWhole() {

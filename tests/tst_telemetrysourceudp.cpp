@@ -11,6 +11,7 @@
 #include "telemetry/telemetrysourceshturmovik.h"
 
 #include <QFile>
+#include <QUdpSocket>
 #include <QtTest>
 
 namespace {
@@ -332,6 +333,20 @@ private slots:
         QCOMPARE(lines.size(), logged.size());
         for (int i = 0; i < lines.size(); ++i) {
             QVERIFY2(lines.at(i).endsWith(logged.at(i)), qPrintable(lines.at(i)));
+        }
+
+        // A game sends from one socket, let in without looking again; a changed check looks again.
+        if (!allowed) {
+            QUdpSocket game;
+            QVERIFY(game.bind(QHostAddress::LocalHost, 0));
+            for (int i = 6; i <= 7; ++i) {
+                QVERIFY(game.writeDatagram(dcs("Local", float(i)), QHostAddress::LocalHost, port) > 0);
+                POLL_UNTIL(source, log.events.size() == events.size() + i - 5);
+            }
+            source.setSenderCheck([](const QHostAddress&) { return false; });
+            QVERIFY(game.writeDatagram(dcs("Local", 8), QHostAddress::LocalHost, port) > 0);
+            POLL_UNTIL(source, refusals.count() == 2);
+            QCOMPARE(log.events.size(), events.size() + 2);
         }
     }
 
