@@ -254,6 +254,44 @@ private slots:
         }
     }
 
+    // A field that only shows its text is painted on a kept picture of its face; it looks
+    // exactly as the field painting itself does (an editable field paints itself), whatever the
+    // text, and a text too long to show whole is left to the field.
+    void plainFieldsLookAsTheyPaintThemselves_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("a number") << "airspeed_field" << "250.125";
+        QTest::newRow("the longest number") << "g_force_field" << "-1.23457e+06";
+        QTest::newRow("a dash") << "aoa_field" << "\u2013";
+        QTest::newRow("a word") << "on_ground_state_field" << "YES";
+        QTest::newRow("a device") << "joystick_state" << "Connected (Version 1.2.3)";
+        QTest::newRow("accents and a trailing space") << "flight_module" << "Bf 109 \u00e9 ";
+        QTest::newRow("too long to show whole")
+            << "flight_module" << "A name much longer than the field that shows it, scrolled to its start";
+    }
+    void plainFieldsLookAsTheyPaintThemselves() {
+        QFETCH(QString, name);
+        QFETCH(QString, text);
+        widget->show();
+        QVERIFY(QTest::qWaitForWindowExposed(widget));
+        auto* field = child<QLineEdit>(name);
+        field->clearFocus(); // an editable field with the focus shows its cursor
+        field->setText(text);
+        field->setCursorPosition(0);
+        const QImage plain = field->grab().toImage();
+        field->setReadOnly(false);
+        const QImage itself = field->grab().toImage();
+        field->setReadOnly(true);
+        QCOMPARE(plain, itself);
+        // Shown again at once after a change, from the kept face.
+        field->setText(text + "1");
+        field->setReadOnly(false);
+        const QImage changed = field->grab().toImage();
+        field->setReadOnly(true);
+        QCOMPARE(field->grab().toImage(), changed);
+        QVERIFY(changed != itself);
+    }
+
     void gameRecordsAreIgnoredWhileOverriding() {
         overrideBox()->setChecked(true);
         Telemetry game;

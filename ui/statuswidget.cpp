@@ -16,6 +16,8 @@
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QStyle>
+#include <QStyleOptionFrame>
+#include <QTextLayout>
 
 #include <algorithm>
 #include <cmath>
@@ -78,6 +80,10 @@ public:
         auto* widget = static_cast<QWidget*>(watched);
         switch (event->type()) {
         case QEvent::Paint: {
+            auto* field = qobject_cast<QLineEdit*>(widget);
+            if (field != nullptr && paintPlainField(field)) {
+                return true;
+            }
             const QPixmap& pixmap = behind(widget);
             QPainter(widget).drawPixmap(0, 0, pixmap);
             break;
@@ -105,7 +111,79 @@ private:
         QRect inWindow;
         qreal ratio = 0;
         QPixmap pixmap;
+        // For a field: what lies behind with the field's empty face on it, in this state and
+        // palette.
+        QPixmap face;
+        QStyle::State faceState;
+        qint64 facePalette = 0;
     };
+
+    // A field that only shows its text (read-only, not focused, nothing selected, the text in
+    // view whole) is painted as the field paints itself, but on a kept picture of its empty
+    // face: the style's frame, drawn with antialiasing, is most of a field's own painting, and
+    // it looks the same from one number to the next. Any other field paints itself.
+    bool paintPlainField(QLineEdit* field) {
+        const Qt::Alignment aligned = QStyle::visualAlignment(field->layoutDirection(), field->alignment());
+        if (!field->isReadOnly() || field->hasFocus() || field->hasSelectedText() ||
+            field->text().isEmpty() || field->layoutDirection() != Qt::LeftToRight ||
+            !field->actions().isEmpty() ||
+            (aligned & Qt::AlignHorizontal_Mask & ~Qt::AlignAbsolute) != Qt::AlignLeft ||
+            (aligned & Qt::AlignVertical_Mask) != Qt::AlignVCenter) {
+            return false;
+        }
+        // The field's own panel, as it asks the style for it.
+        QStyleOptionFrame panel;
+        panel.initFrom(field);
+        panel.rect = field->contentsRect();
+        panel.lineWidth =
+            field->hasFrame() ? field->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &panel, field) : 0;
+        panel.midLineWidth = 0;
+        panel.state |= QStyle::State_Sunken | QStyle::State_ReadOnly;
+        panel.features = QStyleOptionFrame::None;
+
+        // Where the field puts its text: centred in its contents, two pixels in from the left,
+        // and scrolled only when it does not fit (then the field paints itself).
+        const QRect contents = field->style()
+                                   ->subElementRect(QStyle::SE_LineEditContents, &panel, field)
+                                   .marginsRemoved(field->textMargins());
+        const QString text = field->displayText();
+        QTextLayout layout(text, field->font());
+        QTextOption option = layout.textOption();
+        option.setTextDirection(Qt::LeftToRight);
+        option.setFlags(QTextOption::IncludeTrailingSpaces);
+        layout.setTextOption(option);
+        layout.beginLayout();
+        const QTextLine line = layout.createLine();
+        layout.endLayout();
+        const QFontMetrics metrics = field->fontMetrics();
+        const int lineHeight = std::max(metrics.boundingRect(text).height(), metrics.height());
+        const QRect lineRect(contents.x() + kTextMargin,
+                             contents.y() + (contents.height() - lineHeight + 1) / 2,
+                             contents.width() - 2 * kTextMargin, lineHeight);
+        if (!line.isValid() || qRound(line.naturalTextWidth()) + 1 > lineRect.width()) {
+            return false;
+        }
+
+        Behind& entry = cache_[field];
+        const QPixmap& background = behind(field);
+        if (entry.face.isNull() || entry.faceState != panel.state ||
+            entry.facePalette != panel.palette.cacheKey()) {
+            entry.face = background;
+            entry.faceState = panel.state;
+            entry.facePalette = panel.palette.cacheKey();
+            QPainter facePainter(&entry.face);
+            field->style()->drawPrimitive(QStyle::PE_PanelLineEdit, &panel, &facePainter, field);
+        }
+        QPainter painter(field);
+        painter.drawPixmap(0, 0, entry.face);
+        painter.setClipRect(contents);
+        painter.setPen(field->palette().text().color());
+        layout.draw(&painter, lineRect.topLeft() - QPoint(0, qRound(line.ascent()) - metrics.ascent()));
+        return true;
+    }
+
+    // The room a field leaves between its contents and its text.
+    static constexpr int kTextMargin = 2;
 
     const QPixmap& behind(QWidget* widget) {
         Behind& entry = cache_[widget];
@@ -114,6 +192,7 @@ private:
         if (entry.pixmap.isNull() || entry.inWindow != inWindow || entry.ratio != ratio) {
             entry.inWindow = inWindow;
             entry.ratio = ratio;
+            entry.face = QPixmap();
             entry.pixmap = QPixmap(widget->size() * ratio);
             entry.pixmap.setDevicePixelRatio(ratio);
             entry.pixmap.fill(widget->palette().color(QPalette::Window));
