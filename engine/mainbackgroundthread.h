@@ -98,7 +98,7 @@ signals:
     void rudderConnected(uint32_t version);
     void rudderDisconnected();
     void positionChanged(PositionInput position);
-    // What the devices were sent, at most 30 times a second (the latest tick wins).
+    // What the devices were sent, at most 20 times a second (the latest tick wins).
     void forcesSent(ForcesSample sample);
     // Every accepted game record with the forces being sent when it arrived, for the recorder.
     void recordReceived(RecordingRow row);

@@ -60,9 +60,9 @@ void PanelFeed::tick(const PositionInput& position) {
 void PanelFeed::sent(qint64 now, const Forces& forces, const Telemetry& driving) {
     sent_ = forces;
     announceCentres(now, forces, driving);
-    // 33 ms apart at least: under 30 samples a second whatever the tick rate, one for each of
-    // the plot's frames, so that the plot's thread wakes once a frame.
-    if (lastPublished_ >= 0 && now - lastPublished_ < 33) {
+    // SampleMs apart at least, whatever the tick rate: one sample for each of the plot's frames,
+    // so that the plot's thread wakes once a frame.
+    if (lastPublished_ >= 0 && now - lastPublished_ < SampleMs) {
         return;
     }
     lastPublished_ = now;

@@ -558,7 +558,7 @@ private slots:
         QVERIFY(methods >= 20);
     }
 
-    // The force view gets what was sent at most 30 times a second, the newest tick each time,
+    // The force view gets what was sent at most 20 times a second, the newest tick each time,
     // with the flight state of the record that drove it; the recorder gets every record with
     // the forces being sent when it arrived.
     void publishesWhatWasSent() {
@@ -581,11 +581,11 @@ private slots:
             clock.now += 5;
             tick(loop);
         }
-        QVERIFY2(samples.size() >= 25 && samples.size() <= 30, qPrintable(QString::number(samples.size())));
+        QVERIFY2(samples.size() >= 19 && samples.size() <= 20, qPrintable(QString::number(samples.size())));
         qint64 previous = -1;
         for (const QList<QVariant>& args : samples) {
             const ForcesSample s = args.at(0).value<ForcesSample>();
-            QVERIFY(previous < 0 || s.time - previous >= 33);
+            QVERIFY(previous < 0 || s.time - previous >= PanelFeed::SampleMs);
             previous = s.time;
         }
         for (int i = 0; i < 250; ++i) { // the stream has faded in from its start
@@ -824,7 +824,7 @@ private slots:
         QSignalSpy samples(&loop, &MainBackgroundThread::forcesSent);
         const auto run = [&](int ticks) {
             for (int i = 0; i < ticks; ++i) {
-                clock.now += 40; // every tick is published
+                clock.now += PanelFeed::SampleMs; // every tick is published
                 tick(loop);
             }
         };
@@ -881,10 +881,10 @@ private slots:
 
         // Released: half way up after one second, all the way after two.
         loop.setForcesHeld(false);
-        run(25);
+        run(20);
         QCOMPARE(last().force[1], scaled.force[1] * 0.5f);
         QCOMPARE(lastGains(FakeHid::Device::Joystick), gainsTimes(factor * 0.5f));
-        run(28);
+        run(23);
         QCOMPARE(last().force[1], scaled.force[1]);
         QCOMPARE(last().force[2], scaled.force[2]);
         QCOMPARE(lastGains(FakeHid::Device::Joystick), gainsTimes(factor));

@@ -1,5 +1,6 @@
 #include "app/mainwindow.h"
 #include "engine/mainbackgroundthread.h"
+#include "engine/panelfeed.h"
 #include "engine/recordingcontroller.h"
 #include "profiles/profilesession.h"
 #include "profiles/profilestore.h"
@@ -1017,7 +1018,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(view->samples().size() > 10, 5000);
         qint64 previous = -1;
         for (const ForcesSample& s : view->samples()) {
-            QVERIFY(previous < 0 || s.time - previous >= 33);
+            QVERIFY(previous < 0 || s.time - previous >= PanelFeed::SampleMs);
             previous = s.time;
         }
         tabs->setCurrentIndex(0);
@@ -1276,7 +1277,7 @@ private slots:
         QTest::addColumn<qreal>("penWidth");
         QTest::addColumn<int>("gapAt"); // the sample after which time jumps by 1 s; -1: none
         QTest::newRow("60 a second, 2 a frame") << 17 << 2 << 1.0 << -1;
-        QTest::newRow("one a frame, a wide pen") << 33 << 1 << 4.0 << -1;
+        QTest::newRow("one a frame, a wide pen") << 50 << 1 << 4.0 << -1;
         QTest::newRow("a pause of a second") << 17 << 2 << 2.0 << 150;
         QTest::newRow("many a frame") << 5 << 40 << 1.0 << -1;
     }

@@ -84,7 +84,8 @@ ForcesViewWidget::ForcesViewWidget(QWidget* parent) : QWidget(parent), redrawTim
     layout_->addLayout(recordRow);
     layout_->addLayout(replayRow);
 
-    // 30 frames a second: smooth to the eye; each scrolls the lines and draws only what is new.
+    // 20 frames a second, one a sample: smooth to the eye; each scrolls the lines and draws
+    // only what is new.
     redrawTimer_->setInterval(FrameMs);
     // Started by a sample that needs drawing, so a plot at rest wakes nobody.
     redrawTimer_->setSingleShot(true);
@@ -291,7 +292,7 @@ void ForcesViewWidget::addSample(ForcesSample sample) {
     changed_ = true;
     // Flat lines already drawn across the whole window need no new frame for a repeat. A frame
     // that is due is drawn on this sample's wake-up, so that the thread does not wake again for
-    // a timer; one that is not yet due waits for the rest of its 33 ms.
+    // a timer; one that is not yet due waits for the rest of its FrameMs.
     bool frameDue = false;
     if (listening_ && !(repeated && drawnFlat_)) {
         const qint64 since = lastFrame_.isValid() ? lastFrame_.elapsed() : FrameMs;

@@ -31,8 +31,10 @@ class ForcesViewWidget : public QWidget {
 
 public:
     static constexpr qint64 WindowMs = 10000;
-    // The shortest time between two frames of the plot: 30 frames a second.
-    static constexpr int FrameMs = 33;
+    // The shortest time between two frames of the plot. Samples come 50 ms apart, each drawing
+    // its frame at once; the margin keeps a sample that arrives a little early from waiting
+    // for a timer of its own.
+    static constexpr int FrameMs = 40;
 
     explicit ForcesViewWidget(QWidget* parent = nullptr);
 
