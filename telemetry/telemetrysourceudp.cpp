@@ -165,13 +165,17 @@ TelemetrySourceUdp::Read TelemetrySourceUdp::readNewestDatagram() {
 }
 
 void TelemetrySourceUdp::poll() {
+    poll(true);
+}
+
+void TelemetrySourceUdp::poll(bool datagramWaiting) {
     // A port that could not be bound leaves the source silent.
     if (fd_ < 0) {
         return;
     }
     // Reads that all failed, were empty or were refused do not count as the game's datagram: they
     // leave the time-out running (a flood from elsewhere cannot keep a stream alive).
-    if (readNewestDatagram() == Read::Got) {
+    if (datagramWaiting && readNewestDatagram() == Read::Got) {
         const qint64 t = now();
         if (active_) {
             parseDatagram(buffer_);

@@ -39,6 +39,9 @@ public:
     ~TelemetrySourceUdp() override;
 
     bool isBound() const { return fd_ >= 0; }
+    // The socket, for a caller that asks all the games' sockets at once whether anything waits;
+    // -1 when the port could not be bound.
+    int socketDescriptor() const { return fd_; }
     // Whether a datagram waits in the socket, left there.
     bool hasWaitingDatagram() const;
 
@@ -53,6 +56,9 @@ public:
     static bool isOwnAddress(const QHostAddress& sender);
 
     void poll() override;
+    // One step for a caller that already knows whether a datagram waits: when none does, the
+    // socket is not read, and only the stream's time-out is kept.
+    void poll(bool datagramWaiting);
     void forgetStream() override { active_ = false; }
 
     // The game this source reads.

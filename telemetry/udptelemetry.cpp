@@ -7,6 +7,7 @@
 #include "telemetry/telemetrythread.h"
 
 #include <optional>
+#include <poll.h>
 #include <type_traits>
 
 UdpTelemetry::UdpTelemetry(const TelemetryEndpoints& endpoints, LiveGame* live, QObject* parent)
@@ -100,6 +101,22 @@ void UdpTelemetry::poll() {
         }
         touchdown_.reset();
     }
+    // One look at every game's socket: on most ticks nothing waits anywhere, and one system
+    // call then tells them all. Should the look fail, each socket is read as if something waited.
+    pollfd sockets[kSlots] = {};
+    int gameOf[kSlots] = {};
+    nfds_t count = 0;
+    for (int i = 1; i < kSlots; ++i) {
+        if (sources_[i] && sources_[i]->socketDescriptor() >= 0) {
+            sockets[count] = pollfd{sources_[i]->socketDescriptor(), POLLIN, 0};
+            gameOf[count++] = i;
+        }
+    }
+    bool waiting[kSlots] = {};
+    const bool looked = ::poll(sockets, count, 0) >= 0;
+    for (nfds_t k = 0; k < count; ++k) {
+        waiting[gameOf[k]] = !looked || sockets[k].revents != 0;
+    }
     // The rule is read again for each game: once one has started a stream, the others wait.
     for (int i = 1; i < kSlots; ++i) {
         TelemetrySourceUdp* s = sources_[i];
@@ -108,7 +125,7 @@ void UdpTelemetry::poll() {
         }
         const auto game = static_cast<Telemetry::Source>(i);
         if (live_->mayRun(game)) {
-            s->poll();
+            s->poll(waiting[i]);
             continue;
         }
         const uint64_t generation = live_->generation();
@@ -119,7 +136,7 @@ void UdpTelemetry::poll() {
         const Telemetry::Source current = live_->current();
         // The pilot may have started the second game on purpose: told once per stream.
         if (current != Telemetry::TELEMETRY_SOURCE_NONE && !live_->replaying() &&
-            !(ignoredTold_ & (1u << i)) && s->hasWaitingDatagram()) {
+            !(ignoredTold_ & (1u << i)) && waiting[i] && s->hasWaitingDatagram()) {
             ignoredTold_ |= 1u << i;
             emit otherSourceIgnored(game, current);
         }
