@@ -1,8 +1,8 @@
 // What a 200 Hz loop costs on this machine before it does anything: the CPU time of a thread
-// that sleeps on a 5 ms timerfd and does nothing else, then of the same thread handing every
-// tick to one and to two further threads that do nothing either (the control thread and the
-// two devices' I/O threads of the program, without the work). Like the program, the threads
-// ask for SCHED_FIFO 10 and keep to one CPU where that is granted.
+// that sleeps in a blocking read of a 5 ms timerfd and does nothing else, then of the same thread handing
+// every tick to one and to two further threads that do nothing either (the control thread and the two
+// devices' I/O threads of the program, without the work). Like the program, the threads ask for SCHED_FIFO 10
+// and keep to one CPU where that is granted.
 //
 //   build/bench/bench_wakefloor [SECONDS]   (default 10 per row)
 //
@@ -21,7 +21,6 @@
 #include <thread>
 #include <vector>
 
-#include <poll.h>
 #include <pthread.h>
 #include <sched.h>
 #include <sys/timerfd.h>
@@ -89,8 +88,6 @@ double run(int helpers, int seconds, bool& realtime) {
         if (tick == 0) {
             start = processCpuSeconds();
         }
-        pollfd p{fd, POLLIN, 0};
-        poll(&p, 1, -1);
         uint64_t expiries = 0;
         [[maybe_unused]] const ssize_t got = read(fd, &expiries, sizeof expiries);
         std::lock_guard<std::mutex> lock(shared.mutex);

@@ -3,8 +3,6 @@
 #include <QCoreApplication>
 
 #ifdef Q_OS_LINUX
-#include <poll.h>
-#include <sys/eventfd.h>
 #include <sys/timerfd.h>
 #include <unistd.h>
 #else
@@ -20,17 +18,10 @@ constexpr int ResumeTicking = 0x7469636b;
 
 } // namespace
 
-ControlThread::ControlThread(QObject* parent) : QThread(parent) {
-#ifdef Q_OS_LINUX
-    wakeFd_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-#endif
-}
+ControlThread::ControlThread(QObject* parent) : QThread(parent) {}
 
 ControlThread::~ControlThread() {
 #ifdef Q_OS_LINUX
-    if (wakeFd_ >= 0) {
-        ::close(wakeFd_);
-    }
     if (tickFd_ >= 0) {
         ::close(tickFd_);
     }
@@ -42,12 +33,10 @@ bool ControlThread::attachTick(int periodMs, std::function<void(uint64_t)> tick)
         return false;
     }
 #ifdef Q_OS_LINUX
-    if (wakeFd_ < 0) {
-        return false;
-    }
     // The kernel re-arms a periodic timerfd from its own schedule, never from the moment it was
     // read, so a late wake-up does not move the next tick; its count of expiries tells a stall.
-    const int fd = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
+    // It blocks: the thread sleeps in the read itself, one system call a period.
+    const int fd = timerfd_create(CLOCK_MONOTONIC, TFD_CLOEXEC);
     if (fd < 0) {
         return false;
     }
@@ -89,31 +78,18 @@ void ControlThread::detachTick() {
 }
 
 void ControlThread::stop() {
+    // While ticking, the loop sees it after the period under way: the timer never stops.
     stopping_.store(true);
-#ifdef Q_OS_LINUX
-    if (wakeFd_ >= 0) {
-        const uint64_t one = 1;
-        [[maybe_unused]] const ssize_t written = ::write(wakeFd_, &one, sizeof one);
-    }
-#endif
     quit();
 }
 
 uint64_t ControlThread::waitForPeriod() {
 #ifdef Q_OS_LINUX
-    pollfd fds[2] = {{tickFd_, POLLIN, 0}, {wakeFd_, POLLIN, 0}};
-    if (::poll(fds, 2, -1) < 0) {
-        return 0; // interrupted by a signal
-    }
-    if (fds[1].revents & POLLIN) {
-        uint64_t count = 0;
-        [[maybe_unused]] const ssize_t got = ::read(wakeFd_, &count, sizeof count);
-    }
     uint64_t expiries = 0;
-    if ((fds[0].revents & POLLIN) && ::read(tickFd_, &expiries, sizeof expiries) > 0) {
+    if (::read(tickFd_, &expiries, sizeof expiries) == static_cast<ssize_t>(sizeof expiries)) {
         return expiries;
     }
-    return 0;
+    return 0; // interrupted by a signal
 #else
     // Without a kernel timer: a steady schedule of its own, so a late wake-up does not move
     // the next period either, and the periods missed are counted.

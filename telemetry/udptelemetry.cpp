@@ -6,9 +6,19 @@
 #include "telemetry/telemetrysourceudp.h"
 #include "telemetry/telemetrythread.h"
 
+#include <QtGlobal>
+
+#include <algorithm>
+#include <iterator>
 #include <optional>
-#include <poll.h>
 #include <type_traits>
+#include <unistd.h>
+
+#ifdef Q_OS_LINUX
+#include <sys/epoll.h>
+#else
+#include <poll.h>
+#endif
 
 UdpTelemetry::UdpTelemetry(const TelemetryEndpoints& endpoints, LiveGame* live, QObject* parent)
     : QObject(parent), ownLive_(live ? nullptr : new LiveGame()), live_(live ? live : ownLive_.get()),
@@ -20,9 +30,30 @@ UdpTelemetry::UdpTelemetry(const TelemetryEndpoints& endpoints, LiveGame* live, 
             &TelemetrySourceShturmovik::telemetryChanged, &UdpTelemetry::shturmovikTelemetryChanged);
     addGame(Telemetry::TELEMETRY_SOURCE_CONDOR, new TelemetrySourceCondor2(this, endpoints.condorPort),
             &TelemetrySourceCondor2::telemetryChanged, &UdpTelemetry::condor2TelemetryChanged);
+#ifdef Q_OS_LINUX
+    // The sockets are kept in one epoll set, whose ready list is looked at each tick: asking it
+    // costs the kernel next to nothing while no datagram waits, where poll() would look into
+    // every socket. A socket closes itself out of the set.
+    epollFd_ = ::epoll_create1(EPOLL_CLOEXEC);
+    for (int i = 1; i < kSlots && epollFd_ >= 0; ++i) {
+        if (sources_[i] && sources_[i]->socketDescriptor() >= 0) {
+            epoll_event interest{};
+            interest.events = EPOLLIN;
+            interest.data.u32 = static_cast<uint32_t>(i);
+            if (::epoll_ctl(epollFd_, EPOLL_CTL_ADD, sources_[i]->socketDescriptor(), &interest) != 0) {
+                ::close(epollFd_); // then every socket is read each tick, as if something waited
+                epollFd_ = -1;
+            }
+        }
+    }
+#endif
 }
 
-UdpTelemetry::~UdpTelemetry() = default;
+UdpTelemetry::~UdpTelemetry() {
+    if (epollFd_ >= 0) {
+        ::close(epollFd_);
+    }
+}
 
 template <typename S, typename R>
 void UdpTelemetry::addGame(Telemetry::Source index, S* source, void (S::*changed)(R),
@@ -103,6 +134,19 @@ void UdpTelemetry::poll() {
     }
     // One look at every game's socket: on most ticks nothing waits anywhere, and one system
     // call then tells them all. Should the look fail, each socket is read as if something waited.
+    bool waiting[kSlots] = {};
+#ifdef Q_OS_LINUX
+    epoll_event ready[kSlots];
+    const int readyCount = epollFd_ >= 0 ? ::epoll_wait(epollFd_, ready, kSlots, 0) : -1;
+    if (readyCount < 0) {
+        std::fill(std::begin(waiting), std::end(waiting), true);
+    }
+    for (int k = 0; k < readyCount; ++k) {
+        if (ready[k].data.u32 < static_cast<uint32_t>(kSlots)) {
+            waiting[ready[k].data.u32] = true;
+        }
+    }
+#else
     pollfd sockets[kSlots] = {};
     int gameOf[kSlots] = {};
     nfds_t count = 0;
@@ -112,11 +156,11 @@ void UdpTelemetry::poll() {
             gameOf[count++] = i;
         }
     }
-    bool waiting[kSlots] = {};
     const bool looked = ::poll(sockets, count, 0) >= 0;
     for (nfds_t k = 0; k < count; ++k) {
         waiting[gameOf[k]] = !looked || sockets[k].revents != 0;
     }
+#endif
     // The rule is read again for each game: once one has started a stream, the others wait.
     for (int i = 1; i < kSlots; ++i) {
         TelemetrySourceUdp* s = sources_[i];

@@ -79,6 +79,8 @@ private:
     // The games already said to be ignored during the current stream, by Telemetry::Source bit.
     unsigned ignoredTold_ = 0;
     TelemetrySourceUdp* sources_[kSlots] = {};
+    // The games' sockets, looked at together each tick (-1: each is read as if something waited).
+    int epollFd_ = -1;
     TouchdownDetector touchdown_;
     QString liveName_;
 };
