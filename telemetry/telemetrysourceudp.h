@@ -107,7 +107,9 @@ private:
     socklen_t localSenderSize_ = 0;
     // Senders already reported, bounded so that forged addresses cannot grow it.
     QSet<QHostAddress> refused_;
+    // The newest accepted datagram, and the room the next two are read into.
     QByteArray buffer_;
     QByteArray scratch_;
+    QByteArray spare_;
     AircraftChangeWatch aircraft_;
 };
